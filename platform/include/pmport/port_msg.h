@@ -1,0 +1,81 @@
+// Messages: every message of the library and the platform layer reaches one process-wide handler.
+#ifndef PMPORT_PORT_MSG_H
+#define PMPORT_PORT_MSG_H
+
+#include <functional>
+#include <string>
+
+#if defined(__GNUC__)
+#define PMPORT_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
+#else
+#define PMPORT_PRINTF(fmt, first)
+#endif
+
+namespace Port {
+
+enum class MsgKind { Fatal, UserFatal, Warning, Status, Internal, Debug };
+
+struct Message {
+  MsgKind kind;
+  int code;            // the numeric code of Fatal and UserFatal; 0 otherwise
+  std::string domain;  // "PersonalityModule" for the library's messages; empty for debug traces
+  std::string unit;    // source unit that issued it; empty for debug traces
+  int line;            // source line; 0 for debug traces
+  std::string text;    // the printf-expanded text exactly as issued, trailing "\n" kept
+};
+
+using MsgHandler = std::function<void(const Message&)>;
+
+// Installs `handler` and returns the previous one; an empty handler restores the default.
+// Handler calls are serialised: the handler is never entered on two threads at once.
+MsgHandler SetMsgHandler(MsgHandler handler);
+
+// The default handler: Status texts to stdout unchanged; Warning, Internal, Fatal and UserFatal
+// to stderr as "KIND:DOMAIN:CODE - text" (CODE only for the fatal kinds); Debug to stderr only
+// when PM_TRACE is present in the environment.
+void DefaultMsgHandler(const Message& message);
+
+// The name of a message kind as the default handler prints it ("FATAL", "WARNING", ...).
+const char* MsgKindName(MsgKind kind);
+
+}  // namespace Port
+
+// A message object: where a message comes from. Obtain one with createObject and issue on it.
+class Port_MsgManData {
+ public:
+  static Port_MsgManData createObject(const char* domain, const char* unit, int line,
+                                      const char* revision);
+
+  void issueFatal(int code, const char* format, ...) const PMPORT_PRINTF(3, 4);
+  void issueUserFatal(int code, const char* format, ...) const PMPORT_PRINTF(3, 4);
+  void issueWarning(const char* format, ...) const PMPORT_PRINTF(2, 3);
+  void issueStatus(const char* format, ...) const PMPORT_PRINTF(2, 3);
+  void issueInternal(const char* format, ...) const PMPORT_PRINTF(2, 3);
+
+  // A debug trace; delivered with kind Debug (the default handler shows it only under PM_TRACE).
+  static void debugStub(const char* format, ...) PMPORT_PRINTF(1, 2);
+
+  const std::string& domain() const { return domain_; }
+  const std::string& unit() const { return unit_; }
+  int line() const { return line_; }
+  const std::string& revision() const { return revision_; }
+
+ private:
+  Port_MsgManData(const char* domain, const char* unit, int line, const char* revision);
+
+  std::string domain_;
+  std::string unit_;
+  int line_;
+  std::string revision_;
+};
+
+// Per-unit initialisation object of the message manager; units construct one at load.
+class Port_MsgManInit {
+ public:
+  Port_MsgManInit();
+  ~Port_MsgManInit();
+  Port_MsgManInit(const Port_MsgManInit&) = delete;
+  Port_MsgManInit& operator=(const Port_MsgManInit&) = delete;
+};
+
+#endif  // PMPORT_PORT_MSG_H
