@@ -1,0 +1,81 @@
+// The string type and the string helpers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "pmport/port_string.h"
+
+namespace {
+
+using Port::String;
+
+TEST(StringBase, NineArgumentFormConcatenatesTheNonNullArguments) {
+  EXPECT_EQ(String("a", nullptr, "b", nullptr, "c"), "abc");
+  EXPECT_EQ(String("/", "data/unsupported/", "alpha", "/data/", nullptr, nullptr, nullptr, nullptr, "x"),
+            "/data/unsupported/alpha/data/x");
+  EXPECT_TRUE(String(nullptr, nullptr, nullptr).empty());
+}
+
+TEST(StringBase, CompareTypeOneIgnoresLetterCaseOnly) {
+  EXPECT_EQ(String("FPGA").Compare("fpga", 1), 0);
+  EXPECT_NE(String("FPGA").Compare("fpga", 0), 0);
+  EXPECT_NE(String("FPGA").Compare("fpgb", 1), 0);
+  EXPECT_LT(String("abc").Compare("abd", 1), 0);
+  EXPECT_NE(String("abc").Compare(nullptr, 1), 0);
+  EXPECT_EQ(String("").Compare(nullptr, 1), 0);
+}
+
+TEST(StringBase, ExtractAndRemoveUseInclusiveRanges) {
+  String s("xcab12etq144-3");
+  EXPECT_EQ(s.Extract(Port_Range{12, 13}), "-3");
+  EXPECT_EQ(s.Extract(Port_Range{5, 4}), "");     // empty range
+  EXPECT_EQ(s.Extract(Port_Range{40, 41}), "");   // beyond the end
+  EXPECT_EQ(s.Extract(Port_Range{10, 99}), "44-3");  // clipped at the end
+  s.Remove(Port_Range{12, 13});
+  EXPECT_EQ(s, "xcab12etq144");
+  s.Remove(Port_Range{3, 2});
+  EXPECT_EQ(s, "xcab12etq144");
+}
+
+TEST(StringHelpers, CaseAndCopies) {
+  char name[] = "XcAb12E";
+  EXPECT_STREQ(Port::strlwr(name), "xcab12e");
+  EXPECT_STREQ(UT_STR::Upper(name), "XCAB12E");
+  EXPECT_EQ(Port::stricmp("Alpha", "ALPHA"), 0);
+  EXPECT_LT(Port::stricmp("alpha", "beta"), 0);
+  EXPECT_EQ(UT_STR::_ICompare("YES", "yes"), 0);
+  EXPECT_NE(UT_STR::_Compare("YES", "yes"), 0);
+  EXPECT_EQ(UT_STR::_Compare("-0P", "-0P"), 0);
+  std::unique_ptr<char[]> copy(UT_STR::Dup("abc"));
+  EXPECT_STREQ(copy.get(), "abc");
+  EXPECT_EQ(UT_STR::Dup(nullptr), nullptr);
+}
+
+TEST(StringHelpers, AToIAndStrToL) {
+  EXPECT_EQ(UT_STR::AToI(""), 0);
+  EXPECT_EQ(UT_STR::AToI(static_cast<const char*>(nullptr)), 0);
+  EXPECT_EQ(UT_STR::AToI("  42abc"), 42);
+  EXPECT_EQ(UT_STR::AToI("-7"), -7);
+  EXPECT_EQ(UT_STR::AToI("99999999999999999999"), 2147483647);
+  char* end = nullptr;
+  const char* text = "12.3";
+  EXPECT_EQ(UT_STR::StrToL(text, &end, 10), 12);
+  EXPECT_EQ(*end, '.');
+}
+
+TEST(StringHelpers, LibraryNameCharacters) {
+  for (char c : std::string("azAZ09_-.+")) EXPECT_TRUE(UT_STR::IsAscii(c)) << c;
+  for (char c : std::string("/\\ ();:\t")) EXPECT_FALSE(UT_STR::IsAscii(c)) << c;
+  EXPECT_FALSE(UT_STR::IsAscii(static_cast<char>(0xE9)));
+}
+
+TEST(StringHelpers, DecodeUndoesEncode) {
+  char name[] = "PM_HIDDEN_PACKAGES";
+  UT_STR::Encode(name);
+  EXPECT_STRNE(name, "PM_HIDDEN_PACKAGES");
+  EXPECT_EQ(Port::strdec(name), "PM_HIDDEN_PACKAGES");
+  UT_STR::Decode(name);
+  EXPECT_STREQ(name, "PM_HIDDEN_PACKAGES");
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+#include "pmtest.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace pmtest {
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/pmlib-test-XXXXXX";
+  if (!mkdtemp(&pattern[0])) {
+    ADD_FAILURE() << "cannot create a temporary directory from " << pattern;
+  }
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+void MakeDirs(const std::string& path) {
+  std::error_code error;
+  fs::create_directories(path, error);
+  ASSERT_FALSE(error) << "cannot create " << path << ": " << error.message();
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  const fs::path parent = fs::path(path).parent_path();
+  if (!parent.empty()) MakeDirs(parent.string());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  ASSERT_TRUE(out) << "cannot write " << path;
+  out << content;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+struct MessageCapture::State {
+  mutable std::mutex mutex;
+  std::vector<Port::Message> messages;
+};
+
+MessageCapture::MessageCapture() : state_(std::make_shared<State>()) {
+  std::shared_ptr<State> state = state_;
+  previous_ = Port::SetMsgHandler([state](const Port::Message& message) {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->messages.push_back(message);
+  });
+}
+
+MessageCapture::~MessageCapture() {
+  Port::SetMsgHandler(previous_);
+}
+
+std::vector<Port::Message> MessageCapture::messages() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->messages;
+}
+
+std::vector<Port::Message> MessageCapture::of(Port::MsgKind kind) const {
+  std::vector<Port::Message> selected;
+  for (const Port::Message& message : messages()) {
+    if (message.kind == kind) selected.push_back(message);
+  }
+  return selected;
+}
+
+std::vector<std::string> MessageCapture::texts(Port::MsgKind kind) const {
+  std::vector<std::string> selected;
+  for (const Port::Message& message : of(kind)) selected.push_back(message.text);
+  return selected;
+}
+
+bool MessageCapture::contains(Port::MsgKind kind, const std::string& fragment) const {
+  for (const Port::Message& message : of(kind)) {
+    if (message.text.find(fragment) != std::string::npos) return true;
+  }
+  return false;
+}
+
+void MessageCapture::clear() {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->messages.clear();
+}
+
+}  // namespace pmtest

@@ -1,0 +1,62 @@
+// Test fixtures: temporary installations, file writers and message capture.
+#ifndef PMLIB_TESTS_PMTEST_H
+#define PMLIB_TESTS_PMTEST_H
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "pmport/port_msg.h"
+
+namespace pmtest {
+
+// A fresh directory under $TMPDIR (or /tmp), removed with everything in it on destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // `relative` joined to the directory.
+  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+
+ private:
+  std::string path_;
+};
+
+// Writes `content` to `path`, creating the missing parent directories. Fails the test on error.
+void WriteFile(const std::string& path, const std::string& content);
+// Creates `path` and its missing parents.
+void MakeDirs(const std::string& path);
+// The whole content of `path`; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+// Captures every message issued while it lives; restores the previous handler on destruction.
+class MessageCapture {
+ public:
+  MessageCapture();
+  ~MessageCapture();
+  MessageCapture(const MessageCapture&) = delete;
+  MessageCapture& operator=(const MessageCapture&) = delete;
+
+  std::vector<Port::Message> messages() const;
+  // The messages of one kind, in order.
+  std::vector<Port::Message> of(Port::MsgKind kind) const;
+  // Texts of the messages of one kind, in order.
+  std::vector<std::string> texts(Port::MsgKind kind) const;
+  // Whether any message of `kind` contains `fragment`.
+  bool contains(Port::MsgKind kind, const std::string& fragment) const;
+  void clear();
+
+ private:
+  struct State;
+  std::shared_ptr<State> state_;
+  Port::MsgHandler previous_;
+};
+
+}  // namespace pmtest
+
+#endif  // PMLIB_TESTS_PMTEST_H
