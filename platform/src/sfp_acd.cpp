@@ -97,6 +97,46 @@ std::size_t DecipherInPlace(char* text, std::size_t length) {
   return static_cast<std::size_t>(out - text);
 }
 
+struct KeyValueText {
+  char* key;
+  char* value;
+};
+
+// Parses a definition text in place: every key and value is NUL-terminated where it stands.
+// Returns them in file order.
+std::vector<KeyValueText> ParseInPlace(char* text, std::size_t length) {
+  char* const limit = text + length;
+  std::vector<KeyValueText> parsed;
+  for (char* at = text; at < limit;) {
+    const Line line = NextLine(at, limit);
+    at = line.next;
+    if (line.empty() || *line.begin == '#') continue;
+    char* keyEnd = line.begin;
+    while (keyEnd < line.end && !IsBlank(*keyEnd) && *keyEnd != '=') ++keyEnd;
+    if (keyEnd == line.begin) continue;  // a line that starts with "=" names no key
+    char* value = keyEnd;
+    while (value < line.end && IsBlank(*value)) ++value;
+    if (value < line.end && *value == '=') ++value;
+    while (value < line.end && IsBlank(*value)) ++value;
+    // Continuation lines are moved down behind the value; the joined value is never longer than
+    // the lines it came from.
+    char* valueEnd = line.end;
+    for (bool continues = line.continues() && valueEnd > value; continues;) {
+      --valueEnd;  // the "\"
+      if (at >= limit) break;
+      const Line more = NextLine(at, limit);
+      at = more.next;
+      std::memmove(valueEnd, more.begin, static_cast<std::size_t>(more.end - more.begin));
+      valueEnd += more.end - more.begin;
+      continues = more.continues();
+    }
+    *keyEnd = '\0';
+    *valueEnd = '\0';
+    parsed.push_back({line.begin, value});
+  }
+  return parsed;
+}
+
 class FileDescriptor {
  public:
   explicit FileDescriptor(int fd) : fd_(fd) {}
@@ -230,44 +270,17 @@ bool StaticAcdRead::AddText(const boost::shared_array<char>& owner, char* text, 
     }
     length = DecipherInPlace(text, length);
   }
-  const bool added = ParseInPlace(owner, text, length) > 0;
-  valid_ = valid_ || added;
-  return added;
-}
-
-std::size_t StaticAcdRead::ParseInPlace(const boost::shared_array<char>& owner, char* text,
-                                        std::size_t length) {
-  char* const limit = text + length;
-  std::size_t added = 0;
-  for (char* at = text; at < limit;) {
-    const Line line = NextLine(at, limit);
-    at = line.next;
-    if (line.empty() || *line.begin == '#') continue;
-    char* keyEnd = line.begin;
-    while (keyEnd < line.end && !IsBlank(*keyEnd) && *keyEnd != '=') ++keyEnd;
-    if (keyEnd == line.begin) continue;  // a line that starts with "=" names no key
-    char* value = keyEnd;
-    while (value < line.end && IsBlank(*value)) ++value;
-    if (value < line.end && *value == '=') ++value;
-    while (value < line.end && IsBlank(*value)) ++value;
-    // Continuation lines are moved down behind the value; the joined value is never longer than
-    // the lines it came from.
-    char* valueEnd = line.end;
-    for (bool continues = line.continues() && valueEnd > value; continues;) {
-      --valueEnd;  // the "\"
-      if (at >= limit) break;
-      const Line more = NextLine(at, limit);
-      at = more.next;
-      std::memmove(valueEnd, more.begin, static_cast<std::size_t>(more.end - more.begin));
-      valueEnd += more.end - more.begin;
-      continues = more.continues();
-    }
-    *keyEnd = '\0';
-    *valueEnd = '\0';
-    Store(owner, line.begin, value);
-    ++added;
+  const std::vector<KeyValueText> parsed = ParseInPlace(text, length);
+  // Sized before storing, the index does not rehash while a large file goes in; growth stays
+  // geometric when many small files are read into one reader.
+  const std::size_t needed = entries_.size() + parsed.size();
+  if (needed > entries_.capacity()) {
+    entries_.reserve(std::max(needed, 2 * entries_.capacity()));
+    index_.reserve(entries_.capacity());
   }
-  return added;
+  for (const KeyValueText& keyvalue : parsed) Store(owner, keyvalue.key, keyvalue.value);
+  valid_ = valid_ || !parsed.empty();
+  return !parsed.empty();
 }
 
 void StaticAcdRead::Store(const boost::shared_array<char>& owner, const char* key, const char* value) {
@@ -277,15 +290,15 @@ void StaticAcdRead::Store(const boost::shared_array<char>& owner, const char* ke
 }
 
 std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Upsert(Sfp_ACD::KeyValue keyvalue, bool replace) {
-  const auto found = index_.find(std::string_view(keyvalue.first.get()));
-  if (found != index_.end()) {
-    if (replace) entries_[found->second].second = std::move(keyvalue.second);
-    return {Sfp_ACD::Iterator(entries_.cbegin() + static_cast<std::ptrdiff_t>(found->second)), false};
+  // One hash lookup either finds the key or reserves its slot; the view stays valid because the
+  // key array moves into entries_ without being copied.
+  const auto [slot, added] = index_.try_emplace(std::string_view(keyvalue.first.get()), entries_.size());
+  if (added) {
+    entries_.push_back(std::move(keyvalue));
+  } else if (replace) {
+    entries_[slot->second].second = std::move(keyvalue.second);
   }
-  entries_.push_back(std::move(keyvalue));
-  const std::size_t position = entries_.size() - 1;
-  index_.emplace(std::string_view(entries_.back().first.get()), position);
-  return {Sfp_ACD::Iterator(entries_.cbegin() + static_cast<std::ptrdiff_t>(position)), true};
+  return {Sfp_ACD::Iterator(entries_.cbegin() + static_cast<std::ptrdiff_t>(slot->second)), added};
 }
 
 const char* StaticAcdRead::getkeyeddata(const char* key) const {

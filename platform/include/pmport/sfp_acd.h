@@ -157,7 +157,6 @@ class StaticAcdRead {
 
  private:
   bool AddText(const boost::shared_array<char>& owner, char* text, std::size_t length);
-  std::size_t ParseInPlace(const boost::shared_array<char>& owner, char* text, std::size_t length);
   void Store(const boost::shared_array<char>& owner, const char* key, const char* value);
   std::pair<Sfp_ACD::Iterator, bool> Upsert(Sfp_ACD::KeyValue keyvalue, bool replace);
 
