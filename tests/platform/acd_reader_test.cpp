@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <map>
+#include <random>
 #include <string>
 
 #include "pmport/sfp_acd.h"
@@ -210,6 +211,28 @@ TEST(AcdFormat, LargeFileKeepsEveryKey) {
   ASSERT_EQ(file->size(), 10000u);
   EXPECT_EQ(file->GetStringByKey("KEY_9999", 0, 0, 0, 0), "9999" + filler);
   EXPECT_EQ(file->GetStringByKey("KEY_0", 0, 0, 0, 0), "0" + filler);
+}
+
+TEST(AcdFormat, ArbitraryTextNeverYieldsMalformedKeys) {
+  // Texts made of the characters the parser treats specially, continuations and line ends above
+  // all: whatever they hold, every key read is a non-empty run without blanks or "=".
+  const char alphabet[] = {'\\', '\r', '\n', ' ', '\t', '=', '#', 'k', 'v'};
+  std::mt19937 random(1234);
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof(alphabet) - 1), length(0, 40);
+  pmtest::TempDir dir;
+  const std::string path = dir / "random.acd";
+  for (int round = 0; round < 500; ++round) {
+    std::string text;
+    for (std::size_t n = length(random); n > 0; --n) text += alphabet[pick(random)];
+    pmtest::WriteFile(path, text);
+    const StaticAcdRead reader(path.c_str(), nullptr, nullptr, 1, 0, 1);
+    EXPECT_EQ(reader.IsValid() != 0, reader.size() > 0);
+    for (const auto& [key, value] : AllKeys(reader)) {
+      EXPECT_FALSE(key.empty());
+      EXPECT_EQ(key.find_first_of(" \t=\n"), std::string::npos) << key;
+      EXPECT_EQ(value.find('\n'), std::string::npos);
+    }
+  }
 }
 
 TEST(AcdReader, ConstructionRecordsNamesAndSearchKeys) {
