@@ -43,6 +43,12 @@ std::size_t SkipPast(std::string_view value, std::size_t from, char separator, i
   return position;
 }
 
+// The field that starts at `begin`: up to the next `sep1` or the end of the value.
+std::string_view FieldAt(std::string_view value, std::size_t begin, char sep1) {
+  const std::size_t end = sep1 == '\0' ? kNoPosition : value.find(sep1, begin);
+  return value.substr(begin, end == kNoPosition ? kNoPosition : end - begin);
+}
+
 std::size_t CountOf(std::string_view text, char separator) {
   return separator == '\0' ? 0 : static_cast<std::size_t>(std::count(text.begin(), text.end(), separator));
 }
@@ -198,14 +204,12 @@ std::pair<short, short> IndexBounds(std::string_view value, char sep1, char sep2
   if (value.empty()) return {0, 0};
   std::size_t fields = 0;
   std::size_t mostSubfields = 0;
-  std::size_t begin = 0;
-  for (;;) {
-    const std::size_t end = sep1 == '\0' ? kNoPosition : value.find(sep1, begin);
-    const std::string_view field = value.substr(begin, end == kNoPosition ? kNoPosition : end - begin);
+  for (std::size_t begin = 0;; ++begin) {
+    const std::string_view field = FieldAt(value, begin, sep1);
     mostSubfields = std::max(mostSubfields, CountOf(field, sep2) + 1);
     ++fields;
-    if (end == kNoPosition) break;
-    begin = end + 1;
+    begin += field.size();
+    if (begin == value.size()) break;  // else `begin` is at a field separator
   }
   return {Saturated(fields), Saturated(mostSubfields)};
 }
@@ -214,9 +218,7 @@ short SubfieldCount(std::string_view value, char sep1, int field, char sep2) {
   if (value.empty() || field < 0) return 0;
   const std::size_t begin = (sep1 != '\0' && field > 0) ? SkipPast(value, 0, sep1, field, '\0') : 0;
   if (begin == kNoPosition) return 0;
-  const std::size_t end = sep1 == '\0' ? kNoPosition : value.find(sep1, begin);
-  const std::string_view text = value.substr(begin, end == kNoPosition ? kNoPosition : end - begin);
-  return Saturated(CountOf(text, sep2) + 1);
+  return Saturated(CountOf(FieldAt(value, begin, sep1), sep2) + 1);
 }
 
 std::string Encipher(std::string_view plain) {
