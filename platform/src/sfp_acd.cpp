@@ -221,6 +221,41 @@ short SubfieldCount(std::string_view value, char sep1, int field, char sep2) {
   return Saturated(CountOf(FieldAt(value, begin, sep1), sep2) + 1);
 }
 
+std::size_t KeyIndex::SlotOf(std::string_view key, std::size_t hash) const {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t slot = hash & mask;
+  while (slots_[slot].position != kNone && (slots_[slot].hash != hash || slots_[slot].key != key)) {
+    slot = (slot + 1) & mask;
+  }
+  return slot;
+}
+
+std::size_t KeyIndex::find(std::string_view key) const {
+  if (slots_.empty()) return kNone;
+  return slots_[SlotOf(key, std::hash<std::string_view>()(key))].position;
+}
+
+std::pair<std::size_t, bool> KeyIndex::insert(std::string_view key, std::size_t position) {
+  reserve(size_ + 1);
+  const std::size_t hash = std::hash<std::string_view>()(key);
+  Slot& slot = slots_[SlotOf(key, hash)];
+  if (slot.position != kNone) return {slot.position, false};
+  slot = {key, hash, position};
+  ++size_;
+  return {position, true};
+}
+
+void KeyIndex::reserve(std::size_t count) {
+  if (2 * count <= slots_.size()) return;
+  std::size_t capacity = 16;
+  while (capacity < 2 * count) capacity *= 2;
+  std::vector<Slot> old(capacity);
+  old.swap(slots_);
+  for (const Slot& slot : old) {
+    if (slot.position != kNone) slots_[SlotOf(slot.key, slot.hash)] = slot;
+  }
+}
+
 std::string Encipher(std::string_view plain) {
   std::string result(kEncipheredMarker);
   result += '\n';
@@ -246,6 +281,8 @@ StaticAcdRead::StaticAcdRead(const char* path, const char* comparename, char* co
   // win; reading it here too would only read it twice.
   if (withfriends == 0) ReadFile(path);
 }
+
+StaticAcdRead::~StaticAcdRead() = default;
 
 unsigned char StaticAcdRead::ReadFile(const char* path) {
   boost::shared_array<char> text;
@@ -294,19 +331,19 @@ void StaticAcdRead::Store(const boost::shared_array<char>& owner, const char* ke
 std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Upsert(Sfp_ACD::KeyValue keyvalue, bool replace) {
   // One hash lookup either finds the key or reserves its slot; the view stays valid because the
   // key array moves into entries_ without being copied.
-  const auto [slot, added] = index_.try_emplace(std::string_view(keyvalue.first.get()), entries_.size());
+  const auto [position, added] = index_.insert(std::string_view(keyvalue.first.get()), entries_.size());
   if (added) {
     entries_.push_back(std::move(keyvalue));
   } else if (replace) {
-    entries_[slot->second].second = std::move(keyvalue.second);
+    entries_[position].second = std::move(keyvalue.second);
   }
-  return {Sfp_ACD::Iterator(entries_.cbegin() + static_cast<std::ptrdiff_t>(slot->second)), added};
+  return {Sfp_ACD::Iterator(entries_.cbegin() + static_cast<std::ptrdiff_t>(position)), added};
 }
 
 const char* StaticAcdRead::getkeyeddata(const char* key) const {
   if (!key) return nullptr;
-  const auto found = index_.find(std::string_view(key));
-  return found == index_.end() ? nullptr : entries_[found->second].second.get();
+  const std::size_t position = index_.find(std::string_view(key));
+  return position == Sfp_ACD::KeyIndex::kNone ? nullptr : entries_[position].second.get();
 }
 
 Port::String StaticAcdRead::GetStringByKey(const char* key, const char* sep1, short idx1,
