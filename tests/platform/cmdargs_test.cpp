@@ -116,6 +116,10 @@ TEST(CmdCheck, UndeclaredOptionOrMissingValueFailsWithAWarningNamingIt) {
   const Parsed both = Check(kSpec, {"-x", "-y"});
   EXPECT_EQ(both.result, 0);
   EXPECT_EQ(log.texts().size(), 4u);
+
+  // One or two dashes, not three.
+  EXPECT_EQ(Check(kSpec, {"---verbose"}).result, 0);
+  EXPECT_EQ(Check(kSpec, {"---h"}).info.usagegiven, 0);
 }
 
 TEST(CmdCheck, HelpOptionsSetUsageAndTheFirstTakesTheFollowingWord) {
