@@ -9,6 +9,8 @@
 #include <mutex>
 #include <sstream>
 
+#include "pmport/ut_ifile.h"
+
 namespace fs = std::filesystem;
 
 namespace pmtest {
@@ -46,6 +48,14 @@ std::string ReadFile(const std::string& path) {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+void WriteSegmentedFile(const std::string& path, const std::vector<Segment>& segments) {
+  const fs::path parent = fs::path(path).parent_path();
+  if (!parent.empty()) MakeDirs(parent.string());
+  UT_SEGWRITER writer;
+  for (const Segment& segment : segments) writer.add(segment.name, segment.type, segment.contents);
+  ASSERT_TRUE(writer.write(path.c_str())) << path << ": " << writer.geterror();
 }
 
 struct MessageCapture::State {

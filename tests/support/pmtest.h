@@ -34,6 +34,17 @@ void MakeDirs(const std::string& path);
 // The whole content of `path`; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 
+// One segment of a segmented data file (.spd, .pkg).
+struct Segment {
+  std::string name;
+  int type = 0;
+  std::string contents;
+};
+
+// Writes a segmented data file with the platform's writer, creating missing parent directories.
+// Fails the test on error.
+void WriteSegmentedFile(const std::string& path, const std::vector<Segment>& segments);
+
 // Captures every message issued while it lives; restores the previous handler on destruction.
 class MessageCapture {
  public:
