@@ -1,0 +1,96 @@
+// The installation path list: the ordered installation directories, the first overriding, the
+// last being the base installation.
+#ifndef PMPORT_PORT_PATH_H
+#define PMPORT_PORT_PATH_H
+
+#include <cstddef>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "pmport/port_string.h"
+
+namespace Port {
+
+// A bidirectional iterator over the entries of a PathList.
+class PathListIterator {
+ public:
+  using iterator_category = std::bidirectional_iterator_tag;
+  using value_type = StringBase<char>;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const StringBase<char>*;
+  using reference = const StringBase<char>&;
+
+  PathListIterator() = default;
+  explicit PathListIterator(std::vector<StringBase<char>>::const_iterator position)
+      : position_(position) {}
+
+  reference operator*() const { return *position_; }
+  pointer operator->() const { return &*position_; }
+  PathListIterator& operator++() { ++position_; return *this; }
+  PathListIterator operator++(int) { PathListIterator old = *this; ++position_; return old; }
+  PathListIterator& operator--() { --position_; return *this; }
+  PathListIterator operator--(int) { PathListIterator old = *this; --position_; return old; }
+  friend bool operator==(const PathListIterator& a, const PathListIterator& b) {
+    return a.position_ == b.position_;
+  }
+  friend bool operator!=(const PathListIterator& a, const PathListIterator& b) { return !(a == b); }
+
+ private:
+  std::vector<StringBase<char>>::const_iterator position_;
+};
+
+// An ordered list of directories.
+class PathList {
+ public:
+  PathList() = default;
+  // The directories of `entries` in order; empty entries are dropped and one trailing "/" of an
+  // entry is removed (a lone "/" stays as it is).
+  explicit PathList(const std::vector<std::string>& entries);
+  // The ":"-separated directories of `searchPath` (null or empty: an empty list), cleaned up as
+  // above.
+  static PathList FromSearchPath(const char* searchPath);
+
+  PathListIterator begin() const { return PathListIterator(entries_.begin()); }
+  PathListIterator end() const { return PathListIterator(entries_.end()); }
+  // The final entry, the base installation; end() when the list is empty.
+  PathListIterator last() const { return entries_.empty() ? end() : std::prev(end()); }
+  std::size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+
+ private:
+  void Add(const std::string& entry);
+
+  std::vector<StringBase<char>> entries_;
+};
+
+// The process's installation path list.
+class KorvanPath {
+ public:
+  // Built on first use from the environment variable KORVAN_PATH (":"-separated; unset or empty:
+  // an empty list). The first construction is thread-safe.
+  static const PathList& GetInstance();
+  // Replaces the list, for hosts that take it from their own options. Meant to run before the
+  // first lookup: readers of the list hold no lock, and the library's caches keep what they
+  // found through the previous list.
+  static void Set(const std::vector<std::string>& entries);
+};
+
+// `directory` and `name` joined with "/", unless the directory ends or the name starts with "/"
+// or "\\" already.
+StringBase<char> JoinPath(const StringBase<char>& directory, const StringBase<char>& name);
+
+// Per-unit initialisation object of the path list; units construct one at load. The list itself
+// is built on first use, never at load, so this only counts the units that hold one.
+class PathListInit {
+ public:
+  PathListInit();
+  ~PathListInit();
+  PathListInit(const PathListInit&) = delete;
+  PathListInit& operator=(const PathListInit&) = delete;
+  static int count();
+};
+
+}  // namespace Port
+
+#endif  // PMPORT_PORT_PATH_H

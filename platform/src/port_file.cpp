@@ -1,0 +1,107 @@
+// Files: existence, size, line streams.
+#include "pmport/port_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "pmport/port_msg.h"
+
+namespace Port {
+
+namespace {
+
+bool StatPath(const char* path, struct stat& info) { return path && ::stat(path, &info) == 0; }
+
+bool IsRegularFile(const char* path) {
+  struct stat info;
+  return StatPath(path, info) && S_ISREG(info.st_mode);
+}
+
+std::atomic<int> fileUnits{0};
+
+}  // namespace
+
+Stream::Stream(std::FILE* file) : file_(file) {}
+
+Stream::~Stream() = default;
+
+// Reads the next line into pending_ unless a partly delivered line is still there.
+bool Stream::FillPending() {
+  if (pendingValid_) return true;
+  if (atEnd_) return false;
+  pending_.clear();
+  int c;
+  while ((c = std::getc(file_.get())) != EOF && c != '\n') pending_ += static_cast<char>(c);
+  if (c == EOF && pending_.empty()) {
+    atEnd_ = true;
+    return false;
+  }
+  if (c == '\n' && !pending_.empty() && pending_.back() == '\r') pending_.pop_back();
+  pendingValid_ = true;
+  return true;
+}
+
+int Stream::readline(char* buffer, int size) {
+  if (!buffer || size < 1) return -1;
+  buffer[0] = '\0';
+  if (!FillPending()) return -1;
+  const std::size_t count = std::min(pending_.size(), static_cast<std::size_t>(size - 1));
+  std::memcpy(buffer, pending_.data(), count);
+  buffer[count] = '\0';
+  pending_.erase(0, count);
+  pendingValid_ = !pending_.empty();
+  return static_cast<int>(count);
+}
+
+bool Stream::readline(std::string& line) {
+  if (!FillPending()) return false;
+  line.swap(pending_);
+  pending_.clear();
+  pendingValid_ = false;
+  return true;
+}
+
+bool File::exist(const char* path) {
+  struct stat info;
+  return StatPath(path, info);
+}
+
+bool File::canread(const char* path) { return IsRegularFile(path) && ::access(path, R_OK) == 0; }
+
+long long File::getsize_noopen(const char* path) {
+  struct stat info;
+  if (!StatPath(path, info) || !S_ISREG(info.st_mode)) return 0;
+  return static_cast<long long>(info.st_size);
+}
+
+Stream* File::open(const char* path, int access, bool quiet) {
+  std::FILE* file = access == Read && IsRegularFile(path) ? std::fopen(path, "rb") : nullptr;
+  if (!file) {
+    if (!quiet) {
+      Port_MsgManData::createObject("Port", "port_file", __LINE__, "1")
+          .issueWarning("Cannot open file \"%s\" for reading.\n", path ? path : "");
+    }
+    return nullptr;
+  }
+  return new Stream(file);
+}
+
+void File::close(Stream* stream) { delete stream; }
+
+bool StringBase<char>::ReadLine(Stream* stream) {
+  if (!stream) return false;
+  std::string line;
+  const bool gotLine = stream->readline(line);
+  value_.swap(line);
+  return gotLine;
+}
+
+FileInit::FileInit() { ++fileUnits; }
+FileInit::~FileInit() { --fileUnits; }
+int FileInit::count() { return fileUnits; }
+
+}  // namespace Port
