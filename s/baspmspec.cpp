@@ -120,6 +120,15 @@ const std::set<Port::String>& PMSkippedDirectories() {
 }
 
 // ---------------------------------------------------------------------------------------------
+// DARRAY_NAME
+
+// names_ is set by the UT_DARRAY constructor through its address, so it has no initialiser. The
+// element size is the 4 that callers of the array expect (slots are pointer-sized regardless).
+DARRAY_NAME::DARRAY_NAME(int count, int flag) : UT_DARRAY(&names_, 4, count, flag) {}
+
+DARRAY_NAME::~DARRAY_NAME() = default;
+
+// ---------------------------------------------------------------------------------------------
 // PMOwnedStrings
 
 PMOwnedStrings::~PMOwnedStrings() { clear(); }
@@ -517,7 +526,7 @@ DARRAY_NAME* PMSpecImp::get_list(bool aliased) {
   const int count = static_cast<int>(entries.size());
   if (!list) list = std::make_unique<DARRAY_NAME>(count, 0);
   for (int i = 0; i < count; ++i) {
-    *static_cast<char**>(list->getaddr(i)) = entries[static_cast<std::size_t>(i)];
+    *list->getaddr(i) = entries[static_cast<std::size_t>(i)];
   }
   return list.get();
 }
@@ -644,14 +653,14 @@ unsigned char PM_SPEC::verify_and_set_pm(const char* pm, unsigned char set) {
   return imp_->verify_and_set_pm(pm, set != 0);
 }
 
-char* const PM_SPEC::get_pm() const {
+char* PM_SPEC::get_pm() const {
   const Port::String& pm = imp_->pmName();
   return pm.empty() ? nullptr : const_cast<char*>(pm.c_str());
 }
 
 const char* PM_SPEC::get_pmprefix() const { return imp_->prefix().c_str(); }
 
-char* const PM_SPEC::get_pm_friend(int i) const {
+char* PM_SPEC::get_pm_friend(int i) const {
   const std::vector<char*>& friends = imp_->friendNames();
   if (i < 0 || i >= static_cast<int>(friends.size())) return nullptr;
   return friends[static_cast<std::size_t>(i)];

@@ -13,10 +13,10 @@ class PM_PIC : public PM_SPEC {
   PM_PIC& operator=(const PM_PIC&) = delete;
   ~PM_PIC() override;
 
-  char* const get_arch() const;
-  char* const get_device() const;
-  char* const get_package() const;
-  char* const get_internal_device(int index) const;
+  char* get_arch() const;
+  char* get_device() const;
+  char* get_package() const;
+  char* get_internal_device(int index) const;
   int get_num_idnames() const;
 };
 

@@ -62,9 +62,9 @@ class PM_SPEC {
   // specification's module. Returns 1.
   unsigned char verify_and_set_pm(const char* pm, unsigned char set);
 
-  char* const get_pm() const;
+  char* get_pm() const;
   const char* get_pmprefix() const;
-  char* const get_pm_friend(int i) const;
+  char* get_pm_friend(int i) const;
   int get_num_friends() const;
   PM_DEVKEY* get_defdata() const;
   char get_depth() const;
