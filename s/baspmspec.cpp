@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include <boost/make_shared.hpp>
 
@@ -41,7 +42,16 @@ std::string Lowered(const char* text) {
   return lowered;
 }
 
+// Reports that `pathUsed` overrides `pathInLast`. A file is looked up many times (locating a
+// module, opening its definition, every store of it), so each override is reported once per
+// process.
 void IssueOverride(const Port::String& pathInLast, const Port::String& pathUsed) {
+  static Port_ThrMutex reportedMutex;
+  static std::set<std::pair<std::string, std::string>> reported;
+  {
+    Port::ThrGuard<Port_ThrMutex> guard(reportedMutex);
+    if (!reported.emplace(pathInLast.str(), pathUsed.str()).second) return;
+  }
   Port_Env::IssueOverrideMessage(pathInLast.c_str(), pathUsed.c_str(), kOverrideCategory);
 }
 
