@@ -1,31 +1,21 @@
 // The command-line parser: option specifications, argument checks, command files.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "pmport/port_msg.h"
 #include "pmport/ut_cmdargs.h"
+#include "pmtest.h"
 
 namespace {
 
-// Collects the Warning texts issued while it lives.
+// The Warning texts issued while it lives.
 class WarningLog {
  public:
-  WarningLog() {
-    previous_ = Port::SetMsgHandler([this](const Port::Message& m) {
-      if (m.kind == Port::MsgKind::Warning) texts.push_back(m.text);
-    });
-  }
-  ~WarningLog() { Port::SetMsgHandler(previous_); }
-  std::vector<std::string> texts;
+  std::vector<std::string> texts() const { return capture_.texts(Port::MsgKind::Warning); }
 
  private:
-  Port::MsgHandler previous_;
+  pmtest::MessageCapture capture_;
 };
 
 struct Parsed {
@@ -63,7 +53,7 @@ TEST(CmdOpcodes, HelpNamesMayBeDeclaredAsFlagsOnly) {
   EXPECT_FALSE(UT_CMDOPCODES("tool -help -h -?").iserror());
   WarningLog log;
   EXPECT_TRUE(UT_CMDOPCODES("tool -h=").iserror());
-  EXPECT_EQ(log.texts.size(), 1u);
+  EXPECT_EQ(log.texts().size(), 1u);
 }
 
 TEST(CmdOpcodes, MalformedSpecificationsAreRejectedWithAWarning) {
@@ -75,8 +65,8 @@ TEST(CmdOpcodes, MalformedSpecificationsAreRejectedWithAWarning) {
     const UT_CMDOPCODES opcodes(spec);
     EXPECT_TRUE(opcodes.iserror()) << (spec ? spec : "(null)");
     EXPECT_FALSE(opcodes.geterror().empty());
-    ASSERT_EQ(log.texts.size(), 1u) << (spec ? spec : "(null)");
-    EXPECT_NE(log.texts[0].find("malformed"), std::string::npos);
+    ASSERT_EQ(log.texts().size(), 1u) << (spec ? spec : "(null)");
+    EXPECT_NE(log.texts()[0].find("malformed"), std::string::npos);
   }
 }
 
@@ -113,19 +103,19 @@ TEST(CmdCheck, UndeclaredOptionOrMissingValueFailsWithAWarningNamingIt) {
   const Parsed unknown = Check(kSpec, {"-verbose", "-quiet", "file"});
   EXPECT_EQ(unknown.result, 0);
   EXPECT_EQ(unknown.info.error, 1);
-  ASSERT_EQ(log.texts.size(), 1u);
-  EXPECT_NE(log.texts[0].find("\"-quiet\""), std::string::npos);
+  ASSERT_EQ(log.texts().size(), 1u);
+  EXPECT_NE(log.texts()[0].find("\"-quiet\""), std::string::npos);
 
   const Parsed missing = Check(kSpec, {"file", "--out"});
   EXPECT_EQ(missing.result, 0);
   EXPECT_EQ(missing.info.error, 1);
-  ASSERT_EQ(log.texts.size(), 2u);
-  EXPECT_NE(log.texts[1].find("\"--out\""), std::string::npos);
+  ASSERT_EQ(log.texts().size(), 2u);
+  EXPECT_NE(log.texts()[1].find("\"--out\""), std::string::npos);
 
   // Every argument is looked at: two faults give two warnings.
   const Parsed both = Check(kSpec, {"-x", "-y"});
   EXPECT_EQ(both.result, 0);
-  EXPECT_EQ(log.texts.size(), 4u);
+  EXPECT_EQ(log.texts().size(), 4u);
 }
 
 TEST(CmdCheck, HelpOptionsSetUsageAndTheFirstTakesTheFollowingWord) {
@@ -164,7 +154,7 @@ TEST(CmdCheck, RejectedSpecificationFailsWithoutCheckingArguments) {
   const Parsed p = Check("tool -a=b", {"-anything"});
   EXPECT_EQ(p.result, 0);
   EXPECT_EQ(p.info.error, 1);
-  EXPECT_EQ(log.texts.size(), 1u);  // the specification's warning only
+  EXPECT_EQ(log.texts().size(), 1u);  // the specification's warning only
 }
 
 TEST(CmdArgs, ConstructorChecksAndClearRestoresTheEmptyRecord) {
@@ -175,7 +165,7 @@ TEST(CmdArgs, ConstructorChecksAndClearRestoresTheEmptyRecord) {
   EXPECT_STREQ(parsed.getinfo().getvalue("out"), "o.txt");
 
   WarningLog log;
-  UT_CMDARGS bad(3, args.data(), "tool -out");
+  UT_CMDARGS bad(3, args.data(), "tool -in=");
   EXPECT_TRUE(bad.iserror());
 
   UT_CMDARGS empty;
@@ -188,16 +178,9 @@ TEST(CmdArgs, ConstructorChecksAndClearRestoresTheEmptyRecord) {
 // A fresh folder for command files.
 class CmdFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/cmdfileXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
   std::string write(const std::string& name, const std::string& content) {
-    const std::string path = dir_ + "/" + name;
-    std::ofstream(path) << content;
+    const std::string path = dir_ / name;
+    pmtest::WriteFile(path, content);
     return path;
   }
 
@@ -209,7 +192,7 @@ class CmdFileTest : public ::testing::Test {
     return words;
   }
 
-  std::string dir_;
+  pmtest::TempDir dir_;
 };
 
 TEST_F(CmdFileTest, ExpandsNestedCommandFilesInPlace) {
@@ -230,21 +213,21 @@ TEST_F(CmdFileTest, ExpandsNestedCommandFilesInPlace) {
 
 TEST_F(CmdFileTest, SelfReferenceAndUnreadableFilesAreReportedAndStop) {
   WarningLog log;
-  const std::string loop = dir_ + "/loop.cmd";
+  const std::string loop = dir_ / "loop.cmd";
   write("loop.cmd", "a -f " + loop + " b");
   const std::vector<const char*> args = {"-f", loop.c_str()};
   UT_CMDFILE looped(2, args.data());
   EXPECT_FALSE(looped.isvalid());
   EXPECT_EQ(Words(looped), (std::vector<std::string>{"a", "b"}));
-  ASSERT_EQ(log.texts.size(), 1u);
-  EXPECT_NE(log.texts[0].find(loop), std::string::npos);
+  ASSERT_EQ(log.texts().size(), 1u);
+  EXPECT_NE(log.texts()[0].find(loop), std::string::npos);
 
-  const std::string missing = dir_ + "/missing.cmd";
-  const std::vector<const char*> bad = {"-f", missing.c_str(), "-f", dir_.c_str(), "-f"};
+  const std::string missing = dir_ / "missing.cmd";
+  const std::vector<const char*> bad = {"-f", missing.c_str(), "-f", dir_.path().c_str(), "-f"};
   UT_CMDFILE unread(5, bad.data());
   EXPECT_FALSE(unread.isvalid());
-  EXPECT_EQ(Words(unread), (std::vector<std::string>{"-f", missing, "-f", dir_, "-f"}));
-  EXPECT_EQ(log.texts.size(), 3u);
+  EXPECT_EQ(Words(unread), (std::vector<std::string>{"-f", missing, "-f", dir_.path(), "-f"}));
+  EXPECT_EQ(log.texts().size(), 3u);
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ int RunGet(const Invocation& invocation) {
   if (!reader) return kExitProblem;
   const Lookup lookup = Address(*reader, key, field, subfield);
   if (!lookup.problem.empty()) {
-    PrintError(lookup.problem + " in " + file);
+    PrintError(file + ": " + lookup.problem);
     return kExitProblem;
   }
   if (invocation.json()) {
