@@ -26,7 +26,9 @@ Port_Range Port_Regexp::GetRangeOfMatch(const char* text, long start) const {
   if (!compiled_ || !text || start < 0) return none;
   const char* const end = text + std::strlen(text);
   if (start > end - text) return none;
-  const boost::match_flag_type flags = start > 0 ? boost::match_prev_avail : boost::match_default;
+  // An empty match cannot be told from no match in a range, so only non-empty ones count.
+  boost::match_flag_type flags = boost::match_not_null;
+  if (start > 0) flags |= boost::match_prev_avail;
   boost::cmatch match;
   try {
     // A pattern too complex for the matcher throws; that counts as no match.

@@ -43,6 +43,12 @@ std::size_t SkipPast(std::string_view value, std::size_t from, char separator, i
   return position;
 }
 
+// The field that starts at `begin`: up to the next `sep1` or the end of the value.
+std::string_view FieldAt(std::string_view value, std::size_t begin, char sep1) {
+  const std::size_t end = sep1 == '\0' ? kNoPosition : value.find(sep1, begin);
+  return value.substr(begin, end == kNoPosition ? kNoPosition : end - begin);
+}
+
 std::size_t CountOf(std::string_view text, char separator) {
   return separator == '\0' ? 0 : static_cast<std::size_t>(std::count(text.begin(), text.end(), separator));
 }
@@ -95,6 +101,46 @@ std::size_t DecipherInPlace(char* text, std::size_t length) {
     at = next;
   }
   return static_cast<std::size_t>(out - text);
+}
+
+struct KeyValueText {
+  char* key;
+  char* value;
+};
+
+// Parses a definition text in place: every key and value is NUL-terminated where it stands.
+// Returns them in file order.
+std::vector<KeyValueText> ParseInPlace(char* text, std::size_t length) {
+  char* const limit = text + length;
+  std::vector<KeyValueText> parsed;
+  for (char* at = text; at < limit;) {
+    const Line line = NextLine(at, limit);
+    at = line.next;
+    if (line.empty() || *line.begin == '#') continue;
+    char* keyEnd = line.begin;
+    while (keyEnd < line.end && !IsBlank(*keyEnd) && *keyEnd != '=') ++keyEnd;
+    if (keyEnd == line.begin) continue;  // a line that starts with "=" names no key
+    char* value = keyEnd;
+    while (value < line.end && IsBlank(*value)) ++value;
+    if (value < line.end && *value == '=') ++value;
+    while (value < line.end && IsBlank(*value)) ++value;
+    // Continuation lines are moved down behind the value; the joined value is never longer than
+    // the lines it came from.
+    char* valueEnd = line.end;
+    for (bool continues = line.continues() && valueEnd > value; continues;) {
+      --valueEnd;  // the "\"
+      if (at >= limit) break;
+      const Line more = NextLine(at, limit);
+      at = more.next;
+      std::memmove(valueEnd, more.begin, static_cast<std::size_t>(more.end - more.begin));
+      valueEnd += more.end - more.begin;
+      continues = more.continues();
+    }
+    *keyEnd = '\0';
+    *valueEnd = '\0';
+    parsed.push_back({line.begin, value});
+  }
+  return parsed;
 }
 
 class FileDescriptor {
@@ -158,14 +204,12 @@ std::pair<short, short> IndexBounds(std::string_view value, char sep1, char sep2
   if (value.empty()) return {0, 0};
   std::size_t fields = 0;
   std::size_t mostSubfields = 0;
-  std::size_t begin = 0;
-  for (;;) {
-    const std::size_t end = sep1 == '\0' ? kNoPosition : value.find(sep1, begin);
-    const std::string_view field = value.substr(begin, end == kNoPosition ? kNoPosition : end - begin);
+  for (std::size_t begin = 0;; ++begin) {
+    const std::string_view field = FieldAt(value, begin, sep1);
     mostSubfields = std::max(mostSubfields, CountOf(field, sep2) + 1);
     ++fields;
-    if (end == kNoPosition) break;
-    begin = end + 1;
+    begin += field.size();
+    if (begin == value.size()) break;  // else `begin` is at a field separator
   }
   return {Saturated(fields), Saturated(mostSubfields)};
 }
@@ -174,9 +218,42 @@ short SubfieldCount(std::string_view value, char sep1, int field, char sep2) {
   if (value.empty() || field < 0) return 0;
   const std::size_t begin = (sep1 != '\0' && field > 0) ? SkipPast(value, 0, sep1, field, '\0') : 0;
   if (begin == kNoPosition) return 0;
-  const std::size_t end = sep1 == '\0' ? kNoPosition : value.find(sep1, begin);
-  const std::string_view text = value.substr(begin, end == kNoPosition ? kNoPosition : end - begin);
-  return Saturated(CountOf(text, sep2) + 1);
+  return Saturated(CountOf(FieldAt(value, begin, sep1), sep2) + 1);
+}
+
+std::size_t KeyIndex::SlotOf(std::string_view key, std::size_t hash) const {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t slot = hash & mask;
+  while (slots_[slot].position != kNone && (slots_[slot].hash != hash || slots_[slot].key != key)) {
+    slot = (slot + 1) & mask;
+  }
+  return slot;
+}
+
+std::size_t KeyIndex::find(std::string_view key) const {
+  if (slots_.empty()) return kNone;
+  return slots_[SlotOf(key, std::hash<std::string_view>()(key))].position;
+}
+
+std::pair<std::size_t, bool> KeyIndex::insert(std::string_view key, std::size_t position) {
+  reserve(size_ + 1);
+  const std::size_t hash = std::hash<std::string_view>()(key);
+  Slot& slot = slots_[SlotOf(key, hash)];
+  if (slot.position != kNone) return {slot.position, false};
+  slot = {key, hash, position};
+  ++size_;
+  return {position, true};
+}
+
+void KeyIndex::reserve(std::size_t count) {
+  if (2 * count <= slots_.size()) return;
+  std::size_t capacity = 16;
+  while (capacity < 2 * count) capacity *= 2;
+  std::vector<Slot> old(capacity);
+  old.swap(slots_);
+  for (const Slot& slot : old) {
+    if (slot.position != kNone) slots_[SlotOf(slot.key, slot.hash)] = slot;
+  }
 }
 
 std::string Encipher(std::string_view plain) {
@@ -205,6 +282,8 @@ StaticAcdRead::StaticAcdRead(const char* path, const char* comparename, char* co
   if (withfriends == 0) ReadFile(path);
 }
 
+StaticAcdRead::~StaticAcdRead() = default;
+
 unsigned char StaticAcdRead::ReadFile(const char* path) {
   boost::shared_array<char> text;
   std::size_t length = 0;
@@ -230,44 +309,17 @@ bool StaticAcdRead::AddText(const boost::shared_array<char>& owner, char* text, 
     }
     length = DecipherInPlace(text, length);
   }
-  const bool added = ParseInPlace(owner, text, length) > 0;
-  valid_ = valid_ || added;
-  return added;
-}
-
-std::size_t StaticAcdRead::ParseInPlace(const boost::shared_array<char>& owner, char* text,
-                                        std::size_t length) {
-  char* const limit = text + length;
-  std::size_t added = 0;
-  for (char* at = text; at < limit;) {
-    const Line line = NextLine(at, limit);
-    at = line.next;
-    if (line.empty() || *line.begin == '#') continue;
-    char* keyEnd = line.begin;
-    while (keyEnd < line.end && !IsBlank(*keyEnd) && *keyEnd != '=') ++keyEnd;
-    if (keyEnd == line.begin) continue;  // a line that starts with "=" names no key
-    char* value = keyEnd;
-    while (value < line.end && IsBlank(*value)) ++value;
-    if (value < line.end && *value == '=') ++value;
-    while (value < line.end && IsBlank(*value)) ++value;
-    // Continuation lines are moved down behind the value; the joined value is never longer than
-    // the lines it came from.
-    char* valueEnd = line.end;
-    for (bool continues = line.continues() && valueEnd > value; continues;) {
-      --valueEnd;  // the "\"
-      if (at >= limit) break;
-      const Line more = NextLine(at, limit);
-      at = more.next;
-      std::memmove(valueEnd, more.begin, static_cast<std::size_t>(more.end - more.begin));
-      valueEnd += more.end - more.begin;
-      continues = more.continues();
-    }
-    *keyEnd = '\0';
-    *valueEnd = '\0';
-    Store(owner, line.begin, value);
-    ++added;
+  const std::vector<KeyValueText> parsed = ParseInPlace(text, length);
+  // Sized before storing, the index does not rehash while a large file goes in; growth stays
+  // geometric when many small files are read into one reader.
+  const std::size_t needed = entries_.size() + parsed.size();
+  if (needed > entries_.capacity()) {
+    entries_.reserve(std::max(needed, 2 * entries_.capacity()));
+    index_.reserve(entries_.capacity());
   }
-  return added;
+  for (const KeyValueText& keyvalue : parsed) Store(owner, keyvalue.key, keyvalue.value);
+  valid_ = valid_ || !parsed.empty();
+  return !parsed.empty();
 }
 
 void StaticAcdRead::Store(const boost::shared_array<char>& owner, const char* key, const char* value) {
@@ -277,21 +329,21 @@ void StaticAcdRead::Store(const boost::shared_array<char>& owner, const char* ke
 }
 
 std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Upsert(Sfp_ACD::KeyValue keyvalue, bool replace) {
-  const auto found = index_.find(std::string_view(keyvalue.first.get()));
-  if (found != index_.end()) {
-    if (replace) entries_[found->second].second = std::move(keyvalue.second);
-    return {Sfp_ACD::Iterator(entries_.cbegin() + static_cast<std::ptrdiff_t>(found->second)), false};
+  // One hash lookup either finds the key or reserves its slot; the view stays valid because the
+  // key array moves into entries_ without being copied.
+  const auto [position, added] = index_.insert(std::string_view(keyvalue.first.get()), entries_.size());
+  if (added) {
+    entries_.push_back(std::move(keyvalue));
+  } else if (replace) {
+    entries_[position].second = std::move(keyvalue.second);
   }
-  entries_.push_back(std::move(keyvalue));
-  const std::size_t position = entries_.size() - 1;
-  index_.emplace(std::string_view(entries_.back().first.get()), position);
-  return {Sfp_ACD::Iterator(entries_.cbegin() + static_cast<std::ptrdiff_t>(position)), true};
+  return {Sfp_ACD::Iterator(entries_.cbegin() + static_cast<std::ptrdiff_t>(position)), added};
 }
 
 const char* StaticAcdRead::getkeyeddata(const char* key) const {
   if (!key) return nullptr;
-  const auto found = index_.find(std::string_view(key));
-  return found == index_.end() ? nullptr : entries_[found->second].second.get();
+  const std::size_t position = index_.find(std::string_view(key));
+  return position == Sfp_ACD::KeyIndex::kNone ? nullptr : entries_[position].second.get();
 }
 
 Port::String StaticAcdRead::GetStringByKey(const char* key, const char* sep1, short idx1,

@@ -4,7 +4,9 @@
 
 #include <cstring>
 #include <map>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "pmport/sfp_acd.h"
 #include "pmtest.h"
@@ -208,8 +210,47 @@ TEST(AcdFormat, LargeFileKeepsEveryKey) {
   for (int i = 0; i < 10000; ++i) content += "KEY_" + std::to_string(i) + " = " + std::to_string(i) + filler + "\n";
   AcdFile file(content);
   ASSERT_EQ(file->size(), 10000u);
-  EXPECT_EQ(file->GetStringByKey("KEY_9999", 0, 0, 0, 0), "9999" + filler);
-  EXPECT_EQ(file->GetStringByKey("KEY_0", 0, 0, 0, 0), "0" + filler);
+  for (int i = 0; i < 10000; ++i) {
+    const std::string key = "KEY_" + std::to_string(i);
+    const char* value = file->getkeyeddata(key.c_str());
+    ASSERT_NE(value, nullptr) << key;
+    ASSERT_EQ(value, std::to_string(i) + filler);
+  }
+  EXPECT_EQ(file->getkeyeddata("KEY_10000"), nullptr);
+}
+
+TEST(AcdKeyIndex, FindsWhatWasAddedAcrossGrowth) {
+  Sfp_ACD::KeyIndex index;
+  EXPECT_EQ(index.find("a"), Sfp_ACD::KeyIndex::kNone);
+  std::vector<std::string> keys;
+  for (int i = 0; i < 1000; ++i) keys.push_back("k" + std::to_string(i));
+  for (std::size_t i = 0; i < keys.size(); ++i) EXPECT_TRUE(index.insert(keys[i], i).second);
+  EXPECT_EQ(index.insert("k7", 5000), std::make_pair(std::size_t{7}, false));
+  for (std::size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(index.find(keys[i]), i);
+  EXPECT_EQ(index.find("k1000"), Sfp_ACD::KeyIndex::kNone);
+  EXPECT_EQ(index.find(""), Sfp_ACD::KeyIndex::kNone);
+}
+
+TEST(AcdFormat, ArbitraryTextNeverYieldsMalformedKeys) {
+  // Texts made of the characters the parser treats specially, continuations and line ends above
+  // all: whatever they hold, every key read is a non-empty run without blanks or "=".
+  const char alphabet[] = {'\\', '\r', '\n', ' ', '\t', '=', '#', 'k', 'v'};
+  std::mt19937 random(1234);
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof(alphabet) - 1), length(0, 40);
+  pmtest::TempDir dir;
+  const std::string path = dir / "random.acd";
+  for (int round = 0; round < 500; ++round) {
+    std::string text;
+    for (std::size_t n = length(random); n > 0; --n) text += alphabet[pick(random)];
+    pmtest::WriteFile(path, text);
+    const StaticAcdRead reader(path.c_str(), nullptr, nullptr, 1, 0, 1);
+    EXPECT_EQ(reader.IsValid() != 0, reader.size() > 0);
+    for (const auto& [key, value] : AllKeys(reader)) {
+      EXPECT_FALSE(key.empty());
+      EXPECT_EQ(key.find_first_of(" \t=\n"), std::string::npos) << key;
+      EXPECT_EQ(value.find('\n'), std::string::npos);
+    }
+  }
 }
 
 TEST(AcdReader, ConstructionRecordsNamesAndSearchKeys) {

@@ -81,18 +81,4 @@ TEST(UtDarray, SortShiftAndResize) {
   EXPECT_EQ(array.size(), 0);
 }
 
-TEST(UtDarray, ReserveKeepsContentsAndPublishesStorage) {
-  NameArray array(0, 7);
-  EXPECT_EQ(array.getflag(), 7);
-  EXPECT_TRUE(array.reserve(50));
-  ASSERT_NE(array.names(), nullptr);
-  array.append(alpha);
-  char** const storage = array.names();
-  for (int i = 1; i < 50; ++i) array.append(beta);
-  EXPECT_EQ(array.names(), storage);
-  array.a_makearray(10);
-  EXPECT_EQ(array.size(), 50);
-  EXPECT_EQ(array[0], alpha);
-}
-
 }  // namespace

@@ -76,11 +76,4 @@ TEST(PortDynamicLib, MissingOrBrokenFilesAreNotLoaded) {
   EXPECT_FALSE(PortDynamicLib(nullptr, nullptr, nullptr).isLoaded());
 }
 
-TEST(PortDynamicLib, PlatformNames) {
-  EXPECT_STREQ(PortDynamicLib::GetFileType(), ".so");
-  char buffer[32];
-  EXPECT_EQ(PortDynamicLib::GetOSEntryPointName("myroute", buffer), buffer);
-  EXPECT_STREQ(buffer, "myroute");
-}
-
 }  // namespace

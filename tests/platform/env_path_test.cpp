@@ -32,15 +32,6 @@ TEST(PortEnv, PlatformAndLanguageFallBackWhenUnsetOrEmpty) {
   EXPECT_STREQ(Port_Env::GetLang(), "german");
 }
 
-TEST(PortEnv, GetEnvTellsUnsetFromEmpty) {
-  unsetenv("PMTEST_SWITCH");
-  EXPECT_EQ(Port_Env::GetEnv("PMTEST_SWITCH"), nullptr);
-  setenv("PMTEST_SWITCH", "", 1);
-  ASSERT_NE(Port_Env::GetEnv("PMTEST_SWITCH"), nullptr);
-  EXPECT_STREQ(Port_Env::GetEnv("PMTEST_SWITCH"), "");
-  EXPECT_EQ(Port_Env::GetEnv(nullptr), nullptr);
-}
-
 TEST(PortEnv, OverrideMessageIsAWarningNamingBothPaths) {
   pmtest::MessageCapture capture;
   Port_Env::IssueOverrideMessage("/base/alpha/data/alpha.acd", "/site/alpha/data/alpha.acd", "PMSPEC");

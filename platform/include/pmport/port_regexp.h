@@ -19,7 +19,8 @@ class Port_Regexp {
 
   // The first match that starts at or after position `start` of `text`, as positions in `text`;
   // an empty range (last below first) when there is none. Text before `start` still counts as
-  // context ("^" does not match at a `start` inside the text). An empty match reads as none.
+  // context ("^" does not match at a `start` inside the text). Only matches of at least one
+  // character count, since an empty range means "none".
   Port_Range GetRangeOfMatch(const char* text, long start) const;
   Port_Range GetRangeOfMatch(const Port::StringBase<char>& text, long start) const {
     return GetRangeOfMatch(text.c_str(), start);

@@ -8,7 +8,6 @@
 #include <iterator>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -50,6 +49,33 @@ short SubfieldCount(std::string_view value, char sep1, int field, char sep2);
 // The enciphered form of a plain definition text: the marker line, then every line of `plain`
 // enciphered with UT_STR::Encode. Lines end with "\n".
 std::string Encipher(std::string_view plain);
+
+// A hash index from key to position, by open addressing in one table: a definition file of ten
+// thousand keys is indexed without one allocation per key. The keys are views; the caller keeps
+// the characters alive and unchanged.
+class KeyIndex {
+ public:
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+  // The position of `key`, or kNone.
+  std::size_t find(std::string_view key) const;
+  // Finds `key` or, when absent, adds it at `position`. Returns the key's position and whether
+  // it was added.
+  std::pair<std::size_t, bool> insert(std::string_view key, std::size_t position);
+  // Makes room for `count` keys in all, so that adding them does not grow the table.
+  void reserve(std::size_t count);
+
+ private:
+  struct Slot {
+    std::string_view key;
+    std::size_t hash = 0;
+    std::size_t position = kNone;  // kNone: the slot is free
+  };
+  std::size_t SlotOf(std::string_view key, std::size_t hash) const;
+
+  std::vector<Slot> slots_;  // a power of two in size, at most half full
+  std::size_t size_ = 0;
+};
 
 // Iterates the keys of a reader in the order they were first added. Like a vector iterator, it is
 // invalidated by adding keys to the reader.
@@ -95,6 +121,7 @@ class StaticAcdRead {
  public:
   StaticAcdRead(const char* path, const char* comparename, char* const* searchkeys,
                 unsigned char decode, unsigned char withfriends, unsigned char third);
+  ~StaticAcdRead();
   StaticAcdRead(const StaticAcdRead&) = delete;
   StaticAcdRead& operator=(const StaticAcdRead&) = delete;
 
@@ -157,7 +184,6 @@ class StaticAcdRead {
 
  private:
   bool AddText(const boost::shared_array<char>& owner, char* text, std::size_t length);
-  std::size_t ParseInPlace(const boost::shared_array<char>& owner, char* text, std::size_t length);
   void Store(const boost::shared_array<char>& owner, const char* key, const char* value);
   std::pair<Sfp_ACD::Iterator, bool> Upsert(Sfp_ACD::KeyValue keyvalue, bool replace);
 
@@ -173,7 +199,7 @@ class StaticAcdRead {
   bool decode_;
   bool valid_ = false;
   std::vector<Sfp_ACD::KeyValue> entries_;
-  std::unordered_map<std::string_view, std::size_t> index_;  // views into the entries' keys
+  Sfp_ACD::KeyIndex index_;  // views into the entries' keys
   std::vector<HeldFile> held_;
 };
 
