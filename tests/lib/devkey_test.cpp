@@ -2,8 +2,11 @@
 // the reader cache and its key, and friend reads.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmspec.h"
@@ -233,4 +236,25 @@ TEST(DevKeyDebugStream, NamedFileIsCreatedEmptyAtLoad) {
     return;
   }
   PMDebugStream::Instance().indented() << "marker" << std::endl;
+}
+
+TEST(DevKeyThreads, StoresOpenAndLookUpConcurrently) {
+  AlphaInstall install("K = a:b,c\n");
+  install.root.File("alpha/data/extra.acd", "E = 1:2\n");
+  PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
+  std::vector<std::thread> threads;
+  std::atomic<int> mismatches{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&spec, &mismatches] {
+      for (int i = 0; i < 200; ++i) {
+        PM_DEVKEY store(i % 2 ? "alpha" : "extra", &spec, 0, 0, 1);
+        const char* field = i % 2 ? store.getstringbykey("K", ":", 1, ",", 1)
+                                  : store.getstringbykey("E", ":", 1, nullptr, 0);
+        if (!field) ++mismatches;
+        if (store.GetStringByKey(i % 2 ? "K" : "E", ':', 0, 0, 0).empty()) ++mismatches;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(0, mismatches.load());
 }
