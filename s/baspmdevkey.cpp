@@ -272,7 +272,7 @@ short PM_DEVKEY::myret2 = 0;
 
 PM_DEVKEY::PM_DEVKEY(const char* name, PM_SPEC* spec, unsigned char decode,
                      unsigned char withfriends, unsigned char usecache) {
-  if (!spec) {
+  if (!spec || !spec->imp_) {
     if (!decode) PM_MSG().issueInternal("No PM_SPEC specified.\n");
     return;
   }

@@ -13,6 +13,7 @@
 #include "pmtest.h"
 #include "spine_fixture.h"
 #include "../../s/baspmdevkey.h"
+#include "../../s/baspmspec.h"
 
 using spinetest::Definition;
 using spinetest::Root;
@@ -257,4 +258,25 @@ TEST(DevKeyThreads, StoresOpenAndLookUpConcurrently) {
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(0, mismatches.load());
+}
+
+TEST(DevKeyPart, PartStoresKeyOnDeviceAndPackageAndPassSearchKeys) {
+  AlphaInstall install("K = v\n");
+  PMSpecImp spec(nullptr, "alpha", PM_BINDING_SUPPORTED_ONLY);
+  const PMPartNames part{"xcab12e", "tq144", {"ab12e"}};
+  PMDevKeyImp store(true);
+  store.OpenForPart("", spec, part, {false, false, true});
+  ASSERT_TRUE(store.valid());
+  EXPECT_STREQ("alpha.acd:alpha:xcab12e:tq144:fft", store.reader->getcomparename());
+  EXPECT_EQ(4, store.reader->getnsearchkeys());
+  EXPECT_EQ((std::vector<std::string>{"ab12e", "ab12e:tq144", "xcab12e", "xcab12e:tq144"}),
+            store.reader->getsearchkeys());
+
+  PMDevKeyImp again(true);
+  again.OpenForPart("alpha.acd", spec, part, {false, false, true});
+  EXPECT_EQ(store.reader, again.reader);
+  PMDevKeyImp otherPackage(true);
+  otherPackage.OpenForPart("alpha", spec, {"xcab12e", "cs144", {}}, {false, false, true});
+  EXPECT_NE(store.reader, otherPackage.reader);
+  EXPECT_EQ(2, otherPackage.reader->getnsearchkeys());
 }
