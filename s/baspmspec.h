@@ -44,6 +44,8 @@ class PMOwnedStrings {
   std::vector<char*> items_;
 };
 
+// The implementation behind a PM_SPEC handle. Part and configuration implementations derive from
+// it and override its virtual operations; the handle forwards to them.
 class PMSpecImp {
  public:
   PMSpecImp(PM_SPEC* owner, const char* pm, PM_PARTNAME_BINDING binding);
