@@ -86,7 +86,7 @@ class ArgumentWalker {
       help();
       return true;
     }
-    switch (opcodes_.find(name.c_str())) {
+    switch (opcodes_.find(arg.c_str())) {
       case UT_CMDOPCODES::Flag:
         info_.flags.insert(name);
         return true;

@@ -43,23 +43,16 @@ TEST(CmdOpcodes, ReadsToolNameFlagsAndValueOptions) {
   EXPECT_EQ(opcodes.find("-4"), UT_CMDOPCODES::Flag);
   EXPECT_EQ(opcodes.find("-verb"), UT_CMDOPCODES::None);
 
-  const UT_CMDOPCODES bare("mytool");
+  const UT_CMDOPCODES bare("mytool -help -h -?");  // help options may be declared as flags
   EXPECT_FALSE(bare.iserror());
   EXPECT_EQ(bare.gettoolname(), "mytool");
   EXPECT_EQ(bare.size(), 0u);
 }
 
-TEST(CmdOpcodes, HelpNamesMayBeDeclaredAsFlagsOnly) {
-  EXPECT_FALSE(UT_CMDOPCODES("tool -help -h -?").iserror());
-  WarningLog log;
-  EXPECT_TRUE(UT_CMDOPCODES("tool -h=").iserror());
-  EXPECT_EQ(log.texts().size(), 1u);
-}
-
 TEST(CmdOpcodes, MalformedSpecificationsAreRejectedWithAWarning) {
   const std::vector<const char*> malformed = {
       nullptr, "", "   ", "-x tool", "tool x", "tool -", "tool -=", "tool --x",
-      "tool -a=b", "tool -a=b=", "tool -a -a", "tool -a -a="};
+      "tool -a=b", "tool -a=b=", "tool -a -a", "tool -a -a=", "tool -h="};
   for (const char* spec : malformed) {
     WarningLog log;
     const UT_CMDOPCODES opcodes(spec);
@@ -116,6 +109,10 @@ TEST(CmdCheck, UndeclaredOptionOrMissingValueFailsWithAWarningNamingIt) {
   const Parsed both = Check(kSpec, {"-x", "-y"});
   EXPECT_EQ(both.result, 0);
   EXPECT_EQ(log.texts().size(), 4u);
+
+  // One or two dashes, not three.
+  EXPECT_EQ(Check(kSpec, {"---verbose"}).result, 0);
+  EXPECT_EQ(Check(kSpec, {"---h"}).info.usagegiven, 0);
 }
 
 TEST(CmdCheck, HelpOptionsSetUsageAndTheFirstTakesTheFollowingWord) {
