@@ -364,24 +364,24 @@ boost::shared_ptr<PM_DEVKEY> PMSpecImp::OpenDefinition(bool followFriends, bool 
     if (report) PM_MSG().issueInternal("Could not load definition file <%s>\n", fileName.c_str());
     return {};
   }
-  const char* location = store->getlocation();
+  const char* const file = fileName.c_str();
   if (!PMDevKeyRawValue(*store, "ARCH_NAME")) {
     if (report) {
       PM_MSG().issueInternal("Corrupt definition file <%s>, did not find architecture name\n",
-                             location);
+                             file);
     }
     return {};
   }
   const Port::String arch = store->GetStringByKey("ARCH_NAME", 0, 0, 0, 0);
   if (!SameIgnoringCase(pm, arch.c_str()) && report) {
     PM_MSG().issueInternal("Corrupt definition file <%s>, expecting pm <%s>, found <%s>\n",
-                           location, pm.c_str(), arch.c_str());
+                           file, pm.c_str(), arch.c_str());
     return {};
   }
   if (!PMDevKeyRawValue(*store, "ARCH_FRIEND")) {
     if (report) {
       PM_MSG().issueInternal(
-          "Corrupt definition file <%s>, did not find architecture definition\n", location);
+          "Corrupt definition file <%s>, did not find architecture definition\n", file);
     }
     return {};
   }

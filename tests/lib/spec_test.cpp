@@ -183,14 +183,11 @@ TEST(SpecCorrupt, EveryBrokenDefinitionIsReportedAndLeavesNoStore) {
     const char* pm;
     std::string text;
   };
-  const std::string other = root.DataFile("other", "other.acd");
   const std::vector<Case> cases = {
       {"empty", "Could not load definition file <empty.acd>\n"},
-      {"noname", "Corrupt definition file <" + root.DataFile("noname", "noname.acd") +
-                     ">, did not find architecture name\n"},
-      {"other", "Corrupt definition file <" + other + ">, expecting pm <other>, found <another>\n"},
-      {"nofriend", "Corrupt definition file <" + root.DataFile("nofriend", "nofriend.acd") +
-                       ">, did not find architecture definition\n"},
+      {"noname", "Corrupt definition file <noname.acd>, did not find architecture name\n"},
+      {"other", "Corrupt definition file <other.acd>, expecting pm <other>, found <another>\n"},
+      {"nofriend", "Corrupt definition file <nofriend.acd>, did not find architecture definition\n"},
   };
   for (const Case& c : cases) {
     pmtest::MessageCapture capture;
