@@ -17,6 +17,9 @@
 #include "pmport/ut_ifile.h"
 #include "pmport/ut_statobj.h"
 
+#include "pmlib/pmdevkey.h"
+#include "pmlib/pmpic.h"
+#include "pmlib/pmspec.h"
 #include "pmlib/pmversion.h"
 
 #endif  // PMLIB_PMLIB_H

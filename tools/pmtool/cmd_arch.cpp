@@ -1,0 +1,346 @@
+// pmtool modules, info, key and locate: the installed personality modules, one module's
+// specification, its keys (friends merged) and its data files.
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "command.h"
+#include "output.h"
+#include "pmlib/pmdevkey.h"
+#include "pmlib/pmspec.h"
+
+namespace pmtool {
+namespace {
+
+const char kFieldSeparator = ':';
+const char kSubfieldSeparator = ',';
+const long kMaxIndex = 32767;  // field indexes are shorts in the key store's interface
+
+const OptionDoc kJson = {"json", nullptr, "print the result as JSON"};
+
+// A decimal number within [low, high] given on the command line.
+std::optional<long> ParseNumber(const std::string& text, long low, long high) {
+  if (text.empty() || text.size() > 6) return std::nullopt;
+  char* end = nullptr;
+  const long number = UT_STR::StrToL(text.c_str(), &end, 10);
+  if (*end != '\0' || number < low || number > high) return std::nullopt;
+  return number;
+}
+
+std::string RangeProblem(const char* what, long low, long high, const std::string& given) {
+  return std::string(what) + " is a number from " + std::to_string(low) + " to " +
+         std::to_string(high) + ", not " + Quoted(given);
+}
+
+// The specification of `arch` with its definition loaded, or null after saying why not. Unsupported
+// modules are allowed, and the registry knows them, so that every installed module can be shown.
+// An alias is resolved first (scanning the installed modules when the name is no module's).
+std::unique_ptr<PM_SPEC> LoadModule(const std::string& arch) {
+  pm_specmgr.InitUnsuppPMsOnce();
+  std::string name = arch;
+  PM_SPEC lookup(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
+  if (!lookup.isvalidpmname(arch.c_str(), 1)) {
+    const auto_array<char> proper = lookup.GetProperName(arch.c_str(), true);
+    if (proper) name = proper.get();
+  }
+  auto spec = std::make_unique<PM_SPEC>(name.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
+  if (spec->get_defdata()) return spec;
+  PrintError("no usable personality module " + Quoted(arch));
+  return nullptr;
+}
+
+std::vector<std::string> Friends(const PM_SPEC& spec) {
+  std::vector<std::string> friends;
+  for (int i = 0; i < spec.get_num_friends(); ++i) friends.push_back(spec.get_pm_friend(i));
+  return friends;
+}
+
+void PrintLines(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) std::cout << line << '\n';
+}
+
+// ---------------------------------------------------------------------------------------------
+// modules
+
+std::vector<std::string> UnsupportedModules() {
+  pm_specmgr.InitUnsuppPMsOnce();
+  std::vector<std::string> modules;
+  const std::string tag = "Korvan:";
+  for (const Port::String& entry : pm_specmgr.unsupportedlist()) {
+    modules.push_back(entry.str().substr(tag.size()));
+  }
+  return modules;
+}
+
+std::vector<std::string> InstalledModules(const UT_ARGINFO& args) {
+  PM_SPEC lister(nullptr, PM_BINDING_FROM_ENVIRONMENT);
+  lister.make_list(args.getvalue("key"), args.getvalue("value"), args.hasflag("base") ? 1 : 0);
+  const bool aliased = args.hasflag("aliases");
+  return std::vector<std::string>(lister.begin(aliased), lister.end(aliased));
+}
+
+int RunModules(const Invocation& invocation) {
+  const UT_ARGINFO& args = invocation.args;
+  if (args.getvalue("value") && !args.getvalue("key")) {
+    return UsageError("--value needs --key", invocation.path);
+  }
+  const bool unsupported = args.hasflag("unsupported");
+  const std::vector<std::string> modules =
+      unsupported ? UnsupportedModules() : InstalledModules(args);
+  if (invocation.json()) {
+    PrintJson({{unsupported ? "unsupported" : "modules", modules}});
+  } else {
+    PrintLines(modules);
+  }
+  return kExitOk;
+}
+
+// ---------------------------------------------------------------------------------------------
+// info
+
+int RunInfo(const Invocation& invocation) {
+  const std::unique_ptr<PM_SPEC> spec = LoadModule(invocation.positional(0));
+  if (!spec) return kExitProblem;
+  const std::string name = spec->get_pm();
+  const std::string alias = spec->GetName().get();
+  const std::vector<std::string> friends = Friends(*spec);
+  const std::string definition = spec->get_defdata()->getlocation();
+  const bool unsupported = spec->isunsupported() != 0;
+  if (invocation.json()) {
+    nlohmann::ordered_json result = {{"name", name}};
+    result["alias"] = alias == name ? nlohmann::ordered_json() : nlohmann::ordered_json(alias);
+    result["unsupported"] = unsupported;
+    result["friends"] = friends;
+    result["definition"] = definition;
+    PrintJson(result);
+    return kExitOk;
+  }
+  std::string chain;
+  for (const std::string& friendName : friends) chain += (chain.empty() ? "" : " -> ") + friendName;
+  Table table;
+  table.add({"name:", name});
+  table.add({"alias:", alias == name ? "(none)" : alias});
+  table.add({"unsupported:", unsupported ? "yes" : "no"});
+  table.add({"friends:", chain.empty() ? "(none)" : chain});
+  table.add({"definition:", definition});
+  std::cout << table.str() << '\n' << std::flush;
+  spec->printme(nullptr);
+  return kExitOk;
+}
+
+// ---------------------------------------------------------------------------------------------
+// key
+
+int RunKey(const Invocation& invocation) {
+  const std::string& key = invocation.positional(1);
+  std::optional<long> field;
+  std::optional<long> subfield;
+  for (std::size_t i = 2; i < invocation.npositionals(); ++i) {
+    const std::optional<long> index = ParseNumber(invocation.positional(i), 0, kMaxIndex);
+    if (!index) {
+      return UsageError(RangeProblem("an index", 0, kMaxIndex, invocation.positional(i)),
+                        invocation.path);
+    }
+    (i == 2 ? field : subfield) = index;
+  }
+  const std::unique_ptr<PM_SPEC> spec = LoadModule(invocation.positional(0));
+  if (!spec) return kExitProblem;
+
+  const char* const file = invocation.args.getvalue("file");
+  std::unique_ptr<PM_DEVKEY> fileStore;
+  if (file) fileStore = std::make_unique<PM_DEVKEY>(file, spec.get(), 1, 1, 1);
+  const PM_DEVKEY& store = file ? *fileStore : *spec->get_defdata();
+  if (!store.get_validity()) {
+    PrintError("no copy of " + Quoted(file) + " for " + spec->get_pm() + " or its friends");
+    return kExitProblem;
+  }
+  const Port::String value = store.GetStringByKey(
+      key.c_str(), field ? kFieldSeparator : 0, static_cast<short>(field.value_or(0)),
+      subfield ? kSubfieldSeparator : 0, static_cast<short>(subfield.value_or(0)));
+  if (value.empty()) {
+    PrintError(store.getlocation() + std::string(": no value for ") + Quoted(key) +
+               (field ? " at field " + std::to_string(*field) : "") +
+               (subfield ? " subfield " + std::to_string(*subfield) : ""));
+    return kExitProblem;
+  }
+  if (invocation.json()) {
+    nlohmann::ordered_json result = {{"arch", spec->get_pm()}, {"key", key}};
+    if (field) result["field"] = *field;
+    if (subfield) result["subfield"] = *subfield;
+    result["value"] = value.str();
+    PrintJson(result);
+  } else {
+    std::cout << value << '\n';
+  }
+  return kExitOk;
+}
+
+// ---------------------------------------------------------------------------------------------
+// locate
+
+int RunLocate(const Invocation& invocation) {
+  const UT_ARGINFO& args = invocation.args;
+  long level = 1;
+  long index = -1;
+  if (const char* given = args.getvalue("level")) {
+    const std::optional<long> number = ParseNumber(given, 0, 4);
+    if (!number) return UsageError(RangeProblem("--level", 0, 4, given), invocation.path);
+    level = *number;
+  }
+  if (const char* given = args.getvalue("index")) {
+    const std::optional<long> number = ParseNumber(given, -2, kMaxIndex);
+    if (!number) return UsageError(RangeProblem("--index", -2, kMaxIndex, given), invocation.path);
+    index = *number;
+  }
+  const std::string& name = invocation.positional(1);
+  const std::unique_ptr<PM_SPEC> spec = LoadModule(invocation.positional(0));
+  if (!spec) return kExitProblem;
+  const Port::String path = spec->GetDatafileName(static_cast<char>(level), name.c_str(),
+                                                  !args.hasflag("no-search"),
+                                                  static_cast<int>(index));
+  if (invocation.json()) {
+    PrintJson({{"arch", spec->get_pm()},
+               {"name", name},
+               {"path", path.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(path.str())}});
+  } else if (!path.empty()) {
+    std::cout << path << '\n';
+  }
+  if (!path.empty()) return kExitOk;
+  if (!invocation.json()) PrintError(Quoted(name) + " not found for " + spec->get_pm());
+  return kExitProblem;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The families
+
+Family MakeModulesFamily() {
+  Command modules{
+      "",
+      "",
+      "list the installed personality modules",
+      {{"base", nullptr, "also list modules whose BASE_MODE is TRUE"},
+       {"key", "KEY", "only modules whose definition has KEY"},
+       {"value", "VALUE", "with --key: only those whose KEY is VALUE (ignoring case)"},
+       {"aliases", nullptr, "show a module's alias in place of its name"},
+       {"unsupported", nullptr, "list the unsupported modules (under data/unsupported/) instead"},
+       kJson},
+      "Lists the personality modules of the installation, once each, in byte order of their\n"
+      "names (upper-case letters first). A module is a folder of an installation directory\n"
+      "whose definition <name>/data/<name>.acd has BASE_MODE FALSE (or TRUE, with --base).\n"
+      "\n"
+      "With --json: {\"modules\": [NAME, ...]} or {\"unsupported\": [NAME, ...]}.\n",
+      "  pmtool modules                       # alpha beta ...\n"
+      "  pmtool modules --base --aliases\n"
+      "  pmtool modules --key ARCH_TYPE --value cpld\n"
+      "  pmtool modules --unsupported\n",
+      "  0  the list was printed (it may be empty)\n",
+      0,
+      0,
+      RunModules};
+  return Family{"modules", "The installed personality modules.", {std::move(modules)}};
+}
+
+Family MakeInfoFamily() {
+  Command info{
+      "",
+      "ARCH",
+      "show a module: name, alias, friend chain, definition file",
+      {kJson},
+      "Loads the personality module ARCH (a name or an alias; unsupported modules too) and\n"
+      "shows its name, its alias, whether it is unsupported, its friend chain (nearest first),\n"
+      "the definition file used, and then the module's own dump.\n"
+      "\n"
+      "With --json: {\"name\", \"alias\" (null when none), \"unsupported\", \"friends\",\n"
+      "\"definition\"}.\n",
+      "  pmtool info alpha\n"
+      "  pmtool info --json alpha\n",
+      "  0  the module was shown\n"
+      "  1  ARCH is not installed or its definition is unusable\n",
+      1,
+      1,
+      RunInfo};
+  return Family{"info", "One personality module.", {std::move(info)}};
+}
+
+Family MakeKeyFamily() {
+  Command key{
+      "",
+      "ARCH KEY [FIELD [SUBFIELD]]",
+      "print a key of a module, with its friends' keys merged",
+      {{"file", "NAME", "read definition-format file NAME of the module and its friends instead"},
+       kJson},
+      "Prints the value of KEY for the personality module ARCH: the module's definition merged\n"
+      "with its friend chain (a key the module lacks is taken from the nearest friend that has\n"
+      "it). With FIELD, only that \":\"-separated field (from 0); with SUBFIELD too, only that\n"
+      "\",\"-separated subfield of the field.\n"
+      "\n"
+      "With --file NAME, the file NAME (\".acd\" added when it has no extension) is read from\n"
+      "every friend's data folder and then from the module's own, the module's own values\n"
+      "winning.\n"
+      "\n"
+      "With --json: {\"arch\", \"key\", \"field\", \"subfield\", \"value\"}, FIELD and SUBFIELD\n"
+      "only when given.\n",
+      "  pmtool key alpha ARCH_TYPE                  # FPGA\n"
+      "  pmtool key alpha DEVICE_INTERNAL 1 0        # xcab40e\n"
+      "  pmtool key --file libarch alpha DEPEND\n",
+      "  0  the value was printed\n"
+      "  1  ARCH is not usable, the file is not there, or KEY, FIELD or SUBFIELD has no value\n",
+      2,
+      4,
+      RunKey};
+  return Family{"key", "Keys of a personality module.", {std::move(key)}};
+}
+
+Family MakeLocateFamily() {
+  Command locate{
+      "",
+      "ARCH NAME",
+      "find a data file of a module",
+      {{"level", "N", "0: the installation's common data folder; 1 (default): the module's"},
+       {"index", "I", "-1 (default): the module with fallbacks; -2: the module only; 0..: friend I"},
+       {"no-search", nullptr, "answer the path in the first installation directory, unchecked"},
+       kJson},
+      "Finds the data file NAME of the personality module ARCH in the installation. A NAME\n"
+      "starting with \".\" is completed by the module's name (\".nph\" is <arch>.nph). The\n"
+      "module's data folder is searched in every installation directory first; then, with the\n"
+      "default index, the bare NAME there, each friend's data folder and the common data/\n"
+      "folder. A file found in a directory other than the last (the base installation) is\n"
+      "reported as an override on standard error.\n"
+      "\n"
+      "With --json: {\"arch\", \"name\", \"path\"} (path null when not found).\n",
+      "  pmtool locate alpha .acd\n"
+      "  pmtool locate --level 0 alpha patternfile\n"
+      "  pmtool locate --index -2 alpha .nph\n",
+      "  0  the path was printed\n"
+      "  1  ARCH is not usable or NAME was not found\n",
+      2,
+      2,
+      RunLocate};
+  return Family{"locate", "Data files of a personality module.", {std::move(locate)}};
+}
+
+}  // namespace
+
+const Family& ModulesFamily() {
+  static const Family family = MakeModulesFamily();
+  return family;
+}
+
+const Family& InfoFamily() {
+  static const Family family = MakeInfoFamily();
+  return family;
+}
+
+const Family& KeyFamily() {
+  static const Family family = MakeKeyFamily();
+  return family;
+}
+
+const Family& LocateFamily() {
+  static const Family family = MakeLocateFamily();
+  return family;
+}
+
+}  // namespace pmtool
