@@ -1,0 +1,180 @@
+// Static file parser: the definition-file reader StaticAcdRead and the field addressing shared by
+// every keyed lookup on definition values. The file format is described in
+// docs/definition-files.md.
+#ifndef PMPORT_SFP_ACD_H
+#define PMPORT_SFP_ACD_H
+
+#include <cstddef>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include <boost/shared_array.hpp>
+
+#include "pmport/port_string.h"
+
+namespace Sfp_ACD {
+
+// One key with its value, both NUL-terminated. The arrays are shared with whoever iterates the
+// reader and must not be changed once handed to it.
+using KeyValue = std::pair<boost::shared_array<char>, boost::shared_array<char>>;
+
+// The first line of an enciphered definition file.
+inline constexpr const char* kEncipheredMarker = "#!enciphered";
+
+// The field of `value` addressed by a field separator and index and a subfield separator and
+// index (a separator of 0 means none):
+//   1. with a field separator and idx1 > 0, move past the idx1-th field separator (none left:
+//      no field);
+//   2. with a subfield separator and idx2 > 0, move past the idx2-th subfield separator (the
+//      value ends, or a field separator comes first: no field);
+//   3. skip spaces (' ' only);
+//   4. the field runs up to the next field separator, subfield separator or the end;
+//   5. trailing spaces are removed.
+// Returns a view into `value`; an empty view means "no field" (an empty or all-space field counts
+// as none). A negative index addresses nothing.
+std::string_view AddressField(std::string_view value, char sep1, int idx1, char sep2, int idx2);
+
+// The index bounds of `value`: the number of sep1-separated fields, and the greatest number of
+// sep2-separated subfields within one field. An empty value gives (0, 0); a missing separator
+// counts the whole value (or field) as one. Both saturate at the largest short.
+std::pair<short, short> IndexBounds(std::string_view value, char sep1, char sep2);
+
+// The number of sep2-separated subfields of the field with index `field` (0 when that field does
+// not exist). Without sep1 the whole value is the field.
+short SubfieldCount(std::string_view value, char sep1, int field, char sep2);
+
+// The enciphered form of a plain definition text: the marker line, then every line of `plain`
+// enciphered with UT_STR::Encode. Lines end with "\n".
+std::string Encipher(std::string_view plain);
+
+// Iterates the keys of a reader in the order they were first added. Like a vector iterator, it is
+// invalidated by adding keys to the reader.
+class Iterator {
+ public:
+  using iterator_category = std::forward_iterator_tag;
+  using value_type = KeyValue;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const KeyValue*;
+  using reference = const KeyValue&;
+
+  Iterator() = default;
+  explicit Iterator(std::vector<KeyValue>::const_iterator position) : position_(position) {}
+
+  reference operator*() const { return *position_; }
+  pointer operator->() const { return &*position_; }
+  Iterator& operator++() { ++position_; return *this; }
+  Iterator operator++(int) { Iterator before = *this; ++position_; return before; }
+  friend bool operator==(const Iterator& a, const Iterator& b) { return a.position_ == b.position_; }
+  friend bool operator!=(const Iterator& a, const Iterator& b) { return !(a == b); }
+
+ private:
+  std::vector<KeyValue>::const_iterator position_;
+};
+
+}  // namespace Sfp_ACD
+
+// Reads definition files (".acd") into a set of keys with one text value each and answers keyed,
+// field-addressed lookups on them in constant time. Several files may be read into one reader; a
+// key read again takes the later value.
+//
+// Option bytes of the constructor:
+//   decode       enciphered files (first line "#!enciphered") are deciphered as they are read;
+//                without it they are held back until Decode(1). Plain files read the same
+//                either way.
+//   withfriends  the constructor does not read `path`: the caller reads every file, the
+//                reader's own one last, with ReadFile. `path` is still the reader's location.
+//   third        accepted for the callers' sake; it changes nothing.
+//
+// Queries are const and may run on several threads at once; ReadFile, Decode, insert and
+// sortaddnewkey must not run concurrently with any other use of the same reader.
+class StaticAcdRead {
+ public:
+  StaticAcdRead(const char* path, const char* comparename, char* const* searchkeys,
+                unsigned char decode, unsigned char withfriends, unsigned char third);
+  StaticAcdRead(const StaticAcdRead&) = delete;
+  StaticAcdRead& operator=(const StaticAcdRead&) = delete;
+
+  // Adds the keys of one more file (read in one pass). Non-zero when the file was read and held
+  // at least one key.
+  unsigned char ReadFile(const char* path);
+  // With `decode` set: deciphers and adds the enciphered files held back so far (in the order
+  // they were read; their keys win over keys read before) and deciphers later files as they are
+  // read. With it 0: drops the held-back files. Returns IsValid().
+  unsigned char Decode(unsigned char decode);
+
+  // Non-zero once some file read into this reader could be read and held at least one key.
+  unsigned char IsValid() const { return valid_ ? 1 : 0; }
+
+  // The raw value of `key`, owned by the reader; null when the key is absent.
+  const char* getkeyeddata(const char* key) const;
+
+  // The addressed field (see Sfp_ACD::AddressField) of the value of `key`; empty when the key or
+  // the field is absent. Each separator points to one character (no terminator needed) or is
+  // null for none.
+  Port::String GetStringByKey(const char* key, const char* sep1, short idx1, const char* sep2,
+                              short idx2) const;
+  // The same addressing applied to `str`.
+  Port::String GetStringByString(const char* str, const char* sep1, short idx1, const char* sep2,
+                                 short idx2) const;
+  static Port::String GetStringFromString(const char* str, char sep1, short idx1, char sep2,
+                                          short idx2);
+
+  // Index bounds of the value of `key` (see Sfp_ACD::IndexBounds); (0, 0) for an absent key.
+  std::pair<short, short> GetMaxIndex(const char* key, char sep1, char sep2) const;
+  static std::pair<short, short> GetMaxIndexFromString(const char* str, char sep1, char sep2);
+
+  // With `sep2` null: `field` receives the number of sep1-separated fields. With `sep2` given:
+  // `field` is read as a field index and left unchanged, and `count2` receives the number of
+  // sep2-separated subfields of that field. An absent key counts as the empty value.
+  void getmaxindex(const char* key, const char* sep1, short& field, const char* sep2,
+                   short& count2) const;
+  static void getmaxindexbystring(const char* str, const char* sep1, short& field,
+                                  const char* sep2, short& count2);
+
+  const char* getcomparename() const { return comparename_.c_str(); }
+  // The path given at construction (empty when none was).
+  const char* getlocation() const { return location_.c_str(); }
+  unsigned int size() const { return static_cast<unsigned int>(entries_.size()); }
+  short getnsearchkeys() const { return static_cast<short>(searchkeys_.size()); }
+  const std::vector<std::string>& getsearchkeys() const { return searchkeys_; }
+
+  Sfp_ACD::Iterator begin() const { return Sfp_ACD::Iterator(entries_.cbegin()); }
+  Sfp_ACD::Iterator end() const { return Sfp_ACD::Iterator(entries_.cend()); }
+
+  // Adds the key with its value only when the key is absent; the arrays are shared, not copied.
+  // A null key adds nothing; a null value counts as the empty value. Returns the key's position
+  // and whether it was added.
+  std::pair<Sfp_ACD::Iterator, bool> insert(const Sfp_ACD::KeyValue& keyvalue);
+  // Makes `key` present: adds it with the empty value when it is absent. True when added.
+  bool sortaddnewkey(const char* key);
+  // Writes every key as "KEY = value" lines, in iteration order, to the file `name`, or to
+  // standard output when `name` is null or empty. False when the file cannot be written.
+  bool dump(const char* name) const;
+
+ private:
+  bool AddText(const boost::shared_array<char>& owner, char* text, std::size_t length);
+  std::size_t ParseInPlace(const boost::shared_array<char>& owner, char* text, std::size_t length);
+  void Store(const boost::shared_array<char>& owner, const char* key, const char* value);
+  std::pair<Sfp_ACD::Iterator, bool> Upsert(Sfp_ACD::KeyValue keyvalue, bool replace);
+
+  // A file held back because it is enciphered and deciphering was off when it was read.
+  struct HeldFile {
+    boost::shared_array<char> text;
+    std::size_t length;
+  };
+
+  std::string location_;
+  std::string comparename_;
+  std::vector<std::string> searchkeys_;
+  bool decode_;
+  bool valid_ = false;
+  std::vector<Sfp_ACD::KeyValue> entries_;
+  std::unordered_map<std::string_view, std::size_t> index_;  // views into the entries' keys
+  std::vector<HeldFile> held_;
+};
+
+#endif  // PMPORT_SFP_ACD_H

@@ -1,0 +1,361 @@
+// The definition-file reader. A file is read whole into one buffer and parsed in place: keys and
+// values are NUL-terminated inside that buffer and handed out as aliasing shared arrays of it, so
+// a value is never copied.
+#include "pmport/sfp_acd.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+
+namespace {
+
+constexpr std::size_t kNoPosition = std::string_view::npos;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+char SeparatorOf(const char* separator) { return separator ? *separator : '\0'; }
+
+std::string_view ViewOf(const char* text) { return text ? std::string_view(text) : std::string_view(); }
+
+short Saturated(std::size_t count) {
+  return static_cast<short>(std::min<std::size_t>(count, SHRT_MAX));
+}
+
+// The position just past the count-th `separator` at or after `from`; kNoPosition when the value
+// ends first or, with a non-zero `stop`, a `stop` character comes first.
+std::size_t SkipPast(std::string_view value, std::size_t from, char separator, int count, char stop) {
+  std::size_t position = from;
+  for (int found = 0; found < count; ++found) {
+    while (position < value.size() && value[position] != separator) {
+      if (stop != '\0' && value[position] == stop) return kNoPosition;
+      ++position;
+    }
+    if (position == value.size()) return kNoPosition;
+    ++position;
+  }
+  return position;
+}
+
+std::size_t CountOf(std::string_view text, char separator) {
+  return separator == '\0' ? 0 : static_cast<std::size_t>(std::count(text.begin(), text.end(), separator));
+}
+
+// One line of a definition text: its content without the line end, a "\r" before it, and its
+// leading and trailing blanks; `next` is where the following line starts.
+struct Line {
+  char* begin;
+  char* end;
+  char* next;
+  bool empty() const { return begin == end; }
+  bool continues() const { return !empty() && end[-1] == '\\'; }
+};
+
+Line NextLine(char* at, char* limit) {
+  char* const newline = static_cast<char*>(std::memchr(at, '\n', static_cast<std::size_t>(limit - at)));
+  char* end = newline ? newline : limit;
+  char* const next = newline ? newline + 1 : limit;
+  if (end > at && end[-1] == '\r') --end;
+  while (at < end && IsBlank(*at)) ++at;
+  while (end > at && IsBlank(end[-1])) --end;
+  return {at, end, next};
+}
+
+bool IsEnciphered(const char* text, std::size_t length) {
+  const std::string_view marker(Sfp_ACD::kEncipheredMarker);
+  const std::string_view content(text, length);
+  if (content.substr(0, marker.size()) != marker) return false;
+  const std::string_view rest = content.substr(marker.size());
+  return rest.empty() || rest[0] == '\n' || rest.substr(0, 2) == "\r\n";
+}
+
+// Replaces an enciphered text by its plain form, in place (a deciphered line is never longer than
+// its enciphered form), and returns the plain length. `text[length]` must be writable.
+std::size_t DecipherInPlace(char* text, std::size_t length) {
+  char* const limit = text + length;
+  char* at = NextLine(text, limit).next;  // past the marker line
+  char* out = text;
+  while (at < limit) {
+    char* const newline = static_cast<char*>(std::memchr(at, '\n', static_cast<std::size_t>(limit - at)));
+    char* end = newline ? newline : limit;
+    char* const next = newline ? newline + 1 : limit;
+    if (end > at && end[-1] == '\r') --end;
+    *end = '\0';
+    UT_STR::Decode(at);
+    const std::size_t plain = std::strlen(at);
+    std::memmove(out, at, plain);
+    out += plain;
+    *out++ = '\n';
+    at = next;
+  }
+  return static_cast<std::size_t>(out - text);
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() { if (fd_ >= 0) ::close(fd_); }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// The whole content of the regular file `path`, NUL-terminated, in one buffer.
+bool LoadWholeFile(const char* path, boost::shared_array<char>& text, std::size_t& length) {
+  if (!path || !*path) return false;
+  const FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC));
+  struct stat status {};
+  if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  const auto size = static_cast<std::size_t>(status.st_size);
+  boost::shared_array<char> buffer(new char[size + 1]);
+  std::size_t got = 0;
+  while (got < size) {
+    const ssize_t count = ::read(file.get(), buffer.get() + got, size - got);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return false;
+    if (count == 0) break;  // the file shrank meanwhile: keep what is there
+    got += static_cast<std::size_t>(count);
+  }
+  buffer[got] = '\0';
+  text = std::move(buffer);
+  length = got;
+  return true;
+}
+
+boost::shared_array<char> EmptyText() {
+  boost::shared_array<char> text(new char[1]);
+  text[0] = '\0';
+  return text;
+}
+
+}  // namespace
+
+namespace Sfp_ACD {
+
+std::string_view AddressField(std::string_view value, char sep1, int idx1, char sep2, int idx2) {
+  if (idx1 < 0 || idx2 < 0) return {};
+  std::size_t begin = 0;
+  if (sep1 != '\0' && idx1 > 0) begin = SkipPast(value, 0, sep1, idx1, '\0');
+  if (begin != kNoPosition && sep2 != '\0' && idx2 > 0) begin = SkipPast(value, begin, sep2, idx2, sep1);
+  if (begin == kNoPosition) return {};
+  while (begin < value.size() && value[begin] == ' ') ++begin;
+  std::size_t end = begin;
+  while (end < value.size() && (sep1 == '\0' || value[end] != sep1) && (sep2 == '\0' || value[end] != sep2)) ++end;
+  while (end > begin && value[end - 1] == ' ') --end;
+  return value.substr(begin, end - begin);
+}
+
+std::pair<short, short> IndexBounds(std::string_view value, char sep1, char sep2) {
+  if (value.empty()) return {0, 0};
+  std::size_t fields = 0;
+  std::size_t mostSubfields = 0;
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t end = sep1 == '\0' ? kNoPosition : value.find(sep1, begin);
+    const std::string_view field = value.substr(begin, end == kNoPosition ? kNoPosition : end - begin);
+    mostSubfields = std::max(mostSubfields, CountOf(field, sep2) + 1);
+    ++fields;
+    if (end == kNoPosition) break;
+    begin = end + 1;
+  }
+  return {Saturated(fields), Saturated(mostSubfields)};
+}
+
+short SubfieldCount(std::string_view value, char sep1, int field, char sep2) {
+  if (value.empty() || field < 0) return 0;
+  const std::size_t begin = (sep1 != '\0' && field > 0) ? SkipPast(value, 0, sep1, field, '\0') : 0;
+  if (begin == kNoPosition) return 0;
+  const std::size_t end = sep1 == '\0' ? kNoPosition : value.find(sep1, begin);
+  const std::string_view text = value.substr(begin, end == kNoPosition ? kNoPosition : end - begin);
+  return Saturated(CountOf(text, sep2) + 1);
+}
+
+std::string Encipher(std::string_view plain) {
+  std::string result(kEncipheredMarker);
+  result += '\n';
+  std::string line;
+  while (!plain.empty()) {
+    const std::size_t newline = plain.find('\n');
+    line.assign(plain.substr(0, newline));
+    UT_STR::Encode(line.data());
+    result.append(line.c_str());  // up to the terminator, as the reader deciphers it
+    result += '\n';
+    plain.remove_prefix(newline == kNoPosition ? plain.size() : newline + 1);
+  }
+  return result;
+}
+
+}  // namespace Sfp_ACD
+
+StaticAcdRead::StaticAcdRead(const char* path, const char* comparename, char* const* searchkeys,
+                             unsigned char decode, unsigned char withfriends, unsigned char /*third*/)
+    : location_(path ? path : ""), comparename_(comparename ? comparename : ""), decode_(decode != 0) {
+  for (char* const* key = searchkeys; key && *key; ++key) searchkeys_.emplace_back(*key);
+  // With friends the caller reads this file itself, after the friends' copies, so that its keys
+  // win; reading it here too would only read it twice.
+  if (withfriends == 0) ReadFile(path);
+}
+
+unsigned char StaticAcdRead::ReadFile(const char* path) {
+  boost::shared_array<char> text;
+  std::size_t length = 0;
+  if (!LoadWholeFile(path, text, length)) return 0;
+  return AddText(text, text.get(), length) ? 1 : 0;
+}
+
+unsigned char StaticAcdRead::Decode(unsigned char decode) {
+  decode_ = decode != 0;
+  std::vector<HeldFile> held;
+  held.swap(held_);
+  if (decode_) {
+    for (const HeldFile& file : held) AddText(file.text, file.text.get(), file.length);
+  }
+  return IsValid();
+}
+
+bool StaticAcdRead::AddText(const boost::shared_array<char>& owner, char* text, std::size_t length) {
+  if (IsEnciphered(text, length)) {
+    if (!decode_) {
+      held_.push_back({owner, length});
+      return false;
+    }
+    length = DecipherInPlace(text, length);
+  }
+  const bool added = ParseInPlace(owner, text, length) > 0;
+  valid_ = valid_ || added;
+  return added;
+}
+
+std::size_t StaticAcdRead::ParseInPlace(const boost::shared_array<char>& owner, char* text,
+                                        std::size_t length) {
+  char* const limit = text + length;
+  std::size_t added = 0;
+  for (char* at = text; at < limit;) {
+    const Line line = NextLine(at, limit);
+    at = line.next;
+    if (line.empty() || *line.begin == '#') continue;
+    char* keyEnd = line.begin;
+    while (keyEnd < line.end && !IsBlank(*keyEnd) && *keyEnd != '=') ++keyEnd;
+    if (keyEnd == line.begin) continue;  // a line that starts with "=" names no key
+    char* value = keyEnd;
+    while (value < line.end && IsBlank(*value)) ++value;
+    if (value < line.end && *value == '=') ++value;
+    while (value < line.end && IsBlank(*value)) ++value;
+    // Continuation lines are moved down behind the value; the joined value is never longer than
+    // the lines it came from.
+    char* valueEnd = line.end;
+    for (bool continues = line.continues() && valueEnd > value; continues;) {
+      --valueEnd;  // the "\"
+      if (at >= limit) break;
+      const Line more = NextLine(at, limit);
+      at = more.next;
+      std::memmove(valueEnd, more.begin, static_cast<std::size_t>(more.end - more.begin));
+      valueEnd += more.end - more.begin;
+      continues = more.continues();
+    }
+    *keyEnd = '\0';
+    *valueEnd = '\0';
+    Store(owner, line.begin, value);
+    ++added;
+  }
+  return added;
+}
+
+void StaticAcdRead::Store(const boost::shared_array<char>& owner, const char* key, const char* value) {
+  Upsert({boost::shared_array<char>(owner, const_cast<char*>(key)),
+          boost::shared_array<char>(owner, const_cast<char*>(value))},
+         true);
+}
+
+std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Upsert(Sfp_ACD::KeyValue keyvalue, bool replace) {
+  const auto found = index_.find(std::string_view(keyvalue.first.get()));
+  if (found != index_.end()) {
+    if (replace) entries_[found->second].second = std::move(keyvalue.second);
+    return {Sfp_ACD::Iterator(entries_.cbegin() + static_cast<std::ptrdiff_t>(found->second)), false};
+  }
+  entries_.push_back(std::move(keyvalue));
+  const std::size_t position = entries_.size() - 1;
+  index_.emplace(std::string_view(entries_.back().first.get()), position);
+  return {Sfp_ACD::Iterator(entries_.cbegin() + static_cast<std::ptrdiff_t>(position)), true};
+}
+
+const char* StaticAcdRead::getkeyeddata(const char* key) const {
+  if (!key) return nullptr;
+  const auto found = index_.find(std::string_view(key));
+  return found == index_.end() ? nullptr : entries_[found->second].second.get();
+}
+
+Port::String StaticAcdRead::GetStringByKey(const char* key, const char* sep1, short idx1,
+                                           const char* sep2, short idx2) const {
+  return GetStringFromString(getkeyeddata(key), SeparatorOf(sep1), idx1, SeparatorOf(sep2), idx2);
+}
+
+Port::String StaticAcdRead::GetStringByString(const char* str, const char* sep1, short idx1,
+                                              const char* sep2, short idx2) const {
+  return GetStringFromString(str, SeparatorOf(sep1), idx1, SeparatorOf(sep2), idx2);
+}
+
+Port::String StaticAcdRead::GetStringFromString(const char* str, char sep1, short idx1, char sep2,
+                                                short idx2) {
+  const std::string_view field = Sfp_ACD::AddressField(ViewOf(str), sep1, idx1, sep2, idx2);
+  return Port::String(field.data(), field.size());
+}
+
+std::pair<short, short> StaticAcdRead::GetMaxIndex(const char* key, char sep1, char sep2) const {
+  return GetMaxIndexFromString(getkeyeddata(key), sep1, sep2);
+}
+
+std::pair<short, short> StaticAcdRead::GetMaxIndexFromString(const char* str, char sep1, char sep2) {
+  return Sfp_ACD::IndexBounds(ViewOf(str), sep1, sep2);
+}
+
+void StaticAcdRead::getmaxindex(const char* key, const char* sep1, short& field, const char* sep2,
+                                short& count2) const {
+  getmaxindexbystring(getkeyeddata(key), sep1, field, sep2, count2);
+}
+
+void StaticAcdRead::getmaxindexbystring(const char* str, const char* sep1, short& field,
+                                        const char* sep2, short& count2) {
+  if (sep2 == nullptr) {
+    field = Sfp_ACD::IndexBounds(ViewOf(str), SeparatorOf(sep1), '\0').first;
+  } else {
+    count2 = Sfp_ACD::SubfieldCount(ViewOf(str), SeparatorOf(sep1), field, *sep2);
+  }
+}
+
+std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::insert(const Sfp_ACD::KeyValue& keyvalue) {
+  if (!keyvalue.first) return {end(), false};
+  return Upsert({keyvalue.first, keyvalue.second ? keyvalue.second : EmptyText()}, false);
+}
+
+bool StaticAcdRead::sortaddnewkey(const char* key) {
+  if (!key || getkeyeddata(key)) return false;
+  const std::size_t length = std::strlen(key);
+  boost::shared_array<char> copy(new char[length + 1]);
+  std::memcpy(copy.get(), key, length + 1);
+  return Upsert({copy, EmptyText()}, false).second;
+}
+
+bool StaticAcdRead::dump(const char* name) const {
+  std::ofstream file;
+  const bool toFile = name && *name;
+  if (toFile) {
+    file.open(name, std::ios::out | std::ios::trunc);
+    if (!file) return false;
+  }
+  std::ostream& out = toFile ? static_cast<std::ostream&>(file) : std::cout;
+  for (const Sfp_ACD::KeyValue& entry : entries_) {
+    out << entry.first.get() << (*entry.second.get() ? " = " : " =") << entry.second.get() << '\n';
+  }
+  out.flush();
+  return static_cast<bool>(out);
+}

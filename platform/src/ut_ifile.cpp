@@ -1,0 +1,187 @@
+// Segmented data files: reading the directory and writing whole files.
+#include "pmport/ut_ifile.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+constexpr char kMagic[8] = {'U', 'T', 'S', 'E', 'G', '0', '1', '\n'};
+constexpr std::uint64_t kHeaderSize = sizeof(kMagic) + 4;
+// Name length, a one-byte name, type, offset, size.
+constexpr std::uint64_t kSmallestRecord = 2 + 1 + 4 + 8 + 8;
+
+std::uint64_t LittleEndian(const unsigned char* bytes, int count) {
+  std::uint64_t value = 0;
+  for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
+  return value;
+}
+
+void AppendLittleEndian(std::string& out, std::uint64_t value, int count) {
+  for (int i = 0; i < count; ++i) out += static_cast<char>((value >> (8 * i)) & 0xff);
+}
+
+// Reads the leading part of a file of known size; a read that would pass the end fails without
+// touching the stream.
+class BoundedReader {
+ public:
+  BoundedReader(std::ifstream& in, std::uint64_t size) : in_(in), left_(size) {}
+
+  bool Take(void* out, std::uint64_t count) {
+    if (count > left_) return false;
+    if (!in_.read(static_cast<char*>(out), static_cast<std::streamsize>(count))) return false;
+    left_ -= count;
+    return true;
+  }
+  bool TakeNumber(std::uint64_t& value, int count) {
+    unsigned char bytes[8];
+    if (!Take(bytes, static_cast<std::uint64_t>(count))) return false;
+    value = LittleEndian(bytes, count);
+    return true;
+  }
+  std::uint64_t left() const { return left_; }
+
+ private:
+  std::ifstream& in_;
+  std::uint64_t left_;
+};
+
+bool RegularFileSize(const char* filename, std::uint64_t& size) {
+  struct stat status {};
+  if (::stat(filename, &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  size = static_cast<std::uint64_t>(status.st_size);
+  return true;
+}
+
+}  // namespace
+
+bool UT_IFILE::Fail(std::string reason) {
+  segments_.clear();
+  error_ = std::move(reason);
+  return false;
+}
+
+bool UT_IFILE::load(const char* filename) {
+  unload();
+  error_.clear();
+  if (!filename || !*filename) return Fail("no file name given");
+  std::uint64_t fileSize = 0;
+  if (!RegularFileSize(filename, fileSize)) return Fail("cannot read the file");
+  std::ifstream in(filename, std::ios::in | std::ios::binary);
+  if (!in) return Fail("cannot open the file");
+  BoundedReader reader(in, fileSize);
+
+  char magic[sizeof(kMagic)];
+  if (!reader.Take(magic, sizeof(magic)) || !std::equal(magic, magic + sizeof(magic), kMagic)) {
+    return Fail("not a segmented data file (wrong magic)");
+  }
+  std::uint64_t count = 0;
+  if (!reader.TakeNumber(count, 4)) return Fail("the file ends inside its header");
+  if (count > kMaxSegments) return Fail("too many segments (" + std::to_string(count) + ")");
+  if (count * kSmallestRecord > reader.left()) return Fail("the file is shorter than its directory");
+
+  segments_.reserve(static_cast<std::size_t>(count));
+  for (std::uint64_t i = 0; i < count; ++i) {
+    UT_IFILESEGINFO info;
+    std::uint64_t nameLength = 0, type = 0;
+    if (!reader.TakeNumber(nameLength, 2)) return Fail("the file is shorter than its directory");
+    if (nameLength == 0 || nameLength > kMaxNameLength) {
+      return Fail("segment " + std::to_string(i) + " has a name length of " + std::to_string(nameLength));
+    }
+    info.name_.resize(static_cast<std::size_t>(nameLength));
+    if (!reader.Take(info.name_.data(), nameLength) || !reader.TakeNumber(type, 4) ||
+        !reader.TakeNumber(info.offset_, 8) || !reader.TakeNumber(info.size_, 8)) {
+      return Fail("the file is shorter than its directory");
+    }
+    info.type_ = static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(type)));
+    if (info.offset_ > fileSize || info.size_ > fileSize - info.offset_) {
+      return Fail("segment \"" + info.name_ + "\" lies beyond the end of the file");
+    }
+    segments_.push_back(std::move(info));
+  }
+  filename_ = filename;
+  loaded_ = true;
+  return true;
+}
+
+bool UT_IFILE::getnextseginfo(UT_IFILESEGINFO& info) {
+  if (next_ >= segments_.size()) return false;
+  info = segments_[next_++];
+  return true;
+}
+
+void UT_IFILE::unload() {
+  segments_.clear();
+  filename_.clear();
+  next_ = 0;
+  loaded_ = false;
+}
+
+bool UT_IFILE::readcontents(const UT_IFILESEGINFO& info, std::string& contents) const {
+  std::uint64_t fileSize = 0;
+  if (!loaded_ || !RegularFileSize(filename_.c_str(), fileSize)) return false;
+  if (info.offset_ > fileSize || info.size_ > fileSize - info.offset_) return false;
+  std::ifstream in(filename_, std::ios::in | std::ios::binary);
+  if (!in.seekg(static_cast<std::streamoff>(info.offset_))) return false;
+  contents.resize(static_cast<std::size_t>(info.size_));
+  return static_cast<bool>(in.read(contents.data(), static_cast<std::streamsize>(info.size_)));
+}
+
+void UT_SEGWRITER::add(std::string name, int type, std::string contents) {
+  segments_.push_back({std::move(name), type, std::move(contents)});
+}
+
+bool UT_SEGWRITER::Serialize(const std::vector<UT_SEGMENT>& segments, std::string& image,
+                             std::string& error) {
+  if (segments.size() > UT_IFILE::kMaxSegments) {
+    error = "too many segments (" + std::to_string(segments.size()) + ")";
+    return false;
+  }
+  std::uint64_t directorySize = 0;
+  for (const UT_SEGMENT& segment : segments) {
+    if (segment.name.empty() || segment.name.size() > UT_IFILE::kMaxNameLength) {
+      error = "segment name of length " + std::to_string(segment.name.size()) +
+              " (names take 1 to 4096 bytes)";
+      return false;
+    }
+    directorySize += kSmallestRecord - 1 + segment.name.size();
+  }
+  image.assign(kMagic, sizeof(kMagic));
+  AppendLittleEndian(image, segments.size(), 4);
+  std::uint64_t offset = kHeaderSize + directorySize;
+  for (const UT_SEGMENT& segment : segments) {
+    AppendLittleEndian(image, segment.name.size(), 2);
+    image += segment.name;
+    AppendLittleEndian(image, static_cast<std::uint32_t>(segment.type), 4);
+    AppendLittleEndian(image, offset, 8);
+    AppendLittleEndian(image, segment.contents.size(), 8);
+    offset += segment.contents.size();
+  }
+  for (const UT_SEGMENT& segment : segments) image += segment.contents;
+  return true;
+}
+
+bool UT_SEGWRITER::write(const char* filename) {
+  error_.clear();
+  if (!filename || !*filename) {
+    error_ = "no file name given";
+    return false;
+  }
+  std::string image;
+  if (!Serialize(segments_, image, error_)) return false;
+  std::ofstream out(filename, std::ios::out | std::ios::binary | std::ios::trunc);
+  if (!out) {
+    error_ = std::string("cannot create ") + filename;
+    return false;
+  }
+  out.write(image.data(), static_cast<std::streamsize>(image.size()));
+  out.close();
+  if (!out.fail()) return true;
+  std::remove(filename);  // never leave a truncated file that would look like a damaged one
+  error_ = std::string("cannot write ") + filename;
+  return false;
+}
