@@ -1,0 +1,117 @@
+// pmtool's output helpers.
+#include "output.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+
+#include "command.h"
+#include "pmport/port_msg.h"
+
+namespace pmtool {
+namespace {
+
+// Set by the main thread before a command runs; pmtool runs its commands on that thread only.
+std::string& MessagePrefix() {
+  static std::string prefix = "pmtool";
+  return prefix;
+}
+
+std::string WithoutFinalNewline(std::string text) {
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+// The label that tells a message's kind on a pmtool message line.
+std::string KindLabel(const Port::Message& message) {
+  switch (message.kind) {
+    case Port::MsgKind::Warning:
+      return "warning: ";
+    case Port::MsgKind::Internal:
+      return "internal error: ";
+    case Port::MsgKind::Fatal:
+    case Port::MsgKind::UserFatal:
+      return "error " + std::to_string(message.code) + ": ";
+    case Port::MsgKind::Status:
+    case Port::MsgKind::Debug:
+      break;
+  }
+  return std::string();
+}
+
+void HandleMessage(const Port::Message& message) {
+  if (message.kind == Port::MsgKind::Status || message.kind == Port::MsgKind::Debug) {
+    Port::DefaultMsgHandler(message);
+    return;
+  }
+  std::cout.flush();
+  std::cerr << MessagePrefix() << ": " << KindLabel(message) << WithoutFinalNewline(message.text)
+            << '\n';
+}
+
+}  // namespace
+
+void InstallMessageHandler() { Port::SetMsgHandler(HandleMessage); }
+
+void SetMessagePrefix(const std::string& prefix) { MessagePrefix() = prefix; }
+
+void PrintError(const std::string& text) {
+  std::cout.flush();
+  std::cerr << MessagePrefix() << ": " << text << '\n';
+}
+
+int UsageHint(const std::string& helpCommand) {
+  std::cerr << "Run '" << helpCommand << " --help' for usage.\n";
+  return kExitUsage;
+}
+
+int UsageError(const std::string& text, const std::string& helpCommand) {
+  PrintError(text);
+  return UsageHint(helpCommand);
+}
+
+void PrintJson(const nlohmann::ordered_json& value) {
+  // Replacement of invalid UTF-8 keeps odd bytes in names from aborting the output.
+  std::cout << value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
+
+void Table::add(std::vector<std::string> row) { rows_.push_back(std::move(row)); }
+
+std::string Table::str(const std::string& indent, std::size_t gap) const {
+  std::vector<std::size_t> widths;
+  for (const auto& row : rows_) {
+    if (widths.size() < row.size()) widths.resize(row.size(), 0);
+    for (std::size_t column = 0; column < row.size(); ++column) {
+      widths[column] = std::max(widths[column], row[column].size());
+    }
+  }
+  std::string text;
+  for (const auto& row : rows_) {
+    text += indent;
+    for (std::size_t column = 0; column < row.size(); ++column) {
+      text += row[column];
+      if (column + 1 < row.size()) text.append(widths[column] - row[column].size() + gap, ' ');
+    }
+    // An empty last cell would leave the padding behind.
+    text.erase(text.find_last_not_of(' ') + 1);
+    text += '\n';
+  }
+  return text;
+}
+
+std::string UnreadableReason(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (!std::filesystem::exists(status)) return "no such file";
+  if (std::filesystem::is_directory(status)) return "is a directory";
+  if (::access(path.c_str(), R_OK) != 0) return std::generic_category().message(errno);
+  return std::string();
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+}  // namespace pmtool

@@ -1,0 +1,51 @@
+// pmtool's output: results on standard output (plain aligned text or JSON), messages on standard
+// error, each line headed by the command that speaks ("pmtool seg dump: ...").
+#ifndef PMTOOL_OUTPUT_H
+#define PMTOOL_OUTPUT_H
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace pmtool {
+
+struct Invocation;
+
+// Routes the library's messages: status texts to standard output; warnings, errors and (under
+// PM_TRACE) debug traces to standard error, headed by the current message prefix.
+void InstallMessageHandler();
+// The head of every message line from now on: "pmtool", then "pmtool seg dump" once a command runs.
+void SetMessagePrefix(const std::string& prefix);
+
+// Writes "PREFIX: text" on standard error.
+void PrintError(const std::string& text);
+// Writes where to find the usage of `helpCommand` ("pmtool seg write"); returns kExitUsage.
+int UsageHint(const std::string& helpCommand);
+// Writes the error, then the hint; returns kExitUsage.
+int UsageError(const std::string& text, const std::string& helpCommand);
+
+// Writes `value` on standard output, indented, with a final line end.
+void PrintJson(const nlohmann::ordered_json& value);
+
+// Rows of cells printed in aligned columns; the last column is not padded.
+class Table {
+ public:
+  void add(std::vector<std::string> row);
+  // Every row on its own line, starting with `indent` and with `gap` blanks between columns.
+  std::string str(const std::string& indent = "", std::size_t gap = 2) const;
+
+ private:
+  std::vector<std::vector<std::string>> rows_;
+};
+
+// Why `path` cannot be read as a file ("no such file", "is a directory", "permission denied"),
+// or empty when it can.
+std::string UnreadableReason(const std::string& path);
+
+// `text` in double quotes, for messages.
+std::string Quoted(const std::string& text);
+
+}  // namespace pmtool
+
+#endif  // PMTOOL_OUTPUT_H
