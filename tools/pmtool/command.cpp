@@ -23,7 +23,8 @@ const char* const kExitUsageLine = "  2  the command line is wrong\n";
 }  // namespace
 
 const std::vector<const Family*>& Families() {
-  static const std::vector<const Family*> families = {&AcdFamily(), &SegFamily()};
+  static const std::vector<const Family*> families = {&AcdFamily(), &SegFamily(),
+                                                       &SpeedsFileFamily(), &PackagesFileFamily()};
   return families;
 }
 

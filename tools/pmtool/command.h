@@ -64,6 +64,8 @@ struct Family {
 // The families, in the order the overview lists them.
 const Family& SegFamily();
 const Family& AcdFamily();
+const Family& SpeedsFileFamily();
+const Family& PackagesFileFamily();
 const std::vector<const Family*>& Families();
 
 // The option specification of a command for UT_CMDARGS: "pmtool -json -out=".
