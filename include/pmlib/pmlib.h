@@ -3,11 +3,23 @@
 #define PMLIB_PMLIB_H
 
 #include "pmport/citp.h"
+#include "pmport/port_dynlib.h"
+#include "pmport/port_env.h"
+#include "pmport/port_file.h"
 #include "pmport/port_msg.h"
+#include "pmport/port_path.h"
+#include "pmport/port_regexp.h"
 #include "pmport/port_string.h"
 #include "pmport/port_thread.h"
+#include "pmport/sfp_acd.h"
+#include "pmport/ut_cmdargs.h"
+#include "pmport/ut_darray.h"
+#include "pmport/ut_ifile.h"
 #include "pmport/ut_statobj.h"
 
+#include "pmlib/pmdevkey.h"
+#include "pmlib/pmpic.h"
+#include "pmlib/pmspec.h"
 #include "pmlib/pmversion.h"
 
 #endif  // PMLIB_PMLIB_H

@@ -45,8 +45,9 @@ class UT_BASE_ARRAY {
 
 // A dynamic array of element pointers. A derived class keeps a `char**` field and hands its
 // address to the constructor; that field always points at the first slot (null while there is
-// no storage), so the derived class may index it directly. The array never owns the strings its
-// elements point to.
+// no storage), so the derived class may index it directly. The field must have no initialiser
+// of its own: it would run after this constructor and overwrite what it set. The array never owns
+// the strings its elements point to.
 //
 // Slots are pointer-sized whatever `elementSize` says: the size is recorded for callers that ask
 // for it (older callers pass 4 for a pointer), so element pointers always fit.

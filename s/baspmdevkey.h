@@ -1,0 +1,126 @@
+// Key-store internals: the implementation object, the process-wide reader cache, the rotating
+// result buffers of the C-string lookups, field addressing and the debug stream. Not installed.
+#ifndef PMLIB_S_BASPMDEVKEY_H
+#define PMLIB_S_BASPMDEVKEY_H
+
+#include <cstddef>
+#include <fstream>
+#include <list>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <boost/shared_ptr.hpp>
+
+#include <pmlib/pmdevkey.h>
+#include <pmport/port_string.h>
+#include <pmport/port_thread.h>
+#include <pmport/sfp_acd.h>
+#include <pmport/ut_statobj.h>
+
+class PMSpecImp;
+
+// The three opening flags of a store, in their constructor order.
+struct PMDevKeyFlags {
+  bool decode;       // handed to the reader, and to its Decode after a multi-file read
+  bool withfriends;  // read the file of every friend architecture, then the architecture's own
+  bool usecache;     // share the reader through PM_INTDEVKEY_MGR
+};
+
+// The names of a part that a part store depends on.
+struct PMPartNames {
+  Port::String device;                     // empty when the part has none
+  Port::String package;                    // empty when the part has none
+  std::vector<Port::String> internalNames;  // the device's internal names, in order
+};
+
+class PMDevKeyImp {
+ public:
+  explicit PMDevKeyImp(bool usecache);
+  virtual ~PMDevKeyImp();
+  PMDevKeyImp(const PMDevKeyImp&) = delete;
+  PMDevKeyImp& operator=(const PMDevKeyImp&) = delete;
+
+  // Opens the store for the specification's architecture.
+  void OpenForSpec(const char* name, PMSpecImp& spec, const PMDevKeyFlags& flags);
+  // Opens the store for a part of the specification's architecture.
+  void OpenForPart(const char* name, PMSpecImp& spec, const PMPartNames& part,
+                   const PMDevKeyFlags& flags);
+
+  bool valid() const;
+
+  boost::shared_ptr<StaticAcdRead> reader;  // null until the store is opened
+  unsigned char usecache;
+
+ private:
+  bool TakeCachedReader(const std::string& cacheKey);
+  void ReadArchitectureFiles(PMSpecImp& spec, const char* name, bool decode);
+};
+
+// The cache key of a store: file, PM, device and package ("-" when empty), then the three flags
+// as "t"/"f" letters, joined by ":".
+std::string PMDevKeyCacheKey(const std::string& fileName, const std::string& pm,
+                             const std::string& device, const std::string& package,
+                             const PMDevKeyFlags& flags);
+// The search keys of a part store, most specific last: each internal name from the last to the
+// first (alone, then with ":<package>"), then the device (alone, then with ":<package>").
+std::vector<std::string> PMPartSearchKeys(const PMPartNames& part);
+// The path of definition file `fileName` of the specification's architecture; empty when none.
+Port::String PMLocateDefinitionFile(const char* fileName, PMSpecImp& spec);
+
+// The reader behind a store; null for a store without one.
+const StaticAcdRead* PMDevKeyReader(const PM_DEVKEY& store);
+// The raw value of `key` in the store's reader; null when the key (or the reader) is absent.
+const char* PMDevKeyRawValue(const PM_DEVKEY& store, const char* key);
+
+// The process-wide cache of opened definition readers, newest first.
+class PM_INTDEVKEY_MGR : public UT_STATOBJ {
+ public:
+  PM_INTDEVKEY_MGR();
+  ~PM_INTDEVKEY_MGR() override;
+  PM_INTDEVKEY_MGR(const PM_INTDEVKEY_MGR&) = delete;
+  PM_INTDEVKEY_MGR& operator=(const PM_INTDEVKEY_MGR&) = delete;
+
+  // The newest reader whose compare name equals `key` ignoring case; null when there is none or
+  // the cache is disabled.
+  boost::shared_ptr<StaticAcdRead> Find(const char* key) const;
+  // Puts `reader` in front of the list, under its compare name.
+  void Add(const boost::shared_ptr<StaticAcdRead>& reader);
+  bool enabled() const { return enabled_; }
+  std::size_t count() const;
+
+  // The instance the library constructs at load.
+  static PM_INTDEVKEY_MGR& Instance();
+
+ private:
+  static std::string Folded(const std::string& key);
+
+  bool enabled_;
+  std::list<boost::shared_ptr<StaticAcdRead>> readers_;
+  // Lower-cased compare name to the newest reader under it, so a lookup is constant time.
+  std::unordered_map<std::string, boost::shared_ptr<StaticAcdRead>> newest_;
+  static bool instanceExists_;
+};
+
+// The library's debug stream: the file named by PM_DEBUG_FILE, else standard output.
+class PMDebugStream {
+ public:
+  PMDebugStream();
+  ~PMDebugStream();
+  PMDebugStream(const PMDebugStream&) = delete;
+  PMDebugStream& operator=(const PMDebugStream&) = delete;
+
+  std::ostream& stream();
+  // Starts an indented write: "#" and two spaces per indentation level.
+  std::ostream& indented();
+
+  static PMDebugStream& Instance();
+
+ private:
+  std::ofstream file_;
+  int level_ = 0;
+};
+
+#endif  // PMLIB_S_BASPMDEVKEY_H

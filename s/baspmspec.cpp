@@ -1,0 +1,707 @@
+// Personality module specifications: name resolution and aliases, location and loading of the
+// definition with its friend chain, the module registry, listing, and data-file lookup.
+#include "baspmspec.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include <boost/make_shared.hpp>
+
+#include <pmport/port_env.h>
+#include <pmport/port_file.h>
+#include <pmport/port_path.h>
+
+#include "baspmdevkey.h"
+#include "pmunit.h"
+
+namespace {
+constexpr char kUnit[] = "baspmspec";
+}  // namespace
+
+// Constructed at load after this unit's platform initialisation object (defined by pmunit.h
+// above). Nothing reads it while the library loads; every reader runs after load.
+PM_SPECMGR pm_specmgr("PM_SPECMGR");
+
+namespace {
+
+constexpr char kUnsupportedDir[] = "data/unsupported/";
+constexpr char kUnsupportedTag[] = "Korvan:";
+constexpr char kOverrideCategory[] = "PMSPEC";
+constexpr std::size_t kReservedNames = 10;
+
+const Port::PathList& Installation() { return Port::KorvanPath::GetInstance(); }
+
+bool IsBase(const char* name) { return name && std::strcmp(name, "base") == 0; }
+
+bool SameIgnoringCase(const Port::String& a, const char* b) { return a.Compare(b, 1) == 0; }
+
+std::string Lowered(const char* text) {
+  std::string lowered = text ? text : "";
+  Port::strlwr(lowered.data());
+  return lowered;
+}
+
+// Reports that `pathUsed` overrides `pathInLast`. A file is looked up many times (locating a
+// module, opening its definition, every store of it), so each override is reported once per
+// process.
+void IssueOverride(const Port::String& pathInLast, const Port::String& pathUsed) {
+  static Port_ThrMutex reportedMutex;
+  static std::set<std::pair<std::string, std::string>> reported;
+  {
+    Port::ThrGuard<Port_ThrMutex> guard(reportedMutex);
+    if (!reported.emplace(pathInLast.str(), pathUsed.str()).second) return;
+  }
+  Port_Env::IssueOverrideMessage(pathInLast.c_str(), pathUsed.c_str(), kOverrideCategory);
+}
+
+// The first installation entry E for which E + `relative` exists; empty when there is none.
+Port::String FirstExisting(const Port::String& relative) {
+  const Port::PathList& entries = Installation();
+  for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
+    Port::String candidate = *entry + relative;
+    if (Port::File::exist(candidate)) return candidate;
+  }
+  return Port::String();
+}
+
+bool AllowsUnsupported(PM_PARTNAME_BINDING binding) {
+  if (binding == PM_BINDING_SUPPORTED_ONLY) return false;
+  if (binding == PM_BINDING_ALLOW_UNSUPPORTED) return true;
+  return pm_specmgr.useunsupported();
+}
+
+Port::String UnsupportedPrefixOf(bool unsupported) {
+  return Port::String("/") + (unsupported ? kUnsupportedDir : "");
+}
+
+// The alias a definition gives its architecture: the value of ALIAS_<ARCH_NAME>.
+Port::String ReadAlias(const PM_DEVKEY& store) {
+  const Port::String arch = store.GetStringByKey("ARCH_NAME", 0, 0, 0, 0);
+  const Port::String key = Port::String("ALIAS_") + arch;
+  const char* alias = PMDevKeyRawValue(store, key.c_str());
+  return alias ? Port::String(alias) : Port::String();
+}
+
+// Whether a listed module passes the listing filters.
+bool AcceptForListing(const PM_DEVKEY& store, const char* key, const char* value,
+                      bool withBaseMode) {
+  if (!PMDevKeyRawValue(store, "BASE_MODE")) return false;
+  const Port::String mode = store.GetStringByKey("BASE_MODE", 0, 0, 0, 0);
+  const bool accepted =
+      SameIgnoringCase(mode, "FALSE") || (withBaseMode && SameIgnoringCase(mode, "TRUE"));
+  if (!accepted) return false;
+  if (!key) return true;
+  if (!PMDevKeyRawValue(store, key)) return false;
+  return !value || SameIgnoringCase(store.GetStringByKey(key, 0, 0, 0, 0), value);
+}
+
+// The names of the modules whose definitions are being merged with their friends on this thread,
+// nearest last: a friend chain that comes back to one of them stops there.
+thread_local std::vector<std::string> friendChainInProgress;
+
+class FriendChainStep {
+ public:
+  explicit FriendChainStep(const Port::String& pm) { friendChainInProgress.push_back(Lowered(pm.c_str())); }
+  ~FriendChainStep() { friendChainInProgress.pop_back(); }
+  FriendChainStep(const FriendChainStep&) = delete;
+  FriendChainStep& operator=(const FriendChainStep&) = delete;
+
+  static bool Contains(const Port::String& pm) {
+    const std::string lowered = Lowered(pm.c_str());
+    return std::find(friendChainInProgress.begin(), friendChainInProgress.end(), lowered) !=
+           friendChainInProgress.end();
+  }
+};
+
+}  // namespace
+
+std::map<std::string, std::string>& PMAliasRegistry() {
+  static std::map<std::string, std::string> registry;
+  return registry;
+}
+
+const std::set<Port::String>& PMSkippedDirectories() {
+  static const std::set<Port::String> skipped = {
+      "3rdpartyinstalls", "OMBexamples", "MinGW", "Qt",   "X11R6",      "bin",
+      "data",             "doc",         "gnu",   "help", "installer",  "java",
+      "lib",              "msg",         "smartmodel",    "tutorial",   "vhdl"};
+  return skipped;
+}
+
+// ---------------------------------------------------------------------------------------------
+// DARRAY_NAME
+
+// names_ is set by the UT_DARRAY constructor through its address, so it has no initialiser. The
+// element size is the 4 that callers of the array expect (slots are pointer-sized regardless).
+DARRAY_NAME::DARRAY_NAME(int count, int flag) : UT_DARRAY(&names_, 4, count, flag) {}
+
+DARRAY_NAME::~DARRAY_NAME() = default;
+
+// ---------------------------------------------------------------------------------------------
+// PMOwnedStrings
+
+PMOwnedStrings::~PMOwnedStrings() { clear(); }
+
+void PMOwnedStrings::push_back(const char* text) { items_.push_back(Port::strdup(text ? text : "")); }
+
+bool PMOwnedStrings::insert_sorted(const char* text) {
+  const auto less = [](const char* a, const char* b) { return std::strcmp(a, b) < 0; };
+  const auto position = std::lower_bound(items_.begin(), items_.end(), text, less);
+  if (position != items_.end() && std::strcmp(*position, text) == 0) return false;
+  items_.insert(position, Port::strdup(text));
+  return true;
+}
+
+void PMOwnedStrings::clear() {
+  for (char* item : items_) delete[] item;
+  items_.clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// PM_SPECMGR
+
+PM_SPECMGR::PM_SPECMGR(const char* name)
+    : UT_STATOBJ(name), initialized_(false), useUnsupported_(false) {
+  const char* setting = Port_Env::GetEnv("QOR_USE_UNSUPPORTED_PMS");
+  if (!setting) return;
+  if (Port::stricmp(setting, "YES") == 0) {
+    useUnsupported_ = true;
+    Port_MsgManData::debugStub("Unsupported PMs can be used.\n");
+  } else if (Port::stricmp(setting, "NO") != 0) {
+    Port_MsgManData::debugStub(
+        "Unrecognized value <%s> for QOR_USE_UNSUPPORTED_PMS. NO assumed.\n", setting);
+  }
+}
+
+PM_SPECMGR::~PM_SPECMGR() = default;
+
+bool PM_SPECMGR::isunsupported_pm(const char* pm) const {
+  return pm && IsInUnsupportedList(Port::String(kUnsupportedTag) + pm);
+}
+
+void PM_SPECMGR::InitUnsuppPMsOnce() const {
+  if (!initialized_) InitUnsuppPMs();
+}
+
+void PM_SPECMGR::InitUnsuppPMs() const {
+  const Port::PathList& entries = Installation();
+  for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
+    const Port::String folder = *entry + "/" + kUnsupportedDir;
+    const UT_DIR listing(folder, UT_DIR::WithDirectories);
+    for (auto name = listing.begin(); name != listing.end(); ++name) {
+      const Port::String definition = folder + *name + "/data/" + *name + ".acd";
+      if (Port::File::exist(definition)) AddUnsupportedPM(name->c_str());
+    }
+  }
+  initialized_ = true;
+}
+
+void PM_SPECMGR::AddUnsupportedPM(const char* pm) const {
+  Port::String entry = Port::String(kUnsupportedTag) + pm;
+  if (!IsInUnsupportedList(entry)) unsupportedList_.push_back(std::move(entry));
+}
+
+bool PM_SPECMGR::IsInUnsupportedList(const Port::String& entry) const {
+  return std::find(unsupportedList_.begin(), unsupportedList_.end(), entry) !=
+         unsupportedList_.end();
+}
+
+// ---------------------------------------------------------------------------------------------
+// PMSpecImp: construction, names and aliases
+
+PMSpecImp::PMSpecImp(PM_SPEC* ownerSpec, const char* name, PM_PARTNAME_BINDING binding)
+    : unsupportedAllowed(AllowsUnsupported(binding)),
+      unsupported(false),
+      depth(0),
+      probing(false),
+      owner(ownerSpec),
+      reportErrors(true),
+      decodeDefinition(false),
+      validity(255) {
+  friends.reserve(kReservedNames);
+  names.reserve(kReservedNames);
+  if (!name) return;
+  if (!IsBase(name)) depth = 1;
+  verify_and_set_pm(name, true);
+}
+
+PMSpecImp::PMSpecImp(const PMSpecImp& other)
+    : unsupportedAllowed(other.unsupportedAllowed),
+      unsupported(other.unsupported),
+      depth(other.depth),
+      probing(other.probing),
+      owner(nullptr),
+      reportErrors(other.reportErrors),
+      decodeDefinition(other.decodeDefinition),
+      validity(255) {
+  friends.reserve(kReservedNames);
+  names.reserve(kReservedNames);
+  if (other.pm.empty()) return;
+  if (!IsBase(other.pm.c_str())) depth = 1;
+  if (other.defdata) {
+    set_pm(other.pm.c_str());
+  } else {
+    SetName(other.pm.c_str());
+  }
+}
+
+PMSpecImp::~PMSpecImp() = default;
+
+void PMSpecImp::SetName(const char* name) {
+  const auto_array<char> real = FindPmByAlias(name, false);
+  pm = Lowered(real ? real.get() : name);
+}
+
+void PMSpecImp::RecordAlias(const char* name, const char* alias) {
+  aliases.emplace(name, alias);
+  PMAliasRegistry().emplace(name, alias);
+}
+
+auto_array<char> PMSpecImp::FindPmByAlias(const char* alias, bool scan) {
+  if (!alias) return auto_array<char>();
+  const auto lookup = [alias]() {
+    for (const auto& [name, registered] : PMAliasRegistry()) {
+      if (registered == alias) return auto_array<char>(Port::strdup(name.c_str()));
+    }
+    return auto_array<char>();
+  };
+  auto_array<char> found = lookup();
+  if (found || !scan) return found;
+  // Registers the aliases of every listed module.
+  PM_SPEC lister(nullptr, PM_BINDING_FROM_ENVIRONMENT);
+  lister.make_list(nullptr, nullptr, 0);
+  return lookup();
+}
+
+// ---------------------------------------------------------------------------------------------
+// PMSpecImp: location and loading
+
+bool PMSpecImp::LocateDefinitionIn(const Port::String& sub) const {
+  const Port::PathList& entries = Installation();
+  const Port::String relative = sub + pm + ".acd";
+  for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
+    const Port::String definition = *entry + relative;
+    if (Port::File::exist(definition)) {
+      if (entry != entries.last()) IssueOverride(*entries.last() + relative, definition);
+      return true;
+    }
+    if (Port::File::exist(*entry + sub + "qordata.etc")) return true;
+  }
+  return false;
+}
+
+bool PMSpecImp::LocateUnsupportedDefinition(const char* name) {
+  const Port::String relative =
+      Port::String("/") + kUnsupportedDir + name + "/data/" + name + ".acd";
+  if (FirstExisting(relative).empty()) return false;
+  unsupported = true;
+  return true;
+}
+
+unsigned char PMSpecImp::verify_and_set_pm(const char* name, bool set) {
+  if (set) SetName(name);
+  const char* given = name ? name : "";
+  const Port::String sub = UnsupportedPrefixOf(pm_specmgr.isunsupported_pm(given)) + pm + "/data/";
+  const bool located = LocateDefinitionIn(sub) || IsBase(given);
+  if (located) {
+    unsupported = pm_specmgr.isunsupported_pm(given);
+  } else if (!(unsupportedAllowed && LocateUnsupportedDefinition(given))) {
+    PM_MSG().issueUserFatal(33,
+                            "Unable to open definition file for Personality Module \"%s\".  "
+                            "Please make sure that it has been correctly installed.\n",
+                            given);
+  }
+  if (set) set_pm(name);
+  return 1;
+}
+
+unsigned char PMSpecImp::set_pm(const char* name) {
+  if (!name) {
+    PM_MSG().issueInternal("NULL PM cannot be created\n");
+    validity = 0;
+    return 0;
+  }
+  Reset();
+  friends.clear();
+  SetName(name);
+  if (IsBase(name)) {
+    validity = 0;
+    return 0;
+  }
+  depth = 1;
+  if (GetDatafileName(1, ".acd", true, -2).empty()) {
+    const auto_array<char> real = FindPmByAlias(name, true);
+    if (real && *real.get()) {
+      SetName(real.get());
+      depth = 1;
+    }
+  }
+  defdata = OpenDefinition(true, reportErrors, decodeDefinition);
+  unsigned char result = 0;
+  if (defdata) {
+    pmprefix = defdata->GetStringByKey("PMPREFIX", 0, 0, 0, 0);
+    const Port::String alias = ReadAlias(*defdata);
+    if (!alias.empty()) RecordAlias(name, alias.c_str());
+    result = 1;
+  }
+  validity = result;
+  return result;
+}
+
+boost::shared_ptr<PM_DEVKEY> PMSpecImp::OpenStore(const Port::String& fileName, bool decode) {
+  auto imp = boost::make_shared<PMDevKeyImp>(true);
+  imp->OpenForSpec(fileName.c_str(), *this, {decode, false, true});
+  return boost::make_shared<PM_DEVKEY>(imp);
+}
+
+boost::shared_ptr<PM_DEVKEY> PMSpecImp::OpenDefinition(bool followFriends, bool report,
+                                                       bool decode) {
+  if (defdata) return defdata;
+  const Port::String fileName = pm + ".acd";
+  boost::shared_ptr<PM_DEVKEY> store = OpenStore(fileName, decode);
+  if (!store->get_validity()) {
+    if (report) PM_MSG().issueInternal("Could not load definition file <%s>\n", fileName.c_str());
+    return {};
+  }
+  const char* location = store->getlocation();
+  if (!PMDevKeyRawValue(*store, "ARCH_NAME")) {
+    if (report) {
+      PM_MSG().issueInternal("Corrupt definition file <%s>, did not find architecture name\n",
+                             location);
+    }
+    return {};
+  }
+  const Port::String arch = store->GetStringByKey("ARCH_NAME", 0, 0, 0, 0);
+  if (!SameIgnoringCase(pm, arch.c_str()) && report) {
+    PM_MSG().issueInternal("Corrupt definition file <%s>, expecting pm <%s>, found <%s>\n",
+                           location, pm.c_str(), arch.c_str());
+    return {};
+  }
+  if (!PMDevKeyRawValue(*store, "ARCH_FRIEND")) {
+    if (report) {
+      PM_MSG().issueInternal(
+          "Corrupt definition file <%s>, did not find architecture definition\n", location);
+    }
+    return {};
+  }
+  const Port::String friendName = store->GetStringByKey("ARCH_FRIEND", 0, 0, 0, 0);
+  if (SameIgnoringCase(pm, friendName.c_str()) || !followFriends) return store;
+  MergeFriend(friendName, *store, followFriends, report, decode);
+  return store;
+}
+
+// Loads the friend (and through it the rest of the chain) and gives `store` every key of the
+// friend that it has no value for.
+void PMSpecImp::MergeFriend(const Port::String& friendName, PM_DEVKEY& store,
+                            bool followFriends, bool report, bool decode) {
+  if (FriendChainStep::Contains(friendName)) {
+    Port_MsgManData::debugStub("Friend chain of %s comes back to %s; it stops there.\n",
+                               pm.c_str(), friendName.c_str());
+    return;
+  }
+  const FriendChainStep step(pm);
+  friends.push_back(friendName.c_str());
+
+  const Port::String ownName = pm;
+  pm = friendName;
+  PMSpecImp friendSpec(owner, friendName.c_str(),
+                       unsupported ? PM_BINDING_ALLOW_UNSUPPORTED : PM_BINDING_FROM_ENVIRONMENT);
+  pm = ownName;
+
+  const boost::shared_ptr<PM_DEVKEY> friendStore =
+      friendSpec.OpenDefinition(followFriends, report, decode);
+  for (const char* name : friendSpec.friends.items()) friends.push_back(name);
+  if (!friendStore) return;
+  for (auto keyValue = friendStore->begin(); keyValue != friendStore->end(); ++keyValue) {
+    if (store.GetStringByKey(keyValue->first.get(), 0, 0, 0, 0).empty()) store.insert(*keyValue);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// PMSpecImp: virtual operations
+
+bool PMSpecImp::isunsupported() const { return unsupported; }
+
+void PMSpecImp::Reset() {
+  if (pm.empty()) return;
+  pm = Port::String();
+  depth = 0;
+  defdata.reset();
+}
+
+Port::String PMSpecImp::GetChainName(int level, int index, int /*internalIndex*/) {
+  if (level != 1 || index >= static_cast<int>(friends.size())) return Port::String();
+  return index < 0 ? pm : Port::String(friends[static_cast<std::size_t>(index)]);
+}
+
+unsigned char PMSpecImp::isvalidpmname(const char* name, bool quiet) {
+  if (!name || !*name) return 0;
+  const std::string lowered = Lowered(name);
+  if (lowered == "self") return defdata ? defdata->get_validity() : 0;
+  const Port::String relative = Port::String("/") + lowered + "/data/" + lowered + ".acd";
+  if (FirstExisting(relative).empty()) return 0;
+
+  const Port::String saved = pm;
+  pm = lowered;
+  probing = true;
+  const boost::shared_ptr<PM_DEVKEY> store = OpenStore(Port::String(lowered + ".acd"), true);
+  pm = saved;
+  probing = false;
+  if (store->get_validity()) return 1;
+  if (!quiet) {
+    PM_MSG().issueInternal("Could not find a definition file for personality module %s\n", name);
+    PM_MSG().issueInternal("Could not find personality module %s\n", name);
+  }
+  return 0;
+}
+
+void PMSpecImp::ForgetNames() {
+  names.clear();
+  list.reset();
+}
+
+void PMSpecImp::printme(const char* label) const {
+  PM_MSG().issueStatus("%s:%s\n", label ? label : "PM_SPEC", pm.empty() ? "<Null>" : pm.c_str());
+  PM_MSG().issueStatus("   %d pm_friends\n", static_cast<int>(friends.size()));
+  for (std::size_t i = 0; i < friends.size(); ++i) {
+    PM_MSG().issueStatus("      friend %d = <%s>\n", static_cast<int>(i), friends[i]);
+  }
+  PM_MSG().issueStatus("   list has %d entries: \n", static_cast<int>(names.size()));
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    PM_MSG().issueStatus("      entry %d: <%s>\n", static_cast<int>(i), names[i]);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// PMSpecImp: listing
+
+void PMSpecImp::ClearListing() {
+  names.clear();
+  list.reset();
+  aliases.clear();
+  aliasedNames.reset();
+}
+
+void PMSpecImp::make_list(const char* key, const char* value, bool withBaseMode, int) {
+  ClearListing();
+  if (!pm.empty()) return;
+  const Port::PathList& entries = Installation();
+  for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
+    ScanInstallDir(*entry, key, value, withBaseMode);
+  }
+  pm = Port::String();
+  depth = 0;
+}
+
+void PMSpecImp::ScanInstallDir(const Port::String& dir, const char* key, const char* value,
+                               bool withBaseMode) {
+  const UT_DIR listing(dir, UT_DIR::WithDirectories);
+  if (!listing.isvalid()) return;
+  const std::set<Port::String>& skipped = PMSkippedDirectories();
+  for (auto name = listing.begin(); name != listing.end(); ++name) {
+    if (skipped.count(*name)) continue;
+    pm = *name;
+    depth = 1;
+    const boost::shared_ptr<PM_DEVKEY> store = OpenDefinition(false, false, true);
+    if (!store || !AcceptForListing(*store, key, value, withBaseMode)) continue;
+    if (!names.insert_sorted(name->c_str())) continue;
+    const Port::String alias = ReadAlias(*store);
+    if (!alias.empty()) RecordAlias(name->c_str(), alias.c_str());
+  }
+}
+
+const std::vector<char*>& PMSpecImp::GetListVector(bool aliased) {
+  if (!aliased || !pm.empty() || aliases.empty()) return names.items();
+  if (!aliasedNames) {
+    aliasedNames = std::make_unique<PMOwnedStrings>();
+    aliasedNames->reserve(names.size());
+    for (const char* entry : names.items()) {
+      const char* colon = std::strchr(entry, ':');
+      const char* name = colon ? colon + 1 : entry;
+      const auto alias = aliases.find(name);
+      if (alias == aliases.end() || alias->second.empty()) {
+        aliasedNames->push_back(entry);
+      } else {
+        const std::string vendor = colon ? std::string(entry, colon + 1) : std::string();
+        aliasedNames->push_back((vendor + alias->second).c_str());
+      }
+    }
+  }
+  return aliasedNames->items();
+}
+
+DARRAY_NAME* PMSpecImp::get_list(bool aliased) {
+  const std::vector<char*>& entries = GetListVector(aliased);
+  const int count = static_cast<int>(entries.size());
+  if (!list) list = std::make_unique<DARRAY_NAME>(count, 0);
+  for (int i = 0; i < count; ++i) {
+    *list->getaddr(i) = entries[static_cast<std::size_t>(i)];
+  }
+  return list.get();
+}
+
+// ---------------------------------------------------------------------------------------------
+// PMSpecImp: data-file lookup
+
+Port::String PMSpecImp::UnsupportedPrefix(int index) const {
+  if (index < 0) return UnsupportedPrefixOf(unsupported);
+  return UnsupportedPrefixOf(pm_specmgr.isunsupported_pm(friends[static_cast<std::size_t>(index)]));
+}
+
+bool PMSpecImp::FindInPathList(char /*level*/, Port::String& path, const Port::String& name,
+                               int /*firstIndex*/) {
+  const Port::PathList& entries = Installation();
+  for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
+    const Port::String candidate = *entry + path + name;
+    if (!Port::File::exist(candidate)) continue;
+    if (entry != entries.last()) IssueOverride(*entries.last() + path + name, candidate);
+    path = candidate;
+    return true;
+  }
+  return false;
+}
+
+// The places tried when a file is not in the module's own data folder: the own folder again
+// under the name as given, each friend's data folder, then the common data folder.
+Port::String PMSpecImp::FindFallback(char level, const Port::String& sub, const char* name,
+                                     const Port::String& fileName) {
+  Port::String path = sub;
+  if (FindInPathList(level, path, name, 1)) return path;
+  Port::String commonPrefix = UnsupportedPrefix(-1);
+  for (const char* friendName : friends.items()) {
+    commonPrefix = UnsupportedPrefixOf(pm_specmgr.isunsupported_pm(friendName));
+    path = commonPrefix + friendName + "/data/";
+    if (FindInPathList(level, path, name, 0)) return path;
+  }
+  return FirstExisting(commonPrefix + "data/" + fileName);
+}
+
+Port::String PMSpecImp::GetDatafileName(char level, const char* name, bool search, int index) {
+  const Port::PathList& entries = Installation();
+  if (entries.empty() || index >= static_cast<int>(friends.size())) return Port::String();
+  const char* given = name ? name : "";
+  const Port::String fileName =
+      given[0] == '.' ? GetChainName(level, -1, -1) + given : Port::String(given);
+  const Port::String chainDir =
+      (level == 0 || pm.empty())
+          ? Port::String()
+          : (index < 0 ? pm : Port::String(friends[static_cast<std::size_t>(index)])) + "/";
+  const Port::String sub = UnsupportedPrefix(index) + chainDir + "data/";
+  if (!search) return *entries.begin() + sub + fileName;
+
+  Port::String found = FirstExisting(sub + fileName);
+  if (found.empty() && !probing && level != 0 && index == -1) {
+    found = FindFallback(level, sub, given, fileName);
+  }
+  if (found.empty()) return found;
+  const Port::String lastRoot = *entries.last() + "/";
+  if (found.str().compare(0, lastRoot.length(), lastRoot.str()) != 0) {
+    IssueOverride(*entries.last() + sub + fileName, found);
+  }
+  return found;
+}
+
+char* PMSpecImp::getdatafilename(char level, const char* name, bool search, int index) {
+  const Port::String path = GetDatafileName(level, name, search, index);
+  if (path.empty()) return nullptr;
+  // The set keeps one copy of every path handed out, for as long as the specification lives.
+  return const_cast<char*>(returnedNames.insert(path).first->c_str());
+}
+
+// ---------------------------------------------------------------------------------------------
+// PM_SPEC
+
+PM_SPEC::PM_SPEC(const char* pm, PM_PARTNAME_BINDING binding)
+    : imp_(std::make_unique<PMSpecImp>(this, pm, binding)) {}
+
+PM_SPEC::PM_SPEC(const PM_SPEC& other)
+    : imp_(other.imp_ ? std::make_unique<PMSpecImp>(*other.imp_) : nullptr) {
+  if (imp_) imp_->setOwner(this);
+}
+
+PM_SPEC::PM_SPEC(BareHandle) {}
+
+PM_SPEC::~PM_SPEC() = default;
+
+void PM_SPEC::install(std::unique_ptr<PMSpecImp> imp) { imp_ = std::move(imp); }
+
+unsigned char PM_SPEC::set_pm(const char* pm) { return imp_->set_pm(pm); }
+
+unsigned char PM_SPEC::isvalid(unsigned char quiet, unsigned char) {
+  if (imp_->getDepth() < 1) {
+    if (!quiet) PM_MSG().issueInternal("SPEC is not specified down to the pm level\n");
+    return 0;
+  }
+  imp_->ForgetNames();
+  return isvalidpmname("self", 0) ? 1 : 0;
+}
+
+unsigned char PM_SPEC::isvalidpmname(const char* pm, unsigned char quiet) {
+  return imp_->isvalidpmname(pm, quiet != 0);
+}
+
+unsigned char PM_SPEC::isunsupported() const { return imp_->isunsupported() ? 1 : 0; }
+
+void PM_SPEC::make_list(const char* key, const char* value, unsigned char withBaseMode) {
+  imp_->make_list(key, value, withBaseMode != 0, 0);
+}
+
+char* PM_SPEC::getdatafilename(char level, const char* name, unsigned char search,
+                               int index) const {
+  return imp_->getdatafilename(level, name, search != 0, index);
+}
+
+Port::String PM_SPEC::GetDatafileName(char level, const char* name, bool search,
+                                      int index) const {
+  return imp_->GetDatafileName(level, name, search, index);
+}
+
+void PM_SPEC::printme(const char* label) const { imp_->printme(label); }
+
+unsigned char PM_SPEC::verify_and_set_pm(const char* pm, unsigned char set) {
+  return imp_->verify_and_set_pm(pm, set != 0);
+}
+
+char* PM_SPEC::get_pm() const {
+  const Port::String& pm = imp_->pmName();
+  return pm.empty() ? nullptr : const_cast<char*>(pm.c_str());
+}
+
+const char* PM_SPEC::get_pmprefix() const { return imp_->prefix().c_str(); }
+
+char* PM_SPEC::get_pm_friend(int i) const {
+  const std::vector<char*>& friends = imp_->friendNames();
+  if (i < 0 || i >= static_cast<int>(friends.size())) return nullptr;
+  return friends[static_cast<std::size_t>(i)];
+}
+
+int PM_SPEC::get_num_friends() const { return static_cast<int>(imp_->friendNames().size()); }
+
+PM_DEVKEY* PM_SPEC::get_defdata() const { return imp_->defdataStore(); }
+
+char PM_SPEC::get_depth() const { return imp_->getDepth(); }
+
+auto_array<char> PM_SPEC::GetName() const {
+  const Port::String& pm = imp_->pmName();
+  if (pm.empty()) return auto_array<char>();
+  const auto& registry = PMAliasRegistry();
+  const auto alias = registry.find(pm.str());
+  return auto_array<char>(Port::strdup(alias != registry.end() ? alias->second.c_str() : pm.c_str()));
+}
+
+auto_array<char> PM_SPEC::GetProperName(const char* alias, bool scan) {
+  return PMSpecImp::FindPmByAlias(alias, scan);
+}
+
+DARRAY_NAME* PM_SPEC::get_list(unsigned char aliased) { return imp_->get_list(aliased != 0); }
+
+const char* const* PM_SPEC::begin(bool aliased) const {
+  const std::vector<char*>& entries = imp_->GetListVector(aliased);
+  return entries.data();
+}
+
+const char* const* PM_SPEC::end(bool aliased) const {
+  const std::vector<char*>& entries = imp_->GetListVector(aliased);
+  return entries.data() + entries.size();
+}

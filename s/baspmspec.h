@@ -1,0 +1,127 @@
+// Specification internals: the implementation object behind PM_SPEC, the alias registry and the
+// skipped-directory set. Not installed.
+#ifndef PMLIB_S_BASPMSPEC_H
+#define PMLIB_S_BASPMSPEC_H
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <boost/shared_ptr.hpp>
+
+#include <pmlib/pmdevkey.h>
+#include <pmlib/pmspec.h>
+#include <pmport/port_string.h>
+
+namespace PersonalityModule {
+class Validator;
+}
+
+// A vector of C strings that owns them (copies made with Port::strdup, freed with delete[]),
+// so that callers can be handed the contiguous char* array itself.
+class PMOwnedStrings {
+ public:
+  PMOwnedStrings() = default;
+  ~PMOwnedStrings();
+  PMOwnedStrings(const PMOwnedStrings&) = delete;
+  PMOwnedStrings& operator=(const PMOwnedStrings&) = delete;
+
+  void reserve(std::size_t count) { items_.reserve(count); }
+  void push_back(const char* text);
+  // Inserts a copy of `text` at its place in ascending byte order unless it is present already;
+  // true when it was inserted.
+  bool insert_sorted(const char* text);
+  void clear();
+  std::size_t size() const { return items_.size(); }
+  bool empty() const { return items_.empty(); }
+  char* operator[](std::size_t i) const { return items_[i]; }
+  const std::vector<char*>& items() const { return items_; }
+
+ private:
+  std::vector<char*> items_;
+};
+
+class PMSpecImp {
+ public:
+  PMSpecImp(PM_SPEC* owner, const char* pm, PM_PARTNAME_BINDING binding);
+  PMSpecImp(const PMSpecImp& other);
+  PMSpecImp& operator=(const PMSpecImp&) = delete;
+
+  virtual ~PMSpecImp();
+  virtual unsigned char set_pm(const char* pm);
+  virtual unsigned char isvalidpmname(const char* pm, bool quiet);
+  virtual bool isunsupported() const;
+  virtual void make_list(const char* key, const char* value, bool withBaseMode, int unused);
+  virtual Port::String GetDatafileName(char level, const char* name, bool search, int index);
+  virtual void Reset();
+  virtual Port::String GetChainName(int level, int index, int internalIndex);
+  virtual bool FindInPathList(char level, Port::String& path, const Port::String& name,
+                              int firstIndex);
+
+  unsigned char verify_and_set_pm(const char* name, bool set);
+  void SetName(const char* name);
+  boost::shared_ptr<PM_DEVKEY> OpenDefinition(bool followFriends, bool report, bool decode);
+  void RecordAlias(const char* name, const char* alias);
+  // A new copy of the module registered for `alias` (scanning every installed module once on a
+  // miss when `scan`), or null.
+  static auto_array<char> FindPmByAlias(const char* alias, bool scan);
+
+  // Empties the listed names and the array made of them (a validity check does this).
+  void ForgetNames();
+  char* getdatafilename(char level, const char* name, bool search, int index);
+  const std::vector<char*>& GetListVector(bool aliased);
+  DARRAY_NAME* get_list(bool aliased);
+  void printme(const char* label) const;
+
+  // Accessors for the handle and the key store.
+  const Port::String& pmName() const { return pm; }
+  const std::vector<char*>& friendNames() const { return friends.items(); }
+  PM_DEVKEY* defdataStore() const { return defdata.get(); }
+  const Port::String& prefix() const { return pmprefix; }
+  signed char getDepth() const { return depth; }
+  void setOwner(PM_SPEC* newOwner) { owner = newOwner; }
+
+ protected:
+  std::unique_ptr<DARRAY_NAME> list;
+  std::unique_ptr<PMOwnedStrings> aliasedNames;
+  std::map<std::string, std::string> aliases;
+  bool unsupportedAllowed;
+  bool unsupported;
+  PMOwnedStrings friends;
+  PMOwnedStrings names;
+  signed char depth;
+  boost::shared_ptr<PM_DEVKEY> defdata;
+  boost::shared_ptr<PersonalityModule::Validator> validator;
+  Port::String pm;
+  bool probing;
+  Port::String pmprefix;
+  Port::String archType;
+  PM_SPEC* owner;
+  bool reportErrors;
+  bool decodeDefinition;
+  std::set<Port::String> returnedNames;
+  unsigned char validity;
+
+ private:
+  void ClearListing();
+  boost::shared_ptr<PM_DEVKEY> OpenStore(const Port::String& fileName, bool decode);
+  void ScanInstallDir(const Port::String& dir, const char* key, const char* value,
+                      bool withBaseMode);
+  void MergeFriend(const Port::String& friendName, PM_DEVKEY& store, bool followFriends,
+                   bool report, bool decode);
+  bool LocateDefinitionIn(const Port::String& sub) const;
+  bool LocateUnsupportedDefinition(const char* name);
+  Port::String UnsupportedPrefix(int index) const;
+  Port::String FindFallback(char level, const Port::String& sub, const char* name,
+                            const Port::String& fileName);
+};
+
+// The process-wide alias registry: PM name to alias; the first registration of a name wins.
+std::map<std::string, std::string>& PMAliasRegistry();
+// Directory names of an installation that are never taken for a module.
+const std::set<Port::String>& PMSkippedDirectories();
+
+#endif  // PMLIB_S_BASPMSPEC_H

@@ -1,0 +1,86 @@
+// Shared libraries: loading, the initialisation and finalisation entries, entry points.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "pmport/port_dynlib.h"
+#include "pmtest.h"
+
+namespace {
+
+using CountFunction = int (*)();
+using TwiceFunction = int (*)(int);
+
+// Sets PMTEST_DYNLIB_LOG to a file in a fresh directory for the test library's entries.
+class EntryLog {
+ public:
+  EntryLog() : path_(dir_ / "entries.log") { setenv("PMTEST_DYNLIB_LOG", path_.c_str(), 1); }
+  std::string content() const { return pmtest::ReadFile(path_); }
+
+ private:
+  pmtest::TempDir dir_;
+  std::string path_;
+};
+
+TEST(PortDynamicLib, RunsTheInitEntryAndResolvesSymbols) {
+  EntryLog log;
+  PortDynamicLib lib(PMTEST_DYNLIB_PATH, "_init_libpmtestdyn", nullptr);
+  ASSERT_TRUE(lib.isLoaded());
+  EXPECT_EQ(log.content(), "init 1\n");
+  auto calls = reinterpret_cast<CountFunction>(lib.getEntryPoint("pmtestdyn_entry_calls"));
+  ASSERT_NE(calls, nullptr);
+  EXPECT_EQ(calls(), 1);
+  auto twice = reinterpret_cast<TwiceFunction>(lib.getEntryPoint("pmtestdyn_twice"));
+  ASSERT_NE(twice, nullptr);
+  EXPECT_EQ(twice(21), 42);
+  EXPECT_EQ(lib.getEntryPoint("pmtestdyn_absent"), nullptr);
+  EXPECT_EQ(lib.getEntryPoint(nullptr), nullptr);
+}
+
+TEST(PortDynamicLib, UnloadRunsTheFiniEntryOnce) {
+  EntryLog log;
+  PortDynamicLib lib(PMTEST_DYNLIB_PATH, "_init_libpmtestdyn", nullptr);
+  ASSERT_TRUE(lib.isLoaded());
+  lib.unload("_fini_libpmtestdyn");
+  EXPECT_FALSE(lib.isLoaded());
+  EXPECT_EQ(lib.getEntryPoint("pmtestdyn_twice"), nullptr);
+  lib.unload("_fini_libpmtestdyn");
+  EXPECT_EQ(log.content(), "init 1\nfini 2\n");
+}
+
+TEST(PortDynamicLib, AbsentOrNullEntryNamesRunNothing) {
+  EntryLog log;
+  {
+    PortDynamicLib lib(PMTEST_DYNLIB_PATH, "_init_libother", nullptr);
+    ASSERT_TRUE(lib.isLoaded());
+    lib.unload(nullptr);
+  }
+  {
+    PortDynamicLib lib(PMTEST_DYNLIB_PATH, nullptr, nullptr);
+    EXPECT_TRUE(lib.isLoaded());
+  }  // the destructor releases the library without a finalisation entry
+  EXPECT_EQ(log.content(), "");
+}
+
+TEST(PortDynamicLib, MissingOrBrokenFilesAreNotLoaded) {
+  pmtest::TempDir dir;
+  pmtest::WriteFile(dir / "libbroken.so", "not a shared library");
+  for (const std::string& path : {dir / "libmissing.so", dir / "libbroken.so"}) {
+    PortDynamicLib lib(path.c_str(), "_init_libbroken", nullptr);
+    EXPECT_FALSE(lib.isLoaded()) << path;
+    EXPECT_EQ(lib.getEntryPoint("_init_libbroken"), nullptr);
+    lib.unload("_fini_libbroken");
+  }
+  EXPECT_FALSE(PortDynamicLib(nullptr, nullptr, nullptr).isLoaded());
+}
+
+TEST(PortDynamicLib, PlatformNames) {
+  EXPECT_STREQ(PortDynamicLib::GetFileType(), ".so");
+  char buffer[32];
+  EXPECT_EQ(PortDynamicLib::GetOSEntryPointName("myroute", buffer), buffer);
+  EXPECT_STREQ(buffer, "myroute");
+}
+
+}  // namespace

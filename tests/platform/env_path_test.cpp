@@ -1,0 +1,95 @@
+// The environment helpers and the installation path list.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "pmport/port_env.h"
+#include "pmport/port_path.h"
+#include "pmtest.h"
+
+namespace {
+
+std::vector<std::string> Entries(const Port::PathList& list) {
+  std::vector<std::string> entries;
+  for (Port::PathListIterator it = list.begin(); it != list.end(); ++it) entries.push_back(it->str());
+  return entries;
+}
+
+TEST(PortEnv, PlatformAndLanguageFallBackWhenUnsetOrEmpty) {
+  unsetenv("KORVAN_PLATFORM");
+  unsetenv("KORVAN_LANG");
+  EXPECT_STREQ(Port_Env::GetPlatformPath(), sizeof(void*) == 8 ? "lin64" : "lin");
+  EXPECT_STREQ(Port_Env::GetLang(), "usenglish");
+  setenv("KORVAN_PLATFORM", "", 1);
+  setenv("KORVAN_LANG", "", 1);
+  EXPECT_STREQ(Port_Env::GetPlatformPath(), sizeof(void*) == 8 ? "lin64" : "lin");
+  EXPECT_STREQ(Port_Env::GetLang(), "usenglish");
+  setenv("KORVAN_PLATFORM", "lin", 1);
+  setenv("KORVAN_LANG", "german", 1);
+  EXPECT_STREQ(Port_Env::GetPlatformPath(), "lin");
+  EXPECT_STREQ(Port_Env::GetLang(), "german");
+}
+
+TEST(PortEnv, GetEnvTellsUnsetFromEmpty) {
+  unsetenv("PMTEST_SWITCH");
+  EXPECT_EQ(Port_Env::GetEnv("PMTEST_SWITCH"), nullptr);
+  setenv("PMTEST_SWITCH", "", 1);
+  ASSERT_NE(Port_Env::GetEnv("PMTEST_SWITCH"), nullptr);
+  EXPECT_STREQ(Port_Env::GetEnv("PMTEST_SWITCH"), "");
+  EXPECT_EQ(Port_Env::GetEnv(nullptr), nullptr);
+}
+
+TEST(PortEnv, OverrideMessageIsAWarningNamingBothPaths) {
+  pmtest::MessageCapture capture;
+  Port_Env::IssueOverrideMessage("/base/alpha/data/alpha.acd", "/site/alpha/data/alpha.acd", "PMSPEC");
+  const std::vector<Port::Message> warnings = capture.of(Port::MsgKind::Warning);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].domain, "Port");
+  EXPECT_EQ(warnings[0].text, "PMSPEC: /site/alpha/data/alpha.acd overrides /base/alpha/data/alpha.acd\n");
+}
+
+TEST(KorvanPath, ParsesTheVariableOnFirstUse) {
+  setenv("KORVAN_PATH", "/site/:::/opt/base//:relative", 1);
+  const Port::PathList& paths = Port::KorvanPath::GetInstance();
+  EXPECT_EQ(Entries(paths), (std::vector<std::string>{"/site", "/opt/base", "relative"}));
+  ASSERT_EQ(paths.size(), 3u);
+  EXPECT_EQ(*paths.last(), "relative");
+  Port::PathListIterator it = paths.last();
+  EXPECT_EQ(*--it, "/opt/base");
+  EXPECT_EQ(*it--, "/opt/base");
+  EXPECT_EQ(it, paths.begin());
+  // Built once: later changes of the variable are not seen.
+  setenv("KORVAN_PATH", "/elsewhere", 1);
+  EXPECT_EQ(Port::KorvanPath::GetInstance().size(), 3u);
+}
+
+TEST(KorvanPath, UnsetOrEmptyVariableGivesAnEmptyList) {
+  unsetenv("KORVAN_PATH");
+  const Port::PathList& paths = Port::KorvanPath::GetInstance();
+  EXPECT_TRUE(paths.empty());
+  EXPECT_EQ(paths.begin(), paths.end());
+  EXPECT_EQ(paths.last(), paths.end());
+  EXPECT_TRUE(Port::PathList::FromSearchPath("").empty());
+  EXPECT_TRUE(Port::PathList::FromSearchPath(":::").empty());
+}
+
+TEST(KorvanPath, SetReplacesTheListWithCleanedEntries) {
+  setenv("KORVAN_PATH", "/from/env", 1);
+  Port::KorvanPath::Set({"/one/", "", "/two", "/"});
+  EXPECT_EQ(Entries(Port::KorvanPath::GetInstance()), (std::vector<std::string>{"/one", "/two", "/"}));
+  Port::KorvanPath::Set({});
+  EXPECT_TRUE(Port::KorvanPath::GetInstance().empty());
+}
+
+TEST(JoinPath, AddsASeparatorOnlyWhenNeitherSideHasOne) {
+  EXPECT_EQ(Port::JoinPath("/inst", "data/alpha.acd"), "/inst/data/alpha.acd");
+  EXPECT_EQ(Port::JoinPath("/inst/", "data"), "/inst/data");
+  EXPECT_EQ(Port::JoinPath("/inst", "/data"), "/inst/data");
+  EXPECT_EQ(Port::JoinPath("c:\\inst\\", "data"), "c:\\inst\\data");
+  EXPECT_EQ(Port::JoinPath("/inst", "\\data"), "/inst\\data");
+  EXPECT_EQ(Port::JoinPath("", "data"), "/data");
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// Regular expressions: match ranges, whole-string matches and patterns that do not compile.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "pmport/port_regexp.h"
+
+namespace {
+
+void ExpectRange(const Port_Range& range, long first, long last) {
+  EXPECT_EQ(range.first, first);
+  EXPECT_EQ(range.last, last);
+}
+
+TEST(PortRegexp, RangeOfTheFirstMatchAtOrAfterStart) {
+  const Port_Regexp device("^x?c?ab[0-9]+e");
+  ASSERT_EQ(device.GetStatus(), 0);
+  ExpectRange(device.GetRangeOfMatch("xcab12etq144-3", 0), 0, 6);
+  ExpectRange(device.GetRangeOfMatch("ab12etq144-3", 0), 0, 4);
+  EXPECT_TRUE(device.GetRangeOfMatch("zab12e", 0).empty());
+
+  const Port_Regexp speed("-3-");
+  ExpectRange(speed.GetRangeOfMatch("xcab12e-3-tq144", 0), 7, 9);
+  const Port_Regexp dash("-[0-9]");
+  ExpectRange(dash.GetRangeOfMatch(Port::String("a-1b-2"), 2), 4, 5);
+  ExpectRange(dash.GetRangeOfMatch("a-1b-2", 1), 1, 2);
+}
+
+TEST(PortRegexp, TextBeforeStartIsContextNotANewBeginning) {
+  const Port_Regexp anchored("^ab");
+  EXPECT_TRUE(anchored.GetRangeOfMatch("xab", 1).empty());
+  const Port_Regexp endOfText("-3$");
+  ExpectRange(endOfText.GetRangeOfMatch("tq144-3", 3), 5, 6);
+  EXPECT_TRUE(endOfText.GetRangeOfMatch("-3x", 0).empty());
+}
+
+TEST(PortRegexp, OutOfRangeStartsAndEmptyMatchesGiveNoRange) {
+  const Port_Regexp any("a*");
+  EXPECT_TRUE(any.GetRangeOfMatch("bbb", 0).empty());
+  const Port_Regexp b("b");
+  EXPECT_TRUE(b.GetRangeOfMatch("abc", 5).empty());
+  EXPECT_TRUE(b.GetRangeOfMatch("abc", -1).empty());
+  EXPECT_TRUE(b.GetRangeOfMatch(static_cast<const char*>(nullptr), 0).empty());
+  ExpectRange(b.GetRangeOfMatch("abc", 1), 1, 1);
+  EXPECT_TRUE(b.GetRangeOfMatch("abc", 2).empty());
+}
+
+TEST(PortRegexp, BadPatternsReportAStatusAndMatchNothing) {
+  for (const char* bad : {"(", "[a-", "a{2,1}", "*x", "(?<"}) {
+    const Port_Regexp regexp(bad);
+    EXPECT_NE(regexp.GetStatus(), 0) << bad;
+    EXPECT_TRUE(regexp.GetRangeOfMatch("(((", 0).empty()) << bad;
+    EXPECT_FALSE(regexp.Matches("(")) << bad;
+  }
+}
+
+TEST(PortRegexp, WholeStringMatchWithGroups) {
+  const Port_Regexp subfamily("x?c?ab([0-9]+)e");
+  std::vector<Port::String> groups;
+  ASSERT_TRUE(subfamily.Matches("xcab40e", &groups));
+  ASSERT_EQ(groups.size(), 2u);
+  EXPECT_EQ(groups[0], "xcab40e");
+  EXPECT_EQ(groups[1], "40");
+  EXPECT_FALSE(subfamily.Matches("xcab40etq144"));
+  EXPECT_FALSE(subfamily.Matches("zxcab40e"));
+  const Port_Regexp optional("a(b)?");
+  ASSERT_TRUE(optional.Matches(Port::String("a"), &groups));
+  EXPECT_EQ(groups, (std::vector<Port::String>{"a", ""}));
+}
+
+TEST(PortRegexp, CopiesShareTheCompiledPattern) {
+  Port_Regexp original("[0-9]+");
+  const Port_Regexp copy = original;
+  original = Port_Regexp("(");
+  ExpectRange(copy.GetRangeOfMatch("ab123", 0), 2, 4);
+  EXPECT_NE(original.GetStatus(), 0);
+}
+
+}  // namespace
