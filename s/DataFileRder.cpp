@@ -5,6 +5,8 @@
 #include <pmport/port_msg.h>
 #include <pmport/ut_ifile.h>
 
+#include "pmunit.h"
+
 namespace PersonalityModule {
 namespace detail {
 

@@ -4,12 +4,14 @@
 #include <boost/make_shared.hpp>
 
 #include <pmport/port_env.h>
-#include <pmport/port_msg.h>
 
 #include "DataFileRder.h"
+#include "pmunit.h"
 
 namespace PersonalityModule {
 namespace {
+
+const char kUnit[] = "PkgRder";
 
 using PackageRecordPtr = boost::shared_ptr<const PkgInfo>;
 
@@ -40,8 +42,7 @@ PackageRecordPtr ReadPackageFile(const Port::String& filename) {
   const bool read = detail::ReadSegmentDirectory(
       filename, [&info](const char* name, int type) { AddPackageSegment(*info, name, type); });
   if (!read) {
-    Port_MsgManData::createObject("PersonalityModule", "PkgRder", __LINE__, "1.0")
-        .issueFatal(30, "Can't read package file %s\n", filename.c_str());
+    PM_MSG().issueFatal(30, "Can't read package file %s\n", filename.c_str());
     return info;
   }
   info->loaded = true;

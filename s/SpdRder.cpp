@@ -3,12 +3,13 @@
 
 #include <boost/make_shared.hpp>
 
-#include <pmport/port_msg.h>
-
 #include "DataFileRder.h"
+#include "pmunit.h"
 
 namespace PersonalityModule {
 namespace {
+
+const char kUnit[] = "SpdRder";
 
 using SpeedRecordPtr = boost::shared_ptr<const SpdInfo>;
 
@@ -34,8 +35,7 @@ SpeedRecordPtr ReadSpeedFile(const Port::String& filename) {
     const bool read = detail::ReadSegmentDirectory(
         filename, [&info](const char* name, int) { AddSpeedSegment(*info, name); });
     if (!read) {
-      Port_MsgManData::createObject("PersonalityModule", "SpdRder", __LINE__, "1.0")
-          .issueFatal(30, "Can't read speed file %s\n", filename.c_str());
+      PM_MSG().issueFatal(30, "Can't read speed file %s\n", filename.c_str());
       return info;  // not cached: the next reader tries the file again
     }
     info->loaded = true;

@@ -6,6 +6,8 @@
 
 #include <pmport/port_string.h>
 
+#include "pmunit.h"
+
 namespace PersonalityModule {
 namespace {
 
