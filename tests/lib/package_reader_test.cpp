@@ -74,14 +74,6 @@ TEST(PackageReader, EachReadFileIsReadOnce) {
   EXPECT_EQ(Listed(removed), (Names{"tq144", "cs144"}));
 }
 
-TEST(PackageReader, AnotherSpellingOfThePathIsAnotherFile) {
-  pmtest::TempDir dir;
-  WriteSegments(dir / "ab40e.pkg", {{"tq144", 0}});
-  EXPECT_EQ(Listed(PkgRder(dir / "ab40e.pkg")), (Names{"tq144"}));
-  WriteSegments(dir / "ab40e.pkg", {{"fg256", 0}});
-  EXPECT_EQ(Listed(PkgRder(dir.path() + "//ab40e.pkg")), (Names{"fg256"}));
-}
-
 TEST(PackageReader, UnreadableFileIsReportedAndTriedAgain) {
   pmtest::TempDir dir;
   const std::string path = dir / "broken.pkg";

@@ -135,15 +135,4 @@ TEST(SpeedReader, UnreadableFileIsReportedAndTriedAgain) {
   EXPECT_EQ(capture.of(Port::MsgKind::Fatal).size(), 2u);
 }
 
-TEST(SpeedReader, HandlesShareTheRecordAfterTheFileIsGone) {
-  pmtest::TempDir dir;
-  const std::string path = dir / "shared.spd";
-  WriteSegments(path, {{"-3", 0}, {"-4", 0}});
-  SpdRder first(path);
-  const SpdRder copy = first;
-  first = SpdRder(dir / "other.spd");
-  EXPECT_FALSE(first.loaded());
-  EXPECT_EQ(Listed(copy), (Names{"-3", "-4"}));
-}
-
 }  // namespace
