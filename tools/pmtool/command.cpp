@@ -23,9 +23,9 @@ const char* const kExitUsageLine = "  2  the command line is wrong\n";
 }  // namespace
 
 const std::vector<const Family*>& Families() {
-  static const std::vector<const Family*> families = {&ModulesFamily(), &InfoFamily(),
-                                                       &KeyFamily(),     &LocateFamily(),
-                                                       &AcdFamily(),     &SegFamily()};
+  static const std::vector<const Family*> families = {
+      &ModulesFamily(), &InfoFamily(),       &KeyFamily(),         &LocateFamily(),
+      &AcdFamily(),     &SegFamily(),        &SpeedsFileFamily(),  &PackagesFileFamily()};
   return families;
 }
 

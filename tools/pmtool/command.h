@@ -68,6 +68,8 @@ const Family& ModulesFamily();
 const Family& InfoFamily();
 const Family& KeyFamily();
 const Family& LocateFamily();
+const Family& SpeedsFileFamily();
+const Family& PackagesFileFamily();
 const std::vector<const Family*>& Families();
 
 // The option specification of a command for UT_CMDARGS: "pmtool -json -out=".
