@@ -25,7 +25,8 @@ const char* const kExitUsageLine = "  2  the command line is wrong\n";
 const std::vector<const Family*>& Families() {
   static const std::vector<const Family*> families = {
       &ModulesFamily(), &InfoFamily(),       &KeyFamily(),         &LocateFamily(),
-      &AcdFamily(),     &SegFamily(),        &SpeedsFileFamily(),  &PackagesFileFamily()};
+      &VentryFamily(),  &AcdFamily(),        &SegFamily(),         &SpeedsFileFamily(),
+      &PackagesFileFamily()};
   return families;
 }
 
