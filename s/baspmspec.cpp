@@ -98,8 +98,8 @@ void ReportOverrideOf(const Port::String& relative, const Port::String& found) {
   if (!InLastEntry(found)) IssueOverride(*Installation().last() + relative, found);
 }
 
-// A shared library found as in every entry but the last with a plain existence test, then in
-// the last with its version resolved; empty when there is none.
+// The shared library `relative` in the first entry that has it: a plain existence test in every
+// entry but the last, then the version resolved in the last; empty when there is none.
 Port::String FindLibrary(const Port::String& relative) {
   const Port::PathList& entries = Installation();
   if (entries.empty()) return Port::String();
@@ -202,7 +202,7 @@ bool ResolveVersionedFile(Port::String& path) {
 
   const UT_DIR listing(directory, UT_DIR::WithDirectories);
   const Port::String* best = nullptr;
-  // The best version is kept in 16 bits, as the versions of the library files are.
+  // Versions are compared as 16-bit numbers.
   std::int16_t bestMajor = 0;
   std::int16_t bestMinor = 0;
   for (auto entry = listing.begin(pattern.c_str()); entry != listing.end(); ++entry) {
