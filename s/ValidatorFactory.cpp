@@ -1,8 +1,10 @@
 // The choice of a part's validator by architecture type.
 #include "ValidatorFactory.h"
 
-#include <cstring>
+#include <boost/make_shared.hpp>
 
+#include "Validator.h"
+#include "baspmpic.h"
 #include "pmunit.h"
 
 namespace PersonalityModule {
@@ -10,17 +12,16 @@ namespace {
 
 constexpr char kUnit[] = "ValidatorFactory";
 
-bool IsKnownType(const Port::StringBase<char>& type) {
-  return type == "FPGA" || type == "CPLD" || type == "CONFIG";
-}
-
 }  // namespace
 
-// No validator class exists yet for any type, so a known type yields none as well; the part then
-// answers every validator question as "no data".
 boost::shared_ptr<Validator> CreatePicValidator(const Port::StringBase<char>& type,
-                                                PMSpecImp* /*imp*/) {
-  if (!IsKnownType(type)) PM_MSG().issueFatal(101, "Error in setting up validator\n");
+                                                PMSpecImp* imp) {
+  // Validators answer from a part's device and internal names: only parts get one.
+  PMPicImp* const part = dynamic_cast<PMPicImp*>(imp);
+  if (part && type == "FPGA") return boost::make_shared<FPGA_Validator>(part);
+  if (part && type == "CPLD") return boost::make_shared<CPLD_Validator>(part);
+  if (part && type == "CONFIG") return boost::make_shared<CONFIG_Validator>(part);
+  PM_MSG().issueFatal(101, "Error in setting up validator\n");
   return boost::shared_ptr<Validator>();
 }
 

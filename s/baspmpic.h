@@ -3,16 +3,22 @@
 #define PMLIB_S_BASPMPIC_H
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <boost/shared_ptr.hpp>
 
 #include <pmlib/pmpic.h>
+#include <pmport/port_path.h>
 #include <pmport/port_string.h>
 
 #include "baspmdevkey.h"
 #include "baspmpicutil.h"
 #include "baspmspec.h"
+
+namespace PersonalityModule {
+class ListIterator;
+}
 
 // The implementation behind a PM_PIC handle: the specification of the architecture extended with
 // the part levels (device, package, speed) and what the architecture's definition says of them.
@@ -81,6 +87,56 @@ class PMPicImp : public PMSpecImp {
   bool speed411() const { return spd411; }
   void setMinimumSpeed(bool value) { minSpeed = value; }
   void setSpeed411(bool value) { spd411 = value; }
+
+  // ---- Validity, error status, defaults, lists and the dump (baspmpicvalid.cpp) ----
+
+  // The list of what may come next at the current depth: the architectures, the devices of the
+  // architecture, the packages of the device or the speeds of the package.
+  void make_list(const char* key, const char* value, bool withBaseMode,
+                 int withConfiguration) override;
+  // The level tests: whether the validator accepts the name for this part, with the messages
+  // unless `quiet`. They never change the part.
+  bool IsValidDeviceName(const char* name, bool quiet);
+  bool IsValidPackageName(const char* name, bool quiet);
+  bool IsValidSpeedName(const char* name, bool quiet);
+  unsigned char IsValidPart(bool toSpeed, bool quiet);
+  // Replaces the key store by the part's device-level store, once per device and package.
+  void MakeDeviceKeysCurrent();
+  // Whether the definition of `name` under `root` is a physical architecture whose validator
+  // finds device data (or, with `alsoUnsupported`, a physical unsupported one). Selects the
+  // architecture type of the definition found.
+  bool ProbeArchitecture(const Port::String& root, const Port::String& name,
+                         bool alsoUnsupported);
+  // Whether some installation root holds the current architecture (supported ones only).
+  bool FindArchitectureOnPath();
+  bool IsValidArchitecture();
+  // The error status and, for a status with a rejected text, that text; ErrorStatus resets a
+  // status without one to 0.
+  char PicStatus(const char*& text) const;
+  char ErrorStatus(const char*& text);
+  bool FillDefaults();
+  bool MatchesDevice(const char* name) const;
+  bool SameLevels(const PMPicImp& other) const;
+  void MakeMacroList();
+  void PrintPart();
+
+ private:
+  std::vector<std::string> DisallowedSpeeds();
+  bool IsDisallowedSpeed(const char* speedName);
+  bool ProbeDefinition(const Port::String& path, const Port::String& name, bool askValidator);
+  const Port::String* RejectedText() const;
+  bool DefaultLevel(const char* level, bool (PMPicImp::*set)(const char*));
+  void ReleaseList();
+  void ListRange(PersonalityModule::ListIterator name, const PersonalityModule::ListIterator& end,
+                 const std::vector<std::string>& leftOut = {});
+  void ListSpeeds();
+  bool OpenListedDefinition(const Port::String& name);
+  bool AcceptListedArchitecture(const char* key, const char* value, bool withBaseMode,
+                                bool withConfiguration) const;
+  bool ProbeListedArchitecture(const Port::PathListIterator& root, const Port::String& name);
+  void ListArchitectures(const char* key, const char* value, bool withBaseMode,
+                         bool withConfiguration);
+  // ---- end of validity, error status, defaults, lists and the dump ----
 
  protected:
   Port::String device;

@@ -72,6 +72,38 @@ class PM_PIC : public PM_SPEC {
   void set_minspd(unsigned char value);
   void set_411spd(unsigned char value);
 
+  // ---- Validity, error status, defaults, lists and the dump ----
+
+  // Whether the part is complete to the package level (to the speed level with `toSpeed`) and
+  // every level is valid; internal messages name what is not, unless `quiet`.
+  unsigned char isvalid(unsigned char toSpeed, unsigned char quiet) override;
+  // The list of what may come next: the architectures ("vendor:family") of an empty part, the
+  // devices of an architecture, the packages of a device, the speeds of a package (those in
+  // DISALLOW_SPEEDS left out). `key` filters the architectures ("LOGICAL" and "PHYSICAL" stand
+  // for SUPPORT_MODE); configuration architectures are never listed here.
+  void make_list(const char* key, const char* value, unsigned char withBaseMode) override;
+  // Prints the part as status messages; the label is not used.
+  void printme(const char* label) const override;
+  // Whether the architecture is installed as a physical architecture with device data.
+  bool IsValid() const;
+  // The level tests; they never change the part.
+  unsigned char isvaliddevicename(const char* name, unsigned char quiet) const;
+  unsigned char isvalidpackagename(const char* name, unsigned char quiet) const;
+  unsigned char isvalidspeedname(const char* name, unsigned char quiet) const;
+  // The error status of the last parse with recording (0 none, 1 architecture, 2 device,
+  // 3 package, 4 speed); `text` is pointed at the rejected text when there is one.
+  // geterrorstatus resets a status without rejected text to 0.
+  char getpicstatus(const char*& text) const;
+  char geterrorstatus(const char*& text) const;
+  // Completes the part with the first device, package and speed of their lists.
+  bool fill_defaults();
+  // Whether `name` denotes the current device (or one of its internal names).
+  bool matches_device(const char* name) const;
+  // Equal architecture and levels down to the depth, which must be the same.
+  bool operator==(const PM_PIC& other) const;
+  // Lists the macro files (*.nmc) of the architecture's folder in the base installation.
+  void make_macrolist();
+
  private:
   // The library makes parts of an architecture through PMPicImp::NewPart.
   friend class PMPicImp;
