@@ -17,6 +17,7 @@
 #include <pmport/port_string.h>
 
 namespace PersonalityModule {
+class BaseList;
 class Validator;
 }
 
@@ -62,6 +63,11 @@ class PMSpecImp {
   virtual Port::String GetChainName(int level, int index, int internalIndex);
   virtual bool FindInPathList(char level, Port::String& path, const Port::String& name,
                               int firstIndex);
+  // New unbuilt device, package and speed lists for this module (defined with the lists).
+  virtual boost::shared_ptr<PersonalityModule::BaseList> CreateDeviceList();
+  virtual boost::shared_ptr<PersonalityModule::BaseList> CreateNSDeviceList();
+  virtual boost::shared_ptr<PersonalityModule::BaseList> CreatePkgList(const Port::String& name);
+  virtual boost::shared_ptr<PersonalityModule::BaseList> CreateSpdList(const Port::String& name);
 
   unsigned char verify_and_set_pm(const char* name, bool set);
   void SetName(const char* name);
@@ -88,6 +94,8 @@ class PMSpecImp {
   PM_DEVKEY* defdataStore() const { return defdata.get(); }
   const Port::String& prefix() const { return pmprefix; }
   signed char getDepth() const { return depth; }
+  bool unsupportedPermitted() const { return unsupportedAllowed; }
+  PersonalityModule::Validator* validatorObject() const { return validator.get(); }
   void setOwner(PM_SPEC* newOwner) { owner = newOwner; }
 
  protected:

@@ -24,11 +24,11 @@ pmtooltest::RunResult OnSample(std::vector<std::string> args) {
 TEST(ModulesCommand, ListsSupportedBaseModeAliasedAndUnsupportedModules) {
   auto result = OnSample({"modules"});
   EXPECT_EQ(0, result.status) << result.err;
-  EXPECT_EQ("alpha\nbeta\ngamma\n", result.out);
+  EXPECT_EQ("alpha\nbeta\ngamma\nprom\n", result.out);
   EXPECT_EQ("", result.err);
 
   result = OnSample({"modules", "--base", "--aliases"});
-  EXPECT_EQ("alpha\nbasic\nbravo\ngamma\n", result.out);
+  EXPECT_EQ("alpha\nbasic\nbravo\ngamma\nprom\n", result.out);
   result = OnSample({"modules", "--base", "--key", "ARCH_TYPE", "--value", "cpld"});
   EXPECT_EQ("basic\n", result.out);
   result = OnSample({"modules", "--unsupported", "--json"});

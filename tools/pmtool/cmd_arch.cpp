@@ -8,6 +8,7 @@
 
 #include "command.h"
 #include "module.h"
+#include "installation.h"
 #include "output.h"
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmspec.h"
@@ -40,13 +41,7 @@ std::string RangeProblem(const char* what, long low, long high, const std::strin
 // The registry learns the unsupported modules first. An alias is resolved first (scanning the
 // installed modules when the name is no module's).
 std::unique_ptr<PM_SPEC> LoadModule(const std::string& arch) {
-  pm_specmgr.InitUnsuppPMsOnce();
-  std::string name = arch;
-  PM_SPEC lookup(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
-  if (!lookup.isvalidpmname(arch.c_str(), 1)) {
-    const auto_array<char> proper = lookup.GetProperName(arch.c_str(), true);
-    if (proper) name = proper.get();
-  }
+  const std::string name = ResolveModuleName(arch);
   auto spec = std::make_unique<PM_SPEC>(name.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
   if (spec->get_defdata()) return spec;
   PrintError("no usable personality module " + Quoted(arch));

@@ -1,0 +1,242 @@
+// Device, package and speed lists: the list classes, their builds through a temporary part, the
+// iterator, the process-wide caches, and the list factories of the specification implementation.
+#include "PMLists.h"
+
+#include <map>
+#include <utility>
+
+#include <boost/make_shared.hpp>
+
+#include <pmport/port_thread.h>
+
+#include "Validator.h"
+#include "baspmpic.h"
+#include "baspmspec.h"
+
+namespace PersonalityModule {
+
+namespace {
+
+// Guards the four caches, for a lookup-or-create step only (creating a list reads nothing).
+Port_ThrMutex& ListCacheMutex() {
+  static Port_ThrMutex mutex;
+  return mutex;
+}
+
+// Held for a whole list build, so that a list is built once; builds read files under it.
+Port_ThrMutex& ListBuildMutex() {
+  static Port_ThrMutex mutex;
+  return mutex;
+}
+
+using ListCache = std::map<Port::String, boost::shared_ptr<BaseList>>;
+
+struct ListCaches {
+  ListCache supportedDevices;
+  ListCache unsupportedDevices;
+  ListCache packages;
+  ListCache speeds;
+};
+
+ListCaches& Caches() {
+  static ListCaches caches;
+  return caches;
+}
+
+template <class Create>
+boost::shared_ptr<BaseList> LookupOrCreate(ListCache& cache, const Port::String& key,
+                                           const Create& create) {
+  Port::ThrGuard<Port_ThrMutex> guard(ListCacheMutex());
+  auto found = cache.find(key);
+  if (found == cache.end()) found = cache.emplace(key, create()).first;
+  return found->second;
+}
+
+NameVectorPtr EmptyNames() { return boost::make_shared<NameVector>(); }
+
+}  // namespace
+
+std::unique_ptr<PMPicImp> MakePlainPart(PM_PARTNAME_BINDING binding) {
+  return std::make_unique<PMPicImp>(nullptr, binding);
+}
+
+// ---------------------------------------------------------------------------------------------
+// BaseList and its builds
+
+BaseList::BaseList() : built(false) {}
+
+BaseList::~BaseList() = default;
+
+void BaseList::build() {}
+
+void BaseList::BuildThroughPart(const TemporaryPartMaker& maker, PM_PARTNAME_BINDING binding,
+                                const Port::String& pm, const Port::String& device,
+                                const Source& source) {
+  if (isbuilt()) return;
+  NameVectorPtr names;
+  {
+    const std::unique_ptr<PMPicImp> part = maker(binding);
+    if (!pm.empty()) part->verify_and_set_pm(pm.c_str(), true);
+    if (part->defdataStore() && !device.empty()) part->SetDevice(device.c_str());
+    Validator* validator = part->validatorObject();
+    if (validator) names = source(*validator);
+  }
+  items = names ? names : EmptyNames();
+  built.store(true, std::memory_order_release);
+}
+
+// The module of a device or speed list may be one found only among the unsupported modules: the
+// list exists because a part could use it, so the temporary part may too.
+constexpr PM_PARTNAME_BINDING kAnyModule = PM_BINDING_ALLOW_UNSUPPORTED;
+
+DeviceList::DeviceList(const Port::String& pmName, TemporaryPartMaker maker)
+    : pm(pmName), maker_(std::move(maker)) {}
+
+void DeviceList::build() {
+  BuildThroughPart(maker_, kAnyModule, pm, Port::String(),
+                   [](Validator& validator) { return validator.makedevicelist(false); });
+}
+
+NS_DeviceList::NS_DeviceList(const Port::String& pmName, TemporaryPartMaker maker)
+    : pm(pmName), maker_(std::move(maker)) {}
+
+void NS_DeviceList::build() {
+  BuildThroughPart(maker_, kAnyModule, pm, Port::String(),
+                   [](Validator& validator) { return validator.makedevicelist(true); });
+}
+
+CF_DeviceList::CF_DeviceList(const Port::String& pmName, TemporaryPartMaker configurationMaker)
+    : DeviceList(pmName, std::move(configurationMaker)) {}
+
+CF_NS_DeviceList::CF_NS_DeviceList(const Port::String& pmName,
+                                   TemporaryPartMaker configurationMaker)
+    : NS_DeviceList(pmName, std::move(configurationMaker)) {}
+
+PkgList::PkgList(const Port::String& pmName, const Port::String& deviceName,
+                 bool unsupportedAllowed, TemporaryPartMaker maker)
+    : pm(pmName), device(deviceName), binding(unsupportedAllowed), maker_(std::move(maker)) {}
+
+void PkgList::build() {
+  const PM_PARTNAME_BINDING partBinding =
+      binding ? PM_BINDING_ALLOW_UNSUPPORTED : PM_BINDING_SUPPORTED_ONLY;
+  BuildThroughPart(maker_, partBinding, pm, device, [this](Validator& validator) {
+    return validator.makepackagelist(device);
+  });
+}
+
+CF_PkgList::CF_PkgList(const Port::String& pmName, const Port::String& deviceName,
+                       TemporaryPartMaker configurationMaker)
+    : PkgList(pmName, deviceName, false, std::move(configurationMaker)) {}
+
+SpdList::SpdList(const Port::String& pmName, const Port::String& deviceName,
+                 TemporaryPartMaker maker)
+    : pm(pmName), device(deviceName), minspd(false), spd411(false), maker_(std::move(maker)) {}
+
+void SpdList::build() {
+  BuildThroughPart(maker_, kAnyModule, pm, device, [this](Validator& validator) {
+    SpeedListSource source = validator.makespeedlist(device);
+    minspd = (source.flags & kMinSpeedBit) != 0;
+    spd411 = (source.flags & kSpeed411Bit) != 0;
+    return source.names;
+  });
+}
+
+CF_SpdList::CF_SpdList(const Port::String& pmName, const Port::String& deviceName,
+                       TemporaryPartMaker configurationMaker)
+    : SpdList(pmName, deviceName, std::move(configurationMaker)) {}
+
+void EnsureBuilt(BaseList& list) {
+  if (list.isbuilt()) return;
+  Port::ThrGuard<Port_ThrMutex> guard(ListBuildMutex());
+  if (!list.isbuilt()) list.build();
+}
+
+// ---------------------------------------------------------------------------------------------
+// ListIterator
+
+ListIterator::ListIterator() : pos(0), positioned(false), at_end(false) {}
+
+ListIterator::ListIterator(boost::shared_ptr<BaseList> over, Where where)
+    : pos(0), positioned(false), at_end(where == End), list(std::move(over)) {}
+
+std::size_t ListIterator::Size() const {
+  return list && list->names() ? list->names()->size() : 0;
+}
+
+void ListIterator::EnsurePositioned() const {
+  if (positioned) return;
+  if (list) EnsureBuilt(*list);
+  pos = at_end ? Size() : 0;
+  positioned = true;
+}
+
+const Port::String& ListIterator::operator*() const {
+  EnsurePositioned();
+  return (*list->names())[pos];
+}
+
+ListIterator& ListIterator::operator++() {
+  EnsurePositioned();
+  if (!at_end && pos < Size()) ++pos;
+  at_end = pos == Size();
+  return *this;
+}
+
+ListIterator ListIterator::operator++(int) {
+  EnsurePositioned();
+  ListIterator before = *this;
+  ++*this;
+  return before;
+}
+
+bool ListIterator::operator==(const ListIterator& other) const {
+  if (at_end && other.at_end) return true;
+  EnsurePositioned();
+  other.EnsurePositioned();
+  return pos == other.pos;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Caches
+
+boost::shared_ptr<BaseList> GetDeviceList(PMSpecImp& part) {
+  ListCaches& caches = Caches();
+  if (part.isunsupported()) {
+    return LookupOrCreate(caches.unsupportedDevices, part.pmName(),
+                          [&part] { return part.CreateDeviceList(); });
+  }
+  return LookupOrCreate(caches.supportedDevices, part.pmName(),
+                        [&part] { return part.CreateNSDeviceList(); });
+}
+
+boost::shared_ptr<BaseList> GetPackageList(PMSpecImp& part, const Port::String& device) {
+  return LookupOrCreate(Caches().packages, device,
+                        [&] { return part.CreatePkgList(device); });
+}
+
+boost::shared_ptr<BaseList> GetSpeedList(PMSpecImp& part, const Port::String& device) {
+  return LookupOrCreate(Caches().speeds, device, [&] { return part.CreateSpdList(device); });
+}
+
+}  // namespace PersonalityModule
+
+// ---------------------------------------------------------------------------------------------
+// The list factories of the specification implementation
+
+boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreateDeviceList() {
+  return boost::make_shared<PersonalityModule::DeviceList>(pm);
+}
+
+boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreateNSDeviceList() {
+  return boost::make_shared<PersonalityModule::NS_DeviceList>(pm);
+}
+
+boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreatePkgList(
+    const Port::String& name) {
+  return boost::make_shared<PersonalityModule::PkgList>(pm, name, unsupportedAllowed);
+}
+
+boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreateSpdList(
+    const Port::String& name) {
+  return boost::make_shared<PersonalityModule::SpdList>(pm, name);
+}

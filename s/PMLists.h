@@ -1,0 +1,193 @@
+// Device, package and speed lists: shared, lazily built name lists cached for the life of the
+// process, the iterator that walks them, and the caches that hand them out.
+#ifndef PMLIB_S_PMLISTS_H
+#define PMLIB_S_PMLISTS_H
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <boost/shared_ptr.hpp>
+
+#include <pmlib/pmspec.h>
+#include <pmport/port_string.h>
+
+class PMSpecImp;
+class PMPicImp;
+
+namespace PersonalityModule {
+
+class Validator;
+
+using NameVector = std::vector<Port::StringBase<char>>;
+using NameVectorPtr = boost::shared_ptr<NameVector>;
+
+// Makes the empty part implementation through which a list is built; the implementation's kind
+// decides which validator the build asks (a configuration part picks the configuration rules).
+using TemporaryPartMaker = std::function<std::unique_ptr<PMPicImp>(PM_PARTNAME_BINDING)>;
+
+// Makes a plain part implementation (PMPicImp).
+std::unique_ptr<PMPicImp> MakePlainPart(PM_PARTNAME_BINDING binding);
+
+// A list of names, filled once by build() and never changed afterwards.
+class BaseList {
+ public:
+  BaseList();
+  virtual ~BaseList();
+  BaseList(const BaseList&) = delete;
+  BaseList& operator=(const BaseList&) = delete;
+
+  // Fills `items` once; later calls do nothing. The base has nothing to fill.
+  virtual void build();
+
+  bool isbuilt() const { return built.load(std::memory_order_acquire); }
+  // The names; empty pointer until built.
+  const NameVectorPtr& names() const { return items; }
+
+ protected:
+  using Source = std::function<NameVectorPtr(Validator&)>;
+
+  // The build of every list: a temporary part made by `maker` is set to `pm` (and `device` when
+  // not empty), `source` asks its validator for the names, and the list is marked built. Without
+  // a validator (the module could not be set) the list stays empty.
+  void BuildThroughPart(const TemporaryPartMaker& maker, PM_PARTNAME_BINDING binding,
+                        const Port::StringBase<char>& pm, const Port::StringBase<char>& device,
+                        const Source& source);
+
+  std::atomic<bool> built;
+  NameVectorPtr items;
+};
+
+// The devices of a module as its validator lists them for checking (an unsupported module's list).
+class DeviceList : public BaseList {
+ public:
+  explicit DeviceList(const Port::StringBase<char>& pmName,
+                      TemporaryPartMaker maker = MakePlainPart);
+  void build() override;
+
+ protected:
+  Port::StringBase<char> pm;
+
+ private:
+  TemporaryPartMaker maker_;
+};
+
+// The devices of a module as its validator lists them for menus (a supported module's list).
+class NS_DeviceList : public BaseList {
+ public:
+  explicit NS_DeviceList(const Port::StringBase<char>& pmName,
+                         TemporaryPartMaker maker = MakePlainPart);
+  void build() override;
+
+ protected:
+  Port::StringBase<char> pm;
+
+ private:
+  TemporaryPartMaker maker_;
+};
+
+// The CF_ lists are those of configuration parts: `configurationMaker` makes the configuration
+// part implementation whose validator the build asks.
+class CF_DeviceList : public DeviceList {
+ public:
+  CF_DeviceList(const Port::StringBase<char>& pmName, TemporaryPartMaker configurationMaker);
+};
+
+class CF_NS_DeviceList : public NS_DeviceList {
+ public:
+  CF_NS_DeviceList(const Port::StringBase<char>& pmName, TemporaryPartMaker configurationMaker);
+};
+
+// The packages of one device.
+class PkgList : public BaseList {
+ public:
+  PkgList(const Port::StringBase<char>& pmName, const Port::StringBase<char>& deviceName,
+          bool unsupportedAllowed, TemporaryPartMaker maker = MakePlainPart);
+  void build() override;
+
+ protected:
+  Port::StringBase<char> pm;
+  Port::StringBase<char> device;
+  bool binding;
+
+ private:
+  TemporaryPartMaker maker_;
+};
+
+class CF_PkgList : public PkgList {
+ public:
+  CF_PkgList(const Port::StringBase<char>& pmName, const Port::StringBase<char>& deviceName,
+             TemporaryPartMaker configurationMaker);
+};
+
+// The speed grades of one device, with the two speed flags of its speed file.
+class SpdList : public BaseList {
+ public:
+  SpdList(const Port::StringBase<char>& pmName, const Port::StringBase<char>& deviceName,
+          TemporaryPartMaker maker = MakePlainPart);
+  void build() override;
+
+  // Meaningful once the list is built.
+  bool minspdflag() const { return minspd; }
+  bool spd411flag() const { return spd411; }
+
+ protected:
+  Port::StringBase<char> pm;
+  Port::StringBase<char> device;
+  bool minspd;
+  bool spd411;
+
+ private:
+  TemporaryPartMaker maker_;
+};
+
+class CF_SpdList : public SpdList {
+ public:
+  CF_SpdList(const Port::StringBase<char>& pmName, const Port::StringBase<char>& deviceName,
+             TemporaryPartMaker configurationMaker);
+};
+
+// Builds `list` unless it is built, under the process-wide list build mutex, so that a list is
+// built exactly once however many threads want it at the same time.
+void EnsureBuilt(BaseList& list);
+
+// Walks a shared list. It is positioned (and the list built) lazily, at its first use.
+class ListIterator {
+ public:
+  enum Where { Begin, End };
+
+  // An iterator over no list: an empty range.
+  ListIterator();
+  ListIterator(boost::shared_ptr<BaseList> list, Where where);
+
+  // The name at the current position.
+  const Port::StringBase<char>& operator*() const;
+  const Port::StringBase<char>* operator->() const { return &**this; }
+  ListIterator& operator++();
+  ListIterator operator++(int);
+  // Equal when both are at the end, else when both stand at the same position.
+  bool operator==(const ListIterator& other) const;
+  bool operator!=(const ListIterator& other) const { return !(*this == other); }
+
+ private:
+  void EnsurePositioned() const;
+  std::size_t Size() const;
+
+  mutable std::size_t pos;
+  mutable bool positioned;
+  mutable bool at_end;
+  boost::shared_ptr<BaseList> list;
+};
+
+// The process-wide caches. Each returns the list cached under its key, creating an unbuilt one
+// through the part implementation's factory on a miss; nothing is built and no file is read while
+// the cache is locked.
+boost::shared_ptr<BaseList> GetDeviceList(PMSpecImp& part);
+boost::shared_ptr<BaseList> GetPackageList(PMSpecImp& part, const Port::StringBase<char>& device);
+boost::shared_ptr<BaseList> GetSpeedList(PMSpecImp& part, const Port::StringBase<char>& device);
+
+}  // namespace PersonalityModule
+
+#endif  // PMLIB_S_PMLISTS_H

@@ -1,0 +1,482 @@
+// Validators: device data evidence, name checks, list access and the list sources.
+#include "Validator.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <unordered_set>
+
+#include <boost/make_shared.hpp>
+
+#include <pmport/port_file.h>
+#include <pmport/port_path.h>
+
+#include "PkgRder.h"
+#include "SpdRder.h"
+#include "baspmpic.h"
+#include "baspmpicutil.h"
+#include "baspmspec.h"
+#include "pmunit.h"
+
+namespace {
+
+constexpr char kUnit[] = "Validator";
+constexpr char kNoInternalName[] = "NO_INTERNAL_DEVICE_NAME";
+constexpr char kDeviceTableKey[] = "DEVICE_INTERNAL";
+constexpr char kTestDeviceTableKey[] = "TEST_DEVICE_INTERNAL";
+
+using PersonalityModule::NameVector;
+using PersonalityModule::NameVectorPtr;
+using PersonalityModule::DeviceTable;
+using Entry = DeviceTable::Group;
+
+const Port::PathList& Installation() { return Port::KorvanPath::GetInstance(); }
+
+bool SameIgnoringCase(const Port::String& a, const Port::String& b) {
+  return a.Compare(b.c_str(), 1) == 0;
+}
+
+// The device table under `key` of the part's key store (none without a store).
+DeviceTable PartTable(const PMPicImp& part, const char* key) {
+  const PM_DEVKEY* store = part.defdataStore();
+  return DeviceTable(store ? PMDevKeyRawValue(*store, key) : nullptr);
+}
+
+// The keys holding device tables: the real one, then the test one in test-device mode.
+std::vector<const char*> DeviceTableKeys() {
+  std::vector<const char*> keys{kDeviceTableKey};
+  if (PersonalityModule::TestDeviceMode()) keys.push_back(kTestDeviceTableKey);
+  return keys;
+}
+
+// The first name of the first entry of the part's device table: a table whose first device has
+// no name counts as no table at all.
+bool HasDeviceTable(const PMPicImp& part) {
+  return !part.defdataStore()
+              ->GetStringByKey(kDeviceTableKey, ':', 0, ',', 0)
+              .empty();
+}
+
+bool EntryHasName(const Entry& entry, const Port::String& name) {
+  return std::any_of(entry.begin(), entry.end(), [&](const std::string& candidate) {
+    return Port::stricmp(candidate.c_str(), name.c_str()) == 0;
+  });
+}
+
+// The entries of the part's device tables that know `device` under one of their names.
+std::vector<Entry> EntriesNaming(const PMPicImp& part, const Port::String& device) {
+  std::vector<Entry> found;
+  for (const char* key : DeviceTableKeys()) {
+    const DeviceTable table = PartTable(part, key);
+    for (const Entry& entry : table.groups()) {
+      if (EntryHasName(entry, device)) found.push_back(entry);
+    }
+  }
+  return found;
+}
+
+Port::String DataDir(const Port::String& root, const Port::String& pm) {
+  return root + "/" + pm + "/data/";
+}
+
+Port::String UnsupportedDataDir(const Port::String& root, const Port::String& pm) {
+  return root + "/data/unsupported/" + pm + "/data/";
+}
+
+// True when `fileName` lies in the data folder of `pm` under some installation root.
+bool InSomeDataDir(const Port::String& pm, const Port::String& fileName) {
+  const Port::PathList& roots = Installation();
+  return std::any_of(roots.begin(), roots.end(), [&](const Port::String& root) {
+    return Port::File::exist(DataDir(root, pm) + fileName);
+  });
+}
+
+bool InSomeUnsupportedDataDir(const Port::String& pm, const Port::String& fileName) {
+  const Port::PathList& roots = Installation();
+  return std::any_of(roots.begin(), roots.end(), [&](const Port::String& root) {
+    return Port::File::exist(UnsupportedDataDir(root, pm) + fileName);
+  });
+}
+
+// The part's module followed by its friend chain, nearest first.
+std::vector<Port::String> ModuleAndFriends(const PMPicImp& part) {
+  std::vector<Port::String> chain{part.pmName()};
+  for (const char* friendName : part.friendNames()) {
+    if (!friendName) break;
+    chain.emplace_back(friendName);
+  }
+  return chain;
+}
+
+// The modules whose data folders count for `pm` when its definition is `acd`: `pm` itself, then
+// the modules named by successive ARCH_FRIEND values (every installation's copy of a friend's
+// definition is followed). Resolved on first need, each definition read once; a chain coming back
+// to a module already on it stops there.
+class FriendChain {
+ public:
+  FriendChain(const StaticAcdRead& acd, const Port::String& pm) : acd_(acd), pm_(pm) {}
+
+  // Whether `found` holds for some module of the chain, in chain order.
+  template <class Predicate>
+  bool Any(const Predicate& found) {
+    if (found(pm_)) return true;
+    Resolve();
+    return std::any_of(friends_.begin(), friends_.end(), found);
+  }
+
+ private:
+  void Resolve() {
+    if (resolved_) return;
+    resolved_ = true;
+    std::set<std::string> visited{Lowered(pm_)};
+    Follow(acd_, pm_, visited);
+  }
+
+  void Follow(const StaticAcdRead& acd, const Port::String& pm, std::set<std::string>& visited) {
+    const Port::String friendName = acd.getkeyeddata("ARCH_FRIEND");
+    if (friendName.empty() || SameIgnoringCase(friendName, pm)) return;
+    if (!visited.insert(Lowered(friendName)).second) {
+      Port_MsgManData::debugStub("Friend chain of %s comes back to %s; it stops there.\n",
+                                 pm_.c_str(), friendName.c_str());
+      return;
+    }
+    friends_.push_back(friendName);
+    const Port::PathList& roots = Installation();
+    for (auto root = roots.begin(); root != roots.end(); ++root) {
+      const Port::String definition = DataDir(*root, friendName) + friendName + ".acd";
+      if (!Port::File::exist(definition)) continue;
+      const StaticAcdRead friendAcd(definition.c_str(), nullptr, nullptr, 1, 0, 1);
+      Follow(friendAcd, friendName, visited);
+    }
+  }
+
+  static std::string Lowered(const Port::String& name) {
+    std::string lowered = name.str();
+    Port::strlwr(lowered.data());
+    return lowered;
+  }
+
+  const StaticAcdRead& acd_;
+  Port::String pm_;
+  bool resolved_ = false;
+  std::vector<Port::String> friends_;
+};
+
+// Tries the data files of a device in the data folders of `pm`, installation root by root and,
+// within a root, internal name by internal name. A name standing for "no internal name" is
+// replaced by the device name (with `substituteWarning`), and then the root's search ends.
+// `tryFile` gets each file name and says whether it was found; the walk stops at the first.
+template <class TryFile>
+bool FindDeviceFile(const PMPicImp& part, const Port::String& pm, const char* extension,
+                    const char* substituteWarning, const TryFile& tryFile) {
+  std::vector<Port::String> internalNames;
+  for (int i = 0; i < part.InternalNameCount(); ++i) internalNames.emplace_back(part.InternalName(i));
+  const Port::PathList& roots = Installation();
+  for (auto root = roots.begin(); root != roots.end(); ++root) {
+    for (const Port::String& internalName : internalNames) {
+      const bool substitute = internalName == kNoInternalName;
+      if (substitute) PM_MSG().issueWarning("%s", substituteWarning);
+      const Port::String name = substitute ? part.deviceName() : internalName;
+      if (tryFile(DataDir(*root, pm) + name + "." + extension)) return true;
+      if (substitute) break;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+namespace PersonalityModule {
+
+// ---------------------------------------------------------------------------------------------
+// Validator
+
+Validator::Validator(PMPicImp* part) : imp(part) {}
+
+Validator::~Validator() = default;
+
+bool Validator::HasEntryWithDataFiles(const StaticAcdRead& acd, const Port::String& key,
+                                      const Port::String& pm,
+                                      const std::vector<const char*>& extensions) const {
+  const DeviceTable table(acd.getkeyeddata(key.c_str()));
+  if (table.groups().empty()) return false;
+  FriendChain chain(acd, pm);
+  const auto hasFile = [&chain](const Entry& entry, const char* extension) {
+    return chain.Any([&](const Port::String& module) {
+      return std::any_of(entry.begin(), entry.end(), [&](const std::string& name) {
+        return !name.empty() && InSomeDataDir(module, name + "." + extension);
+      });
+    });
+  };
+  const std::vector<Entry>& entries = table.groups();
+  return std::any_of(entries.begin(), entries.end(), [&](const Entry& entry) {
+    return std::all_of(extensions.begin(), extensions.end(),
+                       [&](const char* extension) { return hasFile(entry, extension); });
+  });
+}
+
+bool Validator::haskeydata(const StaticAcdRead& acd, const Port::String& key,
+                           const Port::String& pm) {
+  return HasEntryWithDataFiles(acd, key, pm, {"nph", "pkg"});
+}
+
+bool Validator::hasdevicedata(const StaticAcdRead& acd, const Port::String& pm) {
+  if (TestDeviceMode() && haskeydata(acd, kTestDeviceTableKey, pm)) return true;
+  return haskeydata(acd, kDeviceTableKey, pm);
+}
+
+bool Validator::IsDeclaredDevice(const Port::String& device) const {
+  if (!imp->defdataStore() || !HasDeviceTable(*imp)) return false;
+  return !imp->ExternalName(device.c_str()).empty();
+}
+
+bool Validator::isvaliddevice(const Port::String& device) { return IsDeclaredDevice(device); }
+
+bool Validator::isvalidpackage(const Port::String& device, const Port::String& package) {
+  for (ListIterator name = packagebegin(device), end = packageend(device); name != end; ++name) {
+    if (SameIgnoringCase(*name, package)) return true;
+  }
+  return false;
+}
+
+bool Validator::isvalidspeed(const Port::String& device, const Port::String& speed) {
+  for (ListIterator name = speedbegin(device), end = speedend(device); name != end; ++name) {
+    if (SameIgnoringCase(*name, speed)) return true;
+  }
+  return false;
+}
+
+// A part without a module has no device list: an empty range.
+ListIterator Validator::devicebegin() {
+  if (imp->pmName().empty()) return ListIterator();
+  return ListIterator(GetDeviceList(*imp), ListIterator::Begin);
+}
+
+ListIterator Validator::deviceend() {
+  if (imp->pmName().empty()) return ListIterator();
+  return ListIterator(GetDeviceList(*imp), ListIterator::End);
+}
+
+ListIterator Validator::packagebegin(const Port::String& device) {
+  return ListIterator(GetPackageList(*imp, device), ListIterator::Begin);
+}
+
+ListIterator Validator::packageend(const Port::String& device) {
+  return ListIterator(GetPackageList(*imp, device), ListIterator::End);
+}
+
+ListIterator Validator::speedbegin(const Port::String& device) {
+  return ListIterator(GetSpeedList(*imp, device), ListIterator::Begin);
+}
+
+ListIterator Validator::speedend(const Port::String& device) {
+  return ListIterator(GetSpeedList(*imp, device), ListIterator::End);
+}
+
+namespace {
+// The speed list of `device`, built; null when the cache holds another kind of list.
+const SpdList* BuiltSpeedList(PMPicImp& part, const Port::String& device) {
+  const boost::shared_ptr<BaseList> list = GetSpeedList(part, device);
+  EnsureBuilt(*list);
+  // The cache keeps the list alive for the life of the process.
+  return dynamic_cast<const SpdList*>(list.get());
+}
+}  // namespace
+
+bool Validator::getminspd(const Port::String& device) {
+  const SpdList* list = BuiltSpeedList(*imp, device);
+  return list && list->minspdflag();
+}
+
+bool Validator::get411spd(const Port::String& device) {
+  const SpdList* list = BuiltSpeedList(*imp, device);
+  return list && list->spd411flag();
+}
+
+NameVectorPtr Validator::DeclaredDevices() const {
+  auto devices = boost::make_shared<NameVector>();
+  if (!imp->defdataStore() || !HasDeviceTable(*imp)) return devices;
+  for (const char* key : DeviceTableKeys()) {
+    const DeviceTable table = PartTable(*imp, key);
+    for (const Entry& entry : table.groups()) {
+      devices->emplace_back(entry.empty() ? std::string() : entry.front());
+    }
+  }
+  return devices;
+}
+
+NameVectorPtr Validator::makedevicelist(bool /*listing*/) { return DeclaredDevices(); }
+
+NameVectorPtr Validator::makepackagelist(const Port::String& /*device*/) {
+  auto packages = boost::make_shared<NameVector>();
+  const auto readPackages = [&packages](const Port::String& file) {
+    const PkgRder reader(file);
+    if (reader.loaded()) packages->insert(packages->end(), reader.begin(), reader.end());
+    return !packages->empty();
+  };
+  for (const Port::String& module : ModuleAndFriends(*imp)) {
+    if (FindDeviceFile(*imp, module, "pkg",
+                       "No internal device name, using external device to build package list.\n",
+                       readPackages)) {
+      break;
+    }
+  }
+  return packages;
+}
+
+SpeedListSource Validator::makespeedlist(const Port::String& /*device*/) {
+  SpeedListSource result;
+  result.names = boost::make_shared<NameVector>();
+  const auto readSpeeds = [&result](const Port::String& file) {
+    const SpdRder reader(file);
+    if (!reader.loaded()) return false;
+    result.names->assign(reader.begin(), reader.end());
+    if (reader.minspd()) result.flags |= kMinSpeedBit;
+    if (reader.spd411()) result.flags |= kSpeed411Bit;
+    return true;
+  };
+  FindDeviceFile(*imp, imp->pmName(), "spd",
+                 "No internal device name, using external device to build speed list.\n",
+                 readSpeeds);
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// FPGA_Validator
+
+FPGA_Validator::FPGA_Validator(PMPicImp* part) : Validator(part) {}
+
+bool FPGA_Validator::HasDeviceFileWithoutTable(const Port::String& device) const {
+  const Port::String fileName = device + ".nph";
+  bool own = true;
+  for (const Port::String& module : ModuleAndFriends(*imp)) {
+    const bool unsupportedModule =
+        own ? imp->isunsupported() : pm_specmgr.isunsupported_pm(module.c_str());
+    own = false;
+    if (unsupportedModule ? InSomeUnsupportedDataDir(module, fileName)
+                          : InSomeDataDir(module, fileName)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool FPGA_Validator::HasDeviceFileOfTableEntry(const Port::String& device) const {
+  const std::vector<Port::String> modules = ModuleAndFriends(*imp);
+  for (const Entry& entry : EntriesNaming(*imp, device)) {
+    for (const std::string& name : entry) {
+      if (name.empty()) continue;
+      const Port::String fileName = Port::String(name) + ".nph";
+      const bool inModules = std::any_of(modules.begin(), modules.end(), [&](const Port::String& m) {
+        return InSomeDataDir(m, fileName);
+      });
+      if (inModules) return true;
+      if (imp->unsupportedPermitted() && InSomeUnsupportedDataDir(imp->pmName(), fileName)) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+bool FPGA_Validator::isvaliddevice(const Port::String& device) {
+  if (!imp->defdataStore() || !HasDeviceTable(*imp)) return HasDeviceFileWithoutTable(device);
+  if (imp->isunsupported()) return Validator::isvaliddevice(device);
+  return HasDeviceFileOfTableEntry(device);
+}
+
+NameVectorPtr FPGA_Validator::makedevicelist(bool listing) {
+  if (imp->isunsupported()) {
+    if (listing && imp->defdataStore() && HasDeviceTable(*imp)) return DeclaredDevices();
+    return boost::make_shared<NameVector>();
+  }
+  NameVector scanned;
+  bool ownFilesFound = false;
+  const Port::PathList& roots = Installation();
+  const std::vector<Port::String> modules = ModuleAndFriends(*imp);
+  for (std::size_t m = 0; m < modules.size(); ++m) {
+    const Port::String& module = modules[m];
+    const std::size_t before = scanned.size();
+    for (auto root = roots.begin(); root != roots.end(); ++root) {
+      const UT_DIR listingDir(*root + "/" + module + "/data", UT_DIR::WithDirectories);
+      if (!listingDir.isvalid()) continue;
+      for (auto file = listingDir.begin("*.nph"); file != listingDir.end(); ++file) {
+        scanned.emplace_back(file->str().substr(0, file->length() - 4));
+      }
+    }
+    if (m == 0) ownFilesFound = scanned.size() > before;
+  }
+  if (!imp->defdataStore() || !HasDeviceTable(*imp)) return boost::make_shared<NameVector>(scanned);
+
+  std::unordered_set<std::string> present;
+  for (const Port::String& name : scanned) present.insert(name.str());
+  auto devices = boost::make_shared<NameVector>();
+  for (const char* key : DeviceTableKeys()) {
+    const DeviceTable table = PartTable(*imp, key);
+    for (const Entry& entry : table.groups()) {
+      const bool hasFile = std::any_of(entry.begin(), entry.end(), [&](const std::string& name) {
+        return present.count(name) != 0;
+      });
+      if (hasFile) devices->emplace_back(entry.front());
+    }
+  }
+  if (devices->empty() && ownFilesFound) {
+    PM_MSG().issueInternal(
+        "nph data files found with no internal name.  Please check the PM level acd file "
+        "%s.acd.\n",
+        imp->pmName().c_str());
+  }
+  return devices;
+}
+
+// ---------------------------------------------------------------------------------------------
+// FPGA_CF_Validator, CPLD_Validator, CONFIG_Validator
+
+FPGA_CF_Validator::FPGA_CF_Validator(PMPicImp* part) : Validator(part) {}
+
+bool FPGA_CF_Validator::haskeydata(const StaticAcdRead& acd, const Port::String& key,
+                                   const Port::String& pm) {
+  return HasEntryWithDataFiles(acd, key, pm, {"pkg"});
+}
+
+bool FPGA_CF_Validator::isvaliddevice(const Port::String& device) {
+  return Validator::isvaliddevice(device);
+}
+
+NameVectorPtr FPGA_CF_Validator::makedevicelist(bool listing) {
+  return Validator::makedevicelist(listing);
+}
+
+CPLD_Validator::CPLD_Validator(PMPicImp* part) : Validator(part) {}
+
+bool CPLD_Validator::haskeydata(const StaticAcdRead& acd, const Port::String& key,
+                                const Port::String& pm) {
+  return HasEntryWithDataFiles(acd, key, pm, {"pkg"});
+}
+
+CONFIG_Validator::CONFIG_Validator(PMPicImp* part) : Validator(part) {}
+
+bool CONFIG_Validator::haskeydata(const StaticAcdRead& acd, const Port::String& key,
+                                  const Port::String& /*pm*/) {
+  const char* value = acd.getkeyeddata(key.c_str());
+  return value && *value;
+}
+
+bool CONFIG_Validator::isvalidpackage(const Port::String& /*device*/,
+                                      const Port::String& /*package*/) {
+  return true;
+}
+
+bool CONFIG_Validator::isvalidspeed(const Port::String& /*device*/, const Port::String& /*speed*/) {
+  return true;
+}
+
+NameVectorPtr CONFIG_Validator::makepackagelist(const Port::String& device) {
+  return Validator::makepackagelist(device);
+}
+
+SpeedListSource CONFIG_Validator::makespeedlist(const Port::String& device) {
+  return Validator::makespeedlist(device);
+}
+
+}  // namespace PersonalityModule

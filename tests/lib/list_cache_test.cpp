@@ -1,0 +1,170 @@
+// Shared lists: one list object per module or device for every part, lazy iterators, and a build
+// that happens exactly once however many threads want the list at the same time.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <boost/make_shared.hpp>
+
+#include "PMLists.h"
+#include "Validator.h"
+#include "validation_fixture.h"
+
+using PersonalityModule::BaseList;
+using PersonalityModule::ListIterator;
+using spinetest::Root;
+using validationtest::DataFile;
+using validationtest::Listed;
+using validationtest::Module;
+using validationtest::Part;
+
+namespace {
+
+// A list that counts its builds and takes its time over each, so that concurrent walkers meet.
+class CountingList : public BaseList {
+ public:
+  explicit CountingList(std::atomic<int>& builds) : builds_(builds) {}
+  void build() override {
+    if (isbuilt()) return;
+    builds_.fetch_add(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    items = boost::make_shared<PersonalityModule::NameVector>(
+        PersonalityModule::NameVector{"a", "b", "c"});
+    built.store(true);
+  }
+
+ private:
+  std::atomic<int>& builds_;
+};
+
+std::vector<std::string> Walk(ListIterator name, const ListIterator& end) {
+  std::vector<std::string> names;
+  for (; name != end; name++) names.push_back(name->c_str());
+  return names;
+}
+
+}  // namespace
+
+TEST(ListIterator, PositionsLazilyAndComparesAsStated) {
+  std::atomic<int> builds{0};
+  const auto list = boost::make_shared<CountingList>(builds);
+  ListIterator begin(list, ListIterator::Begin);
+  const ListIterator end(list, ListIterator::End);
+  EXPECT_EQ(0, builds.load());  // nothing is built before an iterator is used
+  EXPECT_EQ("a", std::string((*begin).c_str()));
+  EXPECT_EQ(1, builds.load());
+  const ListIterator before = begin++;
+  EXPECT_EQ("a", std::string(before->c_str()));
+  EXPECT_EQ("b", std::string(begin->c_str()));
+  EXPECT_EQ((std::vector<std::string>{"b", "c"}), Walk(begin, end));
+
+  // An empty list: a begin iterator equals the end one; so do two iterators over no list.
+  class EmptyList : public BaseList {
+   public:
+    void build() override {
+      items = boost::make_shared<PersonalityModule::NameVector>();
+      built.store(true);
+    }
+  };
+  const auto empty = boost::make_shared<EmptyList>();
+  EXPECT_TRUE(ListIterator(empty, ListIterator::Begin) == ListIterator(empty, ListIterator::End));
+  EXPECT_TRUE(ListIterator() == ListIterator());
+}
+
+TEST(ListIterator, EachListIsBuiltOnceWhileManyThreadsPositionAtOnce) {
+  std::atomic<int> builds{0};
+  const auto list = boost::make_shared<CountingList>(builds);
+  std::vector<std::thread> walkers;
+  std::vector<std::vector<std::string>> seen(8);
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    walkers.emplace_back([&, i] {
+      seen[i] = Walk(ListIterator(list, ListIterator::Begin), ListIterator(list, ListIterator::End));
+    });
+  }
+  for (std::thread& walker : walkers) walker.join();
+  EXPECT_EQ(1, builds.load());
+  for (const auto& names : seen) EXPECT_EQ((std::vector<std::string>{"a", "b", "c"}), names);
+}
+
+TEST(ListCache, PartsShareOneListPerModuleAndDeviceAndASecondWalkReadsNoFile) {
+  Root root;
+  root.Module("fam", Module("fam", "CPLD", "xcd1,d1:xcd2,d2"));
+  DataFile(root, "fam", "d1.pkg", {"tq144", "cs49"});
+  DataFile(root, "fam", "d1.spd", {"-4", "-5"});
+  spinetest::Install({&root});
+
+  PMPicImp first(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  first.verify_and_set_pm("fam", true);
+  PMPicImp second(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  second.verify_and_set_pm("fam", true);
+  EXPECT_EQ(PersonalityModule::GetDeviceList(first), PersonalityModule::GetDeviceList(second));
+  EXPECT_EQ(PersonalityModule::GetPackageList(first, "xcd1"),
+            PersonalityModule::GetPackageList(second, "xcd1"));
+  EXPECT_NE(PersonalityModule::GetPackageList(first, "xcd1"),
+            PersonalityModule::GetSpeedList(first, "xcd1"));
+
+  const auto walkAll = [] {
+    std::vector<std::string> all;
+    const auto part = Part("fam");
+    part->make_list(nullptr, nullptr, 0);
+    for (const std::string& device : Listed(*part)) {
+      part->set_device(device.c_str());
+      part->make_list(nullptr, nullptr, 0);
+      for (const std::string& package : Listed(*part)) {
+        part->set_package(package.c_str());
+        part->make_list(nullptr, nullptr, 0);
+        for (const std::string& speed : Listed(*part)) all.push_back(device + package + speed);
+      }
+    }
+    return all;
+  };
+  const std::vector<std::string> expected{"xcd1tq144-4", "xcd1tq144-5", "xcd1cs49-4",
+                                          "xcd1cs49-5"};
+  EXPECT_EQ(expected, walkAll());
+  std::filesystem::remove(root.DataFile("fam", "d1.pkg"));
+  std::filesystem::remove(root.DataFile("fam", "d1.spd"));
+  EXPECT_EQ(expected, walkAll());
+}
+
+TEST(ListCache, ConcurrentPartsBuildEachRealListOnce) {
+  Root root;
+  root.Module("fam", Module("fam", "CPLD", "xcd1,d1"));
+  DataFile(root, "fam", "d1.pkg", {"tq144", "cs49"});
+  spinetest::Install({&root});
+  std::vector<std::unique_ptr<PMPicImp>> parts;
+  for (int i = 0; i < 6; ++i) {
+    parts.push_back(std::make_unique<PMPicImp>(nullptr, PM_BINDING_SUPPORTED_ONLY));
+    parts.back()->verify_and_set_pm("fam", true);
+  }
+  std::vector<std::thread> walkers;
+  std::vector<std::vector<std::string>> seen(parts.size());
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    walkers.emplace_back([&, i] {
+      PersonalityModule::Validator& validator = *parts[i]->validatorObject();
+      seen[i] = Walk(validator.packagebegin("xcd1"), validator.packageend("xcd1"));
+    });
+  }
+  for (std::thread& walker : walkers) walker.join();
+  for (const auto& names : seen) EXPECT_EQ((std::vector<std::string>{"tq144", "cs49"}), names);
+}
+
+TEST(ListCache, MissingDataAndMissingModuleGiveEmptyRanges) {
+  Root root;
+  root.Module("fam", Module("fam", "CPLD", "xcd1,d1"));
+  spinetest::Install({&root});
+  PMPicImp part(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  part.verify_and_set_pm("fam", true);
+  PersonalityModule::Validator& validator = *part.validatorObject();
+  EXPECT_TRUE(validator.packagebegin("xcd1") == validator.packageend("xcd1"));
+  EXPECT_FALSE(validator.isvalidpackage("xcd1", "tq144"));
+
+  PMPicImp nameless(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  nameless.SetArchType("CPLD");
+  PersonalityModule::Validator& none = *nameless.validatorObject();
+  EXPECT_TRUE(none.devicebegin() == none.deviceend());
+}

@@ -1,0 +1,57 @@
+// Installations for the validator, list and part-validity tests: modules with device tables and
+// their device (.nph), package (.pkg) and speed (.spd) files.
+#ifndef PMLIB_TESTS_LIB_VALIDATION_FIXTURE_H
+#define PMLIB_TESTS_LIB_VALIDATION_FIXTURE_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "baspmpic.h"
+#include "pmlib/pmpic.h"
+#include "pmtest.h"
+#include "spine_fixture.h"
+
+namespace validationtest {
+
+// A physical module definition of `type` with the device table `devices`.
+inline std::string Module(const std::string& arch, const std::string& type,
+                          const std::string& devices, const std::string& extra = "",
+                          const std::string& friendName = "") {
+  return spinetest::Definition(arch, friendName,
+                               "ARCH_TYPE = " + type + "\nVENDOR = Acme\nFAMILY = " + arch +
+                                   "\nSUPPORT_MODE = PHYSICAL\nDEVICE_INTERNAL = " + devices +
+                                   "\n" + extra);
+}
+
+inline std::vector<pmtest::Segment> Segments(const std::vector<std::string>& names) {
+  std::vector<pmtest::Segment> segments;
+  for (const std::string& name : names) segments.push_back({name, 0, "data"});
+  return segments;
+}
+
+// Writes <root>/<pm>/data/<file> as a segmented file of `names`.
+inline void DataFile(const spinetest::Root& root, const std::string& pm, const std::string& file,
+                     const std::vector<std::string>& names) {
+  pmtest::WriteSegmentedFile(root.DataFile(pm, file), Segments(names));
+}
+
+inline void DeviceFile(const spinetest::Root& root, const std::string& pm,
+                       const std::string& name) {
+  root.File(pm + "/data/" + name + ".nph", "device\n");
+}
+
+// A part of `arch` made the way the library makes them.
+inline std::unique_ptr<PM_PIC> Part(const char* arch,
+                                    PM_PARTNAME_BINDING binding = PM_BINDING_SUPPORTED_ONLY) {
+  return PMPicImp::NewPart(arch, binding);
+}
+
+// The names of a part's current list.
+inline std::vector<std::string> Listed(const PM_PIC& part) {
+  return std::vector<std::string>(part.begin(false), part.end(false));
+}
+
+}  // namespace validationtest
+
+#endif  // PMLIB_TESTS_LIB_VALIDATION_FIXTURE_H

@@ -1,0 +1,238 @@
+// Validators: evidence on disk per architecture type, friend chains, device names, and the list
+// sources behind device, package and speed lists.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Validator.h"
+#include "ValidatorFactory.h"
+#include "baspmpic.h"
+#include "pmport/sfp_acd.h"
+#include "validation_fixture.h"
+
+using spinetest::Root;
+using validationtest::DataFile;
+using validationtest::DeviceFile;
+using validationtest::Listed;
+using validationtest::Module;
+using validationtest::Part;
+
+namespace {
+
+// Whether the validator that `type` selects finds device data for `pm` under `root`.
+bool HasDeviceData(const Root& root, const std::string& pm, const std::string& type) {
+  PMPicImp imp(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  imp.SetArchType(type);
+  const StaticAcdRead acd(root.DataFile(pm, pm + ".acd").c_str(), nullptr, nullptr, 1, 0, 1);
+  return imp.validatorObject()->hasdevicedata(acd, pm);
+}
+
+}  // namespace
+
+TEST(Validator, EachTypeDemandsItsOwnEvidenceOfTheSameFiles) {
+  Root root;
+  root.Module("pkgonly", Module("pkgonly", "FPGA", "xcd1,d1"));
+  DataFile(root, "pkgonly", "d1.pkg", {"tq144"});
+  root.Module("both", Module("both", "FPGA", "xcd2,d2"));
+  DataFile(root, "both", "d2.pkg", {"tq144"});
+  DeviceFile(root, "both", "d2");
+  root.Module("nofiles", Module("nofiles", "FPGA", "xcd3,d3"));
+  root.Module("notable", Module("notable", "FPGA", ""));
+  spinetest::Install({&root});
+
+  EXPECT_FALSE(HasDeviceData(root, "pkgonly", "FPGA"));
+  EXPECT_TRUE(HasDeviceData(root, "pkgonly", "CPLD"));
+  EXPECT_TRUE(HasDeviceData(root, "both", "FPGA"));
+  EXPECT_FALSE(HasDeviceData(root, "nofiles", "CPLD"));
+  EXPECT_TRUE(HasDeviceData(root, "nofiles", "CONFIG"));
+  EXPECT_FALSE(HasDeviceData(root, "notable", "CONFIG"));
+
+  // The configuration rules for FPGA ask for the package file only.
+  PMPicImp imp(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  PersonalityModule::FPGA_CF_Validator configuration(&imp);
+  const StaticAcdRead acd(root.DataFile("pkgonly", "pkgonly.acd").c_str(), nullptr, nullptr, 1,
+                          0, 1);
+  EXPECT_TRUE(configuration.hasdevicedata(acd, "pkgonly"));
+}
+
+TEST(Validator, FactoryComparesExactlyAndPartsUpperCaseTheirType) {
+  Root root;
+  root.Module("lower", Module("lower", "fpga", "xcd1,d1"));
+  root.Module("pld", Module("pld", "PLD", "xcd1,d1"));
+  spinetest::Install({&root});
+  pmtest::MessageCapture capture;
+  PMPicImp imp(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  EXPECT_EQ(nullptr, PersonalityModule::CreatePicValidator("Fpga", &imp).get());
+  EXPECT_EQ(std::vector<std::string>{"Error in setting up validator\n"},
+            capture.texts(Port::MsgKind::Fatal));
+  EXPECT_EQ(101, capture.of(Port::MsgKind::Fatal).at(0).code);
+  EXPECT_NE(nullptr, dynamic_cast<PersonalityModule::CONFIG_Validator*>(
+                         PersonalityModule::CreatePicValidator("CONFIG", &imp).get()));
+
+  capture.clear();
+  PMPicImp lower(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  lower.verify_and_set_pm("lower", true);
+  EXPECT_NE(nullptr, dynamic_cast<PersonalityModule::FPGA_Validator*>(lower.validatorObject()));
+  PMPicImp pld(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  pld.verify_and_set_pm("pld", true);
+  EXPECT_EQ(nullptr, pld.validatorObject());
+  EXPECT_EQ(1u, capture.of(Port::MsgKind::Fatal).size());
+}
+
+TEST(Validator, DataUnderTheFriendChainCountsAndALoopEnds) {
+  Root root;
+  root.Module("child", Module("child", "FPGA", "xcd1,d1", "", "parent"));
+  root.Module("parent", Module("parent", "FPGA", "", "", "grand"));
+  root.Module("grand", Module("grand", "FPGA", ""));
+  DataFile(root, "grand", "d1.pkg", {"tq144"});
+  DeviceFile(root, "parent", "d1");
+  root.Module("ping", Module("ping", "FPGA", "xcd9,d9", "", "pong"));
+  root.Module("pong", Module("pong", "FPGA", "", "", "ping"));
+  spinetest::Install({&root});
+
+  EXPECT_TRUE(HasDeviceData(root, "child", "FPGA"));
+  EXPECT_FALSE(HasDeviceData(root, "ping", "FPGA"));
+}
+
+TEST(Validator, DeviceNamesFollowTheTypeAndTestDevicesNeedTheirMode) {
+  Root root;
+  root.Module("fam", Module("fam", "FPGA", "xcd1,d1:xcd2,d2", "TEST_DEVICE_INTERNAL = xct1,t1\n"));
+  DeviceFile(root, "fam", "d1");
+  DeviceFile(root, "fam", "t1");
+  root.Module("cpld", Module("cpld", "CPLD", "xcd1,d1:xcd2,d2"));
+  spinetest::Install({&root});
+
+  const auto fpga = Part("fam");
+  EXPECT_TRUE(fpga->isvaliddevicename("xcd1", 1));
+  EXPECT_TRUE(fpga->isvaliddevicename("D1", 1));  // an internal name, in any case
+  EXPECT_FALSE(fpga->isvaliddevicename("xcd2", 1));  // declared, but no device file
+  EXPECT_FALSE(fpga->isvaliddevicename("xct1", 1));  // a test device, test mode off
+  fpga->make_list(nullptr, nullptr, 0);
+  EXPECT_EQ(std::vector<std::string>{"xcd1"}, Listed(*fpga));
+
+  const auto cpld = Part("cpld");
+  EXPECT_TRUE(cpld->isvaliddevicename("xcd2", 1));
+  EXPECT_FALSE(cpld->isvaliddevicename("xcd7", 1));
+  cpld->make_list(nullptr, nullptr, 0);
+  EXPECT_EQ((std::vector<std::string>{"xcd1", "xcd2"}), Listed(*cpld));
+}
+
+TEST(Validator, TestDevicesCountInTestDeviceMode) {
+  if (!spinetest::InChildWithEnv("PM_TEST_DEVICES", "")) return;
+  Root root;
+  root.Module("fam", Module("fam", "CPLD", "xcd1,d1", "TEST_DEVICE_INTERNAL = xct1,t1\n"));
+  DataFile(root, "fam", "t1.pkg", {"tq144"});
+  spinetest::Install({&root});
+  EXPECT_TRUE(HasDeviceData(root, "fam", "CPLD"));
+  const auto part = Part("fam");
+  EXPECT_TRUE(part->isvaliddevicename("xct1", 1));
+  part->make_list(nullptr, nullptr, 0);
+  EXPECT_EQ((std::vector<std::string>{"xcd1", "xct1"}), Listed(*part));
+}
+
+TEST(Validator, FpgaDeviceListComesFromDeviceFilesOfModuleAndFriends) {
+  Root root;
+  root.Module("kid", Module("kid", "FPGA", "xcd1,d1:xcd2,d2:xcd3,d3", "", "dad"));
+  root.Module("dad", Module("dad", "FPGA", ""));
+  DeviceFile(root, "kid", "d3");
+  DeviceFile(root, "dad", "d1");
+  root.Module("raw", Module("raw", "FPGA", ""));
+  DeviceFile(root, "raw", "zz9");
+  DeviceFile(root, "raw", "aa1");
+  root.Module("stray", Module("stray", "FPGA", "xcd1,d1"));
+  DeviceFile(root, "stray", "other");
+  spinetest::Install({&root});
+
+  pmtest::MessageCapture capture;
+  const auto kid = Part("kid");
+  kid->make_list(nullptr, nullptr, 0);
+  EXPECT_EQ((std::vector<std::string>{"xcd1", "xcd3"}), Listed(*kid));  // table order
+  const auto raw = Part("raw");
+  raw->make_list(nullptr, nullptr, 0);
+  EXPECT_EQ((std::vector<std::string>{"aa1", "zz9"}), Listed(*raw));  // no table: the scan
+  EXPECT_TRUE(raw->isvaliddevicename("zz9", 1));
+  EXPECT_TRUE(capture.texts(Port::MsgKind::Internal).empty());
+
+  const auto stray = Part("stray");
+  stray->make_list(nullptr, nullptr, 0);
+  EXPECT_TRUE(Listed(*stray).empty());
+  EXPECT_EQ(std::vector<std::string>{"nph data files found with no internal name.  Please check "
+                                     "the PM level acd file stray.acd.\n"},
+            capture.texts(Port::MsgKind::Internal));
+}
+
+TEST(Validator, PackagesComeFromFriendsSpeedsDoNot) {
+  Root root;
+  root.Module("kid", Module("kid", "CPLD", "xcd1,d1", "", "dad"));
+  root.Module("dad", Module("dad", "CPLD", ""));
+  DataFile(root, "dad", "d1.pkg", {"tq144", "cs49"});
+  DataFile(root, "dad", "d1.spd", {"-4", "-5"});
+  spinetest::Install({&root});
+
+  const auto part = Part("kid");
+  part->set_device("xcd1");
+  part->make_list(nullptr, nullptr, 0);
+  EXPECT_EQ((std::vector<std::string>{"tq144", "cs49"}), Listed(*part));
+  part->set_package("tq144");
+  part->make_list(nullptr, nullptr, 0);
+  EXPECT_TRUE(Listed(*part).empty());
+}
+
+TEST(Validator, NoInternalNameFallsBackToTheDeviceOncePerDirectory) {
+  Root first;
+  Root second;
+  second.Module("fam", Module("fam", "CPLD", "xcd1,NO_INTERNAL_DEVICE_NAME"));
+  DataFile(second, "fam", "xcd1.pkg", {"tq144"});
+  spinetest::Install({&first, &second});
+
+  pmtest::MessageCapture capture;
+  const auto part = Part("fam");
+  part->set_device("xcd1");
+  part->make_list(nullptr, nullptr, 0);
+  EXPECT_EQ(std::vector<std::string>{"tq144"}, Listed(*part));
+  EXPECT_EQ((std::vector<std::string>{
+                "No internal device name, using external device to build package list.\n",
+                "No internal device name, using external device to build package list.\n"}),
+            capture.texts(Port::MsgKind::Warning));
+}
+
+TEST(Validator, SpeedFlagsAnswerWithoutAWalk) {
+  Root root;
+  root.Module("fam", Module("fam", "CPLD", "xcd1,d1:xcd2,d2"));
+  DataFile(root, "fam", "d1.spd", {"-4", "-0", "-411"});
+  DataFile(root, "fam", "d2.spd", {"-4"});
+  spinetest::Install({&root});
+  PMPicImp imp(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  imp.verify_and_set_pm("fam", true);
+  imp.SetDevice("xcd1");
+  PersonalityModule::Validator& validator = *imp.validatorObject();
+  EXPECT_TRUE(validator.getminspd("xcd1"));
+  EXPECT_TRUE(validator.get411spd("xcd1"));
+  EXPECT_FALSE(validator.getminspd("xcd2"));
+  EXPECT_TRUE(validator.isvalidspeed("xcd1", "-4"));
+  EXPECT_FALSE(validator.isvalidspeed("xcd1", "-0"));  // a flag, not a grade
+}
+
+TEST(Validator, ConfigurationMemoriesAcceptAnyPackageAndSpeed) {
+  Root root;
+  root.Module("prom", Module("prom", "CONFIG", "xcp1,p1"));
+  spinetest::Install({&root});
+  const auto part = Part("prom");
+  EXPECT_TRUE(part->isvaliddevicename("xcp1", 1));
+  part->set_device("xcp1");
+  EXPECT_TRUE(part->isvalidpackagename("anything", 1));
+  EXPECT_TRUE(part->isvalidspeedname("-99", 1));
+}
+
+TEST(Validator, UnsupportedFpgaModuleHasNoDeviceListForChecking) {
+  Root root;
+  root.UnsupportedModule("old", Module("old", "FPGA", "xco1,o1"));
+  root.File("data/unsupported/old/data/o1.nph", "device\n");
+  spinetest::Install({&root});
+  const auto part = Part("old", PM_BINDING_ALLOW_UNSUPPORTED);
+  ASSERT_TRUE(part->isunsupported());
+  part->make_list(nullptr, nullptr, 0);
+  EXPECT_TRUE(Listed(*part).empty());
+  EXPECT_TRUE(part->isvaliddevicename("xco1", 1));  // declared: the base test
+}

@@ -1,0 +1,89 @@
+// pmtool parts, archs and check-part on the bundled sample installation.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "pmtool_runner.h"
+
+namespace {
+
+using pmtooltest::RunPmtool;
+
+const std::string kSample = PMTOOL_BUILD_SAMPLE;
+
+pmtooltest::RunResult OnSample(std::vector<std::string> args) {
+  args.insert(args.begin(), {"--install", kSample});
+  return RunPmtool(args);
+}
+
+}  // namespace
+
+TEST(PartsCommand, ListsTheNextLevelFromTheDataFiles) {
+  auto result = OnSample({"parts", "alpha"});
+  EXPECT_EQ(0, result.status) << result.err;
+  EXPECT_EQ("xcab12e\nxcab40e\n", result.out);
+  // be10's package file lies only with the friend alpha.
+  EXPECT_EQ("tq100\ncs121\n", OnSample({"parts", "beta", "XCBE10"}).out);
+  EXPECT_EQ("-4\n", OnSample({"parts", "alpha", "xcab40e", "pq208"}).out);  // -5 disallowed
+  EXPECT_EQ("pc44\nvq64\n", OnSample({"parts", "basic", "bs32"}).out);  // CPLD: no .nph needed
+
+  result = OnSample({"parts", "--json", "alpha", "xcab12e"});
+  EXPECT_EQ(nlohmann::json::parse(
+                R"({"arch": "alpha", "device": "xcab12e", "list": "packages",
+                    "names": ["tq144", "cs144"]})"),
+            nlohmann::json::parse(result.out));
+
+  result = OnSample({"parts", "alpha", "xcab99e"});
+  EXPECT_EQ(1, result.status);
+  EXPECT_NE(std::string::npos, result.err.find("\"xcab99e\" is no device of alpha")) << result.err;
+  EXPECT_EQ(1, OnSample({"parts", "nosuch"}).status);
+}
+
+TEST(PartsCommand, AllListsEveryValidFullPartName) {
+  const auto result = OnSample({"parts", "--all", "alpha"});
+  EXPECT_EQ(0, result.status) << result.err;
+  EXPECT_EQ(
+      "ab12etq144-3\nab12etq144-4\nab12ecs144-3\nab12ecs144-4\nab40epq208-4\nab40efg256-4\n",
+      result.out);
+}
+
+TEST(ArchsCommand, ListsPhysicalArchitecturesWithDeviceData) {
+  auto result = OnSample({"archs"});
+  EXPECT_EQ(0, result.status) << result.err;
+  EXPECT_EQ("Korvan:alpha\nKorvan:beta\nKorvan:gamma\n", result.out);
+  EXPECT_EQ("Korvan:alpha\nKorvan:beta\nKorvan:gamma\nKorvan:prom\n",
+            OnSample({"archs", "--config", "--base"}).out);
+  EXPECT_EQ("", OnSample({"archs", "--logical"}).out);
+  EXPECT_EQ(nlohmann::json::parse(R"({"archs": ["Korvan:alpha", "Korvan:beta", "Korvan:gamma"]})"),
+            nlohmann::json::parse(OnSample({"archs", "--physical", "--json"}).out));
+  EXPECT_EQ(2, OnSample({"archs", "--logical", "--physical"}).status);
+}
+
+TEST(CheckPartCommand, NamesTheFailingLevelAndCompletesWithDefaults) {
+  auto result = OnSample({"check-part", "alpha", "xcab40e", "pq208", "-5"});
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ(
+      "architecture:  alpha    valid\n"
+      "device:        xcab40e  valid\n"
+      "package:       pq208    valid\n"
+      "speed:         -5       not valid\n"
+      "fails at:   speed\n"
+      "completed:  ab40epq208-4\n",
+      result.out);
+
+  result = OnSample({"check-part", "--json", "gamma", "ga20"});
+  EXPECT_EQ(0, result.status) << result.err;
+  const auto report = nlohmann::json::parse(result.out);
+  EXPECT_EQ(nullptr, report["fails_at"]);
+  EXPECT_EQ(nlohmann::json::parse(R"({"device": "xcga20", "package": "ff324", "speed": "-1",
+                                      "partname": "ga20ff324-1"})"),
+            report["completed"]);
+
+  // A configuration memory without package data: valid, but nothing to complete it with.
+  result = OnSample({"check-part", "prom", "xcpr01"});
+  EXPECT_EQ(0, result.status);
+  EXPECT_NE(std::string::npos, result.out.find("completed:  (cannot be completed)"));
+  EXPECT_NE(std::string::npos, result.err.find("fill_defaults: cannot find a default package"));
+}

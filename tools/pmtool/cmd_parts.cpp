@@ -1,0 +1,301 @@
+// pmtool parts, archs and check-part: what may come next at each level of a part, the installed
+// architectures, and whether a part's levels are valid, completed with defaults.
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "baspmpic.h"
+#include "command.h"
+#include "installation.h"
+#include "output.h"
+#include "pmlib/pmpic.h"
+
+namespace pmtool {
+namespace {
+
+using Names = std::vector<std::string>;
+
+const OptionDoc kJson = {"json", nullptr, "print the result as JSON"};
+const char* const kLevelNames[] = {"architecture", "device", "package", "speed"};
+
+void PrintLines(const Names& lines) {
+  for (const std::string& line : lines) std::cout << line << '\n';
+}
+
+// A part of the architecture `arch` (a name or an alias), or null after saying why not.
+std::unique_ptr<PM_PIC> LoadPart(const std::string& arch) {
+  std::unique_ptr<PM_PIC> part =
+      PMPicImp::NewPart(ResolveModuleName(arch).c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
+  if (part->get_defdata()) return part;
+  PrintError("no usable personality module " + Quoted(arch));
+  return nullptr;
+}
+
+Names CurrentList(PM_PIC& part) {
+  part.make_list(nullptr, nullptr, 0);
+  return Names(part.begin(false), part.end(false));
+}
+
+// Sets the levels given after the architecture, each one tested first. Returns the index (1 to 3)
+// of the first level that is not valid, or 0 when all are.
+std::size_t SetLevels(PM_PIC& part, const Names& levels) {
+  for (std::size_t i = 0; i < levels.size(); ++i) {
+    const char* name = levels[i].c_str();
+    switch (i) {
+      case 0:
+        if (!part.isvaliddevicename(name, 1)) return 1;
+        part.set_device(name);
+        break;
+      case 1:
+        if (!part.isvalidpackagename(name, 1)) return 2;
+        part.set_package(name);
+        break;
+      default:
+        if (!part.isvalidspeedname(name, 1)) return 3;
+        part.set_speed(name);
+    }
+  }
+  return 0;
+}
+
+Names GivenLevels(const Invocation& invocation) {
+  Names levels;
+  for (std::size_t i = 1; i < invocation.npositionals(); ++i) {
+    levels.push_back(invocation.positional(i));
+  }
+  return levels;
+}
+
+// Every valid full part name below the levels of `part`, in list order.
+void CollectPartNames(PM_PIC& part, Names& partNames) {
+  if (part.get_depth() == 4) {
+    if (!part.isvalid(1, 1)) return;
+    const std::unique_ptr<char[]> name(part.get_partname());
+    if (name) partNames.emplace_back(name.get());
+    return;
+  }
+  for (const std::string& next : CurrentList(part)) {
+    PM_PIC copy(part);
+    const bool set = part.get_depth() == 1   ? copy.set_device(next.c_str())
+                     : part.get_depth() == 2 ? copy.set_package(next.c_str())
+                                             : copy.set_speed(next.c_str());
+    if (set) CollectPartNames(copy, partNames);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// parts
+
+int RunParts(const Invocation& invocation) {
+  const std::unique_ptr<PM_PIC> part = LoadPart(invocation.positional(0));
+  if (!part) return kExitProblem;
+  const Names levels = GivenLevels(invocation);
+  if (const std::size_t failed = SetLevels(*part, levels)) {
+    PrintError(Quoted(levels[failed - 1]) + " is no " + kLevelNames[failed] + " of " +
+               part->get_arch() + (failed > 1 ? " " + levels[0] : ""));
+    return kExitProblem;
+  }
+  const bool all = invocation.args.hasflag("all");
+  Names names;
+  if (all) {
+    CollectPartNames(*part, names);
+  } else {
+    names = CurrentList(*part);
+  }
+  if (invocation.json()) {
+    nlohmann::ordered_json result = {{"arch", part->get_arch()}};
+    for (std::size_t i = 0; i < levels.size(); ++i) result[kLevelNames[i + 1]] = levels[i];
+    result["list"] = all ? "parts" : std::string(kLevelNames[levels.size() + 1]) + "s";
+    result["names"] = names;
+    PrintJson(result);
+  } else {
+    PrintLines(names);
+  }
+  return kExitOk;
+}
+
+// ---------------------------------------------------------------------------------------------
+// archs
+
+int RunArchs(const Invocation& invocation) {
+  const UT_ARGINFO& args = invocation.args;
+  const bool logical = args.hasflag("logical");
+  const bool physical = args.hasflag("physical");
+  if (logical && physical) {
+    return UsageError("--logical and --physical exclude each other", invocation.path);
+  }
+  const char* filter = logical ? "LOGICAL" : physical ? "PHYSICAL" : nullptr;
+  PMPicImp lister(nullptr, PM_BINDING_FROM_ENVIRONMENT);
+  lister.make_list(filter, nullptr, args.hasflag("base"), args.hasflag("config") ? 1 : 0);
+  const Names archs(lister.GetListVector(false).begin(), lister.GetListVector(false).end());
+  if (invocation.json()) {
+    PrintJson({{"archs", archs}});
+  } else {
+    PrintLines(archs);
+  }
+  return kExitOk;
+}
+
+// ---------------------------------------------------------------------------------------------
+// check-part
+
+struct LevelCheck {
+  std::string level;
+  std::string name;
+  bool valid;
+};
+
+int RunCheckPart(const Invocation& invocation) {
+  const std::unique_ptr<PM_PIC> part = LoadPart(invocation.positional(0));
+  if (!part) return kExitProblem;
+  const Names levels = GivenLevels(invocation);
+  const std::size_t failed = SetLevels(*part, levels);
+
+  std::vector<LevelCheck> checks{{kLevelNames[0], part->get_arch(), part->IsValid()}};
+  for (std::size_t i = 0; i < levels.size(); ++i) {
+    if (failed && i + 1 > failed) break;
+    checks.push_back({kLevelNames[i + 1], levels[i], failed != i + 1});
+  }
+  const bool architectureValid = checks.front().valid;
+  const std::string failing =
+      !architectureValid ? kLevelNames[0] : failed ? kLevelNames[failed] : std::string();
+  const bool completed = part->fill_defaults();
+  const std::unique_ptr<char[]> completedName(completed ? part->get_partname() : nullptr);
+  const auto levelOrNull = [](const char* value) {
+    return value ? nlohmann::ordered_json(value) : nlohmann::ordered_json();
+  };
+
+  if (invocation.json()) {
+    nlohmann::ordered_json result = {{"arch", part->get_arch()}};
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const LevelCheck& check : checks) {
+      list.push_back({{"level", check.level}, {"name", check.name}, {"valid", check.valid}});
+    }
+    result["levels"] = list;
+    result["fails_at"] = failing.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(failing);
+    result["completed"] = {{"device", levelOrNull(part->get_device())},
+                           {"package", levelOrNull(part->get_package())},
+                           {"speed", levelOrNull(part->get_speed())},
+                           {"partname", levelOrNull(completedName.get())}};
+    PrintJson(result);
+  } else {
+    Table levelTable;
+    for (const LevelCheck& check : checks) {
+      levelTable.add({check.level + ":", check.name, check.valid ? "valid" : "not valid"});
+    }
+    Table outcome;
+    outcome.add({"fails at:", failing.empty() ? "(none)" : failing});
+    outcome.add({"completed:", completedName ? completedName.get() : "(cannot be completed)"});
+    std::cout << levelTable.str() << outcome.str();
+  }
+  return failing.empty() ? kExitOk : kExitProblem;
+}
+
+Family MakePartsFamily() {
+  Command parts{
+      "",
+      "ARCH [DEVICE [PACKAGE]]",
+      "list the devices, packages or speeds that may come next in a part",
+      {kJson, {"all", nullptr, "list every valid full part name instead"}},
+      "Lists what may come next in a part of the personality module ARCH (a name or an alias):\n"
+      "its devices, the packages of DEVICE, or the speed grades of DEVICE in PACKAGE (those the\n"
+      "definition's DISALLOW_SPEEDS names left out), one a line in list order. DEVICE may be any\n"
+      "name of a device (external or internal, any letter case); each given level must be valid.\n"
+      "\n"
+      "The lists follow the architecture type: an FPGA device needs its device file (.nph) and\n"
+      "package file (.pkg), a CPLD device its package file, a configuration memory only its\n"
+      "entry in DEVICE_INTERNAL. Package files are also taken from the friend chain; speed\n"
+      "files (.spd) only from the module itself.\n"
+      "\n"
+      "With --all: every valid full part name (device, package and speed run together, as\n"
+      "parts are named) from the given levels down, one a line.\n"
+      "\n"
+      "With --json: {\"arch\", \"device\", \"package\" (the given levels), \"list\" (\"devices\",\n"
+      "\"packages\", \"speeds\" or \"parts\"), \"names\"}.\n",
+      "  pmtool parts alpha                  # xcab12e, xcab40e\n"
+      "  pmtool parts beta xcbe10            # its packages, from the friend alpha\n"
+      "  pmtool parts alpha xcab40e pq208    # -4 (-5 is disallowed)\n"
+      "  pmtool parts --all alpha\n",
+      "  0  the list is shown (it may be empty)\n"
+      "  1  ARCH is not usable, or a given level is not valid\n",
+      1,
+      3,
+      RunParts};
+  return Family{"parts", "Devices, packages and speeds of an architecture.", {std::move(parts)}};
+}
+
+Family MakeArchsFamily() {
+  Command archs{
+      "",
+      "",
+      "list the installed architectures as VENDOR:FAMILY",
+      {kJson,
+       {"base", nullptr, "include base architectures (BASE_MODE TRUE)"},
+       {"config", nullptr, "include configuration-memory architectures (ARCH_TYPE CONFIG)"},
+       {"logical", nullptr, "only architectures whose SUPPORT_MODE is LOGICAL"},
+       {"physical", nullptr, "only architectures whose SUPPORT_MODE is PHYSICAL"}},
+      "Lists the architectures installed as physical architectures with device data, as the\n"
+      "architecture list of an empty part has them: VENDOR, then \":\" and FAMILY when the\n"
+      "definition has a FAMILY, sorted ignoring case, each once. A module under more than one\n"
+      "installation root is taken from the first (an override message names it).\n"
+      "\n"
+      "Base and configuration-memory architectures are left out unless asked for. Every\n"
+      "listed architecture must have device data, which only a PHYSICAL one can have, so\n"
+      "--logical lists nothing.\n"
+      "\n"
+      "With --json: {\"archs\": [...]}.\n",
+      "  pmtool archs\n"
+      "  pmtool archs --config --base\n",
+      "  0  the list is shown (it may be empty)\n",
+      0,
+      0,
+      RunArchs};
+  return Family{"archs", "Installed architectures.", {std::move(archs)}};
+}
+
+Family MakeCheckPartFamily() {
+  Command check{
+      "",
+      "ARCH DEVICE [PACKAGE [SPEED]]",
+      "check each level of a part and complete it with defaults",
+      {kJson},
+      "Checks the part of the personality module ARCH given by DEVICE, PACKAGE and SPEED level\n"
+      "by level: the architecture (installed as a physical architecture with device data), then\n"
+      "each given level against what the architecture lists for the level above. Checking stops\n"
+      "at the first level that is not valid.\n"
+      "\n"
+      "The valid levels are then completed with defaults, the first device, package and speed\n"
+      "of their lists, and the completed part name is shown.\n"
+      "\n"
+      "With --json: {\"arch\", \"levels\": [{\"level\", \"name\", \"valid\"}], \"fails_at\",\n"
+      "\"completed\": {\"device\", \"package\", \"speed\", \"partname\"}}; absent values are null.\n",
+      "  pmtool check-part alpha xcab12e tq144 -3\n"
+      "  pmtool check-part alpha xcab40e pq208 -5   # fails at speed: -5 is disallowed\n"
+      "  pmtool check-part prom xcpr01               # completed with no package: none listed\n",
+      "  0  every given level is valid\n"
+      "  1  ARCH is not usable, or some level is not valid\n",
+      2,
+      4,
+      RunCheckPart};
+  return Family{"check-part", "Validity of a part.", {std::move(check)}};
+}
+
+}  // namespace
+
+const Family& PartsFamily() {
+  static const Family family = MakePartsFamily();
+  return family;
+}
+
+const Family& ArchsFamily() {
+  static const Family family = MakeArchsFamily();
+  return family;
+}
+
+const Family& CheckPartFamily() {
+  static const Family family = MakeCheckPartFamily();
+  return family;
+}
+
+}  // namespace pmtool
