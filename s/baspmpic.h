@@ -138,6 +138,45 @@ class PMPicImp : public PMSpecImp {
                          bool withConfiguration);
   // ---- end of validity, error status, defaults, lists and the dump ----
 
+ public:
+  // ---- Part-name parsing (baspmpicparse.cpp) ----
+
+  // Finds the architecture of the part name `name` (an architecture name, the pattern file, then
+  // every installed architecture's device formats), splits the rest into package and speed and
+  // binds the levels. With `record`, the first level that fails and its text are recorded.
+  bool ParsePartName(const char* name, bool record, PM_PARTNAME_BINDING binding, bool quiet);
+  // Binds the architecture `arch` ("vendor:arch" or "arch") and, when given, the part `part` of
+  // it; warns when the vendor, the part or the expected speed `speed` does not fit.
+  void ParseThreeStrings(const char* arch, const char* part, const char* speed);
+  // Sets the device `part` holds over `deviceRange` and takes package and speed from the rest;
+  // true when nothing unrecognised is left.
+  bool ApplyPart(const Port::String& part, bool record, const Port_Range& deviceRange);
+  // The device and package of `name` as a part of this architecture (DEVICE_FORMAT only), newly
+  // allocated (delete[]) or null; false, with a message unless `quiet`, when it is none.
+  bool IsValidPartName(const char* name, char*& deviceOut, char*& packageOut, bool quiet);
+  // The architecture whose part `name` is; false when none.
+  bool FindPartArchitecture(const Port::String& name, Port::String& arch, bool quiet);
+  bool SetPart(const char* name);
+  // Definitions of this part are read with the decode option (the three-string constructor).
+  void DecodeDefinitions() { decodeDefinition = true; }
+
+ private:
+  struct ParseRecord;
+  bool MatchPatternFile(const Port::String& part, bool record, bool alsoUnsupported);
+  bool SearchInstalledArchitectures(const Port::String& part, bool record,
+                                    PM_PARTNAME_BINDING binding, bool quiet,
+                                    ParseRecord& candidate);
+  void BindRecord(const Port::String& part, bool record, PM_PARTNAME_BINDING binding, bool quiet,
+                  bool fromPatternFile, const ParseRecord& candidate);
+  void BindUnsupported(bool record, const ParseRecord& candidate);
+  void BindSupported(const Port::String& part, bool record, bool fromPatternFile,
+                     const ParseRecord& candidate);
+  bool ProbeOnceForPattern(const Port::String& root, const Port::String& name,
+                           bool alsoUnsupported);
+  void TakeLevelsInto(ParseRecord& candidate) const;
+  std::unique_ptr<PMPicImp> TemporaryOfSameKind(PM_PARTNAME_BINDING binding) const;
+  // ---- end of part-name parsing ----
+
  protected:
   Port::String device;
   PMOwnedStrings internalNames;

@@ -2,6 +2,7 @@
 #ifndef PMLIB_PMPIC_H
 #define PMLIB_PMPIC_H
 
+#include <memory>
 #include <vector>
 
 #include <pmlib/pmspec.h>
@@ -12,6 +13,13 @@
 // deeper one first. All state lives in the implementation object.
 class PM_PIC : public PM_SPEC {
  public:
+  // A part named by `partname` ("xcab12etq144-3", "xcab12e-3-tq144", an architecture name): its
+  // architecture is found among the installed ones. An unknown name gives an empty part; with
+  // `record`, the level that failed and its text are kept (getpicstatus).
+  PM_PIC(const char* partname, unsigned char record, PM_PARTNAME_BINDING binding);
+  // A part of the architecture `arch` ("vendor:arch" or "arch") named `part` (may be null), with
+  // warnings when the vendor, the part or the expected `speed` do not fit.
+  PM_PIC(const char* arch, const char* part, const char* speed);
   // Rebuilds the copy level by level through the setters (architecture, device, package, speed).
   PM_PIC(const PM_PIC& other);
   PM_PIC& operator=(const PM_PIC&) = delete;
@@ -103,6 +111,26 @@ class PM_PIC : public PM_SPEC {
   bool operator==(const PM_PIC& other) const;
   // Lists the macro files (*.nmc) of the architecture's folder in the base installation.
   void make_macrolist();
+
+  // ---- Part names ----
+
+  // Sets device and package from a part name of the architecture ("ab12etq144"); the speed is
+  // kept. False, with a warning, when the name is no part of it.
+  bool set_part(const char* partname);
+  // Whether `name` is a part of the architecture; the outs receive its device and package, newly
+  // allocated (delete[]) or null.
+  unsigned char isvalidpartname(const char* name, char*& device, char*& package,
+                                unsigned char quiet) const;
+  unsigned char isvalidpartname(const char* name, unsigned char quiet) const;
+  // Whether `name` is a part of some installed architecture, which `arch` receives.
+  bool isvalidpartname(const Port::StringBase<char>& name, Port::StringBase<char>& arch,
+                       bool quiet) const;
+
+ protected:
+  // For derived parts that bring an implementation of their own kind: installs `imp` and parses
+  // `partname` as the public constructor does.
+  PM_PIC(const char* partname, unsigned char record, PM_PARTNAME_BINDING binding,
+         std::unique_ptr<PMPicImp> imp);
 
  private:
   // The library makes parts of an architecture through PMPicImp::NewPart.
