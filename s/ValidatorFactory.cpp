@@ -1,8 +1,6 @@
 // The choice of a part's validator by architecture type.
 #include "ValidatorFactory.h"
 
-#include <cstring>
-
 #include "pmunit.h"
 
 namespace PersonalityModule {
