@@ -49,12 +49,11 @@ std::vector<const char*> DeviceTableKeys() {
   return keys;
 }
 
-// The first name of the first entry of the part's device table: a table whose first device has
-// no name counts as no table at all.
+// Whether the part has a key store with a device table: a table whose first device has no name
+// counts as none.
 bool HasDeviceTable(const PMPicImp& part) {
-  return !part.defdataStore()
-              ->GetStringByKey(kDeviceTableKey, ':', 0, ',', 0)
-              .empty();
+  const PM_DEVKEY* store = part.defdataStore();
+  return store && !store->GetStringByKey(kDeviceTableKey, ':', 0, ',', 0).empty();
 }
 
 bool EntryHasName(const Entry& entry, const Port::String& name) {
@@ -226,7 +225,7 @@ bool Validator::hasdevicedata(const StaticAcdRead& acd, const Port::String& pm) 
 }
 
 bool Validator::IsDeclaredDevice(const Port::String& device) const {
-  if (!imp->defdataStore() || !HasDeviceTable(*imp)) return false;
+  if (!HasDeviceTable(*imp)) return false;
   return !imp->ExternalName(device.c_str()).empty();
 }
 
@@ -295,7 +294,7 @@ bool Validator::get411spd(const Port::String& device) {
 
 NameVectorPtr Validator::DeclaredDevices() const {
   auto devices = boost::make_shared<NameVector>();
-  if (!imp->defdataStore() || !HasDeviceTable(*imp)) return devices;
+  if (!HasDeviceTable(*imp)) return devices;
   for (const char* key : DeviceTableKeys()) {
     const DeviceTable table = PartTable(*imp, key);
     for (const Entry& entry : table.groups()) {
@@ -380,14 +379,14 @@ bool FPGA_Validator::HasDeviceFileOfTableEntry(const Port::String& device) const
 }
 
 bool FPGA_Validator::isvaliddevice(const Port::String& device) {
-  if (!imp->defdataStore() || !HasDeviceTable(*imp)) return HasDeviceFileWithoutTable(device);
+  if (!HasDeviceTable(*imp)) return HasDeviceFileWithoutTable(device);
   if (imp->isunsupported()) return Validator::isvaliddevice(device);
   return HasDeviceFileOfTableEntry(device);
 }
 
 NameVectorPtr FPGA_Validator::makedevicelist(bool listing) {
   if (imp->isunsupported()) {
-    if (listing && imp->defdataStore() && HasDeviceTable(*imp)) return DeclaredDevices();
+    if (listing && HasDeviceTable(*imp)) return DeclaredDevices();
     return boost::make_shared<NameVector>();
   }
   NameVector scanned;
@@ -406,7 +405,7 @@ NameVectorPtr FPGA_Validator::makedevicelist(bool listing) {
     }
     if (m == 0) ownFilesFound = scanned.size() > before;
   }
-  if (!imp->defdataStore() || !HasDeviceTable(*imp)) return boost::make_shared<NameVector>(scanned);
+  if (!HasDeviceTable(*imp)) return boost::make_shared<NameVector>(scanned);
 
   std::unordered_set<std::string> present;
   for (const Port::String& name : scanned) present.insert(name.str());

@@ -79,8 +79,6 @@ class PMPicImp : public PMSpecImp {
   const Port::String& speedName() const { return speed; }
   const Port::String& vendorName() const { return vendor; }
   const Port::String& familyName() const { return family; }
-  const Port::String& partNameLetter() const { return partNameChar; }
-  const Port::String& givenDeviceName() const { return givenDevice; }
   const Port::String& architectureType() const { return archType; }
   const PersonalityModule::Validator* currentValidator() const { return validator.get(); }
   bool minimumSpeed() const { return minSpeed; }

@@ -146,7 +146,8 @@ bool PMPicImp::IsValidSpeedName(const char* name, bool quiet) {
     return false;
   }
   const bool accepted = validator && validator->isvalidspeed(device, name);
-  if (accepted && !IsDisallowedSpeed(name)) return true;
+  const bool disallowed = IsDisallowedSpeed(name);
+  if (accepted && !disallowed) return true;
   if (!quiet) {
     PM_MSG().issueInternal("Cannot find speed %s in personality module %s", name, pm.c_str());
   }

@@ -5,16 +5,15 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "baspmpic.h"
-#include "baspmpicutil.h"
 #include "pmlib/pmpic.h"
 #include "pmtest.h"
 #include "spine_fixture.h"
 
 using Port::MsgKind;
-using PersonalityModule::DeviceTable;
 using spinetest::Definition;
 using spinetest::Root;
 
@@ -62,25 +61,6 @@ class TestDeviceModeTest : public DeviceNamingTest {
 };
 
 }  // namespace
-
-TEST(DeviceTable, ParsesGroupsOnceAndFindsNamesByIndex) {
-  const DeviceTable table(" xa , ia ::xb,ib:xc, ,ic");
-  ASSERT_EQ(4u, table.groups().size());
-  EXPECT_EQ((DeviceTable::Group{"xa", "ia"}), table.groups()[0]);
-  EXPECT_TRUE(table.groups()[1].empty());
-  EXPECT_EQ((DeviceTable::Group{"xc", "", "ic"}), table.groups()[3]);
-  EXPECT_EQ(1u, table.NamedGroups());
-  EXPECT_EQ(1u, table.PairedGroups());
-  EXPECT_EQ(0u, table.FindGroupWithName("IA"));
-  EXPECT_EQ(2u, table.FindGroupWithName("xb"));
-  EXPECT_EQ(DeviceTable::kNone, table.FindGroupWithName(""));
-  EXPECT_EQ(DeviceTable::kNone, table.FindGroupWithName("x"));
-  EXPECT_EQ(2u, table.FindGroupOfDevice("xb", 4));
-  EXPECT_EQ(DeviceTable::kNone, table.FindGroupOfDevice("xb", 2));
-  EXPECT_EQ("", table.DeviceName(1));
-  EXPECT_EQ("", table.DeviceName(9));
-  EXPECT_TRUE(DeviceTable(nullptr).groups().empty());
-}
 
 TEST_F(DeviceNamingTest, ExternalNameOfAnyNameOfAGroup) {
   const std::unique_ptr<PM_PIC> part = Part("alpha");
@@ -216,8 +196,12 @@ TEST(DeviceNaming, RangesAndTheRangeOfTheSpeed) {
   EXPECT_EQ("", plain->get_range().str());
 }
 
-TEST_F(DeviceNamingTest, DatabookNameLeavesOutTheSpeedMinusZeroP) {
+TEST_F(DeviceNamingTest, DatabookNameAndSpeedFlags) {
   const std::unique_ptr<PM_PIC> part = Part("alpha");
+  part->set_minspd(5);
+  part->set_411spd(0);
+  EXPECT_EQ(1, part->get_minspd());  // any non-zero value is stored as 1
+  EXPECT_EQ(0, part->get_411spd());
   EXPECT_EQ("", part->getDatabookName().str());
   part->set_device("ab12e");
   EXPECT_EQ("xcab12e", part->getDatabookName().str());
@@ -226,18 +210,6 @@ TEST_F(DeviceNamingTest, DatabookNameLeavesOutTheSpeedMinusZeroP) {
   EXPECT_EQ("xcab12e-3tq144", part->getDatabookName().str());
   part->set_speed("-0p");
   EXPECT_EQ("xcab12etq144", part->getDatabookName().str());
-}
-
-TEST_F(DeviceNamingTest, SpeedFlagsStoreOneForAnyNonZeroValue) {
-  const std::unique_ptr<PM_PIC> part = Part("alpha");
-  EXPECT_EQ(0, part->get_minspd());
-  EXPECT_EQ(0, part->get_411spd());
-  part->set_minspd(5);
-  part->set_411spd(255);
-  EXPECT_EQ(1, part->get_minspd());
-  EXPECT_EQ(1, part->get_411spd());
-  part->set_411spd(0);
-  EXPECT_EQ(0, part->get_411spd());
 }
 
 // Every name of a large table looked up once: a lookup that scanned the table would make this
@@ -262,4 +234,30 @@ TEST(DeviceNaming, LookupsInALargeTableDoNotScanIt) {
   }
   part->set_device("ab20999e");
   EXPECT_EQ(std::vector<std::string>{"ab20999e"}, InternalNames(*part));
+}
+
+// Parts are bound to their architecture on one thread and then used each by a thread of its own:
+// the first use of test-device mode and of the subfamily pattern happen on all of them at once.
+TEST_F(TestDeviceModeTest, PartsOnSeveralThreadsShareTheModeAndThePatterns) {
+  root_.Module("sub", Definition("sub", "", std::string(kDevices) +
+                                                "SUBFAM_FORMAT = x?c?ab([0-9]+)e\n"
+                                                "SUBFAM_SPECS = 12,40\nSUBFAM_NAMES = lite,mid\n"));
+  constexpr int kThreads = 4;
+  std::vector<std::unique_ptr<PM_PIC>> parts;
+  for (int i = 0; i < kThreads; ++i) parts.push_back(Part("sub"));
+  std::vector<std::string> subfamilies(kThreads);
+  std::vector<std::string> testDevices(kThreads);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&, i] {
+      parts[i]->set_device(i % 2 ? "ab40e" : "ab12e");
+      subfamilies[i] = parts[i]->GetSubFamily().str();
+      testDevices[i] = External(*parts[i], "ab99e_t");
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int i = 0; i < kThreads; ++i) {
+    EXPECT_EQ(i % 2 ? "mid" : "lite", subfamilies[i]);
+    EXPECT_EQ("xcab99e", testDevices[i]);
+  }
 }

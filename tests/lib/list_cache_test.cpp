@@ -168,3 +168,55 @@ TEST(ListCache, MissingDataAndMissingModuleGiveEmptyRanges) {
   PersonalityModule::Validator& none = *nameless.validatorObject();
   EXPECT_TRUE(none.devicebegin() == none.deviceend());
 }
+
+namespace {
+
+// A part implementation with the configuration rules: the FPGA configuration validator and the
+// CF_ lists, built through parts of its own kind.
+class ConfigurationLikePart : public PMPicImp {
+ public:
+  using PMPicImp::PMPicImp;
+
+  static std::unique_ptr<PMPicImp> Make(PM_PARTNAME_BINDING binding) {
+    return std::make_unique<ConfigurationLikePart>(nullptr, binding);
+  }
+  void SetArchType(Port::String type) override {
+    PMPicImp::SetArchType(type);
+    if (architectureType() == "FPGA") {
+      validator = boost::make_shared<PersonalityModule::FPGA_CF_Validator>(this);
+    }
+  }
+  boost::shared_ptr<BaseList> CreateNSDeviceList() override {
+    return boost::make_shared<PersonalityModule::CF_NS_DeviceList>(pm, Make);
+  }
+  boost::shared_ptr<BaseList> CreatePkgList(const Port::String& device) override {
+    return boost::make_shared<PersonalityModule::CF_PkgList>(pm, device, Make);
+  }
+};
+
+}  // namespace
+
+TEST(ListCache, ConfigurationListsBuildThroughTheirOwnRulesAndAreSharedWithParts) {
+  Root root;
+  root.Module("fam", Module("fam", "FPGA", "xcd1,d1:xcd2,d2"));
+  DataFile(root, "fam", "d1.pkg", {"tq144"});
+  spinetest::Install({&root});
+
+  ConfigurationLikePart configuration(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  configuration.verify_and_set_pm("fam", true);
+  PersonalityModule::Validator& validator = *configuration.validatorObject();
+  EXPECT_TRUE(validator.isvaliddevice("xcd1"));  // declared: no device file needed
+  // The declared devices, not the (empty) scan for device files.
+  EXPECT_EQ((std::vector<std::string>{"xcd1", "xcd2"}),
+            Walk(validator.devicebegin(), validator.deviceend()));
+  EXPECT_NE(nullptr, dynamic_cast<PersonalityModule::CF_NS_DeviceList*>(
+                         PersonalityModule::GetDeviceList(configuration).get()));
+  EXPECT_NE(nullptr, dynamic_cast<PersonalityModule::CF_PkgList*>(
+                         PersonalityModule::GetPackageList(configuration, "xcd1").get()));
+
+  // A plain part of the same module made later gets the lists made first.
+  const auto part = Part("fam");
+  EXPECT_FALSE(part->isvaliddevicename("xcd1", 1));  // its own rules want the device file
+  part->make_list(nullptr, nullptr, 0);
+  EXPECT_EQ((std::vector<std::string>{"xcd1", "xcd2"}), Listed(*part));
+}

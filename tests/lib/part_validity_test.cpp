@@ -281,3 +281,31 @@ TEST(PartDump, PrintsEveryLineExactly) {
   EXPECT_EQ("   vendor:family:device:package:speed = <Acme:fam:xcd1:-:->\n", lines[4]);
   EXPECT_EQ("   Power Temperature Range = [C]\n", lines[6]);
 }
+
+namespace {
+
+// A part as parsing with error recording leaves it: a status and the rejected text of its level.
+class RecordedPart : public PMPicImp {
+ public:
+  RecordedPart(int status, const char* rejected) : PMPicImp(nullptr, PM_BINDING_SUPPORTED_ONLY) {
+    errorStatus = status;
+    (status == 3 ? rejectedPackage : rejectedSpeed) = rejected;
+  }
+};
+
+}  // namespace
+
+TEST(PartStatus, RejectedTextIsHandedOutAndAnEmptyOneResetsTheErrorStatus) {
+  RecordedPart package(3, "zz9");
+  const char* text = "untouched";
+  EXPECT_EQ(3, package.PicStatus(text));
+  EXPECT_EQ("zz9", std::string(text));
+  EXPECT_EQ(3, package.ErrorStatus(text));
+
+  RecordedPart noSpeed(4, "");
+  text = "untouched";
+  EXPECT_EQ(4, noSpeed.PicStatus(text));
+  EXPECT_EQ("untouched", std::string(text));
+  EXPECT_EQ(0, noSpeed.ErrorStatus(text));
+  EXPECT_EQ(0, noSpeed.PicStatus(text));
+}
