@@ -69,6 +69,7 @@ const Family& InfoFamily();
 const Family& KeyFamily();
 const Family& LocateFamily();
 const Family& DeviceFamily();
+const Family& VentryFamily();
 const Family& SpeedsFileFamily();
 const Family& PackagesFileFamily();
 const std::vector<const Family*>& Families();
