@@ -17,6 +17,7 @@
 #include "pmport/ut_ifile.h"
 #include "pmport/ut_statobj.h"
 
+#include "pmlib/picconfig.h"
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmdlm.h"
 #include "pmlib/pmpic.h"

@@ -1,0 +1,94 @@
+// Configuration parts: the configuration rules for FPGA devices, the validator choice, and the
+// lists shared with plain parts.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "PMPicConfig.h"
+#include "Validator.h"
+#include "pmlib/picconfig.h"
+#include "validation_fixture.h"
+
+using PersonalityModule::PicConfig;
+using PersonalityModule::PMPicConfigImp;
+using Port::MsgKind;
+using validationtest::DataFile;
+using validationtest::DeviceFile;
+using validationtest::Listed;
+using validationtest::Module;
+using validationtest::Part;
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+// An FPGA family: xcab12e has every file, xcab40e is declared with package and speed files but
+// has no device file.
+struct FpgaInstall {
+  FpgaInstall() {
+    root.Module("fam", Module("fam", "FPGA", "xcab12e,ab12e:xcab40e,ab40e",
+                              "DEVICE_FORMAT = xcab__e\n"));
+    DeviceFile(root, "fam", "ab12e");
+    DataFile(root, "fam", "ab12e.pkg", {"tq144"});
+    DataFile(root, "fam", "ab40e.pkg", {"pq208"});
+    DataFile(root, "fam", "ab40e.spd", {"-4"});
+    spinetest::Install({&root});
+  }
+  spinetest::Root root;
+};
+
+Texts DevicesOf(PM_PIC& part) {
+  part.make_list(nullptr, nullptr, 0);
+  return Listed(part);
+}
+
+}  // namespace
+
+TEST(PicConfig, DeclaredDeviceWithAPackageFileIsEnoughForConfigurationOnly) {
+  FpgaInstall install;
+  PicConfig config("xcab40epq208-4", 1, PM_BINDING_SUPPORTED_ONLY);
+  EXPECT_EQ(1, config.isvalid(1, 1));
+  const char* text = "";
+  EXPECT_EQ(0, config.getpicstatus(text));
+
+  const PM_PIC part("xcab40epq208-4", 1, PM_BINDING_SUPPORTED_ONLY);
+  EXPECT_EQ(2, part.getpicstatus(text));
+  EXPECT_STREQ("xcab40e", text);
+}
+
+TEST(PicConfig, PlainPartAfterAConfigurationPartReusesItsLists) {
+  FpgaInstall install;
+  PicConfig config("fam", 0, PM_BINDING_SUPPORTED_ONLY);
+  EXPECT_EQ((Texts{"xcab12e", "xcab40e"}), DevicesOf(config));
+  EXPECT_EQ((Texts{"xcab12e", "xcab40e"}), DevicesOf(*Part("fam")));
+}
+
+TEST(PicConfig, ConfigurationPartAfterAPlainPartReusesItsLists) {
+  FpgaInstall install;
+  EXPECT_EQ(Texts{"xcab12e"}, DevicesOf(*Part("fam")));
+  PicConfig config("fam", 0, PM_BINDING_SUPPORTED_ONLY);
+  EXPECT_EQ(Texts{"xcab12e"}, DevicesOf(config));
+}
+
+TEST(PicConfig, ValidatorFollowsTheTypeAndAnUnknownTypeKeepsThePreviousOne) {
+  PMPicConfigImp imp(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  imp.SetArchType("");
+  const PersonalityModule::Validator* fpga = imp.currentValidator();
+  EXPECT_NE(nullptr, dynamic_cast<const PersonalityModule::FPGA_CF_Validator*>(fpga));
+  imp.SetArchType("fpga");
+  EXPECT_EQ(fpga, imp.currentValidator());
+
+  pmtest::MessageCapture capture;
+  imp.SetArchType("pld");
+  EXPECT_EQ(fpga, imp.currentValidator());
+  EXPECT_EQ("PLD", imp.architectureType().str());
+  ASSERT_EQ(1u, capture.of(MsgKind::Fatal).size());
+  EXPECT_EQ(101, capture.of(MsgKind::Fatal)[0].code);
+
+  imp.SetArchType("Cpld");
+  EXPECT_NE(nullptr,
+            dynamic_cast<const PersonalityModule::CPLD_Validator*>(imp.currentValidator()));
+  const std::unique_ptr<PMPicImp> empty = imp.CreateEmptyImp(PM_BINDING_SUPPORTED_ONLY);
+  EXPECT_NE(nullptr, dynamic_cast<PMPicConfigImp*>(empty.get()));
+}
