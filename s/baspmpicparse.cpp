@@ -472,8 +472,9 @@ void PMPicImp::ParseThreeStrings(const char* arch, const char* part, const char*
   if (!applied) {
     PM_MSG().issueWarning("The part <%s> was not found in family <%s>.\n", lowered.c_str(), arch);
   } else if (speedGiven && *speedGiven && speed.Compare(speedGiven, 1) != 0) {
-    PM_MSG().issueWarning("The given speed <%s> is inconsistent with the speed <%s> in part <%s>.\n",
-                          speedGiven, speed.c_str(), lowered.c_str());
+    PM_MSG().issueWarning(
+        "The given speed <%s> is inconsistent with the speed <%s> in part <%s>.\n", speedGiven,
+        speed.c_str(), lowered.c_str());
   }
 }
 

@@ -25,8 +25,9 @@ const char* const kExitUsageLine = "  2  the command line is wrong\n";
 const std::vector<const Family*>& Families() {
   static const std::vector<const Family*> families = {
       &ModulesFamily(),   &InfoFamily(),   &KeyFamily(),   &LocateFamily(),
-      &DeviceFamily(),    &VentryFamily(), &PartsFamily(), &ArchsFamily(),
-      &CheckPartFamily(), &AcdFamily(),    &SegFamily(),   &SpeedsFileFamily(),
+      &DeviceFamily(),    &VentryFamily(), &PartFamily(),  &PartsFamily(),
+      &ArchsFamily(),     &CheckPartFamily(), &AcdFamily(), &SegFamily(),
+      &SpeedsFileFamily(),
       &PackagesFileFamily()};
   return families;
 }

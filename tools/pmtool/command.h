@@ -73,6 +73,7 @@ const Family& DeviceFamily();
 const Family& PartsFamily();
 const Family& ArchsFamily();
 const Family& CheckPartFamily();
+const Family& PartFamily();
 const Family& SpeedsFileFamily();
 const Family& PackagesFileFamily();
 const std::vector<const Family*>& Families();

@@ -1,0 +1,249 @@
+// pmtool part: what the library makes of a part name (architecture, levels, validity, the level
+// that fails and the text it rejected), as a plain part or as a configuration part.
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "baspmpic.h"
+#include "command.h"
+#include "output.h"
+#include "pmlib/picconfig.h"
+#include "pmlib/pmpic.h"
+
+namespace pmtool {
+namespace {
+
+const char* const kLevelNames[] = {"none", "architecture", "device", "package", "speed"};
+
+std::string TextOf(const char* text) { return text ? text : ""; }
+
+nlohmann::ordered_json JsonOrNull(const std::string& text) {
+  return text.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(text);
+}
+
+std::string OrNone(const std::string& text) { return text.empty() ? "(none)" : text; }
+
+std::string YesNo(bool value) { return value ? "yes" : "no"; }
+
+struct SpeedFlags {
+  bool minimum = false;
+  bool speed411 = false;
+};
+
+// What a part is made of and what is wrong with it.
+struct PartReport {
+  std::string arch, vendor, family, device, package, speed;
+  std::vector<std::string> internalNames;
+  bool validToPackage = false;
+  bool validToSpeed = false;
+  int status = 0;
+  std::string rejected;
+  std::string failsAt;  // the first level that fails; empty for a valid part
+  std::string range, subfamily, databook;
+  std::optional<SpeedFlags> flags;  // known once a package is set
+};
+
+// The flags of the speed file of the part's device, as the speed list of a part set down to the
+// package learns them.
+SpeedFlags SpeedFlagsOf(const PM_PIC& part) {
+  const std::unique_ptr<PM_PIC> lister =
+      PMPicImp::NewPart(part.get_arch(), PM_BINDING_ALLOW_UNSUPPORTED);
+  lister->set_device(part.get_device());
+  lister->set_package(part.get_package());
+  lister->make_list(nullptr, nullptr, 0);
+  return {lister->get_minspd() != 0, lister->get_411spd() != 0};
+}
+
+// The first level that fails: the recorded one, else the first missing one, else the first one
+// that the architecture does not accept.
+std::string FailingLevel(PM_PIC& part, int status) {
+  if (status > 0 && status <= 4) return kLevelNames[status];
+  const int depth = part.get_depth();
+  if (depth < 4) return kLevelNames[depth + 1];
+  if (!part.isvaliddevicename(part.get_device(), 1)) return kLevelNames[2];
+  if (!part.isvalidpackagename(part.get_package(), 1)) return kLevelNames[3];
+  if (!part.isvalid(1, 1)) return kLevelNames[4];
+  return std::string();
+}
+
+PartReport Describe(PM_PIC& part) {
+  PartReport report;
+  report.arch = TextOf(part.get_arch());
+  report.vendor = TextOf(part.get_vendor());
+  report.family = TextOf(part.get_family());
+  report.device = TextOf(part.get_device());
+  report.package = TextOf(part.get_package());
+  report.speed = TextOf(part.get_speed());
+  for (int i = 0; !report.device.empty() && i < part.get_num_idnames(); ++i) {
+    report.internalNames.push_back(TextOf(part.get_internal_device(i)));
+  }
+  const char* rejected = "";
+  report.status = part.getpicstatus(rejected);
+  report.rejected = TextOf(rejected);
+  report.validToPackage = part.isvalid(0, 1) != 0;
+  report.validToSpeed = part.isvalid(1, 1) != 0;
+  report.failsAt = report.validToSpeed ? std::string() : FailingLevel(part, report.status);
+  report.range = part.get_range().str();
+  report.subfamily = part.GetSubFamily().str();
+  report.databook = part.getDatabookName().str();
+  if (!report.package.empty()) report.flags = SpeedFlagsOf(part);
+  return report;
+}
+
+std::string StatusText(const PartReport& report) {
+  std::string text = std::to_string(report.status) + " (" + kLevelNames[report.status] + ")";
+  if (report.status != 0) {
+    text += report.rejected.empty() ? ", nothing given" : ", rejected " + Quoted(report.rejected);
+  }
+  return text;
+}
+
+void PrintJsonReport(const std::string& given, const char* kind, const PartReport& report) {
+  nlohmann::ordered_json result = {{"part", given},
+                                   {"kind", kind},
+                                   {"arch", JsonOrNull(report.arch)},
+                                   {"vendor", JsonOrNull(report.vendor)},
+                                   {"family", JsonOrNull(report.family)},
+                                   {"device", JsonOrNull(report.device)},
+                                   {"internal_names", report.internalNames},
+                                   {"package", JsonOrNull(report.package)},
+                                   {"speed", JsonOrNull(report.speed)},
+                                   {"valid_to_package", report.validToPackage},
+                                   {"valid_to_speed", report.validToSpeed},
+                                   {"status", report.status},
+                                   {"rejected", JsonOrNull(report.rejected)},
+                                   {"fails_at", JsonOrNull(report.failsAt)},
+                                   {"range", JsonOrNull(report.range)},
+                                   {"subfamily", JsonOrNull(report.subfamily)},
+                                   {"databook", JsonOrNull(report.databook)}};
+  result["min_speed"] = report.flags ? nlohmann::ordered_json(report.flags->minimum)
+                                     : nlohmann::ordered_json();
+  result["speed_411"] = report.flags ? nlohmann::ordered_json(report.flags->speed411)
+                                     : nlohmann::ordered_json();
+  PrintJson(result);
+}
+
+void PrintPlainReport(const std::string& given, const char* kind, const PartReport& report) {
+  Table table;
+  table.add({"part:", given + " (" + kind + ")"});
+  table.add({"architecture:", OrNone(report.arch)});
+  table.add({"vendor:", OrNone(report.vendor)});
+  table.add({"family:", OrNone(report.family)});
+  std::string internal;
+  for (const std::string& name : report.internalNames) internal += (internal.empty() ? "" : ", ") + name;
+  table.add({"device:", report.device.empty() ? "(none)" : report.device + " (internal " + internal + ")"});
+  table.add({"package:", OrNone(report.package)});
+  table.add({"speed:", OrNone(report.speed)});
+  table.add({"valid to package:", YesNo(report.validToPackage)});
+  table.add({"valid to speed:", YesNo(report.validToSpeed)});
+  table.add({"error status:", StatusText(report)});
+  table.add({"fails at:", OrNone(report.failsAt)});
+  table.add({"range:", OrNone(report.range)});
+  table.add({"subfamily:", OrNone(report.subfamily)});
+  table.add({"databook name:", OrNone(report.databook)});
+  table.add({"speed flags:", report.flags ? std::string(report.flags->minimum ? "" : "no ") +
+                                                "minimum speed, " +
+                                                (report.flags->speed411 ? "" : "no ") + "411 speed"
+                                          : "(no package)"});
+  std::cout << table.str();
+}
+
+std::optional<PM_PARTNAME_BINDING> ParseBinding(const char* text) {
+  if (!text) return PM_BINDING_FROM_ENVIRONMENT;
+  const std::string value = text;
+  if (value == "0") return PM_BINDING_SUPPORTED_ONLY;
+  if (value == "1") return PM_BINDING_ALLOW_UNSUPPORTED;
+  if (value == "2") return PM_BINDING_FROM_ENVIRONMENT;
+  return std::nullopt;
+}
+
+int RunPart(const Invocation& invocation) {
+  const UT_ARGINFO& args = invocation.args;
+  const std::string& given = invocation.positional(0);
+  const char* arch = args.getvalue("arch");
+  const char* speed = args.getvalue("speed");
+  const bool config = args.hasflag("config");
+  if (!arch && speed) return UsageError("--speed goes with --arch", invocation.path);
+  if (arch && (config || args.getvalue("binding"))) {
+    return UsageError("--arch takes neither --config nor --binding", invocation.path);
+  }
+  const std::optional<PM_PARTNAME_BINDING> binding = ParseBinding(args.getvalue("binding"));
+  if (!binding) return UsageError("--binding is 0, 1 or 2", invocation.path);
+
+  std::unique_ptr<PM_PIC> part;
+  if (arch) {
+    part = std::make_unique<PM_PIC>(arch, given.c_str(), speed);
+  } else if (config) {
+    part = std::make_unique<PersonalityModule::PicConfig>(given.c_str(), 1, *binding);
+  } else {
+    part = std::make_unique<PM_PIC>(given.c_str(), 1, *binding);
+  }
+  const char* kind = config ? "configuration part" : "part";
+  const PartReport report = Describe(*part);
+  if (invocation.json()) {
+    PrintJsonReport(given, kind, report);
+  } else {
+    PrintPlainReport(given, kind, report);
+  }
+  if (report.failsAt.empty()) return kExitOk;
+  if (!invocation.json()) {
+    PrintError(Quoted(given) + " fails at the " + report.failsAt + " level");
+  }
+  return kExitProblem;
+}
+
+Family MakePartFamily() {
+  Command part{
+      "",
+      "PARTNAME",
+      "show what a part name names: architecture, device, package, speed and what fails",
+      {{"json", nullptr, "print the result as JSON"},
+       {"config", nullptr, "make a configuration part (configuration rules for FPGA devices)"},
+       {"binding", "N", "0: supported architectures only, 1: unsupported ones too, 2 (default): "
+                        "as QOR_USE_UNSUPPORTED_PMS says"},
+       {"arch", "ARCH", "the architecture (\"VENDOR:ARCH\" or \"ARCH\") of the part"},
+       {"speed", "SPEED", "with --arch: the speed the part is expected to have"}},
+      "Parses PARTNAME (device, package and speed run together, in any order the\n"
+      "architectures' formats allow: \"xcab12etq144-3\", \"XCAB12E-3TQ144\", \"xcab12e-3-tq144\")\n"
+      "the way a design tool does: an architecture name stands for itself, the installation's\n"
+      "pattern files (data/patternfile) are asked first, then every installed architecture's\n"
+      "DEVICE_FORMAT and ALT_DEVICE_FORMAT in turn; the speed is what SPEED_FORMAT matches after\n"
+      "a \"-\" and the rest is the package.\n"
+      "\n"
+      "Shows the architecture, vendor, family, device with its internal names, package and\n"
+      "speed, whether the part is valid down to the package and to the speed level, the error\n"
+      "status (1 architecture, 2 device, 3 package, 4 speed) with the text rejected, the first\n"
+      "level that fails, the range, subfamily and databook name, and the flags of the device's\n"
+      "speed file. With --config the part follows the configuration rules: an FPGA device\n"
+      "declared in DEVICE_INTERNAL needs only its package file.\n"
+      "\n"
+      "With --arch the architecture is given and PARTNAME is a part of it; warnings name a\n"
+      "vendor, part or --speed that does not fit.\n"
+      "\n"
+      "With --json: {\"part\", \"kind\", \"arch\", \"vendor\", \"family\", \"device\",\n"
+      "\"internal_names\", \"package\", \"speed\", \"valid_to_package\", \"valid_to_speed\",\n"
+      "\"status\", \"rejected\", \"fails_at\", \"range\", \"subfamily\", \"databook\", \"min_speed\",\n"
+      "\"speed_411\"}; absent values are null.\n",
+      "  pmtool part xcab12etq144-3          # alpha, found through the pattern file\n"
+      "  pmtool part XCAB40E-4-PQ208\n"
+      "  pmtool part xcab12ebg999-3          # fails at the package level\n"
+      "  pmtool part --config xcab80ecs144-4 # declared device without device file\n"
+      "  pmtool part --arch Korvan:alpha --speed -4 xcab12etq144-3\n",
+      "  0  the part is valid down to the speed level\n"
+      "  1  the part fails at some level (the output names it)\n",
+      1,
+      1,
+      RunPart};
+  return Family{"part", "Part names.", {std::move(part)}};
+}
+
+}  // namespace
+
+const Family& PartFamily() {
+  static const Family family = MakePartFamily();
+  return family;
+}
+
+}  // namespace pmtool
