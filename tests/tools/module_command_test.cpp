@@ -24,13 +24,13 @@ pmtooltest::RunResult OnSample(std::vector<std::string> args) {
 TEST(ModulesCommand, ListsSupportedBaseModeAliasedAndUnsupportedModules) {
   auto result = OnSample({"modules"});
   EXPECT_EQ(0, result.status) << result.err;
-  EXPECT_EQ("alpha\nbeta\ngamma\nprom\n", result.out);
+  EXPECT_EQ("alpha\nbeta\ndelta\ngamma\nprom\n", result.out);
   EXPECT_EQ("", result.err);
 
   result = OnSample({"modules", "--base", "--aliases"});
-  EXPECT_EQ("alpha\nbasic\nbravo\ngamma\nprom\n", result.out);
+  EXPECT_EQ("alpha\nbasic\nbravo\ndelta\ngamma\nprom\n", result.out);
   result = OnSample({"modules", "--base", "--key", "ARCH_TYPE", "--value", "cpld"});
-  EXPECT_EQ("basic\n", result.out);
+  EXPECT_EQ("basic\ndelta\n", result.out);
   result = OnSample({"modules", "--unsupported", "--json"});
   EXPECT_EQ(nlohmann::json::parse(R"({"unsupported": ["legacy"]})"),
             nlohmann::json::parse(result.out));

@@ -52,11 +52,12 @@ TEST(PartsCommand, AllListsEveryValidFullPartName) {
 TEST(ArchsCommand, ListsPhysicalArchitecturesWithDeviceData) {
   auto result = OnSample({"archs"});
   EXPECT_EQ(0, result.status) << result.err;
-  EXPECT_EQ("Korvan:alpha\nKorvan:beta\nKorvan:gamma\n", result.out);
-  EXPECT_EQ("Korvan:alpha\nKorvan:beta\nKorvan:gamma\nKorvan:prom\n",
+  EXPECT_EQ("Korvan:alpha\nKorvan:beta\nKorvan:delta\nKorvan:gamma\n", result.out);
+  EXPECT_EQ("Korvan:alpha\nKorvan:beta\nKorvan:delta\nKorvan:gamma\nKorvan:prom\n",
             OnSample({"archs", "--config", "--base"}).out);
   EXPECT_EQ("", OnSample({"archs", "--logical"}).out);
-  EXPECT_EQ(nlohmann::json::parse(R"({"archs": ["Korvan:alpha", "Korvan:beta", "Korvan:gamma"]})"),
+  EXPECT_EQ(nlohmann::json::parse(
+                R"({"archs": ["Korvan:alpha", "Korvan:beta", "Korvan:delta", "Korvan:gamma"]})"),
             nlohmann::json::parse(OnSample({"archs", "--physical", "--json"}).out));
   EXPECT_EQ(2, OnSample({"archs", "--logical", "--physical"}).status);
 }

@@ -41,6 +41,7 @@ struct PartReport {
   int status = 0;
   std::string rejected;
   std::string failsAt;  // the first level that fails; empty for a valid part
+  bool missing = false;  // whether that level was not given at all
   std::string range, subfamily, databook;
   std::optional<SpeedFlags> flags;  // known once a package is set
 };
@@ -56,16 +57,23 @@ SpeedFlags SpeedFlagsOf(const PM_PIC& part) {
   return {lister->get_minspd() != 0, lister->get_411spd() != 0};
 }
 
-// The first level that fails: the recorded one, else the first missing one, else the first one
-// that the architecture does not accept.
-std::string FailingLevel(PM_PIC& part, int status) {
-  if (status > 0 && status <= 4) return kLevelNames[status];
-  const int depth = part.get_depth();
-  if (depth < 4) return kLevelNames[depth + 1];
+// The first level that fails: the recorded one when it rejected some text, else the first
+// missing one, else the recorded one, else the first one the architecture does not accept.
+std::string FailingLevel(PM_PIC& part, int status, const std::string& rejected, bool& missing) {
+  missing = false;
+  const bool recorded = status > 0 && status <= 4;
+  if (recorded && !rejected.empty()) return kLevelNames[status];
+  const char* const levels[] = {part.get_arch(), part.get_device(), part.get_package(),
+                                part.get_speed()};
+  for (int level = 0; level < 4; ++level) {
+    if (levels[level]) continue;
+    missing = true;
+    return kLevelNames[level + 1];
+  }
+  if (recorded) return kLevelNames[status];
   if (!part.isvaliddevicename(part.get_device(), 1)) return kLevelNames[2];
   if (!part.isvalidpackagename(part.get_package(), 1)) return kLevelNames[3];
-  if (!part.isvalid(1, 1)) return kLevelNames[4];
-  return std::string();
+  return kLevelNames[4];
 }
 
 PartReport Describe(PM_PIC& part) {
@@ -84,7 +92,9 @@ PartReport Describe(PM_PIC& part) {
   report.rejected = TextOf(rejected);
   report.validToPackage = part.isvalid(0, 1) != 0;
   report.validToSpeed = part.isvalid(1, 1) != 0;
-  report.failsAt = report.validToSpeed ? std::string() : FailingLevel(part, report.status);
+  if (!report.validToSpeed) {
+    report.failsAt = FailingLevel(part, report.status, report.rejected, report.missing);
+  }
   report.range = part.get_range().str();
   report.subfamily = part.GetSubFamily().str();
   report.databook = part.getDatabookName().str();
@@ -115,6 +125,7 @@ void PrintJsonReport(const std::string& given, const char* kind, const PartRepor
                                    {"status", report.status},
                                    {"rejected", JsonOrNull(report.rejected)},
                                    {"fails_at", JsonOrNull(report.failsAt)},
+                                   {"missing", report.missing},
                                    {"range", JsonOrNull(report.range)},
                                    {"subfamily", JsonOrNull(report.subfamily)},
                                    {"databook", JsonOrNull(report.databook)}};
@@ -132,14 +143,17 @@ void PrintPlainReport(const std::string& given, const char* kind, const PartRepo
   table.add({"vendor:", OrNone(report.vendor)});
   table.add({"family:", OrNone(report.family)});
   std::string internal;
-  for (const std::string& name : report.internalNames) internal += (internal.empty() ? "" : ", ") + name;
-  table.add({"device:", report.device.empty() ? "(none)" : report.device + " (internal " + internal + ")"});
+  for (const std::string& name : report.internalNames) {
+    internal += (internal.empty() ? "" : ", ") + name;
+  }
+  table.add({"device:",
+             report.device.empty() ? "(none)" : report.device + " (internal " + internal + ")"});
   table.add({"package:", OrNone(report.package)});
   table.add({"speed:", OrNone(report.speed)});
   table.add({"valid to package:", YesNo(report.validToPackage)});
   table.add({"valid to speed:", YesNo(report.validToSpeed)});
   table.add({"error status:", StatusText(report)});
-  table.add({"fails at:", OrNone(report.failsAt)});
+  table.add({"fails at:", OrNone(report.failsAt) + (report.missing ? " (not given)" : "")});
   table.add({"range:", OrNone(report.range)});
   table.add({"subfamily:", OrNone(report.subfamily)});
   table.add({"databook name:", OrNone(report.databook)});
@@ -189,7 +203,8 @@ int RunPart(const Invocation& invocation) {
   }
   if (report.failsAt.empty()) return kExitOk;
   if (!invocation.json()) {
-    PrintError(Quoted(given) + " fails at the " + report.failsAt + " level");
+    PrintError(Quoted(given) + " fails at the " + report.failsAt + " level" +
+               (report.missing ? " (not given)" : ""));
   }
   return kExitProblem;
 }
@@ -224,12 +239,12 @@ Family MakePartFamily() {
       "\n"
       "With --json: {\"part\", \"kind\", \"arch\", \"vendor\", \"family\", \"device\",\n"
       "\"internal_names\", \"package\", \"speed\", \"valid_to_package\", \"valid_to_speed\",\n"
-      "\"status\", \"rejected\", \"fails_at\", \"range\", \"subfamily\", \"databook\", \"min_speed\",\n"
-      "\"speed_411\"}; absent values are null.\n",
+      "\"status\", \"rejected\", \"fails_at\", \"missing\", \"range\", \"subfamily\",\n"
+      "\"databook\", \"min_speed\", \"speed_411\"}; absent values are null.\n",
       "  pmtool part xcab12etq144-3          # alpha, found through the pattern file\n"
       "  pmtool part XCAB40E-4-PQ208\n"
       "  pmtool part xcab12ebg999-3          # fails at the package level\n"
-      "  pmtool part --config xcab80ecs144-4 # declared device without device file\n"
+      "  pmtool part --config xcab80ecs144-4 # a declared device without device file\n"
       "  pmtool part --arch Korvan:alpha --speed -4 xcab12etq144-3\n",
       "  0  the part is valid down to the speed level\n"
       "  1  the part fails at some level (the output names it)\n",
