@@ -3,14 +3,17 @@
 #include "baspmspec.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
 #include <boost/make_shared.hpp>
 
+#include <pmport/port_dynlib.h>
 #include <pmport/port_env.h>
 #include <pmport/port_file.h>
 #include <pmport/port_path.h>
+#include <pmport/port_thread.h>
 
 #include "baspmdevkey.h"
 #include "pmunit.h"
@@ -75,6 +78,68 @@ Port::String UnsupportedPrefixOf(bool unsupported) {
   return Port::String("/") + (unsupported ? kUnsupportedDir : "");
 }
 
+// Whether `path` lies in the last installation entry. With nested entries (an overlay inside the
+// base installation) the path belongs to the longest entry it starts with.
+bool InLastEntry(const Port::String& path) {
+  const Port::PathList& entries = Installation();
+  std::size_t longest = 0;
+  bool inLast = false;
+  for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
+    const std::string root = entry->str() + "/";
+    if (root.length() <= longest || path.str().compare(0, root.length(), root) != 0) continue;
+    longest = root.length();
+    inLast = entry == entries.last();
+  }
+  return inLast;
+}
+
+// Reports `found` as overriding the file `relative` of the last entry unless it lies there.
+void ReportOverrideOf(const Port::String& relative, const Port::String& found) {
+  if (!InLastEntry(found)) IssueOverride(*Installation().last() + relative, found);
+}
+
+// The shared library `relative` in the first entry that has it: a plain existence test in every
+// entry but the last, then the version resolved in the last; empty when there is none.
+Port::String FindLibrary(const Port::String& relative) {
+  const Port::PathList& entries = Installation();
+  if (entries.empty()) return Port::String();
+  for (auto entry = entries.begin(); entry != entries.last(); ++entry) {
+    Port::String candidate = *entry + relative;
+    if (Port::File::exist(candidate)) return candidate;
+  }
+  Port::String candidate = *entries.last() + relative;
+  return ResolveVersionedFile(candidate) ? candidate : Port::String();
+}
+
+// "/<prefix><module>/lib/" of a module's library folder, "/<prefix>lib/" without a module.
+Port::String LibraryDir(bool unsupported, const Port::String& module) {
+  Port::String dir = Port::String("/") + (unsupported ? kUnsupportedDir : "");
+  if (!module.empty()) dir += module + "/";
+  return dir + "lib/";
+}
+
+// The version a library file name carries where its pattern has its "*": "MAJOR.MINOR", where
+// MINOR may be followed by further "."-separated parts. A name with no "." after the first
+// number has major -1; a minor followed by anything else is -1.
+struct LibraryVersion {
+  long major;
+  long minor;
+};
+
+LibraryVersion ReadLibraryVersion(const char* text) {
+  char* end = nullptr;
+  const long major = UT_STR::StrToL(text, &end, 10);
+  if (*end != '.') return {-1, 0};
+  long minor = UT_STR::StrToL(end + 1, &end, 10);
+  if (*end != '.' && *end != '\0') minor = -1;
+  return {major, minor};
+}
+
+Port_ThrMutex& ReturnedNamesMutex() {
+  static Port_ThrMutex mutex;
+  return mutex;
+}
+
 // The alias a definition gives its architecture: the value of ALIAS_<ARCH_NAME>.
 Port::String ReadAlias(const PM_DEVKEY& store) {
   const Port::String arch = store.GetStringByKey("ARCH_NAME", 0, 0, 0, 0);
@@ -127,6 +192,32 @@ const std::set<Port::String>& PMSkippedDirectories() {
       "data",             "doc",         "gnu",   "help", "installer",  "java",
       "lib",              "msg",         "smartmodel",    "tutorial",   "vhdl"};
   return skipped;
+}
+
+bool ResolveVersionedFile(Port::String& path) {
+  const Port::String directory = UT_PATH::GetHead(path.c_str());
+  const Port::String pattern = UT_PATH::GetTail(path.c_str());
+  const std::size_t star = pattern.str().find('*');
+  if (star == std::string::npos) return Port::File::exist(path);
+
+  const UT_DIR listing(directory, UT_DIR::WithDirectories);
+  const Port::String* best = nullptr;
+  // Versions are compared as 16-bit numbers.
+  std::int16_t bestMajor = 0;
+  std::int16_t bestMinor = 0;
+  for (auto entry = listing.begin(pattern.c_str()); entry != listing.end(); ++entry) {
+    if (entry->length() < star) continue;
+    const LibraryVersion version = ReadLibraryVersion(entry->c_str() + star);
+    const bool better = (!best && version.major >= 0 && version.minor >= 0) ||
+                        version.major > bestMajor || version.minor > bestMinor;
+    if (!better) continue;
+    best = &*entry;
+    bestMajor = static_cast<std::int16_t>(version.major);
+    bestMinor = static_cast<std::int16_t>(version.minor);
+  }
+  if (!best) return false;
+  path = directory + "/" + *best;
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -603,10 +694,118 @@ Port::String PMSpecImp::GetDatafileName(char level, const char* name, bool searc
 }
 
 char* PMSpecImp::getdatafilename(char level, const char* name, bool search, int index) {
-  const Port::String path = GetDatafileName(level, name, search, index);
+  return Intern(GetDatafileName(level, name, search, index));
+}
+
+char* PMSpecImp::Intern(const Port::String& path) {
   if (path.empty()) return nullptr;
   // The set keeps one copy of every path handed out, for as long as the specification lives.
+  // Library loading asks for paths from several threads at once.
+  Port::ThrGuard<Port_ThrMutex> guard(ReturnedNamesMutex());
   return const_cast<char*>(returnedNames.insert(path).first->c_str());
+}
+
+// ---------------------------------------------------------------------------------------------
+// PMSpecImp: help, executable and library files, and every copy of a data file
+
+std::unique_ptr<std::vector<Port::String>> PMSpecImp::getdatafiles(const Port::String& name) const {
+  auto files = std::make_unique<std::vector<Port::String>>();
+  const Port::String fileName = !name.empty() && name[0] == '.' ? pm + name : name;
+  const Port::String prefix = UnsupportedPrefixOf(unsupported);
+  // Without a module the module's own folder is the common one; a copy is listed once.
+  const auto addFirstCopy = [&files](const Port::String& relative) {
+    const Port::String found = FirstExisting(relative);
+    if (found.empty() || std::find(files->begin(), files->end(), found) != files->end()) return;
+    files->push_back(found);
+  };
+  addFirstCopy(prefix + (pm.empty() ? Port::String() : pm + "/") + "data/" + fileName);
+  for (const char* friendName : friends.items()) {
+    addFirstCopy(prefix + friendName + "/data/" + fileName);
+  }
+  addFirstCopy(prefix + "data/" + fileName);
+  return files;
+}
+
+char* PMSpecImp::gethelpfilename(char level, const char* name, bool search, int index) {
+  const Port::PathList& entries = Installation();
+  if (entries.empty() || index >= static_cast<int>(friends.size())) return nullptr;
+  const char* given = name ? name : "";
+  const Port::String fileName =
+      given[0] == '.' ? GetChainName(level, -1, -1) + given : Port::String(given);
+  const Port::String moduleDir =
+      (level == 0 || pm.empty())
+          ? Port::String("/")
+          : "/" + (index < 0 ? pm : Port::String(friends[static_cast<std::size_t>(index)])) + "/";
+  const Port::String platformHelp = moduleDir + "help/" + Port_Env::GetPlatformPath() + "/";
+  const Port::String relative = platformHelp + Port_Env::GetLang() + "/" + fileName;
+
+  Port::String found = FirstExisting(relative);
+  if (found.empty() && !search) return Intern(*entries.last() + relative);
+  if (found.empty()) found = FindHelpFallback(level, platformHelp, given, fileName, index);
+  if (found.empty()) return nullptr;
+  ReportOverrideOf(relative, found);
+  return Intern(found);
+}
+
+// The help file when the module's folder for the platform and language has none: the name as
+// given there and in each other friend's help folder, then the US English copy, then the
+// installation's common help folder.
+Port::String PMSpecImp::FindHelpFallback(char level, const Port::String& platformHelp,
+                                         const char* name, const Port::String& fileName,
+                                         int index) {
+  if (!probing && level != 0) {
+    Port::String path = platformHelp + Port_Env::GetLang() + "/";
+    if (FindInPathList(level, path, name, 1)) return path;
+    for (std::size_t i = 0; i < friends.size(); ++i) {
+      if (static_cast<int>(i) == index) continue;
+      path = Port::String("/") + friends[i] + "/help/";
+      if (FindInPathList(level, path, name, 0)) return path;
+    }
+  }
+  const Port::String english = FirstExisting(platformHelp + "usenglish/" + fileName);
+  return english.empty() ? FirstExisting("/help/" + fileName) : english;
+}
+
+char* PMSpecImp::getexecfilename(char level, const char* name, bool search) {
+  const Port::PathList& entries = Installation();
+  if (entries.empty()) return nullptr;
+  const Port::String fileName = Port::String(name ? name : "") + ".exe";
+  const Port::String moduleDir = (level != 0 && !pm.empty()) ? pm + "/" : Port::String();
+  const Port::String relative =
+      "/" + moduleDir + "bin/" + Port_Env::GetPlatformPath() + "/" + fileName;
+
+  const Port::String found = FirstExisting(relative);
+  if (!found.empty()) {
+    ReportOverrideOf(relative, found);
+    return Intern(found);
+  }
+  if (!search) return Intern(*entries.last() + relative);
+  if (probing || level == 0) return nullptr;
+  return Intern(FindExecFallback(fileName));
+}
+
+// The executable in each friend's folder, then in the installation's common one.
+Port::String PMSpecImp::FindExecFallback(const Port::String& fileName) const {
+  const Port::String platformBin = Port::String("/bin/") + Port_Env::GetPlatformPath() + "/";
+  for (const char* friendName : friends.items()) {
+    const Port::String found = FirstExisting("/" + (friendName + platformBin) + fileName);
+    if (!found.empty()) return found;
+  }
+  return FirstExisting(platformBin + fileName);
+}
+
+char* PMSpecImp::getdllfilename(const char* name) {
+  const Port::String file = Port::String(Port_Env::GetPlatformPath()) + "/lib" +
+                            (name ? name : "") + PortDynamicLib::GetFileType();
+  Port::String found = FindLibrary(LibraryDir(unsupported, depth != 0 ? pm : Port::String()) + file);
+  if (found.empty() && !probing) {
+    for (const char* friendName : friends.items()) {
+      found = FindLibrary(LibraryDir(pm_specmgr.isunsupported_pm(friendName), friendName) + file);
+      if (!found.empty()) break;
+    }
+    if (found.empty()) found = FindLibrary(LibraryDir(false, Port::String()) + file);
+  }
+  return Intern(found);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -658,6 +857,21 @@ Port::String PM_SPEC::GetDatafileName(char level, const char* name, bool search,
                                       int index) const {
   return imp_->GetDatafileName(level, name, search, index);
 }
+
+std::unique_ptr<std::vector<Port::String>> PM_SPEC::getdatafiles(const Port::String& name) {
+  return imp_->getdatafiles(name);
+}
+
+char* PM_SPEC::gethelpfilename(char level, const char* name, unsigned char search,
+                               int index) const {
+  return imp_->gethelpfilename(level, name, search != 0, index);
+}
+
+char* PM_SPEC::getexecfilename(char level, const char* name, unsigned char search) const {
+  return imp_->getexecfilename(level, name, search != 0);
+}
+
+char* PM_SPEC::getdllfilename(const char* name) const { return imp_->getdllfilename(name); }
 
 void PM_SPEC::printme(const char* label) const { imp_->printme(label); }
 

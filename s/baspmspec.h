@@ -80,6 +80,10 @@ class PMSpecImp {
   // Empties the listed names and the array made of them (a validity check does this).
   void ForgetNames();
   char* getdatafilename(char level, const char* name, bool search, int index);
+  std::unique_ptr<std::vector<Port::String>> getdatafiles(const Port::String& name) const;
+  char* gethelpfilename(char level, const char* name, bool search, int index);
+  char* getexecfilename(char level, const char* name, bool search);
+  char* getdllfilename(const char* name);
   const std::vector<char*>& GetListVector(bool aliased);
   DARRAY_NAME* get_list(bool aliased);
   void printme(const char* label) const;
@@ -127,7 +131,17 @@ class PMSpecImp {
   Port::String UnsupportedPrefix(int index) const;
   Port::String FindFallback(char level, const Port::String& sub, const char* name,
                             const Port::String& fileName);
+  // Help, executable and library lookups beyond the module's own folder.
+  Port::String FindHelpFallback(char level, const Port::String& helpDir, const char* name,
+                                const Port::String& fileName, int index);
+  Port::String FindExecFallback(const Port::String& fileName) const;
+  // Keeps one copy of a path handed out as char*; null for an empty path.
+  char* Intern(const Port::String& path);
 };
+
+// Whether the library file `path` exists. A "*" in its name stands for a version "MAJOR.MINOR":
+// the best matching file of the folder is taken and `path` becomes its path.
+bool ResolveVersionedFile(Port::String& path);
 
 // The process-wide alias registry: PM name to alias; the first registration of a name wins.
 std::map<std::string, std::string>& PMAliasRegistry();

@@ -18,6 +18,7 @@
 #include "pmport/ut_statobj.h"
 
 #include "pmlib/pmdevkey.h"
+#include "pmlib/pmdlm.h"
 #include "pmlib/pmpic.h"
 #include "pmlib/pmspec.h"
 #include "pmlib/pmversion.h"

@@ -56,6 +56,16 @@ class PM_SPEC {
                                 int index) const;
   virtual Port::StringBase<char> GetDatafileName(char level, const char* name, bool search,
                                                  int index) const;
+  // Every existing copy of a data file: the module's, each friend's, the common one, in that
+  // order. The caller owns the vector.
+  virtual std::unique_ptr<std::vector<Port::StringBase<char>>> getdatafiles(
+      const Port::StringBase<char>& name);
+  // The paths of a help file, an executable and a shared library, interned in the specification
+  // (do not free), or null.
+  virtual char* gethelpfilename(char level, const char* name, unsigned char search,
+                                int index) const;
+  virtual char* getexecfilename(char level, const char* name, unsigned char search) const;
+  virtual char* getdllfilename(const char* name) const;
   virtual void printme(const char* label) const;
 
   // Locates the definition of `pm` (reporting a missing one) and, when `set`, makes `pm` this

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "command.h"
-#include "installation.h"
+#include "module.h"
 #include "output.h"
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmspec.h"
@@ -35,9 +35,17 @@ std::string RangeProblem(const char* what, long low, long high, const std::strin
          std::to_string(high) + ", not " + Quoted(given);
 }
 
-// The specification of `arch` with its definition loaded, or null after saying why not. Unsupported
-// modules are allowed, and the registry knows them, so that every installed module can be shown.
-// An alias is resolved first (scanning the installed modules when the name is no module's).
+}  // namespace
+
+// The registry learns the unsupported modules first, so that they can be named too.
+std::string ResolveModuleName(const std::string& arch) {
+  pm_specmgr.InitUnsuppPMsOnce();
+  PM_SPEC lookup(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
+  if (lookup.isvalidpmname(arch.c_str(), 1)) return arch;
+  const auto_array<char> proper = lookup.GetProperName(arch.c_str(), true);
+  return proper ? std::string(proper.get()) : arch;
+}
+
 std::unique_ptr<PM_SPEC> LoadModule(const std::string& arch) {
   const std::string name = ResolveModuleName(arch);
   auto spec = std::make_unique<PM_SPEC>(name.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
@@ -45,6 +53,8 @@ std::unique_ptr<PM_SPEC> LoadModule(const std::string& arch) {
   PrintError("no usable personality module " + Quoted(arch));
   return nullptr;
 }
+
+namespace {
 
 std::vector<std::string> Friends(const PM_SPEC& spec) {
   std::vector<std::string> friends;
@@ -175,8 +185,77 @@ int RunKey(const Invocation& invocation) {
 // ---------------------------------------------------------------------------------------------
 // locate
 
+// What locate looks for, and which of its options apply.
+struct LocateKind {
+  const char* flag;  // null for a data file, the default
+  const char* what;  // for messages
+  bool takesLevel;
+  bool takesIndex;
+  bool takesSearch;
+};
+
+const std::vector<LocateKind>& LocateKinds() {
+  static const std::vector<LocateKind> kinds = {{nullptr, "data file", true, true, true},
+                                                {"help-file", "help file", true, true, true},
+                                                {"exec", "executable", true, false, true},
+                                                {"dll", "shared library", false, false, false},
+                                                {"all", "data file", false, false, false}};
+  return kinds;
+}
+
+// The kind chosen on the command line, or null after a usage error.
+const LocateKind* ChosenKind(const Invocation& invocation) {
+  const UT_ARGINFO& args = invocation.args;
+  const LocateKind* chosen = &LocateKinds().front();
+  for (const LocateKind& kind : LocateKinds()) {
+    if (!kind.flag || !args.hasflag(kind.flag)) continue;
+    if (chosen->flag) {
+      UsageError("--help-file, --exec, --dll and --all exclude each other", invocation.path);
+      return nullptr;
+    }
+    chosen = &kind;
+  }
+  const auto refuse = [&](const char* option) {
+    UsageError(std::string("--") + option + " does not apply to --" + chosen->flag, invocation.path);
+    return nullptr;
+  };
+  if (args.getvalue("level") && !chosen->takesLevel) return refuse("level");
+  if (args.getvalue("index") && !chosen->takesIndex) return refuse("index");
+  if (args.hasflag("no-search") && !chosen->takesSearch) return refuse("no-search");
+  return chosen;
+}
+
+std::string Text(const char* path) { return path ? path : ""; }
+
+// The path of `name` of the kind asked for; empty when there is none.
+std::string Located(const LocateKind& kind, const PM_SPEC& spec, char level, const std::string& name,
+                    bool search, int index) {
+  const std::string flag = kind.flag ? kind.flag : "";
+  const unsigned char searchFlag = search ? 1 : 0;
+  if (flag == "help-file") return Text(spec.gethelpfilename(level, name.c_str(), searchFlag, index));
+  if (flag == "exec") return Text(spec.getexecfilename(level, name.c_str(), searchFlag));
+  if (flag == "dll") return Text(spec.getdllfilename(name.c_str()));
+  return spec.GetDatafileName(level, name.c_str(), search, index).str();
+}
+
+int ReportAllCopies(const Invocation& invocation, PM_SPEC& spec, const std::string& name) {
+  const std::unique_ptr<std::vector<Port::String>> copies = spec.getdatafiles(name.c_str());
+  std::vector<std::string> paths;
+  for (const Port::String& path : *copies) paths.push_back(path.str());
+  if (invocation.json()) {
+    PrintJson({{"arch", spec.get_pm()}, {"name", name}, {"paths", paths}});
+  } else {
+    PrintLines(paths);
+  }
+  if (!paths.empty()) return kExitOk;
+  if (!invocation.json()) PrintError(Quoted(name) + " not found for " + spec.get_pm());
+  return kExitProblem;
+}
+
 int RunLocate(const Invocation& invocation) {
   const UT_ARGINFO& args = invocation.args;
+  const LocateKind* kind = ChosenKind(invocation);
+  if (!kind) return kExitUsage;
   long level = 1;
   long index = -1;
   if (const char* given = args.getvalue("level")) {
@@ -192,18 +271,22 @@ int RunLocate(const Invocation& invocation) {
   const std::string& name = invocation.positional(1);
   const std::unique_ptr<PM_SPEC> spec = LoadModule(invocation.positional(0));
   if (!spec) return kExitProblem;
-  const Port::String path = spec->GetDatafileName(static_cast<char>(level), name.c_str(),
-                                                  !args.hasflag("no-search"),
-                                                  static_cast<int>(index));
+  if (args.hasflag("all")) return ReportAllCopies(invocation, *spec, name);
+
+  const std::string path = Located(*kind, *spec, static_cast<char>(level), name,
+                                   !args.hasflag("no-search"), static_cast<int>(index));
   if (invocation.json()) {
     PrintJson({{"arch", spec->get_pm()},
                {"name", name},
-               {"path", path.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(path.str())}});
+               {"path", path.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(path)}});
   } else if (!path.empty()) {
     std::cout << path << '\n';
   }
   if (!path.empty()) return kExitOk;
-  if (!invocation.json()) PrintError(Quoted(name) + " not found for " + spec->get_pm());
+  if (!invocation.json()) {
+    const std::string what = kind->flag ? std::string(kind->what) + " " : std::string();
+    PrintError(what + Quoted(name) + " not found for " + spec->get_pm());
+  }
   return kExitProblem;
 }
 
@@ -292,10 +375,14 @@ Family MakeLocateFamily() {
   Command locate{
       "",
       "ARCH NAME",
-      "find a data file of a module",
-      {{"level", "N", "0: the installation's common data folder; 1 (default): the module's"},
+      "find a data, help, executable or library file of a module",
+      {{"level", "N", "0: the installation's common folder; 1 (default): the module's"},
        {"index", "I", "-1 (default): the module with fallbacks; -2: the module only; 0..: friend I"},
-       {"no-search", nullptr, "answer the path in the first installation directory, unchecked"},
+       {"no-search", nullptr, "answer an unchecked path (data: first directory; else the last)"},
+       {"help-file", nullptr, "find help file NAME (help/<platform>/<language>/)"},
+       {"exec", nullptr, "find executable NAME (\".exe\" appended; bin/<platform>/)"},
+       {"dll", nullptr, "find shared library NAME (lib/<platform>/lib<NAME>.so)"},
+       {"all", nullptr, "list every copy of data file NAME: the module's, each friend's, common"},
        kJson},
       "Finds the data file NAME of the personality module ARCH in the installation. A NAME\n"
       "starting with \".\" is completed by the module's name (\".nph\" is <arch>.nph). The\n"
@@ -304,16 +391,28 @@ Family MakeLocateFamily() {
       "folder. A file found in a directory other than the last (the base installation) is\n"
       "reported as an override on standard error.\n"
       "\n"
-      "With --json: {\"arch\", \"name\", \"path\"} (path null when not found).\n",
+      "--help-file looks in the module's help/<platform>/<language>/ folder, then each friend's\n"
+      "help/ folder, the module's usenglish/ copy and the common help/ folder. --exec looks in\n"
+      "the module's, each friend's and the common bin/<platform>/ folder; --dll likewise in the\n"
+      "lib/<platform>/ folders, a \"*\" in NAME standing for a version MAJOR.MINOR in the base\n"
+      "installation. The platform is KORVAN_PLATFORM (default lin64), the language KORVAN_LANG\n"
+      "(default usenglish). --level applies to data, help and executables, --index to data and\n"
+      "help files.\n"
+      "\n"
+      "With --json: {\"arch\", \"name\", \"path\"} (path null when not found); with --all\n"
+      "{\"arch\", \"name\", \"paths\": [...]}.\n",
       "  pmtool locate alpha .acd\n"
       "  pmtool locate --level 0 alpha patternfile\n"
-      "  pmtool locate --index -2 alpha .nph\n",
-      "  0  the path was printed\n"
+      "  pmtool locate --index -2 alpha .nph\n"
+      "  pmtool locate --help-file alpha .hlp      # alpha's help in the current language\n"
+      "  pmtool locate --dll gamma arch           # found in the friend alpha's lib folder\n"
+      "  pmtool locate --all gamma libarch.acd    # gamma's copy, then alpha's\n",
+      "  0  the path (or with --all at least one path) was printed\n"
       "  1  ARCH is not usable or NAME was not found\n",
       2,
       2,
       RunLocate};
-  return Family{"locate", "Data files of a personality module.", {std::move(locate)}};
+  return Family{"locate", "Files of a personality module.", {std::move(locate)}};
 }
 
 }  // namespace

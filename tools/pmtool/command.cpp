@@ -24,9 +24,10 @@ const char* const kExitUsageLine = "  2  the command line is wrong\n";
 
 const std::vector<const Family*>& Families() {
   static const std::vector<const Family*> families = {
-      &ModulesFamily(),   &InfoFamily(),  &KeyFamily(),         &LocateFamily(),
-      &DeviceFamily(),    &PartsFamily(), &ArchsFamily(),       &CheckPartFamily(),
-      &AcdFamily(),       &SegFamily(),   &SpeedsFileFamily(),  &PackagesFileFamily()};
+      &ModulesFamily(),   &InfoFamily(),   &KeyFamily(),        &LocateFamily(),
+      &DeviceFamily(),    &PartsFamily(),  &ArchsFamily(),      &CheckPartFamily(),
+      &VentryFamily(),    &AcdFamily(),    &SegFamily(),        &SpeedsFileFamily(),
+      &PackagesFileFamily()};
   return families;
 }
 

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <vector>
 
-#include "pmlib/pmspec.h"
 #include "pmport/port_path.h"
 
 namespace pmtool {
@@ -59,14 +58,6 @@ std::string InstallationText() {
     text += entry.str();
   }
   return text;
-}
-
-std::string ResolveModuleName(const std::string& arch) {
-  pm_specmgr.InitUnsuppPMsOnce();
-  PM_SPEC lookup(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
-  if (lookup.isvalidpmname(arch.c_str(), 1)) return arch;
-  const auto_array<char> proper = lookup.GetProperName(arch.c_str(), true);
-  return proper ? std::string(proper.get()) : arch;
 }
 
 }  // namespace pmtool

@@ -20,11 +20,6 @@ std::string BundledSample();
 // The installation path list in use, its entries joined with ":".
 std::string InstallationText();
 
-// The personality module that `arch` names: `arch` itself when it is an installed module, else
-// the module whose alias it is (scanning the installed modules), else `arch` unchanged. The
-// registry learns the unsupported modules first, so that they can be named too.
-std::string ResolveModuleName(const std::string& arch);
-
 }  // namespace pmtool
 
 #endif  // PMTOOL_INSTALLATION_H
