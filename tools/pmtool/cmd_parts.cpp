@@ -7,7 +7,6 @@
 
 #include "baspmpic.h"
 #include "command.h"
-#include "installation.h"
 #include "module.h"
 #include "output.h"
 #include "pmlib/pmpic.h"

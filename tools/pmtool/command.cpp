@@ -24,9 +24,9 @@ const char* const kExitUsageLine = "  2  the command line is wrong\n";
 
 const std::vector<const Family*>& Families() {
   static const std::vector<const Family*> families = {
-      &ModulesFamily(),   &InfoFamily(),   &KeyFamily(),   &LocateFamily(),
-      &DeviceFamily(),    &VentryFamily(), &PartFamily(),  &PartsFamily(),
-      &ArchsFamily(),     &CheckPartFamily(), &AcdFamily(), &SegFamily(),
+      &ModulesFamily(),   &InfoFamily(),   &KeyFamily(),        &LocateFamily(),
+      &DeviceFamily(),    &PartFamily(),   &PartsFamily(),      &ArchsFamily(),
+      &CheckPartFamily(), &VentryFamily(), &AcdFamily(),        &SegFamily(),
       &SpeedsFileFamily(),
       &PackagesFileFamily()};
   return families;
