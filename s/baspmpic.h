@@ -172,7 +172,8 @@ class PMPicImp : public PMSpecImp {
   bool ProbeOnceForPattern(const Port::String& root, const Port::String& name,
                            bool alsoUnsupported);
   void TakeLevelsInto(ParseRecord& candidate) const;
-  std::unique_ptr<PMPicImp> TemporaryOfSameKind(PM_PARTNAME_BINDING binding) const;
+  // An empty implementation of this one's kind, for the same owner.
+  std::unique_ptr<PMPicImp> TemporaryOfSameKind(PM_PARTNAME_BINDING binding);
   // ---- end of part-name parsing ----
 
  protected:

@@ -221,9 +221,8 @@ void PMPicImp::TakeLevelsInto(ParseRecord& candidate) const {
   candidate.speed = speed;
 }
 
-std::unique_ptr<PMPicImp> PMPicImp::TemporaryOfSameKind(PM_PARTNAME_BINDING binding) const {
-  std::unique_ptr<PMPicImp> temporary =
-      const_cast<PMPicImp*>(this)->CreateEmptyImp(binding);
+std::unique_ptr<PMPicImp> PMPicImp::TemporaryOfSameKind(PM_PARTNAME_BINDING binding) {
+  std::unique_ptr<PMPicImp> temporary = CreateEmptyImp(binding);
   temporary->setOwner(owner);
   return temporary;
 }
