@@ -29,4 +29,21 @@ TEST(FuzzFindings, SegmentNameHoldingANulByteIsRejected) {
   EXPECT_FALSE(UT_SEGWRITER::Serialize({{std::string("-4\0x", 4), 0, ""}}, image, error));
 }
 
+// fuzz_acd_reader: a line starting with a NUL byte stored a key that callers, reading keys as C
+// strings, saw as the empty key.
+TEST(FuzzFindings, DefinitionLineStartingWithANulByteNamesNoKey) {
+  const std::string input(
+      "#!enciphephEred\012p#rw0}p|t l 2=A92\012\000\000`\360\000\000\016\261st0xrt0x}%t#}p{ l "
+      "I423`a6[23`a60\012",
+      75);
+  pmtest::TempDir dir;
+  const std::string path = dir / "found.acd";
+  pmtest::WriteFile(path, input);
+  const StaticAcdRead reader(path.c_str(), nullptr, nullptr, 1, 0, 0);
+  ASSERT_EQ(reader.size(), 1u);
+  EXPECT_STREQ(reader.begin()->first.get(), "p#rw0}p|t");
+  EXPECT_STREQ(reader.getkeyeddata("p#rw0}p|t"), "l 2=A92");
+  EXPECT_EQ(reader.getkeyeddata(""), nullptr);
+}
+
 }  // namespace
