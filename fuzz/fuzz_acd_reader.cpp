@@ -5,6 +5,7 @@
 // getkeyeddata; reading with decode set, or deciphering later, gives the same keys; reading the
 // file again changes nothing; the keyed lookup forms agree with the string forms; insert adds only
 // absent keys and sortaddnewkey only makes a key present.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -21,7 +22,8 @@ namespace {
 using pmfuzz::Check;
 
 // Separator pairs as definition values use them, and the degenerate ones.
-constexpr char kSeparators[][2] = {{',', ':'}, {':', ','}, {';', '\0'}, {'\0', ','}, {' ', ','}, {',', ','}};
+constexpr char kSeparators[][2] = {{',', ':'},  {':', ','}, {';', '\0'},
+                                   {'\0', ','}, {' ', ','}, {',', ','}};
 constexpr unsigned kKeysLookedUp = 64;
 constexpr short kIndexesTried = 6;
 
@@ -37,10 +39,12 @@ void CheckKeysAndIteration(const StaticAcdRead& reader) {
   for (const Sfp_ACD::KeyValue& entry : reader) {
     const std::string_view key(entry.first.get());
     Check(!key.empty(), "an empty key");
-    Check(key.find_first_of(" \t=\n") == std::string_view::npos, "a key holds a blank, \"=\" or a line end", key);
+    Check(key.find_first_of(" \t=\n") == std::string_view::npos,
+          "a key holds a blank, \"=\" or a line end", key);
     Check(std::strchr(entry.second.get(), '\n') == nullptr, "a value holds a line end", key);
     Check(seen.insert(key).second, "a key is iterated twice", key);
-    Check(reader.getkeyeddata(entry.first.get()) == entry.second.get(), "iteration and lookup disagree", key);
+    Check(reader.getkeyeddata(entry.first.get()) == entry.second.get(),
+          "iteration and lookup disagree", key);
   }
   Check(seen.size() == reader.size(), "iteration misses keys");
 }
@@ -63,15 +67,18 @@ void CheckLookupForms(const StaticAcdRead& reader, const char* key) {
     Check(bounds == StaticAcdRead::GetMaxIndexFromString(value, sep1, sep2), "GetMaxIndex", name);
     short fields = -1, unused = 0;
     reader.getmaxindex(key, s1, fields, nullptr, unused);
-    Check(fields == StaticAcdRead::GetMaxIndexFromString(value, sep1, '\0').first, "getmaxindex counts fields", name);
+    Check(fields == StaticAcdRead::GetMaxIndexFromString(value, sep1, '\0').first,
+          "getmaxindex counts fields", name);
     for (short i = -1; i <= std::min<short>(bounds.first, kIndexesTried); ++i) {
       short field = i, subfields = -1;
       reader.getmaxindex(key, s1, field, s2 ? s2 : &sep1, subfields);
       Check(field == i && subfields <= bounds.second, "getmaxindex counts subfields", name);
       for (short j = -1; j <= std::min<short>(bounds.second, kIndexesTried); ++j) {
         const Port::String byKey = reader.GetStringByKey(key, s1, i, s2, j);
-        Check(byKey.str() == reader.GetStringByString(value, s1, i, s2, j).str(), "GetStringByKey", name);
-        Check(byKey.str() == StaticAcdRead::GetStringFromString(value, sep1, i, sep2, j).str(), "GetStringFromString", name);
+        Check(byKey.str() == reader.GetStringByString(value, s1, i, s2, j).str(), "GetStringByKey",
+              name);
+        Check(byKey.str() == StaticAcdRead::GetStringFromString(value, sep1, i, sep2, j).str(),
+              "GetStringFromString", name);
       }
     }
   }
@@ -88,10 +95,12 @@ void CheckInsertion(StaticAcdRead& reader, std::string_view newKey) {
   const std::string key = std::string(newKey).c_str();  // a key ends at its first NUL
   if (key.empty() || reader.getkeyeddata(key.c_str())) return;
   const auto [at, added] = reader.insert({Copy(key), boost::shared_array<char>()});
-  Check(added && reader.size() == before + 1 && *reader.getkeyeddata(key.c_str()) == '\0', "insert of an absent key");
+  Check(added && reader.size() == before + 1 && *reader.getkeyeddata(key.c_str()) == '\0',
+        "insert of an absent key");
   Check(!reader.sortaddnewkey(key.c_str()), "sortaddnewkey added an inserted key");
   const std::string other = key + "_";
-  if (!reader.getkeyeddata(other.c_str())) Check(reader.sortaddnewkey(other.c_str()), "sortaddnewkey of an absent key");
+  if (!reader.getkeyeddata(other.c_str()))
+    Check(reader.sortaddnewkey(other.c_str()), "sortaddnewkey of an absent key");
   CheckKeysAndIteration(reader);
 }
 

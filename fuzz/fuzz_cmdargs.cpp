@@ -34,16 +34,21 @@ void CheckArguments(const UT_CMDOPCODES& opcodes, int argc, const char* const* a
     return;
   }
   const std::vector<std::string> args(argv, argv + argc);
-  for (const std::string& flag : info.flags) Check(opcodes.find(flag.c_str()) == UT_CMDOPCODES::Flag, "an undeclared flag", flag);
+  for (const std::string& flag : info.flags)
+    Check(opcodes.find(flag.c_str()) == UT_CMDOPCODES::Flag, "an undeclared flag", flag);
   for (const auto& [name, values] : info.options) {
     Check(opcodes.find(name.c_str()) == UT_CMDOPCODES::Value, "an undeclared option", name);
-    for (const std::string& value : values) Check(std::count(args.begin(), args.end(), value) > 0, "an option value that was not given", value);
+    for (const std::string& value : values)
+      Check(std::count(args.begin(), args.end(), value) > 0, "an option value that was not given",
+            value);
   }
   for (const std::string& positional : info.positionals) {
-    Check(std::count(args.begin(), args.end(), positional) > 0, "a positional argument that was not given", positional);
+    Check(std::count(args.begin(), args.end(), positional) > 0,
+          "a positional argument that was not given", positional);
   }
   if (!info.helpvalue.empty()) {
-    Check(info.usagegiven && std::count(args.begin(), args.end(), info.helpvalue) > 0, "a help word that was not given", info.helpvalue);
+    Check(info.usagegiven && std::count(args.begin(), args.end(), info.helpvalue) > 0,
+          "a help word that was not given", info.helpvalue);
   }
 }
 
@@ -59,8 +64,10 @@ bool NamesOtherFiles(const std::vector<std::string>& words, const std::string& s
 void CheckCommandFile(const std::string& content) {
   const pmfuzz::ScratchFile& scratch = pmfuzz::Scratch();
   std::istringstream stream(content);
-  std::vector<std::string> words{std::istream_iterator<std::string>(stream), std::istream_iterator<std::string>()};
-  for (std::string& word : words) word = word.c_str();  // a word, as an argument, ends at its first NUL
+  std::vector<std::string> words{std::istream_iterator<std::string>(stream),
+                                 std::istream_iterator<std::string>()};
+  for (std::string& word : words)
+    word = word.c_str();  // a word, as an argument, ends at its first NUL
   if (NamesOtherFiles(words, scratch.path())) return;
   scratch.write(content);
   const char* const argv[] = {"first", "-f", scratch.path().c_str(), "last", "-f"};
@@ -68,12 +75,15 @@ void CheckCommandFile(const std::string& content) {
   const int argc = expanded.getargc();
   Check(expanded.getargv()[argc] == nullptr, "the expanded arguments are not null-terminated");
   Check(argc >= 3 && std::strcmp(expanded.getargv()[0], "first") == 0 &&
-            std::strcmp(expanded.getargv()[argc - 2], "last") == 0 && std::strcmp(expanded.getargv()[argc - 1], "-f") == 0,
+            std::strcmp(expanded.getargv()[argc - 2], "last") == 0 &&
+            std::strcmp(expanded.getargv()[argc - 1], "-f") == 0,
         "the arguments around a command file moved");
   const bool selfReference = std::find(words.begin(), words.end(), "-f") != words.end();
   if (!selfReference) {
-    Check(expanded.isvalid() && argc == static_cast<int>(words.size()) + 3, "a command file's words", content);
-    for (std::size_t i = 0; i < words.size(); ++i) Check(words[i] == expanded.getargv()[i + 1], "a command file's word", words[i]);
+    Check(expanded.isvalid() && argc == static_cast<int>(words.size()) + 3,
+          "a command file's words", content);
+    for (std::size_t i = 0; i < words.size(); ++i)
+      Check(words[i] == expanded.getargv()[i + 1], "a command file's word", words[i]);
   }
 }
 
@@ -88,7 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text(reinterpret_cast<const char*>(data), size);
   const std::size_t firstLineEnd = text.find('\n');
   const std::string spec = text.substr(0, firstLineEnd).c_str();
-  const std::string rest = firstLineEnd == std::string::npos ? std::string() : text.substr(firstLineEnd + 1);
+  const std::string rest =
+      firstLineEnd == std::string::npos ? std::string() : text.substr(firstLineEnd + 1);
   std::vector<std::string> args = pmfuzz::SplitAt(rest, '\n');
   for (std::string& arg : args) arg = arg.c_str();  // an argument ends at its first NUL
 

@@ -21,11 +21,14 @@ using pmfuzz::Check;
 
 int Sign(int value) { return (value > 0) - (value < 0); }
 
-bool HasDigit(const std::string& name) { return name.find_first_of("0123456789") != std::string::npos; }
+bool HasDigit(const std::string& name) {
+  return name.find_first_of("0123456789") != std::string::npos;
+}
 
 void CheckPair(const std::string& a, const std::string& b) {
   const int ab = CompareDeviceNames(a.c_str(), b.c_str());
-  Check(Sign(ab) == -Sign(CompareDeviceNames(b.c_str(), a.c_str())), "the comparison is not antisymmetric", a + "|" + b);
+  Check(Sign(ab) == -Sign(CompareDeviceNames(b.c_str(), a.c_str())),
+        "the comparison is not antisymmetric", a + "|" + b);
   const auto numberA = GetDeviceMainNumber(a.c_str());
   const auto numberB = GetDeviceMainNumber(b.c_str());
   if (ab == 0) {
@@ -34,7 +37,8 @@ void CheckPair(const std::string& a, const std::string& b) {
           "names with other texts after the main number are equal", a + "|" + b);
   }
   if (!HasDigit(a) && !HasDigit(b)) {
-    Check((ab == 0) == (UT_STR::ICompare(a.c_str(), b.c_str()) == 0), "names without digits", a + "|" + b);
+    Check((ab == 0) == (UT_STR::ICompare(a.c_str(), b.c_str()) == 0), "names without digits",
+          a + "|" + b);
   }
 }
 
@@ -43,21 +47,24 @@ void CheckName(const std::string& name) {
   const auto number = GetDeviceMainNumber(name.c_str());
   Check(number.start <= name.size(), "the main number starts past the name", name);
   if (HasDigit(name) && name[0] != 'x' && name[0] != 'c') {
-    Check(CompareDeviceNames(("xc" + name).c_str(), name.c_str()) == 0, "the vendor letters change the device", name);
+    Check(CompareDeviceNames(("xc" + name).c_str(), name.c_str()) == 0,
+          "the vendor letters change the device", name);
   }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::vector<std::string> names = pmfuzz::SplitAt(std::string(reinterpret_cast<const char*>(data), size), '\n');
+  std::vector<std::string> names =
+      pmfuzz::SplitAt(std::string(reinterpret_cast<const char*>(data), size), '\n');
   names.resize(3);
   for (std::string& name : names) name = name.c_str();  // a C name ends at its first NUL
   for (const std::string& name : names) CheckName(name);
   CheckPair(names[0], names[1]);
   CheckPair(names[1], names[2]);
   CheckPair(names[0], names[2]);
-  Check(CompareDeviceNames(nullptr, "") == 0 && CompareDeviceNames(names[0].c_str(), nullptr) == CompareDeviceNames(names[0].c_str(), ""),
+  Check(CompareDeviceNames(nullptr, "") == 0 && CompareDeviceNames(names[0].c_str(), nullptr) ==
+                                                    CompareDeviceNames(names[0].c_str(), ""),
         "a null name is not the empty name");
   return 0;
 }

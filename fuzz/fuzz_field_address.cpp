@@ -51,14 +51,18 @@ std::vector<std::string_view> Pieces(std::string_view text, char separator) {
 }
 
 bool Inside(std::string_view part, std::string_view whole) {
-  return part.empty() || (part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size());
+  return part.empty() ||
+         (part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size());
 }
 
 void CheckShape(std::string_view field, std::string_view value, char sep1, char sep2) {
   Check(Inside(field, value), "an addressed field lies outside its value");
-  Check(sep1 == '\0' || field.find(sep1) == std::string_view::npos, "a field holds the field separator", field);
-  Check(sep2 == '\0' || field.find(sep2) == std::string_view::npos, "a field holds the subfield separator", field);
-  Check(field.empty() || (field.front() != ' ' && field.back() != ' '), "a field keeps spaces", field);
+  Check(sep1 == '\0' || field.find(sep1) == std::string_view::npos,
+        "a field holds the field separator", field);
+  Check(sep2 == '\0' || field.find(sep2) == std::string_view::npos,
+        "a field holds the subfield separator", field);
+  Check(field.empty() || (field.front() != ' ' && field.back() != ' '), "a field keeps spaces",
+        field);
 }
 
 void CheckAddressing(std::string_view value, char sep1, char sep2) {
@@ -66,7 +70,8 @@ void CheckAddressing(std::string_view value, char sep1, char sep2) {
   Check(value.empty() == (fields == 0), "an empty value alone has no fields");
   const bool exact = sep1 != sep2 && sep1 != ' ' && sep2 != ' ';
   const std::vector<std::string_view> pieces = Pieces(value, sep1);
-  if (!value.empty() && sep1 != '\0') Check(fields == static_cast<int>(pieces.size()), "field count");
+  if (!value.empty() && sep1 != '\0')
+    Check(fields == static_cast<int>(pieces.size()), "field count");
 
   for (const int i : IndexesUpTo(sep1, fields)) {
     const short subfields = Sfp_ACD::SubfieldCount(value, sep1, i, sep2);
@@ -76,15 +81,18 @@ void CheckAddressing(std::string_view value, char sep1, char sep2) {
       const std::string_view field = Sfp_ACD::AddressField(value, sep1, i, sep2, j);
       CheckShape(field, value, sep1, sep2);
       if (i >= fields || j >= subfields) {
-        Check(field.empty() || (sep1 == sep2 && sep1 != '\0'), "an index beyond the bounds addresses a field", field);
+        Check(field.empty() || (sep1 == sep2 && sep1 != '\0'),
+              "an index beyond the bounds addresses a field", field);
         continue;
       }
       if (!exact) continue;
-      const std::string_view piece = TrimSpaces(Pieces(pieces[static_cast<std::size_t>(i)], sep2)[static_cast<std::size_t>(j)]);
+      const std::string_view piece = TrimSpaces(
+          Pieces(pieces[static_cast<std::size_t>(i)], sep2)[static_cast<std::size_t>(j)]);
       Check(field == piece, "the field is not the piece the separators cut out", field);
     }
   }
-  Check(Sfp_ACD::AddressField(value, sep1, -1, sep2, 0).empty(), "a negative index addresses a field");
+  Check(Sfp_ACD::AddressField(value, sep1, -1, sep2, 0).empty(),
+        "a negative index addresses a field");
 }
 
 // The reader's C-string forms, which stop at the first NUL, agree with the view forms.
@@ -94,12 +102,15 @@ void CheckStringForms(const std::string& value, char sep1, char sep2) {
   Check(bounds == Sfp_ACD::IndexBounds(text, sep1, sep2), "GetMaxIndexFromString");
   short fields = -1, unused = 0;
   StaticAcdRead::getmaxindexbystring(value.c_str(), &sep1, fields, nullptr, unused);
-  Check(fields == Sfp_ACD::IndexBounds(text, sep1, '\0').first, "getmaxindexbystring counts fields");
+  Check(fields == Sfp_ACD::IndexBounds(text, sep1, '\0').first,
+        "getmaxindexbystring counts fields");
   for (short i = 0; i < std::min<short>(bounds.first, 4); ++i) {
     short field = i, subfields = -1;
     StaticAcdRead::getmaxindexbystring(value.c_str(), &sep1, field, &sep2, subfields);
-    Check(field == i && subfields == Sfp_ACD::SubfieldCount(text, sep1, i, sep2), "getmaxindexbystring counts subfields");
-    const Port::String byString = StaticAcdRead::GetStringFromString(value.c_str(), sep1, i, sep2, 1);
+    Check(field == i && subfields == Sfp_ACD::SubfieldCount(text, sep1, i, sep2),
+          "getmaxindexbystring counts subfields");
+    const Port::String byString =
+        StaticAcdRead::GetStringFromString(value.c_str(), sep1, i, sep2, 1);
     Check(byString.str() == Sfp_ACD::AddressField(text, sep1, i, sep2, 1), "GetStringFromString");
   }
 }

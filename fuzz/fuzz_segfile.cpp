@@ -20,9 +20,11 @@ std::vector<UT_SEGMENT> WalkSegments(UT_IFILE& file, std::uint64_t fileSize) {
   while (file.getnextseginfo(info)) {
     const std::string name = info.getname();
     Check(!name.empty() && name.size() <= UT_IFILE::kMaxNameLength, "segment name length", name);
-    Check(info.getoffset() <= fileSize && info.getsize() <= fileSize - info.getoffset(), "segment beyond the end", name);
+    Check(info.getoffset() <= fileSize && info.getsize() <= fileSize - info.getoffset(),
+          "segment beyond the end", name);
     std::string contents;
-    Check(file.readcontents(info, contents) && contents.size() == info.getsize(), "segment contents unreadable", name);
+    Check(file.readcontents(info, contents) && contents.size() == info.getsize(),
+          "segment contents unreadable", name);
     segments.push_back({name, info.gettype(), std::move(contents)});
   }
   Check(segments.size() == file.getnsegments(), "the walk missed segments");
@@ -36,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const pmfuzz::ScratchFile& scratch = pmfuzz::Scratch();
   UT_IFILE file;
   const bool loaded = file.load(scratch.write(data, size));
-  Check(loaded == file.isloaded() && loaded == (*file.geterror() == '\0'), "load result and state disagree");
+  Check(loaded == file.isloaded() && loaded == (*file.geterror() == '\0'),
+        "load result and state disagree");
   if (!loaded) {
     Check(file.getnsegments() == 0, "a failed load keeps segments");
     return 0;
@@ -44,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<UT_SEGMENT> segments = WalkSegments(file, size);
 
   std::string image, error;
-  Check(UT_SEGWRITER::Serialize(segments, image, error), "the writer rejects what the reader read", error);
+  Check(UT_SEGWRITER::Serialize(segments, image, error), "the writer rejects what the reader read",
+        error);
   UT_IFILE again;
   Check(again.load(scratch.write(image)), "a written file does not load", again.geterror());
   const std::vector<UT_SEGMENT> reread = WalkSegments(again, image.size());

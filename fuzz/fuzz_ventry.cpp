@@ -22,10 +22,12 @@ bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; 
 
 void CheckLibraryName(const std::string& text) {
   const std::string name = PMLibraryName(text);
-  Check(text.compare(0, name.size(), name) == 0, "a library name is not a prefix of its text", name);
+  Check(text.compare(0, name.size(), name) == 0, "a library name is not a prefix of its text",
+        name);
   std::size_t at = 0;
   while (at < name.size() && IsBlank(name[at])) ++at;
-  for (; at < name.size(); ++at) Check(UT_STR::IsAscii(name[at]), "a library name holds a foreign character", name);
+  for (; at < name.size(); ++at)
+    Check(UT_STR::IsAscii(name[at]), "a library name holds a foreign character", name);
   Check(name.find('/') == std::string::npos, "a library name holds a path separator", name);
 }
 
@@ -37,14 +39,17 @@ void CheckEntry(const std::string& field) {
     case PMVentryStatus::Found:
     case PMVentryStatus::Null: {
       CheckLibraryName(entry.library);
-      Check(PMLibraryName(entry.library) == entry.library, "the library name was not cut", entry.library);
+      Check(PMLibraryName(entry.library) == entry.library, "the library name was not cut",
+            entry.library);
       bool blank = true;
       for (const char c : entry.library) blank = blank && IsBlank(c);
       Check(!blank, "an entry names a blank library", field);
       if (open != std::string::npos) {
-        Check(entry.symbol == field.substr(0, open).c_str(), "the symbol is not the text before \"(\"", field);
+        Check(entry.symbol == field.substr(0, open).c_str(),
+              "the symbol is not the text before \"(\"", field);
       } else {
-        Check(entry.symbol.empty() || !IsBlank(entry.symbol.back()), "the symbol keeps trailing blanks", field);
+        Check(entry.symbol.empty() || !IsBlank(entry.symbol.back()),
+              "the symbol keeps trailing blanks", field);
       }
       break;
     }
@@ -52,7 +57,8 @@ void CheckEntry(const std::string& field) {
       Check(field.empty(), "a non-empty field is called empty", field);
       break;
     case PMVentryStatus::NoParen:
-      Check(open != std::string::npos && field.find(')', open) == std::string::npos, "no closing paren", field);
+      Check(open != std::string::npos && field.find(')', open) == std::string::npos,
+            "no closing paren", field);
       break;
     case PMVentryStatus::NoLibrary:
       Check(!field.empty(), "an empty field is said to lack a library", field);

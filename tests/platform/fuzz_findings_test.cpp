@@ -13,7 +13,8 @@ namespace {
 // listed a segment with an empty name (a speed grade or package called "").
 TEST(FuzzFindings, SegmentNameHoldingANulByteIsRejected) {
   const std::string input(
-      "UTSEG01\012\002\000\000\000\005\000\0004t\00014q\000\000C\000\000\000\000\000\000\000\004\000"
+      "UTSEG01\012\002\000\000\000\005\000\0004t\00014q\000\000C\000\000\000\000\000\000\000\004"
+      "\000"
       "\000\000\000\000\000\000\006\000hidden\001\000\000\000G\000\000\000\000\000\000\000\000\000"
       "\000\000\000\000\000\000pins",
       71);
