@@ -12,6 +12,7 @@
 #include <pmport/port_env.h>
 #include <pmport/port_file.h>
 
+#include "baspmpic.h"
 #include "baspmspec.h"
 #include "pmunit.h"
 
@@ -278,6 +279,18 @@ PM_DEVKEY::PM_DEVKEY(const char* name, PM_SPEC* spec, unsigned char decode,
   }
   auto imp = boost::make_shared<PMDevKeyImp>(usecache != 0);
   imp->OpenForSpec(name, *spec->imp_, {decode != 0, withfriends != 0, usecache != 0});
+  imp_ = imp;
+}
+
+PM_DEVKEY::PM_DEVKEY(const char* name, PM_PIC* pic, unsigned char decode,
+                     unsigned char withfriends, unsigned char usecache) {
+  // A null part is the caller's error; the store is left without implementation (it answers
+  // every lookup as empty).
+  const PM_SPEC* spec = pic;
+  if (!spec || !spec->imp_) return;
+  PMPicImp& part = static_cast<PMPicImp&>(*spec->imp_);
+  auto imp = boost::make_shared<PMDevKeyImp>(usecache != 0);
+  imp->OpenForPart(name, part, part.PartNames(), {decode != 0, withfriends != 0, usecache != 0});
   imp_ = imp;
 }
 

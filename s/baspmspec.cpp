@@ -825,6 +825,8 @@ PM_SPEC::~PM_SPEC() = default;
 
 void PM_SPEC::install(std::unique_ptr<PMSpecImp> imp) { imp_ = std::move(imp); }
 
+PMSpecImp& PM_SPEC::implementation() const { return *imp_; }
+
 unsigned char PM_SPEC::set_pm(const char* pm) { return imp_->set_pm(pm); }
 
 unsigned char PM_SPEC::isvalid(unsigned char quiet, unsigned char) {

@@ -2,22 +2,82 @@
 #ifndef PMLIB_PMPIC_H
 #define PMLIB_PMPIC_H
 
-#include <pmlib/pmspec.h>
+#include <vector>
 
-// A part: the specification of its architecture extended with device, package and speed.
+#include <pmlib/pmspec.h>
+#include <pmport/port_string.h>
+
+// A part: the specification of its architecture extended with device, package and speed. Depth 1
+// is the architecture, 2 the device, 3 the package, 4 the speed; setting a level clears every
+// deeper one first. All state lives in the implementation object.
 class PM_PIC : public PM_SPEC {
  public:
-  PM_PIC(const char* partname, unsigned char record, PM_PARTNAME_BINDING binding);
-  PM_PIC(const char* arch, const char* part, const char* speed);
+  // Rebuilds the copy level by level through the setters (architecture, device, package, speed).
   PM_PIC(const PM_PIC& other);
   PM_PIC& operator=(const PM_PIC&) = delete;
   ~PM_PIC() override;
 
+  // Sets the architecture, reporting definition-file errors.
+  unsigned char set_pm(const char* pm) override;
+  // Sets the architecture; `reportErrors` chooses whether definition-file errors are reported.
+  unsigned char set_pm(const char* pm, unsigned char reportErrors);
+  unsigned char set_arch(const char* arch);
   char* get_arch() const;
+  char* get_arch_friend(int i) const;
+
+  // The level setters. set_device takes any name of a device (external or internal, in any
+  // letter case) and keeps the architecture's device name; it does not validate the name. A
+  // package or speed needs a device first (a warning and false otherwise).
+  bool set_device(const char* name);
+  bool set_package(const char* name);
+  bool set_speed(const char* name);
+
+  // The levels and the architecture's VENDOR and FAMILY; null when empty.
+  char* get_vendor() const;
+  char* get_family() const;
   char* get_device() const;
   char* get_package() const;
+  char* get_speed() const;
+
+  // Composed names, newly allocated (the caller frees them with delete[]), without the device's
+  // leading part-name letter and "c": get_part is device and package ("ab12etq144"), null unless
+  // both are set; get_partname adds the speed ("ab12etq144-3"), null without a device.
+  char* get_part() const;
+  char* get_partname() const;
+
+  // The internal names of the current device: at least one once a device is set (the
+  // placeholder "NO_INTERNAL_DEVICE_NAME" when the architecture lists none for it).
   char* get_internal_device(int index) const;
   int get_num_idnames() const;
+  // The architecture's device name for any name of a device, newly allocated (delete[]), or null
+  // when no device of the architecture has that name.
+  char* find_external_device(const char* name) const;
+  // The first internal name of the device `name`, or "NO_INTERNAL_DEVICE_NAME".
+  Port::StringBase<char> find_internal_device(const char* name) const;
+
+  // The device's subfamily specifier (what SUBFAM_FORMAT captures from the whole device name)
+  // and the subfamily it selects from SUBFAM_NAMES; empty when none.
+  Port::StringBase<char> GetSubFamilySpecifier() const;
+  Port::StringBase<char> GetSubFamily() const;
+  // Appends the architecture's RANGES entries; false (nothing appended) when it lists none.
+  bool getsupportedranges(std::vector<Port::StringBase<char>>& ranges) const;
+  // The range the speed's last letter names when the architecture supports it, else the default
+  // (first) range.
+  Port::StringBase<char> get_range() const;
+  // Device, speed (unless "-0P") and package run together; empty without a device.
+  Port::StringBase<char> getDatabookName() const;
+
+  unsigned char get_minspd() const;
+  unsigned char get_411spd() const;
+  void set_minspd(unsigned char value);
+  void set_411spd(unsigned char value);
+
+ private:
+  // The library makes parts of an architecture through PMPicImp::NewPart.
+  friend class PMPicImp;
+  explicit PM_PIC(BareHandle);
+
+  PMPicImp& pic() const;
 };
 
 #endif  // PMLIB_PMPIC_H

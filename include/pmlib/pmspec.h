@@ -92,6 +92,8 @@ class PM_SPEC {
   struct BareHandle {};
   explicit PM_SPEC(BareHandle);
   void install(std::unique_ptr<PMSpecImp> imp);
+  // The installed implementation.
+  PMSpecImp& implementation() const;
 
  private:
   friend class PM_DEVKEY;

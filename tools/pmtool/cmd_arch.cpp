@@ -37,16 +37,17 @@ std::string RangeProblem(const char* what, long low, long high, const std::strin
 
 }  // namespace
 
-// The registry learns the unsupported modules first. An alias is resolved first (scanning the
-// installed modules when the name is no module's).
-std::unique_ptr<PM_SPEC> LoadModule(const std::string& arch) {
+// The registry learns the unsupported modules first, so that they can be named too.
+std::string ResolveModuleName(const std::string& arch) {
   pm_specmgr.InitUnsuppPMsOnce();
-  std::string name = arch;
   PM_SPEC lookup(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
-  if (!lookup.isvalidpmname(arch.c_str(), 1)) {
-    const auto_array<char> proper = lookup.GetProperName(arch.c_str(), true);
-    if (proper) name = proper.get();
-  }
+  if (lookup.isvalidpmname(arch.c_str(), 1)) return arch;
+  const auto_array<char> proper = lookup.GetProperName(arch.c_str(), true);
+  return proper ? std::string(proper.get()) : arch;
+}
+
+std::unique_ptr<PM_SPEC> LoadModule(const std::string& arch) {
+  const std::string name = ResolveModuleName(arch);
   auto spec = std::make_unique<PM_SPEC>(name.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
   if (spec->get_defdata()) return spec;
   PrintError("no usable personality module " + Quoted(arch));

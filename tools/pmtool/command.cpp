@@ -24,8 +24,9 @@ const char* const kExitUsageLine = "  2  the command line is wrong\n";
 
 const std::vector<const Family*>& Families() {
   static const std::vector<const Family*> families = {
-      &ModulesFamily(), &InfoFamily(),       &KeyFamily(),         &LocateFamily(),
-      &VentryFamily(),  &AcdFamily(),        &SegFamily(),         &SpeedsFileFamily(),
+      &ModulesFamily(), &InfoFamily(), &KeyFamily(),       &LocateFamily(),
+      &DeviceFamily(),  &VentryFamily(), &AcdFamily(),   &SegFamily(),
+      &SpeedsFileFamily(),
       &PackagesFileFamily()};
   return families;
 }

@@ -68,6 +68,7 @@ const Family& ModulesFamily();
 const Family& InfoFamily();
 const Family& KeyFamily();
 const Family& LocateFamily();
+const Family& DeviceFamily();
 const Family& VentryFamily();
 const Family& SpeedsFileFamily();
 const Family& PackagesFileFamily();

@@ -9,6 +9,11 @@
 
 namespace pmtool {
 
+// The personality module that `arch` names: `arch` itself when it is an installed module (an
+// unsupported one too), else the module whose alias it is (scanning the installed modules), else
+// `arch` unchanged.
+std::string ResolveModuleName(const std::string& arch);
+
 // The specification of `arch` (a name or an alias) with its definition loaded, or null after
 // saying why not. Unsupported modules are allowed, so that every installed module can be shown.
 std::unique_ptr<PM_SPEC> LoadModule(const std::string& arch);

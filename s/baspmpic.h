@@ -1,0 +1,131 @@
+// Part internals: the implementation object behind PM_PIC. Not installed.
+#ifndef PMLIB_S_BASPMPIC_H
+#define PMLIB_S_BASPMPIC_H
+
+#include <memory>
+#include <vector>
+
+#include <boost/shared_ptr.hpp>
+
+#include <pmlib/pmpic.h>
+#include <pmport/port_string.h>
+
+#include "baspmdevkey.h"
+#include "baspmpicutil.h"
+#include "baspmspec.h"
+
+// The implementation behind a PM_PIC handle: the specification of the architecture extended with
+// the part levels (device, package, speed) and what the architecture's definition says of them.
+class PMPicImp : public PMSpecImp {
+ public:
+  // A part with no architecture yet.
+  PMPicImp(PM_SPEC* owner, PM_PARTNAME_BINDING binding);
+  // A part of no owner that takes the source's permissions, flags, error status and speed flags,
+  // at depth 0; RebuildLevelsFrom then sets its levels.
+  PMPicImp(const PMPicImp& other);
+  PMPicImp& operator=(const PMPicImp&) = delete;
+
+  ~PMPicImp() override;
+  unsigned char set_pm(const char* pm) override;
+  void Reset() override;
+  Port::String GetChainName(int level, int index, int internalIndex) override;
+  bool FindInPathList(char level, Port::String& path, const Port::String& name,
+                      int firstIndex) override;
+  // Stores the architecture type (empty means "FPGA") and, when it changed, takes the validator
+  // for it.
+  virtual void SetArchType(Port::String type);
+  // A new implementation of the same kind with no owner, no name and `binding`.
+  virtual std::unique_ptr<PMPicImp> CreateEmptyImp(PM_PARTNAME_BINDING binding);
+
+  // A part bound to the architecture `arch` (located and loaded, with the messages of a missing
+  // or corrupt definition), or an empty part for a null `arch`.
+  static std::unique_ptr<PM_PIC> NewPart(const char* arch, PM_PARTNAME_BINDING binding);
+
+  // The set-architecture step: loads the module and takes its VENDOR, FAMILY, PARTNAMECHAR,
+  // PMPREFIX and ARCH_TYPE.
+  unsigned char SetArchitecture(const char* name, bool report);
+  // Sets the architecture, device, package and speed of `source` through the setters.
+  void RebuildLevelsFrom(const PMPicImp& source);
+
+  bool SetDevice(const char* name);
+  bool SetPackage(const char* name);
+  bool SetSpeed(const char* name);
+
+  char* ComposePart() const;
+  char* ComposePartName() const;
+
+  // Device naming.
+  Port::String ExternalName(const char* name) const;
+  Port::String FirstInternalName(const char* name) const;
+  const char* InternalName(int index) const;
+  int InternalNameCount() const { return internalNameCount; }
+  Port::String SubFamilySpecifier() const;
+  Port::String SubFamily() const;
+  bool SupportedRanges(std::vector<Port::String>& ranges) const;
+  Port::String Range() const;
+  Port::String DatabookName() const;
+
+  // The part's names for a part key store.
+  PMPartNames PartNames() const;
+
+  const Port::String& deviceName() const { return device; }
+  const Port::String& packageName() const { return package; }
+  const Port::String& speedName() const { return speed; }
+  const Port::String& vendorName() const { return vendor; }
+  const Port::String& familyName() const { return family; }
+  const Port::String& architectureType() const { return archType; }
+  const PersonalityModule::Validator* currentValidator() const { return validator.get(); }
+  bool minimumSpeed() const { return minSpeed; }
+  bool speed411() const { return spd411; }
+  void setMinimumSpeed(bool value) { minSpeed = value; }
+  void setSpeed411(bool value) { spd411 = value; }
+
+ protected:
+  Port::String device;
+  PMOwnedStrings internalNames;
+  int internalNameCount;
+  Port::String package;
+  Port::String speed;
+  Port::String vendor;
+  Port::String family;
+  Port::String partNameChar;
+  Port::String givenDevice;
+  int errorStatus;
+  bool spd411;
+  bool minSpeed;
+  bool deviceKeysCurrent;
+  Port::String rejectedArch;
+  Port::String rejectedDevice;
+  Port::String rejectedPackage;
+  Port::String rejectedSpeed;
+
+ private:
+  // A parsed device table, the key store it was parsed from (held, so that its values stay where
+  // they are) and the raw value: a store's values are never replaced once it is in use, so the
+  // same store and value pointer mean the same table.
+  struct ParsedTable {
+    boost::shared_ptr<PM_DEVKEY> store;
+    const char* source = nullptr;
+    std::unique_ptr<const PersonalityModule::DeviceTable> table;
+  };
+
+  Port::String KeyValue(const char* key) const;
+  Port::String UpperKeyValue(const char* key) const;
+  // The device tables to search, in order: DEVICE_INTERNAL, then TEST_DEVICE_INTERNAL in
+  // test-device mode. Empty without a key store.
+  std::vector<const PersonalityModule::DeviceTable*> DeviceTables() const;
+  const PersonalityModule::DeviceTable& Table(ParsedTable& parsed, const char* key) const;
+  void LookUpInternalNames();
+  void SetInternalNames(const std::vector<std::string>& names);
+  void ReleaseInternalNames();
+  void ClearDevice();
+  void ClearPackage();
+  void ClearSpeed();
+  signed char LevelDepth() const;
+  std::size_t PartNameStart() const;
+
+  mutable ParsedTable deviceTable_;
+  mutable ParsedTable testDeviceTable_;
+};
+
+#endif  // PMLIB_S_BASPMPIC_H

@@ -1,0 +1,142 @@
+// pmtool device: what an architecture knows of a device name: the device it denotes, the
+// device's internal names, its subfamily and the architecture's ranges.
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "baspmpic.h"
+#include "command.h"
+#include "module.h"
+#include "output.h"
+#include "pmlib/pmdevkey.h"
+#include "pmlib/pmpic.h"
+
+namespace pmtool {
+namespace {
+
+using Names = std::vector<std::string>;
+
+// What the architecture says of one name.
+struct DeviceReport {
+  std::string device;  // the architecture's device name; empty when the name denotes none
+  Names internalNames;
+  std::string specifier;
+  std::string subfamily;
+  Names ranges;
+};
+
+std::string Joined(const Names& names) {
+  if (names.empty()) return "(none)";
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : " ") + name;
+  return text;
+}
+
+nlohmann::ordered_json NullWhenEmpty(const std::string& text) {
+  return text.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(text);
+}
+
+// A name denotes a device only when the architecture lists its devices and one of them has it.
+std::string ListedDevice(const PM_PIC& part, const std::string& name) {
+  const PM_DEVKEY* store = part.get_defdata();
+  if (store->GetStringByKey("DEVICE_INTERNAL", 0, 0, 0, 0).empty()) return std::string();
+  const std::unique_ptr<char[]> device(part.find_external_device(name.c_str()));
+  return device ? std::string(device.get()) : std::string();
+}
+
+DeviceReport Describe(PM_PIC& part, const std::string& name) {
+  DeviceReport report;
+  std::vector<Port::String> ranges;
+  part.getsupportedranges(ranges);
+  for (const Port::String& range : ranges) report.ranges.push_back(range.str());
+  report.device = ListedDevice(part, name);
+  if (report.device.empty()) return report;
+  part.set_device(name.c_str());
+  for (int i = 0; i < part.get_num_idnames(); ++i) {
+    report.internalNames.push_back(part.get_internal_device(i));
+  }
+  report.specifier = part.GetSubFamilySpecifier().str();
+  report.subfamily = part.GetSubFamily().str();
+  return report;
+}
+
+void PrintReport(const PM_PIC& part, const std::string& name, const DeviceReport& report,
+                 bool json) {
+  const std::string arch = part.get_arch();
+  if (json) {
+    nlohmann::ordered_json result = {{"arch", arch}, {"name", name}};
+    result["device"] = NullWhenEmpty(report.device);
+    result["internal_names"] = report.internalNames;
+    result["subfamily_specifier"] = NullWhenEmpty(report.specifier);
+    result["subfamily"] = NullWhenEmpty(report.subfamily);
+    result["ranges"] = report.ranges;
+    result["known"] = !report.device.empty();
+    PrintJson(result);
+    return;
+  }
+  Table table;
+  table.add({"name:", name});
+  table.add({"device:", report.device.empty() ? "(none)" : report.device});
+  table.add({"internal names:", Joined(report.internalNames)});
+  table.add({"subfamily:", report.subfamily.empty() ? "(none)" : report.subfamily});
+  table.add({"specifier:", report.specifier.empty() ? "(none)" : report.specifier});
+  table.add({"ranges:", Joined(report.ranges)});
+  table.add({"device of " + arch + ":", report.device.empty() ? "no" : "yes"});
+  std::cout << table.str();
+}
+
+int RunDevice(const Invocation& invocation) {
+  const std::string& arch = invocation.positional(0);
+  const std::string& name = invocation.positional(1);
+  const std::unique_ptr<PM_PIC> part = PMPicImp::NewPart(ResolveModuleName(arch).c_str(),
+                                                         PM_BINDING_ALLOW_UNSUPPORTED);
+  if (!part->get_defdata()) {
+    PrintError("no usable personality module " + Quoted(arch));
+    return kExitProblem;
+  }
+  const DeviceReport report = Describe(*part, name);
+  PrintReport(*part, name, report, invocation.json());
+  if (!report.device.empty()) return kExitOk;
+  if (!invocation.json()) PrintError(Quoted(name) + " is no device of " + part->get_arch());
+  return kExitProblem;
+}
+
+Family MakeDeviceFamily() {
+  Command device{
+      "",
+      "ARCH NAME",
+      "show what an architecture knows of a device name",
+      {{"json", nullptr, "print the result as JSON"}},
+      "Looks NAME up among the devices of the personality module ARCH (a name or an alias):\n"
+      "each group of the definition's DEVICE_INTERNAL names one device, its device name first\n"
+      "and its internal names (under which its data files are named) after it. NAME may be\n"
+      "any of these names, in any letter case. With PM_TEST_DEVICES present in the environment\n"
+      "the groups of TEST_DEVICE_INTERNAL count too.\n"
+      "\n"
+      "Shows the device NAME denotes, the device's internal names, its subfamily (SUBFAM_NAMES\n"
+      "entry of the specifier that SUBFAM_FORMAT captures from the whole device name) with the\n"
+      "specifier, the ranges the architecture supports (RANGES, the default first), and whether\n"
+      "NAME denotes a device of ARCH at all.\n"
+      "\n"
+      "With --json: {\"arch\", \"name\", \"device\", \"internal_names\", \"subfamily_specifier\",\n"
+      "\"subfamily\", \"ranges\", \"known\"}; absent values are null, absent lists empty.\n",
+      "  pmtool device alpha ab40e_alt      # device xcab40e, subfamily mid\n"
+      "  pmtool device alpha XCAB80E\n"
+      "  PM_TEST_DEVICES= pmtool device --json alpha xcab99e\n",
+      "  0  NAME denotes a device of ARCH\n"
+      "  1  ARCH is not usable, or NAME denotes none of its devices (the ranges are still shown)\n",
+      2,
+      2,
+      RunDevice};
+  return Family{"device", "Devices of a personality module.", {std::move(device)}};
+}
+
+}  // namespace
+
+const Family& DeviceFamily() {
+  static const Family family = MakeDeviceFamily();
+  return family;
+}
+
+}  // namespace pmtool
