@@ -1,5 +1,5 @@
 // Device, package and speed lists: the list classes, their builds through a temporary part, the
-// iterator, the process-wide caches, and the list factories of the specification implementation.
+// iterator, the process-wide caches, and the list factories of PMSpecImp.
 #include "PMLists.h"
 
 #include <map>
@@ -221,7 +221,7 @@ boost::shared_ptr<BaseList> GetSpeedList(PMSpecImp& part, const Port::String& de
 }  // namespace PersonalityModule
 
 // ---------------------------------------------------------------------------------------------
-// The list factories of the specification implementation
+// The list factories of PMSpecImp
 
 boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreateDeviceList() {
   return boost::make_shared<PersonalityModule::DeviceList>(pm);

@@ -43,9 +43,9 @@ class PMDevKeyImp {
   PMDevKeyImp(const PMDevKeyImp&) = delete;
   PMDevKeyImp& operator=(const PMDevKeyImp&) = delete;
 
-  // Opens the store for the specification's architecture.
+  // Opens the store for the PM_SPEC's architecture.
   void OpenForSpec(const char* name, PMSpecImp& spec, const PMDevKeyFlags& flags);
-  // Opens the store for a part of the specification's architecture.
+  // Opens the store for a part of the PM_SPEC's architecture.
   void OpenForPart(const char* name, PMSpecImp& spec, const PMPartNames& part,
                    const PMDevKeyFlags& flags);
 
@@ -67,7 +67,7 @@ std::string PMDevKeyCacheKey(const std::string& fileName, const std::string& pm,
 // The search keys of a part store, most specific last: each internal name from the last to the
 // first (alone, then with ":<package>"), then the device (alone, then with ":<package>").
 std::vector<std::string> PMPartSearchKeys(const PMPartNames& part);
-// The path of definition file `fileName` of the specification's architecture; empty when none.
+// The path of definition file `fileName` of the PM_SPEC's architecture; empty when none.
 Port::String PMLocateDefinitionFile(const char* fileName, PMSpecImp& spec);
 
 // The reader behind a store; null for a store without one.

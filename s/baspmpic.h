@@ -20,7 +20,7 @@ namespace PersonalityModule {
 class ListIterator;
 }
 
-// The implementation behind a PM_PIC handle: the specification of the architecture extended with
+// The implementation behind a PM_PIC handle: the module specification of the architecture extended with
 // the part levels (device, package, speed) and what the architecture's definition says of them.
 class PMPicImp : public PMSpecImp {
  public:

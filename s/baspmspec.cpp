@@ -699,7 +699,7 @@ char* PMSpecImp::getdatafilename(char level, const char* name, bool search, int 
 
 char* PMSpecImp::Intern(const Port::String& path) {
   if (path.empty()) return nullptr;
-  // The set keeps one copy of every path handed out, for as long as the specification lives.
+  // The set keeps one copy of every path handed out, for as long as the PM_SPEC lives.
   // Library loading asks for paths from several threads at once.
   Port::ThrGuard<Port_ThrMutex> guard(ReturnedNamesMutex());
   return const_cast<char*>(returnedNames.insert(path).first->c_str());

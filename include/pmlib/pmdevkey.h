@@ -24,7 +24,7 @@ class PM_DEVKEY {
  public:
   using KeyValue = std::pair<boost::shared_array<char>, boost::shared_array<char>>;
 
-  // A store for the specification's architecture. `name` is a file name with or without
+  // A store for the PM_SPEC's architecture. `name` is a file name with or without
   // extension; an empty name stands for the architecture's own definition file.
   PM_DEVKEY(const char* name, PM_SPEC* spec, unsigned char decode, unsigned char withfriends,
             unsigned char usecache);

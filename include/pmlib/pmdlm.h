@@ -24,7 +24,7 @@ class PortDynamicLib;
 // One architecture library, loaded for as long as the entry lives.
 class PM_LIBENT {
  public:
-  // Loads the library `name` that the specification's architecture names (PM_SPEC::getdllfilename)
+  // Loads the library `name` that the PM_SPEC's architecture names (PM_SPEC::getdllfilename)
   // and runs its entry _init_lib<name>. A library that is missing or cannot be loaded is reported
   // (fatal 92 or 91) and the entry keeps no loaded library.
   PM_LIBENT(const char* name, PM_SPEC* spec);
@@ -58,7 +58,7 @@ class PM_DLMMGR : public UT_STATOBJ {
   PM_DLMMGR(const PM_DLMMGR&) = delete;
   PM_DLMMGR& operator=(const PM_DLMMGR&) = delete;
 
-  // The entry of library `name` of the specification's architecture, loading it (dependencies
+  // The entry of library `name` of the PM_SPEC's architecture, loading it (dependencies
   // first) on the first request. Two threads asking at once both get the entry registered first.
   // Null only for a dependency that comes back to a library whose load is under way.
   boost::shared_ptr<PM_LIBENT> getlibent(const char* name, PM_SPEC* spec);

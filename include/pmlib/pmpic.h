@@ -8,7 +8,7 @@
 #include <pmlib/pmspec.h>
 #include <pmport/port_string.h>
 
-// A part: the specification of its architecture extended with device, package and speed. Depth 1
+// A part: the module specification of its architecture extended with device, package and speed. Depth 1
 // is the architecture, 2 the device, 3 the package, 4 the speed; setting a level clears every
 // deeper one first. All state lives in the implementation object.
 class PM_PIC : public PM_SPEC {

@@ -36,7 +36,7 @@ class DARRAY_NAME : public UT_DARRAY {
   char** names_;
 };
 
-// The specification of one personality module: an architecture name resolved to its definition
+// A module specification: one personality module: an architecture name resolved to its definition
 // file, opened as a key store and merged with its chain of friend modules. A specification
 // constructed without a name lists the installed modules.
 class PM_SPEC {
@@ -51,7 +51,7 @@ class PM_SPEC {
   virtual unsigned char isvalidpmname(const char* pm, unsigned char quiet);
   virtual unsigned char isunsupported() const;
   virtual void make_list(const char* key, const char* value, unsigned char withBaseMode);
-  // The path of a data file, interned in the specification (do not free), or null.
+  // The path of a data file, interned in the PM_SPEC (do not free), or null.
   virtual char* getdatafilename(char level, const char* name, unsigned char search,
                                 int index) const;
   virtual Port::StringBase<char> GetDatafileName(char level, const char* name, bool search,
@@ -60,7 +60,7 @@ class PM_SPEC {
   // order. The caller owns the vector.
   virtual std::unique_ptr<std::vector<Port::StringBase<char>>> getdatafiles(
       const Port::StringBase<char>& name);
-  // The paths of a help file, an executable and a shared library, interned in the specification
+  // The paths of a help file, an executable and a shared library, interned in the PM_SPEC
   // (do not free), or null.
   virtual char* gethelpfilename(char level, const char* name, unsigned char search,
                                 int index) const;

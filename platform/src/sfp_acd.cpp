@@ -119,7 +119,9 @@ std::vector<KeyValueText> ParseInPlace(char* text, std::size_t length) {
     if (line.empty() || *line.begin == '#') continue;
     char* keyEnd = line.begin;
     while (keyEnd < line.end && !IsBlank(*keyEnd) && *keyEnd != '=') ++keyEnd;
-    if (keyEnd == line.begin) continue;  // a line that starts with "=" names no key
+    // A line that starts with "=" names no key; nor does one that starts with a NUL byte, since
+    // callers read keys as C strings and would see an empty key.
+    if (keyEnd == line.begin || *line.begin == '\0') continue;
     char* value = keyEnd;
     while (value < line.end && IsBlank(*value)) ++value;
     if (value < line.end && *value == '=') ++value;

@@ -97,6 +97,10 @@ bool UT_IFILE::load(const char* filename) {
         !reader.TakeNumber(info.offset_, 8) || !reader.TakeNumber(info.size_, 8)) {
       return Fail("the file is shorter than its directory");
     }
+    // Callers see a name as a C string: one holding a NUL would be read as another (or empty) name.
+    if (info.name_.find('\0') != std::string::npos) {
+      return Fail("segment " + std::to_string(i) + " has a name holding a NUL byte");
+    }
     info.type_ = static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(type)));
     if (info.offset_ > fileSize || info.size_ > fileSize - info.offset_) {
       return Fail("segment \"" + info.name_ + "\" lies beyond the end of the file");
@@ -146,6 +150,10 @@ bool UT_SEGWRITER::Serialize(const std::vector<UT_SEGMENT>& segments, std::strin
     if (segment.name.empty() || segment.name.size() > UT_IFILE::kMaxNameLength) {
       error = "segment name of length " + std::to_string(segment.name.size()) +
               " (names take 1 to 4096 bytes)";
+      return false;
+    }
+    if (segment.name.find('\0') != std::string::npos) {
+      error = "segment name holding a NUL byte";
       return false;
     }
     directorySize += kSmallestRecord - 1 + segment.name.size();

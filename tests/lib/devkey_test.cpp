@@ -139,7 +139,7 @@ TEST(DevKeyCache, StoresOfOneFileAndFlagsShareOneReader) {
   PM_DEVKEY first("alpha.acd", &spec, 0, 0, 1);
   PM_DEVKEY second("alpha", &spec, 0, 0, 1);
   EXPECT_EQ(PMDevKeyReader(first), PMDevKeyReader(second));
-  EXPECT_EQ(before, PM_INTDEVKEY_MGR::Instance().count());  // the spec opened it already
+  EXPECT_EQ(before, PM_INTDEVKEY_MGR::Instance().count());  // the PM_SPEC opened it already
 
   PM_DEVKEY decoded("alpha", &spec, 1, 0, 1);
   EXPECT_NE(PMDevKeyReader(first), PMDevKeyReader(decoded));

@@ -151,7 +151,7 @@ TEST(CmdCheck, RejectedSpecificationFailsWithoutCheckingArguments) {
   const Parsed p = Check("tool -a=b", {"-anything"});
   EXPECT_EQ(p.result, 0);
   EXPECT_EQ(p.info.error, 1);
-  EXPECT_EQ(log.texts().size(), 1u);  // the specification's warning only
+  EXPECT_EQ(log.texts().size(), 1u);  // the option list's warning only
 }
 
 TEST(CmdArgs, ConstructorChecksAndClearRestoresTheEmptyRecord) {

@@ -14,7 +14,7 @@ namespace pmtool {
 // `arch` unchanged.
 std::string ResolveModuleName(const std::string& arch);
 
-// The specification of `arch` (a name or an alias) with its definition loaded, or null after
+// The PM_SPEC of `arch` (a name or an alias) with its definition loaded, or null after
 // saying why not. Unsupported modules are allowed, so that every installed module can be shown.
 std::unique_ptr<PM_SPEC> LoadModule(const std::string& arch);
 

@@ -24,7 +24,7 @@
 // Option names are kept without their leading dash; the accessors take a name with or without it
 // ("out", "-out" and "--out" are the same name).
 struct UT_ARGINFO {
-  unsigned char error = 0;       // non-zero when the specification or the arguments were rejected
+  unsigned char error = 0;       // non-zero when the option list or the arguments were rejected
   unsigned char usagegiven = 0;  // non-zero when a help option was given
   std::string helpvalue;         // the help word; empty when no help option had an argument after it
   std::unordered_set<std::string> flags;                              // declared flags given
@@ -57,9 +57,9 @@ class UT_CMDOPCODES {
   explicit UT_CMDOPCODES(const char* optionspec);
 
   bool iserror() const { return !error_.empty(); }
-  // Why the specification was rejected; empty when it was not.
+  // Why the option list was rejected; empty when it was not.
   const std::string& geterror() const { return error_; }
-  // The part of the specification before its first blank.
+  // The part of the option list before its first blank.
   const std::string& gettoolname() const { return toolname_; }
   // How `name` (with or without its leading dash) is declared.
   Kind find(const char* name) const;

@@ -74,9 +74,9 @@ class UT_SEGWRITER {
   void add(std::string name, int type, std::string contents);
   const std::vector<UT_SEGMENT>& segments() const { return segments_; }
 
-  // Writes the file; false, with geterror() telling why, when a name is empty or longer than
-  // 4096 bytes, there are too many segments, or the file cannot be written (a partly written
-  // file is removed).
+  // Writes the file; false, with geterror() telling why, when a name is empty, longer than 4096
+  // bytes or holds a NUL byte, there are too many segments, or the file cannot be written (a
+  // partly written file is removed).
   bool write(const char* filename);
   const char* geterror() const { return error_.c_str(); }
 
