@@ -292,8 +292,9 @@ bool PMPicImp::ProbeOnceForPattern(const Port::String& root, const Port::String&
 
 bool PMPicImp::MatchPatternFile(const Port::String& part, bool record, bool alsoUnsupported) {
   const Port::PathList& roots = Port::KorvanPath::GetInstance();
-  for (const auto& [arch, expression] : LoadedPatterns().expressions) {
-    const Port_Range deviceRange = Expressions().Get(expression).GetRangeOfMatch(part, 0);
+  for (const auto& pattern : LoadedPatterns().expressions) {
+    const std::string& arch = pattern.first;
+    const Port_Range deviceRange = Expressions().Get(pattern.second).GetRangeOfMatch(part, 0);
     if (deviceRange.empty()) continue;
     const bool installed = std::any_of(roots.begin(), roots.end(), [&](const Port::String& root) {
       return ProbeOnceForPattern(root, arch, alsoUnsupported);
@@ -421,11 +422,15 @@ void PMPicImp::BindUnsupported(bool record, const ParseRecord& candidate) {
 void PMPicImp::BindSupported(const Port::String& part, bool record, bool fromPatternFile,
                              const ParseRecord& candidate) {
   verify_and_set_pm(candidate.arch.c_str(), true);
-  if (pm.empty() || part.empty()) return;
+  if (pm.empty() || !defdata || part.empty()) return;
   const char* const deviceName = candidate.device.c_str();
   if (IsValidDeviceName(deviceName, true)) {
     SetDevice(deviceName);
-    if (part == device || part == device.str().substr(1)) rejectedPackage = Port::String();
+    // The whole name was the device (with or without its first letter): no package was given.
+    const std::string& deviceText = device.str();
+    if (part == device || (!deviceText.empty() && part.str() == deviceText.substr(1))) {
+      rejectedPackage = Port::String();
+    }
   } else if (record && errorStatus == 0) {
     errorStatus = 2;
   }
@@ -455,7 +460,7 @@ void PMPicImp::ParseThreeStrings(const char* arch, const char* part, const char*
   } else {
     verify_and_set_pm(arch, true);
   }
-  if (pm.empty() || !part || pm.Compare(part, 1) == 0) return;
+  if (pm.empty() || !defdata || !part || pm.Compare(part, 1) == 0) return;
 
   const Port::String lowered = Lowered(part);
   bool applied = false;

@@ -200,3 +200,15 @@ TEST(PartParse, PartNameTestsAndSetPart) {
             capture.texts(MsgKind::Warning));
   EXPECT_EQ(0, Part(nullptr)->isvalidpartname("xcab12etq144", 1));
 }
+
+// An unsupported architecture is searched with binding 1 only; its device is bound as found.
+TEST(PartParse, UnsupportedArchitectureIsSearchedWithBinding1Only) {
+  Root root;
+  root.UnsupportedModule("old", Module("old", "CPLD", "xcol1,ol1", "DEVICE_FORMAT = xcol_\n"));
+  spinetest::Install({&root});
+  const PM_PIC allowed("xcol1pk8", 1, PM_BINDING_ALLOW_UNSUPPORTED);
+  EXPECT_EQ("old/xcol1/(null)/(null)", Levels(allowed));
+  EXPECT_EQ("3:pk8", Status(allowed));
+  EXPECT_EQ(1, allowed.isunsupported());
+  EXPECT_EQ("1:xcol1pk8", Status(PM_PIC("xcol1pk8", 1, PM_BINDING_SUPPORTED_ONLY)));
+}
