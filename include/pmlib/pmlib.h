@@ -18,6 +18,7 @@
 #include "pmport/ut_statobj.h"
 
 #include "pmlib/picconfig.h"
+#include "pmlib/pmcmdargs.h"
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmdlm.h"
 #include "pmlib/pmpic.h"

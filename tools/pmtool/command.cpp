@@ -80,7 +80,7 @@ std::string OverviewHelp() {
   globals.add({"--install DIRS", "the installation directories, separated by \":\" (instead of "
                                  "KORVAN_PATH)"});
   globals.add({"--version", "print the version and the installation in use"});
-  globals.add({"-h, --help", "show this help"});
+  globals.add({"-h, --help [ARCH]", "show this help, or the usage notes of the architecture ARCH"});
   return "Usage: pmtool [--install DIRS] COMMAND [ARGS...]\n\n"
          "Reads and checks the device data of a design-suite installation: definition files\n"
          "(.acd) and segmented data files (.spd, .pkg).\n\nCommands:\n" +

@@ -1,6 +1,7 @@
 // pmtool: reads and checks the device data of a design-suite installation.
 //
 //   pmtool [--install DIRS] FAMILY COMMAND [OPTIONS] [ARGS...]
+//   pmtool [--install DIRS] -help ARCH
 //
 // Global options come before the command; everything after the command's name belongs to it and
 // is checked against the command's own option specification.
@@ -12,6 +13,7 @@
 #include "command.h"
 #include "installation.h"
 #include "output.h"
+#include "pmlib/pmcmdargs.h"
 #include "pmlib/pmversion.h"
 #include "pmport/ut_cmdargs.h"
 
@@ -74,6 +76,23 @@ int ShowHelp(const Arguments& words) {
   return kExitOk;
 }
 
+// A help option followed by a word that is no command of pmtool asks for an architecture's usage
+// text.
+bool AsksForArchitectureHelp(const Arguments& words) {
+  return !words.empty() && !FindFamily(words[0]);
+}
+
+void PrintOverviewHelp() { std::cout << OverviewHelp(); }
+
+// "pmtool -help ARCH": the library prints ARCH's pmtool.usg, or the installation's, or (when
+// there is none) pmtool's overview. `argv` is main's, starting with the program name; the
+// global options and the word after them are handed over, so the word follows the help option.
+int ShowArchitectureHelp(std::size_t globalCount, char** argv) {
+  const PM_CMDARGS parsed(static_cast<int>(globalCount + 2), argv, kGlobalSpec, nullptr,
+                          PrintOverviewHelp, PM_CMDARGS_NO_COMMAND_FILES);
+  return parsed.iserror() ? UsageHint("pmtool") : kExitOk;
+}
+
 int RunCommand(const Command& command, const std::string& path, const Arguments& args) {
   SetMessagePrefix(path);
   const UT_CMDARGS parsed(static_cast<int>(args.size()), args.data(), OptionSpec(command).c_str());
@@ -119,9 +138,10 @@ int Main(int argc, char** argv) {
   const UT_CMDARGS globals(static_cast<int>(globalCount), args.data(), kGlobalSpec);
   if (globals.iserror()) return UsageHint("pmtool");
   const Arguments words(args.begin() + static_cast<std::ptrdiff_t>(globalCount), args.end());
-  if (globals.gaveusage()) return ShowHelp(words);
+  if (globals.gaveusage() && !AsksForArchitectureHelp(words)) return ShowHelp(words);
 
   const std::string source = SelectInstallation(globals.getinfo().getvalue("install"));
+  if (globals.gaveusage()) return ShowArchitectureHelp(globalCount, argv);
   if (globals.getinfo().hasflag("version")) {
     std::cout << "pmtool " << PMLibVersion() << "\ninstallation: " << InstallationText() << " ("
               << source << ")\n";

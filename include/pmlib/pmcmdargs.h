@@ -1,0 +1,33 @@
+// Tool command lines: a tool's arguments checked against its option specification, and the
+// tool's usage text printed when the user asks for help, preferring the usage file of the
+// architecture the user names after the help option.
+#ifndef PMLIB_PMCMDARGS_H
+#define PMLIB_PMCMDARGS_H
+
+#include <pmport/ut_cmdargs.h>
+
+// Flag bits of the PM_CMDARGS constructor.
+enum PM_CMDARGS_FLAGS : unsigned short {
+  PM_CMDARGS_ARGV0_IS_ARGUMENT = 1,  // argv[0] is an argument, not the program name
+  PM_CMDARGS_NO_COMMAND_FILES = 2,   // "-f FILE" is not expanded
+  PM_CMDARGS_ALLOW_NO_INSTALL = 4    // an empty installation path list is not an error
+};
+
+class PM_CMDARGS : public UT_CMDARGS {
+ public:
+  // Checks the arguments against `optionspec` ("tool -flag -option= ..."; the tool name is the
+  // part before the first blank). When a help option ("-help", "-h", "-?") was given, prints the
+  // usage file <tool>.usg: the one the architecture named after the help option finds, else the
+  // first installation's data/<tool>.usg; calls `usage` (may be null) when there is none.
+  // `reserved` is not used. A rejected command line is reported through iserror().
+  PM_CMDARGS(int argc, char** argv, const char* optionspec, char* reserved, void (*usage)(void),
+             unsigned short flags);
+  ~PM_CMDARGS() override;
+  PM_CMDARGS(const PM_CMDARGS&) = delete;
+  PM_CMDARGS& operator=(const PM_CMDARGS&) = delete;
+
+  // Non-zero when the arguments asked for the usage text.
+  unsigned char pmgaveusage() const;
+};
+
+#endif  // PMLIB_PMCMDARGS_H
