@@ -28,7 +28,7 @@ UsageStream OpenQuietly(const Port::StringBase<char>& path) {
   return UsageStream(path.empty() ? nullptr : Port::File::open(path, Port::File::Read, true));
 }
 
-// The part of the specification before its first blank (the parser delimits the tool name with
+// The part of the option list before its first blank (the parser delimits the tool name with
 // blanks of either kind), cut to the longest name a tool may have.
 std::string ToolName(const char* optionspec) {
   const std::string spec = optionspec ? optionspec : "";
