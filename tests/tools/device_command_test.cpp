@@ -10,14 +10,7 @@
 
 namespace {
 
-using pmtooltest::RunPmtool;
-
-const std::string kSample = PMTOOL_BUILD_SAMPLE;
-
-pmtooltest::RunResult OnSample(std::vector<std::string> args) {
-  args.insert(args.begin(), {"--install", kSample});
-  return RunPmtool(args);
-}
+using pmtooltest::OnSample;
 
 nlohmann::json DeviceJson(const std::string& arch, const std::string& name) {
   const auto result = OnSample({"device", "--json", arch, name});

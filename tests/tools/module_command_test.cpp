@@ -10,14 +10,8 @@
 namespace {
 
 using pmtooltest::RunPmtool;
-
-const std::string kSample = PMTOOL_BUILD_SAMPLE;
-
-// Runs pmtool on the sample installation.
-pmtooltest::RunResult OnSample(std::vector<std::string> args) {
-  args.insert(args.begin(), {"--install", kSample});
-  return RunPmtool(args);
-}
+using pmtooltest::OnSample;
+using pmtooltest::kSample;
 
 }  // namespace
 

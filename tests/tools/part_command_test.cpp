@@ -10,14 +10,7 @@
 
 namespace {
 
-using pmtooltest::RunPmtool;
-
-const std::string kSample = PMTOOL_BUILD_SAMPLE;
-
-pmtooltest::RunResult OnSample(std::vector<std::string> args) {
-  args.insert(args.begin(), {"--install", kSample});
-  return RunPmtool(args);
-}
+using pmtooltest::OnSample;
 
 nlohmann::json PartJson(std::vector<std::string> args) {
   args.insert(args.begin(), {"part", "--json"});

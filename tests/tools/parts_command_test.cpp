@@ -9,14 +9,7 @@
 
 namespace {
 
-using pmtooltest::RunPmtool;
-
-const std::string kSample = PMTOOL_BUILD_SAMPLE;
-
-pmtooltest::RunResult OnSample(std::vector<std::string> args) {
-  args.insert(args.begin(), {"--install", kSample});
-  return RunPmtool(args);
-}
+using pmtooltest::OnSample;
 
 }  // namespace
 

@@ -52,4 +52,9 @@ std::size_t LineCount(const std::string& text) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
+RunResult OnSample(std::vector<std::string> args) {
+  args.insert(args.begin(), {"--install", kSample});
+  return RunPmtool(args);
+}
+
 }  // namespace pmtooltest

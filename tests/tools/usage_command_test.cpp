@@ -11,7 +11,7 @@ namespace {
 
 using pmtooltest::RunPmtool;
 
-const std::string kSample = PMTOOL_BUILD_SAMPLE;
+using pmtooltest::kSample;
 
 // What the usage file prints: a " " status line, then the file's lines.
 std::string Printed(const std::string& usageFile) {

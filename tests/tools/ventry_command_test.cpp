@@ -10,18 +10,9 @@
 
 namespace {
 
-using pmtooltest::RunPmtool;
-
-const std::string kSample = PMTOOL_BUILD_SAMPLE;
-
-pmtooltest::RunResult OnSample(std::vector<std::string> args) {
-  args.insert(args.begin(), {"--install", kSample});
-  return RunPmtool(args);
-}
-
-bool Contains(const std::string& text, const std::string& fragment) {
-  return text.find(fragment) != std::string::npos;
-}
+using pmtooltest::OnSample;
+using pmtooltest::kSample;
+using pmtooltest::Contains;
 
 }  // namespace
 
