@@ -18,10 +18,7 @@
 using PersonalityModule::BaseList;
 using PersonalityModule::ListIterator;
 using spinetest::Root;
-using validationtest::DataFile;
-using validationtest::Listed;
-using validationtest::Module;
-using validationtest::Part;
+using namespace validationtest;
 
 namespace {
 

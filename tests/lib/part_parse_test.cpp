@@ -11,10 +11,7 @@
 
 using Port::MsgKind;
 using spinetest::Root;
-using validationtest::DataFile;
-using validationtest::DeviceFile;
-using validationtest::Module;
-using validationtest::Part;
+using namespace validationtest;
 
 namespace {
 

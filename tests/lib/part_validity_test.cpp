@@ -10,11 +10,7 @@
 
 using Port::MsgKind;
 using spinetest::Root;
-using validationtest::DataFile;
-using validationtest::DeviceFile;
-using validationtest::Listed;
-using validationtest::Module;
-using validationtest::Part;
+using namespace validationtest;
 
 namespace {
 

@@ -13,11 +13,7 @@
 using PersonalityModule::PicConfig;
 using PersonalityModule::PMPicConfigImp;
 using Port::MsgKind;
-using validationtest::DataFile;
-using validationtest::DeviceFile;
-using validationtest::Listed;
-using validationtest::Module;
-using validationtest::Part;
+using namespace validationtest;
 
 namespace {
 

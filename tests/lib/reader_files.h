@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "pmport/ut_ifile.h"
+#include "pmtest.h"
 
 namespace readertest {
 
@@ -17,9 +17,9 @@ using Segments = std::vector<std::pair<std::string, int>>;  // name, type
 // Writes a segmented file with these segments; each carries a little content, which the readers
 // must never need.
 inline void WriteSegments(const std::string& path, const Segments& segments) {
-  UT_SEGWRITER writer;
-  for (const auto& segment : segments) writer.add(segment.first, segment.second, "contents of " + segment.first);
-  ASSERT_TRUE(writer.write(path.c_str())) << writer.geterror();
+  std::vector<pmtest::Segment> written;
+  for (const auto& [name, type] : segments) written.push_back({name, type, "contents of " + name});
+  pmtest::WriteSegmentedFile(path, written);
 }
 
 // The names a reader lists, in order.

@@ -12,11 +12,7 @@
 #include "validation_fixture.h"
 
 using spinetest::Root;
-using validationtest::DataFile;
-using validationtest::DeviceFile;
-using validationtest::Listed;
-using validationtest::Module;
-using validationtest::Part;
+using namespace validationtest;
 
 namespace {
 
