@@ -11,22 +11,8 @@
 
 namespace {
 
-const std::string kMagic("UTSEG01\n", 8);
-
-std::string LittleEndian(std::uint64_t value, int count) {
-  std::string bytes;
-  for (int i = 0; i < count; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xff);
-  return bytes;
-}
-
-// A directory record built by hand, so that malformed ones can be made.
-std::string Record(std::uint64_t nameLength, const std::string& name, std::int32_t type,
-                   std::uint64_t offset, std::uint64_t size) {
-  return LittleEndian(nameLength, 2) + name + LittleEndian(static_cast<std::uint32_t>(type), 4) +
-         LittleEndian(offset, 8) + LittleEndian(size, 8);
-}
-
-std::string Header(std::uint64_t count) { return kMagic + LittleEndian(count, 4); }
+using pmtest::SegmentHeader;
+using pmtest::SegmentRecord;
 
 struct Segment {
   std::string name;
@@ -95,7 +81,7 @@ TEST_F(SegmentedFile, WriterAndReaderRoundTripInFileOrder) {
 TEST_F(SegmentedFile, FileWithoutSegmentsLoads) {
   std::string image, error;
   ASSERT_TRUE(UT_SEGWRITER::Serialize({}, image, error));
-  EXPECT_EQ(image, Header(0));
+  EXPECT_EQ(image, SegmentHeader(0));
   ASSERT_TRUE(Load(image));
   EXPECT_EQ(file_.getnsegments(), 0u);
 }
@@ -129,24 +115,24 @@ TEST_F(SegmentedFile, MalformedHeadersFail) {
   EXPECT_FALSE(Load(""));
   EXPECT_FALSE(Load("UTSEG01"));
   // One more segment than the format allows, even though the directory would fit.
-  EXPECT_FALSE(Load(Header(UT_IFILE::kMaxSegments + 1) + std::string(64, '\0')));
-  EXPECT_FALSE(Load(Header(0xffffffffu)));
+  EXPECT_FALSE(Load(SegmentHeader(UT_IFILE::kMaxSegments + 1) + std::string(64, '\0')));
+  EXPECT_FALSE(Load(SegmentHeader(0xffffffffu)));
 }
 
 TEST_F(SegmentedFile, MalformedDirectoriesFail) {
   const std::string contents = "0123456789";
   // Two segments announced, one record present.
-  EXPECT_FALSE(Load(Header(2) + Record(2, "-4", 0, 12 + 24, 0)));
+  EXPECT_FALSE(Load(SegmentHeader(2) + SegmentRecord("-4", 0, 12 + 24, 0)));
   // Name lengths 0 and 4097, with enough bytes after them for a name of that length.
-  EXPECT_FALSE(Load(Header(1) + Record(0, "", 0, 0, 0) + std::string(4200, 'x')));
-  EXPECT_FALSE(Load(Header(1) + Record(4097, std::string(4097, 'n'), 0, 0, 0)));
+  EXPECT_FALSE(Load(SegmentHeader(1) + SegmentRecord("", 0, 0, 0) + std::string(4200, 'x')));
+  EXPECT_FALSE(Load(SegmentHeader(1) + SegmentRecord(std::string(4097, 'n'), 0, 0, 0)));
   // A segment that ends past the end of the file, and one whose offset + size wraps around.
   const std::uint64_t start = 12 + 24;  // header, then one record with a 2-byte name
-  EXPECT_TRUE(Load(Header(1) + Record(2, "-4", 0, start, 10) + contents));
-  EXPECT_FALSE(Load(Header(1) + Record(2, "-4", 0, start, 11) + contents));
-  EXPECT_FALSE(Load(Header(1) + Record(2, "-4", 0, start + 11, 0) + contents));
-  EXPECT_FALSE(Load(Header(1) + Record(2, "-4", 0, UINT64_MAX, 2) + contents));
-  EXPECT_FALSE(Load(Header(1) + Record(2, "-4", 0, 2, UINT64_MAX) + contents));
+  EXPECT_TRUE(Load(SegmentHeader(1) + SegmentRecord("-4", 0, start, 10) + contents));
+  EXPECT_FALSE(Load(SegmentHeader(1) + SegmentRecord("-4", 0, start, 11) + contents));
+  EXPECT_FALSE(Load(SegmentHeader(1) + SegmentRecord("-4", 0, start + 11, 0) + contents));
+  EXPECT_FALSE(Load(SegmentHeader(1) + SegmentRecord("-4", 0, UINT64_MAX, 2) + contents));
+  EXPECT_FALSE(Load(SegmentHeader(1) + SegmentRecord("-4", 0, 2, UINT64_MAX) + contents));
 }
 
 TEST_F(SegmentedFile, EveryTruncationOfAValidFileFails) {

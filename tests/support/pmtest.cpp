@@ -58,6 +58,20 @@ void WriteSegmentedFile(const std::string& path, const std::vector<Segment>& seg
   ASSERT_TRUE(writer.write(path.c_str())) << path << ": " << writer.geterror();
 }
 
+std::string LittleEndian(std::uint64_t value, int bytes) {
+  std::string text;
+  for (int i = 0; i < bytes; ++i) text += static_cast<char>((value >> (8 * i)) & 0xff);
+  return text;
+}
+
+std::string SegmentHeader(std::uint64_t count) { return "UTSEG01\n" + LittleEndian(count, 4); }
+
+std::string SegmentRecord(const std::string& name, std::int32_t type, std::uint64_t offset,
+                          std::uint64_t size) {
+  return LittleEndian(name.size(), 2) + name + LittleEndian(static_cast<std::uint32_t>(type), 4) +
+         LittleEndian(offset, 8) + LittleEndian(size, 8);
+}
+
 struct MessageCapture::State {
   mutable std::mutex mutex;
   std::vector<Port::Message> messages;

@@ -2,6 +2,7 @@
 #ifndef PMLIB_TESTS_PMTEST_H
 #define PMLIB_TESTS_PMTEST_H
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -40,6 +41,15 @@ struct Segment {
   int type = 0;
   std::string contents;
 };
+
+// `value` as `bytes` little-endian bytes.
+std::string LittleEndian(std::uint64_t value, int bytes);
+// The start of a segmented file announcing `count` segments, built by hand so that malformed files
+// can be made.
+std::string SegmentHeader(std::uint64_t count);
+// One directory record of a segmented file, built by hand.
+std::string SegmentRecord(const std::string& name, std::int32_t type, std::uint64_t offset,
+                          std::uint64_t size);
 
 // Writes a segmented data file with the platform's writer, creating missing parent directories.
 // Fails the test on error.

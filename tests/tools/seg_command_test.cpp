@@ -12,19 +12,9 @@ namespace {
 
 using pmtooltest::RunPmtool;
 
-std::string LittleEndian(std::uint64_t value, int bytes) {
-  std::string text;
-  for (int i = 0; i < bytes; ++i) text += static_cast<char>((value >> (8 * i)) & 0xff);
-  return text;
-}
-
-std::string Header(std::uint32_t segments) { return "UTSEG01\n" + LittleEndian(segments, 4); }
-
-std::string Record(const std::string& name, std::int32_t type, std::uint64_t offset,
-                   std::uint64_t size) {
-  return LittleEndian(name.size(), 2) + name + LittleEndian(static_cast<std::uint32_t>(type), 4) +
-         LittleEndian(offset, 8) + LittleEndian(size, 8);
-}
+using pmtest::LittleEndian;
+using pmtest::SegmentHeader;
+using pmtest::SegmentRecord;
 
 TEST(SegCommand, WrittenFileDumpsItsSegmentsInOrderWithTypes) {
   const pmtest::TempDir dir;
@@ -56,7 +46,8 @@ TEST(SegCommand, WrittenFileDumpsItsSegmentsInOrderWithTypes) {
 TEST(SegCommand, DumpShowsContentsOfAFileWrittenElsewhere) {
   const pmtest::TempDir dir;
   const std::string file = dir / "ab40e.pkg";
-  const std::string directory = Header(2) + Record("tq144", 0, 66, 3) + Record("cs144", 1, 69, 2);
+  const std::string directory =
+      SegmentHeader(2) + SegmentRecord("tq144", 0, 66, 3) + SegmentRecord("cs144", 1, 69, 2);
   ASSERT_EQ(directory.size(), 66u);
   pmtest::WriteFile(file, directory + "abcde");
   const auto dumped = RunPmtool({"seg", "dump", file});
@@ -77,11 +68,14 @@ TEST(SegCommand, MalformedFilesGiveOneLineReasonAndStatus1) {
       {"empty", "", ""},
       {"wrong-magic", "UTSEG02\n" + LittleEndian(0, 4), "magic"},
       {"cut-header", "UTSEG01\n" + LittleEndian(1, 2), ""},
-      {"short-directory", Header(5) + Record("a", 0, 0, 0), "shorter than its directory"},
-      {"zero-name", Header(1) + LittleEndian(0, 2) + std::string(40, '\0'), "name length"},
-      {"long-name", Header(1) + LittleEndian(5000, 2) + std::string(5100, 'x'), "name length"},
-      {"beyond-end", Header(1) + Record("tq144", 0, 20, 1000), "beyond the end"},
-      {"offset-overflow", Header(1) + Record("tq144", 0, ~0ull - 1, 8), "beyond the end"},
+      {"short-directory", SegmentHeader(5) + SegmentRecord("a", 0, 0, 0),
+       "shorter than its directory"},
+      {"zero-name", SegmentHeader(1) + LittleEndian(0, 2) + std::string(40, '\0'), "name length"},
+      {"long-name", SegmentHeader(1) + LittleEndian(5000, 2) + std::string(5100, 'x'),
+       "name length"},
+      {"beyond-end", SegmentHeader(1) + SegmentRecord("tq144", 0, 20, 1000), "beyond the end"},
+      {"offset-overflow", SegmentHeader(1) + SegmentRecord("tq144", 0, ~0ull - 1, 8),
+       "beyond the end"},
   };
   for (const auto& malformed : cases) {
     const std::string file = dir / malformed.name;
