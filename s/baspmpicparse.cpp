@@ -38,27 +38,6 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
-// The expression of a device format: a "#" introduces an expression used as it stands; otherwise
-// the format is a template whose leading "x" and "c" become optional and whose runs of "_" stand
-// for a run of digits ("xcab_e" gives "^x?c?ab[0-9]+e").
-std::string DeviceExpression(const std::string& format) {
-  if (!format.empty() && format[0] == '#') return format.substr(1);
-  std::string expression = "^x?";
-  std::size_t i = !format.empty() && format[0] == 'x' ? 1 : 0;
-  if (i < format.size() && format[i] == 'c') {
-    expression += "c?";
-    ++i;
-  }
-  for (; i < format.size(); ++i) {
-    if (format[i] != '_') {
-      expression += format[i];
-    } else if (i + 1 == format.size() || format[i + 1] != '_') {
-      expression += "[0-9]+";
-    }
-  }
-  return expression;
-}
-
 // Every expression the parser uses is compiled once per process: parsing the parts of an
 // architecture already seen compiles nothing.
 class ExpressionCache {
@@ -89,7 +68,7 @@ class FormatCache {
     Port::ThrGuard<Port_ThrMutex> guard(mutex_);
     auto found = expressions_.find(format);
     if (found == expressions_.end()) {
-      found = expressions_.emplace(format, DeviceExpression(format)).first;
+      found = expressions_.emplace(format, PersonalityModule::DeviceExpression(format)).first;
     }
     return found->second;
   }

@@ -284,6 +284,24 @@ PatternCache& Patterns() {
 
 }  // namespace
 
+std::string DeviceExpression(const std::string& format) {
+  if (!format.empty() && format[0] == '#') return format.substr(1);
+  std::string expression = "^x?";
+  std::size_t i = !format.empty() && format[0] == 'x' ? 1 : 0;
+  if (i < format.size() && format[i] == 'c') {
+    expression += "c?";
+    ++i;
+  }
+  for (; i < format.size(); ++i) {
+    if (format[i] != '_') {
+      expression += format[i];
+    } else if (i + 1 == format.size() || format[i + 1] != '_') {
+      expression += "[0-9]+";
+    }
+  }
+  return expression;
+}
+
 bool MatchWholeName(const std::string& pattern, const std::string& text, std::string& group1) {
   return Patterns().MatchWhole(pattern, text, group1);
 }

@@ -71,6 +71,12 @@ class DeviceTable {
   std::size_t pairedGroups_ = 0;
 };
 
+// The regular expression of a device format (DEVICE_FORMAT, ALT_DEVICE_FORMAT): a "#" introduces
+// an expression used as it stands; otherwise the format is a template whose leading "x" and "c"
+// become optional and whose runs of "_" stand for a run of digits ("xcab_e" gives
+// "^x?c?ab[0-9]+e").
+std::string DeviceExpression(const std::string& format);
+
 // Whether test devices (TEST_DEVICE_INTERNAL) are in use: the switch's presence in the
 // environment, read once per process.
 bool TestDeviceMode();

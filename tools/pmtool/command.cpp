@@ -27,7 +27,7 @@ const std::vector<const Family*>& Families() {
       &ModulesFamily(),   &InfoFamily(),   &KeyFamily(),        &LocateFamily(),
       &DeviceFamily(),    &PartFamily(),   &PartsFamily(),      &ArchsFamily(),
       &CheckPartFamily(), &VentryFamily(), &AcdFamily(),        &SegFamily(),
-      &SpeedsFileFamily(),
+      &SpeedsFileFamily(), &CheckFamily(),
       &PackagesFileFamily()};
   return families;
 }

@@ -72,6 +72,7 @@ const Family& DeviceFamily();
 const Family& PartsFamily();
 const Family& ArchsFamily();
 const Family& CheckPartFamily();
+const Family& CheckFamily();
 const Family& PartFamily();
 const Family& VentryFamily();
 const Family& SpeedsFileFamily();

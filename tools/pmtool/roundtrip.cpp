@@ -1,0 +1,153 @@
+// pmtool check --roundtrip: every part name the installation offers, composed by the library and
+// parsed back the way a design tool parses it. The device formats of different architectures
+// can claim each other's names (the first architecture in list order wins); this shows where.
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "baspmpic.h"
+#include "checker.h"
+#include "output.h"
+#include "pmlib/pmdevkey.h"
+#include "pmlib/pmpic.h"
+
+namespace pmtool {
+namespace {
+
+using Names = std::vector<std::string>;
+
+// The levels of a part; empty where it has none.
+struct PartLevels {
+  std::string arch, device, package, speed;
+};
+
+std::string TextOf(const char* text) { return text ? text : ""; }
+
+PartLevels LevelsOf(const PM_PIC& part) {
+  return {TextOf(part.get_arch()), TextOf(part.get_device()), TextOf(part.get_package()),
+          TextOf(part.get_speed())};
+}
+
+bool SameLevel(const std::string& a, const std::string& b) {
+  return Port::stricmp(a.c_str(), b.c_str()) == 0;
+}
+
+bool SameParts(const PartLevels& a, const PartLevels& b) {
+  return a.arch == b.arch && SameLevel(a.device, b.device) && SameLevel(a.package, b.package) &&
+         SameLevel(a.speed, b.speed);
+}
+
+std::string Described(const PartLevels& levels) {
+  if (levels.arch.empty()) return "no architecture";
+  std::string text = levels.arch;
+  for (const std::string* level : {&levels.device, &levels.package, &levels.speed}) {
+    text += " " + (level->empty() ? std::string("(none)") : *level);
+  }
+  return text;
+}
+
+// The architectures part names can bind to, as the parser lists them: physical ones with device
+// data, base and configuration architectures included.
+Names ParsedArchitectures() {
+  PMPicImp lister(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  lister.make_list("DEVICE_FORMAT", nullptr, true, 1);
+  Names archs;
+  for (const char* entry : lister.GetListVector(false)) {
+    const char* colon = std::strchr(entry, ':');
+    if (colon && colon[1]) archs.emplace_back(colon + 1);
+  }
+  return archs;
+}
+
+// Calls `visit` with every valid part at the speed level below the levels of `part`, in list
+// order.
+void ForEachFullPart(PM_PIC& part, const std::function<void(const PM_PIC&)>& visit) {
+  const char depth = part.get_depth();
+  if (depth >= 4) {
+    if (part.isvalid(1, 1)) visit(part);
+    return;
+  }
+  part.make_list(nullptr, nullptr, 0);
+  const Names next(part.begin(false), part.end(false));
+  for (const std::string& name : next) {
+    PM_PIC copy(part);
+    const bool set = depth == 1   ? copy.set_device(name.c_str())
+                     : depth == 2 ? copy.set_package(name.c_str())
+                                  : copy.set_speed(name.c_str());
+    if (set) ForEachFullPart(copy, visit);
+  }
+}
+
+std::string DefinitionOf(const PM_PIC& part) {
+  const PM_DEVKEY* store = part.get_defdata();
+  return store ? store->getlocation() : std::string();
+}
+
+class RoundTrip {
+ public:
+  explicit RoundTrip(FindingFilter& findings) : findings_(findings) {}
+
+  void Architecture(const std::string& arch) {
+    const std::unique_ptr<PM_PIC> part = PMPicImp::NewPart(arch.c_str(), PM_BINDING_SUPPORTED_ONLY);
+    const std::string file = DefinitionOf(*part);
+    ReportMessages(file, "", arch);
+    if (!part->get_defdata()) return;
+    ForEachFullPart(*part, [&](const PM_PIC& made) { Name(made, file); });
+    ReportMessages(file, "", arch);
+  }
+
+  std::size_t names() const { return names_; }
+
+ private:
+  void Name(const PM_PIC& made, const std::string& file) {
+    const std::unique_ptr<char[]> composed(made.get_partname());
+    const PartLevels from = LevelsOf(made);
+    ReportMessages(file, "", from.arch);
+    if (!composed) return;
+    ++names_;
+    const std::string name = composed.get();
+    const PM_PIC parsed(name.c_str(), 1, PM_BINDING_SUPPORTED_ONLY);
+    const PartLevels to = LevelsOf(parsed);
+    ReportMessages(file, name, from.arch);
+    if (SameParts(from, to)) return;
+    findings_.add({file, name, from.arch, "roundtrip",
+                   "made from " + Described(from) + ", binds to " + Described(to)});
+  }
+
+  void ReportMessages(const std::string& file, const std::string& key, const std::string& arch) {
+    for (const Port::Message& message : messages_.take()) {
+      findings_.add({file, key, arch, "library-message", MessageText(message)});
+    }
+  }
+
+  FindingFilter& findings_;
+  LibraryMessages messages_;
+  std::size_t names_ = 0;
+};
+
+}  // namespace
+
+std::size_t RoundTripPartNames(const Names& modules, bool everything, FindingFilter& findings) {
+  RoundTrip roundTrip(findings);
+  const Names archs = ParsedArchitectures();
+  for (const std::string& arch : archs) {
+    if (everything || std::find(modules.begin(), modules.end(), arch) != modules.end()) {
+      roundTrip.Architecture(arch);
+    }
+  }
+  // A module named on its own that part names cannot reach offers none.
+  for (const std::string& module : everything ? Names() : modules) {
+    if (std::find(archs.begin(), archs.end(), module) != archs.end()) continue;
+    const PM_SPEC spec(module.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
+    const std::string file = spec.get_defdata() ? spec.get_defdata()->getlocation() : module;
+    findings.add({file, "", module, "no-part-names",
+                  "part names never bind to " + module +
+                      ": it is no physical architecture with device data and a DEVICE_FORMAT"});
+  }
+  return roundTrip.names();
+}
+
+}  // namespace pmtool
