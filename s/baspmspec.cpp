@@ -492,6 +492,9 @@ void PMSpecImp::MergeFriend(const Port::String& friendName, PM_DEVKEY& store,
     return;
   }
   const FriendChainStep step(pm);
+  // The friend's name as written goes on the chain too: an alias may turn it into another
+  // module, whose own friend could name it again.
+  const FriendChainStep friendStep(friendName);
   friends.push_back(friendName.c_str());
 
   const Port::String ownName = pm;

@@ -248,6 +248,20 @@ TEST(SpecFriends, ALoopInTheChainStopsAtTheRepeatedName) {
   EXPECT_STREQ("beta", gamma.get_pm_friend(1));
 }
 
+// beta is alpha's friend and also alpha's alias: once the alias is known, every load of "beta"
+// is a load of alpha, whose friend is "beta" again.
+TEST(SpecFriends, AFriendThatIsAnotherModulesAliasStopsTheChain) {
+  Root root;
+  root.Module("alpha", Definition("alpha", "beta", "ALIAS_alpha = beta\nA = 1\n"));
+  root.Module("beta", Definition("beta", "alpha", "B = 2\n"));
+  spinetest::Install({&root});
+  PM_SPEC alpha("alpha", PM_BINDING_SUPPORTED_ONLY);
+  EXPECT_EQ("2", alpha.get_defdata()->GetStringByKey("B", 0, 0, 0, 0));
+  PM_SPEC beta("beta", PM_BINDING_SUPPORTED_ONLY);
+  EXPECT_STREQ("alpha", beta.get_pm());
+  EXPECT_EQ("1", beta.get_defdata()->GetStringByKey("A", 0, 0, 0, 0));
+}
+
 TEST(SpecFriends, SecondSpecificationReadsNoFileAgain) {
   Root root;
   root.Module("alpha", Definition("alpha", "beta"));

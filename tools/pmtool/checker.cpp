@@ -269,12 +269,19 @@ class ModuleLinter {
   Definitions& definitions_;
   FindingFilter& findings_;
   LibraryMessages messages_;
+  std::set<std::string> badDataFiles_;  // data files found unreadable
 };
 
+// A data file reported as unreadable already makes the library complain again wherever it is
+// read; those complaints add nothing.
 void ModuleLinter::ReportLibraryMessages(const std::string& file, const std::string& key,
                                          const std::string& arch) {
   for (const Port::Message& message : messages_.take()) {
-    Report(file, key, arch, "library-message", MessageText(message));
+    const bool aboutBadFile =
+        std::any_of(badDataFiles_.begin(), badDataFiles_.end(), [&](const std::string& path) {
+          return message.text.find(path) != std::string::npos;
+        });
+    if (!aboutBadFile) Report(file, key, arch, "library-message", MessageText(message));
   }
 }
 
@@ -481,6 +488,7 @@ void ModuleLinter::CheckSpeedFile(const std::string& path, const std::string& ar
   const bool complained = !messages_.take().empty();
   if (!reader.loaded()) {
     const LoadProblem problem = WhyNotLoaded(path, complained, "speed file");
+    if (problem.kind == std::string("bad-data-file")) badDataFiles_.insert(path);
     Report(path, "", arch, problem.kind, problem.message);
   } else if (reader.begin() == reader.end()) {
     Report(path, "", arch, "empty-data-file", "lists no speed grade");
@@ -492,6 +500,7 @@ void ModuleLinter::CheckPackageFile(const std::string& path, const std::string& 
   const bool complained = !messages_.take().empty();
   if (!reader.loaded()) {
     const LoadProblem problem = WhyNotLoaded(path, complained, "package file");
+    if (problem.kind == std::string("bad-data-file")) badDataFiles_.insert(path);
     Report(path, "", arch, problem.kind, problem.message);
   } else if (reader.begin() == reader.end()) {
     Report(path, "", arch, "empty-data-file", "lists no package");
@@ -585,12 +594,12 @@ void ModuleLinter::Lint(const std::string& name) {
   if (!CheckIdentity(own)) return;
   const Chain chain = FriendChain(own);
   CheckFormats(chain);
+  CheckDataFiles(location);
 
   PMPicImp part(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
   part.verify_and_set_pm(name.c_str(), true);
   ReportLibraryMessages(own.path, "", name);
   if (part.defdataStore()) CheckDevices(part, chain, location);
-  CheckDataFiles(location);
   CheckVentries(chain);
 }
 
