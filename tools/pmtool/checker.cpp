@@ -270,10 +270,12 @@ class ModuleLinter {
   FindingFilter& findings_;
   LibraryMessages messages_;
   std::set<std::string> badDataFiles_;  // data files found unreadable
+  std::set<std::string> toldMessages_;  // the library's messages reported for this module
 };
 
-// A data file reported as unreadable already makes the library complain again wherever it is
-// read; those complaints add nothing.
+// The library repeats itself each time it reads the same thing again (every list builds its own
+// part); a message is told once per module. A data file reported as unreadable already makes it
+// complain wherever the file is read; those complaints add nothing either.
 void ModuleLinter::ReportLibraryMessages(const std::string& file, const std::string& key,
                                          const std::string& arch) {
   for (const Port::Message& message : messages_.take()) {
@@ -281,7 +283,8 @@ void ModuleLinter::ReportLibraryMessages(const std::string& file, const std::str
         std::any_of(badDataFiles_.begin(), badDataFiles_.end(), [&](const std::string& path) {
           return message.text.find(path) != std::string::npos;
         });
-    if (!aboutBadFile) Report(file, key, arch, "library-message", MessageText(message));
+    if (aboutBadFile || !toldMessages_.insert(message.text).second) continue;
+    Report(file, key, arch, "library-message", MessageText(message));
   }
 }
 
@@ -588,6 +591,7 @@ void ModuleLinter::CheckLibrary(PM_SPEC& spec, const ChainLink& link, const std:
 }
 
 void ModuleLinter::Lint(const std::string& name) {
+  toldMessages_.clear();
   const ModuleLocation location = LocateModule(name);
   if (!CheckDefinitionOpens(location)) return;
   const ChainLink own{name, location.definition, &definitions_.Read(location.definition)};
