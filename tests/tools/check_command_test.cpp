@@ -177,6 +177,14 @@ TEST(CheckCommand, CleanInstallationAndSampleGiveStatusZero) {
   EXPECT_EQ(0, result.status) << result.out;
   EXPECT_EQ("pmtool check: 20 part names parsed back, each to what it was made from\n",
             result.err);
+
+  // The overlay's beta overrides the sample's: an override notice is no problem.
+  const std::string overlay = pmtooltest::kSample + "/overlay:" + pmtooltest::kSample;
+  EXPECT_EQ(0, RunPmtool({"--install", overlay, "check"}).status);
+  result = RunPmtool({"--install", overlay, "check", "--roundtrip"});
+  EXPECT_EQ(0, result.status) << result.out;
+  EXPECT_EQ("pmtool check: 22 part names parsed back, each to what it was made from\n",
+            result.err);
 }
 
 TEST(CheckCommand, NamedModulesOnlyAndPlainLinesWithFileAndKey) {

@@ -50,11 +50,22 @@ void FindingFilter::add(Finding finding) {
   sink_(finding);
 }
 
+namespace {
+
+// A file of an earlier installation directory used in place of the base installation's copy:
+// that is what an overlay installation is for, not a problem.
+bool IsOverrideNotice(const Port::Message& message) {
+  return message.kind == Port::MsgKind::Warning && message.domain == "Port" &&
+         message.text.find(" overrides ") != std::string::npos;
+}
+
+}  // namespace
+
 LibraryMessages::LibraryMessages() {
   previous_ = Port::SetMsgHandler([this](const Port::Message& message) {
     if (message.kind == Port::MsgKind::Debug) {
       if (previous_) previous_(message);
-    } else if (message.kind != Port::MsgKind::Status) {
+    } else if (message.kind != Port::MsgKind::Status && !IsOverrideNotice(message)) {
       messages_.push_back(message);
     }
   });

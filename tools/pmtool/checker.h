@@ -39,7 +39,8 @@ class FindingFilter {
 };
 
 // Collects the library's warnings and errors while it lives, instead of letting them reach the
-// terminal; status texts are dropped and debug traces go on to the previous handler (PM_TRACE).
+// terminal; status texts and override notices are dropped and debug traces go on to the
+// previous handler (PM_TRACE).
 class LibraryMessages {
  public:
   LibraryMessages();
