@@ -40,6 +40,13 @@ std::string Lowered(std::string text) {
   return text;
 }
 
+// A file of an earlier installation directory used in place of the base installation's copy:
+// that is what an overlay installation is for, not a problem.
+bool IsOverrideNotice(const Port::Message& message) {
+  return message.kind == Port::MsgKind::Warning && message.domain == "Port" &&
+         message.text.find(" overrides ") != std::string::npos;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -50,21 +57,14 @@ void FindingFilter::add(Finding finding) {
   sink_(finding);
 }
 
-namespace {
-
-// A file of an earlier installation directory used in place of the base installation's copy:
-// that is what an overlay installation is for, not a problem.
-bool IsOverrideNotice(const Port::Message& message) {
-  return message.kind == Port::MsgKind::Warning && message.domain == "Port" &&
-         message.text.find(" overrides ") != std::string::npos;
-}
-
-}  // namespace
-
 LibraryMessages::LibraryMessages() {
   previous_ = Port::SetMsgHandler([this](const Port::Message& message) {
     if (message.kind == Port::MsgKind::Debug) {
-      if (previous_) previous_(message);
+      if (previous_) {
+        previous_(message);
+      } else {
+        Port::DefaultMsgHandler(message);
+      }
     } else if (message.kind != Port::MsgKind::Status && !IsOverrideNotice(message)) {
       messages_.push_back(message);
     }
@@ -108,9 +108,13 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
   return Port::stricmp(a.c_str(), b.c_str()) == 0;
 }
 
-bool ContainsIgnoringCase(const Names& names, const std::string& name) {
-  return std::any_of(names.begin(), names.end(),
-                     [&](const std::string& listed) { return SameIgnoringCase(listed, name); });
+// Names compared ignoring case, as the library compares devices and speed grades: lower-cased.
+using NameSet = std::set<std::string>;
+
+NameSet LoweredNames(const Names& names) {
+  NameSet lowered;
+  for (const std::string& name : names) lowered.insert(Lowered(name));
+  return lowered;
 }
 
 std::string Joined(const Names& names, const std::string& separator) {
@@ -266,8 +270,8 @@ class ModuleLinter {
   void CheckFormats(const Chain& chain);
   void CheckDevices(PMPicImp& part, const Chain& chain, const ModuleLocation& location);
   void CheckDeviceData(PMPicImp& part, const ChainLink& table, const Names& devices,
-                       const Names& listed);
-  void CheckDisallowedSpeeds(PMPicImp& part, const ChainLink& own, const Names& devices);
+                       const NameSet& listed);
+  void CheckDisallowedSpeeds(PMPicImp& part, const ChainLink& own, const NameSet& devices);
   void CheckDeviceFiles(const Chain& chain, const ModuleLocation& location);
   void CheckDataFiles(const ModuleLocation& location);
   void CheckSpeedFile(const std::string& path, const std::string& arch);
@@ -301,7 +305,8 @@ void ModuleLinter::ReportLibraryMessages(const std::string& file, const std::str
 
 bool ModuleLinter::CheckDefinitionOpens(const ModuleLocation& location) {
   if (location.dataDirs.empty()) {
-    Report(SupportedDataDir(Roots().empty() ? "." : Roots().front(), location.name) + "/" +
+    const Names roots = Roots();
+    Report(SupportedDataDir(roots.empty() ? "." : roots.front(), location.name) + "/" +
                location.name + ".acd",
            "", location.name, "unreadable-definition",
            "no module " + Quoted(location.name) + " is installed");
@@ -405,21 +410,20 @@ Names SpeedsOf(PMPicImp& part, const std::string& device) {
 void ModuleLinter::CheckDevices(PMPicImp& part, const Chain& chain,
                                 const ModuleLocation& location) {
   const ChainLink* table = Defining(chain, kKeyDeviceInternal);
-  const Names listed = ListNames(PersonalityModule::GetDeviceList(part));
+  const NameSet listed = LoweredNames(ListNames(PersonalityModule::GetDeviceList(part)));
   ReportLibraryMessages(table ? table->path : chain.front().path, kKeyDeviceInternal,
                         location.name);
-  Names devices;
+  Names declared;
   if (table) {
     const PersonalityModule::DeviceTable entries(Value(*table->reader, kKeyDeviceInternal).c_str());
     for (const auto& group : entries.groups()) {
-      if (!group.empty() && !group.front().empty()) devices.push_back(Lowered(group.front()));
+      if (!group.empty() && !group.front().empty()) declared.push_back(Lowered(group.front()));
     }
-    CheckDeviceData(part, *table, devices, listed);
+    CheckDeviceData(part, *table, declared, listed);
     CheckDeviceFiles(chain, location);
   }
-  for (const std::string& device : listed) {
-    if (!ContainsIgnoringCase(devices, device)) devices.push_back(Lowered(device));
-  }
+  NameSet devices = listed;
+  devices.insert(declared.begin(), declared.end());
   CheckDisallowedSpeeds(part, chain.front(), devices);
 }
 
@@ -427,14 +431,14 @@ void ModuleLinter::CheckDevices(PMPicImp& part, const Chain& chain,
 // configuration memory needs none, its entry is all there is; nor does an unsupported module,
 // whose parts take their devices as given and whose lists the library never reads from disk.
 void ModuleLinter::CheckDeviceData(PMPicImp& part, const ChainLink& table, const Names& devices,
-                                   const Names& listed) {
+                                   const NameSet& listed) {
   const std::string type = part.architectureType().str();
   if (type == "CONFIG" || part.isunsupported()) return;
   const bool fpga = type == "FPGA";
   for (const std::string& device : devices) {
     const bool hasPackages = !ListNames(PersonalityModule::GetPackageList(part, device)).empty();
     const bool hasSpeeds = !SpeedsOf(part, device).empty();
-    const bool hasDeviceFile = fpga && ContainsIgnoringCase(listed, device);
+    const bool hasDeviceFile = fpga && listed.count(device) != 0;
     ReportLibraryMessages(table.path, kKeyDeviceInternal, table.module);
     if (hasPackages || hasSpeeds || hasDeviceFile) continue;
     Report(table.path, kKeyDeviceInternal, part.pmName().str(), "no-device-data",
@@ -446,17 +450,17 @@ void ModuleLinter::CheckDeviceData(PMPicImp& part, const ChainLink& table, const
 // DISALLOW_SPEEDS is checked where the module writes it: a friend's own check covers the value
 // it passes on.
 void ModuleLinter::CheckDisallowedSpeeds(PMPicImp& part, const ChainLink& own,
-                                         const Names& devices) {
+                                         const NameSet& devices) {
   const std::string value = Value(*own.reader, kKeyDisallowSpeeds);
   if (value.empty()) return;
-  Names speeds;
+  NameSet speeds;
   for (const std::string& device : devices) {
-    const Names deviceSpeeds = SpeedsOf(part, device);
-    speeds.insert(speeds.end(), deviceSpeeds.begin(), deviceSpeeds.end());
+    const NameSet deviceSpeeds = LoweredNames(SpeedsOf(part, device));
+    speeds.insert(deviceSpeeds.begin(), deviceSpeeds.end());
   }
   ReportLibraryMessages(own.path, kKeyDisallowSpeeds, own.module);
   for (const std::string& speed : PersonalityModule::SplitNames(value.c_str(), ',')) {
-    if (speed.empty() || ContainsIgnoringCase(speeds, speed)) continue;
+    if (speed.empty() || speeds.count(Lowered(speed))) continue;
     Report(own.path, kKeyDisallowSpeeds, own.module, "bad-disallowed-speed",
            Quoted(speed) + " is no speed grade of any device of " + own.module);
   }
@@ -660,15 +664,17 @@ std::vector<ModuleAlias> Aliases(Definitions& definitions, const Names& modules)
 void CheckAliases(Definitions& definitions, const Names& installed, const Concern& concerns,
                   FindingFilter& findings) {
   const std::vector<ModuleAlias> aliases = Aliases(definitions, installed);
+  std::map<std::string, Names> modulesByAlias;
+  for (const ModuleAlias& alias : aliases) modulesByAlias[alias.alias].push_back(alias.module);
+  const std::set<std::string> modules(installed.begin(), installed.end());
   for (const ModuleAlias& alias : aliases) {
     if (!concerns(alias.module)) continue;
-    for (const ModuleAlias& other : aliases) {
-      if (other.module == alias.module || other.alias != alias.alias) continue;
+    for (const std::string& other : modulesByAlias[alias.alias]) {
+      if (other == alias.module) continue;
       findings.add({alias.file, alias.key, alias.module, "alias-collision",
-                    "the alias " + Quoted(alias.alias) + " is also the alias of " + other.module});
+                    "the alias " + Quoted(alias.alias) + " is also the alias of " + other});
     }
-    if (alias.alias != alias.module &&
-        std::find(installed.begin(), installed.end(), alias.alias) != installed.end()) {
+    if (alias.alias != alias.module && modules.count(alias.alias)) {
       findings.add({alias.file, alias.key, alias.module, "alias-collision",
                     "the alias " + Quoted(alias.alias) + " is the name of another module"});
     }
