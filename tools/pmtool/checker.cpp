@@ -149,7 +149,6 @@ bool IsModuleDataDir(const std::string& dir, const std::string& name) {
 struct ModuleLocation {
   std::string name;
   std::string definition;  // the definition file the library reads; empty when there is none
-  bool unsupported = false;
   Names dataDirs;  // the module's data folder in every root that has one, first root first
 };
 
@@ -168,10 +167,7 @@ ModuleLocation LocateModule(const std::string& name) {
         location.definition = definition;
       }
     }
-    if (!location.dataDirs.empty()) {
-      location.unsupported = unsupported;
-      break;
-    }
+    if (!location.dataDirs.empty()) break;
   }
   return location;
 }
@@ -567,9 +563,14 @@ void ModuleLinter::CheckVentries(const Chain& chain) {
   const std::string& module = chain.front().module;
   PM_SPEC spec(module.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
   ReportLibraryMessages(chain.front().path, "", module);
+  // An empty entry of this platform's key only sends the lookup on to the plain key.
+  const std::string platformPrefix = PMVentryPlatformKey("");
   for (const std::string& key : keys) {
     const ChainLink* link = Defining(chain, key);
-    if (!link) link = &chain.front();
+    if (!link && key.compare(0, platformPrefix.size(), platformPrefix) == 0) continue;
+    if (!link) link = &*std::find_if(chain.begin(), chain.end(), [&](const ChainLink& holder) {
+      return Has(*holder.reader, key);
+    });
     const std::string field = link->reader->GetStringByKey(key.c_str(), ";", 0, nullptr, 0).str();
     const PMVentry ventry = PMParseVentryField(field);
     const std::string problem = VentryProblem(ventry.status);
