@@ -39,7 +39,8 @@ class PM_DEVKEY {
   /// A store for the PM_SPEC's architecture.
   /// @param name        a file name with or without extension; empty for the architecture's own
   ///                    definition file.
-  /// @param spec        the architecture; null gives a store that answers every lookup as empty.
+  /// @param spec        the architecture; null gives an empty store ("No PM_SPEC specified."
+  ///                    unless @p decode).
   /// @param decode      read enciphered files too.
   /// @param withfriends read the file of every friend architecture, then the architecture's own
   ///                    (whose values win).
