@@ -69,7 +69,7 @@ class PM_SPEC {
   /// Makes @p pm (a name or an alias) this specification's module and opens its definition with
   /// its friends. @return 1 when the definition was opened and verified, else 0.
   virtual unsigned char set_pm(const char* pm);
-  /// Whether the specification is set to a module whose definition reads. Internal messages say
+  /// Whether this PM_SPEC is set to a module whose definition reads. Internal messages say
   /// why not unless @p quiet; @p unused is not used.
   virtual unsigned char isvalid(unsigned char quiet, unsigned char unused);
   /// Whether @p pm is installed as a supported module with a readable definition; "self" asks
