@@ -1,5 +1,5 @@
-// Broken installations, one a row: each gives its message and a clean result (an invalid
-// specification, an unbound part, an empty list), never a crash, a hang or a read out of bounds.
+// Broken installations, one a row: each gives its message and a clean result (a module without
+// definition, an unbound part, an empty list), never a crash, a hang or a read out of bounds.
 // Every row runs in a process of its own, so the library's caches start empty for each.
 #include <gtest/gtest.h>
 
@@ -327,7 +327,8 @@ void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 class BadInstallation : public testing::TestWithParam<Row> {};
 
 std::string WithRoot(std::string text, const std::string& root) {
-  for (std::size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + root.size())) {
+  for (std::size_t at = text.find('@'); at != std::string::npos;
+       at = text.find('@', at + root.size())) {
     text.replace(at, 1, root);
   }
   return text;
@@ -360,8 +361,9 @@ TEST_P(BadInstallation, GivesItsMessageAndACleanResult) {
   // Nothing else worth a user's attention was said.
   for (const Port::Message& message : messages) {
     if (message.kind == MsgKind::Debug || message.kind == MsgKind::Status) continue;
-    const bool expected = std::any_of(row.messages.begin(), row.messages.end(),
-                                      [&](const Expected& e) { return Reported({message}, e, root.path()); });
+    const bool expected =
+        std::any_of(row.messages.begin(), row.messages.end(),
+                    [&](const Expected& e) { return Reported({message}, e, root.path()); });
     EXPECT_TRUE(expected) << "unexpected: " << message.text;
   }
   // Permission bits are given back so that the folder can be removed.

@@ -65,7 +65,9 @@ const std::vector<std::string>& Installation::Modules() {
   return modules;
 }
 
-std::string Installation::LongField(int j) { return std::string(j + 1, static_cast<char>('a' + j % 26)); }
+std::string Installation::LongField(int j) {
+  return std::string(j + 1, static_cast<char>('a' + j % 26));
+}
 
 std::vector<std::string> Installation::Devices(const std::string& module) {
   const int listed = module == "sc" ? 1 : module == "sb" ? 2 : 3;

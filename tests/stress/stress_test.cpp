@@ -2,7 +2,7 @@
 // speed and package readers, architecture libraries and messages. Every step checks its answers.
 //
 // What the library does not lock (the module registry, the alias registry, the pattern table) is
-// filled on the main thread first: each thread gets specifications and parts constructed before
+// filled on the main thread first: each thread gets PM_SPEC objects and parts constructed before
 // the threads start, and uses only its own.
 #include <gtest/gtest.h>
 
@@ -109,7 +109,8 @@ TEST(StressKeyStores, StoresOfTheSameAndDifferentFilesAnswerForTheirOwnFile) {
     const int last = Installation::kLongFields - 1;
     // "sc" takes "sa" as its friend: with friends its store also holds the friend's keys.
     const bool friendKeys = withFriends && module == "sc";
-    return store.get_validity() == 1 && store.GetStringByKey("ID", ':', 0, 0, 0) == module.c_str() &&
+    return store.get_validity() == 1 &&
+           store.GetStringByKey("ID", ':', 0, 0, 0) == module.c_str() &&
            store.GetInt32ByKey("ID", ":", 1, nullptr, 0) == file &&
            store.GetStringByKey("LONG", ':', last, 0, 0) == Installation::LongField(last).c_str() &&
            store.GetStringByKey("OWN_sa", 0, 0, 0, 0).empty() == (module != "sa" && !friendKeys);
@@ -133,7 +134,8 @@ TEST(StressKeyStores, CStringLookupsOnTheRotatingBuffersFromManyThreads) {
     PM_DEVKEY& store = *stores[t];
     bool right = true;
     for (int j = 0; j < 8; ++j) {
-      const short field = static_cast<short>((i * 5 + j * 11 + t) % (Installation::kLongFields + 4));
+      const int beyond = Installation::kLongFields + 4;  // some fields past the last
+      const short field = static_cast<short>((i * 5 + j * 11 + t) % beyond);
       const bool exists = field < Installation::kLongFields;
       right &= (store.getstringbykey("LONG", ":", field, nullptr, 0) != nullptr) == exists;
       right &= store.getstringbykey("ABSENT", ":", 0, nullptr, 0) == nullptr;
