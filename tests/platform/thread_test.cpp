@@ -7,6 +7,16 @@
 #include "pmport/port_thread.h"
 #include "pmport/ut_statobj.h"
 
+// ThreadSanitizer reports the deliberate unlock of a mutex that is not held, so a build under it
+// leaves that check out.
+#if defined(__SANITIZE_THREAD__)
+#define PMTEST_THREAD_SANITIZER
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define PMTEST_THREAD_SANITIZER
+#endif
+#endif
+
 namespace {
 
 TEST(ThrGuard, RelockingOnTheSameThreadThrowsLockFailed) {
@@ -25,7 +35,9 @@ TEST(ThrGuard, UnlocksWhenItGoesOutOfScope) {
   { Port::ThrGuard<Port_ThrMutex> guard(mutex); }
   EXPECT_EQ(mutex.lock(), 0);
   EXPECT_EQ(mutex.unlock(), 0);
+#ifndef PMTEST_THREAD_SANITIZER
   EXPECT_NE(mutex.unlock(), 0) << "unlocking a mutex this thread does not hold is reported";
+#endif
 }
 
 TEST(ThrGuard, SerialisesIncrementsAcrossThreads) {
