@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "baspmpic.h"
+#include "choices.h"
 #include "command.h"
 #include "module.h"
 #include "output.h"
@@ -14,8 +15,6 @@
 
 namespace pmtool {
 namespace {
-
-using Names = std::vector<std::string>;
 
 // What the architecture says of one name.
 struct DeviceReport {
@@ -93,12 +92,14 @@ int RunDevice(const Invocation& invocation) {
                                                          PM_BINDING_ALLOW_UNSUPPORTED);
   if (!part->get_defdata()) {
     PrintError("no usable personality module " + Quoted(arch));
+    PrintChoices(ModuleChoices(arch));
     return kExitProblem;
   }
   const DeviceReport report = Describe(*part, name);
   PrintReport(*part, name, report, invocation.json());
   if (!report.device.empty()) return kExitOk;
-  if (!invocation.json()) PrintError(Quoted(name) + " is no device of " + part->get_arch());
+  PrintError(Quoted(name) + " is no device of " + part->get_arch());
+  PrintChoices(PartLevelChoices(part->get_arch(), Names(), name));
   return kExitProblem;
 }
 
