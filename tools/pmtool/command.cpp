@@ -77,11 +77,11 @@ std::string OverviewHelp() {
   }
   commands.add({"help [COMMAND]", "show the help of pmtool or of a command"});
   Table globals;
-  globals.add({"--install DIRS", "the installation directories, separated by \":\" (instead of "
-                                 "KORVAN_PATH)"});
+  globals.add({"--install DIRS", "installation directories, separated by \":\"; repeatable, each "
+                                 "one appended (instead of KORVAN_PATH)"});
   globals.add({"--version", "print the version and the installation in use"});
   globals.add({"-h, --help [ARCH]", "show this help, or the usage notes of the architecture ARCH"});
-  return "Usage: pmtool [--install DIRS] COMMAND [ARGS...]\n\n"
+  return "Usage: pmtool [--install DIRS]... COMMAND [ARGS...]\n\n"
          "Reads and checks the device data of a design-suite installation: definition files\n"
          "(.acd) and segmented data files (.spd, .pkg).\n\nCommands:\n" +
          commands.str("  ") + "\nGlobal options:\n" + globals.str("  ") +
