@@ -87,9 +87,10 @@ std::string TypedAtLevel(const PartReport& report, int level) {
 }
 
 LevelChoices ChoicesAtFailingLevel(const PartReport& report) {
+  if (report.arch.empty()) return LevelChoices();
   const Names levelsAbove[] = {{}, {report.device}, {report.device, report.package}};
   for (int level = 2; level <= 4; ++level) {
-    if (report.failsAt != kLevelNames[level] || report.arch.empty()) continue;
+    if (report.failsAt != kLevelNames[level]) continue;
     return PartLevelChoices(report.arch, levelsAbove[level - 2], TypedAtLevel(report, level));
   }
   return LevelChoices();
