@@ -142,6 +142,7 @@ TEST_P(BadInput, OddNamesAndMalformedFilesEndCleanly) {
       ExpectCleanEnd(Line(entry, {}, positionals));
     }
     // Without "--", a name starting with "-" is taken for an option.
+    if (name.empty() || name[0] != '-') continue;
     Args unguarded = {"--install", pmtooltest::kSample};
     unguarded.insert(unguarded.end(), entry.words.begin(), entry.words.end());
     unguarded.insert(unguarded.end(), count, name);
