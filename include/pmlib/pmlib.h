@@ -1,4 +1,10 @@
-// pmlib: every exported class and function of the library, and the platform layer's host API.
+/// @file pmlib/pmlib.h
+/// @brief pmlib: every exported class and function of the library, and the platform layer's
+/// host API (messages, the installation path list, files, strings, threads).
+///
+/// Thread safety in one paragraph: operations run on the caller's thread; one object per
+/// thread; set up specifications and parts (and parse part names, list modules) on one thread at
+/// a time; the process-wide caches beneath them are locked. docs/architecture.md has the details.
 #ifndef PMLIB_PMLIB_H
 #define PMLIB_PMLIB_H
 

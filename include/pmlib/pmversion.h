@@ -1,8 +1,10 @@
-// The library's version.
+/// @file pmlib/pmversion.h
+/// @brief The library's version.
 #ifndef PMLIB_PMVERSION_H
 #define PMLIB_PMVERSION_H
 
-// "MAJOR.MINOR.PATCH" of the loaded library.
+/// @return "MAJOR.MINOR.PATCH" of the loaded library (not of the headers compiled against).
+/// Thread safety: may be called on any thread.
 const char* PMLibVersion();
 
 #endif  // PMLIB_PMVERSION_H
