@@ -24,14 +24,16 @@ TEST(EditDistance, CountsInsertionsDeletionsSubstitutionsAndSwapsIgnoringCase) {
   EXPECT_EQ(3u, EditDistance("kitten", "sitting"));
 }
 
-TEST(ClosestNames, SuggestsOnlyPlausibleSlipsClosestFirst) {
+TEST(ClosestNames, SuggestsTheClosestWhenTheyArePlausibleSlips) {
   const Names packages = {"tq144", "cs144", "pq208", "fg256"};
   EXPECT_EQ(Names({"tq144"}), ClosestNames("tq14", packages));
   EXPECT_EQ(Names({"cs144"}), ClosestNames("xs144", packages));
   EXPECT_EQ(Names({"-3", "-4"}), ClosestNames("-5", {"-3", "-4"}));  // ties in list order
   EXPECT_EQ(Names(), ClosestNames("bg999", packages));
   EXPECT_EQ(Names({"-4"}), ClosestNames("-5", {"-4"}));
-  EXPECT_EQ(Names({"xcab40e", "xcab12e"}), ClosestNames("xcab41e", {"xcab12e", "xcab40e"}));
+  // Only the closest, however many are within reach.
+  EXPECT_EQ(Names({"xcab40e"}), ClosestNames("xcab41e", {"xcab12e", "xcab40e"}));
+  EXPECT_EQ(Names({"xcab12e", "xcab40e"}), ClosestNames("xcab99e", {"xcab12e", "xcab40e"}));
   EXPECT_EQ(Names(), ClosestNames(std::string(100000, 'x'), packages));
   const Names many = {"a1", "a2", "a3", "a4", "a5"};
   EXPECT_EQ(3u, ClosestNames("a", many).size());

@@ -38,13 +38,13 @@ Names ListBelow(const std::string& arch, const Names& above) {
   return CurrentList(*part);
 }
 
-LevelChoices WithSuggestions(std::string what, Names choices, const std::string& typed) {
+}  // namespace
+
+LevelChoices ChoicesAmong(std::string what, Names choices, const std::string& typed) {
   LevelChoices result{std::move(what), std::move(choices), Names()};
   if (!typed.empty()) result.suggestions = ClosestNames(typed, result.choices);
   return result;
 }
-
-}  // namespace
 
 const char* const kPartLevels[4] = {"architecture", "device", "package", "speed"};
 
@@ -57,13 +57,13 @@ LevelChoices PartLevelChoices(const std::string& arch, const Names& above,
                               const std::string& typed) {
   std::string what = std::string("the ") + kPartLevels[above.size() + 1] + "s of " + arch;
   for (const std::string& level : above) what += " " + level;
-  return WithSuggestions(std::move(what), ListBelow(arch, above), typed);
+  return ChoicesAmong(std::move(what), ListBelow(arch, above), typed);
 }
 
 LevelChoices ModuleChoices(const std::string& typed) {
   PM_SPEC lister(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
   lister.make_list(nullptr, nullptr, 0);
-  return WithSuggestions("the personality modules", Names(lister.begin(false), lister.end(false)),
+  return ChoicesAmong("the personality modules", Names(lister.begin(false), lister.end(false)),
                          typed);
 }
 

@@ -32,6 +32,9 @@ Names CurrentList(PM_PIC& part);
 LevelChoices PartLevelChoices(const std::string& arch, const Names& above,
                               const std::string& typed);
 
+// `choices` named as `what`, and those closest to `typed` (empty: none asked for).
+LevelChoices ChoicesAmong(std::string what, Names choices, const std::string& typed);
+
 // The installed personality modules, and those closest to `typed`.
 LevelChoices ModuleChoices(const std::string& typed);
 

@@ -25,7 +25,8 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
     current[0] = i;
     for (std::size_t j = 1; j <= b.size(); ++j) {
       const bool same = Folded(a[i - 1]) == Folded(b[j - 1]);
-      current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + (same ? 0 : 1)});
+      const std::size_t substitution = previous[j - 1] + (same ? 0 : 1);
+      current[j] = std::min({previous[j] + 1, current[j - 1] + 1, substitution});
       const bool swapped = i > 1 && j > 1 && Folded(a[i - 1]) == Folded(b[j - 2]) &&
                            Folded(a[i - 2]) == Folded(b[j - 1]);
       if (swapped) current[j] = std::min(current[j], twoBack[j - 2] + 1);
@@ -51,6 +52,7 @@ std::vector<std::string> ClosestNames(const std::string& typed,
                    [](const auto& x, const auto& y) { return x.first < y.first; });
   std::vector<std::string> closest;
   for (std::size_t i = 0; i < ranked.size() && i < kMaxSuggestions; ++i) {
+    if (ranked[i].first > ranked.front().first) break;
     closest.push_back(choices[ranked[i].second]);
   }
   return closest;

@@ -13,9 +13,9 @@ namespace pmtool {
 // case (names of devices, packages and architectures are matched ignoring case).
 std::size_t EditDistance(const std::string& a, const std::string& b);
 
-// The choices closest to `typed`, closest first (ties in the order of `choices`), at most three,
-// and only those close enough to be a plausible slip: within a third of the typed length (at
-// least one edit).
+// The choices closest to `typed`: those at the smallest distance, in the order of `choices`, at
+// most three, and only when close enough to be a plausible slip: within a third of the typed
+// length (at least one edit).
 std::vector<std::string> ClosestNames(const std::string& typed,
                                       const std::vector<std::string>& choices);
 
