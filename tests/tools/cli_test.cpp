@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "command.h"
 #include "pmtest.h"
 #include "pmtool_runner.h"
 
@@ -13,9 +14,17 @@ namespace {
 
 using pmtooltest::RunPmtool;
 
-// Every subcommand pmtool has: family and command name.
-const std::vector<std::vector<std::string>> kCommands = {
-    {"acd", "get"}, {"acd", "dump"}, {"seg", "write"}, {"seg", "dump"}};
+// Every subcommand of pmtool's command table: the family, then the command's name if it has one.
+std::vector<std::vector<std::string>> TableCommands() {
+  std::vector<std::vector<std::string>> commands;
+  for (const pmtool::Family* family : pmtool::Families()) {
+    for (const pmtool::Command& command : family->commands) {
+      commands.push_back({family->name});
+      if (*command.name) commands.back().push_back(command.name);
+    }
+  }
+  return commands;
+}
 
 std::string Joined(const std::vector<std::string>& words) {
   std::string text = "pmtool";
@@ -29,12 +38,12 @@ std::vector<std::string> With(std::vector<std::string> words, const std::string&
 }
 
 TEST(PmtoolHelp, EveryCommandHasHelpWithUsageExamplesAndExitStatus) {
-  for (const auto& command : kCommands) {
+  for (const auto& command : TableCommands()) {
     const auto help = RunPmtool(With(command, "--help"));
     EXPECT_EQ(help.status, 0) << Joined(command);
     EXPECT_EQ(help.err, "");
     EXPECT_EQ(help.out.rfind("Usage: " + Joined(command) + " ", 0), 0u) << help.out;
-    EXPECT_NE(help.out.find("Examples:\n  " + Joined(command) + " "), std::string::npos);
+    EXPECT_NE(help.out.find("Examples:\n  " + Joined(command)), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("Exit status:\n  0  "), std::string::npos);
     EXPECT_NE(help.out.find("  2  the command line is wrong\n"), std::string::npos);
 
@@ -52,9 +61,9 @@ TEST(PmtoolHelp, OverviewListsEveryCommandAndFamiliesListTheirOwn) {
   const auto overview = RunPmtool({"help"});
   EXPECT_EQ(overview.status, 0);
   EXPECT_EQ(RunPmtool({"--help"}).out, overview.out);
-  for (const auto& command : kCommands) {
-    EXPECT_NE(overview.out.find("\n  " + command[0] + " " + command[1] + " "), std::string::npos)
-        << command[0] << " " << command[1];
+  for (const auto& command : TableCommands()) {
+    const std::string words = Joined(command).substr(std::string("pmtool ").size());
+    EXPECT_NE(overview.out.find("\n  " + words + " "), std::string::npos) << words;
   }
 
   const auto family = RunPmtool({"seg", "--help"});
@@ -127,6 +136,9 @@ TEST(PmtoolInstallation, KorvanPathAndInstallOptionChooseTheList) {
   EXPECT_EQ(InstallationLine({"--version"}), "installation: /site/over:/base (KORVAN_PATH)");
   EXPECT_EQ(InstallationLine({"--install", "/mine/", "--version"}),
             "installation: /mine (--install)");
+  // Each --install appends its entries, in order.
+  EXPECT_EQ(InstallationLine({"--install", "/a:/b", "-install", "/c", "--version"}),
+            "installation: /a:/b:/c (--install)");
 }
 
 TEST(PmtoolInstallation, AnInstalledPmtoolUsesTheSampleBesideIt) {

@@ -38,15 +38,19 @@ TEST(DeviceCommand, JsonOfDevicesKnownUnknownAndInherited) {
   unsetenv("PM_TEST_DEVICES");
   EXPECT_EQ(nlohmann::json::parse(R"({"arch": "alpha", "name": "xcab80e", "device": "xcab80e",
       "internal_names": ["ab80e", "ab80e_es", "ab80e_rev2"], "subfamily_specifier": "80",
-      "subfamily": "max", "ranges": ["C", "I"], "known": true})"),
+      "subfamily": "max", "ranges": ["C", "I"], "known": true, "choices": [], "suggestions": []})"),
             DeviceJson("alpha", "xcab80e"));
 
   const auto unknown = OnSample({"device", "--json", "alpha", "xcab99e"});
   EXPECT_EQ(1, unknown.status);
   EXPECT_EQ(nlohmann::json::parse(R"({"arch": "alpha", "name": "xcab99e", "device": null,
       "internal_names": [], "subfamily_specifier": null, "subfamily": null,
-      "ranges": ["C", "I"], "known": false})"),
+      "ranges": ["C", "I"], "known": false, "choices": ["xcab12e", "xcab40e", "xcab80e"],
+      "suggestions": ["xcab12e", "xcab40e", "xcab80e"]})"),
             nlohmann::json::parse(unknown.out));
+  // Every declared device is a choice, with or without data files.
+  EXPECT_NE(std::string::npos,
+            OnSample({"device", "alpha", "XCAB8E"}).err.find("did you mean xcab80e?\n"));
 
   // beta takes its ranges from alpha, its friend; its own device has no subfamily.
   const nlohmann::json beta = DeviceJson("bravo", "be10");
@@ -61,6 +65,8 @@ TEST(DeviceCommand, TestDevicesOnlyWhenSwitchedOn) {
   const nlohmann::json known = DeviceJson("alpha", "ab99e_t");
   EXPECT_EQ("xcab99e", known["device"]);
   EXPECT_EQ(nlohmann::json::parse(R"(["ab99e_t"])"), known["internal_names"]);
+  EXPECT_EQ(nlohmann::json::parse(R"(["xcab12e", "xcab40e", "xcab80e", "xcab99e"])"),
+            DeviceJson("alpha", "xcab98e")["choices"]);
 }
 
 TEST(DeviceCommand, ProblemsAndUsage) {

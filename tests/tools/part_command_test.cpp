@@ -62,6 +62,29 @@ TEST(PartCommand, NamesTheLevelThatFailsWithTheRejectedText) {
       << missing.err;
 }
 
+TEST(PartCommand, AFailingLevelListsTheChoicesAndTheClosest) {
+  auto result = OnSample({"part", "xcab12etq14-3"});
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ(
+      "pmtool part: \"xcab12etq14-3\" fails at the package level\n"
+      "pmtool part: the packages of alpha xcab12e: tq144, cs144\n"
+      "pmtool part: did you mean tq144?\n",
+      result.err);
+
+  const nlohmann::json device = PartJson({"xcab41etq144-3"});
+  EXPECT_EQ(nlohmann::json::parse(R"(["xcab12e", "xcab40e"])"), device["choices"]);
+  EXPECT_EQ(nlohmann::json::parse(R"(["xcab40e"])"), device["suggestions"]);
+  const nlohmann::json speed = PartJson({"xcab40epq208-5"});
+  EXPECT_EQ(nlohmann::json::parse(R"(["-4"])"), speed["choices"]);
+  // A level not given has its choices and nothing to be close to.
+  const nlohmann::json missing = PartJson({"xcga20"});
+  EXPECT_EQ(nlohmann::json::parse(R"(["ff324", "ff484"])"), missing["choices"]);
+  EXPECT_EQ(nlohmann::json::array(), missing["suggestions"]);
+  // No choices for an unknown architecture or a valid part.
+  EXPECT_EQ(nlohmann::json::array(), PartJson({"xczz9tq144-3"})["choices"]);
+  EXPECT_EQ(nlohmann::json::array(), PartJson({"xcab12etq144-3"})["choices"]);
+}
+
 TEST(PartCommand, ConfigurationPartTakesADeclaredDeviceWithoutDeviceFile) {
   EXPECT_EQ(1, OnSample({"part", "xcab80ecs144-4"}).status);
   const auto config = OnSample({"part", "--config", "xcab80ecs144-4"});

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "choices.h"
 #include "command.h"
 #include "module.h"
 #include "installation.h"
@@ -52,6 +53,7 @@ std::unique_ptr<PM_SPEC> LoadModule(const std::string& arch) {
   auto spec = std::make_unique<PM_SPEC>(name.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
   if (spec->get_defdata()) return spec;
   PrintError("no usable personality module " + Quoted(arch));
+  PrintChoices(ModuleChoices(arch));
   return nullptr;
 }
 
@@ -249,7 +251,7 @@ int ReportAllCopies(const Invocation& invocation, PM_SPEC& spec, const std::stri
     PrintLines(paths);
   }
   if (!paths.empty()) return kExitOk;
-  if (!invocation.json()) PrintError(Quoted(name) + " not found for " + spec.get_pm());
+  PrintError(Quoted(name) + " not found for " + spec.get_pm());
   return kExitProblem;
 }
 
@@ -284,10 +286,8 @@ int RunLocate(const Invocation& invocation) {
     std::cout << path << '\n';
   }
   if (!path.empty()) return kExitOk;
-  if (!invocation.json()) {
-    const std::string what = kind->flag ? std::string(kind->what) + " " : std::string();
-    PrintError(what + Quoted(name) + " not found for " + spec->get_pm());
-  }
+  const std::string what = kind->flag ? std::string(kind->what) + " " : std::string();
+  PrintError(what + Quoted(name) + " not found for " + spec->get_pm());
   return kExitProblem;
 }
 

@@ -1,11 +1,13 @@
 // pmtool device: what an architecture knows of a device name: the device it denotes, the
 // device's internal names, its subfamily and the architecture's ranges.
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "baspmpic.h"
+#include "choices.h"
 #include "command.h"
 #include "module.h"
 #include "output.h"
@@ -15,8 +17,6 @@
 namespace pmtool {
 namespace {
 
-using Names = std::vector<std::string>;
-
 // What the architecture says of one name.
 struct DeviceReport {
   std::string device;  // the architecture's device name; empty when the name denotes none
@@ -24,6 +24,7 @@ struct DeviceReport {
   std::string specifier;
   std::string subfamily;
   Names ranges;
+  LevelChoices choices;  // the devices of the architecture, when the name denotes none
 };
 
 std::string Joined(const Names& names) {
@@ -45,13 +46,47 @@ std::string ListedDevice(const PM_PIC& part, const std::string& name) {
   return device ? std::string(device.get()) : std::string();
 }
 
+// The first name of each ":"-separated group of a DEVICE_INTERNAL-style value.
+Names GroupLeaders(const std::string& value) {
+  Names leaders;
+  std::size_t start = 0;
+  while (start <= value.size()) {
+    const std::size_t end = std::min(value.find(':', start), value.size());
+    const std::string group = value.substr(start, end - start);
+    const std::size_t first = group.find_first_not_of(" \t");
+    if (first != std::string::npos) {
+      const std::string leader = group.substr(first, group.find(',', first) - first);
+      leaders.push_back(leader.substr(0, leader.find_last_not_of(" \t") + 1));
+    }
+    start = end + 1;
+  }
+  return leaders;
+}
+
+// The devices NAME could have named: the device names of the definition's groups (test devices
+// only when they count), in definition order.
+Names DeclaredDevices(const PM_PIC& part) {
+  Names devices;
+  for (const char* key : {"DEVICE_INTERNAL", "TEST_DEVICE_INTERNAL"}) {
+    const std::string value = part.get_defdata()->GetStringByKey(key, 0, 0, 0, 0).str();
+    for (const std::string& device : GroupLeaders(value)) {
+      if (!ListedDevice(part, device).empty()) devices.push_back(device);
+    }
+  }
+  return devices;
+}
+
 DeviceReport Describe(PM_PIC& part, const std::string& name) {
   DeviceReport report;
   std::vector<Port::String> ranges;
   part.getsupportedranges(ranges);
   for (const Port::String& range : ranges) report.ranges.push_back(range.str());
   report.device = ListedDevice(part, name);
-  if (report.device.empty()) return report;
+  if (report.device.empty()) {
+    report.choices =
+        ChoicesAmong("the devices of " + std::string(part.get_arch()), DeclaredDevices(part), name);
+    return report;
+  }
   part.set_device(name.c_str());
   for (int i = 0; i < part.get_num_idnames(); ++i) {
     report.internalNames.push_back(part.get_internal_device(i));
@@ -72,6 +107,7 @@ void PrintReport(const PM_PIC& part, const std::string& name, const DeviceReport
     result["subfamily"] = NullWhenEmpty(report.subfamily);
     result["ranges"] = report.ranges;
     result["known"] = !report.device.empty();
+    AddChoices(result, report.choices);
     PrintJson(result);
     return;
   }
@@ -93,12 +129,14 @@ int RunDevice(const Invocation& invocation) {
                                                          PM_BINDING_ALLOW_UNSUPPORTED);
   if (!part->get_defdata()) {
     PrintError("no usable personality module " + Quoted(arch));
+    PrintChoices(ModuleChoices(arch));
     return kExitProblem;
   }
   const DeviceReport report = Describe(*part, name);
   PrintReport(*part, name, report, invocation.json());
   if (!report.device.empty()) return kExitOk;
-  if (!invocation.json()) PrintError(Quoted(name) + " is no device of " + part->get_arch());
+  PrintError(Quoted(name) + " is no device of " + part->get_arch());
+  PrintChoices(report.choices);
   return kExitProblem;
 }
 
@@ -120,7 +158,9 @@ Family MakeDeviceFamily() {
       "NAME denotes a device of ARCH at all.\n"
       "\n"
       "With --json: {\"arch\", \"name\", \"device\", \"internal_names\", \"subfamily_specifier\",\n"
-      "\"subfamily\", \"ranges\", \"known\"}; absent values are null, absent lists empty.\n",
+      "\"subfamily\", \"ranges\", \"known\", \"choices\", \"suggestions\"}; absent values are\n"
+      "null, absent lists empty; choices and suggestions (the devices of ARCH and the closest\n"
+      "of them) only for a NAME that denotes none.\n",
       "  pmtool device alpha ab40e_alt      # device xcab40e, subfamily mid\n"
       "  pmtool device alpha XCAB80E\n"
       "  PM_TEST_DEVICES= pmtool device --json alpha xcab99e\n",

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "baspmpic.h"
+#include "choices.h"
 #include "command.h"
 #include "output.h"
 #include "pmlib/picconfig.h"
@@ -44,6 +45,7 @@ struct PartReport {
   bool missing = false;  // whether that level was not given at all
   std::string range, subfamily, databook;
   std::optional<SpeedFlags> flags;  // known once a package is set
+  LevelChoices choices;             // at the failing level below the architecture
 };
 
 // The flags of the speed file of the part's device, as the speed list of a part set down to the
@@ -76,6 +78,24 @@ std::string FailingLevel(PM_PIC& part, int status, const std::string& rejected, 
   return kLevelNames[4];
 }
 
+// What the failing level could have been: the text it rejected, or the value it holds.
+std::string TypedAtLevel(const PartReport& report, int level) {
+  if (report.missing) return std::string();
+  if (report.status == level && !report.rejected.empty()) return report.rejected;
+  const std::string* const values[] = {&report.device, &report.package, &report.speed};
+  return *values[level - 2];
+}
+
+LevelChoices ChoicesAtFailingLevel(const PartReport& report) {
+  if (report.arch.empty()) return LevelChoices();
+  const Names levelsAbove[] = {{}, {report.device}, {report.device, report.package}};
+  for (int level = 2; level <= 4; ++level) {
+    if (report.failsAt != kLevelNames[level]) continue;
+    return PartLevelChoices(report.arch, levelsAbove[level - 2], TypedAtLevel(report, level));
+  }
+  return LevelChoices();
+}
+
 PartReport Describe(PM_PIC& part) {
   PartReport report;
   report.arch = TextOf(part.get_arch());
@@ -95,6 +115,7 @@ PartReport Describe(PM_PIC& part) {
   if (!report.validToSpeed) {
     report.failsAt = FailingLevel(part, report.status, report.rejected, report.missing);
   }
+  report.choices = ChoicesAtFailingLevel(report);
   report.range = part.get_range().str();
   report.subfamily = part.GetSubFamily().str();
   report.databook = part.getDatabookName().str();
@@ -129,6 +150,7 @@ void PrintJsonReport(const std::string& given, const char* kind, const PartRepor
                                    {"range", JsonOrNull(report.range)},
                                    {"subfamily", JsonOrNull(report.subfamily)},
                                    {"databook", JsonOrNull(report.databook)}};
+  AddChoices(result, report.choices);
   result["min_speed"] = report.flags ? nlohmann::ordered_json(report.flags->minimum)
                                      : nlohmann::ordered_json();
   result["speed_411"] = report.flags ? nlohmann::ordered_json(report.flags->speed411)
@@ -202,10 +224,9 @@ int RunPart(const Invocation& invocation) {
     PrintPlainReport(given, kind, report);
   }
   if (report.failsAt.empty()) return kExitOk;
-  if (!invocation.json()) {
-    PrintError(Quoted(given) + " fails at the " + report.failsAt + " level" +
-               (report.missing ? " (not given)" : ""));
-  }
+  PrintError(Quoted(given) + " fails at the " + report.failsAt + " level" +
+             (report.missing ? " (not given)" : ""));
+  if (!report.choices.what.empty()) PrintChoices(report.choices);
   return kExitProblem;
 }
 
@@ -234,13 +255,18 @@ Family MakePartFamily() {
       "speed file. With --config the part follows the configuration rules: an FPGA device\n"
       "declared in DEVICE_INTERNAL needs only its package file.\n"
       "\n"
+      "A part that fails at the device, package or speed level is reported on standard error\n"
+      "with the valid choices at that level and the closest of them to what was given (\"did\n"
+      "you mean tq144?\").\n"
+      "\n"
       "With --arch the architecture is given and PARTNAME is a part of it; warnings name a\n"
       "vendor, part or --speed that does not fit.\n"
       "\n"
       "With --json: {\"part\", \"kind\", \"arch\", \"vendor\", \"family\", \"device\",\n"
       "\"internal_names\", \"package\", \"speed\", \"valid_to_package\", \"valid_to_speed\",\n"
       "\"status\", \"rejected\", \"fails_at\", \"missing\", \"range\", \"subfamily\",\n"
-      "\"databook\", \"min_speed\", \"speed_411\"}; absent values are null.\n",
+      "\"databook\", \"choices\", \"suggestions\", \"min_speed\", \"speed_411\"}; absent values\n"
+      "are null, choices and suggestions empty unless a level below the architecture fails.\n",
       "  pmtool part xcab12etq144-3          # alpha, found through the pattern file\n"
       "  pmtool part XCAB40E-4-PQ208\n"
       "  pmtool part xcab12ebg999-3          # fails at the package level\n"

@@ -1,11 +1,13 @@
 // pmtool parts, archs and check-part: what may come next at each level of a part, the installed
 // architectures, and whether a part's levels are valid, completed with defaults.
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "baspmpic.h"
+#include "choices.h"
 #include "command.h"
 #include "module.h"
 #include "output.h"
@@ -14,10 +16,7 @@
 namespace pmtool {
 namespace {
 
-using Names = std::vector<std::string>;
-
 const OptionDoc kJson = {"json", nullptr, "print the result as JSON"};
-const char* const kLevelNames[] = {"architecture", "device", "package", "speed"};
 
 void PrintLines(const Names& lines) {
   for (const std::string& line : lines) std::cout << line << '\n';
@@ -29,12 +28,8 @@ std::unique_ptr<PM_PIC> LoadPart(const std::string& arch) {
       PMPicImp::NewPart(ResolveModuleName(arch).c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
   if (part->get_defdata()) return part;
   PrintError("no usable personality module " + Quoted(arch));
+  PrintChoices(ModuleChoices(arch));
   return nullptr;
-}
-
-Names CurrentList(PM_PIC& part) {
-  part.make_list(nullptr, nullptr, 0);
-  return Names(part.begin(false), part.end(false));
 }
 
 // Sets the levels given after the architecture, each one tested first. Returns the index (1 to 3)
@@ -67,12 +62,21 @@ Names GivenLevels(const Invocation& invocation) {
   return levels;
 }
 
-// Every valid full part name below the levels of `part`, in list order.
-void CollectPartNames(PM_PIC& part, Names& partNames) {
+// The choices at the first level that failed, `failed` (1 to 3) being SetLevels' answer.
+LevelChoices ChoicesAtFailure(const PM_PIC& part, const Names& levels, std::size_t failed) {
+  return PartLevelChoices(part.get_arch(), Names(levels.begin(), levels.begin() + failed - 1),
+                          levels[failed - 1]);
+}
+
+using PartNameSink = std::function<void(const std::string&)>;
+
+// Hands every valid full part name below the levels of `part` to `sink` as soon as it is made,
+// in list order, so that a long listing streams.
+void VisitPartNames(PM_PIC& part, const PartNameSink& sink) {
   if (part.get_depth() == 4) {
     if (!part.isvalid(1, 1)) return;
     const std::unique_ptr<char[]> name(part.get_partname());
-    if (name) partNames.emplace_back(name.get());
+    if (name) sink(name.get());
     return;
   }
   for (const std::string& next : CurrentList(part)) {
@@ -80,37 +84,63 @@ void CollectPartNames(PM_PIC& part, Names& partNames) {
     const bool set = part.get_depth() == 1   ? copy.set_device(next.c_str())
                      : part.get_depth() == 2 ? copy.set_package(next.c_str())
                                              : copy.set_speed(next.c_str());
-    if (set) CollectPartNames(copy, partNames);
+    if (set) VisitPartNames(copy, sink);
   }
 }
 
 // ---------------------------------------------------------------------------------------------
 // parts
 
+// The architecture and the levels given, as the JSON result of parts starts.
+nlohmann::ordered_json GivenLevelsJson(const PM_PIC& part, const Names& levels) {
+  nlohmann::ordered_json result = {{"arch", part.get_arch()}};
+  for (std::size_t i = 0; i < levels.size(); ++i) result[kPartLevels[i + 1]] = levels[i];
+  return result;
+}
+
+// Says that the level `failed` (1 to 3) is not valid, and what it could have been.
+void PrintInvalidLevel(const PM_PIC& part, const Names& levels, std::size_t failed,
+                       const LevelChoices& choices) {
+  PrintError(Quoted(levels[failed - 1]) + " is no " + kPartLevels[failed] + " of " +
+             part.get_arch() + (failed > 1 ? " " + levels[0] : ""));
+  PrintChoices(choices);
+}
+
+int ReportInvalidLevel(const Invocation& invocation, const PM_PIC& part, const Names& levels,
+                       std::size_t failed) {
+  const LevelChoices choices = ChoicesAtFailure(part, levels, failed);
+  PrintInvalidLevel(part, levels, failed, choices);
+  if (invocation.json()) {
+    nlohmann::ordered_json result = GivenLevelsJson(part, levels);
+    result["fails_at"] = kPartLevels[failed];
+    AddChoices(result, choices);
+    PrintJson(result);
+  }
+  return kExitProblem;
+}
+
 int RunParts(const Invocation& invocation) {
   const std::unique_ptr<PM_PIC> part = LoadPart(invocation.positional(0));
   if (!part) return kExitProblem;
   const Names levels = GivenLevels(invocation);
   if (const std::size_t failed = SetLevels(*part, levels)) {
-    PrintError(Quoted(levels[failed - 1]) + " is no " + kLevelNames[failed] + " of " +
-               part->get_arch() + (failed > 1 ? " " + levels[0] : ""));
-    return kExitProblem;
+    return ReportInvalidLevel(invocation, *part, levels, failed);
   }
   const bool all = invocation.args.hasflag("all");
-  Names names;
-  if (all) {
-    CollectPartNames(*part, names);
-  } else {
-    names = CurrentList(*part);
-  }
+  const auto produce = [&](const PartNameSink& sink) {
+    if (all) {
+      VisitPartNames(*part, sink);
+    } else {
+      for (const std::string& name : CurrentList(*part)) sink(name);
+    }
+  };
   if (invocation.json()) {
-    nlohmann::ordered_json result = {{"arch", part->get_arch()}};
-    for (std::size_t i = 0; i < levels.size(); ++i) result[kLevelNames[i + 1]] = levels[i];
-    result["list"] = all ? "parts" : std::string(kLevelNames[levels.size() + 1]) + "s";
-    result["names"] = names;
-    PrintJson(result);
+    nlohmann::ordered_json head = GivenLevelsJson(*part, levels);
+    head["list"] = all ? "parts" : std::string(kPartLevels[levels.size() + 1]) + "s";
+    JsonArrayStream names(head, "names");
+    produce([&names](const std::string& name) { names.add(name); });
   } else {
-    PrintLines(names);
+    produce([](const std::string& name) { std::cout << name << '\n'; });
   }
   return kExitOk;
 }
@@ -146,50 +176,88 @@ struct LevelCheck {
   bool valid;
 };
 
+// What check-part found: each level checked, the first that fails and what it could have been.
+struct PartCheck {
+  Names given;
+  std::size_t failed = 0;  // SetLevels' answer
+  std::vector<LevelCheck> levels;
+  std::string failsAt;  // empty when every level is valid
+  LevelChoices choices;  // at the failing level below the architecture
+};
+
+PartCheck CheckLevels(PM_PIC& part, const Names& levels) {
+  PartCheck check;
+  check.given = levels;
+  check.failed = SetLevels(part, levels);
+  check.levels.push_back({kPartLevels[0], part.get_arch(), part.IsValid()});
+  for (std::size_t i = 0; i < levels.size(); ++i) {
+    if (check.failed && i + 1 > check.failed) break;
+    check.levels.push_back({kPartLevels[i + 1], levels[i], check.failed != i + 1});
+  }
+  if (!check.levels.front().valid) {
+    check.failsAt = kPartLevels[0];
+  } else if (check.failed) {
+    check.failsAt = kPartLevels[check.failed];
+    check.choices = ChoicesAtFailure(part, levels, check.failed);
+  }
+  return check;
+}
+
+void ReportFailure(const PM_PIC& part, const PartCheck& check) {
+  if (check.failsAt == kPartLevels[0]) {
+    PrintError(Quoted(part.get_arch()) +
+               " is not installed as a physical architecture with device data");
+    return;
+  }
+  PrintInvalidLevel(part, check.given, check.failed, check.choices);
+}
+
+nlohmann::ordered_json NameOrNull(const char* value) {
+  return value ? nlohmann::ordered_json(value) : nlohmann::ordered_json();
+}
+
+void PrintCheckJson(const PM_PIC& part, const PartCheck& check, const char* completedName) {
+  nlohmann::ordered_json result = {{"arch", part.get_arch()}};
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const LevelCheck& level : check.levels) {
+    list.push_back({{"level", level.level}, {"name", level.name}, {"valid", level.valid}});
+  }
+  result["levels"] = list;
+  result["fails_at"] =
+      check.failsAt.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(check.failsAt);
+  AddChoices(result, check.choices);
+  result["completed"] = {{"device", NameOrNull(part.get_device())},
+                         {"package", NameOrNull(part.get_package())},
+                         {"speed", NameOrNull(part.get_speed())},
+                         {"partname", NameOrNull(completedName)}};
+  PrintJson(result);
+}
+
+void PrintCheckText(const PartCheck& check, const char* completedName) {
+  Table levelTable;
+  for (const LevelCheck& level : check.levels) {
+    levelTable.add({level.level + ":", level.name, level.valid ? "valid" : "not valid"});
+  }
+  Table outcome;
+  outcome.add({"fails at:", check.failsAt.empty() ? "(none)" : check.failsAt});
+  outcome.add({"completed:", completedName ? completedName : "(cannot be completed)"});
+  std::cout << levelTable.str() << outcome.str();
+}
+
 int RunCheckPart(const Invocation& invocation) {
   const std::unique_ptr<PM_PIC> part = LoadPart(invocation.positional(0));
   if (!part) return kExitProblem;
-  const Names levels = GivenLevels(invocation);
-  const std::size_t failed = SetLevels(*part, levels);
-
-  std::vector<LevelCheck> checks{{kLevelNames[0], part->get_arch(), part->IsValid()}};
-  for (std::size_t i = 0; i < levels.size(); ++i) {
-    if (failed && i + 1 > failed) break;
-    checks.push_back({kLevelNames[i + 1], levels[i], failed != i + 1});
-  }
-  const bool architectureValid = checks.front().valid;
-  const std::string failing =
-      !architectureValid ? kLevelNames[0] : failed ? kLevelNames[failed] : std::string();
+  const PartCheck check = CheckLevels(*part, GivenLevels(invocation));
   const bool completed = part->fill_defaults();
   const std::unique_ptr<char[]> completedName(completed ? part->get_partname() : nullptr);
-  const auto levelOrNull = [](const char* value) {
-    return value ? nlohmann::ordered_json(value) : nlohmann::ordered_json();
-  };
-
   if (invocation.json()) {
-    nlohmann::ordered_json result = {{"arch", part->get_arch()}};
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const LevelCheck& check : checks) {
-      list.push_back({{"level", check.level}, {"name", check.name}, {"valid", check.valid}});
-    }
-    result["levels"] = list;
-    result["fails_at"] = failing.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(failing);
-    result["completed"] = {{"device", levelOrNull(part->get_device())},
-                           {"package", levelOrNull(part->get_package())},
-                           {"speed", levelOrNull(part->get_speed())},
-                           {"partname", levelOrNull(completedName.get())}};
-    PrintJson(result);
+    PrintCheckJson(*part, check, completedName.get());
   } else {
-    Table levelTable;
-    for (const LevelCheck& check : checks) {
-      levelTable.add({check.level + ":", check.name, check.valid ? "valid" : "not valid"});
-    }
-    Table outcome;
-    outcome.add({"fails at:", failing.empty() ? "(none)" : failing});
-    outcome.add({"completed:", completedName ? completedName.get() : "(cannot be completed)"});
-    std::cout << levelTable.str() << outcome.str();
+    PrintCheckText(check, completedName.get());
   }
-  return failing.empty() ? kExitOk : kExitProblem;
+  if (check.failsAt.empty()) return kExitOk;
+  ReportFailure(*part, check);
+  return kExitProblem;
 }
 
 Family MakePartsFamily() {
@@ -209,10 +277,15 @@ Family MakePartsFamily() {
       "files (.spd) only from the module itself.\n"
       "\n"
       "With --all: every valid full part name (device, package and speed run together, as\n"
-      "parts are named) from the given levels down, one a line.\n"
+      "parts are named) from the given levels down, one a line, each printed as it is made.\n"
+      "\n"
+      "A given level that is not valid is reported with the valid choices at that level and the\n"
+      "closest of them to what was given (\"did you mean tq144?\").\n"
       "\n"
       "With --json: {\"arch\", \"device\", \"package\" (the given levels), \"list\" (\"devices\",\n"
-      "\"packages\", \"speeds\" or \"parts\"), \"names\"}.\n",
+      "\"packages\", \"speeds\" or \"parts\"), \"names\"}, streamed as the names are made; for\n"
+      "a level that is not valid {\"arch\", the given levels, \"fails_at\", \"choices\",\n"
+      "\"suggestions\"}.\n",
       "  pmtool parts alpha                  # xcab12e, xcab40e\n"
       "  pmtool parts beta xcbe10            # its packages, from the friend alpha\n"
       "  pmtool parts alpha xcab40e pq208    # -4 (-5 is disallowed)\n"
@@ -268,8 +341,13 @@ Family MakeCheckPartFamily() {
       "The valid levels are then completed with defaults, the first device, package and speed\n"
       "of their lists, and the completed part name is shown.\n"
       "\n"
+      "A level that is not valid is reported on standard error with the valid choices at that\n"
+      "level and the closest of them to what was given (\"did you mean tq144?\").\n"
+      "\n"
       "With --json: {\"arch\", \"levels\": [{\"level\", \"name\", \"valid\"}], \"fails_at\",\n"
-      "\"completed\": {\"device\", \"package\", \"speed\", \"partname\"}}; absent values are null.\n",
+      "\"choices\", \"suggestions\", \"completed\": {\"device\", \"package\", \"speed\",\n"
+      "\"partname\"}}; absent values are null, choices and suggestions empty when no level below\n"
+      "the architecture fails.\n",
       "  pmtool check-part alpha xcab12e tq144 -3\n"
       "  pmtool check-part alpha xcab40e pq208 -5   # fails at speed: -5 is disallowed\n"
       "  pmtool check-part prom xcpr01               # completed with no package: none listed\n",

@@ -127,7 +127,10 @@ int RunVentry(const Invocation& invocation) {
   const PM_DEVKEY& store = file ? *fileStore : *spec->get_defdata();
   const Resolution resolution = Resolve(*spec, store, file, function.c_str());
   PrintResolution(invocation, spec->get_pm(), function, resolution);
-  return resolution.replaced ? kExitOk : kExitProblem;
+  if (resolution.replaced) return kExitOk;
+  PrintError(Quoted(function) + " keeps its generic implementation for " + spec->get_pm() + ": " +
+             resolution.reason);
+  return kExitProblem;
 }
 
 Family MakeVentryFamily() {

@@ -77,26 +77,27 @@ std::string OverviewHelp() {
   }
   commands.add({"help [COMMAND]", "show the help of pmtool or of a command"});
   Table globals;
-  globals.add({"--install DIRS", "the installation directories, separated by \":\" (instead of "
-                                 "KORVAN_PATH)"});
+  globals.add({"--install DIRS", "installation directories, separated by \":\"; repeatable "
+                                 "(instead of KORVAN_PATH)"});
   globals.add({"--version", "print the version and the installation in use"});
   globals.add({"-h, --help [ARCH]", "show this help, or the usage notes of the architecture ARCH"});
-  return "Usage: pmtool [--install DIRS] COMMAND [ARGS...]\n\n"
+  return "Usage: pmtool [--install DIRS]... COMMAND [ARGS...]\n\n"
          "Reads and checks the device data of a design-suite installation: definition files\n"
          "(.acd) and segmented data files (.spd, .pkg).\n\nCommands:\n" +
          commands.str("  ") + "\nGlobal options:\n" + globals.str("  ") +
          "\nExit status:\n"
          "  0  done; the result is on standard output\n"
-         "  1  a problem was found: a file that cannot be read or is malformed, a value that is\n"
-         "     not there\n" +
+         "  1  a problem was found: a file that cannot be read or is malformed, a name that is\n"
+         "     not valid, a value that is not there\n" +
          kExitUsageLine +
          "\nEnvironment:\n"
          "  KORVAN_PATH  the installation directories, separated by \":\"; the first overrides,\n"
          "               the last is the base installation. When it is unset or empty (and\n"
          "               --install is not given), pmtool uses its bundled sample installation.\n"
          "  PM_TRACE     when set, the library's debug traces are printed on standard error\n"
-         "\nResults go to standard output, messages to standard error. Commands that take\n"
-         "--json print JSON instead of aligned text.\n"
+         "\nResults go to standard output, messages to standard error. Every command that\n"
+         "answers a query takes --json and then prints one JSON document instead of aligned\n"
+         "text; failures are still reported on standard error.\n"
          "\nRun 'pmtool COMMAND --help' for a command's options and examples.\n";
 }
 

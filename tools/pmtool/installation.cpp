@@ -12,10 +12,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> Entries(const Port::PathList& list) {
-  std::vector<std::string> entries;
+void AppendEntries(const Port::PathList& list, std::vector<std::string>& entries) {
   for (const auto& entry : list) entries.push_back(entry.str());
-  return entries;
 }
 
 bool IsDirectory(const fs::path& path) {
@@ -40,9 +38,13 @@ std::string BundledSample() {
   return PMTOOL_INSTALLED_SAMPLE;
 }
 
-std::string SelectInstallation(const char* installOption) {
-  if (installOption) {
-    Port::KorvanPath::Set(Entries(Port::PathList::FromSearchPath(installOption)));
+std::string SelectInstallation(const std::vector<std::string>& installOptions) {
+  if (!installOptions.empty()) {
+    std::vector<std::string> entries;
+    for (const std::string& option : installOptions) {
+      AppendEntries(Port::PathList::FromSearchPath(option.c_str()), entries);
+    }
+    Port::KorvanPath::Set(entries);
     return "--install";
   }
   const char* fromEnvironment = std::getenv("KORVAN_PATH");

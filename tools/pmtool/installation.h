@@ -3,14 +3,15 @@
 #define PMTOOL_INSTALLATION_H
 
 #include <string>
+#include <vector>
 
 namespace pmtool {
 
-// Sets the installation path list for this run: the ":"-separated directories of `installOption`
-// when it is given (not null), else the list of KORVAN_PATH when that is set and not empty, else
-// the bundled sample installation. Returns where the list came from: "--install", "KORVAN_PATH"
-// or "bundled sample".
-std::string SelectInstallation(const char* installOption);
+// Sets the installation path list for this run: the directories of the --install values when
+// there are any (each value a ":"-separated list, appended in order), else the list of
+// KORVAN_PATH when that is set and not empty, else the bundled sample installation. Returns where
+// the list came from: "--install", "KORVAN_PATH" or "bundled sample".
+std::string SelectInstallation(const std::vector<std::string>& installOptions);
 
 // The bundled sample installation: <prefix>/share/pmlib/sample beside the running pmtool when it
 // exists (an installed pmtool, wherever the prefix was moved), else the build tree's sample when

@@ -1,7 +1,7 @@
 // pmtool: reads and checks the device data of a design-suite installation.
 //
-//   pmtool [--install DIRS] FAMILY COMMAND [OPTIONS] [ARGS...]
-//   pmtool [--install DIRS] -help ARCH
+//   pmtool [--install DIRS]... FAMILY COMMAND [OPTIONS] [ARGS...]
+//   pmtool [--install DIRS]... -help ARCH
 //
 // Global options come before the command; everything after the command's name belongs to it and
 // is checked against the command's own option specification.
@@ -140,7 +140,7 @@ int Main(int argc, char** argv) {
   const Arguments words(args.begin() + static_cast<std::ptrdiff_t>(globalCount), args.end());
   if (globals.gaveusage() && !AsksForArchitectureHelp(words)) return ShowHelp(words);
 
-  const std::string source = SelectInstallation(globals.getinfo().getvalue("install"));
+  const std::string source = SelectInstallation(globals.getinfo().getvalues("install"));
   if (globals.gaveusage()) return ShowArchitectureHelp(globalCount, argv);
   if (globals.getinfo().hasflag("version")) {
     std::cout << "pmtool " << PMLibVersion() << "\ninstallation: " << InstallationText() << " ("

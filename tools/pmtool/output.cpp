@@ -74,10 +74,31 @@ int UsageError(const std::string& text, const std::string& helpCommand) {
   return UsageHint(helpCommand);
 }
 
-void PrintJson(const nlohmann::ordered_json& value) {
-  // Replacement of invalid UTF-8 keeps odd bytes in names from aborting the output.
-  std::cout << value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+namespace {
+
+// Replacement of invalid UTF-8 keeps odd bytes in names from aborting the output.
+std::string Dumped(const nlohmann::ordered_json& value, int indent) {
+  return value.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
+
+}  // namespace
+
+void PrintJson(const nlohmann::ordered_json& value) { std::cout << Dumped(value, 2) << '\n'; }
+
+JsonArrayStream::JsonArrayStream(const nlohmann::ordered_json& head, const std::string& arrayKey) {
+  std::cout << "{\n";
+  for (const auto& member : head.items()) {
+    std::cout << "  " << Dumped(member.key(), -1) << ": " << Dumped(member.value(), -1) << ",\n";
+  }
+  std::cout << "  " << Dumped(arrayKey, -1) << ": [";
+}
+
+void JsonArrayStream::add(const nlohmann::ordered_json& element) {
+  std::cout << (empty_ ? "\n" : ",\n") << "    " << Dumped(element, -1);
+  empty_ = false;
+}
+
+JsonArrayStream::~JsonArrayStream() { std::cout << (empty_ ? "]" : "\n  ]") << "\n}\n"; }
 
 void Table::add(std::vector<std::string> row) { rows_.push_back(std::move(row)); }
 

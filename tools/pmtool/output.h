@@ -28,6 +28,23 @@ int UsageError(const std::string& text, const std::string& helpCommand);
 // Writes `value` on standard output, indented, with a final line end.
 void PrintJson(const nlohmann::ordered_json& value);
 
+// A JSON object written to standard output as it is made, in the layout PrintJson gives: the
+// members of `head` at once, then the array member `arrayKey` element by element, and the end of
+// the object when the stream goes out of scope. Long listings stream this way instead of being
+// collected first.
+class JsonArrayStream {
+ public:
+  JsonArrayStream(const nlohmann::ordered_json& head, const std::string& arrayKey);
+  JsonArrayStream(const JsonArrayStream&) = delete;
+  JsonArrayStream& operator=(const JsonArrayStream&) = delete;
+  ~JsonArrayStream();
+
+  void add(const nlohmann::ordered_json& element);
+
+ private:
+  bool empty_ = true;
+};
+
 // Rows of cells printed in aligned columns; the last column is not padded.
 class Table {
  public:

@@ -1,0 +1,52 @@
+# Installs the build into WORK_DIR/prefix, then checks that the prefix is self-contained: the
+# shared libraries carry their version and SONAME, and pmtool finds its libraries and its bundled
+# sample (<prefix>/share/pmlib/sample) both where it was installed and after the whole prefix
+# has been moved elsewhere. Fails on the first check that fails.
+function(run)
+  execute_process(COMMAND ${ARGV} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "failed (${result}): ${ARGV}\n${out}${err}")
+  endif()
+  set(last_output "${out}" PARENT_SCOPE)
+endfunction()
+
+function(expect_equal actual expected what)
+  if(NOT actual STREQUAL expected)
+    message(FATAL_ERROR "${what}:\nexpected: ${expected}\nactual:   ${actual}")
+  endif()
+endfunction()
+
+# pmtool in `prefix`, without KORVAN_PATH, uses the sample of that prefix.
+function(check_pmtool prefix)
+  run(${prefix}/bin/pmtool --version)
+  string(REGEX MATCH "installation: [^\n]*" line "${last_output}")
+  expect_equal("${line}" "installation: ${prefix}/share/pmlib/sample (bundled sample)"
+               "pmtool in ${prefix}")
+  run(${prefix}/bin/pmtool parts alpha)
+  expect_equal("${last_output}" "xcab12e\nxcab40e\n" "pmtool parts alpha in ${prefix}")
+endfunction()
+
+file(REMOVE_RECURSE ${WORK_DIR})
+set(prefix ${WORK_DIR}/prefix)
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+
+foreach(library pmport pmlib)
+  set(file ${prefix}/lib/lib${library}.so.${VERSION})
+  if(NOT EXISTS ${file} OR NOT EXISTS ${prefix}/lib/lib${library}.so)
+    message(FATAL_ERROR "lib${library}.so.${VERSION} or its development link is not installed")
+  endif()
+  run(${READELF} -d ${file})
+  string(REGEX MATCH "Library soname: \\[([^]]*)\\]" ignored "${last_output}")
+  set(soname "${CMAKE_MATCH_1}")
+  expect_equal("${soname}" "lib${library}.so.${SOVERSION}" "SONAME of lib${library}")
+  if(NOT EXISTS ${prefix}/lib/${soname})
+    message(FATAL_ERROR "no link ${soname} in ${prefix}/lib")
+  endif()
+endforeach()
+
+unset(ENV{KORVAN_PATH})
+check_pmtool(${prefix})
+set(moved ${WORK_DIR}/moved/elsewhere)
+file(MAKE_DIRECTORY ${WORK_DIR}/moved)
+file(RENAME ${prefix} ${moved})
+check_pmtool(${moved})

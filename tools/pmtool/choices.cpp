@@ -1,0 +1,83 @@
+// Valid choices and did-you-mean suggestions for an invalid level of a part.
+#include "choices.h"
+
+#include <memory>
+
+#include "baspmpic.h"
+#include "output.h"
+#include "pmlib/pmpic.h"
+#include "pmlib/pmspec.h"
+#include "suggest.h"
+
+namespace pmtool {
+namespace {
+
+// "a", "a or b", "a, b or c".
+std::string Alternatives(const Names& names) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " or " : ", ";
+    text += names[i];
+  }
+  return text;
+}
+
+std::string CommaSeparated(const Names& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+  return text;
+}
+
+// The list below the levels `above`, or empty when one of them cannot be set.
+Names ListBelow(const std::string& arch, const Names& above) {
+  const std::unique_ptr<PM_PIC> part =
+      PMPicImp::NewPart(arch.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
+  if (!part->get_defdata()) return Names();
+  if (!above.empty() && !part->set_device(above[0].c_str())) return Names();
+  if (above.size() > 1 && !part->set_package(above[1].c_str())) return Names();
+  return CurrentList(*part);
+}
+
+}  // namespace
+
+LevelChoices ChoicesAmong(std::string what, Names choices, const std::string& typed) {
+  LevelChoices result{std::move(what), std::move(choices), Names()};
+  if (!typed.empty()) result.suggestions = ClosestNames(typed, result.choices);
+  return result;
+}
+
+const char* const kPartLevels[4] = {"architecture", "device", "package", "speed"};
+
+Names CurrentList(PM_PIC& part) {
+  part.make_list(nullptr, nullptr, 0);
+  return Names(part.begin(false), part.end(false));
+}
+
+LevelChoices PartLevelChoices(const std::string& arch, const Names& above,
+                              const std::string& typed) {
+  std::string what = std::string("the ") + kPartLevels[above.size() + 1] + "s of " + arch;
+  for (const std::string& level : above) what += " " + level;
+  return ChoicesAmong(std::move(what), ListBelow(arch, above), typed);
+}
+
+LevelChoices ModuleChoices(const std::string& typed) {
+  PM_SPEC lister(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
+  lister.make_list(nullptr, nullptr, 0);
+  return ChoicesAmong("the personality modules", Names(lister.begin(false), lister.end(false)),
+                         typed);
+}
+
+void PrintChoices(const LevelChoices& choices) {
+  PrintError(choices.choices.empty() ? choices.what + ": none"
+                                     : choices.what + ": " + CommaSeparated(choices.choices));
+  if (!choices.suggestions.empty()) {
+    PrintError("did you mean " + Alternatives(choices.suggestions) + "?");
+  }
+}
+
+void AddChoices(nlohmann::ordered_json& result, const LevelChoices& choices) {
+  result["choices"] = choices.choices;
+  result["suggestions"] = choices.suggestions;
+}
+
+}  // namespace pmtool
