@@ -56,7 +56,15 @@ class PMDevKeyImp {
 
  private:
   bool TakeCachedReader(const std::string& cacheKey);
-  void ReadArchitectureFiles(PMSpecImp& spec, const char* name, bool decode);
+  // Makes the reader of `files` (read in that order), or a copy of a reader that read them
+  // already, and adds it to the cache when the store takes part in it.
+  void Open(const Port::String& path, const std::string& cacheKey, char* const* searchKeys,
+            const PMDevKeyFlags& flags, const std::vector<Port::String>& files);
+  // What a store opened with `flags` reads: the file at `path` alone, or with friends the
+  // architecture files.
+  static std::vector<Port::String> FilesToRead(PMSpecImp& spec, const Port::String& path,
+                                               const char* name, const PMDevKeyFlags& flags);
+  static std::vector<Port::String> ArchitectureFiles(PMSpecImp& spec, const char* name);
 };
 
 // The cache key of a store: file, PM, device and package ("-" when empty), then the three flags
