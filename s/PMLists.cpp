@@ -3,6 +3,8 @@
 #include "PMLists.h"
 
 #include <map>
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 #include <boost/make_shared.hpp>
@@ -46,10 +48,20 @@ ListCaches& Caches() {
 template <class Create>
 boost::shared_ptr<BaseList> LookupOrCreate(ListCache& cache, const Port::String& key,
                                            const Create& create) {
+  // Lists never leave a cache, so a list once found under a key stays the answer for it: each
+  // thread remembers what it found and takes the shared mutex only for keys new to it. Walking
+  // a device's packages and speeds asks for two lists per device, and with the mutex alone
+  // threads walking lists at the same time would queue on it.
+  thread_local std::unordered_map<const ListCache*,
+                                  std::unordered_map<std::string, boost::shared_ptr<BaseList>>>
+      seen;
+  boost::shared_ptr<BaseList>& remembered = seen[&cache][key.str()];
+  if (remembered) return remembered;
   Port::ThrGuard<Port_ThrMutex> guard(ListCacheMutex());
   auto found = cache.find(key);
   if (found == cache.end()) found = cache.emplace(key, create()).first;
-  return found->second;
+  remembered = found->second;
+  return remembered;
 }
 
 NameVectorPtr EmptyNames() { return boost::make_shared<NameVector>(); }
