@@ -302,9 +302,9 @@ StaticAcdRead::StaticAcdRead(const char* path, const char* comparename, char* co
 }
 
 StaticAcdRead::StaticAcdRead(const StaticAcdRead& source, const char* path,
-                             const char* comparename, char* const* searchkeys)
+                             const char* comparename, char* const* searchkeys, unsigned char decode)
     : location_(path ? path : ""), comparename_(comparename ? comparename : ""),
-      decode_(source.decode_), body_(source.body_) {
+      decode_(decode != 0), body_(source.body_) {
   for (char* const* key = searchkeys; key && *key; ++key) searchkeys_.emplace_back(*key);
 }
 
@@ -337,6 +337,7 @@ unsigned char StaticAcdRead::Decode(unsigned char decode) {
 
 bool StaticAcdRead::AddText(const boost::shared_array<char>& owner, char* text, std::size_t length) {
   if (IsEnciphered(text, length)) {
+    Writable().enciphered = true;
     if (!decode_) {
       Writable().held.push_back({owner, length});
       return false;

@@ -375,7 +375,8 @@ TEST(AcdKeys, CopyHoldsTheSameKeysAndChangesApartWithNewStamps) {
   AcdFile file("A = 1\nB = 2\n");
   char key[] = "k";
   char* const searchKeys[] = {key, nullptr};
-  StaticAcdRead copy(*file, "elsewhere.acd", "copy", searchKeys);
+  StaticAcdRead copy(*file, "elsewhere.acd", "copy", searchKeys, 1);
+  EXPECT_FALSE(copy.ReadEnciphered());
   EXPECT_EQ(AllKeys(*file), AllKeys(copy));
   EXPECT_STREQ("elsewhere.acd", copy.getlocation());
   EXPECT_STREQ("copy", copy.getcomparename());

@@ -128,10 +128,11 @@ class StaticAcdRead {
  public:
   StaticAcdRead(const char* path, const char* comparename, char* const* searchkeys,
                 unsigned char decode, unsigned char withfriends, unsigned char third);
-  // A reader for `path` that holds `source`'s keys (and takes its decode option) instead of
-  // reading files: what a reader of `path` would hold after reading the files `source` read.
+  // A reader for `path` that holds `source`'s keys instead of reading files: what a reader of
+  // `path` with the option `decode` would hold after reading the files `source` read (the same
+  // keys whatever `decode` is, unless source.ReadEnciphered()).
   StaticAcdRead(const StaticAcdRead& source, const char* path, const char* comparename,
-                char* const* searchkeys);
+                char* const* searchkeys, unsigned char decode);
   ~StaticAcdRead();
   StaticAcdRead(const StaticAcdRead&) = delete;
   StaticAcdRead& operator=(const StaticAcdRead&) = delete;
@@ -151,6 +152,8 @@ class StaticAcdRead {
   // different sets of keys of the process ever carry the same stamp, so an equal stamp means that
   // nothing has changed since it was taken. Readers that share their keys share the stamp.
   std::uint64_t version() const { return body_->version; }
+  // Whether some file read into this reader was enciphered (so that the decode option mattered).
+  bool ReadEnciphered() const { return body_->enciphered; }
 
   // The raw value of `key`, owned by the reader; null when the key is absent.
   const char* getkeyeddata(const char* key) const;
@@ -216,6 +219,7 @@ class StaticAcdRead {
   struct Body {
     std::uint64_t version;
     bool valid = false;
+    bool enciphered = false;
     std::vector<Sfp_ACD::KeyValue> entries;
     Sfp_ACD::KeyIndex index;  // views into the entries' keys, which copies share
     std::vector<HeldFile> held;
