@@ -167,30 +167,36 @@ void PMDevKeyImp::OpenForPart(const char* name, PMSpecImp& spec, const PMPartNam
 
 namespace {
 
-// The readers made from files, by what they read: the decode option, then every file in the order
-// it was read. The many stores of one architecture (one per device and package of a part) read
+// The readers made from files, by the files they read, in order. The many stores of one architecture (one per device and package of a part) read
 // the same files; a later one takes a copy of an earlier reader that has not changed since it was
 // read, which shares its keys, instead of reading and parsing the files again. Like the readers
 // themselves, this assumes that an installation's files do not change while a process uses them.
 class ReadersByFiles {
  public:
-  boost::shared_ptr<StaticAcdRead> Find(const std::string& files) {
+  // A reader that read `files` and has not changed since; read with `decode`, unless no file
+  // was enciphered (then the option changed nothing).
+  boost::shared_ptr<StaticAcdRead> Find(const std::string& files, bool decode) {
     Port::ThrGuard<Port_ThrMutex> guard(mutex_);
     const auto found = readers_.find(files);
     if (found == readers_.end()) return {};
     boost::shared_ptr<StaticAcdRead> reader = found->second.reader.lock();
-    return reader && reader->version() == found->second.version ? reader
-                                                                : boost::shared_ptr<StaticAcdRead>();
+    const bool same = reader && reader->version() == found->second.version &&
+                      (found->second.decode == decode || !reader->ReadEnciphered());
+    return same ? reader : boost::shared_ptr<StaticAcdRead>();
   }
-  void Remember(const std::string& files, const boost::shared_ptr<StaticAcdRead>& reader) {
+  // With `keep`, the reader is kept alive for later copies even when its first user drops it.
+  void Remember(const std::string& files, bool decode,
+                const boost::shared_ptr<StaticAcdRead>& reader, bool keep) {
     Port::ThrGuard<Port_ThrMutex> guard(mutex_);
-    readers_[files] = {reader, reader->version()};
+    readers_[files] = {reader, reader->version(), decode, keep ? reader : nullptr};
   }
 
  private:
   struct Read {
     boost::weak_ptr<StaticAcdRead> reader;
     std::uint64_t version;  // of the keys just as the files gave them
+    bool decode;
+    boost::shared_ptr<StaticAcdRead> kept;
   };
   Port_ThrMutex mutex_;
   std::unordered_map<std::string, Read> readers_;
@@ -203,6 +209,18 @@ ReadersByFiles& ReadersOfFiles() {
 
 }  // namespace
 
+boost::shared_ptr<const StaticAcdRead> PMReadDefinitionFile(const Port::String& path) {
+  const std::string read = path.str() + "\n";  // as Open names a list of one file
+  if (const boost::shared_ptr<StaticAcdRead> same = ReadersOfFiles().Find(read, true)) {
+    return boost::make_shared<const StaticAcdRead>(*same, path.c_str(), nullptr, nullptr, 1);
+  }
+  const auto reader = boost::make_shared<StaticAcdRead>(path.c_str(), nullptr, nullptr, 1, 0, 1);
+  // A probe reads a definition just before the listing opens its key store: kept, the probe's
+  // reading serves the store too.
+  ReadersOfFiles().Remember(read, true, reader, true);
+  return reader;
+}
+
 std::vector<Port::String> PMDevKeyImp::FilesToRead(PMSpecImp& spec, const Port::String& path,
                                                    const char* name, const PMDevKeyFlags& flags) {
   if (!flags.withfriends) return {path};
@@ -212,11 +230,12 @@ std::vector<Port::String> PMDevKeyImp::FilesToRead(PMSpecImp& spec, const Port::
 void PMDevKeyImp::Open(const Port::String& path, const std::string& cacheKey,
                        char* const* searchKeys, const PMDevKeyFlags& flags,
                        const std::vector<Port::String>& files) {
-  std::string read(flags.decode ? "d" : "-");
-  for (const Port::String& file : files) (read += '\n') += file.str();
-  const boost::shared_ptr<StaticAcdRead> same = ReadersOfFiles().Find(read);
+  std::string read;
+  for (const Port::String& file : files) (read += file.str()) += '\n';
+  const boost::shared_ptr<StaticAcdRead> same = ReadersOfFiles().Find(read, flags.decode);
   if (same) {
-    reader.reset(new StaticAcdRead(*same, path.c_str(), cacheKey.c_str(), searchKeys));
+    reader.reset(
+        new StaticAcdRead(*same, path.c_str(), cacheKey.c_str(), searchKeys, flags.decode));
   } else {
     reader.reset(new StaticAcdRead(path.c_str(), cacheKey.c_str(), searchKeys, flags.decode,
                                    flags.withfriends, 0));
@@ -224,7 +243,7 @@ void PMDevKeyImp::Open(const Port::String& path, const std::string& cacheKey,
       for (const Port::String& file : files) reader->ReadFile(file.c_str());
       reader->Decode(flags.decode);
     }
-    ReadersOfFiles().Remember(read, reader);
+    ReadersOfFiles().Remember(read, flags.decode, reader, false);
   }
   if (flags.usecache) PM_INTDEVKEY_MGR::Instance().Add(reader);
 }

@@ -78,6 +78,11 @@ std::vector<std::string> PMPartSearchKeys(const PMPartNames& part);
 // The path of definition file `fileName` of the PM_SPEC's architecture; empty when none.
 Port::String PMLocateDefinitionFile(const char* fileName, PMSpecImp& spec);
 
+// A reader of the one definition file `path`, read with decoding as the library's direct readers
+// do; when a key store has read that file already and not changed since, a copy of its reader,
+// which reads nothing.
+boost::shared_ptr<const StaticAcdRead> PMReadDefinitionFile(const Port::String& path);
+
 // The reader behind a store; null for a store without one.
 const StaticAcdRead* PMDevKeyReader(const PM_DEVKEY& store);
 // The raw value of `key` in the store's reader; null when the key (or the reader) is absent.
