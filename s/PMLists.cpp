@@ -171,27 +171,10 @@ ListIterator::ListIterator() : pos(0), positioned(false), at_end(false) {}
 ListIterator::ListIterator(boost::shared_ptr<BaseList> over, Where where)
     : pos(0), positioned(false), at_end(where == End), list(std::move(over)) {}
 
-std::size_t ListIterator::Size() const {
-  return list && list->names() ? list->names()->size() : 0;
-}
-
-void ListIterator::EnsurePositioned() const {
-  if (positioned) return;
+void ListIterator::Position() const {
   if (list) EnsureBuilt(*list);
   pos = at_end ? Size() : 0;
   positioned = true;
-}
-
-const Port::String& ListIterator::operator*() const {
-  EnsurePositioned();
-  return (*list->names())[pos];
-}
-
-ListIterator& ListIterator::operator++() {
-  EnsurePositioned();
-  if (!at_end && pos < Size()) ++pos;
-  at_end = pos == Size();
-  return *this;
 }
 
 ListIterator ListIterator::operator++(int) {
@@ -199,13 +182,6 @@ ListIterator ListIterator::operator++(int) {
   ListIterator before = *this;
   ++*this;
   return before;
-}
-
-bool ListIterator::operator==(const ListIterator& other) const {
-  if (at_end && other.at_end) return true;
-  EnsurePositioned();
-  other.EnsurePositioned();
-  return pos == other.pos;
 }
 
 // ---------------------------------------------------------------------------------------------
