@@ -3,6 +3,8 @@
 #include "PMLists.h"
 
 #include <map>
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 #include <boost/make_shared.hpp>
@@ -46,10 +48,20 @@ ListCaches& Caches() {
 template <class Create>
 boost::shared_ptr<BaseList> LookupOrCreate(ListCache& cache, const Port::String& key,
                                            const Create& create) {
+  // Lists never leave a cache, so a list once found under a key stays the answer for it: each
+  // thread remembers what it found and takes the shared mutex only for keys new to it. Walking
+  // a device's packages and speeds asks for two lists per device, and with the mutex alone
+  // threads walking lists at the same time would queue on it.
+  thread_local std::unordered_map<const ListCache*,
+                                  std::unordered_map<std::string, boost::shared_ptr<BaseList>>>
+      seen;
+  boost::shared_ptr<BaseList>& remembered = seen[&cache][key.str()];
+  if (remembered) return remembered;
   Port::ThrGuard<Port_ThrMutex> guard(ListCacheMutex());
   auto found = cache.find(key);
   if (found == cache.end()) found = cache.emplace(key, create()).first;
-  return found->second;
+  remembered = found->second;
+  return remembered;
 }
 
 NameVectorPtr EmptyNames() { return boost::make_shared<NameVector>(); }
@@ -159,27 +171,10 @@ ListIterator::ListIterator() : pos(0), positioned(false), at_end(false) {}
 ListIterator::ListIterator(boost::shared_ptr<BaseList> over, Where where)
     : pos(0), positioned(false), at_end(where == End), list(std::move(over)) {}
 
-std::size_t ListIterator::Size() const {
-  return list && list->names() ? list->names()->size() : 0;
-}
-
-void ListIterator::EnsurePositioned() const {
-  if (positioned) return;
+void ListIterator::Position() const {
   if (list) EnsureBuilt(*list);
   pos = at_end ? Size() : 0;
   positioned = true;
-}
-
-const Port::String& ListIterator::operator*() const {
-  EnsurePositioned();
-  return (*list->names())[pos];
-}
-
-ListIterator& ListIterator::operator++() {
-  EnsurePositioned();
-  if (!at_end && pos < Size()) ++pos;
-  at_end = pos == Size();
-  return *this;
 }
 
 ListIterator ListIterator::operator++(int) {
@@ -187,13 +182,6 @@ ListIterator ListIterator::operator++(int) {
   ListIterator before = *this;
   ++*this;
   return before;
-}
-
-bool ListIterator::operator==(const ListIterator& other) const {
-  if (at_end && other.at_end) return true;
-  EnsurePositioned();
-  other.EnsurePositioned();
-  return pos == other.pos;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -163,17 +163,36 @@ class ListIterator {
   ListIterator(boost::shared_ptr<BaseList> list, Where where);
 
   // The name at the current position.
-  const Port::StringBase<char>& operator*() const;
+  const Port::StringBase<char>& operator*() const {
+    EnsurePositioned();
+    return (*list->names())[pos];
+  }
   const Port::StringBase<char>* operator->() const { return &**this; }
-  ListIterator& operator++();
+  ListIterator& operator++() {
+    EnsurePositioned();
+    if (!at_end && pos < Size()) ++pos;
+    at_end = pos == Size();
+    return *this;
+  }
   ListIterator operator++(int);
   // Equal when both are at the end, else when both stand at the same position.
-  bool operator==(const ListIterator& other) const;
+  bool operator==(const ListIterator& other) const {
+    if (at_end && other.at_end) return true;
+    EnsurePositioned();
+    other.EnsurePositioned();
+    return pos == other.pos;
+  }
   bool operator!=(const ListIterator& other) const { return !(*this == other); }
 
  private:
-  void EnsurePositioned() const;
-  std::size_t Size() const;
+  // The operations are inline, the positioning (which may build the list) is not: a walk of a
+  // device's packages and speeds is a few names long, and calls into the library for every step
+  // cost more than the step.
+  void EnsurePositioned() const {
+    if (!positioned) Position();
+  }
+  void Position() const;
+  std::size_t Size() const { return list && list->names() ? list->names()->size() : 0; }
 
   mutable std::size_t pos;
   mutable bool positioned;

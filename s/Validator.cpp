@@ -37,9 +37,9 @@ bool SameIgnoringCase(const Port::String& a, const Port::String& b) {
 }
 
 // The device table under `key` of the part's key store (none without a store).
-DeviceTable PartTable(const PMPicImp& part, const char* key) {
+std::shared_ptr<const DeviceTable> PartTable(const PMPicImp& part, const char* key) {
   const PM_DEVKEY* store = part.defdataStore();
-  return DeviceTable(store ? PMDevKeyRawValue(*store, key) : nullptr);
+  return PersonalityModule::SharedDeviceTable(store ? PMDevKeyRawValue(*store, key) : nullptr);
 }
 
 // The keys holding device tables: the real one, then the test one in test-device mode.
@@ -56,19 +56,14 @@ bool HasDeviceTable(const PMPicImp& part) {
   return store && !store->GetStringByKey(kDeviceTableKey, ':', 0, ',', 0).empty();
 }
 
-bool EntryHasName(const Entry& entry, const Port::String& name) {
-  return std::any_of(entry.begin(), entry.end(), [&](const std::string& candidate) {
-    return Port::stricmp(candidate.c_str(), name.c_str()) == 0;
-  });
-}
-
-// The entries of the part's device tables that know `device` under one of their names.
-std::vector<Entry> EntriesNaming(const PMPicImp& part, const Port::String& device) {
-  std::vector<Entry> found;
+// The entries of the part's device tables that know `device` under one of their names. They
+// point into the shared tables, which live as long as the process.
+std::vector<const Entry*> EntriesNaming(const PMPicImp& part, const Port::String& device) {
+  std::vector<const Entry*> found;
   for (const char* key : DeviceTableKeys()) {
-    const DeviceTable table = PartTable(part, key);
-    for (const Entry& entry : table.groups()) {
-      if (EntryHasName(entry, device)) found.push_back(entry);
+    const std::shared_ptr<const DeviceTable> table = PartTable(part, key);
+    for (const std::size_t group : table->GroupsWithName(device.c_str())) {
+      found.push_back(&table->groups()[group]);
     }
   }
   return found;
@@ -197,8 +192,9 @@ Validator::~Validator() = default;
 bool Validator::HasEntryWithDataFiles(const StaticAcdRead& acd, const Port::String& key,
                                       const Port::String& pm,
                                       const std::vector<const char*>& extensions) const {
-  const DeviceTable table(acd.getkeyeddata(key.c_str()));
-  if (table.groups().empty()) return false;
+  const std::shared_ptr<const DeviceTable> table =
+      PersonalityModule::SharedDeviceTable(acd.getkeyeddata(key.c_str()));
+  if (table->groups().empty()) return false;
   FriendChain chain(acd, pm);
   const auto hasFile = [&chain](const Entry& entry, const char* extension) {
     return chain.Any([&](const Port::String& module) {
@@ -207,7 +203,7 @@ bool Validator::HasEntryWithDataFiles(const StaticAcdRead& acd, const Port::Stri
       });
     });
   };
-  const std::vector<Entry>& entries = table.groups();
+  const std::vector<Entry>& entries = table->groups();
   return std::any_of(entries.begin(), entries.end(), [&](const Entry& entry) {
     return std::all_of(extensions.begin(), extensions.end(),
                        [&](const char* extension) { return hasFile(entry, extension); });
@@ -296,8 +292,7 @@ NameVectorPtr Validator::DeclaredDevices() const {
   auto devices = boost::make_shared<NameVector>();
   if (!HasDeviceTable(*imp)) return devices;
   for (const char* key : DeviceTableKeys()) {
-    const DeviceTable table = PartTable(*imp, key);
-    for (const Entry& entry : table.groups()) {
+    for (const Entry& entry : PartTable(*imp, key)->groups()) {
       devices->emplace_back(entry.empty() ? std::string() : entry.front());
     }
   }
@@ -362,8 +357,8 @@ bool FPGA_Validator::HasDeviceFileWithoutTable(const Port::String& device) const
 
 bool FPGA_Validator::HasDeviceFileOfTableEntry(const Port::String& device) const {
   const std::vector<Port::String> modules = ModuleAndFriends(*imp);
-  for (const Entry& entry : EntriesNaming(*imp, device)) {
-    for (const std::string& name : entry) {
+  for (const Entry* entry : EntriesNaming(*imp, device)) {
+    for (const std::string& name : *entry) {
       if (name.empty()) continue;
       const Port::String fileName = Port::String(name) + ".nph";
       const bool inModules = std::any_of(modules.begin(), modules.end(), [&](const Port::String& m) {
@@ -411,8 +406,7 @@ NameVectorPtr FPGA_Validator::makedevicelist(bool listing) {
   for (const Port::String& name : scanned) present.insert(name.str());
   auto devices = boost::make_shared<NameVector>();
   for (const char* key : DeviceTableKeys()) {
-    const DeviceTable table = PartTable(*imp, key);
-    for (const Entry& entry : table.groups()) {
+    for (const Entry& entry : PartTable(*imp, key)->groups()) {
       const bool hasFile = std::any_of(entry.begin(), entry.end(), [&](const std::string& name) {
         return present.count(name) != 0;
       });

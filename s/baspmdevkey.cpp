@@ -5,8 +5,10 @@
 #include <cstring>
 #include <iostream>
 #include <string_view>
+#include <unordered_map>
 
 #include <boost/make_shared.hpp>
+#include <boost/weak_ptr.hpp>
 
 #include <pmlib/pmspec.h>
 #include <pmport/port_env.h>
@@ -140,10 +142,7 @@ void PMDevKeyImp::OpenForSpec(const char* name, PMSpecImp& spec, const PMDevKeyF
   if (flags.usecache && TakeCachedReader(cacheKey)) return;
 
   const Port::String path = PMLocateDefinitionFile(fileName.c_str(), spec);
-  reader.reset(new StaticAcdRead(path.c_str(), cacheKey.c_str(), nullptr, flags.decode,
-                                 flags.withfriends, 0));
-  if (flags.withfriends) ReadArchitectureFiles(spec, fileName.c_str(), flags.decode);
-  if (flags.usecache) PM_INTDEVKEY_MGR::Instance().Add(reader);
+  Open(path, cacheKey, nullptr, flags, FilesToRead(spec, path, fileName.c_str(), flags));
 }
 
 void PMDevKeyImp::OpenForPart(const char* name, PMSpecImp& spec, const PMPartNames& part,
@@ -162,30 +161,111 @@ void PMDevKeyImp::OpenForPart(const char* name, PMSpecImp& spec, const PMPartNam
   searchKeyList.push_back(nullptr);
 
   const Port::String path = PMLocateDefinitionFile(fileName.c_str(), spec);
-  reader.reset(new StaticAcdRead(path.c_str(), cacheKey.c_str(), searchKeyList.data(),
-                                 flags.decode, flags.withfriends, 0));
-  if (flags.withfriends) ReadArchitectureFiles(spec, name ? name : "", flags.decode);
+  Open(path, cacheKey, searchKeyList.data(), flags,
+       FilesToRead(spec, path, name ? name : "", flags));
+}
+
+namespace {
+
+// The readers made from files, by the files they read, in order. The many stores of one architecture (one per device and package of a part) read
+// the same files; a later one takes a copy of an earlier reader that has not changed since it was
+// read, which shares its keys, instead of reading and parsing the files again. Like the readers
+// themselves, this assumes that an installation's files do not change while a process uses them.
+class ReadersByFiles {
+ public:
+  // A reader that read `files` and has not changed since; read with `decode`, unless no file
+  // was enciphered (then the option changed nothing).
+  boost::shared_ptr<StaticAcdRead> Find(const std::string& files, bool decode) {
+    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
+    const auto found = readers_.find(files);
+    if (found == readers_.end()) return {};
+    boost::shared_ptr<StaticAcdRead> reader = found->second.reader.lock();
+    const bool same = reader && reader->version() == found->second.version &&
+                      (found->second.decode == decode || !reader->ReadEnciphered());
+    return same ? reader : boost::shared_ptr<StaticAcdRead>();
+  }
+  // With `keep`, the reader is kept alive for later copies even when its first user drops it.
+  void Remember(const std::string& files, bool decode,
+                const boost::shared_ptr<StaticAcdRead>& reader, bool keep) {
+    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
+    readers_[files] = {reader, reader->version(), decode, keep ? reader : nullptr};
+  }
+
+ private:
+  struct Read {
+    boost::weak_ptr<StaticAcdRead> reader;
+    std::uint64_t version;  // of the keys just as the files gave them
+    bool decode;
+    boost::shared_ptr<StaticAcdRead> kept;
+  };
+  Port_ThrMutex mutex_;
+  std::unordered_map<std::string, Read> readers_;
+};
+
+ReadersByFiles& ReadersOfFiles() {
+  static ReadersByFiles readers;
+  return readers;
+}
+
+}  // namespace
+
+boost::shared_ptr<const StaticAcdRead> PMReadDefinitionFile(const Port::String& path) {
+  const std::string read = path.str() + "\n";  // as Open names a list of one file
+  if (const boost::shared_ptr<StaticAcdRead> same = ReadersOfFiles().Find(read, true)) {
+    return boost::make_shared<const StaticAcdRead>(*same, path.c_str(), nullptr, nullptr, 1);
+  }
+  const auto reader = boost::make_shared<StaticAcdRead>(path.c_str(), nullptr, nullptr, 1, 0, 1);
+  // A probe reads a definition just before the listing opens its key store: kept, the probe's
+  // reading serves the store too.
+  ReadersOfFiles().Remember(read, true, reader, true);
+  return reader;
+}
+
+std::vector<Port::String> PMDevKeyImp::FilesToRead(PMSpecImp& spec, const Port::String& path,
+                                                   const char* name, const PMDevKeyFlags& flags) {
+  if (!flags.withfriends) return {path};
+  return ArchitectureFiles(spec, name);
+}
+
+void PMDevKeyImp::Open(const Port::String& path, const std::string& cacheKey,
+                       char* const* searchKeys, const PMDevKeyFlags& flags,
+                       const std::vector<Port::String>& files) {
+  std::string read;
+  for (const Port::String& file : files) (read += file.str()) += '\n';
+  const boost::shared_ptr<StaticAcdRead> same = ReadersOfFiles().Find(read, flags.decode);
+  if (same) {
+    reader.reset(
+        new StaticAcdRead(*same, path.c_str(), cacheKey.c_str(), searchKeys, flags.decode));
+  } else {
+    reader.reset(new StaticAcdRead(path.c_str(), cacheKey.c_str(), searchKeys, flags.decode,
+                                   flags.withfriends, 0));
+    if (flags.withfriends) {
+      for (const Port::String& file : files) reader->ReadFile(file.c_str());
+      reader->Decode(flags.decode);
+    }
+    ReadersOfFiles().Remember(read, flags.decode, reader, false);
+  }
   if (flags.usecache) PM_INTDEVKEY_MGR::Instance().Add(reader);
 }
 
-// Reads the file of every friend architecture, nearest first, then the architecture's own copy,
-// so that on a key defined more than once the architecture's own value wins.
-void PMDevKeyImp::ReadArchitectureFiles(PMSpecImp& spec, const char* name, bool decode) {
+// The files of every friend architecture, nearest first, then the architecture's own copy, so
+// that on a key defined more than once the architecture's own value wins.
+std::vector<Port::String> PMDevKeyImp::ArchitectureFiles(PMSpecImp& spec, const char* name) {
   Port::FileName file(name);
   const bool hasBase = file.HasBase();
   if (!file.HasExtension()) file.SetExtension("acd");
-  const auto readIfFound = [this](const Port::String& path) {
-    if (!path.empty()) reader->ReadFile(path.c_str());
+  std::vector<Port::String> files;
+  const auto addIfFound = [&files](const Port::String& path) {
+    if (!path.empty()) files.push_back(path);
   };
-
   const std::vector<char*>& friends = spec.friendNames();
   for (std::size_t i = 0; i < friends.size(); ++i) {
     if (!hasBase) file.SetBase(friends[i]);
-    readIfFound(spec.GetDatafileName(1, file.GetName().c_str(), true, static_cast<int>(i)));
+    addIfFound(spec.GetDatafileName(1, file.GetName().c_str(), true, static_cast<int>(i)));
   }
   if (!hasBase) file.SetBase(spec.pmName().c_str());
-  readIfFound(spec.GetDatafileName(1, file.GetName().c_str(), true, -2));
-  reader->Decode(decode);
+  addIfFound(spec.GetDatafileName(1, file.GetName().c_str(), true, -2));
+  return files;
 }
 
 const StaticAcdRead* PMDevKeyReader(const PM_DEVKEY& store) {

@@ -56,7 +56,15 @@ class PMDevKeyImp {
 
  private:
   bool TakeCachedReader(const std::string& cacheKey);
-  void ReadArchitectureFiles(PMSpecImp& spec, const char* name, bool decode);
+  // Makes the reader of `files` (read in that order), or a copy of a reader that read them
+  // already, and adds it to the cache when the store takes part in it.
+  void Open(const Port::String& path, const std::string& cacheKey, char* const* searchKeys,
+            const PMDevKeyFlags& flags, const std::vector<Port::String>& files);
+  // What a store opened with `flags` reads: the file at `path` alone, or with friends the
+  // architecture files.
+  static std::vector<Port::String> FilesToRead(PMSpecImp& spec, const Port::String& path,
+                                               const char* name, const PMDevKeyFlags& flags);
+  static std::vector<Port::String> ArchitectureFiles(PMSpecImp& spec, const char* name);
 };
 
 // The cache key of a store: file, PM, device and package ("-" when empty), then the three flags
@@ -69,6 +77,11 @@ std::string PMDevKeyCacheKey(const std::string& fileName, const std::string& pm,
 std::vector<std::string> PMPartSearchKeys(const PMPartNames& part);
 // The path of definition file `fileName` of the PM_SPEC's architecture; empty when none.
 Port::String PMLocateDefinitionFile(const char* fileName, PMSpecImp& spec);
+
+// A reader of the one definition file `path`, read with decoding as the library's direct readers
+// do; when a key store has read that file already and not changed since, a copy of its reader,
+// which reads nothing.
+boost::shared_ptr<const StaticAcdRead> PMReadDefinitionFile(const Port::String& path);
 
 // The reader behind a store; null for a store without one.
 const StaticAcdRead* PMDevKeyReader(const PM_DEVKEY& store);

@@ -286,7 +286,7 @@ PMPartNames PMPicImp::PartNames() const {
 const PersonalityModule::DeviceTable& PMPicImp::Table(ParsedTable& parsed, const char* key) const {
   const char* const raw = PMDevKeyRawValue(*defdata, key);
   if (!parsed.table || parsed.store != defdata || parsed.source != raw) {
-    parsed.table = std::make_unique<const PersonalityModule::DeviceTable>(raw);
+    parsed.table = PersonalityModule::SharedDeviceTable(raw);
     parsed.store = defdata;
     parsed.source = raw;
   }

@@ -202,7 +202,7 @@ class PMPicImp : public PMSpecImp {
   struct ParsedTable {
     boost::shared_ptr<PM_DEVKEY> store;
     const char* source = nullptr;
-    std::unique_ptr<const PersonalityModule::DeviceTable> table;
+    std::shared_ptr<const PersonalityModule::DeviceTable> table;
   };
 
   Port::String KeyValue(const char* key) const;

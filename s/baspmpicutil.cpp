@@ -171,9 +171,42 @@ DeviceTable::DeviceTable(const char* value) {
 void DeviceTable::Index(std::size_t group) {
   const Group& names = groups_[group];
   for (const std::string& name : names) {
-    if (!name.empty()) byName_.emplace(Lowered(name), group);
+    if (name.empty()) continue;
+    std::vector<std::size_t>& groups = byName_[Lowered(name)];
+    if (groups.empty() || groups.back() != group) groups.push_back(group);
   }
   if (!names.empty()) byDevice_[DeviceKey(names[0].c_str())].push_back(group);
+}
+
+namespace {
+
+// The shared tables by value text, and by the address of the value last seen with that text: a
+// key store hands out the same characters on every lookup, so the address usually finds the
+// table without hashing the whole value (a definition's table may list a thousand devices).
+struct DeviceTables {
+  struct Known {
+    std::string text;
+    std::shared_ptr<const DeviceTable> table;
+  };
+  Port_ThrMutex mutex;
+  std::unordered_map<std::string, std::shared_ptr<const DeviceTable>> byText;
+  std::unordered_map<const char*, Known> byAddress;
+};
+
+}  // namespace
+
+std::shared_ptr<const DeviceTable> SharedDeviceTable(const char* value) {
+  static DeviceTables tables;
+  const std::string_view text = value ? value : "";
+  Port::ThrGuard<Port_ThrMutex> guard(tables.mutex);
+  DeviceTables::Known& known = tables.byAddress[value];
+  // The address alone proves nothing (the characters may have been freed and reused): the text
+  // must be the same too.
+  if (known.table && known.text == text) return known.table;
+  std::shared_ptr<const DeviceTable>& table = tables.byText[std::string(text)];
+  if (!table) table = std::make_shared<const DeviceTable>(std::string(text).c_str());
+  known = {std::string(text), table};
+  return table;
 }
 
 std::string DeviceTable::DeviceKey(const char* name) {
@@ -189,7 +222,14 @@ const std::string& DeviceTable::DeviceName(std::size_t index) const {
 std::size_t DeviceTable::FindGroupWithName(const char* name) const {
   if (!name || !*name) return kNone;
   const auto found = byName_.find(Lowered(name));
-  return found == byName_.end() ? kNone : found->second;
+  return found == byName_.end() ? kNone : found->second.front();
+}
+
+const std::vector<std::size_t>& DeviceTable::GroupsWithName(const char* name) const {
+  static const std::vector<std::size_t> none;
+  if (!name || !*name) return none;
+  const auto found = byName_.find(Lowered(name));
+  return found == byName_.end() ? none : found->second;
 }
 
 std::size_t DeviceTable::FindGroupOfDevice(const char* name, std::size_t end) const {

@@ -8,6 +8,7 @@
 #define PMLIB_S_BASPMPICUTIL_H
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -50,6 +51,8 @@ class DeviceTable {
   // The first group one of whose names equals `name` ignoring ASCII case; kNone for none (and
   // for an empty name).
   std::size_t FindGroupWithName(const char* name) const;
+  // Every group one of whose names equals `name` ignoring ASCII case, in ascending order.
+  const std::vector<std::size_t>& GroupsWithName(const char* name) const;
   // The first group before `end` whose device name denotes the same device as `name` under
   // CompareDeviceNames; kNone for none.
   std::size_t FindGroupOfDevice(const char* name, std::size_t end) const;
@@ -63,7 +66,7 @@ class DeviceTable {
   static std::string DeviceKey(const char* name);
 
   std::vector<Group> groups_;
-  std::unordered_map<std::string, std::size_t> byName_;  // lower-cased name: first group
+  std::unordered_map<std::string, std::vector<std::size_t>> byName_;  // lower-cased name: groups
   // Names that compare equal share their main number and the text from it (ignoring case); the
   // groups with that key, in ascending order, are the only candidates for a device name.
   std::unordered_map<std::string, std::vector<std::size_t>> byDevice_;
@@ -76,6 +79,11 @@ class DeviceTable {
 // become optional and whose runs of "_" stand for a run of digits ("xcab_e" gives
 // "^x?c?ab[0-9]+e").
 std::string DeviceExpression(const std::string& format);
+
+// The table of a DEVICE_INTERNAL value (null for none), made once per distinct value in the
+// process and kept for its life: every part of an architecture reads the same value, and making
+// the table is the larger part of naming a device.
+std::shared_ptr<const DeviceTable> SharedDeviceTable(const char* value);
 
 // Whether test devices (TEST_DEVICE_INTERNAL) are in use: the switch's presence in the
 // environment, read once per process.

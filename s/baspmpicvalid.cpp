@@ -213,7 +213,9 @@ unsigned char PMPicImp::IsValidPart(bool toSpeed, bool quiet) {
 bool PMPicImp::ProbeDefinition(const Port::String& path, const Port::String& name,
                                bool askValidator) {
   if (!Port::File::exist(path)) return false;
-  const StaticAcdRead acd(path.c_str(), nullptr, nullptr, 1, 0, 1);
+  // The listing that comes before a probe has usually read this definition already.
+  const boost::shared_ptr<const StaticAcdRead> reader = PMReadDefinitionFile(path);
+  const StaticAcdRead& acd = *reader;
   const char* mode = acd.getkeyeddata("SUPPORT_MODE");
   if (!mode || Port::stricmp(mode, "PHYSICAL") != 0) return false;
   const char* type = acd.getkeyeddata("ARCH_TYPE");

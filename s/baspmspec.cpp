@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <set>
 #include <utility>
 
 #include <boost/make_shared.hpp>
@@ -38,6 +39,31 @@ const Port::PathList& Installation() { return Port::KorvanPath::GetInstance(); }
 bool IsBase(const char* name) { return name && std::strcmp(name, "base") == 0; }
 
 bool SameIgnoringCase(const Port::String& a, const char* b) { return a.Compare(b, 1) == 0; }
+
+// The friend merges already done: (stamp of the store's reader after the merge, stamp of the
+// friend's reader). Every specification of an architecture merges the same friend into the same
+// shared reader; while neither reader has changed since, merging again would add nothing, and
+// the merge is the larger part of setting an architecture that is already loaded.
+class FriendMerges {
+ public:
+  bool Done(const StaticAcdRead* store, const StaticAcdRead* friendReader) {
+    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
+    return done_.count({store->version(), friendReader->version()}) != 0;
+  }
+  void Remember(const StaticAcdRead* store, const StaticAcdRead* friendReader) {
+    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
+    done_.emplace(store->version(), friendReader->version());
+  }
+
+ private:
+  Port_ThrMutex mutex_;
+  std::set<std::pair<std::uint64_t, std::uint64_t>> done_;
+};
+
+FriendMerges& MergesDone() {
+  static FriendMerges merges;
+  return merges;
+}
 
 std::string Lowered(const char* text) {
   std::string lowered = text ? text : "";
@@ -507,9 +533,15 @@ void PMSpecImp::MergeFriend(const Port::String& friendName, PM_DEVKEY& store,
       friendSpec.OpenDefinition(followFriends, report, decode);
   for (const char* name : friendSpec.friends.items()) friends.push_back(name);
   if (!friendStore) return;
+  const StaticAcdRead* const reader = PMDevKeyReader(store);
+  const StaticAcdRead* const friendReader = PMDevKeyReader(*friendStore);
+  if (!reader || !friendReader || MergesDone().Done(reader, friendReader)) return;
+  // A key without a value here is either absent, and the insert adds it, or present with an
+  // empty value, and the insert leaves it: the insert alone decides.
   for (auto keyValue = friendStore->begin(); keyValue != friendStore->end(); ++keyValue) {
-    if (store.GetStringByKey(keyValue->first.get(), 0, 0, 0, 0).empty()) store.insert(*keyValue);
+    store.insert(*keyValue);
   }
+  MergesDone().Remember(reader, friendReader);
 }
 
 // ---------------------------------------------------------------------------------------------

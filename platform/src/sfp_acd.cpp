@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -29,18 +30,20 @@ short Saturated(std::size_t count) {
 }
 
 // The position just past the count-th `separator` at or after `from`; kNoPosition when the value
-// ends first or, with a non-zero `stop`, a `stop` character comes first.
+// ends first or, with a non-zero `stop`, a `stop` character comes first. The separators are found
+// with memchr: a device table addresses its thousandth field by skipping the ones before it.
 std::size_t SkipPast(std::string_view value, std::size_t from, char separator, int count, char stop) {
-  std::size_t position = from;
+  const char* const begin = value.data();
+  const char* const end = begin + value.size();
+  const char* at = begin + from;
   for (int found = 0; found < count; ++found) {
-    while (position < value.size() && value[position] != separator) {
-      if (stop != '\0' && value[position] == stop) return kNoPosition;
-      ++position;
-    }
-    if (position == value.size()) return kNoPosition;
-    ++position;
+    const char* const next =
+        static_cast<const char*>(std::memchr(at, separator, static_cast<std::size_t>(end - at)));
+    if (!next) return kNoPosition;
+    if (stop != '\0' && std::memchr(at, stop, static_cast<std::size_t>(next - at))) return kNoPosition;
+    at = next + 1;
   }
-  return position;
+  return static_cast<std::size_t>(at - begin);
 }
 
 // The field that starts at `begin`: up to the next `sep1` or the end of the value.
@@ -179,6 +182,12 @@ bool LoadWholeFile(const char* path, boost::shared_array<char>& text, std::size_
   return true;
 }
 
+// A stamp no reader has carried before.
+std::uint64_t NewVersion() {
+  static std::atomic<std::uint64_t> last{0};
+  return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 boost::shared_array<char> EmptyText() {
   boost::shared_array<char> text(new char[1]);
   text[0] = '\0';
@@ -196,8 +205,14 @@ std::string_view AddressField(std::string_view value, char sep1, int idx1, char 
   if (begin != kNoPosition && sep2 != '\0' && idx2 > 0) begin = SkipPast(value, begin, sep2, idx2, sep1);
   if (begin == kNoPosition) return {};
   while (begin < value.size() && value[begin] == ' ') ++begin;
-  std::size_t end = begin;
-  while (end < value.size() && (sep1 == '\0' || value[end] != sep1) && (sep2 == '\0' || value[end] != sep2)) ++end;
+  // The field ends at the first separator of either kind (searched with memchr, as values may be
+  // long), else at the end of the value.
+  std::size_t end = value.size();
+  for (const char separator : {sep1, sep2}) {
+    if (separator == '\0') continue;
+    const std::size_t found = value.substr(begin, end - begin).find(separator);
+    if (found != kNoPosition) end = begin + found;
+  }
   while (end > begin && value[end - 1] == ' ') --end;
   return value.substr(begin, end - begin);
 }
@@ -277,14 +292,30 @@ std::string Encipher(std::string_view plain) {
 
 StaticAcdRead::StaticAcdRead(const char* path, const char* comparename, char* const* searchkeys,
                              unsigned char decode, unsigned char withfriends, unsigned char /*third*/)
-    : location_(path ? path : ""), comparename_(comparename ? comparename : ""), decode_(decode != 0) {
+    : location_(path ? path : ""), comparename_(comparename ? comparename : ""), decode_(decode != 0),
+      body_(std::make_shared<Body>()) {
+  body_->version = NewVersion();
   for (char* const* key = searchkeys; key && *key; ++key) searchkeys_.emplace_back(*key);
   // With friends the caller reads this file itself, after the friends' copies, so that its keys
   // win; reading it here too would only read it twice.
   if (withfriends == 0) ReadFile(path);
 }
 
+StaticAcdRead::StaticAcdRead(const StaticAcdRead& source, const char* path,
+                             const char* comparename, char* const* searchkeys, unsigned char decode)
+    : location_(path ? path : ""), comparename_(comparename ? comparename : ""),
+      decode_(decode != 0), body_(source.body_) {
+  for (char* const* key = searchkeys; key && *key; ++key) searchkeys_.emplace_back(*key);
+}
+
 StaticAcdRead::~StaticAcdRead() = default;
+
+StaticAcdRead::Body& StaticAcdRead::Writable() {
+  // Copying keeps the index valid: its views point into key arrays that the copy shares.
+  if (body_.use_count() > 1) body_ = std::make_shared<Body>(*body_);
+  body_->version = NewVersion();
+  return *body_;
+}
 
 unsigned char StaticAcdRead::ReadFile(const char* path) {
   boost::shared_array<char> text;
@@ -295,8 +326,9 @@ unsigned char StaticAcdRead::ReadFile(const char* path) {
 
 unsigned char StaticAcdRead::Decode(unsigned char decode) {
   decode_ = decode != 0;
+  if (body_->held.empty()) return IsValid();
   std::vector<HeldFile> held;
-  held.swap(held_);
+  held.swap(Writable().held);
   if (decode_) {
     for (const HeldFile& file : held) AddText(file.text, file.text.get(), file.length);
   }
@@ -305,47 +337,57 @@ unsigned char StaticAcdRead::Decode(unsigned char decode) {
 
 bool StaticAcdRead::AddText(const boost::shared_array<char>& owner, char* text, std::size_t length) {
   if (IsEnciphered(text, length)) {
+    Writable().enciphered = true;
     if (!decode_) {
-      held_.push_back({owner, length});
+      Writable().held.push_back({owner, length});
       return false;
     }
     length = DecipherInPlace(text, length);
   }
   const std::vector<KeyValueText> parsed = ParseInPlace(text, length);
+  Body& body = Writable();
   // Sized before storing, the index does not rehash while a large file goes in; growth stays
   // geometric when many small files are read into one reader.
-  const std::size_t needed = entries_.size() + parsed.size();
-  if (needed > entries_.capacity()) {
-    entries_.reserve(std::max(needed, 2 * entries_.capacity()));
-    index_.reserve(entries_.capacity());
+  const std::size_t needed = body.entries.size() + parsed.size();
+  if (needed > body.entries.capacity()) {
+    body.entries.reserve(std::max(needed, 2 * body.entries.capacity()));
+    body.index.reserve(body.entries.capacity());
   }
-  for (const KeyValueText& keyvalue : parsed) Store(owner, keyvalue.key, keyvalue.value);
-  valid_ = valid_ || !parsed.empty();
+  for (const KeyValueText& keyvalue : parsed) {
+    Put(body,
+        {boost::shared_array<char>(owner, keyvalue.key), boost::shared_array<char>(owner, keyvalue.value)},
+        true);
+  }
+  body.valid = body.valid || !parsed.empty();
   return !parsed.empty();
 }
 
-void StaticAcdRead::Store(const boost::shared_array<char>& owner, const char* key, const char* value) {
-  Upsert({boost::shared_array<char>(owner, const_cast<char*>(key)),
-          boost::shared_array<char>(owner, const_cast<char*>(value))},
-         true);
+std::size_t StaticAcdRead::Put(Body& body, Sfp_ACD::KeyValue keyvalue, bool replace) {
+  // One hash lookup either finds the key or reserves its slot; the view stays valid because the
+  // key array moves into the entries without being copied.
+  const auto [position, added] =
+      body.index.insert(std::string_view(keyvalue.first.get()), body.entries.size());
+  if (added) {
+    body.entries.push_back(std::move(keyvalue));
+  } else if (replace) {
+    body.entries[position].second = std::move(keyvalue.second);
+  }
+  return position;
 }
 
-std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Upsert(Sfp_ACD::KeyValue keyvalue, bool replace) {
-  // One hash lookup either finds the key or reserves its slot; the view stays valid because the
-  // key array moves into entries_ without being copied.
-  const auto [position, added] = index_.insert(std::string_view(keyvalue.first.get()), entries_.size());
-  if (added) {
-    entries_.push_back(std::move(keyvalue));
-  } else if (replace) {
-    entries_[position].second = std::move(keyvalue.second);
-  }
-  return {Sfp_ACD::Iterator(entries_.cbegin() + static_cast<std::ptrdiff_t>(position)), added};
+std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Add(Sfp_ACD::KeyValue keyvalue) {
+  // A key already there stays as it is: nothing changes, so a shared body is not copied and the
+  // stamp stays.
+  std::size_t position = body_->index.find(std::string_view(keyvalue.first.get()));
+  const bool added = position == Sfp_ACD::KeyIndex::kNone;
+  if (added) position = Put(Writable(), std::move(keyvalue), false);
+  return {Sfp_ACD::Iterator(body_->entries.cbegin() + static_cast<std::ptrdiff_t>(position)), added};
 }
 
 const char* StaticAcdRead::getkeyeddata(const char* key) const {
   if (!key) return nullptr;
-  const std::size_t position = index_.find(std::string_view(key));
-  return position == Sfp_ACD::KeyIndex::kNone ? nullptr : entries_[position].second.get();
+  const std::size_t position = body_->index.find(std::string_view(key));
+  return position == Sfp_ACD::KeyIndex::kNone ? nullptr : body_->entries[position].second.get();
 }
 
 Port::String StaticAcdRead::GetStringByKey(const char* key, const char* sep1, short idx1,
@@ -388,7 +430,7 @@ void StaticAcdRead::getmaxindexbystring(const char* str, const char* sep1, short
 
 std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::insert(const Sfp_ACD::KeyValue& keyvalue) {
   if (!keyvalue.first) return {end(), false};
-  return Upsert({keyvalue.first, keyvalue.second ? keyvalue.second : EmptyText()}, false);
+  return Add({keyvalue.first, keyvalue.second ? keyvalue.second : EmptyText()});
 }
 
 bool StaticAcdRead::sortaddnewkey(const char* key) {
@@ -396,7 +438,7 @@ bool StaticAcdRead::sortaddnewkey(const char* key) {
   const std::size_t length = std::strlen(key);
   boost::shared_array<char> copy(new char[length + 1]);
   std::memcpy(copy.get(), key, length + 1);
-  return Upsert({copy, EmptyText()}, false).second;
+  return Add({copy, EmptyText()}).second;
 }
 
 bool StaticAcdRead::dump(const char* name) const {
@@ -407,7 +449,7 @@ bool StaticAcdRead::dump(const char* name) const {
     if (!file) return false;
   }
   std::ostream& out = toFile ? static_cast<std::ostream&>(file) : std::cout;
-  for (const Sfp_ACD::KeyValue& entry : entries_) {
+  for (const Sfp_ACD::KeyValue& entry : body_->entries) {
     out << entry.first.get() << (*entry.second.get() ? " = " : " =") << entry.second.get() << '\n';
   }
   out.flush();

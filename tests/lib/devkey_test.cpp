@@ -279,4 +279,7 @@ TEST(DevKeyPart, PartStoresKeyOnDeviceAndPackageAndPassSearchKeys) {
   otherPackage.OpenForPart("alpha", spec, {"xcab12e", "cs144", {}}, {false, false, true});
   EXPECT_NE(store.reader, otherPackage.reader);
   EXPECT_EQ(2, otherPackage.reader->getnsearchkeys());
+  // Both stand for the same file: the second holds the first one's keys instead of reading it.
+  EXPECT_EQ(store.reader->version(), otherPackage.reader->version());
+  EXPECT_EQ(store.reader->getkeyeddata("K"), otherPackage.reader->getkeyeddata("K"));
 }

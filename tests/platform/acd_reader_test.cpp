@@ -371,4 +371,29 @@ TEST(AcdKeys, DumpWritesAFileThatReadsBackTheSame) {
   EXPECT_FALSE(file->dump((dir / "no/such/dir/dump.acd").c_str()));
 }
 
+TEST(AcdKeys, CopyHoldsTheSameKeysAndChangesApartWithNewStamps) {
+  AcdFile file("A = 1\nB = 2\n");
+  char key[] = "k";
+  char* const searchKeys[] = {key, nullptr};
+  StaticAcdRead copy(*file, "elsewhere.acd", "copy", searchKeys, 1);
+  EXPECT_FALSE(copy.ReadEnciphered());
+  EXPECT_EQ(AllKeys(*file), AllKeys(copy));
+  EXPECT_STREQ("elsewhere.acd", copy.getlocation());
+  EXPECT_STREQ("copy", copy.getcomparename());
+  EXPECT_EQ(1, copy.getnsearchkeys());
+  EXPECT_EQ(file->version(), copy.version());
+
+  const std::uint64_t shared = copy.version();
+  EXPECT_FALSE(copy.insert({Text("A"), Text("other")}).second);  // present: nothing changes
+  EXPECT_EQ(shared, copy.version());
+  EXPECT_TRUE(copy.insert({Text("C"), Text("3")}).second);
+  EXPECT_NE(shared, copy.version());
+  EXPECT_EQ(shared, file->version());
+  EXPECT_EQ(nullptr, file->getkeyeddata("C"));
+  EXPECT_STREQ("3", copy.getkeyeddata("C"));
+  EXPECT_TRUE(file->sortaddnewkey("D"));
+  EXPECT_EQ(nullptr, copy.getkeyeddata("D"));
+  EXPECT_NE(shared, file->version());
+}
+
 }  // namespace

@@ -5,7 +5,9 @@
 #define PMPORT_SFP_ACD_H
 
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -117,10 +119,20 @@ class Iterator {
 //
 // Queries are const and may run on several threads at once; ReadFile, Decode, insert and
 // sortaddnewkey must not run concurrently with any other use of the same reader.
+//
+// The keys are held in a body that copies of a reader share (see the copying constructor): many
+// key stores of one architecture read the same files, and sharing spares each of them the read,
+// the parse and the memory. A reader that changes copies its body first, so sharing is never
+// visible.
 class StaticAcdRead {
  public:
   StaticAcdRead(const char* path, const char* comparename, char* const* searchkeys,
                 unsigned char decode, unsigned char withfriends, unsigned char third);
+  // A reader for `path` that holds `source`'s keys instead of reading files: what a reader of
+  // `path` with the option `decode` would hold after reading the files `source` read (the same
+  // keys whatever `decode` is, unless source.ReadEnciphered()).
+  StaticAcdRead(const StaticAcdRead& source, const char* path, const char* comparename,
+                char* const* searchkeys, unsigned char decode);
   ~StaticAcdRead();
   StaticAcdRead(const StaticAcdRead&) = delete;
   StaticAcdRead& operator=(const StaticAcdRead&) = delete;
@@ -134,7 +146,14 @@ class StaticAcdRead {
   unsigned char Decode(unsigned char decode);
 
   // Non-zero once some file read into this reader could be read and held at least one key.
-  unsigned char IsValid() const { return valid_ ? 1 : 0; }
+  unsigned char IsValid() const { return body_->valid ? 1 : 0; }
+
+  // A stamp of the reader's keys and values: it changes whenever they change and no two
+  // different sets of keys of the process ever carry the same stamp, so an equal stamp means that
+  // nothing has changed since it was taken. Readers that share their keys share the stamp.
+  std::uint64_t version() const { return body_->version; }
+  // Whether some file read into this reader was enciphered (so that the decode option mattered).
+  bool ReadEnciphered() const { return body_->enciphered; }
 
   // The raw value of `key`, owned by the reader; null when the key is absent.
   const char* getkeyeddata(const char* key) const;
@@ -165,12 +184,12 @@ class StaticAcdRead {
   const char* getcomparename() const { return comparename_.c_str(); }
   // The path given at construction (empty when none was).
   const char* getlocation() const { return location_.c_str(); }
-  unsigned int size() const { return static_cast<unsigned int>(entries_.size()); }
+  unsigned int size() const { return static_cast<unsigned int>(body_->entries.size()); }
   short getnsearchkeys() const { return static_cast<short>(searchkeys_.size()); }
   const std::vector<std::string>& getsearchkeys() const { return searchkeys_; }
 
-  Sfp_ACD::Iterator begin() const { return Sfp_ACD::Iterator(entries_.cbegin()); }
-  Sfp_ACD::Iterator end() const { return Sfp_ACD::Iterator(entries_.cend()); }
+  Sfp_ACD::Iterator begin() const { return Sfp_ACD::Iterator(body_->entries.cbegin()); }
+  Sfp_ACD::Iterator end() const { return Sfp_ACD::Iterator(body_->entries.cend()); }
 
   // Adds the key with its value only when the key is absent; the arrays are shared, not copied.
   // A null key adds nothing; a null value counts as the empty value. Returns the key's position
@@ -184,8 +203,11 @@ class StaticAcdRead {
 
  private:
   bool AddText(const boost::shared_array<char>& owner, char* text, std::size_t length);
-  void Store(const boost::shared_array<char>& owner, const char* key, const char* value);
-  std::pair<Sfp_ACD::Iterator, bool> Upsert(Sfp_ACD::KeyValue keyvalue, bool replace);
+  // Adds the key, or with `replace` gives it the new value; returns its position.
+  struct Body;
+  static std::size_t Put(Body& body, Sfp_ACD::KeyValue keyvalue, bool replace);
+  // Adds the key when it is absent.
+  std::pair<Sfp_ACD::Iterator, bool> Add(Sfp_ACD::KeyValue keyvalue);
 
   // A file held back because it is enciphered and deciphering was off when it was read.
   struct HeldFile {
@@ -193,14 +215,23 @@ class StaticAcdRead {
     std::size_t length;
   };
 
+  // What a reader has read: shared by copies of the reader until one of them changes.
+  struct Body {
+    std::uint64_t version;
+    bool valid = false;
+    bool enciphered = false;
+    std::vector<Sfp_ACD::KeyValue> entries;
+    Sfp_ACD::KeyIndex index;  // views into the entries' keys, which copies share
+    std::vector<HeldFile> held;
+  };
+  // The body, made this reader's own and stamped anew: every change goes through here.
+  Body& Writable();
+
   std::string location_;
   std::string comparename_;
   std::vector<std::string> searchkeys_;
   bool decode_;
-  bool valid_ = false;
-  std::vector<Sfp_ACD::KeyValue> entries_;
-  Sfp_ACD::KeyIndex index_;  // views into the entries' keys
-  std::vector<HeldFile> held_;
+  std::shared_ptr<Body> body_;
 };
 
 #endif  // PMPORT_SFP_ACD_H
