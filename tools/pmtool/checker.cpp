@@ -270,8 +270,9 @@ class ModuleLinter {
   void CheckDisallowedSpeeds(PMPicImp& part, const ChainLink& own, const NameSet& devices);
   void CheckDeviceFiles(const Chain& chain, const ModuleLocation& location);
   void CheckDataFiles(const ModuleLocation& location);
-  void CheckSpeedFile(const std::string& path, const std::string& arch);
-  void CheckPackageFile(const std::string& path, const std::string& arch);
+  template <typename Reader>
+  void CheckDataFile(const std::string& path, const std::string& arch, const char* what,
+                     const char* nothingListed);
   void CheckVentries(const Chain& chain);
   void CheckLibrary(PM_SPEC& spec, const ChainLink& link, const std::string& key,
                     const std::string& library, const std::string& neededBy,
@@ -497,27 +498,19 @@ LoadProblem WhyNotLoaded(const std::string& path, bool libraryComplained, const 
   return {"empty-data-file", "the file is empty"};
 }
 
-void ModuleLinter::CheckSpeedFile(const std::string& path, const std::string& arch) {
-  const PersonalityModule::SpdRder reader(path);
+// `Reader` is the library's reader of the data file kind that `what` names; `nothingListed` is
+// the finding for a file it loads but that names nothing.
+template <typename Reader>
+void ModuleLinter::CheckDataFile(const std::string& path, const std::string& arch,
+                                 const char* what, const char* nothingListed) {
+  const Reader reader(path);
   const bool complained = !messages_.take().empty();
   if (!reader.loaded()) {
-    const LoadProblem problem = WhyNotLoaded(path, complained, "speed file");
+    const LoadProblem problem = WhyNotLoaded(path, complained, what);
     if (problem.kind == std::string("bad-data-file")) badDataFiles_.insert(path);
     Report(path, "", arch, problem.kind, problem.message);
   } else if (reader.begin() == reader.end()) {
-    Report(path, "", arch, "empty-data-file", "lists no speed grade");
-  }
-}
-
-void ModuleLinter::CheckPackageFile(const std::string& path, const std::string& arch) {
-  const PersonalityModule::PkgRder reader(path);
-  const bool complained = !messages_.take().empty();
-  if (!reader.loaded()) {
-    const LoadProblem problem = WhyNotLoaded(path, complained, "package file");
-    if (problem.kind == std::string("bad-data-file")) badDataFiles_.insert(path);
-    Report(path, "", arch, problem.kind, problem.message);
-  } else if (reader.begin() == reader.end()) {
-    Report(path, "", arch, "empty-data-file", "lists no package");
+    Report(path, "", arch, "empty-data-file", nothingListed);
   }
 }
 
@@ -525,10 +518,12 @@ void ModuleLinter::CheckDataFiles(const ModuleLocation& location) {
   for (const std::string& dir : location.dataDirs) {
     const UT_DIR listing(dir.c_str(), 0);
     for (auto file = listing.begin("*.spd"); file != listing.end(); ++file) {
-      CheckSpeedFile(dir + "/" + file->str(), location.name);
+      CheckDataFile<PersonalityModule::SpdRder>(dir + "/" + file->str(), location.name,
+                                                "speed file", "lists no speed grade");
     }
     for (auto file = listing.begin("*.pkg"); file != listing.end(); ++file) {
-      CheckPackageFile(dir + "/" + file->str(), location.name);
+      CheckDataFile<PersonalityModule::PkgRder>(dir + "/" + file->str(), location.name,
+                                                "package file", "lists no package");
     }
   }
 }
