@@ -2,13 +2,7 @@
 # shared libraries carry their version and SONAME, and pmtool finds its libraries and its bundled
 # sample (<prefix>/share/pmlib/sample) both where it was installed and after the whole prefix
 # has been moved elsewhere. Fails on the first check that fails.
-function(run)
-  execute_process(COMMAND ${ARGV} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT result EQUAL 0)
-    message(FATAL_ERROR "failed (${result}): ${ARGV}\n${out}${err}")
-  endif()
-  set(last_output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/run_step.cmake)
 
 function(expect_equal actual expected what)
   if(NOT actual STREQUAL expected)

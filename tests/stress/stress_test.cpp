@@ -92,6 +92,13 @@ std::vector<std::string> WalkParts(PMPicImp& part) {
   return parts;
 }
 
+using PartsOfThreads = std::vector<std::vector<std::unique_ptr<PMPicImp>>>;
+
+// Whether the walk of the thread's own part of `module` gives every part the module offers.
+bool WalkGivesEveryPart(const PartsOfThreads& parts, int thread, const std::string& module) {
+  return WalkParts(*parts[thread][IndexOf(module)]) == Installation::Parts(module);
+}
+
 }  // namespace
 
 TEST(StressKeyStores, StoresOfTheSameAndDifferentFilesAnswerForTheirOwnFile) {
@@ -153,8 +160,7 @@ TEST(StressLists, WalksWhoseBuildsRaceListEveryPart) {
   const Bounds bounds{8, 200};
   const auto parts = PerThreadPerModule<PMPicImp>(bounds.threads, Part);
   const auto outcome = RunOnThreads(bounds, [&](int t, int i) {
-    const std::string& module = ModuleOf(t, i);
-    return WalkParts(*parts[t][IndexOf(module)]) == Installation::Parts(module);
+    return WalkGivesEveryPart(parts, t, ModuleOf(t, i));
   });
   ExpectAllRight(outcome, bounds);
 }
@@ -168,8 +174,7 @@ TEST(StressReaders, SpeedAndPackageReadersBesideListBuilds) {
   const auto outcome = RunOnThreads(bounds, [&](int t, int i) {
     const std::string& module = ModuleOf(t, i);
     if (t % 2 == 0) {
-      return i % 10 != 0 ||
-             WalkParts(*parts[t][IndexOf(module)]) == Installation::Parts(module);
+      return i % 10 != 0 || WalkGivesEveryPart(parts, t, module);
     }
     const int d = 1 + i % 3;
     const std::string file = installation.path() + "/" + module + "/data/" + module +

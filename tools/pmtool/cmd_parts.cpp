@@ -11,6 +11,7 @@
 #include "command.h"
 #include "module.h"
 #include "output.h"
+#include "partwalk.h"
 #include "pmlib/pmpic.h"
 
 namespace pmtool {
@@ -70,24 +71,6 @@ LevelChoices ChoicesAtFailure(const PM_PIC& part, const Names& levels, std::size
 
 using PartNameSink = std::function<void(const std::string&)>;
 
-// Hands every valid full part name below the levels of `part` to `sink` as soon as it is made,
-// in list order, so that a long listing streams.
-void VisitPartNames(PM_PIC& part, const PartNameSink& sink) {
-  if (part.get_depth() == 4) {
-    if (!part.isvalid(1, 1)) return;
-    const std::unique_ptr<char[]> name(part.get_partname());
-    if (name) sink(name.get());
-    return;
-  }
-  for (const std::string& next : CurrentList(part)) {
-    PM_PIC copy(part);
-    const bool set = part.get_depth() == 1   ? copy.set_device(next.c_str())
-                     : part.get_depth() == 2 ? copy.set_package(next.c_str())
-                                             : copy.set_speed(next.c_str());
-    if (set) VisitPartNames(copy, sink);
-  }
-}
-
 // ---------------------------------------------------------------------------------------------
 // parts
 
@@ -129,7 +112,7 @@ int RunParts(const Invocation& invocation) {
   const bool all = invocation.args.hasflag("all");
   const auto produce = [&](const PartNameSink& sink) {
     if (all) {
-      VisitPartNames(*part, sink);
+      ForEachPartName(*part, [&sink](const PM_PIC&, const std::string& name) { sink(name); });
     } else {
       for (const std::string& name : CurrentList(*part)) sink(name);
     }

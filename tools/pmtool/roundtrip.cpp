@@ -3,7 +3,6 @@
 // can claim each other's names (the first architecture in list order wins); this shows where.
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "baspmpic.h"
 #include "checker.h"
 #include "output.h"
+#include "partwalk.h"
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmpic.h"
 
@@ -62,25 +62,6 @@ Names ParsedArchitectures() {
   return archs;
 }
 
-// Calls `visit` with every valid part at the speed level below the levels of `part`, in list
-// order.
-void ForEachFullPart(PM_PIC& part, const std::function<void(const PM_PIC&)>& visit) {
-  const char depth = part.get_depth();
-  if (depth >= 4) {
-    if (part.isvalid(1, 1)) visit(part);
-    return;
-  }
-  part.make_list(nullptr, nullptr, 0);
-  const Names next(part.begin(false), part.end(false));
-  for (const std::string& name : next) {
-    PM_PIC copy(part);
-    const bool set = depth == 1   ? copy.set_device(name.c_str())
-                     : depth == 2 ? copy.set_package(name.c_str())
-                                  : copy.set_speed(name.c_str());
-    if (set) ForEachFullPart(copy, visit);
-  }
-}
-
 std::string DefinitionOf(const PM_PIC& part) {
   const PM_DEVKEY* store = part.get_defdata();
   return store ? store->getlocation() : std::string();
@@ -95,20 +76,19 @@ class RoundTrip {
     const std::string file = DefinitionOf(*part);
     ReportMessages(file, "", arch);
     if (!part->get_defdata()) return;
-    ForEachFullPart(*part, [&](const PM_PIC& made) { Name(made, file); });
+    ForEachPartName(*part, [&](const PM_PIC& made, const std::string& name) {
+      Name(made, name, file);
+    });
     ReportMessages(file, "", arch);
   }
 
   std::size_t names() const { return names_; }
 
  private:
-  void Name(const PM_PIC& made, const std::string& file) {
-    const std::unique_ptr<char[]> composed(made.get_partname());
+  void Name(const PM_PIC& made, const std::string& name, const std::string& file) {
     const PartLevels from = LevelsOf(made);
     ReportMessages(file, "", from.arch);
-    if (!composed) return;
     ++names_;
-    const std::string name = composed.get();
     const PM_PIC parsed(name.c_str(), 1, PM_BINDING_SUPPORTED_ONLY);
     const PartLevels to = LevelsOf(parsed);
     ReportMessages(file, name, from.arch);

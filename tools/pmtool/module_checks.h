@@ -1,0 +1,56 @@
+// pmtool check, one module at a time, and what the installation-wide checks share with it: where
+// a module lives and its definitions read as the library's reader reads them, each file once.
+#ifndef PMTOOL_MODULE_CHECKS_H
+#define PMTOOL_MODULE_CHECKS_H
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "checker.h"
+#include "pmport/sfp_acd.h"
+
+namespace pmtool {
+
+inline constexpr char kKeyArchName[] = "ARCH_NAME";
+
+// `text` lower-cased, as the library compares module, device and speed names.
+std::string Lowered(std::string text);
+
+// The installation roots, first first.
+std::vector<std::string> Roots();
+
+// A module as the installation holds it.
+struct ModuleLocation {
+  std::string name;
+  std::string definition;  // the definition file the library reads; empty when there is none
+  std::vector<std::string> dataDirs;  // its data folder in every root that has one, first first
+};
+
+// Where the library finds the module `name`: the supported copies win over unsupported ones.
+ModuleLocation LocateModule(const std::string& name);
+
+// Every module of every root, supported or unsupported, sorted, each once.
+std::vector<std::string> InstalledModules();
+
+class Definitions {
+ public:
+  // The reader of `path`, read on first use.
+  const StaticAcdRead& Read(const std::string& path);
+
+ private:
+  std::map<std::string, std::unique_ptr<StaticAcdRead>> readers_;
+};
+
+// A key's whole value, blanks around it removed; empty when absent.
+std::string Value(const StaticAcdRead& reader, const std::string& key);
+
+// Checks each of `modules` on its own: its definition and friend chain, formats, data files,
+// devices and virtual entries, with whatever the library says meanwhile.
+void LintModules(const std::vector<std::string>& modules, Definitions& definitions,
+                 FindingFilter& findings);
+
+}  // namespace pmtool
+
+#endif  // PMTOOL_MODULE_CHECKS_H
