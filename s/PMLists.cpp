@@ -2,6 +2,7 @@
 // iterator, the process-wide caches, and the list factories of PMSpecImp.
 #include "PMLists.h"
 
+#include <array>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -33,35 +34,44 @@ Port_ThrMutex& ListBuildMutex() {
 
 using ListCache = std::map<Port::String, boost::shared_ptr<BaseList>>;
 
-struct ListCaches {
-  ListCache supportedDevices;
-  ListCache unsupportedDevices;
-  ListCache packages;
-  ListCache speeds;
-};
+enum CacheKind { kSupportedDevices, kUnsupportedDevices, kPackages, kSpeeds, kCacheKinds };
 
-ListCaches& Caches() {
-  static ListCaches caches;
+std::array<ListCache, kCacheKinds>& Caches() {
+  static std::array<ListCache, kCacheKinds> caches;
   return caches;
 }
 
+// What one thread has found in one cache, and the entry it found last: a walk asks for the begin
+// and the end of the same device's list one after the other.
+struct ThreadMemo {
+  using Found = std::unordered_map<std::string, BaseList*>;
+  Found found;
+  const Found::value_type* last = nullptr;
+};
+
 template <class Create>
-boost::shared_ptr<BaseList> LookupOrCreate(ListCache& cache, const Port::String& key,
-                                           const Create& create) {
-  // Lists never leave a cache, so a list once found under a key stays the answer for it: each
-  // thread remembers what it found and takes the shared mutex only for keys new to it. Walking
-  // a device's packages and speeds asks for two lists per device, and with the mutex alone
-  // threads walking lists at the same time would queue on it.
-  thread_local std::unordered_map<const ListCache*,
-                                  std::unordered_map<std::string, boost::shared_ptr<BaseList>>>
-      seen;
-  boost::shared_ptr<BaseList>& remembered = seen[&cache][key.str()];
-  if (remembered) return remembered;
+BaseList& SharedLookupOrCreate(ListCache& cache, const Port::String& key, const Create& create) {
   Port::ThrGuard<Port_ThrMutex> guard(ListCacheMutex());
   auto found = cache.find(key);
   if (found == cache.end()) found = cache.emplace(key, create()).first;
-  remembered = found->second;
-  return remembered;
+  return *found->second;
+}
+
+template <class Create>
+BaseList& LookupOrCreate(CacheKind kind, const Port::String& key, const Create& create) {
+  // Lists never leave a cache, so a list once found under a key stays the answer for it: each
+  // thread remembers what it found and takes the shared mutex only for keys new to it. Walking
+  // a device's packages and speeds asks for four lists per device, and with the mutex alone
+  // threads walking lists at the same time would queue on it.
+  thread_local std::array<ThreadMemo, kCacheKinds> memos;
+  ThreadMemo& memo = memos[kind];
+  if (memo.last && memo.last->first == key.str()) return *memo.last->second;
+  auto found = memo.found.find(key.str());
+  if (found == memo.found.end()) {
+    found = memo.found.emplace(key.str(), &SharedLookupOrCreate(Caches()[kind], key, create)).first;
+  }
+  memo.last = &*found;
+  return *found->second;
 }
 
 NameVectorPtr EmptyNames() { return boost::make_shared<NameVector>(); }
@@ -166,17 +176,6 @@ void EnsureBuilt(BaseList& list) {
 // ---------------------------------------------------------------------------------------------
 // ListIterator
 
-ListIterator::ListIterator() : pos(0), positioned(false), at_end(false) {}
-
-ListIterator::ListIterator(boost::shared_ptr<BaseList> over, Where where)
-    : pos(0), positioned(false), at_end(where == End), list(std::move(over)) {}
-
-void ListIterator::Position() const {
-  if (list) EnsureBuilt(*list);
-  pos = at_end ? Size() : 0;
-  positioned = true;
-}
-
 ListIterator ListIterator::operator++(int) {
   EnsurePositioned();
   ListIterator before = *this;
@@ -187,23 +186,33 @@ ListIterator ListIterator::operator++(int) {
 // ---------------------------------------------------------------------------------------------
 // Caches
 
-boost::shared_ptr<BaseList> GetDeviceList(PMSpecImp& part) {
-  ListCaches& caches = Caches();
+BaseList& DeviceListOf(PMSpecImp& part) {
   if (part.isunsupported()) {
-    return LookupOrCreate(caches.unsupportedDevices, part.pmName(),
+    return LookupOrCreate(kUnsupportedDevices, part.pmName(),
                           [&part] { return part.CreateDeviceList(); });
   }
-  return LookupOrCreate(caches.supportedDevices, part.pmName(),
+  return LookupOrCreate(kSupportedDevices, part.pmName(),
                         [&part] { return part.CreateNSDeviceList(); });
 }
 
+BaseList& PackageListOf(PMSpecImp& part, const Port::String& device) {
+  return LookupOrCreate(kPackages, device, [&] { return part.CreatePkgList(device); });
+}
+
+BaseList& SpeedListOf(PMSpecImp& part, const Port::String& device) {
+  return LookupOrCreate(kSpeeds, device, [&] { return part.CreateSpdList(device); });
+}
+
+boost::shared_ptr<BaseList> GetDeviceList(PMSpecImp& part) {
+  return DeviceListOf(part).shared_from_this();
+}
+
 boost::shared_ptr<BaseList> GetPackageList(PMSpecImp& part, const Port::String& device) {
-  return LookupOrCreate(Caches().packages, device,
-                        [&] { return part.CreatePkgList(device); });
+  return PackageListOf(part, device).shared_from_this();
 }
 
 boost::shared_ptr<BaseList> GetSpeedList(PMSpecImp& part, const Port::String& device) {
-  return LookupOrCreate(Caches().speeds, device, [&] { return part.CreateSpdList(device); });
+  return SpeedListOf(part, device).shared_from_this();
 }
 
 }  // namespace PersonalityModule

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include <boost/enable_shared_from_this.hpp>
 #include <boost/shared_ptr.hpp>
 
 #include <pmlib/pmspec.h>
@@ -32,7 +33,7 @@ using TemporaryPartMaker = std::function<std::unique_ptr<PMPicImp>(PM_PARTNAME_B
 std::unique_ptr<PMPicImp> MakePlainPart(PM_PARTNAME_BINDING binding);
 
 // A list of names, filled once by build() and never changed afterwards.
-class BaseList {
+class BaseList : public boost::enable_shared_from_this<BaseList> {
  public:
   BaseList();
   virtual ~BaseList();
@@ -153,25 +154,27 @@ class CF_SpdList : public SpdList {
 // built exactly once however many threads want it at the same time.
 void EnsureBuilt(BaseList& list);
 
-// Walks a shared list. It is positioned (and the list built) lazily, at its first use.
+// Walks a list. It is positioned (and the list built) lazily, at its first use. It does not own
+// the list, which must outlive it: the lists of the caches below live for the whole process, so
+// handing out an iterator costs no reference count.
 class ListIterator {
  public:
   enum Where { Begin, End };
 
   // An iterator over no list: an empty range.
-  ListIterator();
-  ListIterator(boost::shared_ptr<BaseList> list, Where where);
+  ListIterator() : ListIterator(nullptr, Begin) {}
+  ListIterator(BaseList& over, Where where) : ListIterator(&over, where) {}
 
   // The name at the current position.
   const Port::StringBase<char>& operator*() const {
     EnsurePositioned();
-    return (*list->names())[pos];
+    return *current;
   }
   const Port::StringBase<char>* operator->() const { return &**this; }
   ListIterator& operator++() {
     EnsurePositioned();
-    if (!at_end && pos < Size()) ++pos;
-    at_end = pos == Size();
+    if (current != last) ++current;
+    at_end = current == last;
     return *this;
   }
   ListIterator operator++(int);
@@ -180,29 +183,48 @@ class ListIterator {
     if (at_end && other.at_end) return true;
     EnsurePositioned();
     other.EnsurePositioned();
-    return pos == other.pos;
+    return current - first == other.current - other.first;
   }
   bool operator!=(const ListIterator& other) const { return !(*this == other); }
 
  private:
-  // The operations are inline, the positioning (which may build the list) is not: a walk of a
-  // device's packages and speeds is a few names long, and calls into the library for every step
-  // cost more than the step.
+  ListIterator(BaseList* over, Where where)
+      : first(nullptr), current(nullptr), last(nullptr), positioned(false),
+        at_end(where == End), list(over) {}
+
+  // Everything is inline but the build of a list not yet built: a walk of a device's packages
+  // and speeds is a few names long, and calls into the library for every step cost more than
+  // the step.
   void EnsurePositioned() const {
     if (!positioned) Position();
   }
-  void Position() const;
-  std::size_t Size() const { return list && list->names() ? list->names()->size() : 0; }
+  void Position() const {
+    if (list && !list->isbuilt()) EnsureBuilt(*list);
+    if (list && list->names()) {
+      first = list->names()->data();
+      last = first + list->names()->size();
+    }
+    current = at_end ? last : first;
+    positioned = true;
+  }
 
-  mutable std::size_t pos;
+  // The list's names, once positioned.
+  mutable const Port::StringBase<char>* first;
+  mutable const Port::StringBase<char>* current;
+  mutable const Port::StringBase<char>* last;
   mutable bool positioned;
   mutable bool at_end;
-  boost::shared_ptr<BaseList> list;
+  BaseList* list;
 };
 
 // The process-wide caches. Each returns the list cached under its key, creating an unbuilt one
 // through the part implementation's factory on a miss; nothing is built and no file is read while
-// the cache is locked.
+// the cache is locked. Lists never leave the caches: a reference stays valid for the whole process.
+BaseList& DeviceListOf(PMSpecImp& part);
+BaseList& PackageListOf(PMSpecImp& part, const Port::StringBase<char>& device);
+BaseList& SpeedListOf(PMSpecImp& part, const Port::StringBase<char>& device);
+
+// The same lists, shared.
 boost::shared_ptr<BaseList> GetDeviceList(PMSpecImp& part);
 boost::shared_ptr<BaseList> GetPackageList(PMSpecImp& part, const Port::StringBase<char>& device);
 boost::shared_ptr<BaseList> GetSpeedList(PMSpecImp& part, const Port::StringBase<char>& device);

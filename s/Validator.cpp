@@ -244,37 +244,36 @@ bool Validator::isvalidspeed(const Port::String& device, const Port::String& spe
 // A part without a module has no device list: an empty range.
 ListIterator Validator::devicebegin() {
   if (imp->pmName().empty()) return ListIterator();
-  return ListIterator(GetDeviceList(*imp), ListIterator::Begin);
+  return ListIterator(DeviceListOf(*imp), ListIterator::Begin);
 }
 
 ListIterator Validator::deviceend() {
   if (imp->pmName().empty()) return ListIterator();
-  return ListIterator(GetDeviceList(*imp), ListIterator::End);
+  return ListIterator(DeviceListOf(*imp), ListIterator::End);
 }
 
 ListIterator Validator::packagebegin(const Port::String& device) {
-  return ListIterator(GetPackageList(*imp, device), ListIterator::Begin);
+  return ListIterator(PackageListOf(*imp, device), ListIterator::Begin);
 }
 
 ListIterator Validator::packageend(const Port::String& device) {
-  return ListIterator(GetPackageList(*imp, device), ListIterator::End);
+  return ListIterator(PackageListOf(*imp, device), ListIterator::End);
 }
 
 ListIterator Validator::speedbegin(const Port::String& device) {
-  return ListIterator(GetSpeedList(*imp, device), ListIterator::Begin);
+  return ListIterator(SpeedListOf(*imp, device), ListIterator::Begin);
 }
 
 ListIterator Validator::speedend(const Port::String& device) {
-  return ListIterator(GetSpeedList(*imp, device), ListIterator::End);
+  return ListIterator(SpeedListOf(*imp, device), ListIterator::End);
 }
 
 namespace {
 // The speed list of `device`, built; null when the cache holds another kind of list.
 const SpdList* BuiltSpeedList(PMPicImp& part, const Port::String& device) {
-  const boost::shared_ptr<BaseList> list = GetSpeedList(part, device);
-  EnsureBuilt(*list);
-  // The cache keeps the list alive for the life of the process.
-  return dynamic_cast<const SpdList*>(list.get());
+  BaseList& list = SpeedListOf(part, device);
+  EnsureBuilt(list);
+  return dynamic_cast<const SpdList*>(&list);
 }
 }  // namespace
 

@@ -50,8 +50,8 @@ std::vector<std::string> Walk(ListIterator name, const ListIterator& end) {
 TEST(ListIterator, PositionsLazilyAndComparesAsStated) {
   std::atomic<int> builds{0};
   const auto list = boost::make_shared<CountingList>(builds);
-  ListIterator begin(list, ListIterator::Begin);
-  const ListIterator end(list, ListIterator::End);
+  ListIterator begin(*list, ListIterator::Begin);
+  const ListIterator end(*list, ListIterator::End);
   EXPECT_EQ(0, builds.load());  // nothing is built before an iterator is used
   EXPECT_EQ("a", std::string((*begin).c_str()));
   EXPECT_EQ(1, builds.load());
@@ -69,7 +69,7 @@ TEST(ListIterator, PositionsLazilyAndComparesAsStated) {
     }
   };
   const auto empty = boost::make_shared<EmptyList>();
-  EXPECT_TRUE(ListIterator(empty, ListIterator::Begin) == ListIterator(empty, ListIterator::End));
+  EXPECT_TRUE(ListIterator(*empty, ListIterator::Begin) == ListIterator(*empty, ListIterator::End));
   EXPECT_TRUE(ListIterator() == ListIterator());
 }
 
@@ -80,7 +80,7 @@ TEST(ListIterator, EachListIsBuiltOnceWhileManyThreadsPositionAtOnce) {
   std::vector<std::vector<std::string>> seen(8);
   for (std::size_t i = 0; i < seen.size(); ++i) {
     walkers.emplace_back([&, i] {
-      seen[i] = Walk(ListIterator(list, ListIterator::Begin), ListIterator(list, ListIterator::End));
+      seen[i] = Walk(ListIterator(*list, ListIterator::Begin), ListIterator(*list, ListIterator::End));
     });
   }
   for (std::thread& walker : walkers) walker.join();
