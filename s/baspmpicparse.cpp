@@ -327,6 +327,8 @@ bool PMPicImp::SearchInstalledArchitectures(const Port::String& part, bool recor
 
 bool PMPicImp::ParsePartName(const char* name, bool record, PM_PARTNAME_BINDING binding,
                              bool quiet) {
+  // One parse locates each architecture of a chain several times; each file is asked for once.
+  const Port::ExistenceScope oneLookupPerPath;
   depth = 0;
   Port::String part = Lowered(name);
   ParseRecord candidate;

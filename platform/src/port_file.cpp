@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
 #include "pmport/port_msg.h"
 
@@ -22,6 +24,23 @@ bool IsRegularFile(const char* path) {
 }
 
 std::atomic<int> fileUnits{0};
+
+// What the existence scopes of this thread have found; empty outside any scope.
+struct ExistenceMemo {
+  int depth = 0;
+  std::unordered_map<std::string, bool> known;
+  std::string key;  // reused for lookups so that a path already known costs no allocation
+};
+
+ExistenceMemo& ThreadExistenceMemo() {
+  thread_local ExistenceMemo memo;
+  return memo;
+}
+
+bool PathExists(const char* path) {
+  struct stat info;
+  return StatPath(path, info);
+}
 
 }  // namespace
 
@@ -66,8 +85,21 @@ bool Stream::readline(std::string& line) {
 }
 
 bool File::exist(const char* path) {
-  struct stat info;
-  return StatPath(path, info);
+  ExistenceMemo& memo = ThreadExistenceMemo();
+  if (memo.depth == 0 || !path) return PathExists(path);
+  memo.key.assign(path);
+  const auto known = memo.known.find(memo.key);
+  if (known != memo.known.end()) return known->second;
+  const bool exists = PathExists(path);
+  memo.known.emplace(memo.key, exists);
+  return exists;
+}
+
+ExistenceScope::ExistenceScope() { ++ThreadExistenceMemo().depth; }
+
+ExistenceScope::~ExistenceScope() {
+  ExistenceMemo& memo = ThreadExistenceMemo();
+  if (--memo.depth == 0) memo.known.clear();
 }
 
 bool File::canread(const char* path) { return IsRegularFile(path) && ::access(path, R_OK) == 0; }

@@ -60,6 +60,29 @@ TEST(File, ExistenceReadabilityAndSize) {
   EXPECT_EQ(Port::File::getsize_noopen(dir.path().c_str()), 0);
 }
 
+// Within one scope a path is asked for once (nested scopes included); once the outermost scope
+// ends, files that appeared or vanished meanwhile are seen again.
+TEST(File, ExistenceIsRememberedOnlyWithinOneScope) {
+  pmtest::TempDir dir;
+  const std::string appearing = dir / "appearing.acd";
+  const std::string vanishing = dir / "vanishing.acd";
+  pmtest::WriteFile(vanishing, "x");
+  {
+    const Port::ExistenceScope outer;
+    EXPECT_FALSE(Port::File::exist(appearing.c_str()));
+    EXPECT_TRUE(Port::File::exist(vanishing.c_str()));
+    pmtest::WriteFile(appearing, "x");
+    ASSERT_EQ(::unlink(vanishing.c_str()), 0);
+    {
+      const Port::ExistenceScope inner;
+      EXPECT_FALSE(Port::File::exist(appearing.c_str()));
+    }
+    EXPECT_TRUE(Port::File::exist(vanishing.c_str()));
+  }
+  EXPECT_TRUE(Port::File::exist(appearing.c_str()));
+  EXPECT_FALSE(Port::File::exist(vanishing.c_str()));
+}
+
 TEST(File, OpenFailsForMissingFilesDirectoriesAndOtherAccess) {
   pmtest::TempDir dir;
   pmtest::WriteFile(dir / "x.usg", "x\n");

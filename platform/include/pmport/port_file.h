@@ -68,6 +68,18 @@ class File {
   static void close(Stream* stream);
 };
 
+// Makes one operation (a part-name parse, say) ask the file system about a path only once: while
+// one lives on a thread, File::exist answers a path it already answered on that thread from
+// memory. What exists is never remembered past the outermost scope, so the next operation sees
+// files that appeared or vanished in between. Nested scopes share the outermost one's memory.
+class ExistenceScope {
+ public:
+  ExistenceScope();
+  ~ExistenceScope();
+  ExistenceScope(const ExistenceScope&) = delete;
+  ExistenceScope& operator=(const ExistenceScope&) = delete;
+};
+
 // A file name taken apart into its directory part (with its final "/"), its base name and its
 // extension (the text after the last "." of the name without directory). ".nph" has an extension
 // and no base name; "alpha" has a base name and no extension.
