@@ -238,10 +238,18 @@ short SubfieldCount(std::string_view value, char sep1, int field, char sep2) {
   return Saturated(CountOf(FieldAt(value, begin, sep1), sep2) + 1);
 }
 
-std::size_t KeyIndex::SlotOf(std::string_view key, std::size_t hash) const {
+std::uint32_t KeyIndex::HashOf(std::string_view key) {
+  const std::size_t hash = std::hash<std::string_view>()(key);
+  return static_cast<std::uint32_t>(hash ^ (hash >> 32));
+}
+
+std::size_t KeyIndex::SlotOf(std::string_view key, std::uint32_t hash) const {
+  const auto holds = [&key](const char* stored) {
+    return std::strncmp(stored, key.data(), key.size()) == 0 && stored[key.size()] == '\0';
+  };
   const std::size_t mask = slots_.size() - 1;
   std::size_t slot = hash & mask;
-  while (slots_[slot].position != kNone && (slots_[slot].hash != hash || slots_[slot].key != key)) {
+  while (slots_[slot].position != kFree && (slots_[slot].hash != hash || !holds(slots_[slot].key))) {
     slot = (slot + 1) & mask;
   }
   return slot;
@@ -249,15 +257,16 @@ std::size_t KeyIndex::SlotOf(std::string_view key, std::size_t hash) const {
 
 std::size_t KeyIndex::find(std::string_view key) const {
   if (slots_.empty()) return kNone;
-  return slots_[SlotOf(key, std::hash<std::string_view>()(key))].position;
+  const std::uint32_t position = slots_[SlotOf(key, HashOf(key))].position;
+  return position == kFree ? kNone : position;
 }
 
 std::pair<std::size_t, bool> KeyIndex::insert(std::string_view key, std::size_t position) {
   reserve(size_ + 1);
-  const std::size_t hash = std::hash<std::string_view>()(key);
+  const std::uint32_t hash = HashOf(key);
   Slot& slot = slots_[SlotOf(key, hash)];
-  if (slot.position != kNone) return {slot.position, false};
-  slot = {key, hash, position};
+  if (slot.position != kFree) return {slot.position, false};
+  slot = {key.data(), hash, static_cast<std::uint32_t>(position)};
   ++size_;
   return {position, true};
 }
@@ -268,8 +277,13 @@ void KeyIndex::reserve(std::size_t count) {
   while (capacity < 2 * count) capacity *= 2;
   std::vector<Slot> old(capacity);
   old.swap(slots_);
+  // The keys are distinct: each goes into the first free slot from its hash.
+  const std::size_t mask = capacity - 1;
   for (const Slot& slot : old) {
-    if (slot.position != kNone) slots_[SlotOf(slot.key, slot.hash)] = slot;
+    if (slot.position == kFree) continue;
+    std::size_t free = slot.hash & mask;
+    while (slots_[free].position != kFree) free = (free + 1) & mask;
+    slots_[free] = slot;
   }
 }
 
@@ -286,6 +300,16 @@ std::string Encipher(std::string_view plain) {
     plain.remove_prefix(newline == kNoPosition ? plain.size() : newline + 1);
   }
   return result;
+}
+
+const KeyValue& Iterator::Current() const {
+  if (!made_) {
+    const StoredEntry& entry = *position_;
+    current_.first = boost::shared_array<char>((*owners_)[entry.keyOwner], entry.key);
+    current_.second = boost::shared_array<char>((*owners_)[entry.valueOwner], entry.value);
+    made_ = true;
+  }
+  return current_;
 }
 
 }  // namespace Sfp_ACD
@@ -353,26 +377,31 @@ bool StaticAcdRead::AddText(const boost::shared_array<char>& owner, char* text, 
     body.entries.reserve(std::max(needed, 2 * body.entries.capacity()));
     body.index.reserve(body.entries.capacity());
   }
+  const std::uint32_t text_owner = Own(body, owner);
   for (const KeyValueText& keyvalue : parsed) {
-    Put(body,
-        {boost::shared_array<char>(owner, keyvalue.key), boost::shared_array<char>(owner, keyvalue.value)},
-        true);
+    Put(body, {keyvalue.key, keyvalue.value, text_owner, text_owner}, true);
   }
   body.valid = body.valid || !parsed.empty();
   return !parsed.empty();
 }
 
-std::size_t StaticAcdRead::Put(Body& body, Sfp_ACD::KeyValue keyvalue, bool replace) {
+std::size_t StaticAcdRead::Put(Body& body, const Sfp_ACD::StoredEntry& entry, bool replace) {
   // One hash lookup either finds the key or reserves its slot; the view stays valid because the
-  // key array moves into the entries without being copied.
+  // key's owner array lives as long as the body.
   const auto [position, added] =
-      body.index.insert(std::string_view(keyvalue.first.get()), body.entries.size());
+      body.index.insert(std::string_view(entry.key), body.entries.size());
   if (added) {
-    body.entries.push_back(std::move(keyvalue));
+    body.entries.push_back(entry);
   } else if (replace) {
-    body.entries[position].second = std::move(keyvalue.second);
+    body.entries[position].value = entry.value;
+    body.entries[position].valueOwner = entry.valueOwner;
   }
   return position;
+}
+
+std::uint32_t StaticAcdRead::Own(Body& body, boost::shared_array<char> owner) {
+  body.owners.push_back(std::move(owner));
+  return static_cast<std::uint32_t>(body.owners.size() - 1);
 }
 
 std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Add(Sfp_ACD::KeyValue keyvalue) {
@@ -380,14 +409,22 @@ std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Add(Sfp_ACD::KeyValue keyvalue
   // stamp stays.
   std::size_t position = body_->index.find(std::string_view(keyvalue.first.get()));
   const bool added = position == Sfp_ACD::KeyIndex::kNone;
-  if (added) position = Put(Writable(), std::move(keyvalue), false);
-  return {Sfp_ACD::Iterator(body_->entries.cbegin() + static_cast<std::ptrdiff_t>(position)), added};
+  if (added) {
+    Body& body = Writable();
+    char* const key = keyvalue.first.get();
+    char* const value = keyvalue.second.get();
+    const std::uint32_t keyOwner = Own(body, std::move(keyvalue.first));
+    const std::uint32_t valueOwner = Own(body, std::move(keyvalue.second));
+    position = Put(body, {key, value, keyOwner, valueOwner}, false);
+  }
+  const auto at = body_->entries.cbegin() + static_cast<std::ptrdiff_t>(position);
+  return {Sfp_ACD::Iterator(at, &body_->owners), added};
 }
 
 const char* StaticAcdRead::getkeyeddata(const char* key) const {
   if (!key) return nullptr;
   const std::size_t position = body_->index.find(std::string_view(key));
-  return position == Sfp_ACD::KeyIndex::kNone ? nullptr : body_->entries[position].second.get();
+  return position == Sfp_ACD::KeyIndex::kNone ? nullptr : body_->entries[position].value;
 }
 
 Port::String StaticAcdRead::GetStringByKey(const char* key, const char* sep1, short idx1,
@@ -449,8 +486,8 @@ bool StaticAcdRead::dump(const char* name) const {
     if (!file) return false;
   }
   std::ostream& out = toFile ? static_cast<std::ostream&>(file) : std::cout;
-  for (const Sfp_ACD::KeyValue& entry : body_->entries) {
-    out << entry.first.get() << (*entry.second.get() ? " = " : " =") << entry.second.get() << '\n';
+  for (const Sfp_ACD::StoredEntry& entry : body_->entries) {
+    out << entry.key << (*entry.value ? " = " : " =") << entry.value << '\n';
   }
   out.flush();
   return static_cast<bool>(out);

@@ -53,8 +53,8 @@ short SubfieldCount(std::string_view value, char sep1, int field, char sep2);
 std::string Encipher(std::string_view plain);
 
 // A hash index from key to position, by open addressing in one table: a definition file of ten
-// thousand keys is indexed without one allocation per key. The keys are views; the caller keeps
-// the characters alive and unchanged.
+// thousand keys is indexed without one allocation per key. The keys are views of NUL-terminated
+// characters; the caller keeps them alive and unchanged.
 class KeyIndex {
  public:
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
@@ -68,19 +68,34 @@ class KeyIndex {
   void reserve(std::size_t count);
 
  private:
+  // Sixteen bytes, so that the table of a large file stays small in the cache; the key's
+  // characters are NUL-terminated where it ends, and are compared only when the hashes agree.
+  static constexpr std::uint32_t kFree = static_cast<std::uint32_t>(-1);
   struct Slot {
-    std::string_view key;
-    std::size_t hash = 0;
-    std::size_t position = kNone;  // kNone: the slot is free
+    const char* key = nullptr;
+    std::uint32_t hash = 0;
+    std::uint32_t position = kFree;
   };
-  std::size_t SlotOf(std::string_view key, std::size_t hash) const;
+  static std::uint32_t HashOf(std::string_view key);
+  std::size_t SlotOf(std::string_view key, std::uint32_t hash) const;
 
   std::vector<Slot> slots_;  // a power of two in size, at most half full
   std::size_t size_ = 0;
 };
 
+// A key and its value as a reader stores them: the characters lie in the reader's owner arrays
+// (`keyOwner`, `valueOwner` index them), so a stored key costs no reference count of its own.
+struct StoredEntry {
+  char* key;
+  char* value;
+  std::uint32_t keyOwner;
+  std::uint32_t valueOwner;
+};
+using Owners = std::vector<boost::shared_array<char>>;
+
 // Iterates the keys of a reader in the order they were first added. Like a vector iterator, it is
-// invalidated by adding keys to the reader.
+// invalidated by adding keys to the reader. The pair it yields shares its arrays with the reader,
+// made when the iterator is dereferenced.
 class Iterator {
  public:
   using iterator_category = std::forward_iterator_tag;
@@ -90,17 +105,23 @@ class Iterator {
   using reference = const KeyValue&;
 
   Iterator() = default;
-  explicit Iterator(std::vector<KeyValue>::const_iterator position) : position_(position) {}
+  Iterator(std::vector<StoredEntry>::const_iterator position, const Owners* owners)
+      : position_(position), owners_(owners) {}
 
-  reference operator*() const { return *position_; }
-  pointer operator->() const { return &*position_; }
-  Iterator& operator++() { ++position_; return *this; }
-  Iterator operator++(int) { Iterator before = *this; ++position_; return before; }
+  reference operator*() const { return Current(); }
+  pointer operator->() const { return &Current(); }
+  Iterator& operator++() { ++position_; made_ = false; return *this; }
+  Iterator operator++(int) { Iterator before = *this; ++*this; return before; }
   friend bool operator==(const Iterator& a, const Iterator& b) { return a.position_ == b.position_; }
   friend bool operator!=(const Iterator& a, const Iterator& b) { return !(a == b); }
 
  private:
-  std::vector<KeyValue>::const_iterator position_;
+  const KeyValue& Current() const;
+
+  std::vector<StoredEntry>::const_iterator position_;
+  const Owners* owners_ = nullptr;
+  mutable KeyValue current_;
+  mutable bool made_ = false;  // current_ holds the entry at position_
 };
 
 }  // namespace Sfp_ACD
@@ -188,8 +209,8 @@ class StaticAcdRead {
   short getnsearchkeys() const { return static_cast<short>(searchkeys_.size()); }
   const std::vector<std::string>& getsearchkeys() const { return searchkeys_; }
 
-  Sfp_ACD::Iterator begin() const { return Sfp_ACD::Iterator(body_->entries.cbegin()); }
-  Sfp_ACD::Iterator end() const { return Sfp_ACD::Iterator(body_->entries.cend()); }
+  Sfp_ACD::Iterator begin() const { return {body_->entries.cbegin(), &body_->owners}; }
+  Sfp_ACD::Iterator end() const { return {body_->entries.cend(), &body_->owners}; }
 
   // Adds the key with its value only when the key is absent; the arrays are shared, not copied.
   // A null key adds nothing; a null value counts as the empty value. Returns the key's position
@@ -205,7 +226,9 @@ class StaticAcdRead {
   bool AddText(const boost::shared_array<char>& owner, char* text, std::size_t length);
   // Adds the key, or with `replace` gives it the new value; returns its position.
   struct Body;
-  static std::size_t Put(Body& body, Sfp_ACD::KeyValue keyvalue, bool replace);
+  static std::size_t Put(Body& body, const Sfp_ACD::StoredEntry& entry, bool replace);
+  // Keeps `owner` alive as long as the body; returns its index.
+  static std::uint32_t Own(Body& body, boost::shared_array<char> owner);
   // Adds the key when it is absent.
   std::pair<Sfp_ACD::Iterator, bool> Add(Sfp_ACD::KeyValue keyvalue);
 
@@ -220,7 +243,8 @@ class StaticAcdRead {
     std::uint64_t version;
     bool valid = false;
     bool enciphered = false;
-    std::vector<Sfp_ACD::KeyValue> entries;
+    std::vector<Sfp_ACD::StoredEntry> entries;
+    Sfp_ACD::Owners owners;   // the arrays the entries' characters lie in
     Sfp_ACD::KeyIndex index;  // views into the entries' keys, which copies share
     std::vector<HeldFile> held;
   };
