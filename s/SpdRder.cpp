@@ -46,7 +46,7 @@ SpeedRecordPtr ReadSpeedFile(const Port::String& filename) {
 
 }  // namespace
 
-SpdRder::SpdRder(Port::StringBase<char> filename) : info_(SpeedFileCache().find(filename)) {
+SpdRder::SpdRder(Port::StringBase<char> filename) : info_(SpeedFileCache().find(filename).value_or(nullptr)) {
   if (!info_) info_ = ReadSpeedFile(filename);
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -15,6 +16,7 @@
 #include <pmport/port_thread.h>
 
 #include "baspmpic.h"
+#include "pmlockedmap.h"
 #include "pmunit.h"
 
 namespace {
@@ -130,24 +132,7 @@ struct ProbeResult {
   bool unsupported;
 };
 
-class PatternProbes {
- public:
-  bool Find(const std::string& key, ProbeResult& result) {
-    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
-    const auto found = results_.find(key);
-    if (found == results_.end()) return false;
-    result = found->second;
-    return true;
-  }
-  void Remember(const std::string& key, const ProbeResult& result) {
-    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
-    results_.emplace(key, result);
-  }
-
- private:
-  Port_ThrMutex mutex_;
-  std::map<std::string, ProbeResult> results_;
-};
+using PatternProbes = PersonalityModule::LockedMap<std::string, ProbeResult>;
 
 PatternProbes& PatternProbeResults() {
   static PatternProbes probes;
@@ -256,13 +241,15 @@ bool PMPicImp::ProbeOnceForPattern(const Port::String& root, const Port::String&
   const std::string key = root.str() + '\n' + name.str() + (alsoUnsupported ? "\n1" : "\n0");
   PatternProbes& probes = PatternProbeResults();
   ProbeResult result{};
-  if (!probes.Find(key, result)) {
+  if (const std::optional<ProbeResult> known = probes.find(key)) {
+    result = *known;
+  } else {
     const bool wasUnsupported = unsupported;
     unsupported = false;
     result.found = ProbeArchitecture(root, name, alsoUnsupported);
     result.unsupported = unsupported;
     unsupported = wasUnsupported;
-    probes.Remember(key, result);
+    probes.insert(key, result);
   }
   if (result.found && result.unsupported) unsupported = true;
   return result.found;

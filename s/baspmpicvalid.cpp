@@ -1,8 +1,8 @@
 // Parts: validity of each level with its messages, error status, defaults, comparison, the lists
 // of what may come next (architectures, devices, packages, speeds), macro lists and the dump.
 #include <algorithm>
-#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,6 +19,7 @@
 #include "Validator.h"
 #include "baspmpic.h"
 #include "baspmpicutil.h"
+#include "pmlockedmap.h"
 #include "pmunit.h"
 
 namespace {
@@ -68,23 +69,7 @@ Port::String UnsupportedDefinitionPath(const Port::String& root, const Port::Str
 
 // What the probe found for each module of the last installation root; it is asked on every
 // listing of the architectures, so each module's definition is opened once per process.
-class LastRootProbes {
- public:
-  // The cached result for `name`, or -1 when unknown.
-  int Find(const std::string& name) {
-    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
-    const auto found = results_.find(name);
-    return found == results_.end() ? -1 : (found->second ? 1 : 0);
-  }
-  void Remember(const std::string& name, bool result) {
-    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
-    results_.emplace(name, result);
-  }
-
- private:
-  Port_ThrMutex mutex_;
-  std::map<std::string, bool> results_;
-};
+using LastRootProbes = PersonalityModule::LockedMap<std::string, bool>;
 
 LastRootProbes& LastRootProbeResults() {
   static LastRootProbes probes;
@@ -394,10 +379,9 @@ bool PMPicImp::ProbeListedArchitecture(const Port::PathListIterator& root,
     return true;
   }
   LastRootProbes& cache = LastRootProbeResults();
-  const int known = cache.Find(name.str());
-  if (known >= 0) return known != 0;
+  if (const std::optional<bool> known = cache.find(name.str())) return *known;
   const bool found = ProbeArchitecture(*root, name, false);
-  cache.Remember(name.str(), found);
+  cache.insert(name.str(), found);
   return found;
 }
 
