@@ -12,7 +12,9 @@ struct Port_Regexp::Compiled {
 Port_Regexp::Port_Regexp(const char* pattern) {
   try {
     auto compiled = std::make_shared<Compiled>();
-    compiled->expression.assign(pattern ? pattern : "", boost::regex::perl);
+    // As in Perl, "^" and "$" mean the ends of the text, not of a line within it: a part name
+    // holding a line break must not have its device found after that break.
+    compiled->expression.assign(pattern ? pattern : "", boost::regex::perl | boost::regex::no_mod_m);
     compiled_ = std::move(compiled);
   } catch (const boost::regex_error& error) {
     status_ = error.code() != 0 ? static_cast<int>(error.code()) : -1;
@@ -28,7 +30,8 @@ Port_Range Port_Regexp::GetRangeOfMatch(const char* text, long start) const {
   if (start > end - text) return none;
   // An empty match cannot be told from no match in a range, so only non-empty ones count.
   boost::match_flag_type flags = boost::match_not_null;
-  if (start > 0) flags |= boost::match_prev_avail;
+  // A search from inside the text does not start a new text: "^" and "\A" cannot match there.
+  if (start > 0) flags |= boost::match_prev_avail | boost::match_not_bol | boost::match_not_bob;
   boost::cmatch match;
   try {
     // A pattern too complex for the matcher throws; that counts as no match.

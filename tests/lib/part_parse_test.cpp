@@ -89,6 +89,8 @@ TEST(PartParse, EachFailingLevelIsRecordedWithItsText) {
   EXPECT_EQ("3:bg999", Status(badPackage));
   EXPECT_EQ("fam/xcab12e/(null)/-3", Levels(badPackage));
   EXPECT_EQ("4:-9", Status(PM_PIC("xcab12etq144-9", 1, PM_BINDING_SUPPORTED_ONLY)));
+  // A device is found only at the start of the name, never after a line break inside it.
+  EXPECT_EQ("1:q\rxcab12etq144-3", Status(PM_PIC("q\rXCAB12ETQ144-3", 1, PM_BINDING_SUPPORTED_ONLY)));
   // Without recording nothing is kept.
   EXPECT_EQ("0:", Status(PM_PIC("xcab12ebg999-3", 0, PM_BINDING_SUPPORTED_ONLY)));
 }

@@ -35,6 +35,18 @@ TEST(PortRegexp, TextBeforeStartIsContextNotANewBeginning) {
   EXPECT_TRUE(endOfText.GetRangeOfMatch("-3x", 0).empty());
 }
 
+// Found by the part-name fuzz target: "1...\rpr04-3" bound the device "pr04" found after the
+// carriage return, and the name composed from that part parsed to another one.
+TEST(PortRegexp, AnchorsMeanTheEndsOfTheTextNotOfALine) {
+  const Port_Regexp device("^x?c?pr[0-9]+");
+  for (const char* text : {"1\rpr04-3", "1\npr04-3", "1\fpr04"}) {
+    EXPECT_TRUE(device.GetRangeOfMatch(text, 0).empty()) << text;
+  }
+  const Port_Regexp speed("-[0-9]+$");
+  EXPECT_TRUE(speed.GetRangeOfMatch("-3\rtq144", 0).empty());
+  ExpectRange(speed.GetRangeOfMatch("tq144-3", 0), 5, 6);
+}
+
 TEST(PortRegexp, OutOfRangeStartsGiveNoRangeAndEmptyMatchesAreSkipped) {
   const Port_Regexp any("a*");
   EXPECT_TRUE(any.GetRangeOfMatch("bbb", 0).empty());
