@@ -16,7 +16,10 @@
 #include "baspmpic.h"
 #include "baspmpicutil.h"
 #include "baspmspec.h"
+#include "pmlayout.h"
 #include "pmunit.h"
+
+namespace Layout = PersonalityModule::Layout;
 
 namespace {
 
@@ -69,26 +72,12 @@ std::vector<const Entry*> EntriesNaming(const PMPicImp& part, const Port::String
   return found;
 }
 
-Port::String DataDir(const Port::String& root, const Port::String& pm) {
-  return root + "/" + pm + "/data/";
-}
-
-Port::String UnsupportedDataDir(const Port::String& root, const Port::String& pm) {
-  return root + "/data/unsupported/" + pm + "/data/";
-}
-
 // True when `fileName` lies in the data folder of `pm` under some installation root.
-bool InSomeDataDir(const Port::String& pm, const Port::String& fileName) {
+bool InSomeDataDir(const Port::String& pm, const Port::String& fileName,
+                   bool unsupported = false) {
   const Port::PathList& roots = Installation();
   return std::any_of(roots.begin(), roots.end(), [&](const Port::String& root) {
-    return Port::File::exist(DataDir(root, pm) + fileName);
-  });
-}
-
-bool InSomeUnsupportedDataDir(const Port::String& pm, const Port::String& fileName) {
-  const Port::PathList& roots = Installation();
-  return std::any_of(roots.begin(), roots.end(), [&](const Port::String& root) {
-    return Port::File::exist(UnsupportedDataDir(root, pm) + fileName);
+    return Port::File::exist(Layout::DataDir(root, pm, unsupported) + fileName);
   });
 }
 
@@ -137,7 +126,7 @@ class FriendChain {
     friends_.push_back(friendName);
     const Port::PathList& roots = Installation();
     for (auto root = roots.begin(); root != roots.end(); ++root) {
-      const Port::String definition = DataDir(*root, friendName) + friendName + ".acd";
+      const Port::String definition = Layout::DefinitionPath(*root, friendName, false);
       if (!Port::File::exist(definition)) continue;
       const StaticAcdRead friendAcd(definition.c_str(), nullptr, nullptr, 1, 0, 1);
       Follow(friendAcd, friendName, visited);
@@ -171,7 +160,7 @@ bool FindDeviceFile(const PMPicImp& part, const Port::String& pm, const char* ex
       const bool substitute = internalName == kNoInternalName;
       if (substitute) PM_MSG().issueWarning("%s", substituteWarning);
       const Port::String name = substitute ? part.deviceName() : internalName;
-      if (tryFile(DataDir(*root, pm) + name + "." + extension)) return true;
+      if (tryFile(Layout::DataDir(*root, pm, false) + name + "." + extension)) return true;
       if (substitute) break;
     }
   }
@@ -346,8 +335,7 @@ bool FPGA_Validator::HasDeviceFileWithoutTable(const Port::String& device) const
     const bool unsupportedModule =
         own ? imp->isunsupported() : pm_specmgr.isunsupported_pm(module.c_str());
     own = false;
-    if (unsupportedModule ? InSomeUnsupportedDataDir(module, fileName)
-                          : InSomeDataDir(module, fileName)) {
+    if (InSomeDataDir(module, fileName, unsupportedModule)) {
       return true;
     }
   }
@@ -364,7 +352,7 @@ bool FPGA_Validator::HasDeviceFileOfTableEntry(const Port::String& device) const
         return InSomeDataDir(m, fileName);
       });
       if (inModules) return true;
-      if (imp->unsupportedPermitted() && InSomeUnsupportedDataDir(imp->pmName(), fileName)) {
+      if (imp->unsupportedPermitted() && InSomeDataDir(imp->pmName(), fileName, true)) {
         return true;
       }
     }
@@ -391,7 +379,7 @@ NameVectorPtr FPGA_Validator::makedevicelist(bool listing) {
     const Port::String& module = modules[m];
     const std::size_t before = scanned.size();
     for (auto root = roots.begin(); root != roots.end(); ++root) {
-      const UT_DIR listingDir(*root + "/" + module + "/data", UT_DIR::WithDirectories);
+      const UT_DIR listingDir(Layout::DataDir(*root, module, false), UT_DIR::WithDirectories);
       if (!listingDir.isvalid()) continue;
       for (auto file = listingDir.begin("*.nph"); file != listingDir.end(); ++file) {
         scanned.emplace_back(file->str().substr(0, file->length() - 4));

@@ -16,7 +16,10 @@
 
 #include "baspmpic.h"
 #include "baspmspec.h"
+#include "pmlayout.h"
 #include "pmunit.h"
+
+namespace Layout = PersonalityModule::Layout;
 
 namespace {
 
@@ -112,7 +115,7 @@ Port::String PMLocateDefinitionFile(const char* fileName, PMSpecImp& spec) {
   const std::string definition = base + ".acd";
   const Port::String& pm = spec.pmName();
   if (!pm.empty() && std::strncmp(fileName, pm.c_str(), pm.length()) == 0) {
-    const std::string unsupported = "unsupported/" + base + "/data/" + definition;
+    const Port::String unsupported = Port::String("unsupported/") + Layout::Definition(base);
     Port::String path = spec.GetDatafileName(1, unsupported.c_str(), false, -1);
     if (Port::File::exist(path)) return path;
   }

@@ -20,7 +20,10 @@
 #include "baspmpic.h"
 #include "baspmpicutil.h"
 #include "pmlockedmap.h"
+#include "pmlayout.h"
 #include "pmunit.h"
+
+namespace Layout = PersonalityModule::Layout;
 
 namespace {
 
@@ -57,14 +60,6 @@ std::vector<std::string> ListedNames(const Port::String& value) {
     start = end + 1;
   }
   return names;
-}
-
-Port::String DefinitionPath(const Port::String& root, const Port::String& name) {
-  return root + "/" + name + "/data/" + name + ".acd";
-}
-
-Port::String UnsupportedDefinitionPath(const Port::String& root, const Port::String& name) {
-  return root + "/data/unsupported/" + name + "/data/" + name + ".acd";
 }
 
 // What the probe found for each module of the last installation root; it is asked on every
@@ -211,8 +206,8 @@ bool PMPicImp::ProbeDefinition(const Port::String& path, const Port::String& nam
 
 bool PMPicImp::ProbeArchitecture(const Port::String& root, const Port::String& name,
                                  bool alsoUnsupported) {
-  if (ProbeDefinition(DefinitionPath(root, name), name, true)) return true;
-  if (!alsoUnsupported || !ProbeDefinition(UnsupportedDefinitionPath(root, name), name, false)) {
+  if (ProbeDefinition(Layout::DefinitionPath(root, name, false), name, true)) return true;
+  if (!alsoUnsupported || !ProbeDefinition(Layout::DefinitionPath(root, name, true), name, false)) {
     return false;
   }
   unsupported = true;
@@ -374,8 +369,9 @@ bool PMPicImp::ProbeListedArchitecture(const Port::PathListIterator& root,
   const Port::PathList& roots = Installation();
   if (root != roots.last()) {
     if (!ProbeArchitecture(*root, name, false)) return false;
-    Port_Env::IssueOverrideMessage(DefinitionPath(*roots.last(), name).c_str(),
-                                   DefinitionPath(*root, name).c_str(), kOverrideCategory);
+    const Port::String overridden = Layout::DefinitionPath(*roots.last(), name, false);
+    const Port::String overriding = Layout::DefinitionPath(*root, name, false);
+    Port_Env::IssueOverrideMessage(overridden.c_str(), overriding.c_str(), kOverrideCategory);
     return true;
   }
   LastRootProbes& cache = LastRootProbeResults();

@@ -17,7 +17,10 @@
 #include <pmport/port_thread.h>
 
 #include "baspmdevkey.h"
+#include "pmlayout.h"
 #include "pmunit.h"
+
+namespace Layout = PersonalityModule::Layout;
 
 namespace {
 constexpr char kUnit[] = "baspmspec";
@@ -29,7 +32,6 @@ PM_SPECMGR pm_specmgr("PM_SPECMGR");
 
 namespace {
 
-constexpr char kUnsupportedDir[] = "data/unsupported/";
 constexpr char kUnsupportedTag[] = "Korvan:";
 constexpr char kOverrideCategory[] = "PMSPEC";
 constexpr std::size_t kReservedNames = 10;
@@ -100,10 +102,6 @@ bool AllowsUnsupported(PM_PARTNAME_BINDING binding) {
   return pm_specmgr.useunsupported();
 }
 
-Port::String UnsupportedPrefixOf(bool unsupported) {
-  return Port::String("/") + (unsupported ? kUnsupportedDir : "");
-}
-
 // Whether `path` lies in the last installation entry. With nested entries (an overlay inside the
 // base installation) the path belongs to the longest entry it starts with.
 bool InLastEntry(const Port::String& path) {
@@ -139,7 +137,7 @@ Port::String FindLibrary(const Port::String& relative) {
 
 // "/<prefix><module>/lib/" of a module's library folder, "/<prefix>lib/" without a module.
 Port::String LibraryDir(bool unsupported, const Port::String& module) {
-  Port::String dir = Port::String("/") + (unsupported ? kUnsupportedDir : "");
+  Port::String dir = Layout::ModulesPrefix(unsupported);
   if (!module.empty()) dir += module + "/";
   return dir + "lib/";
 }
@@ -304,10 +302,10 @@ void PM_SPECMGR::InitUnsuppPMsOnce() const {
 void PM_SPECMGR::InitUnsuppPMs() const {
   const Port::PathList& entries = Installation();
   for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
-    const Port::String folder = *entry + "/" + kUnsupportedDir;
+    const Port::String folder = *entry + Layout::ModulesPrefix(true);
     const UT_DIR listing(folder, UT_DIR::WithDirectories);
     for (auto name = listing.begin(); name != listing.end(); ++name) {
-      const Port::String definition = folder + *name + "/data/" + *name + ".acd";
+      const Port::String definition = folder + Layout::Definition(*name);
       if (Port::File::exist(definition)) AddUnsupportedPM(name->c_str());
     }
   }
@@ -403,14 +401,13 @@ bool PMSpecImp::LocateDefinitionIn(const Port::String& sub) const {
       if (entry != entries.last()) IssueOverride(*entries.last() + relative, definition);
       return true;
     }
-    if (Port::File::exist(*entry + sub + "qordata.etc")) return true;
+    if (Port::File::exist(*entry + sub + Layout::kModuleMarker)) return true;
   }
   return false;
 }
 
 bool PMSpecImp::LocateUnsupportedDefinition(const char* name) {
-  const Port::String relative =
-      Port::String("/") + kUnsupportedDir + name + "/data/" + name + ".acd";
+  const Port::String relative = Layout::ModulesPrefix(true) + Layout::Definition(name);
   if (FirstExisting(relative).empty()) return false;
   unsupported = true;
   return true;
@@ -419,7 +416,8 @@ bool PMSpecImp::LocateUnsupportedDefinition(const char* name) {
 unsigned char PMSpecImp::verify_and_set_pm(const char* name, bool set) {
   if (set) SetName(name);
   const char* given = name ? name : "";
-  const Port::String sub = UnsupportedPrefixOf(pm_specmgr.isunsupported_pm(given)) + pm + "/data/";
+  const Port::String sub =
+      Layout::ModulesPrefix(pm_specmgr.isunsupported_pm(given)) + Layout::DataFolder(pm);
   const bool located = LocateDefinitionIn(sub) || IsBase(given);
   if (located) {
     unsupported = pm_specmgr.isunsupported_pm(given);
@@ -565,7 +563,7 @@ unsigned char PMSpecImp::isvalidpmname(const char* name, bool quiet) {
   if (!name || !*name) return 0;
   const std::string lowered = Lowered(name);
   if (lowered == "self") return defdata ? defdata->get_validity() : 0;
-  const Port::String relative = Port::String("/") + lowered + "/data/" + lowered + ".acd";
+  const Port::String relative = Layout::ModulesPrefix(false) + Layout::Definition(lowered);
   if (FirstExisting(relative).empty()) return 0;
 
   const Port::String saved = pm;
@@ -671,8 +669,9 @@ DARRAY_NAME* PMSpecImp::get_list(bool aliased) {
 // PMSpecImp: data-file lookup
 
 Port::String PMSpecImp::UnsupportedPrefix(int index) const {
-  if (index < 0) return UnsupportedPrefixOf(unsupported);
-  return UnsupportedPrefixOf(pm_specmgr.isunsupported_pm(friends[static_cast<std::size_t>(index)]));
+  if (index < 0) return Layout::ModulesPrefix(unsupported);
+  return Layout::ModulesPrefix(
+      pm_specmgr.isunsupported_pm(friends[static_cast<std::size_t>(index)]));
 }
 
 bool PMSpecImp::FindInPathList(char /*level*/, Port::String& path, const Port::String& name,
@@ -696,8 +695,8 @@ Port::String PMSpecImp::FindFallback(char level, const Port::String& sub, const 
   if (FindInPathList(level, path, name, 1)) return path;
   Port::String commonPrefix = UnsupportedPrefix(-1);
   for (const char* friendName : friends.items()) {
-    commonPrefix = UnsupportedPrefixOf(pm_specmgr.isunsupported_pm(friendName));
-    path = commonPrefix + friendName + "/data/";
+    commonPrefix = Layout::ModulesPrefix(pm_specmgr.isunsupported_pm(friendName));
+    path = commonPrefix + Layout::DataFolder(friendName);
     if (FindInPathList(level, path, name, 0)) return path;
   }
   return FirstExisting(commonPrefix + "data/" + fileName);
@@ -746,7 +745,7 @@ char* PMSpecImp::Intern(const Port::String& path) {
 std::unique_ptr<std::vector<Port::String>> PMSpecImp::getdatafiles(const Port::String& name) const {
   auto files = std::make_unique<std::vector<Port::String>>();
   const Port::String fileName = !name.empty() && name[0] == '.' ? pm + name : name;
-  const Port::String prefix = UnsupportedPrefixOf(unsupported);
+  const Port::String prefix = Layout::ModulesPrefix(unsupported);
   // Without a module the module's own folder is the common one; a copy is listed once.
   const auto addFirstCopy = [&files](const Port::String& relative) {
     const Port::String found = FirstExisting(relative);
@@ -755,7 +754,7 @@ std::unique_ptr<std::vector<Port::String>> PMSpecImp::getdatafiles(const Port::S
   };
   addFirstCopy(prefix + (pm.empty() ? Port::String() : pm + "/") + "data/" + fileName);
   for (const char* friendName : friends.items()) {
-    addFirstCopy(prefix + friendName + "/data/" + fileName);
+    addFirstCopy(prefix + Layout::DataFolder(friendName) + fileName);
   }
   addFirstCopy(prefix + "data/" + fileName);
   return files;

@@ -16,6 +16,7 @@
 #include "baspmpic.h"
 #include "baspmpicutil.h"
 #include "baspmspec.h"
+#include "pmlayout.h"
 #include "output.h"
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmspec.h"
@@ -43,6 +44,7 @@ Names Roots() {
 namespace {
 
 namespace fs = std::filesystem;
+namespace Layout = PersonalityModule::Layout;
 
 const char kKeyArchFriend[] = "ARCH_FRIEND";
 const char kKeyDeviceInternal[] = "DEVICE_INTERNAL";
@@ -77,29 +79,26 @@ std::string Joined(const Names& names, const std::string& separator) {
 // ---------------------------------------------------------------------------------------------
 // Where a module lives
 
-std::string SupportedDataDir(const std::string& root, const std::string& name) {
-  return root + "/" + name + "/data";
-}
-
-std::string UnsupportedDataDir(const std::string& root, const std::string& name) {
-  return root + "/data/unsupported/" + name + "/data";
+// The module's data folder under `root`, with its trailing "/".
+std::string DataDir(const std::string& root, const std::string& name, bool unsupported) {
+  return Layout::DataDir(root, name, unsupported).str();
 }
 
 // A data folder that makes its parent folder a module: it holds the definition or the marker.
 bool IsModuleDataDir(const std::string& dir, const std::string& name) {
-  return Port::File::exist(dir + "/" + name + ".acd") || Port::File::exist(dir + "/qordata.etc");
+  return Port::File::exist(dir + name + ".acd") || Port::File::exist(dir + Layout::kModuleMarker);
 }
 
-// Every module folder of `parent` (a root, or a root's data/unsupported/), for `dataDirOf`.
-void AddModulesOf(const std::string& parent, std::string (*dataDirOf)(const std::string&,
-                                                                      const std::string&),
-                  const std::string& root, std::set<std::string>& modules) {
-  const UT_DIR listing(parent.c_str(), UT_DIR::WithDirectories);
+// Every module folder under `root` (among its supported or its unsupported modules).
+void AddModulesOf(const std::string& root, bool unsupported, std::set<std::string>& modules) {
+  const UT_DIR listing(root + Layout::ModulesPrefix(unsupported), UT_DIR::WithDirectories);
   if (!listing.isvalid()) return;
   const std::set<Port::String>& skipped = PMSkippedDirectories();
   for (const Port::String& entry : listing) {
     if (skipped.count(entry)) continue;
-    if (IsModuleDataDir(dataDirOf(root, entry.str()), entry.str())) modules.insert(entry.str());
+    if (IsModuleDataDir(DataDir(root, entry.str(), unsupported), entry.str())) {
+      modules.insert(entry.str());
+    }
   }
 }
 
@@ -110,11 +109,10 @@ ModuleLocation LocateModule(const std::string& name) {
   location.name = name;
   for (const bool unsupported : {false, true}) {
     for (const std::string& root : Roots()) {
-      const std::string dir =
-          unsupported ? UnsupportedDataDir(root, name) : SupportedDataDir(root, name);
+      const std::string dir = DataDir(root, name, unsupported);
       if (!IsDirectory(dir)) continue;
       location.dataDirs.push_back(dir);
-      const std::string definition = dir + "/" + name + ".acd";
+      const std::string definition = dir + name + ".acd";
       if (location.definition.empty() && Port::File::exist(definition)) {
         location.definition = definition;
       }
@@ -127,8 +125,8 @@ ModuleLocation LocateModule(const std::string& name) {
 Names InstalledModules() {
   std::set<std::string> modules;
   for (const std::string& root : Roots()) {
-    AddModulesOf(root, SupportedDataDir, root, modules);
-    AddModulesOf(root + "/data/unsupported", UnsupportedDataDir, root, modules);
+    AddModulesOf(root, false, modules);
+    AddModulesOf(root, true, modules);
   }
   return Names(modules.begin(), modules.end());
 }
@@ -236,14 +234,13 @@ void ModuleLinter::ReportLibraryMessages(const std::string& file, const std::str
 bool ModuleLinter::CheckDefinitionOpens(const ModuleLocation& location) {
   if (location.dataDirs.empty()) {
     const Names roots = Roots();
-    Report(SupportedDataDir(roots.empty() ? "." : roots.front(), location.name) + "/" +
-               location.name + ".acd",
+    Report(Layout::DefinitionPath(roots.empty() ? "." : roots.front(), location.name, false).str(),
            "", location.name, "unreadable-definition",
            "no module " + Quoted(location.name) + " is installed");
     return false;
   }
   if (location.definition.empty()) {
-    Report(location.dataDirs.front() + "/" + location.name + ".acd", "", location.name,
+    Report(location.dataDirs.front() + location.name + ".acd", "", location.name,
            "unreadable-definition", "the module has no definition file");
     return false;
   }
@@ -412,7 +409,7 @@ void ModuleLinter::CheckDeviceFiles(const Chain& chain, const ModuleLocation& lo
     for (auto file = listing.begin("*.nph"); file != listing.end(); ++file) {
       const std::string base = file->str().substr(0, file->length() - extension.size());
       if (names.count(base)) continue;
-      Report(dir + "/" + file->str(), kKeyDeviceInternal, location.name, "unlisted-device-file",
+      Report(dir + file->str(), kKeyDeviceInternal, location.name, "unlisted-device-file",
              "no " + std::string(kKeyDeviceInternal) + " entry names " + Quoted(base));
     }
   }
@@ -451,11 +448,11 @@ void ModuleLinter::CheckDataFiles(const ModuleLocation& location) {
   for (const std::string& dir : location.dataDirs) {
     const UT_DIR listing(dir.c_str(), 0);
     for (auto file = listing.begin("*.spd"); file != listing.end(); ++file) {
-      CheckDataFile<PersonalityModule::SpdRder>(dir + "/" + file->str(), location.name,
+      CheckDataFile<PersonalityModule::SpdRder>(dir + file->str(), location.name,
                                                 "speed file", "lists no speed grade");
     }
     for (auto file = listing.begin("*.pkg"); file != listing.end(); ++file) {
-      CheckDataFile<PersonalityModule::PkgRder>(dir + "/" + file->str(), location.name,
+      CheckDataFile<PersonalityModule::PkgRder>(dir + file->str(), location.name,
                                                 "package file", "lists no package");
     }
   }

@@ -25,7 +25,8 @@ std::vector<std::string> Roots();
 struct ModuleLocation {
   std::string name;
   std::string definition;  // the definition file the library reads; empty when there is none
-  std::vector<std::string> dataDirs;  // its data folder in every root that has one, first first
+  // its data folder, ending in "/", in every root that has one, first first
+  std::vector<std::string> dataDirs;
 };
 
 // Where the library finds the module `name`: the supported copies win over unsupported ones.
