@@ -109,6 +109,12 @@ const Fault kFaults[] = {
      "alpha/data/alpha.acd", "SUBFAM_FORMAT", "bad-format"},
     {"DeviceWithoutData", [](Installation& i) { i.beta["DEVICE_INTERNAL"] += ":xcbe2,be2"; },
      "beta/data/beta.acd", "DEVICE_INTERNAL", "no-device-data"},
+    {"DeviceWithPackagesButNoSpeedGrade",
+     [](Installation& i) {
+       i.beta["DEVICE_INTERNAL"] += ":xcbe3,be3";
+       i.Segments("beta/data/be3.pkg", {"pc44"});
+     },
+     "beta/data/beta.acd", "DEVICE_INTERNAL", "incomplete-device-data"},
     {"DeviceFileOfNoEntry", [](Installation& i) { i.File("alpha/data/ab9.nph", "x\n"); },
      "alpha/data/ab9.nph", "DEVICE_INTERNAL", "unlisted-device-file"},
     {"MalformedSpeedFile", [](Installation& i) { i.File("alpha/data/ab1.spd", "no segments"); },

@@ -354,7 +354,8 @@ void ModuleLinter::CheckDevices(PMPicImp& part, const Chain& chain,
   CheckDisallowedSpeeds(part, chain.front(), devices);
 }
 
-// A declared device needs some data: a package file, a speed file or (FPGA) a device file. A
+// A declared device needs some data: a package file, a speed file or (FPGA) a device file; with
+// packages it needs speed grades too and the other way round, or no part name of it is whole. A
 // configuration memory needs none, its entry is all there is; nor does an unsupported module,
 // whose parts take their devices as given and whose lists the library never reads from disk.
 void ModuleLinter::CheckDeviceData(PMPicImp& part, const ChainLink& table, const Names& devices,
@@ -367,6 +368,12 @@ void ModuleLinter::CheckDeviceData(PMPicImp& part, const ChainLink& table, const
     const bool hasSpeeds = !SpeedsOf(part, device).empty();
     const bool hasDeviceFile = fpga && listed.count(device) != 0;
     ReportLibraryMessages(table.path, kKeyDeviceInternal, table.module);
+    if (hasPackages != hasSpeeds) {
+      Report(table.path, kKeyDeviceInternal, part.pmName().str(), "incomplete-device-data",
+             device + (hasPackages ? ": packages but no speed grade"
+                                   : ": speed grades but no package") +
+                 ", so no part name of it is complete");
+    }
     if (hasPackages || hasSpeeds || hasDeviceFile) continue;
     Report(table.path, kKeyDeviceInternal, part.pmName().str(), "no-device-data",
            device + ": no package file, no speed file" +
