@@ -24,19 +24,9 @@ StreamPtr OpenText(const pmtest::TempDir& dir, const std::string& content) {
   return StreamPtr(Port::File::open(path.c_str(), Port::File::Read, true));
 }
 
-// The usage-text loop: lines of at most 255 characters, issued while not at end of file.
-std::vector<std::string> ReadAsTheUsageLoopDoes(Port::Stream* stream) {
-  std::vector<std::string> lines;
-  char buffer[256];
-  stream->readline(buffer, 255);
-  while (!stream->geteof()) {
-    lines.emplace_back(buffer);
-    stream->readline(buffer, 255);
-  }
-  return lines;
-}
+using Names = std::vector<std::string>;
 
-std::vector<std::string> List(const UT_DIR::iterator& begin, const UT_DIR::iterator& end) {
+Names List(const UT_DIR::iterator& begin, const UT_DIR::iterator& end) {
   std::vector<std::string> names;
   for (UT_DIR::iterator it = begin; it != end; ++it) names.push_back(it->str());
   return names;
@@ -44,20 +34,19 @@ std::vector<std::string> List(const UT_DIR::iterator& begin, const UT_DIR::itera
 
 TEST(File, ExistenceReadabilityAndSize) {
   pmtest::TempDir dir;
-  const std::string file = dir / "a.spd";
-  pmtest::WriteFile(file, "12345");
+  pmtest::WriteFile(dir / "a.spd", "12345");
   pmtest::WriteFile(dir / "empty.pkg", "");
-  EXPECT_TRUE(Port::File::exist(file.c_str()));
-  EXPECT_TRUE(Port::File::exist(dir.path().c_str()));
-  EXPECT_FALSE(Port::File::exist((dir / "missing").c_str()));
+  struct Row { std::string path; bool exists; bool readable; long size; };
+  const Row rows[] = {{dir / "a.spd", true, true, 5},
+                      {dir / "empty.pkg", true, true, 0},
+                      {dir / "missing", false, false, 0},
+                      {dir.path(), true, false, 0}};
+  for (const Row& row : rows) {
+    EXPECT_EQ(Port::File::exist(row.path.c_str()), row.exists) << row.path;
+    EXPECT_EQ(Port::File::canread(row.path.c_str()), row.readable) << row.path;
+    EXPECT_EQ(Port::File::getsize_noopen(row.path.c_str()), row.size) << row.path;
+  }
   EXPECT_FALSE(Port::File::exist(static_cast<const char*>(nullptr)));
-  EXPECT_TRUE(Port::File::canread(file.c_str()));
-  EXPECT_FALSE(Port::File::canread(dir.path().c_str()));
-  EXPECT_FALSE(Port::File::canread((dir / "missing").c_str()));
-  EXPECT_EQ(Port::File::getsize_noopen(file.c_str()), 5);
-  EXPECT_EQ(Port::File::getsize_noopen((dir / "empty.pkg").c_str()), 0);
-  EXPECT_EQ(Port::File::getsize_noopen((dir / "missing").c_str()), 0);
-  EXPECT_EQ(Port::File::getsize_noopen(dir.path().c_str()), 0);
 }
 
 // Within one scope a path is asked for once (nested scopes included); once the outermost scope
@@ -96,31 +85,24 @@ TEST(File, OpenFailsForMissingFilesDirectoriesAndOtherAccess) {
   EXPECT_NE(capture.of(Port::MsgKind::Warning)[0].text.find(dir / "missing"), std::string::npos);
 }
 
-TEST(Stream, UsageLoopDeliversEveryLineIncludingAnUnterminatedLastOne) {
+// Lines longer than the buffer are split across reads; a line that exactly filled the buffer
+// leaves no empty remainder behind; CR LF ends a line; an unterminated last line is delivered
+// before the end of the file is reported.
+TEST(Stream, LinesAreSplitAcrossReadsAndTheEndComesAfterTheLastLine) {
   pmtest::TempDir dir;
-  StreamPtr stream = OpenText(dir, "first\r\n\nthird");
+  StreamPtr stream = OpenText(dir, "abcdefgh\nxyz\r\n\nend");
   ASSERT_TRUE(stream);
-  EXPECT_EQ(ReadAsTheUsageLoopDoes(stream.get()), (std::vector<std::string>{"first", "", "third"}));
-  char buffer[8] = "junk";
-  EXPECT_EQ(stream->readline(buffer, sizeof buffer), -1);
-  EXPECT_STREQ(buffer, "");
-  EXPECT_TRUE(ReadAsTheUsageLoopDoes(OpenText(dir, "").get()).empty());
-}
-
-TEST(Stream, LongLinesAreSplitAcrossReads) {
-  pmtest::TempDir dir;
-  StreamPtr stream = OpenText(dir, "abcdefgh\nxyz\n");
-  char buffer[5];
-  EXPECT_EQ(stream->readline(buffer, sizeof buffer), 4);
-  EXPECT_STREQ(buffer, "abcd");
-  EXPECT_EQ(stream->readline(buffer, sizeof buffer), 4);
-  EXPECT_STREQ(buffer, "efgh");
-  // A line that exactly filled the buffer leaves no empty remainder behind.
-  EXPECT_EQ(stream->readline(buffer, sizeof buffer), 3);
-  EXPECT_STREQ(buffer, "xyz");
-  EXPECT_FALSE(stream->geteof());
-  EXPECT_EQ(stream->readline(buffer, sizeof buffer), -1);
-  EXPECT_TRUE(stream->geteof());
+  const std::pair<int, const char*> reads[] = {{4, "abcd"}, {4, "efgh"}, {3, "xyz"},
+                                               {0, ""},     {3, "end"},  {-1, ""}};
+  char buffer[5] = "junk";
+  for (const auto& [length, text] : reads) {
+    EXPECT_EQ(stream->readline(buffer, sizeof buffer), length) << text;
+    EXPECT_STREQ(buffer, text);
+    EXPECT_EQ(stream->geteof(), length < 0) << text;
+  }
+  StreamPtr empty = OpenText(dir, "");
+  EXPECT_EQ(empty->readline(buffer, sizeof buffer), -1);
+  EXPECT_TRUE(empty->geteof());
 }
 
 TEST(Stream, StringReadLineTakesWholeLinesAndTheRestOfAPartlyReadOne) {
@@ -140,32 +122,26 @@ TEST(Stream, StringReadLineTakesWholeLinesAndTheRestOfAPartlyReadOne) {
 
 TEST(FileName, SplitsAndComposes) {
   Port::FileName plain("alpha");
-  EXPECT_TRUE(plain.HasBase());
   EXPECT_FALSE(plain.HasExtension());
   plain.SetExtension("acd");
   EXPECT_EQ(plain.GetName(), "alpha.acd");
-
   Port::FileName extensionOnly(".nph");
   EXPECT_FALSE(extensionOnly.HasBase());
-  EXPECT_TRUE(extensionOnly.HasExtension());
   EXPECT_EQ(extensionOnly.GetExtension(), "nph");
   extensionOnly.SetBase("ab12e");
   EXPECT_EQ(extensionOnly.GetName(), "ab12e.nph");
-
   Port::FileName nested("unsupported/beta.x/data/beta.v2.acd");
   EXPECT_EQ(nested.GetDirectory(), "unsupported/beta.x/data/");
   EXPECT_EQ(nested.GetBase(), "beta.v2");
-  EXPECT_EQ(nested.GetExtension(), "acd");
   nested.SetBase("gamma");
   nested.SetExtension(".spd");
   EXPECT_EQ(nested.GetName(), "unsupported/beta.x/data/gamma.spd");
-
-  Port::FileName dottedDirectory("dir.d/name");
-  EXPECT_FALSE(dottedDirectory.HasExtension());
-  EXPECT_EQ(dottedDirectory.GetName(), "dir.d/name");
+  // A dot in a directory or at the end starts no extension.
+  for (const char* name : {"dir.d/name", "name."}) {
+    EXPECT_FALSE(Port::FileName(name).HasExtension()) << name;
+    EXPECT_EQ(Port::FileName(name).GetName(), name);
+  }
   Port::FileName trailingDot("name.");
-  EXPECT_FALSE(trailingDot.HasExtension());
-  EXPECT_EQ(trailingDot.GetName(), "name.");
   trailingDot.SetExtension("");
   EXPECT_EQ(trailingDot.GetName(), "name");
   EXPECT_FALSE(Port::FileName(static_cast<const char*>(nullptr)).HasBase());
@@ -177,16 +153,14 @@ TEST(UtPath, BaseExtensionHeadAndTail) {
   EXPECT_STREQ(UT_PATH::GetBase("dir.d/name", buffer), "name");
   EXPECT_STREQ(UT_PATH::GetBase("/inst/", buffer), "");
   EXPECT_STREQ(UT_PATH::GetBase(std::string(400, 'n').c_str(), buffer), std::string(255, 'n').c_str());
-
   const char* path = "data/ab12e.nph";
   EXPECT_EQ(UT_PATH::GetExt(path, nullptr), path + 11);
-  EXPECT_EQ(UT_PATH::GetExt("alpha", nullptr), nullptr);
-  EXPECT_EQ(UT_PATH::GetExt("dir.d/alpha", nullptr), nullptr);
-  EXPECT_EQ(UT_PATH::GetExt("alpha.", nullptr), nullptr);
+  for (const char* none : {"alpha", "dir.d/alpha", "alpha."}) {
+    EXPECT_EQ(UT_PATH::GetExt(none, nullptr), nullptr) << none;
+  }
   EXPECT_STREQ(UT_PATH::GetExt(".acd", buffer), "acd");
   EXPECT_EQ(UT_PATH::GetExt("alpha", buffer), nullptr);
   EXPECT_STREQ(buffer, "");
-
   EXPECT_EQ(UT_PATH::GetHead("/inst/lin64/lib/libfoo.so.*"), "/inst/lin64/lib");
   EXPECT_EQ(UT_PATH::GetTail("/inst/lin64/lib/libfoo.so.*"), "libfoo.so.*");
   EXPECT_EQ(UT_PATH::GetHead("/libfoo.so"), "/");
@@ -194,30 +168,21 @@ TEST(UtPath, BaseExtensionHeadAndTail) {
   EXPECT_EQ(UT_PATH::GetTail("libfoo.so"), "libfoo.so");
 }
 
-TEST(UtDir, ListsEveryEntryInByteOrder) {
+TEST(UtDir, ListsEveryEntryInByteOrderAndPatternsKeepMatchingNames) {
   pmtest::TempDir dir;
-  for (const char* name : {"beta", "Zeta", "alpha.acd", ".hidden", "_x"}) pmtest::WriteFile(dir / name, "");
+  const Names files{".hidden", "Zeta", "ab12e.nph", "ab40e.nph", "beta", "libfoo.so.1.2", "libfoo.so.10"};
+  for (const std::string& name : files) pmtest::WriteFile(dir / name, "");
   pmtest::MakeDirs(dir / "data");
   pmtest::MakeDirs(dir / "Alpha");
   const UT_DIR all(dir.path().c_str(), UT_DIR::WithDirectories);
   ASSERT_TRUE(all.isvalid());
-  EXPECT_EQ(List(all.begin(), all.end()),
-            (std::vector<std::string>{".hidden", "Alpha", "Zeta", "_x", "alpha.acd", "beta", "data"}));
-  const UT_DIR filesOnly(dir.path().c_str(), 0);
-  EXPECT_EQ(List(filesOnly.begin(), filesOnly.end()),
-            (std::vector<std::string>{".hidden", "Zeta", "_x", "alpha.acd", "beta"}));
-}
-
-TEST(UtDir, PatternsKeepMatchingNames) {
-  pmtest::TempDir dir;
-  for (const char* name : {"ab12e.nph", "ab40e.nph", "ab40e.pkg", "libfoo.so.1.2", "libfoo.so.10", "nph"}) {
-    pmtest::WriteFile(dir / name, "");
-  }
-  const UT_DIR listing(dir.path().c_str(), 1);
-  EXPECT_EQ(List(listing.begin("*.nph"), listing.end()), (std::vector<std::string>{"ab12e.nph", "ab40e.nph"}));
-  EXPECT_EQ(List(listing.begin("libfoo.so.*"), listing.end()),
-            (std::vector<std::string>{"libfoo.so.1.2", "libfoo.so.10"}));
-  EXPECT_EQ(List(listing.begin("ab?[1-2]e.*"), listing.end()), (std::vector<std::string>{"ab12e.nph"}));
+  EXPECT_EQ(List(all.begin(), all.end()), (Names{".hidden", "Alpha", "Zeta", "ab12e.nph", "ab40e.nph", "beta",
+                                                 "data", "libfoo.so.1.2", "libfoo.so.10"}));
+  const UT_DIR listing(dir.path().c_str(), 0);
+  EXPECT_EQ(List(listing.begin(), listing.end()), files);
+  EXPECT_EQ(List(listing.begin("*.nph"), listing.end()), (Names{"ab12e.nph", "ab40e.nph"}));
+  EXPECT_EQ(List(listing.begin("libfoo.so.*"), listing.end()), (Names{"libfoo.so.1.2", "libfoo.so.10"}));
+  EXPECT_EQ(List(listing.begin("ab?[1-2]e.*"), listing.end()), (Names{"ab12e.nph"}));
   EXPECT_EQ(listing.begin("*.xyz"), listing.end());
 }
 

@@ -14,21 +14,18 @@ namespace {
 using pmtest::SegmentHeader;
 using pmtest::SegmentRecord;
 
-struct Segment {
-  std::string name;
-  int type;
-  std::uint64_t size;
-};
-
-std::vector<Segment> Directory(UT_IFILE& file) {
-  std::vector<Segment> segments;
+// Each segment of the directory as "name type contents", its contents read where the
+// directory says they lie.
+std::vector<std::string> Directory(UT_IFILE& file) {
+  std::vector<std::string> segments;
   UT_IFILESEGINFO info;
-  while (file.getnextseginfo(info)) segments.push_back({info.getname(), info.gettype(), info.getsize()});
+  std::string contents;
+  while (file.getnextseginfo(info)) {
+    EXPECT_TRUE(file.readcontents(info, contents));
+    EXPECT_EQ(contents.size(), info.getsize());
+    segments.push_back(std::string(info.getname()) + " " + std::to_string(info.gettype()) + " " + contents);
+  }
   return segments;
-}
-
-bool operator==(const Segment& a, const Segment& b) {
-  return a.name == b.name && a.type == b.type && a.size == b.size;
 }
 
 class SegmentedFile : public ::testing::Test {
@@ -57,33 +54,14 @@ TEST_F(SegmentedFile, WriterAndReaderRoundTripInFileOrder) {
   EXPECT_TRUE(file_.isloaded());
   EXPECT_EQ(file_.getnsegments(), 4u);
   EXPECT_STREQ(file_.geterror(), "");
-  const std::vector<Segment> expected = {
-      {"-4", 0, 10}, {"tq144", 1, 0}, {"-0P", -7, 3}, {longName, 2147483647, 1}};
-  EXPECT_EQ(Directory(file_), expected);
+  EXPECT_EQ(Directory(file_), (std::vector<std::string>{"-4 0 speed data", "tq144 1 ",
+                                                        "-0P -7 " + std::string("\0\1\2", 3),
+                                                        longName + " 2147483647 x"}));
   UT_IFILESEGINFO info;
   EXPECT_FALSE(file_.getnextseginfo(info));
-
-  // Contents lie where the directory says.
-  ASSERT_TRUE(file_.load(path_.c_str()));
-  std::vector<std::string> contents;
-  while (file_.getnextseginfo(info)) {
-    std::string bytes;
-    ASSERT_TRUE(file_.readcontents(info, bytes));
-    contents.push_back(bytes);
-  }
-  EXPECT_EQ(contents, (std::vector<std::string>{"speed data", "", std::string("\0\1\2", 3), "x"}));
-
   file_.unload();
   EXPECT_FALSE(file_.isloaded());
   EXPECT_FALSE(file_.getnextseginfo(info));
-}
-
-TEST_F(SegmentedFile, FileWithoutSegmentsLoads) {
-  std::string image, error;
-  ASSERT_TRUE(UT_SEGWRITER::Serialize({}, image, error));
-  EXPECT_EQ(image, SegmentHeader(0));
-  ASSERT_TRUE(Load(image));
-  EXPECT_EQ(file_.getnsegments(), 0u);
 }
 
 TEST_F(SegmentedFile, WriterRefusesWhatTheFormatCannotHold) {
@@ -91,12 +69,10 @@ TEST_F(SegmentedFile, WriterRefusesWhatTheFormatCannotHold) {
   empty.add("", 0, "x");
   EXPECT_FALSE(empty.write(path_.c_str()));
   EXPECT_NE(std::string(empty.geterror()), "");
-
   UT_SEGWRITER tooLong;
   tooLong.add(std::string(UT_IFILE::kMaxNameLength + 1, 'n'), 0, "");
   EXPECT_FALSE(tooLong.write(path_.c_str()));
   EXPECT_EQ(pmtest::ReadFile(path_), "");
-
   UT_SEGWRITER fine;
   fine.add("-5", 0, "");
   EXPECT_FALSE(fine.write((dir_ / "no/such/dir/x.spd").c_str()));
@@ -104,35 +80,38 @@ TEST_F(SegmentedFile, WriterRefusesWhatTheFormatCannotHold) {
   EXPECT_FALSE(fine.write(nullptr));
 }
 
-TEST_F(SegmentedFile, MalformedHeadersFail) {
+TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
   std::string image, error;
-  ASSERT_TRUE(UT_SEGWRITER::Serialize({{"-4", 0, "abc"}}, image, error));
-  std::string wrongMagic = image;
+  ASSERT_TRUE(UT_SEGWRITER::Serialize({}, image, error));
+  EXPECT_EQ(image, SegmentHeader(0));
+  ASSERT_TRUE(Load(image));  // a file without segments is fine
+  EXPECT_EQ(file_.getnsegments(), 0u);
+  std::string wrongMagic = SegmentHeader(0);
   wrongMagic[6] = '2';
-  EXPECT_FALSE(Load(wrongMagic));
-  EXPECT_NE(std::string(file_.geterror()), "");
-  EXPECT_FALSE(file_.isloaded());
-  EXPECT_FALSE(Load(""));
-  EXPECT_FALSE(Load("UTSEG01"));
-  // One more segment than the format allows, even though the directory would fit.
-  EXPECT_FALSE(Load(SegmentHeader(UT_IFILE::kMaxSegments + 1) + std::string(64, '\0')));
-  EXPECT_FALSE(Load(SegmentHeader(0xffffffffu)));
-}
-
-TEST_F(SegmentedFile, MalformedDirectoriesFail) {
   const std::string contents = "0123456789";
-  // Two segments announced, one record present.
-  EXPECT_FALSE(Load(SegmentHeader(2) + SegmentRecord("-4", 0, 12 + 24, 0)));
-  // Name lengths 0 and 4097, with enough bytes after them for a name of that length.
-  EXPECT_FALSE(Load(SegmentHeader(1) + SegmentRecord("", 0, 0, 0) + std::string(4200, 'x')));
-  EXPECT_FALSE(Load(SegmentHeader(1) + SegmentRecord(std::string(4097, 'n'), 0, 0, 0)));
-  // A segment that ends past the end of the file, and one whose offset + size wraps around.
   const std::uint64_t start = 12 + 24;  // header, then one record with a 2-byte name
-  EXPECT_TRUE(Load(SegmentHeader(1) + SegmentRecord("-4", 0, start, 10) + contents));
-  EXPECT_FALSE(Load(SegmentHeader(1) + SegmentRecord("-4", 0, start, 11) + contents));
-  EXPECT_FALSE(Load(SegmentHeader(1) + SegmentRecord("-4", 0, start + 11, 0) + contents));
-  EXPECT_FALSE(Load(SegmentHeader(1) + SegmentRecord("-4", 0, UINT64_MAX, 2) + contents));
-  EXPECT_FALSE(Load(SegmentHeader(1) + SegmentRecord("-4", 0, 2, UINT64_MAX) + contents));
+  ASSERT_TRUE(Load(SegmentHeader(1) + SegmentRecord("-4", 0, start, 10) + contents));
+  const std::pair<const char*, std::string> malformed[] = {
+      {"wrong magic", wrongMagic},
+      {"empty", ""},
+      {"magic only", "UTSEG01"},
+      // One more segment than the format allows, even though the directory would fit.
+      {"too many segments", SegmentHeader(UT_IFILE::kMaxSegments + 1) + std::string(64, '\0')},
+      {"huge count", SegmentHeader(0xffffffffu)},
+      {"record missing", SegmentHeader(2) + SegmentRecord("-4", 0, start, 0)},
+      // Name lengths 0 and 4097, with enough bytes after them for a name of that length.
+      {"empty name", SegmentHeader(1) + SegmentRecord("", 0, 0, 0) + std::string(4200, 'x')},
+      {"long name", SegmentHeader(1) + SegmentRecord(std::string(4097, 'n'), 0, 0, 0)},
+      {"ends past the end", SegmentHeader(1) + SegmentRecord("-4", 0, start, 11) + contents},
+      {"starts past the end", SegmentHeader(1) + SegmentRecord("-4", 0, start + 11, 0) + contents},
+      {"offset wraps", SegmentHeader(1) + SegmentRecord("-4", 0, UINT64_MAX, 2) + contents},
+      {"size wraps", SegmentHeader(1) + SegmentRecord("-4", 0, 2, UINT64_MAX) + contents},
+  };
+  for (const auto& [name, bytes] : malformed) {
+    EXPECT_FALSE(Load(bytes)) << name;
+    EXPECT_NE(std::string(file_.geterror()), "") << name;
+    EXPECT_FALSE(file_.isloaded()) << name;
+  }
 }
 
 TEST_F(SegmentedFile, EveryTruncationOfAValidFileFails) {

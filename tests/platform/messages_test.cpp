@@ -14,44 +14,38 @@ Port_MsgManData Here(int line) {
   return Port_MsgManData::createObject("PersonalityModule", "messages_test", line, "1");
 }
 
-TEST(Messages, EachKindArrivesWithItsCodeAndPlace) {
+// Every field of a message on one line, so that whole deliveries compare at once.
+std::string Describe(const Port::Message& m) {
+  return std::to_string(static_cast<int>(m.kind)) + " " + std::to_string(m.code) + " " + m.domain + " " +
+         m.unit + " " + std::to_string(m.line) + " " + m.text;
+}
+
+TEST(Messages, EachKindArrivesWithItsCodeAndPlaceAndLongTextsAreNotCut) {
+  using Port::MsgKind;
+  const auto Expected = [](MsgKind kind, int code, int line, const std::string& text) {
+    return Describe(Port::Message{kind, code, "PersonalityModule", "messages_test", line, text});
+  };
+  const std::string longName(10000, 'n');
   pmtest::MessageCapture capture;
   Here(10).issueFatal(22, "Bad pattern found for PM %s\n", "alpha");
   Here(11).issueUserFatal(33, "missing %d\n", 3);
-  Here(12).issueWarning("Wrong vendor name <%s>\n", "zz");
+  Here(12).issueWarning("Wrong vendor name <%s>\n", longName.c_str());
   Here(13).issueStatus("%s", " ");
   Here(14).issueInternal("No PM_SPEC specified.\n");
   Port_MsgManData::debugStub("trace %s\n", "x");
-
-  const std::vector<Port::Message> messages = capture.messages();
-  ASSERT_EQ(messages.size(), 6u);
-  EXPECT_EQ(messages[0].kind, Port::MsgKind::Fatal);
-  EXPECT_EQ(messages[0].code, 22);
-  EXPECT_EQ(messages[0].domain, "PersonalityModule");
-  EXPECT_EQ(messages[0].unit, "messages_test");
-  EXPECT_EQ(messages[0].line, 10);
-  EXPECT_EQ(messages[0].text, "Bad pattern found for PM alpha\n");
-  EXPECT_EQ(messages[1].kind, Port::MsgKind::UserFatal);
-  EXPECT_EQ(messages[1].code, 33);
-  EXPECT_EQ(messages[1].text, "missing 3\n");
-  EXPECT_EQ(messages[2].code, 0);
-  EXPECT_EQ(messages[2].text, "Wrong vendor name <zz>\n");
-  EXPECT_EQ(messages[3].text, " ");
-  EXPECT_EQ(messages[4].kind, Port::MsgKind::Internal);
-  EXPECT_EQ(messages[5].kind, Port::MsgKind::Debug);
-  EXPECT_TRUE(messages[5].domain.empty());
-  EXPECT_EQ(messages[5].line, 0);
-  EXPECT_EQ(messages[5].text, "trace x\n");
+  std::vector<std::string> delivered;
+  for (const Port::Message& message : capture.messages()) delivered.push_back(Describe(message));
+  EXPECT_EQ(delivered, (std::vector<std::string>{
+                           Expected(MsgKind::Fatal, 22, 10, "Bad pattern found for PM alpha\n"),
+                           Expected(MsgKind::UserFatal, 33, 11, "missing 3\n"),
+                           Expected(MsgKind::Warning, 0, 12, "Wrong vendor name <" + longName + ">\n"),
+                           Expected(MsgKind::Status, 0, 13, " "),
+                           Expected(MsgKind::Internal, 0, 14, "No PM_SPEC specified.\n"),
+                           Describe(Port::Message{MsgKind::Debug, 0, "", "", 0, "trace x\n"})}));
 }
 
-TEST(Messages, LongTextsAreNotCut) {
-  pmtest::MessageCapture capture;
-  const std::string longName(10000, 'n');
-  Here(1).issueWarning("<%s>\n", longName.c_str());
-  ASSERT_EQ(capture.texts(Port::MsgKind::Warning).size(), 1u);
-  EXPECT_EQ(capture.texts(Port::MsgKind::Warning)[0], "<" + longName + ">\n");
-}
-
+// The default handler writes status lines to stdout, the rest to stderr; debug traces only
+// under PM_TRACE.
 TEST(Messages, SetMsgHandlerReturnsThePreviousAndEmptyRestoresTheDefault) {
   int first = 0;
   Port::SetMsgHandler([&first](const Port::Message&) { ++first; });
@@ -61,34 +55,24 @@ TEST(Messages, SetMsgHandlerReturnsThePreviousAndEmptyRestoresTheDefault) {
   EXPECT_EQ(first, 1);
   Port::SetMsgHandler(Port::MsgHandler());
 
+  unsetenv("PM_TRACE");
   testing::internal::CaptureStderr();
   testing::internal::CaptureStdout();
   Here(1).issueFatal(22, "Attempt to create second PM_INTDEVKEY_MGR\n");
   Here(2).issueWarning("careful\n");
   Here(3).issueStatus("status text\n");
-  const std::string out = testing::internal::GetCapturedStdout();
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(out, "status text\n");
-  EXPECT_EQ(err,
-            "FATAL:PersonalityModule:22 - Attempt to create second PM_INTDEVKEY_MGR\n"
-            "WARNING:PersonalityModule - careful\n");
-}
-
-TEST(Messages, DebugTracesAreShownOnlyUnderPmTrace) {
-  unsetenv("PM_TRACE");
-  testing::internal::CaptureStderr();
   Port_MsgManData::debugStub("hidden\n");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   setenv("PM_TRACE", "", 1);
-  testing::internal::CaptureStderr();
   Port_MsgManData::debugStub("shown\n");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "DEBUG - shown\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "status text\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "FATAL:PersonalityModule:22 - Attempt to create second PM_INTDEVKEY_MGR\n"
+            "WARNING:PersonalityModule - careful\n"
+            "DEBUG - shown\n");
 }
 
 TEST(Messages, HandlerIsNeverEnteredOnTwoThreadsAtOnce) {
-  std::atomic<int> inside{0};
-  std::atomic<int> overlaps{0};
-  std::atomic<int> calls{0};
+  std::atomic<int> inside{0}, overlaps{0}, calls{0};
   Port::SetMsgHandler([&](const Port::Message&) {
     if (inside.fetch_add(1) != 0) ++overlaps;
     std::this_thread::yield();

@@ -23,7 +23,6 @@ extern "C" {
 
 void _init_libpmtestdyn() { Record("init"); }
 void _fini_libpmtestdyn() { Record("fini"); }
-int pmtestdyn_entry_calls() { return entryCalls; }
 int pmtestdyn_twice(int value) { return 2 * value; }
 
 }
