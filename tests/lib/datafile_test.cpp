@@ -39,8 +39,9 @@ TEST(DataFile, FallbacksRunInOrderOwnNameThenFriendsThenCommonFolder) {
   EXPECT_EQ(nullptr, spec.getdatafilename(1, ".nph", 1, -1));
   // Each copy is nearer than the ones before: the common folder, the friend's, the own folder
   // under the name as given, then under the module's name.
-  for (const std::string& file : {base.path() + "/data/alpha.nph", base.DataFile("beta", ".nph"),
-                                  base.DataFile("alpha", ".nph"), base.DataFile("alpha", "alpha.nph")}) {
+  for (const std::string& file :
+       {base.path() + "/data/alpha.nph", base.DataFile("beta", ".nph"),
+        base.DataFile("alpha", ".nph"), base.DataFile("alpha", "alpha.nph")}) {
     pmtest::WriteFile(file, "");
     EXPECT_EQ(file, found(".nph"));
   }
@@ -81,7 +82,8 @@ TEST(DataFile, UncheckedAnswersInternedResultsAndOverridesReportedOnce) {
   ASSERT_NE(nullptr, first);
   EXPECT_EQ(first, spec.getdatafilename(1, "alpha.nph", 1, -1));
   EXPECT_EQ(install.overlay.DataFile("alpha", "alpha.nph"), first);
-  EXPECT_EQ(install.base.DataFile("alpha", "only.txt"), spec.GetDatafileName(1, "only.txt", true, -1).str());
+  EXPECT_EQ(install.base.DataFile("alpha", "only.txt"),
+            spec.GetDatafileName(1, "only.txt", true, -1).str());
   EXPECT_EQ(Texts{"PMSPEC: " + install.overlay.DataFile("alpha", "alpha.nph") + " overrides " +
                   install.base.DataFile("alpha", "alpha.nph") + "\n"},
             capture.texts(MsgKind::Warning));

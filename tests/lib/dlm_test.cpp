@@ -67,7 +67,7 @@ class PluginLog {
 };
 
 // Installs `root` alone with the module "arch": `ventries` in its definition, the test libraries
-// `libraries` in its library folder and, for each (library, text), the dependency file lib<library>.acd.
+// `libraries` in its library folder and, for each (library, text), its dependency file.
 void InstallArch(const Root& root, const std::string& ventries, const Names& libraries,
                  const std::vector<std::pair<std::string, std::string>>& dependencyFiles = {}) {
   root.Module("arch", Definition("arch", "", ventries));
@@ -97,7 +97,8 @@ TEST(Ventry, PlatformKeyWinsAndBothValueFormsResolve) {
   EXPECT_EQ("tpc:route", Call(dlm.get_ventrypoint("pack", nullptr)));  // empty platform entry
   EXPECT_EQ("tpb:place", Call(dlm.get_ventrypoint("place", nullptr)));
   EXPECT_EQ((Names{"tpa", "tpb", "tpc"}), PM_DLMMGR::Instance().getnames());
-  EXPECT_TRUE(capture.contains(MsgKind::Debug, "now Creating Personality Module library entry <tpa>\n"));
+  EXPECT_TRUE(
+      capture.contains(MsgKind::Debug, "now Creating Personality Module library entry <tpa>\n"));
   EXPECT_TRUE(capture.contains(MsgKind::Debug, "Load successful\n"));
   EXPECT_TRUE(capture.of(MsgKind::Fatal).empty());
 }
@@ -261,7 +262,8 @@ TEST(LibraryLoading, FailedLoadsAreReportedOnceAndKept) {
 TEST(LibraryRegistry, LibrariesAreFinalisedLatestFirstOnDestructionAndAtExit) {
   Root root;
   PluginLog log;
-  InstallArch(root, "VENTRY_route = route,tpa\n", {"tpa", "tpb", "tpc"}, {{"tpa", "DEPEND = tpb,tpc"}});
+  InstallArch(root, "VENTRY_route = route,tpa\n", {"tpa", "tpb", "tpc"},
+              {{"tpa", "DEPEND = tpb,tpc"}});
   PM_SPEC spec("arch", PM_BINDING_SUPPORTED_ONLY);
   const std::string loadAndUnload = "tpb init\ntpc init\ntpa init\ntpa fini\ntpc fini\ntpb fini\n";
   EXPECT_EQ(&PM_DLMMGR::Instance(), UT_STATOBJ::Find("PM_DLMMGR"));
@@ -291,7 +293,9 @@ TEST(LibraryRegistry, LibrariesAreFinalisedLatestFirstOnDestructionAndAtExit) {
 
 TEST(LibraryRegistry, ConcurrentRequestsShareOneEntryPerLibrary) {
   Root root;
-  InstallArch(root, "VENTRY_a = route,tpa\nVENTRY_b = place,tpb\nVENTRY_c = route,tpc\nVENTRY_d = place,tpd\n",
+  InstallArch(root,
+              "VENTRY_a = route,tpa\nVENTRY_b = place,tpb\nVENTRY_c = route,tpc\n"
+              "VENTRY_d = place,tpd\n",
               {"tpa", "tpb", "tpc", "tpd"}, {{"tpa", "DEPEND = tpb"}, {"tpc", "DEPEND = tpd,tpb"}});
   PM_SPEC spec("arch", PM_BINDING_SUPPORTED_ONLY);
 
