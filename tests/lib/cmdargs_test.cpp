@@ -11,6 +11,7 @@
 using Port::MsgKind;
 using spinetest::Definition;
 using spinetest::Root;
+using Texts = std::vector<std::string>;
 
 namespace {
 
@@ -22,7 +23,7 @@ const char* const kSpec = "tool -verbose -out=";
 struct Outcome {
   bool error;
   bool gaveUsage;
-  std::vector<std::string> status;
+  Texts status;
 };
 
 Outcome Parse(std::vector<std::string> words, unsigned short flags = 0, const char* spec = kSpec) {
@@ -35,35 +36,24 @@ Outcome Parse(std::vector<std::string> words, unsigned short flags = 0, const ch
   return {args.iserror(), args.pmgaveusage() != 0, capture.texts(MsgKind::Status)};
 }
 
-const std::string kNoArchHelp =
-    "There is no Beta architecture specific help available for tool.  The architecture "
-    "independent help is instead provided below.\n";
-
 }  // namespace
 
-TEST(CmdArgs, ArchitectureUsageFileIsPrintedAsText) {
-  Root root;
-  root.Module("alpha", Definition("alpha"));
-  root.File("alpha/data/tool.usg", "alpha usage: %s %d\n100% sure\n");
-  root.File("data/tool.usg", "generic\n");
-  spinetest::Install({&root});
-
-  const Outcome run = Parse({"tool", "-help", "ALPHA"});
-  EXPECT_FALSE(run.error);
-  EXPECT_TRUE(run.gaveUsage);
-  EXPECT_EQ(run.status, (std::vector<std::string>{" ", "alpha usage: %s %d\n", "100% sure\n"}));
-  EXPECT_EQ(usageCalls, 0);
-}
-
-TEST(CmdArgs, ArchitectureWithoutUsageFileFindsTheInstallationOneThroughItsLookup) {
+// alpha has its own usage file, printed as text; beta has none and finds the installation's
+// through its lookup.
+TEST(CmdArgs, ArchitectureUsageFileIsPrintedAsTextOrTheInstallationOneFound) {
   Root first;
   Root base;
+  first.Module("alpha", Definition("alpha"));
+  first.File("alpha/data/tool.usg", "alpha usage: %s %d\n100% sure\n");
   first.Module("beta", Definition("beta"));
   base.File("data/tool.usg", "generic\n");
   spinetest::Install({&first, &base});
 
-  const Outcome run = Parse({"tool", "-h", "Beta"});
-  EXPECT_EQ(run.status, (std::vector<std::string>{" ", "generic\n"}));
+  const Outcome run = Parse({"tool", "-help", "ALPHA"});
+  EXPECT_FALSE(run.error);
+  EXPECT_TRUE(run.gaveUsage);
+  EXPECT_EQ(run.status, (Texts{" ", "alpha usage: %s %d\n", "100% sure\n"}));
+  EXPECT_EQ(Parse({"tool", "-h", "Beta"}).status, (Texts{" ", "generic\n"}));
   EXPECT_EQ(usageCalls, 0);
 }
 
@@ -71,9 +61,9 @@ TEST(CmdArgs, ArchitectureLookupFindingNothingSaysSoAndCallsUsage) {
   Root root;
   root.Module("beta", Definition("beta"));
   spinetest::Install({&root});
-
-  const Outcome run = Parse({"tool", "-help", "Beta"});
-  EXPECT_EQ(run.status, std::vector<std::string>{kNoArchHelp});
+  EXPECT_EQ(Parse({"tool", "-help", "Beta"}).status,
+            Texts{"There is no Beta architecture specific help available for tool.  The "
+                  "architecture independent help is instead provided below.\n"});
   EXPECT_EQ(usageCalls, 1);
 }
 
@@ -84,9 +74,9 @@ TEST(CmdArgs, WithoutWordTheFirstInstallationFileIsPrintedOrUsageCalled) {
   second.File("data/tool.usg", "second\n");
   third.File("data/tool.usg", "third\n");
   spinetest::Install({&first, &second, &third});
-  EXPECT_EQ(Parse({"tool", "-h"}).status, (std::vector<std::string>{" ", "second\n"}));
+  EXPECT_EQ(Parse({"tool", "-h"}).status, (Texts{" ", "second\n"}));
   // An unknown word is no architecture: the generic text, no message.
-  EXPECT_EQ(Parse({"tool", "-?", "nosuch"}).status, (std::vector<std::string>{" ", "second\n"}));
+  EXPECT_EQ(Parse({"tool", "-?", "nosuch"}).status, (Texts{" ", "second\n"}));
   EXPECT_EQ(usageCalls, 0);
 
   spinetest::Install({&first});
@@ -96,13 +86,17 @@ TEST(CmdArgs, WithoutWordTheFirstInstallationFileIsPrintedOrUsageCalled) {
   EXPECT_EQ(usageCalls, 1);
 }
 
-TEST(CmdArgs, LongLinesArePrintedInPiecesOf255Characters) {
+// Long lines are printed in pieces of 255 characters; the tool name is cut at 75 characters.
+TEST(CmdArgs, LongLinesAndLongToolNamesAreCut) {
+  const std::string longName(80, 't');
   Root root;
   root.File("data/tool.usg", std::string(300, 'x') + "\nlast line without end");
+  root.File("data/" + longName.substr(0, 75) + ".usg", "long\n");
   spinetest::Install({&root});
-  EXPECT_EQ(Parse({"tool", "-h"}).status,
-            (std::vector<std::string>{" ", std::string(255, 'x') + "\n", std::string(45, 'x') + "\n",
-                                      "last line without end\n"}));
+  EXPECT_EQ(Parse({"tool", "-h"}).status, (Texts{" ", std::string(255, 'x') + "\n",
+                                                 std::string(45, 'x') + "\n",
+                                                 "last line without end\n"}));
+  EXPECT_EQ(Parse({"tool", "-h"}, 0, longName.c_str()).status, (Texts{" ", "long\n"}));
 }
 
 TEST(CmdArgs, EmptyInstallationListFailsUnlessAllowed) {
@@ -118,8 +112,10 @@ TEST(CmdArgs, EmptyInstallationListFailsUnlessAllowed) {
   EXPECT_EQ(usageCalls, 1);
 }
 
-TEST(CmdArgs, ChecksArgumentsAndSkipsTheProgramNameUnlessBitOneIsSet) {
+// Bit one: the program name is an argument; bit two: command files are not expanded.
+TEST(CmdArgs, ChecksArgumentsAsTheFlagBitsSay) {
   Root root;
+  root.File("args.txt", "-verbose\n-h\n");
   spinetest::Install({&root});
   const Outcome fine = Parse({"tool", "-verbose", "-out", "file", "positional"});
   EXPECT_FALSE(fine.error);
@@ -132,26 +128,11 @@ TEST(CmdArgs, ChecksArgumentsAndSkipsTheProgramNameUnlessBitOneIsSet) {
   EXPECT_TRUE(Parse({"-h"}, PM_CMDARGS_ARGV0_IS_ARGUMENT).gaveUsage);
   EXPECT_TRUE(Parse({"-undeclared"}, PM_CMDARGS_ARGV0_IS_ARGUMENT).error);
   EXPECT_EQ(usageCalls, 1);
-}
 
-TEST(CmdArgs, CommandFilesAreExpandedUnlessBitTwoIsSet) {
-  Root root;
-  root.File("args.txt", "-verbose\n-h\n");
-  spinetest::Install({&root});
   const Outcome expanded = Parse({"tool", "-f", root.path() + "/args.txt"});
   EXPECT_FALSE(expanded.error);
   EXPECT_TRUE(expanded.gaveUsage);
-
   const Outcome literal = Parse({"tool", "-f", root.path() + "/args.txt"}, PM_CMDARGS_NO_COMMAND_FILES);
   EXPECT_TRUE(literal.error);  // "-f" is not an option of the tool
   EXPECT_FALSE(literal.gaveUsage);
-}
-
-TEST(CmdArgs, ToolNameIsCutAtSeventyFiveCharacters) {
-  const std::string longName(80, 't');
-  Root root;
-  root.File("data/" + longName.substr(0, 75) + ".usg", "long\n");
-  spinetest::Install({&root});
-  EXPECT_EQ(Parse({"tool", "-h"}, 0, longName.c_str()).status,
-            (std::vector<std::string>{" ", "long\n"}));
 }

@@ -45,6 +45,13 @@ std::vector<std::string> Walk(ListIterator name, const ListIterator& end) {
   return names;
 }
 
+// A part bound to `arch`.
+std::unique_ptr<PMPicImp> BoundPart(const char* arch) {
+  auto part = std::make_unique<PMPicImp>(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  part->verify_and_set_pm(arch, true);
+  return part;
+}
+
 }  // namespace
 
 TEST(ListIterator, PositionsLazilyAndComparesAsStated) {
@@ -95,15 +102,13 @@ TEST(ListCache, PartsShareOneListPerModuleAndDeviceAndASecondWalkReadsNoFile) {
   DataFile(root, "fam", "d1.spd", {"-4", "-5"});
   spinetest::Install({&root});
 
-  PMPicImp first(nullptr, PM_BINDING_SUPPORTED_ONLY);
-  first.verify_and_set_pm("fam", true);
-  PMPicImp second(nullptr, PM_BINDING_SUPPORTED_ONLY);
-  second.verify_and_set_pm("fam", true);
-  EXPECT_EQ(PersonalityModule::GetDeviceList(first), PersonalityModule::GetDeviceList(second));
-  EXPECT_EQ(PersonalityModule::GetPackageList(first, "xcd1"),
-            PersonalityModule::GetPackageList(second, "xcd1"));
-  EXPECT_NE(PersonalityModule::GetPackageList(first, "xcd1"),
-            PersonalityModule::GetSpeedList(first, "xcd1"));
+  const auto first = BoundPart("fam");
+  const auto second = BoundPart("fam");
+  EXPECT_EQ(PersonalityModule::GetDeviceList(*first), PersonalityModule::GetDeviceList(*second));
+  EXPECT_EQ(PersonalityModule::GetPackageList(*first, "xcd1"),
+            PersonalityModule::GetPackageList(*second, "xcd1"));
+  EXPECT_NE(PersonalityModule::GetPackageList(*first, "xcd1"),
+            PersonalityModule::GetSpeedList(*first, "xcd1"));
 
   const auto walkAll = [] {
     std::vector<std::string> all;
@@ -128,16 +133,14 @@ TEST(ListCache, PartsShareOneListPerModuleAndDeviceAndASecondWalkReadsNoFile) {
   EXPECT_EQ(expected, walkAll());
 }
 
-TEST(ListCache, ConcurrentPartsBuildEachRealListOnce) {
+TEST(ListCache, ConcurrentPartsBuildEachRealListOnceAndMissingDataGivesEmptyRanges) {
   Root root;
   root.Module("fam", Module("fam", "CPLD", "xcd1,d1"));
   DataFile(root, "fam", "d1.pkg", {"tq144", "cs49"});
+  root.Module("bare", Module("bare", "CPLD", "xcb1,b1"));
   spinetest::Install({&root});
   std::vector<std::unique_ptr<PMPicImp>> parts;
-  for (int i = 0; i < 6; ++i) {
-    parts.push_back(std::make_unique<PMPicImp>(nullptr, PM_BINDING_SUPPORTED_ONLY));
-    parts.back()->verify_and_set_pm("fam", true);
-  }
+  for (int i = 0; i < 6; ++i) parts.push_back(BoundPart("fam"));
   std::vector<std::thread> walkers;
   std::vector<std::vector<std::string>> seen(parts.size());
   for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -148,18 +151,12 @@ TEST(ListCache, ConcurrentPartsBuildEachRealListOnce) {
   }
   for (std::thread& walker : walkers) walker.join();
   for (const auto& names : seen) EXPECT_EQ((std::vector<std::string>{"tq144", "cs49"}), names);
-}
 
-TEST(ListCache, MissingDataAndMissingModuleGiveEmptyRanges) {
-  Root root;
-  root.Module("fam", Module("fam", "CPLD", "xcd1,d1"));
-  spinetest::Install({&root});
-  PMPicImp part(nullptr, PM_BINDING_SUPPORTED_ONLY);
-  part.verify_and_set_pm("fam", true);
-  PersonalityModule::Validator& validator = *part.validatorObject();
-  EXPECT_TRUE(validator.packagebegin("xcd1") == validator.packageend("xcd1"));
-  EXPECT_FALSE(validator.isvalidpackage("xcd1", "tq144"));
-
+  // A module without package file, and a part without module, give empty ranges.
+  const auto bare = BoundPart("bare");
+  PersonalityModule::Validator& validator = *bare->validatorObject();
+  EXPECT_TRUE(validator.packagebegin("xcb1") == validator.packageend("xcb1"));
+  EXPECT_FALSE(validator.isvalidpackage("xcb1", "tq144"));
   PMPicImp nameless(nullptr, PM_BINDING_SUPPORTED_ONLY);
   nameless.SetArchType("CPLD");
   PersonalityModule::Validator& none = *nameless.validatorObject();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pmlib/pmspec.h"
@@ -10,11 +11,12 @@
 
 using spinetest::Definition;
 using spinetest::Root;
+using Names = std::vector<std::string>;
 
 namespace {
 
-std::vector<std::string> Listed(const PM_SPEC& spec, bool aliased) {
-  return std::vector<std::string>(spec.begin(aliased), spec.end(aliased));
+Names Listed(const PM_SPEC& spec, bool aliased) {
+  return Names(spec.begin(aliased), spec.end(aliased));
 }
 
 std::string Module(const std::string& name, const std::string& baseMode,
@@ -45,81 +47,61 @@ struct ListingInstall {
 
 }  // namespace
 
-TEST(Listing, ModulesComeOnceInByteOrderFilteredByBaseMode) {
+TEST(Listing, ModulesComeOnceInByteOrderFilteredByBaseModeKeysAndValues) {
   ListingInstall install;
   pmtest::MessageCapture capture;
   PM_SPEC spec(nullptr, PM_BINDING_FROM_ENVIRONMENT);
   spec.make_list(nullptr, nullptr, 0);
-  EXPECT_EQ((std::vector<std::string>{"Upper", "alpha", "zeta"}), Listed(spec, false));
-  spec.make_list(nullptr, nullptr, 1);
-  EXPECT_EQ((std::vector<std::string>{"Upper", "alpha", "basic", "zeta"}), Listed(spec, false));
-  EXPECT_EQ(0, spec.get_depth());
+  EXPECT_EQ((Names{"Upper", "alpha", "zeta"}), Listed(spec, false));
+  // Aliases replace names in place when asked.
+  EXPECT_EQ((Names{"Upper", "Aleph", "zeta"}), Listed(spec, true));
+  DARRAY_NAME* names = spec.get_list(1);
+  ASSERT_EQ(3, names->size());
+  EXPECT_EQ(4, names->getelemsize());
+  EXPECT_STREQ("Aleph", (*names)[1]);
+  EXPECT_EQ(spec.begin(true)[2], (*names)[2]);  // the strings are shared, not copied
+
+  // Filters on a key, and on its value whatever the value's case.
+  const std::vector<std::tuple<const char*, const char*, int, Names>> filters = {
+      {nullptr, nullptr, 1, {"Upper", "alpha", "basic", "zeta"}},
+      {"ARCH_TYPE", nullptr, 1, {"alpha", "basic", "zeta"}},
+      {"ARCH_TYPE", "FPGA", 1, {"alpha", "basic"}},
+      {"ARCH_TYPE", "cpld", 0, {"zeta"}},
+      {"NO_SUCH_KEY", nullptr, 1, {}},
+  };
+  for (const auto& [key, value, withBaseMode, expected] : filters) {
+    spec.make_list(key, value, withBaseMode);
+    EXPECT_EQ(expected, Listed(spec, false)) << (key ? key : "") << "=" << (value ? value : "");
+  }
   EXPECT_EQ(nullptr, spec.get_pm());
   EXPECT_TRUE(capture.of(Port::MsgKind::Internal).empty());
   EXPECT_TRUE(capture.of(Port::MsgKind::UserFatal).empty());
 
   capture.clear();
+  spec.make_list(nullptr, nullptr, 1);
   spec.printme("list");
   const auto lines = capture.texts(Port::MsgKind::Status);
   ASSERT_EQ(7u, lines.size());
   EXPECT_EQ("   list has 4 entries: \n", lines[2]);
   EXPECT_EQ("      entry 2: <basic>\n", lines[5]);
+
+  // A specification with a module lists nothing.
+  PM_SPEC zeta("zeta", PM_BINDING_SUPPORTED_ONLY);
+  zeta.make_list(nullptr, nullptr, 1);
+  EXPECT_TRUE(Listed(zeta, false).empty());
+  EXPECT_STREQ("zeta", zeta.get_pm());
+  EXPECT_EQ(0, zeta.get_list(0)->size());
 }
 
-TEST(Listing, KeyAndValueFiltersIgnoreValueCase) {
-  ListingInstall install;
-  PM_SPEC spec(nullptr, PM_BINDING_FROM_ENVIRONMENT);
-  spec.make_list("ARCH_TYPE", nullptr, 1);
-  EXPECT_EQ((std::vector<std::string>{"alpha", "basic", "zeta"}), Listed(spec, false));
-  spec.make_list("ARCH_TYPE", "FPGA", 1);
-  EXPECT_EQ((std::vector<std::string>{"alpha", "basic"}), Listed(spec, false));
-  spec.make_list("ARCH_TYPE", "cpld", 0);
-  EXPECT_EQ(std::vector<std::string>{"zeta"}, Listed(spec, false));
-  spec.make_list("NO_SUCH_KEY", nullptr, 1);
-  EXPECT_TRUE(Listed(spec, false).empty());
-}
-
-TEST(Listing, AliasesReplaceNamesInPlaceWhenAsked) {
-  ListingInstall install;
-  PM_SPEC spec(nullptr, PM_BINDING_FROM_ENVIRONMENT);
-  spec.make_list(nullptr, nullptr, 0);
-  EXPECT_EQ((std::vector<std::string>{"Upper", "Aleph", "zeta"}), Listed(spec, true));
-  EXPECT_EQ((std::vector<std::string>{"Upper", "alpha", "zeta"}), Listed(spec, false));
-
-  DARRAY_NAME* names = spec.get_list(1);
-  ASSERT_NE(nullptr, names);
-  ASSERT_EQ(3, names->size());
-  EXPECT_EQ(4, names->getelemsize());
-  EXPECT_STREQ("Aleph", (*names)[1]);
-  EXPECT_EQ(spec.begin(true)[2], (*names)[2]);  // the strings are shared, not copied
-}
-
-TEST(Listing, ASpecificationWithAModuleListsNothing) {
-  ListingInstall install;
-  PM_SPEC spec("zeta", PM_BINDING_SUPPORTED_ONLY);
-  spec.make_list(nullptr, nullptr, 1);
-  EXPECT_TRUE(Listed(spec, false).empty());
-  EXPECT_STREQ("zeta", spec.get_pm());
-  EXPECT_EQ(0, spec.get_list(0)->size());
-}
-
-TEST(Listing, DefinitionsThatFailChecksAreListedSilently) {
+TEST(Listing, DefinitionsThatFailChecksAreListedSilentlyAndUnreadableRootsSkipped) {
   Root root;
+  root.Module("alpha", Definition("alpha"));
   root.Module("misnamed", Module("other", "FALSE"));
   root.Module("broken", "");
-  spinetest::Install({&root});
+  Port::KorvanPath::Set({root.path() + "/missing", root.path()});
   pmtest::MessageCapture capture;
   PM_SPEC spec(nullptr, PM_BINDING_FROM_ENVIRONMENT);
   spec.make_list(nullptr, nullptr, 1);
-  EXPECT_EQ(std::vector<std::string>{"misnamed"}, Listed(spec, false));
+  EXPECT_EQ((Names{"alpha", "misnamed"}), Listed(spec, false));
   EXPECT_TRUE(capture.messages().empty());
-}
-
-TEST(Listing, UnreadableRootsAreSkipped) {
-  Root root;
-  root.Module("alpha", Definition("alpha"));
-  Port::KorvanPath::Set({root.path() + "/missing", root.path()});
-  PM_SPEC spec(nullptr, PM_BINDING_FROM_ENVIRONMENT);
-  spec.make_list(nullptr, nullptr, 0);
-  EXPECT_EQ(std::vector<std::string>{"alpha"}, Listed(spec, false));
 }

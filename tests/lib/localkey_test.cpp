@@ -1,31 +1,29 @@
 // The local-key overlay: local keys answer first, prefixes select qualified file keys.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+#include <vector>
+
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmspec.h"
+#include "pmtest.h"
 #include "spine_fixture.h"
 
 using spinetest::Definition;
 using spinetest::Root;
 
-namespace {
+// A store of alpha's definition with `slots` key prefixes and the local-key overlay.
+PersonalityModule::DevKey Store(PM_SPEC* spec, short slots) {
+  return PersonalityModule::DevKey("alpha", spec, slots, false, false, true);
+}
 
-struct OverlayInstall {
-  OverlayInstall() {
-    root.Module("alpha", Definition("alpha", "", "K = 9:8,7\nk = lower\nSPEED = 3\n"
-                                                 "FAST_SPEED = 4\nFAST_LOW_SPEED = 5\n"
-                                                 "LOW_SPEED = 6\n"));
-    spinetest::Install({&root});
-  }
+TEST(LocalKeys, LocalValuesAnswerBeforeTheFileCaseSensitivelyAndCanBeRemoved) {
   Root root;
-};
-
-}  // namespace
-
-TEST(LocalKeys, LocalValuesAnswerBeforeTheFileAndCanBeRemoved) {
-  OverlayInstall install;
+  root.Module("alpha", Definition("alpha", "", "K = 9:8,7\nk = lower\n"));
+  spinetest::Install({&root});
   PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
-  PersonalityModule::DevKey keys("alpha", &spec, 0, false, false, true);
+  PersonalityModule::DevKey keys = Store(&spec, 0);
 
   EXPECT_EQ("8", keys.GetStringByKey("K", ':', 1, ',', 0));
   keys.addlocalkey("K", "1:2,3");
@@ -34,48 +32,42 @@ TEST(LocalKeys, LocalValuesAnswerBeforeTheFileAndCanBeRemoved) {
   // The store's own lookup sees the file only.
   const PM_DEVKEY& fileOnly = keys;
   EXPECT_EQ("9:8,7", fileOnly.GetStringByKey("K", 0, 0, 0, 0));
-
   keys.addlocalkey("K", "4");
   EXPECT_EQ(4, keys.GetInt32ByKey("K", nullptr, 0, nullptr, 0));
   keys.dellocalkey("K");
   keys.dellocalkey("K");
   EXPECT_EQ("9:8,7", keys.GetStringByKey("K", 0, 0, 0, 0));
-}
 
-TEST(LocalKeys, LocalKeysAreCaseSensitiveAndAbsentKeysGiveNothing) {
-  OverlayInstall install;
-  PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
-  PersonalityModule::DevKey keys("alpha", &spec, 0, false, false, true);
   keys.addlocalkey("k", "local");
   EXPECT_EQ("9:8,7", keys.GetStringByKey("K", 0, 0, 0, 0));
   EXPECT_EQ("local", keys.GetStringByKey("k", 0, 0, 0, 0));
   EXPECT_TRUE(keys.GetStringByKey("ABSENT", 0, 0, 0, 0).empty());
   EXPECT_EQ(0, keys.GetInt32ByKey("ABSENT", nullptr, 0, nullptr, 0));
+
+  // Without a specification nothing is created, and nothing is said.
+  pmtest::MessageCapture capture;
+  PersonalityModule::DevKey none = Store(nullptr, 2);
+  none.addlocalkey("K", "1");
+  EXPECT_TRUE(none.GetStringByKey("K", 0, 0, 0, 0).empty());
+  EXPECT_FALSE(none.get_validity());
+  EXPECT_TRUE(capture.messages().empty());
 }
 
 TEST(LocalKeys, PrefixesTryTheFullSetFirstThenSmallerSubsets) {
-  OverlayInstall install;
+  Root root;
+  root.Module("alpha", Definition("alpha", "", "SPEED = 3\nFAST_SPEED = 4\nFAST_LOW_SPEED = 5\n"
+                                               "LOW_SPEED = 6\n"));
+  spinetest::Install({&root});
   PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
-  PersonalityModule::DevKey keys("alpha", &spec, 3, false, false, true);
+  PersonalityModule::DevKey keys = Store(&spec, 3);
   EXPECT_EQ(3, keys.GetInt32ByKey("SPEED", nullptr, 0, nullptr, 0));
-
-  keys.setkeyprefix(0, "FAST");
-  keys.setkeyprefix(2, "LOW");
   keys.setkeyprefix(7, "IGNORED");  // outside the slots
-  EXPECT_EQ(5, keys.GetInt32ByKey("SPEED", nullptr, 0, nullptr, 0));
-  keys.setkeyprefix(0, "");
-  EXPECT_EQ(6, keys.GetInt32ByKey("SPEED", nullptr, 0, nullptr, 0));
-  keys.setkeyprefix(2, "NONE");
-  EXPECT_EQ(3, keys.GetInt32ByKey("SPEED", nullptr, 0, nullptr, 0));
-  keys.setkeyprefix(0, "FAST");  // FAST_NONE_ and NONE_ miss, FAST_ answers
-  EXPECT_EQ(4, keys.GetInt32ByKey("SPEED", nullptr, 0, nullptr, 0));
-}
-
-TEST(LocalKeys, WithoutSpecificationNothingIsCreated) {
-  pmtest::MessageCapture capture;
-  PersonalityModule::DevKey keys("alpha", static_cast<PM_SPEC*>(nullptr), 2, false, false, true);
-  keys.addlocalkey("K", "1");
-  EXPECT_TRUE(keys.GetStringByKey("K", 0, 0, 0, 0).empty());
-  EXPECT_FALSE(keys.get_validity());
-  EXPECT_TRUE(capture.messages().empty());
+  // Each row sets one slot, keeping the others: FAST_LOW_, then LOW_, then (FAST_NONE_ and NONE_
+  // missing) the plain key, then FAST_.
+  const std::vector<std::tuple<int, const char*, int>> steps = {
+      {0, "FAST", 4}, {2, "LOW", 5}, {0, "", 6}, {2, "NONE", 3}, {0, "FAST", 4}};
+  for (const auto& [slot, prefix, speed] : steps) {
+    keys.setkeyprefix(slot, prefix);
+    EXPECT_EQ(speed, keys.GetInt32ByKey("SPEED", nullptr, 0, nullptr, 0)) << slot << prefix;
+  }
 }

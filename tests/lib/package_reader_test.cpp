@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "PkgRder.h"
@@ -20,28 +21,31 @@ using Names = std::vector<std::string>;
 
 const Segments kWithHidden = {{"tq144", 0}, {"vq100", 1}, {"cs144", 2}, {"tq144", -1}, {"fg256", 1}};
 
-TEST(PackageReader, HiddenPackagesAreLeftOutByDefault) {
-  unsetenv("PM_HIDDEN_PACKAGES");
+// The switch is looked at whenever a file is read, not once per process.
+TEST(PackageReader, HiddenPackagesAreListedInPlaceOnlyWhileTheSwitchIsPresent) {
   pmtest::TempDir dir;
-  WriteSegments(dir / "ab12e.pkg", kWithHidden);
-  const PkgRder reader(dir / "ab12e.pkg");
-  EXPECT_TRUE(reader.loaded());
-  EXPECT_EQ(Listed(reader), (Names{"tq144", "cs144", "tq144"}));
+  const Names shown{"tq144", "cs144", "tq144"};
+  const std::vector<std::tuple<const char*, bool, Names>> reads = {
+      {"ab12e.pkg", false, shown},
+      {"ab20e.pkg", true, {"tq144", "vq100", "cs144", "tq144", "fg256"}},
+      {"ab40e.pkg", false, shown},
+  };
+  for (const auto& [file, hidden, expected] : reads) {
+    if (hidden) {
+      setenv("PM_HIDDEN_PACKAGES", "", 1);
+    } else {
+      unsetenv("PM_HIDDEN_PACKAGES");
+    }
+    WriteSegments(dir / file, kWithHidden);
+    const PkgRder reader(dir / file);
+    EXPECT_TRUE(reader.loaded()) << file;
+    EXPECT_EQ(Listed(reader), expected) << file;
+  }
 }
 
-TEST(PackageReader, HiddenPackagesAreListedInPlaceWhenTheSwitchIsPresent) {
-  setenv("PM_HIDDEN_PACKAGES", "", 1);
-  pmtest::TempDir dir;
-  WriteSegments(dir / "ab12e.pkg", kWithHidden);
-  EXPECT_EQ(Listed(PkgRder(dir / "ab12e.pkg")), (Names{"tq144", "vq100", "cs144", "tq144", "fg256"}));
-
-  // The switch is looked at whenever a file is read, not once per process.
-  unsetenv("PM_HIDDEN_PACKAGES");
-  WriteSegments(dir / "ab40e.pkg", kWithHidden);
-  EXPECT_EQ(Listed(PkgRder(dir / "ab40e.pkg")), (Names{"tq144", "cs144", "tq144"}));
-}
-
-TEST(PackageReader, MissingOrEmptyFileIsLookedForAgain) {
+// A missing or empty file is looked for again; a file read is not read again, even when it
+// changes or goes.
+TEST(PackageReader, OnlyFilesReadAreRemembered) {
   pmtest::TempDir dir;
   const std::string missing = dir / "late.pkg";
   const std::string empty = dir / "empty.pkg";
@@ -50,28 +54,18 @@ TEST(PackageReader, MissingOrEmptyFileIsLookedForAgain) {
   EXPECT_FALSE(PkgRder(missing).loaded());
   EXPECT_FALSE(PkgRder(empty).loaded());
   EXPECT_EQ(PkgRder(missing).begin(), PkgRder(missing).end());
-
   WriteSegments(missing, {{"pq208", 0}});
   WriteSegments(empty, {{"fg256", 0}});
-  const PkgRder created(missing);
-  EXPECT_TRUE(created.loaded());
-  EXPECT_EQ(Listed(created), (Names{"pq208"}));
+  EXPECT_EQ(Listed(PkgRder(missing)), (Names{"pq208"}));
   EXPECT_EQ(Listed(PkgRder(empty)), (Names{"fg256"}));
   EXPECT_TRUE(capture.messages().empty());
-}
 
-TEST(PackageReader, EachReadFileIsReadOnce) {
-  pmtest::TempDir dir;
-  const std::string path = dir / "once.pkg";
-  WriteSegments(path, {{"tq144", 0}, {"cs144", 0}});
-  EXPECT_EQ(Listed(PkgRder(path)), (Names{"tq144", "cs144"}));
-
-  WriteSegments(path, {{"pq208", 0}});
-  EXPECT_EQ(Listed(PkgRder(path)), (Names{"tq144", "cs144"}));
-  ASSERT_EQ(std::remove(path.c_str()), 0);
-  const PkgRder removed(path);
+  WriteSegments(missing, {{"tq144", 0}});
+  EXPECT_EQ(Listed(PkgRder(missing)), (Names{"pq208"}));
+  ASSERT_EQ(std::remove(missing.c_str()), 0);
+  const PkgRder removed(missing);
   EXPECT_TRUE(removed.loaded());
-  EXPECT_EQ(Listed(removed), (Names{"tq144", "cs144"}));
+  EXPECT_EQ(Listed(removed), (Names{"pq208"}));
 }
 
 TEST(PackageReader, UnreadableFileIsReportedAndTriedAgain) {

@@ -16,92 +16,69 @@ using readertest::Listed;
 using readertest::WriteSegments;
 using Names = std::vector<std::string>;
 
-TEST(SpeedReader, FlagSegmentsAreNotGrades) {
+TEST(SpeedReader, FlagSegmentsAreNotGradesAndNamesMatchExactly) {
+  struct Case {
+    const char* file;
+    readertest::Segments segments;
+    bool minspd;
+    bool spd411;
+    Names grades;
+  };
+  const std::vector<Case> cases = {
+      {"ab12e", {{"-4", 0}, {"-0", 0}, {"-5", 0}, {"-411", 0}, {"-0P", 0}, {"-6", 0}}, true, true,
+       {"-4", "-5", "-6"}},
+      {"flags", {{"-0", 0}, {"-411", 0}}, true, true, {}},
+      // Near misses are grades, and repeats stay.
+      {"odd", {{"-0p", 0}, {"-4", 3}, {"-00", 0}, {"-411 ", 0}, {"-4", 1}, {"-0P ", 0}}, false,
+       false, {"-0p", "-4", "-00", "-411 ", "-4", "-0P "}},
+  };
   pmtest::TempDir dir;
-  WriteSegments(dir / "ab12e.spd", {{"-4", 0}, {"-0", 0}, {"-5", 0}, {"-411", 0}, {"-0P", 0}, {"-6", 0}});
-  const SpdRder reader(dir / "ab12e.spd");
-  EXPECT_TRUE(reader.loaded());
-  EXPECT_TRUE(reader.minspd());
-  EXPECT_TRUE(reader.spd411());
-  EXPECT_EQ(Listed(reader), (Names{"-4", "-5", "-6"}));
+  for (const Case& c : cases) {
+    WriteSegments(dir / (std::string(c.file) + ".spd"), c.segments);
+    const SpdRder reader(dir / (std::string(c.file) + ".spd"));
+    EXPECT_TRUE(reader.loaded()) << c.file;
+    EXPECT_EQ(c.minspd, reader.minspd()) << c.file;
+    EXPECT_EQ(c.spd411, reader.spd411()) << c.file;
+    EXPECT_EQ(c.grades, Listed(reader)) << c.file;
+  }
 }
 
-TEST(SpeedReader, OnlyFlagSegmentsGiveNoGrades) {
-  pmtest::TempDir dir;
-  WriteSegments(dir / "flags.spd", {{"-0", 0}, {"-411", 0}});
-  const SpdRder reader(dir / "flags.spd");
-  EXPECT_TRUE(reader.loaded());
-  EXPECT_TRUE(reader.minspd());
-  EXPECT_TRUE(reader.spd411());
-  EXPECT_EQ(reader.begin(), reader.end());
-}
-
-TEST(SpeedReader, NamesMatchExactlyAndRepeatsStay) {
-  pmtest::TempDir dir;
-  WriteSegments(dir / "odd.spd",
-                {{"-0p", 0}, {"-4", 3}, {"-00", 0}, {"-411 ", 0}, {"-4", 1}, {"-0P ", 0}});
-  const SpdRder reader(dir / "odd.spd");
-  EXPECT_TRUE(reader.loaded());
-  EXPECT_FALSE(reader.minspd());
-  EXPECT_FALSE(reader.spd411());
-  EXPECT_EQ(Listed(reader), (Names{"-0p", "-4", "-00", "-411 ", "-4", "-0P "}));
-}
-
-TEST(SpeedReader, MissingFileIsRememberedAsEmpty) {
-  pmtest::TempDir dir;
-  const std::string path = dir / "late.spd";
-  pmtest::MessageCapture capture;
-  const SpdRder before(path);
-  EXPECT_FALSE(before.loaded());
-  EXPECT_EQ(before.begin(), before.end());
-
-  WriteSegments(path, {{"-4", 0}, {"-0", 0}});
-  const SpdRder after(path);
-  EXPECT_FALSE(after.loaded());
-  EXPECT_FALSE(after.minspd());
-  EXPECT_EQ(after.begin(), after.end());
-  EXPECT_TRUE(capture.messages().empty());
-}
-
-TEST(SpeedReader, EmptyFileAndDirectoryAreRememberedAsEmpty) {
+TEST(SpeedReader, MissingEmptyOrFolderIsRememberedAsEmpty) {
   pmtest::TempDir dir;
   pmtest::WriteFile(dir / "empty.spd", "");
   pmtest::MakeDirs(dir / "folder.spd");
   pmtest::MessageCapture capture;
-  EXPECT_FALSE(SpdRder(dir / "empty.spd").loaded());
-  EXPECT_FALSE(SpdRder(dir / "folder.spd").loaded());
-
-  WriteSegments(dir / "empty.spd", {{"-4", 0}});
-  EXPECT_FALSE(SpdRder(dir / "empty.spd").loaded());
+  for (const char* name : {"late.spd", "empty.spd", "folder.spd"}) {
+    const SpdRder before(dir / name);
+    EXPECT_FALSE(before.loaded()) << name;
+    EXPECT_EQ(before.begin(), before.end()) << name;
+  }
+  for (const char* name : {"late.spd", "empty.spd"}) {
+    WriteSegments(dir / name, {{"-4", 0}, {"-0", 0}});
+    const SpdRder after(dir / name);
+    EXPECT_FALSE(after.loaded()) << name;
+    EXPECT_FALSE(after.minspd()) << name;
+    EXPECT_EQ(after.begin(), after.end()) << name;
+  }
   EXPECT_TRUE(capture.messages().empty());
 }
 
-TEST(SpeedReader, EachFileIsReadOnce) {
+TEST(SpeedReader, EachFileIsReadOnceAndAnotherSpellingIsAnotherFile) {
   pmtest::TempDir dir;
   const std::string path = dir / "once.spd";
   WriteSegments(path, {{"-4", 0}, {"-411", 0}});
   EXPECT_EQ(Listed(SpdRder(path)), (Names{"-4"}));
-
   WriteSegments(path, {{"-7", 0}, {"-0", 0}});
   const SpdRder changed(path);
   EXPECT_EQ(Listed(changed), (Names{"-4"}));
   EXPECT_TRUE(changed.spd411());
   EXPECT_FALSE(changed.minspd());
+  EXPECT_EQ(Listed(SpdRder(dir / "./once.spd")), (Names{"-7"}));
 
   ASSERT_EQ(std::remove(path.c_str()), 0);
   const SpdRder removed(path);
   EXPECT_TRUE(removed.loaded());
   EXPECT_EQ(Listed(removed), (Names{"-4"}));
-}
-
-TEST(SpeedReader, AnotherSpellingOfThePathIsAnotherFile) {
-  pmtest::TempDir dir;
-  WriteSegments(dir / "ab40e.spd", {{"-4", 0}});
-  EXPECT_EQ(Listed(SpdRder(dir / "ab40e.spd")), (Names{"-4"}));
-
-  WriteSegments(dir / "ab40e.spd", {{"-5", 0}});
-  EXPECT_EQ(Listed(SpdRder(dir / "./ab40e.spd")), (Names{"-5"}));
-  EXPECT_EQ(Listed(SpdRder(dir / "ab40e.spd")), (Names{"-4"}));
 }
 
 TEST(SpeedReader, UnreadableFileIsReportedAndTriedAgain) {
