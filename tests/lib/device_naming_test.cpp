@@ -6,16 +6,16 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
-#include "baspmpic.h"
-#include "pmlib/pmpic.h"
-#include "pmtest.h"
-#include "spine_fixture.h"
+#include "validation_fixture.h"
 
 using Port::MsgKind;
 using spinetest::Definition;
 using spinetest::Root;
+using validationtest::Part;
+using Texts = std::vector<std::string>;
 
 namespace {
 
@@ -25,17 +25,13 @@ const char* const kDevices =
     "DEVICE_INTERNAL = xcab12e, ab12e :xcab40e,ab40e,ab40e_alt:xcab80e:xcab90e,ab90e\n"
     "TEST_DEVICE_INTERNAL = xcab99e,ab99e_t:xcab80e,ab80e_t\n";
 
-std::unique_ptr<PM_PIC> Part(const char* arch) {
-  return PMPicImp::NewPart(arch, PM_BINDING_SUPPORTED_ONLY);
-}
-
 std::string External(const PM_PIC& part, const char* name) {
   const std::unique_ptr<char[]> external(part.find_external_device(name));
-  return external ? std::string(external.get()) : std::string("<null>");
+  return external ? std::string(external.get()) : std::string("-");
 }
 
-std::vector<std::string> InternalNames(const PM_PIC& part) {
-  std::vector<std::string> names;
+Texts InternalNames(const PM_PIC& part) {
+  Texts names;
   for (int i = 0; i < part.get_num_idnames(); ++i) names.push_back(part.get_internal_device(i));
   return names;
 }
@@ -62,54 +58,35 @@ class TestDeviceModeTest : public DeviceNamingTest {
 
 }  // namespace
 
-TEST_F(DeviceNamingTest, ExternalNameOfAnyNameOfAGroup) {
+TEST_F(DeviceNamingTest, ExternalAndInternalNamesOfAGroup) {
   const std::unique_ptr<PM_PIC> part = Part("alpha");
-  EXPECT_EQ("xcab40e", External(*part, "ab40e_alt"));
-  EXPECT_EQ("xcab40e", External(*part, "AB40E"));
-  EXPECT_EQ("xcab12e", External(*part, "xcab12e"));
-  EXPECT_EQ("xcab12e", External(*part, "ab12e"));  // spaces around names do not count
-  EXPECT_EQ("<null>", External(*part, "ab12"));
-  EXPECT_EQ("<null>", External(*part, ""));
-  EXPECT_EQ("<null>", External(*part, "ab99e_t"));  // a test device, test devices off
-}
+  const std::pair<const char*, const char*> externals[] = {
+      {"ab40e_alt", "xcab40e"}, {"AB40E", "xcab40e"}, {"xcab12e", "xcab12e"},
+      {"ab12e", "xcab12e"},  // spaces around names do not count
+      {"ab12", "-"}, {"", "-"},
+      {"ab99e_t", "-"},  // a test device, test devices off
+  };
+  for (const auto& [name, external] : externals) EXPECT_EQ(external, External(*part, name)) << name;
 
-TEST(DeviceNaming, WithoutDeviceTableEveryNameIsItsOwnDevice) {
-  Root root;
-  root.Module("plain", Definition("plain"));
-  spinetest::Install({&root});
-  const std::unique_ptr<PM_PIC> part = Part("plain");
-  EXPECT_EQ("anything", External(*part, "anything"));
-  ASSERT_TRUE(part->set_device("XcAb7"));
-  EXPECT_STREQ("xcab7", part->get_device());
-  EXPECT_EQ(std::vector<std::string>{"xcab7"}, InternalNames(*part));
-}
+  // The first internal name by device comparison; upper-case vendor letters are part of the name,
+  // and the lookup stops at the group without internal name.
+  const std::pair<const char*, const char*> firstInternals[] = {
+      {"ab12e", "ab12e"}, {"cab40e", "ab40e"}, {"XCAB40E", "NO_INTERNAL_DEVICE_NAME"},
+      {"xcab90e", "NO_INTERNAL_DEVICE_NAME"}, {"xcab99e", "NO_INTERNAL_DEVICE_NAME"}};
+  for (const auto& [name, internal] : firstInternals) {
+    EXPECT_EQ(internal, part->find_internal_device(name).str()) << name;
+  }
 
-TEST_F(DeviceNamingTest, InternalNamesOfTheDevice) {
-  const std::unique_ptr<PM_PIC> part = Part("alpha");
   part->set_device("ab40e_alt");
-  EXPECT_EQ((std::vector<std::string>{"ab40e", "ab40e_alt"}), InternalNames(*part));
+  EXPECT_EQ((Texts{"ab40e", "ab40e_alt"}), InternalNames(*part));
   EXPECT_EQ(nullptr, part->get_internal_device(2));
-
   part->set_device("xcab90e");  // past the group without internal name
-  EXPECT_EQ(std::vector<std::string>{"ab90e"}, InternalNames(*part));
-
+  EXPECT_EQ(Texts{"ab90e"}, InternalNames(*part));
   pmtest::MessageCapture capture;
   part->set_device("xcab80e");
-  EXPECT_EQ(std::vector<std::string>{"NO_INTERNAL_DEVICE_NAME"}, InternalNames(*part));
-  EXPECT_EQ(std::vector<std::string>{"Device xcab80e has NO internal names.\n"},
-            capture.texts(MsgKind::Debug));
+  EXPECT_EQ(Texts{"NO_INTERNAL_DEVICE_NAME"}, InternalNames(*part));
+  EXPECT_EQ(Texts{"Device xcab80e has NO internal names.\n"}, capture.texts(MsgKind::Debug));
   EXPECT_TRUE(capture.of(MsgKind::Warning).empty());
-}
-
-TEST_F(DeviceNamingTest, FirstInternalNameByDeviceComparison) {
-  const std::unique_ptr<PM_PIC> part = Part("alpha");
-  EXPECT_EQ("ab12e", part->find_internal_device("ab12e").str());
-  EXPECT_EQ("ab40e", part->find_internal_device("cab40e").str());
-  // Upper-case vendor letters are part of the name.
-  EXPECT_EQ("NO_INTERNAL_DEVICE_NAME", part->find_internal_device("XCAB40E").str());
-  // The lookup stops at the group without internal name.
-  EXPECT_EQ("NO_INTERNAL_DEVICE_NAME", part->find_internal_device("xcab90e").str());
-  EXPECT_EQ("NO_INTERNAL_DEVICE_NAME", part->find_internal_device("xcab99e").str());
 }
 
 TEST_F(TestDeviceModeTest, TestDevicesCountAfterTheDeviceTable) {
@@ -118,61 +95,58 @@ TEST_F(TestDeviceModeTest, TestDevicesCountAfterTheDeviceTable) {
   EXPECT_EQ("ab99e_t", part->find_internal_device("xcab99e").str());
   // A device without internal name in the device table takes the test table's.
   part->set_device("xcab80e");
-  EXPECT_EQ(std::vector<std::string>{"ab80e_t"}, InternalNames(*part));
+  EXPECT_EQ(Texts{"ab80e_t"}, InternalNames(*part));
   EXPECT_EQ("xcab40e", External(*part, "ab40e"));
 }
 
-TEST(DeviceNaming, WithoutKeyStoreNamesAreTakenAsTheyAre) {
-  Root root;
-  spinetest::Install({&root});
+TEST_F(DeviceNamingTest, WithoutDeviceTableOrKeyStoreNamesAreTakenAsTheyAre) {
+  root_.Module("plain", Definition("plain"));
+  const std::unique_ptr<PM_PIC> plain = Part("plain");
+  EXPECT_EQ("anything", External(*plain, "anything"));
+  ASSERT_TRUE(plain->set_device("XcAb7"));
+  EXPECT_STREQ("xcab7", plain->get_device());
+  EXPECT_EQ(Texts{"xcab7"}, InternalNames(*plain));
+
   const std::unique_ptr<PM_PIC> part = Part(nullptr);
   pmtest::MessageCapture capture;
   ASSERT_TRUE(part->set_device("XCAB12E"));
-  EXPECT_STREQ("xcab12e", part->get_device());
-  EXPECT_EQ(2, part->get_depth());
-  EXPECT_EQ(std::vector<std::string>{"NO_INTERNAL_DEVICE_NAME"}, InternalNames(*part));
+  EXPECT_EQ("-/xcab12e/-/- @2", validationtest::Levels(*part));
+  EXPECT_EQ(Texts{"NO_INTERNAL_DEVICE_NAME"}, InternalNames(*part));
   EXPECT_EQ("NO_INTERNAL_DEVICE_NAME", part->find_internal_device("xcab12e").str());
-  EXPECT_EQ((std::vector<std::string>{"Device XCAB12E has NO external name.\n",
-                                      "Device xcab12e has NO internal names.\n",
-                                      "Device xcab12e has NO internal name.\n"}),
+  EXPECT_EQ((Texts{"Device XCAB12E has NO external name.\n",
+                   "Device xcab12e has NO internal names.\n",
+                   "Device xcab12e has NO internal name.\n"}),
             capture.texts(MsgKind::Warning));
 }
 
-TEST(DeviceNaming, SubfamilyFromTheWholeDeviceName) {
-  Root root;
+TEST_F(DeviceNamingTest, SubfamilyFromTheWholeDeviceName) {
   const std::string subfamilies =
       "DEVICE_INTERNAL = xcab12e,ab12e:xcab40e,ab40e:xcab7,ab7\n"
       "SUBFAM_SPECS = 12,40,40\nSUBFAM_NAMES = lite,mid,mid2\n";
-  root.Module("whole", Definition("whole", "", subfamilies + "SUBFAM_FORMAT = x?c?ab([0-9]+)e\n"));
-  root.Module("partial", Definition("partial", "", subfamilies + "SUBFAM_FORMAT = ab([0-9]+)\n"));
-  root.Module("broken", Definition("broken", "", subfamilies + "SUBFAM_FORMAT = ab([0-9\n"));
-  root.Module("nospecs", Definition("nospecs", "", "SUBFAM_FORMAT = x?c?ab([0-9]+)e\n"));
-  spinetest::Install({&root});
+  root_.Module("whole", Definition("whole", "", subfamilies + "SUBFAM_FORMAT = x?c?ab([0-9]+)e\n"));
+  root_.Module("partial", Definition("partial", "", subfamilies + "SUBFAM_FORMAT = ab([0-9]+)\n"));
+  root_.Module("broken", Definition("broken", "", subfamilies + "SUBFAM_FORMAT = ab([0-9\n"));
+  root_.Module("nospecs", Definition("nospecs", "", "SUBFAM_FORMAT = x?c?ab([0-9]+)e\n"));
 
-  const std::unique_ptr<PM_PIC> part = Part("whole");
-  EXPECT_EQ("", part->GetSubFamilySpecifier().str());  // no device yet
-  part->set_device("ab12e");
-  EXPECT_EQ("12", part->GetSubFamilySpecifier().str());
-  EXPECT_EQ("lite", part->GetSubFamily().str());
-  part->set_device("xcab40e");
-  EXPECT_EQ("mid2", part->GetSubFamily().str());  // the last equal specifier wins
-  part->set_device("xcab7");
-  EXPECT_EQ("", part->GetSubFamilySpecifier().str());
-  EXPECT_EQ("", part->GetSubFamily().str());
-
-  for (const char* arch : {"partial", "broken", "nospecs"}) {
-    const std::unique_ptr<PM_PIC> other = Part(arch);
-    other->set_device("xcab12e");
-    EXPECT_EQ("", other->GetSubFamilySpecifier().str()) << arch;
-    EXPECT_EQ("", other->GetSubFamily().str()) << arch;
+  // Null: no device yet. The last equal specifier wins.
+  const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
+      {"whole", nullptr, "", ""},          {"whole", "ab12e", "12", "lite"},
+      {"whole", "xcab40e", "40", "mid2"},  {"whole", "xcab7", "", ""},
+      {"partial", "xcab12e", "", ""},      {"broken", "xcab12e", "", ""},
+      {"nospecs", "xcab12e", "", ""},
+  };
+  for (const auto& [arch, device, specifier, subfamily] : cases) {
+    const std::unique_ptr<PM_PIC> part = Part(arch);
+    if (device) part->set_device(device);
+    const std::string where = std::string(arch) + " " + (device ? device : "no device");
+    EXPECT_EQ(specifier, part->GetSubFamilySpecifier().str()) << where;
+    EXPECT_EQ(subfamily, part->GetSubFamily().str()) << where;
   }
 }
 
-TEST(DeviceNaming, RangesAndTheRangeOfTheSpeed) {
-  Root root;
-  root.Module("ranged", Definition("ranged", "", "RANGES = C, I\n"));
-  root.Module("plain", Definition("plain"));
-  spinetest::Install({&root});
+TEST_F(DeviceNamingTest, RangesAndTheRangeOfTheSpeed) {
+  root_.Module("ranged", Definition("ranged", "", "RANGES = C, I\n"));
+  root_.Module("plain", Definition("plain"));
 
   const std::unique_ptr<PM_PIC> part = Part("ranged");
   std::vector<Port::String> ranges = {"X"};
@@ -214,26 +188,23 @@ TEST_F(DeviceNamingTest, DatabookNameAndSpeedFlags) {
 
 // Every name of a large table looked up once: a lookup that scanned the table would make this
 // hundreds of millions of comparisons.
-TEST(DeviceNaming, LookupsInALargeTableDoNotScanIt) {
+TEST_F(DeviceNamingTest, LookupsInALargeTableDoNotScanIt) {
   constexpr int kDevices = 20000;
   std::string table = "DEVICE_INTERNAL = ";
   for (int i = 0; i < kDevices; ++i) {
     const std::string number = std::to_string(1000 + i);
     table += (i ? ":xcab" : "xcab") + number + "e,ab" + number + "e";
   }
-  Root root;
-  root.Module("big", Definition("big", "", table + "\n"));
-  spinetest::Install({&root});
+  root_.Module("big", Definition("big", "", table + "\n"));
   const std::unique_ptr<PM_PIC> part = Part("big");
   for (int i = 0; i < kDevices; ++i) {
     const std::string number = std::to_string(1000 + i);
-    const std::unique_ptr<char[]> external(part->find_external_device(("ab" + number + "e").c_str()));
-    ASSERT_NE(nullptr, external) << number;
-    ASSERT_EQ("xcab" + number + "e", std::string(external.get()));
-    ASSERT_EQ("ab" + number + "e", part->find_internal_device(external.get()).str());
+    const std::string external = External(*part, ("ab" + number + "e").c_str());
+    ASSERT_EQ("xcab" + number + "e", external);
+    ASSERT_EQ("ab" + number + "e", part->find_internal_device(external.c_str()).str());
   }
   part->set_device("ab20999e");
-  EXPECT_EQ(std::vector<std::string>{"ab20999e"}, InternalNames(*part));
+  EXPECT_EQ(Texts{"ab20999e"}, InternalNames(*part));
 }
 
 // Parts are bound to their architecture on one thread and then used each by a thread of its own:
@@ -245,8 +216,8 @@ TEST_F(TestDeviceModeTest, PartsOnSeveralThreadsShareTheModeAndThePatterns) {
   constexpr int kThreads = 4;
   std::vector<std::unique_ptr<PM_PIC>> parts;
   for (int i = 0; i < kThreads; ++i) parts.push_back(Part("sub"));
-  std::vector<std::string> subfamilies(kThreads);
-  std::vector<std::string> testDevices(kThreads);
+  Texts subfamilies(kThreads);
+  Texts testDevices(kThreads);
   std::vector<std::thread> threads;
   for (int i = 0; i < kThreads; ++i) {
     threads.emplace_back([&, i] {

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "validation_fixture.h"
@@ -31,14 +32,6 @@ struct FamilyInstall {
   Root root;
 };
 
-std::string Text(const char* text) { return text ? text : "(null)"; }
-
-// "arch/device/package/speed" of a part.
-std::string Levels(const PM_PIC& part) {
-  return Text(part.get_arch()) + "/" + Text(part.get_device()) + "/" + Text(part.get_package()) +
-         "/" + Text(part.get_speed());
-}
-
 // The status and rejected text of a part.
 std::string Status(const PM_PIC& part) {
   const char* text = "";
@@ -46,53 +39,60 @@ std::string Status(const PM_PIC& part) {
   return std::to_string(status) + ":" + text;
 }
 
-}  // namespace
-
-TEST(PartParse, SpeedAtTheEndInTheMiddleOrMissingInAnyLetterCase) {
-  FamilyInstall install;
-  install.Install();
-  for (const char* name : {"xcab12etq144-3", "XCAB12E-3TQ144", "xcab12e-3-tq144", "ab12etq144-3"}) {
-    const PM_PIC part(name, 1, PM_BINDING_SUPPORTED_ONLY);
-    EXPECT_EQ("fam/xcab12e/tq144/-3", Levels(part)) << name;
-    EXPECT_EQ("0:", Status(part)) << name;
-    EXPECT_TRUE(part.IsValid()) << name;
-  }
-  const PM_PIC noSpeed("xcab12etq144", 1, PM_BINDING_SUPPORTED_ONLY);
-  EXPECT_EQ("fam/xcab12e/tq144/(null)", Levels(noSpeed));
-  EXPECT_EQ(3, noSpeed.get_depth());
-  EXPECT_EQ("4:", Status(noSpeed));
-  const char* text = nullptr;
-  EXPECT_EQ(0, noSpeed.geterrorstatus(text));
+// "arch/device/package/speed @depth status:text" of the part parsed from `name`.
+std::string Parse(const char* name, unsigned char record = 1,
+                  PM_PARTNAME_BINDING binding = PM_BINDING_SUPPORTED_ONLY) {
+  const PM_PIC part(name, record, binding);
+  return Levels(part) + " " + Status(part);
 }
 
-TEST(PartParse, BareArchitectureNameAndBase) {
+using ParseCases = std::vector<std::pair<const char*, const char*>>;
+
+void ExpectParses(const ParseCases& cases) {
+  for (const auto& [name, parsed] : cases) EXPECT_EQ(parsed, Parse(name)) << name;
+}
+
+}  // namespace
+
+TEST(PartParse, SpeedAtTheEndInTheMiddleOrMissingInAnyLetterCaseAndBareNames) {
   FamilyInstall install;
   install.Install();
-  const PM_PIC arch("FAM", 1, PM_BINDING_SUPPORTED_ONLY);
-  EXPECT_EQ(1, arch.get_depth());
-  EXPECT_EQ("fam/(null)/(null)/(null)", Levels(arch));
-  EXPECT_EQ("0:", Status(arch));
-
-  const PM_PIC base("base", 1, PM_BINDING_SUPPORTED_ONLY);
-  EXPECT_EQ(0, base.get_depth());
-  EXPECT_EQ("1:base", Status(base));
+  ExpectParses({
+      {"xcab12etq144-3", "fam/xcab12e/tq144/-3 @4 0:"},
+      {"XCAB12E-3TQ144", "fam/xcab12e/tq144/-3 @4 0:"},
+      {"xcab12e-3-tq144", "fam/xcab12e/tq144/-3 @4 0:"},
+      {"ab12etq144-3", "fam/xcab12e/tq144/-3 @4 0:"},
+      {"xcab12etq144", "fam/xcab12e/tq144/- @3 4:"},
+      {"FAM", "fam/-/-/- @1 0:"},
+      {"base", "-/-/-/- @0 1:base"},
+  });
+  EXPECT_TRUE(PM_PIC("XCAB12E-3TQ144", 1, PM_BINDING_SUPPORTED_ONLY).IsValid());
 }
 
 TEST(PartParse, EachFailingLevelIsRecordedWithItsText) {
   FamilyInstall install;
   install.Install();
-  EXPECT_EQ("1:zz99", Status(PM_PIC("ZZ99", 1, PM_BINDING_SUPPORTED_ONLY)));
-  const PM_PIC badDevice("xcab40etq144-3", 1, PM_BINDING_SUPPORTED_ONLY);
-  EXPECT_EQ("2:xcab40e", Status(badDevice));
-  EXPECT_EQ("fam/(null)/(null)/(null)", Levels(badDevice));
-  const PM_PIC badPackage("xcab12ebg999-3", 1, PM_BINDING_SUPPORTED_ONLY);
-  EXPECT_EQ("3:bg999", Status(badPackage));
-  EXPECT_EQ("fam/xcab12e/(null)/-3", Levels(badPackage));
-  EXPECT_EQ("4:-9", Status(PM_PIC("xcab12etq144-9", 1, PM_BINDING_SUPPORTED_ONLY)));
-  // A device is found only at the start of the name, never after a line break inside it.
-  EXPECT_EQ("1:q\rxcab12etq144-3", Status(PM_PIC("q\rXCAB12ETQ144-3", 1, PM_BINDING_SUPPORTED_ONLY)));
+  ExpectParses({
+      {"ZZ99", "-/-/-/- @0 1:zz99"},
+      {"xcab40etq144-3", "fam/-/-/- @1 2:xcab40e"},
+      {"xcab12ebg999-3", "fam/xcab12e/-/-3 @4 3:bg999"},
+      {"xcab12etq144-9", "fam/xcab12e/tq144/- @3 4:-9"},
+      // A device is found only at the start of the name, never after a line break inside it.
+      {"q\rXCAB12ETQ144-3", "-/-/-/- @0 1:q\rxcab12etq144-3"},
+  });
   // Without recording nothing is kept.
   EXPECT_EQ("0:", Status(PM_PIC("xcab12ebg999-3", 0, PM_BINDING_SUPPORTED_ONLY)));
+
+  // The error status keeps a rejected text; a level rejected without text is no error.
+  const char* text = "";
+  EXPECT_EQ(3, PM_PIC("xcab12ebg999-3", 1, PM_BINDING_SUPPORTED_ONLY).geterrorstatus(text));
+  EXPECT_STREQ("bg999", text);
+  const PM_PIC noSpeed("xcab12etq144", 1, PM_BINDING_SUPPORTED_ONLY);
+  text = "untouched";
+  EXPECT_EQ(4, noSpeed.getpicstatus(text));
+  EXPECT_EQ(0, noSpeed.geterrorstatus(text));
+  EXPECT_EQ(0, noSpeed.getpicstatus(text));
+  EXPECT_STREQ("untouched", text);
 }
 
 // Two families whose formats both match "xcqq1b...": "aaa" takes the device "xcqq1", "bbb" the
@@ -112,14 +112,13 @@ TEST(PartParse, APartialMatchLetsTheSearchGoOnAndAlternativeFormatsCount) {
   DataFile(root, "tail", "ab40.pkg", {"pq208"});
   DataFile(root, "tail", "ab40.spd", {"-5"});
   spinetest::Install({&root});
-
-  EXPECT_EQ("bbb/xcqq1b/g9/(null)", Levels(PM_PIC("xcqq1bg9", 1, PM_BINDING_SUPPORTED_ONLY)));
-  EXPECT_EQ("alt/xcmm7/pq208/(null)", Levels(PM_PIC("mm7pq208", 1, PM_BINDING_SUPPORTED_ONLY)));
-  EXPECT_EQ("tail/xcab40/pq208/-5", Levels(PM_PIC("xcab40pq208-5", 1, PM_BINDING_SUPPORTED_ONLY)));
-  // Both match partially: the later candidate's levels and status remain.
-  const PM_PIC partial("xcqq1bzz", 1, PM_BINDING_SUPPORTED_ONLY);
-  EXPECT_EQ("bbb/xcqq1b/(null)/(null)", Levels(partial));
-  EXPECT_EQ("3:zz", Status(partial));
+  ExpectParses({
+      {"xcqq1bg9", "bbb/xcqq1b/g9/- @3 4:"},
+      {"mm7pq208", "alt/xcmm7/pq208/- @3 4:"},
+      {"xcab40pq208-5", "tail/xcab40/pq208/-5 @4 0:"},
+      // Both match partially: the later candidate's levels and status remain.
+      {"xcqq1bzz", "bbb/xcqq1b/-/- @2 3:zz"},
+  });
 }
 
 TEST(PartParse, PatternFileIsAskedFirstAndRemembersWhatTheListFound) {
@@ -132,7 +131,7 @@ TEST(PartParse, PatternFileIsAskedFirstAndRemembersWhatTheListFound) {
                     "# architectures and their device expressions\n"
                     "absent=^x?c?pt[0-9]+\npat=^x?c?pt[0-9]+\nno equals sign\n");
   install.Install();
-  EXPECT_EQ("pat/xcpt5/so8/(null)", Levels(PM_PIC("xcpt5so8", 1, PM_BINDING_SUPPORTED_ONLY)));
+  EXPECT_EQ("pat/xcpt5/so8/- @3 4:", Parse("xcpt5so8"));
 
   // Found through the list, a part without package lacks it; the list's expression is then in
   // the pattern table, and through it a missing package is not held against the part.
@@ -150,8 +149,7 @@ TEST(PartParse, FormatThatDoesNotCompileIsFatalUnlessQuietAndTheSearchGoesOn) {
   EXPECT_FALSE(Part("fam")->isvalidpartname("zz1", arch, true));
   EXPECT_TRUE(capture.messages().empty());
 
-  EXPECT_EQ("fam/xcab12e/tq144/-3",
-            Levels(PM_PIC("xcab12etq144-3", 1, PM_BINDING_SUPPORTED_ONLY)));
+  EXPECT_EQ("fam/xcab12e/tq144/-3 @4 0:", Parse("xcab12etq144-3"));
   ASSERT_EQ(1u, capture.of(MsgKind::Fatal).size());
   EXPECT_EQ(22, capture.of(MsgKind::Fatal)[0].code);
   EXPECT_EQ(Texts{"Bad pattern found for PM bad\n"}, capture.texts(MsgKind::Fatal));
@@ -164,15 +162,12 @@ TEST(PartParse, ThreeStringsWarnAboutVendorPartAndSpeed) {
   install.Install();
   pmtest::MessageCapture capture;
   const PM_PIC part("acme:fam", "XCAB12E-3-TQ144", "-4");
-  EXPECT_EQ("fam/xcab12e/tq144/-3", Levels(part));
-  EXPECT_EQ(Texts{"The given speed <-4> is inconsistent with the speed <-3> in part "
-                  "<xcab12e-3-tq144>.\n"},
-            capture.texts(MsgKind::Warning));
-
-  capture.clear();
+  EXPECT_EQ("fam/xcab12e/tq144/-3 @4", Levels(part));
   PM_PIC("Other:fam", "xcab12etq144-3", "-3");
   PM_PIC("fam", "zz1", nullptr);
-  EXPECT_EQ((Texts{"Wrong vendor name <Other>\n",
+  EXPECT_EQ((Texts{"The given speed <-4> is inconsistent with the speed <-3> in part "
+                   "<xcab12e-3-tq144>.\n",
+                   "Wrong vendor name <Other>\n",
                    "The part <zz1> was not found in family <fam>.\n"}),
             capture.texts(MsgKind::Warning));
 }
@@ -191,7 +186,7 @@ TEST(PartParse, PartNameTestsAndSetPart) {
   EXPECT_EQ(1, part->get_depth());  // the part itself is not changed
 
   EXPECT_TRUE(part->set_part("xcab12ecs144"));
-  EXPECT_EQ("fam/xcab12e/cs144/(null)", Levels(*part));
+  EXPECT_EQ("fam/xcab12e/cs144/- @3", Levels(*part));
 
   pmtest::MessageCapture capture;
   EXPECT_FALSE(part->set_part("xcab12ebg9"));
@@ -205,9 +200,7 @@ TEST(PartParse, UnsupportedArchitectureIsSearchedWithBinding1Only) {
   Root root;
   root.UnsupportedModule("old", Module("old", "CPLD", "xcol1,ol1", "DEVICE_FORMAT = xcol_\n"));
   spinetest::Install({&root});
-  const PM_PIC allowed("xcol1pk8", 1, PM_BINDING_ALLOW_UNSUPPORTED);
-  EXPECT_EQ("old/xcol1/(null)/(null)", Levels(allowed));
-  EXPECT_EQ("3:pk8", Status(allowed));
-  EXPECT_EQ(1, allowed.isunsupported());
-  EXPECT_EQ("1:xcol1pk8", Status(PM_PIC("xcol1pk8", 1, PM_BINDING_SUPPORTED_ONLY)));
+  EXPECT_EQ("old/xcol1/-/- @2 3:pk8", Parse("xcol1pk8", 1, PM_BINDING_ALLOW_UNSUPPORTED));
+  EXPECT_EQ(1, PM_PIC("xcol1pk8", 1, PM_BINDING_ALLOW_UNSUPPORTED).isunsupported());
+  EXPECT_EQ("-/-/-/- @0 1:xcol1pk8", Parse("xcol1pk8"));
 }

@@ -47,19 +47,15 @@ TEST(PicConfig, DeclaredDeviceWithAPackageFileIsEnoughForConfigurationOnly) {
   EXPECT_EQ(1, config.isvalid(1, 1));
   const char* text = "";
   EXPECT_EQ(0, config.getpicstatus(text));
+  PicConfig family("fam", 0, PM_BINDING_SUPPORTED_ONLY);
+  EXPECT_EQ((Texts{"xcab12e", "xcab40e"}), DevicesOf(family));  // declared, not scanned
 
   const PM_PIC part("xcab40epq208-4", 1, PM_BINDING_SUPPORTED_ONLY);
   EXPECT_EQ(2, part.getpicstatus(text));
   EXPECT_STREQ("xcab40e", text);
 }
 
-TEST(PicConfig, PlainPartAfterAConfigurationPartReusesItsLists) {
-  FpgaInstall install;
-  PicConfig config("fam", 0, PM_BINDING_SUPPORTED_ONLY);
-  EXPECT_EQ((Texts{"xcab12e", "xcab40e"}), DevicesOf(config));
-  EXPECT_EQ((Texts{"xcab12e", "xcab40e"}), DevicesOf(*Part("fam")));
-}
-
+// A plain part made after a configuration part gets its lists: pinned with the list cache.
 TEST(PicConfig, ConfigurationPartAfterAPlainPartReusesItsLists) {
   FpgaInstall install;
   EXPECT_EQ(Texts{"xcab12e"}, DevicesOf(*Part("fam")));

@@ -52,6 +52,13 @@ inline std::vector<std::string> Listed(const PM_PIC& part) {
   return std::vector<std::string>(part.begin(false), part.end(false));
 }
 
+// "arch/device/package/speed @depth" of a part, "-" for a level not set.
+inline std::string Levels(const PM_PIC& part) {
+  const auto text = [](const char* level) { return std::string(level ? level : "-"); };
+  return text(part.get_arch()) + "/" + text(part.get_device()) + "/" + text(part.get_package()) +
+         "/" + text(part.get_speed()) + " @" + std::to_string(part.get_depth());
+}
+
 }  // namespace validationtest
 
 #endif  // PMLIB_TESTS_LIB_VALIDATION_FIXTURE_H
