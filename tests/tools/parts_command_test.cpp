@@ -22,12 +22,6 @@ TEST(DeviceCommand, ShowsKnownUnknownAndInheritedDevices) {
        "ranges:           C I\n"
        "device of alpha:  yes\n",
        ""},
-      {{"device", "--json", "alpha", "xcab80e"}, 0,
-       R"({"arch": "alpha", "name": "xcab80e", "device": "xcab80e",
-           "internal_names": ["ab80e", "ab80e_es", "ab80e_rev2"], "subfamily_specifier": "80",
-           "subfamily": "max", "ranges": ["C", "I"], "known": true, "choices": [],
-           "suggestions": []})",
-       ""},
       // Every declared device is a choice, with or without data files.
       {{"device", "--json", "alpha", "xcab99e"}, 1,
        R"({"arch": "alpha", "name": "xcab99e", "device": null, "internal_names": [],
