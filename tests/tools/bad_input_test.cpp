@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <ostream>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,7 +16,8 @@
 
 namespace {
 
-using Args = std::vector<std::string>;
+using pmtooltest::Args;
+using pmtooltest::kSample;
 
 struct TableCommand {
   Args words;  // "seg", "write"
@@ -36,11 +36,6 @@ std::vector<TableCommand> TableCommands() {
   return commands;
 }
 
-// Test names and failure messages show the command's words.
-void PrintTo(const TableCommand& entry, std::ostream* out) {
-  for (const std::string& word : entry.words) *out << word << ' ';
-}
-
 // Files no command can read as what it expects, made in the test's own folder.
 Args MalformedFiles(const pmtest::TempDir& dir) {
   const char garbage[] = "\x01\x02 not = a \\\n\xff\xfe definition\0\0";
@@ -50,54 +45,39 @@ Args MalformedFiles(const pmtest::TempDir& dir) {
   pmtest::WriteFile(dir / "truncated.spd", pmtest::SegmentHeader(3) + "\x05");
   pmtest::WriteFile(dir / "huge-count.pkg", pmtest::SegmentHeader(4000000000u));
   pmtest::WriteFile(dir / "long-line.acd", "KEY = " + std::string(200000, 'v') + "\\\n");
-  return {dir / "garbage",       dir / "empty",         dir / "comments.acd", dir / "truncated.spd",
-          dir / "huge-count.pkg", dir / "long-line.acd", dir.path()};
+  return {dir / "garbage",       dir / "empty",          dir / "comments.acd",
+          dir / "truncated.spd", dir / "huge-count.pkg", dir / "long-line.acd", dir.path()};
 }
 
 // Names that are no architecture, device, key or file of anything.
 Args OddNames() {
-  return {"",
-          "nosuch",
-          std::string(5000, 'x'),
-          std::string(70000, 'y'),
+  return {"", "nosuch", std::string(5000, 'x'), std::string(70000, 'y'),
           "\xc3\xa9t\xc3\xa9\xe2\x82\xac",  // UTF-8
           "\xff\xfe\x80",                   // not UTF-8
-          "-",
-          "-x",
-          "--",
-          "-4",
-          "%s%s%n%d",
-          "../../../../etc/passwd",
-          "a:b:c",
-          ",,:",
-          "*?[",
-          "line\nbreak",
-          " "};
+          "-", "-x", "--", "-4", "%s%s%n%d", "../../../../etc/passwd", "a:b:c", ",,:", "*?[",
+          "line\nbreak", " "};
 }
 
-// The command's words on the sample installation, then `positionals` after "--" so that every
-// one is an argument.
-Args Line(const TableCommand& entry, const Args& options, const Args& positionals) {
-  Args line = {"--install", pmtooltest::kSample};
+// The command's words on the sample installation and `options`, then `positionals`: after "--"
+// when `guarded`, so that every one is an argument, else as they come.
+Args Line(const TableCommand& entry, const Args& options, const Args& positionals,
+          bool guarded = true) {
+  Args line = {"--install", kSample};
   line.insert(line.end(), entry.words.begin(), entry.words.end());
   line.insert(line.end(), options.begin(), options.end());
-  line.push_back("--");
+  if (guarded) line.push_back("--");
   line.insert(line.end(), positionals.begin(), positionals.end());
   return line;
 }
 
-std::string Shown(const Args& args) {
-  std::string text = "pmtool";
-  for (const std::string& arg : args) text += " [" + arg.substr(0, 40) + "]";
-  return text;
-}
-
 void ExpectCleanEnd(const Args& args) {
+  std::string shown = "pmtool";
+  for (const std::string& arg : args) shown += " [" + arg.substr(0, 40) + "]";
   const pmtooltest::RunResult result = pmtooltest::RunPmtool(args);
   EXPECT_TRUE(result.status == 0 || result.status == 1 || result.status == 2)
-      << Shown(args) << " ended with " << result.status << "\n" << result.err.substr(0, 2000);
+      << shown << " ended with " << result.status << "\n" << result.err.substr(0, 2000);
   if (result.status != 0) {
-    EXPECT_FALSE(result.err.empty()) << Shown(args) << " said nothing";
+    EXPECT_FALSE(result.err.empty()) << shown << " said nothing";
   }
 }
 
@@ -111,50 +91,41 @@ class BadInput : public testing::TestWithParam<TableCommand> {
 
 TEST_P(BadInput, WrongArgumentCountsAreUsageErrors) {
   const TableCommand& entry = GetParam();
-  const pmtool::Command& command = *entry.command;
-  if (command.minPositionals > 0) {
-    const auto result =
-        pmtooltest::RunPmtool(Line(entry, {}, Args(command.minPositionals - 1, "alpha")));
-    EXPECT_EQ(2, result.status);
-    EXPECT_NE("", result.err);
+  std::vector<std::size_t> wrongCounts;
+  if (entry.command->minPositionals > 0) wrongCounts.push_back(entry.command->minPositionals - 1);
+  if (entry.command->maxPositionals != pmtool::kUnbounded) {
+    wrongCounts.push_back(entry.command->maxPositionals + 1);
   }
-  if (command.maxPositionals != pmtool::kUnbounded) {
-    const auto result =
-        pmtooltest::RunPmtool(Line(entry, {}, Args(command.maxPositionals + 1, "alpha")));
-    EXPECT_EQ(2, result.status);
+  for (const std::size_t count : wrongCounts) {
+    const auto result = pmtooltest::RunPmtool(Line(entry, {}, Args(count, "alpha")));
+    EXPECT_EQ(2, result.status) << count << " arguments";
     EXPECT_NE("", result.err);
   }
 }
 
 TEST_P(BadInput, OddNamesAndMalformedFilesEndCleanly) {
   const TableCommand& entry = GetParam();
-  const pmtool::Command& command = *entry.command;
-  const std::size_t count = std::max<std::size_t>(command.minPositionals, 1);
+  const std::size_t count = std::max<std::size_t>(entry.command->minPositionals, 1);
   Args odd = OddNames();
   const Args files = MalformedFiles(work_);
   odd.insert(odd.end(), files.begin(), files.end());
   for (const std::string& name : odd) {
     // Every argument odd; then a real architecture first and the rest odd.
-    ExpectCleanEnd(Line(entry, {}, Args(count, name)));
+    Args positionals(count, name);
+    ExpectCleanEnd(Line(entry, {}, positionals));
     if (count > 1) {
-      Args positionals(count, name);
       positionals.front() = "alpha";
       ExpectCleanEnd(Line(entry, {}, positionals));
     }
     // Without "--", a name starting with "-" is taken for an option.
-    if (name.empty() || name[0] != '-') continue;
-    Args unguarded = {"--install", pmtooltest::kSample};
-    unguarded.insert(unguarded.end(), entry.words.begin(), entry.words.end());
-    unguarded.insert(unguarded.end(), count, name);
-    ExpectCleanEnd(unguarded);
+    if (!name.empty() && name[0] == '-') ExpectCleanEnd(Line(entry, {}, Args(count, name), false));
   }
 }
 
 TEST_P(BadInput, OddOptionValuesEndCleanly) {
   const TableCommand& entry = GetParam();
-  const pmtool::Command& command = *entry.command;
-  const Args positionals(command.minPositionals, "alpha");
-  for (const pmtool::OptionDoc& option : command.options) {
+  const Args positionals(entry.command->minPositionals, "alpha");
+  for (const pmtool::OptionDoc& option : entry.command->options) {
     if (!option.value) continue;
     for (const std::string& value : {std::string(""), std::string("-1"), std::string(5000, '9'),
                                      std::string("nosuch"), std::string("\xff")}) {
@@ -163,13 +134,11 @@ TEST_P(BadInput, OddOptionValuesEndCleanly) {
   }
 }
 
+// Test names show the command's words: "seg_write", "check_part".
 std::string TestName(const testing::TestParamInfo<TableCommand>& info) {
-  std::string name;
-  for (const std::string& word : info.param.words) {
-    for (const char c : word) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    name += '_';
-  }
-  name.pop_back();
+  std::string name = info.param.words.front();
+  if (info.param.words.size() > 1) name += "_" + info.param.words.back();
+  std::replace(name.begin(), name.end(), '-', '_');
   return name;
 }
 
@@ -180,9 +149,9 @@ TEST(BadInputGlobal, OddInstallationsAndHelpWordsEndCleanly) {
   ASSERT_EQ(0, chdir(work.path().c_str()));
   for (const std::string& name : OddNames()) {
     ExpectCleanEnd({"--install", name, "parts", "alpha"});
-    ExpectCleanEnd({"--install", pmtooltest::kSample, "--help", name});
-    ExpectCleanEnd({"--install", pmtooltest::kSample, "help", name});
-    ExpectCleanEnd({"--install", pmtooltest::kSample, name});
+    ExpectCleanEnd({"--install", kSample, "--help", name});
+    ExpectCleanEnd({"--install", kSample, "help", name});
+    ExpectCleanEnd({"--install", kSample, name});
   }
 }
 

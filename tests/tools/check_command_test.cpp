@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <ostream>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,136 +14,142 @@
 
 namespace {
 
-using pmtooltest::Contains;
-using pmtooltest::OnSample;
-using pmtooltest::RunPmtool;
+using pmtooltest::ExpectRuns;
+using pmtooltest::kSample;
+using pmtest::SegmentHeader;
+using pmtest::SegmentRecord;
 
 using Keys = std::map<std::string, std::string>;
 
-// A definition file: the keys in order of their names; an empty value writes the key bare.
+// A definition file: the keys in order of their names.
 std::string DefinitionText(const Keys& keys) {
   std::string text = "# written by the test\n";
   for (const auto& [key, value] : keys) text += key + " = " + value + "\n";
   return text;
 }
 
-Keys Module(const std::string& name, const std::string& type) {
-  return {{"ARCH_NAME", name},       {"ARCH_FRIEND", name},        {"ARCH_TYPE", type},
-          {"VENDOR", "Korvan"},      {"FAMILY", name},             {"SUPPORT_MODE", "PHYSICAL"},
-          {"BASE_MODE", "FALSE"}};
+Keys Module(const std::string& name, const std::string& type, const std::string& devices,
+            const std::string& format) {
+  return {{"ARCH_NAME", name},        {"ARCH_FRIEND", name},       {"ARCH_TYPE", type},
+          {"VENDOR", "Korvan"},       {"FAMILY", name},            {"SUPPORT_MODE", "PHYSICAL"},
+          {"BASE_MODE", "FALSE"},     {"DEVICE_INTERNAL", devices}, {"DEVICE_FORMAT", format}};
 }
+
+// Writes a segmented file of empty segments named `names` under `root`.
+void Segments(const pmtest::TempDir& root, const std::string& relative,
+              const pmtooltest::Args& names) {
+  std::vector<pmtest::Segment> segments;
+  for (const std::string& name : names) segments.push_back({name, 0, ""});
+  pmtest::WriteSegmentedFile(root / relative, segments);
+}
+
+// One change to an installation: a key of alpha's or beta's definition set or erased, or else a
+// file (relative to the installation) written after the definitions.
+struct Edit {
+  std::string target;  // "alpha", "beta" or a file
+  std::string key;
+  std::optional<std::string> value;
+};
+const std::nullopt_t kErase = std::nullopt;
+
+const char* const kAlpha = "alpha/data/alpha.acd";
+const char* const kBeta = "beta/data/beta.acd";
 
 // A clean installation: the FPGA module alpha with the device xcab1 (device, package and speed
 // files) and the CPLD module beta with xcbe1 (package and speed files).
-class Installation {
- public:
+struct Installation {
   Installation() {
-    alpha = Module("alpha", "FPGA");
-    alpha["DEVICE_INTERNAL"] = "xcab1,ab1";
-    alpha["DEVICE_FORMAT"] = "#^x?c?ab[0-9]+";
-    beta = Module("beta", "CPLD");
-    beta["DEVICE_INTERNAL"] = "xcbe1,be1";
-    beta["DEVICE_FORMAT"] = "xcbe__";
     File("alpha/data/ab1.nph", "device file\n");
-    Segments("alpha/data/ab1.pkg", {"tq144"});
-    Segments("alpha/data/ab1.spd", {"-1", "-2"});
-    Segments("beta/data/be1.pkg", {"pc44"});
-    Segments("beta/data/be1.spd", {"-6"});
+    Segments(root, "alpha/data/ab1.pkg", {"tq144"});
+    Segments(root, "alpha/data/ab1.spd", {"-1", "-2"});
+    Segments(root, "beta/data/be1.pkg", {"pc44"});
+    Segments(root, "beta/data/be1.spd", {"-6"});
   }
-
   void File(const std::string& relative, const std::string& content) const {
     pmtest::WriteFile(root / relative, content);
   }
-  void Segments(const std::string& relative, const std::vector<std::string>& names) const {
-    std::vector<pmtest::Segment> segments;
-    for (const std::string& name : names) segments.push_back({name, 0, ""});
-    pmtest::WriteSegmentedFile(root / relative, segments);
+  void Apply(const Edit& edit) {
+    if (edit.target != "alpha" && edit.target != "beta") {
+      files[edit.target] = *edit.value;
+      return;
+    }
+    Keys& keys = edit.target == "alpha" ? alpha : beta;
+    if (edit.value) {
+      keys[edit.key] = *edit.value;
+    } else {
+      keys.erase(edit.key);
+    }
   }
-  // Writes the definitions and runs pmtool on the installation.
-  pmtooltest::RunResult Run(std::vector<std::string> args) const {
-    File("alpha/data/alpha.acd", DefinitionText(alpha));
-    File("beta/data/beta.acd", DefinitionText(beta));
-    args.insert(args.begin(), {"--install", root.path()});
-    return RunPmtool(args);
+  // Writes the definitions, then the files, and returns the installation's path.
+  std::string Written() const {
+    File(kAlpha, DefinitionText(alpha));
+    File(kBeta, DefinitionText(beta));
+    for (const auto& [relative, content] : files) File(relative, content);
+    return root.path();
   }
 
   pmtest::TempDir root;
-  Keys alpha;
-  Keys beta;
+  Keys alpha = Module("alpha", "FPGA", "xcab1,ab1", "#^x?c?ab[0-9]+");
+  Keys beta = Module("beta", "CPLD", "xcbe1,be1", "xcbe__");
+  std::map<std::string, std::string> files;
 };
+
 
 // One fault of an installation and the finding it must give.
 struct Fault {
   const char* name;
-  void (*apply)(Installation&);
+  std::vector<Edit> edits;
   const char* file;  // relative to the installation
   const char* key;   // empty when the finding names none
   const char* kind;
 };
 
 const Fault kFaults[] = {
-    {"DefinitionHoldsNoKey",
-     [](Installation& i) { i.alpha = {}; }, "alpha/data/alpha.acd", "", "unreadable-definition"},
-    {"NoArchName", [](Installation& i) { i.alpha.erase("ARCH_NAME"); }, "alpha/data/alpha.acd",
-     "ARCH_NAME", "missing-key"},
-    {"NoArchFriend", [](Installation& i) { i.alpha.erase("ARCH_FRIEND"); },
-     "alpha/data/alpha.acd", "ARCH_FRIEND", "missing-key"},
-    {"ArchNameOfAnotherModule", [](Installation& i) { i.alpha["ARCH_NAME"] = "beta"; },
-     "alpha/data/alpha.acd", "ARCH_NAME", "wrong-arch-name"},
-    {"FriendChainLoops",
-     [](Installation& i) {
-       i.alpha["ARCH_FRIEND"] = "beta";
-       i.beta["ARCH_FRIEND"] = "alpha";
-     },
-     "beta/data/beta.acd", "ARCH_FRIEND", "friend-loop"},
-    {"FriendNotInstalled", [](Installation& i) { i.beta["ARCH_FRIEND"] = "ghost"; },
-     "beta/data/beta.acd", "ARCH_FRIEND", "missing-friend"},
-    {"DeviceFormatDoesNotCompile", [](Installation& i) { i.beta["DEVICE_FORMAT"] = "xcbe(_"; },
-     "beta/data/beta.acd", "DEVICE_FORMAT", "bad-format"},
-    {"SpeedFormatDoesNotCompile", [](Installation& i) { i.alpha["SPEED_FORMAT"] = "[0-9"; },
-     "alpha/data/alpha.acd", "SPEED_FORMAT", "bad-format"},
+    {"DefinitionHoldsNoKey", {{kAlpha, "", "# no key\n"}}, kAlpha, "", "unreadable-definition"},
+    {"NoArchName", {{"alpha", "ARCH_NAME", kErase}}, kAlpha, "ARCH_NAME", "missing-key"},
+    {"NoArchFriend", {{"alpha", "ARCH_FRIEND", kErase}}, kAlpha, "ARCH_FRIEND", "missing-key"},
+    {"ArchNameOfAnotherModule", {{"alpha", "ARCH_NAME", "beta"}}, kAlpha, "ARCH_NAME",
+     "wrong-arch-name"},
+    {"FriendChainLoops", {{"alpha", "ARCH_FRIEND", "beta"}, {"beta", "ARCH_FRIEND", "alpha"}},
+     kBeta, "ARCH_FRIEND", "friend-loop"},
+    {"FriendNotInstalled", {{"beta", "ARCH_FRIEND", "ghost"}}, kBeta, "ARCH_FRIEND",
+     "missing-friend"},
+    {"DeviceFormatDoesNotCompile", {{"beta", "DEVICE_FORMAT", "xcbe(_"}}, kBeta, "DEVICE_FORMAT",
+     "bad-format"},
+    {"SpeedFormatDoesNotCompile", {{"alpha", "SPEED_FORMAT", "[0-9"}}, kAlpha, "SPEED_FORMAT",
+     "bad-format"},
     {"SubfamilyFormatInheritedFromAFriend",
-     [](Installation& i) {
-       i.beta["ARCH_FRIEND"] = "alpha";
-       i.alpha["SUBFAM_FORMAT"] = "ab([0-9]+";
-     },
-     "alpha/data/alpha.acd", "SUBFAM_FORMAT", "bad-format"},
-    {"DeviceWithoutData", [](Installation& i) { i.beta["DEVICE_INTERNAL"] += ":xcbe2,be2"; },
-     "beta/data/beta.acd", "DEVICE_INTERNAL", "no-device-data"},
+     {{"beta", "ARCH_FRIEND", "alpha"}, {"alpha", "SUBFAM_FORMAT", "ab([0-9]+"}}, kAlpha,
+     "SUBFAM_FORMAT", "bad-format"},
+    {"DeviceWithoutData", {{"beta", "DEVICE_INTERNAL", "xcbe1,be1:xcbe2,be2"}}, kBeta,
+     "DEVICE_INTERNAL", "no-device-data"},
     {"DeviceWithPackagesButNoSpeedGrade",
-     [](Installation& i) {
-       i.beta["DEVICE_INTERNAL"] += ":xcbe3,be3";
-       i.Segments("beta/data/be3.pkg", {"pc44"});
-     },
-     "beta/data/beta.acd", "DEVICE_INTERNAL", "incomplete-device-data"},
-    {"DeviceFileOfNoEntry", [](Installation& i) { i.File("alpha/data/ab9.nph", "x\n"); },
-     "alpha/data/ab9.nph", "DEVICE_INTERNAL", "unlisted-device-file"},
-    {"MalformedSpeedFile", [](Installation& i) { i.File("alpha/data/ab1.spd", "no segments"); },
-     "alpha/data/ab1.spd", "", "bad-data-file"},
-    {"EmptyPackageFile", [](Installation& i) { i.File("beta/data/be1.pkg", ""); },
-     "beta/data/be1.pkg", "", "empty-data-file"},
-    {"SpeedFileWithoutGrades", [](Installation& i) { i.Segments("beta/data/be1.spd", {"-0"}); },
+     {{"beta", "DEVICE_INTERNAL", "xcbe1,be1:xcbe3,be3"},
+      {"beta/data/be3.pkg", "", SegmentHeader(1) + SegmentRecord("pc44", 0, 38, 0)}},
+     kBeta, "DEVICE_INTERNAL", "incomplete-device-data"},
+    {"DeviceFileOfNoEntry", {{"alpha/data/ab9.nph", "", "x\n"}}, "alpha/data/ab9.nph",
+     "DEVICE_INTERNAL", "unlisted-device-file"},
+    {"MalformedSpeedFile", {{"alpha/data/ab1.spd", "", "no segments"}}, "alpha/data/ab1.spd", "",
+     "bad-data-file"},
+    {"EmptyPackageFile", {{"beta/data/be1.pkg", "", ""}}, "beta/data/be1.pkg", "",
+     "empty-data-file"},
+    {"SpeedFileWithoutGrades",
+     {{"beta/data/be1.spd", "", SegmentHeader(1) + SegmentRecord("-0", 0, 36, 0)}},
      "beta/data/be1.spd", "", "empty-data-file"},
-    {"DisallowedSpeedOfNoDevice", [](Installation& i) { i.alpha["DISALLOW_SPEEDS"] = "-2,-9"; },
-     "alpha/data/alpha.acd", "DISALLOW_SPEEDS", "bad-disallowed-speed"},
-    {"AliasOfTwoModules",
-     [](Installation& i) {
-       i.alpha["ALIAS_alpha"] = "first";
-       i.beta["ALIAS_beta"] = "first";
-     },
-     "beta/data/beta.acd", "ALIAS_beta", "alias-collision"},
-    {"AliasIsAModuleName", [](Installation& i) { i.alpha["ALIAS_alpha"] = "beta"; },
-     "alpha/data/alpha.acd", "ALIAS_alpha", "alias-collision"},
-    {"VentryWithoutClosingParenthesis",
-     [](Installation& i) { i.alpha["VENTRY_route"] = "route(int,lib"; }, "alpha/data/alpha.acd",
+    {"DisallowedSpeedOfNoDevice", {{"alpha", "DISALLOW_SPEEDS", "-2,-9"}}, kAlpha,
+     "DISALLOW_SPEEDS", "bad-disallowed-speed"},
+    {"AliasOfTwoModules", {{"alpha", "ALIAS_alpha", "first"}, {"beta", "ALIAS_beta", "first"}},
+     kBeta, "ALIAS_beta", "alias-collision"},
+    {"AliasIsAModuleName", {{"alpha", "ALIAS_alpha", "beta"}}, kAlpha, "ALIAS_alpha",
+     "alias-collision"},
+    {"VentryWithoutClosingParenthesis", {{"alpha", "VENTRY_route", "route(int,lib"}}, kAlpha,
      "VENTRY_route", "bad-ventry"},
-    {"VentryLibraryNotInstalled", [](Installation& i) { i.beta["VENTRY_pack"] = "pack,nolib"; },
-     "beta/data/beta.acd", "VENTRY_pack", "missing-library"},
-    {"PatternDoesNotCompile",
-     [](Installation& i) { i.File("data/patternfile", "omega=^x?om[0-9]+\nalpha=ab[\n"); },
+    {"VentryLibraryNotInstalled", {{"beta", "VENTRY_pack", "pack,nolib"}}, kBeta, "VENTRY_pack",
+     "missing-library"},
+    {"PatternDoesNotCompile", {{"data/patternfile", "", "omega=^x?om[0-9]+\nalpha=ab[\n"}},
      "data/patternfile", "alpha", "bad-pattern"},
-    {"LibraryWarning", [](Installation& i) { i.alpha.erase("FAMILY"); }, "alpha/data/alpha.acd",
-     "", "library-message"},
+    // A warning of the library while checking is a finding, not a message on standard error.
+    {"LibraryWarning", {{"alpha", "FAMILY", kErase}}, kAlpha, "", "library-message"},
 };
 
 void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
@@ -152,92 +159,74 @@ class CheckFinds : public testing::TestWithParam<Fault> {};
 TEST_P(CheckFinds, TheFaultWithItsFileKeyAndKind) {
   const Fault& fault = GetParam();
   Installation installation;
-  fault.apply(installation);
-  const auto result = installation.Run({"check", "--json"});
+  for (const Edit& edit : fault.edits) installation.Apply(edit);
+  const auto result =
+      pmtooltest::RunPmtool({"--install", installation.Written(), "check", "--json"});
   ASSERT_EQ(1, result.status) << result.out << result.err;
-  const auto findings = nlohmann::json::parse(result.out);
   const nlohmann::json key = *fault.key ? nlohmann::json(fault.key) : nlohmann::json();
   bool found = false;
-  for (const auto& finding : findings) {
+  for (const auto& finding : nlohmann::json::parse(result.out)) {
     found = found || (finding["file"] == installation.root / fault.file &&
                       finding["key"] == key && finding["kind"] == fault.kind);
   }
   EXPECT_TRUE(found) << result.out;
-  EXPECT_EQ("", result.err);  // no library message escapes
+  EXPECT_EQ("", result.err);
 }
 
 INSTANTIATE_TEST_SUITE_P(Installation, CheckFinds, testing::ValuesIn(kFaults),
                          [](const testing::TestParamInfo<Fault>& info) { return info.param.name; });
 
 TEST(CheckCommand, CleanInstallationAndSampleGiveStatusZero) {
-  const Installation installation;
-  auto result = installation.Run({"check", "--json"});
-  EXPECT_EQ(0, result.status) << result.out;
-  EXPECT_EQ("[]\n", result.out);
-
-  result = OnSample({"check"});
-  EXPECT_EQ(0, result.status) << result.out;
-  EXPECT_EQ("", result.out);
-  EXPECT_EQ("pmtool check: 7 modules checked, no problem found\n", result.err);
-  result = OnSample({"check", "--roundtrip"});
-  EXPECT_EQ(0, result.status) << result.out;
-  EXPECT_EQ("pmtool check: 20 part names parsed back, each to what it was made from\n",
-            result.err);
-
+  const char* const roundTrip = " part names parsed back, each to what it was made from\n";
+  ExpectRuns({{{"check", "--json"}, 0, "[]\n", ""}}, Installation().Written());
+  ExpectRuns({
+      {{"check"}, 0, "", "pmtool check: 7 modules checked, no problem found\n"},
+      {{"check", "--roundtrip"}, 0, "", std::string("pmtool check: 20") + roundTrip},
+  });
   // The overlay's beta overrides the sample's: an override notice is no problem.
-  const std::string overlay = pmtooltest::kSample + "/overlay:" + pmtooltest::kSample;
-  EXPECT_EQ(0, RunPmtool({"--install", overlay, "check"}).status);
-  result = RunPmtool({"--install", overlay, "check", "--roundtrip"});
-  EXPECT_EQ(0, result.status) << result.out;
-  EXPECT_EQ("pmtool check: 22 part names parsed back, each to what it was made from\n",
-            result.err);
+  const std::string overlay = kSample + "/overlay:" + kSample;
+  ExpectRuns({
+      {{"check"}, 0, "", "..."},
+      {{"check", "--roundtrip"}, 0, "", std::string("pmtool check: 22") + roundTrip},
+  }, overlay);
 }
 
 TEST(CheckCommand, NamedModulesOnlyAndPlainLinesWithFileAndKey) {
   Installation installation;
   installation.alpha["DISALLOW_SPEEDS"] = "-9";
   installation.beta.erase("ARCH_FRIEND");
-  auto result = installation.Run({"check", "alpha"});
-  EXPECT_EQ(1, result.status);
-  EXPECT_EQ(installation.root / "alpha/data/alpha.acd" +
-                ":  DISALLOW_SPEEDS:  \"-9\" is no speed grade of any device of alpha\n",
-            result.out);
-  EXPECT_EQ("pmtool check: 1 module checked, 1 problem\n", result.err);
-
-  result = installation.Run({"check", "nosuch"});
-  EXPECT_EQ(1, result.status);
-  EXPECT_TRUE(Contains(result.out, "no module \"nosuch\" is installed")) << result.out;
-  EXPECT_EQ(2, installation.Run({"check", "--nosuch"}).status);
+  const std::string root = installation.Written();
+  ExpectRuns({
+      {{"check", "alpha"}, 1,
+       root + "/" + kAlpha +
+           ":  DISALLOW_SPEEDS:  \"-9\" is no speed grade of any device of alpha\n",
+       "pmtool check: 1 module checked, 1 problem\n"},
+      {{"check", "nosuch"}, 1, "...no module \"nosuch\" is installed", "..."},
+      {{"check", "--nosuch"}, 2, "", "..."},
+  }, root);
 }
 
 // Two architectures whose device formats both match the qb devices, both listing xcqb2: the
 // first in list order takes the second's part names.
 TEST(CheckCommand, RoundTripShowsPartNamesTakenByAnOverlappingFormat) {
   const pmtest::TempDir root;
-  Keys first = Module("first", "CPLD");
-  first["DEVICE_INTERNAL"] = "xcqa1,qa1:xcqb2,qb2";
-  first["DEVICE_FORMAT"] = "#^x?c?q[a-z][0-9]+";
-  Keys second = Module("second", "CPLD");
-  second["DEVICE_INTERNAL"] = "xcqb2,qb2";
-  second["DEVICE_FORMAT"] = "xcqb_";
+  const Keys first = Module("first", "CPLD", "xcqa1,qa1:xcqb2,qb2", "#^x?c?q[a-z][0-9]+");
   pmtest::WriteFile(root / "first/data/first.acd", DefinitionText(first));
+  const Keys second = Module("second", "CPLD", "xcqb2,qb2", "xcqb_");
   pmtest::WriteFile(root / "second/data/second.acd", DefinitionText(second));
-  for (const char* file : {"first/data/qa1", "first/data/qb2", "second/data/qb2"}) {
-    pmtest::WriteSegmentedFile(root / (std::string(file) + ".pkg"), {{"pk1", 0, ""}});
-    pmtest::WriteSegmentedFile(root / (std::string(file) + ".spd"), {{"-1", 0, ""}});
+  for (const std::string file : {"first/data/qa1", "first/data/qb2", "second/data/qb2"}) {
+    Segments(root, file + ".pkg", {"pk1"});
+    Segments(root, file + ".spd", {"-1"});
   }
-
-  auto result = RunPmtool({"--install", root.path(), "check", "--roundtrip", "--json"});
-  EXPECT_EQ(1, result.status) << result.err;
-  EXPECT_EQ(nlohmann::json::parse(R"([{"file": ")" + root / "second/data/second.acd" +
-                                  R"(", "key": "xcqb2pk1-1", "arch": "second", "kind": "roundtrip",
-            "message": "made from second xcqb2 pk1 -1, binds to first xcqb2 pk1 -1"}])"),
-            nlohmann::json::parse(result.out));
-
-  result = RunPmtool({"--install", root.path(), "check", "--roundtrip", "first"});
-  EXPECT_EQ(0, result.status) << result.out;
-  EXPECT_EQ("pmtool check: 2 part names parsed back, each to what it was made from\n",
-            result.err);
+  ExpectRuns({
+      {{"check", "--roundtrip", "--json"}, 1,
+       R"([{"file": ")" + root / "second/data/second.acd" + R"(", "key": "xcqb2pk1-1",
+            "arch": "second", "kind": "roundtrip",
+            "message": "made from second xcqb2 pk1 -1, binds to first xcqb2 pk1 -1"}])",
+       ""},
+      {{"check", "--roundtrip", "first"}, 0, "",
+       "pmtool check: 2 part names parsed back, each to what it was made from\n"},
+  }, root.path());
 }
 
 }  // namespace

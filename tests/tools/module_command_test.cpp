@@ -1,90 +1,110 @@
-// pmtool modules, info, key and locate on the bundled sample installation.
+// pmtool modules, info, key, locate and ventry on the bundled sample installation with its
+// architecture libraries. Listing, merging, searching and resolving are the library's (pinned by
+// its own tests); these pin what pmtool prints and the status it ends with.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
-#include <nlohmann/json.hpp>
 #include <string>
-#include <vector>
 
 #include "pmtool_runner.h"
 
 namespace {
 
-using pmtooltest::RunPmtool;
-using pmtooltest::OnSample;
+using pmtooltest::ExpectRuns;
 using pmtooltest::kSample;
 
-}  // namespace
-
 TEST(ModulesCommand, ListsSupportedBaseModeAliasedAndUnsupportedModules) {
-  auto result = OnSample({"modules"});
-  EXPECT_EQ(0, result.status) << result.err;
-  EXPECT_EQ("alpha\nbeta\ndelta\ngamma\nprom\n", result.out);
-  EXPECT_EQ("", result.err);
-
-  result = OnSample({"modules", "--base", "--aliases"});
-  EXPECT_EQ("alpha\nbasic\nbravo\ndelta\ngamma\nprom\n", result.out);
-  result = OnSample({"modules", "--base", "--key", "ARCH_TYPE", "--value", "cpld"});
-  EXPECT_EQ("basic\ndelta\n", result.out);
-  result = OnSample({"modules", "--unsupported", "--json"});
-  EXPECT_EQ(nlohmann::json::parse(R"({"unsupported": ["legacy"]})"),
-            nlohmann::json::parse(result.out));
-  result = OnSample({"modules", "--value", "x"});
-  EXPECT_EQ(2, result.status);
+  ExpectRuns({
+      {{"modules"}, 0, "alpha\nbeta\ndelta\ngamma\nprom\n", ""},
+      {{"modules", "--base", "--aliases"}, 0, "alpha\nbasic\nbravo\ndelta\ngamma\nprom\n", ""},
+      {{"modules", "--base", "--key", "ARCH_TYPE", "--value", "cpld"}, 0, "basic\ndelta\n", ""},
+      {{"modules", "--unsupported", "--json"}, 0, R"({"unsupported": ["legacy"]})", ""},
+      {{"modules", "--value", "x"}, 2, "",
+       "pmtool modules: --value needs --key\nRun 'pmtool modules --help' for usage.\n"},
+  });
 }
 
 TEST(InfoCommand, ShowsTheFriendChainAliasAndDefinition) {
-  auto result = OnSample({"info", "--json", "bravo"});
-  ASSERT_EQ(0, result.status) << result.err;
-  const auto info = nlohmann::json::parse(result.out);
-  EXPECT_EQ("beta", info["name"]);
-  EXPECT_EQ("bravo", info["alias"]);
-  EXPECT_EQ(false, info["unsupported"]);
-  EXPECT_EQ(nlohmann::json::parse(R"(["alpha"])"), info["friends"]);
-  EXPECT_EQ(kSample + "/beta/data/beta.acd", info["definition"]);
-
-  result = OnSample({"info", "gamma"});
-  EXPECT_NE(std::string::npos, result.out.find("friends:      beta -> alpha\n")) << result.out;
-  EXPECT_NE(std::string::npos, result.out.find("      friend 1 = <alpha>\n")) << result.out;
-
-  result = OnSample({"info", "legacy"});
-  EXPECT_NE(std::string::npos, result.out.find("unsupported:  yes\n")) << result.out;
-
-  result = OnSample({"info", "nosuch"});
-  EXPECT_EQ(1, result.status);
-  EXPECT_NE(std::string::npos, result.err.find("Personality Module \"nosuch\"")) << result.err;
+  ExpectRuns({
+      {{"info", "--json", "bravo"}, 0,
+       R"({"name": "beta", "alias": "bravo", "unsupported": false, "friends": ["alpha"],
+           "definition": ")" + kSample + R"(/beta/data/beta.acd"})",
+       ""},
+      {{"info", "gamma"}, 0, "...friends:      beta -> alpha\n", ""},
+      {{"info", "legacy"}, 0, "...unsupported:  yes\n", ""},
+      {{"info", "nosuch"}, 1, "", "...Personality Module \"nosuch\""},
+  });
 }
 
 TEST(KeyCommand, ReadsMergedKeysFieldsAndOtherFilesWithFriends) {
-  EXPECT_EQ("Korvan\n", OnSample({"key", "gamma", "VENDOR"}).out);  // from alpha, two steps up
-  EXPECT_EQ("GA\n", OnSample({"key", "gamma", "PMPREFIX"}).out);
-  EXPECT_EQ("xcab40e\n", OnSample({"key", "alpha", "DEVICE_INTERNAL", "1", "0"}).out);
-  EXPECT_EQ("gammalib\n", OnSample({"key", "--file", "libarch", "gamma", "DEPEND"}).out);
-  EXPECT_EQ("alphatiming\n", OnSample({"key", "--file", "libarch", "gamma", "TIMING"}).out);
-
-  auto result = OnSample({"key", "alpha", "NO_SUCH_KEY"});
-  EXPECT_EQ(1, result.status);
-  EXPECT_NE(std::string::npos, result.err.find("no value for \"NO_SUCH_KEY\"")) << result.err;
-  EXPECT_EQ(2, OnSample({"key", "alpha", "K", "x"}).status);
-  EXPECT_EQ(1, OnSample({"key", "--file", "nothing", "alpha", "K"}).status);
+  ExpectRuns({
+      // from alpha, two steps up gamma's friend chain
+      {{"key", "gamma", "VENDOR"}, 0, "Korvan\n", ""},
+      {{"key", "alpha", "DEVICE_INTERNAL", "1", "0"}, 0, "xcab40e\n", ""},
+      {{"key", "--file", "libarch", "gamma", "DEPEND"}, 0, "gammalib\n", ""},
+      {{"key", "--file", "libarch", "gamma", "TIMING"}, 0, "alphatiming\n", ""},
+      {{"key", "alpha", "NO_SUCH_KEY"}, 1, "", "...no value for \"NO_SUCH_KEY\""},
+      {{"key", "alpha", "K", "x"}, 2, "",
+       "pmtool key: an index is a number from 0 to 32767, not \"x\"\n"
+       "Run 'pmtool key --help' for usage.\n"},
+      {{"key", "--file", "nothing", "alpha", "K"}, 1, "",
+       "pmtool key: no copy of \"nothing\" for alpha or its friends\n"},
+  });
 }
 
-TEST(LocateCommand, FindsFilesReportsOverridesAndMisses) {
-  auto result = OnSample({"locate", "alpha", ".acd"});
-  EXPECT_EQ(0, result.status);
-  EXPECT_EQ(kSample + "/alpha/data/alpha.acd\n", result.out);
-
-  result = RunPmtool({"--install", kSample + "/overlay:" + kSample, "locate", "beta", ".acd"});
-  EXPECT_EQ(kSample + "/overlay/beta/data/beta.acd\n", result.out);
-  EXPECT_NE(std::string::npos, result.err.find("PMSPEC: " + kSample + "/overlay/beta/data/beta.acd overrides " +
-                                               kSample + "/beta/data/beta.acd"))
-      << result.err;
-
-  result = OnSample({"locate", "--index", "-2", "alpha", ".nph"});
-  EXPECT_EQ(1, result.status);
-  EXPECT_EQ("", result.out);
-  EXPECT_NE(std::string::npos, result.err.find("\".nph\" not found for alpha")) << result.err;
-
-  result = OnSample({"locate", "--no-search", "alpha", "anything.txt"});
-  EXPECT_EQ(kSample + "/alpha/data/anything.txt\n", result.out);
-  EXPECT_EQ(2, OnSample({"locate", "--level", "9", "alpha", "x"}).status);
+TEST(LocateCommand, FindsFilesOfEveryKindReportsOverridesAndMisses) {
+  const std::string alphaHelp = kSample + "/alpha/help/lin64/";
+  ExpectRuns({
+      {{"locate", "alpha", ".acd"}, 0, kSample + "/alpha/data/alpha.acd\n", ""},
+      {{"locate", "--index", "-2", "alpha", ".nph"}, 1, "", "...\".nph\" not found for alpha"},
+      {{"locate", "--no-search", "alpha", "anything.txt"}, 0,
+       kSample + "/alpha/data/anything.txt\n", ""},
+      {{"locate", "--help-file", "alpha", ".hlp"}, 0, alphaHelp + "usenglish/alpha.hlp\n", ""},
+      {{"locate", "--help-file", "gamma", "modules.hlp"}, 0, kSample + "/help/modules.hlp\n", ""},
+      {{"locate", "--dll", "gamma", "arch"}, 0, kSample + "/alpha/lib/lin64/libarch.so\n", ""},
+      {{"locate", "--exec", "alpha", "map"}, 1, "", "...executable \"map\" not found for alpha"},
+      {{"locate", "--exec", "--no-search", "alpha", "map"}, 0,
+       kSample + "/alpha/bin/lin64/map.exe\n", ""},
+      {{"locate", "--all", "--json", "gamma", "libarch.acd"}, 0,
+       R"({"arch": "gamma", "name": "libarch.acd", "paths": [")" + kSample +
+           R"(/gamma/data/libarch.acd", ")" + kSample + R"(/alpha/data/libarch.acd"]})",
+       ""},
+      // Options that do not go together, or out of range.
+      {{"locate", "--level", "9", "alpha", "x"}, 2, "", "..."},
+      {{"locate", "--dll", "--all", "alpha", "x"}, 2, "", "..."},
+      {{"locate", "--dll", "--level", "0", "alpha", "x"}, 2, "", "..."},
+      {{"locate", "--exec", "--index", "0", "alpha", "x"}, 2, "", "..."},
+  });
+  const std::string overlay = kSample + "/overlay/beta/data/beta.acd";
+  ExpectRuns({{{"locate", "beta", ".acd"}, 0, overlay + "\n",
+               "...PMSPEC: " + overlay + " overrides " + kSample + "/beta/data/beta.acd"}},
+             kSample + "/overlay:" + kSample);
+  setenv("KORVAN_LANG", "german", 1);
+  ExpectRuns(
+      {{{"locate", "--help-file", "alpha", ".hlp"}, 0, alphaHelp + "german/alpha.hlp\n", ""}});
 }
+
+TEST(VentryCommand, ResolvesThePlatformEntryOrSaysWhyTheGenericOneApplies) {
+  const std::string library = kSample + "/alpha/lib/lin64/libarch.so";
+  ExpectRuns({
+      {{"ventry", "--json", "alpha", "route"}, 0,
+       R"({"arch": "alpha", "function": "route", "key": "VENTRY_LIN64_route",
+           "entry": "arch_route(const char*),arch", "symbol": "arch_route", "library": "arch",
+           "file": ")" + library + R"(", "loaded": true, "libraries": ["alphalib", "arch"],
+           "replaced": true, "reason": null})",
+       ""},
+      // gamma takes the library from its friend alpha, with its own dependency file's library.
+      {{"ventry", "gamma", "place"}, 0, "...libraries:  arch gammalib\n", ""},
+      {{"ventry", "alpha", "pack"}, 1, "...replaced:  no, the entry is NULL\n", "..."},
+      {{"ventry", "basic", "route"}, 1,
+       "function:  route\nkey:       (none)\n"
+       "replaced:  no, no VENTRY_LIN64_route or VENTRY_route\n",
+       "pmtool ventry: \"route\" keeps its generic implementation for basic: no VENTRY_LIN64_route "
+       "or VENTRY_route\n"},
+      {{"ventry", "--file", "nosuch", "alpha", "route"}, 1, "",
+       "pmtool ventry: no copy of \"nosuch\" for alpha or its friends\n"},
+      {{"ventry", "alpha"}, 2, "", "..."},
+  });
+}
+
+}  // namespace

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 #include "pmtest.h"
 
@@ -13,7 +14,7 @@ extern char** environ;
 
 namespace pmtooltest {
 
-RunResult RunPmtool(const std::vector<std::string>& args, const std::string& program) {
+RunResult RunPmtool(const Args& args, const std::string& program) {
   const pmtest::TempDir outputs;
   const std::string outPath = outputs / "out";
   const std::string errPath = outputs / "err";
@@ -52,9 +53,46 @@ std::size_t LineCount(const std::string& text) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
-RunResult OnSample(std::vector<std::string> args) {
+RunResult OnSample(Args args) {
   args.insert(args.begin(), {"--install", kSample});
   return RunPmtool(args);
+}
+
+namespace {
+
+const std::string kPartial = "...";
+
+void ExpectStream(const char* stream, const std::string& expected, const std::string& actual,
+                  bool json) {
+  if (expected.compare(0, kPartial.size(), kPartial) == 0) {
+    EXPECT_TRUE(Contains(actual, expected.substr(kPartial.size())))
+        << stream << " lacks " << expected << "\n" << actual;
+  } else if (json && !expected.empty()) {
+    EXPECT_EQ(nlohmann::json::parse(expected), nlohmann::json::parse(actual, nullptr, false))
+        << stream;
+  } else {
+    EXPECT_EQ(expected, actual) << stream;
+  }
+}
+
+}  // namespace
+
+void ExpectResult(const Expected& expected, const RunResult& result) {
+  std::string shown = "pmtool";
+  for (const std::string& arg : expected.args) shown += " " + arg;
+  SCOPED_TRACE(shown);
+  EXPECT_EQ(expected.status, result.status) << result.err;
+  const bool json = std::count(expected.args.begin(), expected.args.end(), "--json") > 0;
+  ExpectStream("standard output", expected.out, result.out, json);
+  ExpectStream("standard error", expected.err, result.err, false);
+}
+
+void ExpectRuns(const std::vector<Expected>& cases, const std::string& install) {
+  for (const Expected& expected : cases) {
+    Args args = {"--install", install};
+    args.insert(args.end(), expected.args.begin(), expected.args.end());
+    ExpectResult(expected, RunPmtool(args));
+  }
 }
 
 }  // namespace pmtooltest

@@ -7,6 +7,8 @@
 
 namespace pmtooltest {
 
+using Args = std::vector<std::string>;
+
 // Where the build put the sample installation.
 const std::string kSample = PMTOOL_BUILD_SAMPLE;
 
@@ -18,10 +20,26 @@ struct RunResult {
 
 // Runs `program` (the built pmtool by default) with `args` in the current environment, standard
 // input empty.
-RunResult RunPmtool(const std::vector<std::string>& args, const std::string& program = PMTOOL_PATH);
+RunResult RunPmtool(const Args& args, const std::string& program = PMTOOL_PATH);
 
 // Runs pmtool on the bundled sample installation (`--install` put before `args`).
-RunResult OnSample(std::vector<std::string> args);
+RunResult OnSample(Args args);
+
+// One run of pmtool and what it must give. Standard output and error are compared whole, except
+// that a text starting with "..." needs only to occur in the stream. The output of a run with
+// "--json", unless expected empty, is compared as a parsed document, so that its layout does not
+// matter.
+struct Expected {
+  Args args;
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// Checks one finished run against `expected`, naming its arguments on failure.
+void ExpectResult(const Expected& expected, const RunResult& result);
+// Runs each case on the installation `install` and checks it.
+void ExpectRuns(const std::vector<Expected>& cases, const std::string& install = kSample);
 
 // Whether `text` contains `fragment`.
 inline bool Contains(const std::string& text, const std::string& fragment) {
