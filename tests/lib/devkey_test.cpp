@@ -31,7 +31,7 @@ struct AlphaInstall {
     return true;
   }
   Root root;
-  // Members are made in this order: the files are in place before the specification opens them.
+  // Members are made in this order: the files are in place before the PM_SPEC opens them.
   const bool installed;
   PM_SPEC spec{"alpha", PM_BINDING_SUPPORTED_ONLY};
   PM_DEVKEY store{"alpha", &spec, 0, 0, 1};
