@@ -32,7 +32,9 @@ TEST(InfoCommand, ShowsTheFriendChainAliasAndDefinition) {
        ""},
       {{"info", "gamma"}, 0, "...friends:      beta -> alpha\n", ""},
       {{"info", "legacy"}, 0, "...unsupported:  yes\n", ""},
-      {{"info", "nosuch"}, 1, "", "...Personality Module \"nosuch\""},
+      {{"info", "nosuch"}, 1, "",
+       "pmtool info: no usable personality module \"nosuch\"\n"
+       "pmtool info: the personality modules: alpha, beta, delta, gamma, prom\n"},
   });
 }
 

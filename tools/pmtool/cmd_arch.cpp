@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "baspmpic.h"
 #include "choices.h"
 #include "command.h"
 #include "module.h"
@@ -40,21 +41,47 @@ std::string RangeProblem(const char* what, long low, long high, const std::strin
 }  // namespace
 
 // The registry learns the unsupported modules first, so that they can be named too.
-std::string ResolveModuleName(const std::string& arch) {
+std::optional<std::string> InstalledModuleName(const std::string& arch) {
   pm_specmgr.InitUnsuppPMsOnce();
   PM_SPEC lookup(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
-  if (lookup.isvalidpmname(arch.c_str(), 1)) return arch;
+  if (lookup.isvalidpmname(arch.c_str(), 1) || pm_specmgr.isunsupported_pm(arch.c_str())) {
+    return arch;
+  }
   const auto_array<char> proper = lookup.GetProperName(arch.c_str(), true);
-  return proper ? std::string(proper.get()) : arch;
+  if (proper) return std::string(proper.get());
+  return std::nullopt;
 }
 
-std::unique_ptr<PM_SPEC> LoadModule(const std::string& arch) {
-  const std::string name = ResolveModuleName(arch);
-  auto spec = std::make_unique<PM_SPEC>(name.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
-  if (spec->get_defdata()) return spec;
+std::string ResolveModuleName(const std::string& arch) {
+  return InstalledModuleName(arch).value_or(arch);
+}
+
+namespace {
+
+// `make` builds the handle for an installed module's name; a module whose definition does not
+// load has already been complained about by the library while it was built.
+template <class Handle, class Make>
+std::unique_ptr<Handle> LoadChecked(const std::string& arch, Make make) {
+  std::unique_ptr<Handle> loaded;
+  if (const std::optional<std::string> name = InstalledModuleName(arch)) loaded = make(*name);
+  if (loaded && loaded->get_defdata()) return loaded;
   PrintError("no usable personality module " + Quoted(arch));
   PrintChoices(ModuleChoices(arch));
   return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<PM_SPEC> LoadModule(const std::string& arch) {
+  return LoadChecked<PM_SPEC>(arch, [](const std::string& name) {
+    return std::make_unique<PM_SPEC>(name.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
+  });
+}
+
+std::unique_ptr<PM_PIC> LoadPart(const std::string& arch) {
+  return LoadChecked<PM_PIC>(arch, [](const std::string& name) {
+    return PMPicImp::NewPart(name.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
+  });
 }
 
 namespace {

@@ -125,13 +125,8 @@ void PrintReport(const PM_PIC& part, const std::string& name, const DeviceReport
 int RunDevice(const Invocation& invocation) {
   const std::string& arch = invocation.positional(0);
   const std::string& name = invocation.positional(1);
-  const std::unique_ptr<PM_PIC> part = PMPicImp::NewPart(ResolveModuleName(arch).c_str(),
-                                                         PM_BINDING_ALLOW_UNSUPPORTED);
-  if (!part->get_defdata()) {
-    PrintError("no usable personality module " + Quoted(arch));
-    PrintChoices(ModuleChoices(arch));
-    return kExitProblem;
-  }
+  const std::unique_ptr<PM_PIC> part = LoadPart(arch);
+  if (!part) return kExitProblem;
   const DeviceReport report = Describe(*part, name);
   PrintReport(*part, name, report, invocation.json());
   if (!report.device.empty()) return kExitOk;

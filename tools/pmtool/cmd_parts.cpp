@@ -23,16 +23,6 @@ void PrintLines(const Names& lines) {
   for (const std::string& line : lines) std::cout << line << '\n';
 }
 
-// A part of the architecture `arch` (a name or an alias), or null after saying why not.
-std::unique_ptr<PM_PIC> LoadPart(const std::string& arch) {
-  std::unique_ptr<PM_PIC> part =
-      PMPicImp::NewPart(ResolveModuleName(arch).c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
-  if (part->get_defdata()) return part;
-  PrintError("no usable personality module " + Quoted(arch));
-  PrintChoices(ModuleChoices(arch));
-  return nullptr;
-}
-
 // Sets the levels given after the architecture, each one tested first. Returns the index (1 to 3)
 // of the first level that is not valid, or 0 when all are.
 std::size_t SetLevels(PM_PIC& part, const Names& levels) {
