@@ -117,8 +117,8 @@ TEST(CheckPartCommand, NamesTheFailingLevelAndCompletesWithDefaults) {
                          "partname": "ga20ff324-1"}})",
        ""},
       // A configuration memory without package data: valid, but nothing to complete it with.
-      {{"check-part", "prom", "xcpr01"}, 0, "...completed:  (cannot be completed)\n",
-       "pmtool check-part: error 19: fill_defaults: cannot find a default package\n"},
+      {{"check-part", "prom", "xcpr01"}, 0,
+       "...completed:  (cannot be completed: no package to choose)\n", ""},
   });
 }
 

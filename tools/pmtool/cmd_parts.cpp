@@ -1,5 +1,6 @@
 // pmtool parts, archs and check-part: what may come next at each level of a part, the installed
 // architectures, and whether a part's levels are valid, completed with defaults.
+#include <algorithm>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "baspmpic.h"
+#include "checker.h"
 #include "choices.h"
 #include "command.h"
 #include "module.h"
@@ -206,27 +208,37 @@ void PrintCheckJson(const PM_PIC& part, const PartCheck& check, const char* comp
   PrintJson(result);
 }
 
-void PrintCheckText(const PartCheck& check, const char* completedName) {
+void PrintCheckText(const PM_PIC& part, const PartCheck& check, const char* completedName) {
   Table levelTable;
   for (const LevelCheck& level : check.levels) {
     levelTable.add({level.level + ":", level.name, level.valid ? "valid" : "not valid"});
   }
   Table outcome;
   outcome.add({"fails at:", check.failsAt.empty() ? "(none)" : check.failsAt});
-  outcome.add({"completed:", completedName ? completedName : "(cannot be completed)"});
+  // Completion stops at the first level that has nothing to choose from.
+  const std::string incomplete = std::string("(cannot be completed: no ") +
+                                 kPartLevels[std::min(static_cast<int>(part.get_depth()), 3)] + " to choose)";
+  outcome.add({"completed:", completedName ? completedName : incomplete});
   std::cout << levelTable.str() << outcome.str();
+}
+
+// Completes the part with defaults. One that cannot be completed is shown with the level that
+// stopped it; the library's error about the missing default would only say it twice.
+bool CompleteQuietly(PM_PIC& part) {
+  const LibraryMessages quiet;
+  return part.fill_defaults();
 }
 
 int RunCheckPart(const Invocation& invocation) {
   const std::unique_ptr<PM_PIC> part = LoadPart(invocation.positional(0));
   if (!part) return kExitProblem;
   const PartCheck check = CheckLevels(*part, GivenLevels(invocation));
-  const bool completed = part->fill_defaults();
+  const bool completed = CompleteQuietly(*part);
   const std::unique_ptr<char[]> completedName(completed ? part->get_partname() : nullptr);
   if (invocation.json()) {
     PrintCheckJson(*part, check, completedName.get());
   } else {
-    PrintCheckText(check, completedName.get());
+    PrintCheckText(*part, check, completedName.get());
   }
   if (check.failsAt.empty()) return kExitOk;
   ReportFailure(*part, check);
