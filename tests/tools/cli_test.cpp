@@ -88,7 +88,7 @@ TEST(PmtoolUsage, UnknownCommandsOptionsAndArgumentCountsGiveStatus2NamingThePro
        "pmtool: no command \"frobnicate\"\nRun 'pmtool --help' for usage.\n"},
       {{"acd", "put"}, 2, "", "...no command \"put\" in pmtool acd"},
       {{"seg", "dump", "--verbose", "x.spd"}, 2, "", 
-       "pmtool seg dump: warning: Unknown option \"--verbose\".\n"
+       "pmtool seg dump: Unknown option \"--verbose\".\n"
        "Run 'pmtool seg dump --help' for usage.\n"},
       // seg write has no --json
       {{"seg", "write", "x.spd", "--json", "a"}, 2, "", "..."},

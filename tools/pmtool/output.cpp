@@ -26,8 +26,11 @@ std::string WithoutFinalNewline(std::string text) {
   return text;
 }
 
-// The label that tells a message's kind on a pmtool message line.
+// The label that tells a message's kind on a pmtool message line. What the command-line parser
+// says is about what the user typed, like pmtool's own usage errors, and goes unlabelled: an
+// unknown option is not a "warning" when pmtool then stops with status 2.
 std::string KindLabel(const Port::Message& message) {
+  if (message.unit == "ut_cmdargs") return std::string();
   switch (message.kind) {
     case Port::MsgKind::Warning:
       return "warning: ";
