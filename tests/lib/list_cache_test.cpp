@@ -113,14 +113,11 @@ TEST(ListCache, PartsShareOneListPerModuleAndDeviceAndASecondWalkReadsNoFile) {
   const auto walkAll = [] {
     std::vector<std::string> all;
     const auto part = Part("fam");
-    part->make_list(nullptr, nullptr, 0);
-    for (const std::string& device : Listed(*part)) {
+    for (const std::string& device : NextLevel(*part)) {
       part->set_device(device.c_str());
-      part->make_list(nullptr, nullptr, 0);
-      for (const std::string& package : Listed(*part)) {
+      for (const std::string& package : NextLevel(*part)) {
         part->set_package(package.c_str());
-        part->make_list(nullptr, nullptr, 0);
-        for (const std::string& speed : Listed(*part)) all.push_back(device + package + speed);
+        for (const std::string& speed : NextLevel(*part)) all.push_back(device + package + speed);
       }
     }
     return all;
@@ -211,6 +208,5 @@ TEST(ListCache, ConfigurationListsBuildThroughTheirOwnRulesAndAreSharedWithParts
   // A plain part of the same module made later gets the lists made first.
   const auto part = Part("fam");
   EXPECT_FALSE(part->isvaliddevicename("xcd1", 1));  // its own rules want the device file
-  part->make_list(nullptr, nullptr, 0);
-  EXPECT_EQ((std::vector<std::string>{"xcd1", "xcd2"}), Listed(*part));
+  EXPECT_EQ((std::vector<std::string>{"xcd1", "xcd2"}), NextLevel(*part));
 }

@@ -132,17 +132,14 @@ TEST(PartDefaults, FirstEntriesOfEachLevelAndEmptyListsAreFatal) {
 TEST(PartLists, EachDepthListsTheNextLevelAndSpeedListsSetTheSpeedFlags) {
   CpldInstall install;
   const auto part = PartAt("fam", "xcd1");
-  part->make_list(nullptr, nullptr, 0);
-  EXPECT_EQ((Texts{"tq144", "cs49"}), Listed(*part));
+  EXPECT_EQ((Texts{"tq144", "cs49"}), NextLevel(*part));
   part->set_package("cs49");
   EXPECT_EQ(0, part->get_minspd());
-  part->make_list(nullptr, nullptr, 0);
-  EXPECT_EQ(Texts{"-4"}, Listed(*part));  // no flag, nothing disallowed
+  EXPECT_EQ(Texts{"-4"}, NextLevel(*part));  // no flag, nothing disallowed
   EXPECT_EQ(1, part->get_minspd());
   EXPECT_EQ(0, part->get_411spd());
   part->set_speed("-4");
-  part->make_list(nullptr, nullptr, 0);
-  EXPECT_TRUE(Listed(*part).empty());
+  EXPECT_TRUE(NextLevel(*part).empty());
 }
 
 TEST(PartComparison, MatchesDeviceAndEqualityFollowTheLevels) {

@@ -34,11 +34,6 @@ struct FpgaInstall {
   spinetest::Root root;
 };
 
-Texts DevicesOf(PM_PIC& part) {
-  part.make_list(nullptr, nullptr, 0);
-  return Listed(part);
-}
-
 }  // namespace
 
 TEST(PicConfig, DeclaredDeviceWithAPackageFileIsEnoughForConfigurationOnly) {
@@ -48,7 +43,7 @@ TEST(PicConfig, DeclaredDeviceWithAPackageFileIsEnoughForConfigurationOnly) {
   const char* text = "";
   EXPECT_EQ(0, config.getpicstatus(text));
   PicConfig family("fam", 0, PM_BINDING_SUPPORTED_ONLY);
-  EXPECT_EQ((Texts{"xcab12e", "xcab40e"}), DevicesOf(family));  // declared, not scanned
+  EXPECT_EQ((Texts{"xcab12e", "xcab40e"}), NextLevel(family));  // declared, not scanned
 
   const PM_PIC part("xcab40epq208-4", 1, PM_BINDING_SUPPORTED_ONLY);
   EXPECT_EQ(2, part.getpicstatus(text));
@@ -58,9 +53,9 @@ TEST(PicConfig, DeclaredDeviceWithAPackageFileIsEnoughForConfigurationOnly) {
 // A plain part made after a configuration part gets its lists: pinned with the list cache.
 TEST(PicConfig, ConfigurationPartAfterAPlainPartReusesItsLists) {
   FpgaInstall install;
-  EXPECT_EQ(Texts{"xcab12e"}, DevicesOf(*Part("fam")));
+  EXPECT_EQ(Texts{"xcab12e"}, NextLevel(*Part("fam")));
   PicConfig config("fam", 0, PM_BINDING_SUPPORTED_ONLY);
-  EXPECT_EQ(Texts{"xcab12e"}, DevicesOf(config));
+  EXPECT_EQ(Texts{"xcab12e"}, NextLevel(config));
 }
 
 TEST(PicConfig, ValidatorFollowsTheTypeAndAnUnknownTypeKeepsThePreviousOne) {

@@ -52,6 +52,12 @@ inline std::vector<std::string> Listed(const PM_PIC& part) {
   return std::vector<std::string>(part.begin(false), part.end(false));
 }
 
+// The names make_list gives for the part's next level.
+inline std::vector<std::string> NextLevel(PM_PIC& part) {
+  part.make_list(nullptr, nullptr, 0);
+  return Listed(part);
+}
+
 // "arch/device/package/speed @depth" of a part, "-" for a level not set.
 inline std::string Levels(const PM_PIC& part) {
   const auto text = [](const char* level) { return std::string(level ? level : "-"); };

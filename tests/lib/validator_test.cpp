@@ -74,11 +74,6 @@ bool HasDeviceData(const Root& root, const std::string& pm, const std::string& t
   return imp.validatorObject()->hasdevicedata(acd, pm);
 }
 
-Texts ListOf(PM_PIC& part) {
-  part.make_list(nullptr, nullptr, 0);
-  return Listed(part);
-}
-
 }  // namespace
 
 TEST(Validator, EachTypeDemandsItsOwnEvidenceOfTheSameFilesAlongTheFriendChain) {
@@ -129,12 +124,12 @@ TEST(Validator, DeviceNamesFollowTheType) {
   EXPECT_TRUE(fpga->isvaliddevicename("D1", 1));  // an internal name, in any case
   EXPECT_FALSE(fpga->isvaliddevicename("xcd2", 1));  // declared, but no device file
   EXPECT_FALSE(fpga->isvaliddevicename("xct1", 1));  // a test device, test mode off
-  EXPECT_EQ(Texts{"xcd1"}, ListOf(*fpga));
+  EXPECT_EQ(Texts{"xcd1"}, NextLevel(*fpga));
 
   const auto cpld = Part("ckid");
   EXPECT_TRUE(cpld->isvaliddevicename("xcd2", 1));
   EXPECT_FALSE(cpld->isvaliddevicename("xcd7", 1));
-  EXPECT_EQ((Texts{"xcd1", "xcd2"}), ListOf(*cpld));
+  EXPECT_EQ((Texts{"xcd1", "xcd2"}), NextLevel(*cpld));
 
   // Configuration memories accept any package and speed.
   const auto prom = Part("prom");
@@ -146,7 +141,7 @@ TEST(Validator, DeviceNamesFollowTheType) {
   // An unsupported FPGA module has no device list for checking: a declared name is enough.
   const auto old = Part("old", PM_BINDING_ALLOW_UNSUPPORTED);
   ASSERT_TRUE(old->isunsupported());
-  EXPECT_TRUE(ListOf(*old).empty());
+  EXPECT_TRUE(NextLevel(*old).empty());
   EXPECT_TRUE(old->isvaliddevicename("xco1", 1));
 }
 
@@ -159,27 +154,27 @@ TEST(Validator, TestDevicesCountInTestDeviceMode) {
   EXPECT_TRUE(HasDeviceData(root, "fam", "CPLD"));
   const auto part = Part("fam");
   EXPECT_TRUE(part->isvaliddevicename("xct1", 1));
-  EXPECT_EQ((Texts{"xcd1", "xct1"}), ListOf(*part));
+  EXPECT_EQ((Texts{"xcd1", "xct1"}), NextLevel(*part));
 }
 
 TEST(Validator, ListsComeFromTheDataFilesOfModuleAndFriends) {
   ValidatorInstall install;
   pmtest::MessageCapture capture;
-  EXPECT_EQ((Texts{"xcd1", "xcd3"}), ListOf(*Part("kid")));
+  EXPECT_EQ((Texts{"xcd1", "xcd3"}), NextLevel(*Part("kid")));
   const auto raw = Part("raw");
-  EXPECT_EQ((Texts{"aa1", "zz9"}), ListOf(*raw));
+  EXPECT_EQ((Texts{"aa1", "zz9"}), NextLevel(*raw));
   EXPECT_TRUE(raw->isvaliddevicename("zz9", 1));
   EXPECT_TRUE(capture.texts(Port::MsgKind::Internal).empty());
-  EXPECT_TRUE(ListOf(*Part("stray")).empty());
+  EXPECT_TRUE(NextLevel(*Part("stray")).empty());
   EXPECT_EQ(Texts{"nph data files found with no internal name.  Please check the PM level acd "
                   "file stray.acd.\n"},
             capture.texts(Port::MsgKind::Internal));
 
   const auto part = Part("ckid");
   part->set_device("xcd1");
-  EXPECT_EQ((Texts{"tq144", "cs49"}), ListOf(*part));
+  EXPECT_EQ((Texts{"tq144", "cs49"}), NextLevel(*part));
   part->set_package("tq144");
-  EXPECT_TRUE(ListOf(*part).empty());
+  EXPECT_TRUE(NextLevel(*part).empty());
 }
 
 TEST(Validator, NoInternalNameFallsBackToTheDeviceOncePerDirectory) {
@@ -192,7 +187,7 @@ TEST(Validator, NoInternalNameFallsBackToTheDeviceOncePerDirectory) {
   pmtest::MessageCapture capture;
   const auto part = Part("fam");
   part->set_device("xcd1");
-  EXPECT_EQ(Texts{"tq144"}, ListOf(*part));
+  EXPECT_EQ(Texts{"tq144"}, NextLevel(*part));
   const std::string fallback =
       "No internal device name, using external device to build package list.\n";
   EXPECT_EQ((Texts{fallback, fallback}), capture.texts(Port::MsgKind::Warning));
