@@ -85,7 +85,8 @@ TEST(PartParse, EachFailingLevelIsRecordedWithItsText) {
 
   // The error status keeps a rejected text; a level rejected without text is no error.
   const char* text = "";
-  EXPECT_EQ(3, PM_PIC("xcab12ebg999-3", 1, PM_BINDING_SUPPORTED_ONLY).geterrorstatus(text));
+  const PM_PIC badPackage("xcab12ebg999-3", 1, PM_BINDING_SUPPORTED_ONLY);
+  EXPECT_EQ(3, badPackage.geterrorstatus(text));  // the text is the part's: it must outlive it
   EXPECT_STREQ("bg999", text);
   const PM_PIC noSpeed("xcab12etq144", 1, PM_BINDING_SUPPORTED_ONLY);
   text = "untouched";
