@@ -77,7 +77,7 @@ bool InSomeDataDir(const Port::String& pm, const Port::String& fileName,
                    bool unsupported = false) {
   const Port::PathList& roots = Installation();
   return std::any_of(roots.begin(), roots.end(), [&](const Port::String& root) {
-    return Port::File::exist(Layout::DataDir(root, pm, unsupported) + fileName);
+    return Port::File::exist(Layout::DataFile(root, pm, unsupported, fileName));
   });
 }
 
@@ -160,7 +160,8 @@ bool FindDeviceFile(const PMPicImp& part, const Port::String& pm, const char* ex
       const bool substitute = internalName == kNoInternalName;
       if (substitute) PM_MSG().issueWarning("%s", substituteWarning);
       const Port::String name = substitute ? part.deviceName() : internalName;
-      if (tryFile(Layout::DataDir(*root, pm, false) + name + "." + extension)) return true;
+      const Port::String file = Layout::DataFile(*root, pm, false, name + "." + extension);
+      if (!file.empty() && tryFile(file)) return true;
       if (substitute) break;
     }
   }

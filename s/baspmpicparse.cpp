@@ -16,6 +16,7 @@
 #include <pmport/port_thread.h>
 
 #include "baspmpic.h"
+#include "pmlayout.h"
 #include "pmlockedmap.h"
 #include "pmunit.h"
 
@@ -113,7 +114,9 @@ void LoadPatternFiles(PatternTable& table) {
       const auto equals = line.find('=');
       if (equals == std::string::npos) continue;
       const std::string arch = Trimmed(line.substr(0, equals));
-      if (!arch.empty()) table.expressions.emplace(arch, Trimmed(line.substr(equals + 1)));
+      // A name that is not plain would lead the probe out of the installation: no architecture.
+      if (!PersonalityModule::Layout::IsModuleName(arch)) continue;
+      table.expressions.emplace(arch, Trimmed(line.substr(equals + 1)));
     }
   }
   table.loaded = true;

@@ -96,6 +96,15 @@ Port::String FirstExisting(const Port::String& relative) {
   return Port::String();
 }
 
+// The message for a module whose definition cannot be had: missing, or named by a name that is
+// no module name (Layout::IsModuleName) and so never looked for.
+void ReportMissingDefinition(const char* name) {
+  PM_MSG().issueUserFatal(33,
+                          "Unable to open definition file for Personality Module \"%s\".  "
+                          "Please make sure that it has been correctly installed.\n",
+                          name);
+}
+
 bool AllowsUnsupported(PM_PARTNAME_BINDING binding) {
   if (binding == PM_BINDING_SUPPORTED_ONLY) return false;
   if (binding == PM_BINDING_ALLOW_UNSUPPORTED) return true;
@@ -414,18 +423,20 @@ bool PMSpecImp::LocateUnsupportedDefinition(const char* name) {
 }
 
 unsigned char PMSpecImp::verify_and_set_pm(const char* name, bool set) {
-  if (set) SetName(name);
   const char* given = name ? name : "";
+  if (!Layout::IsModuleName(given)) {
+    ReportMissingDefinition(given);
+    validity = 0;
+    return 1;
+  }
+  if (set) SetName(name);
   const Port::String sub =
       Layout::ModulesPrefix(pm_specmgr.isunsupported_pm(given)) + Layout::DataFolder(pm);
   const bool located = LocateDefinitionIn(sub) || IsBase(given);
   if (located) {
     unsupported = pm_specmgr.isunsupported_pm(given);
   } else if (!(unsupportedAllowed && LocateUnsupportedDefinition(given))) {
-    PM_MSG().issueUserFatal(33,
-                            "Unable to open definition file for Personality Module \"%s\".  "
-                            "Please make sure that it has been correctly installed.\n",
-                            given);
+    ReportMissingDefinition(given);
   }
   if (set) set_pm(name);
   return 1;
@@ -439,6 +450,11 @@ unsigned char PMSpecImp::set_pm(const char* name) {
   }
   Reset();
   friends.clear();
+  if (!Layout::IsModuleName(name)) {
+    ReportMissingDefinition(name);
+    validity = 0;
+    return 0;
+  }
   SetName(name);
   if (IsBase(name)) {
     validity = 0;
@@ -450,6 +466,12 @@ unsigned char PMSpecImp::set_pm(const char* name) {
     if (real && *real.get()) {
       SetName(real.get());
       depth = 1;
+      if (!Layout::IsModuleName(pm)) {
+        ReportMissingDefinition(real.get());
+        Reset();
+        validity = 0;
+        return 0;
+      }
     }
   }
   defdata = OpenDefinition(true, reportErrors, decodeDefinition);
@@ -510,6 +532,11 @@ boost::shared_ptr<PM_DEVKEY> PMSpecImp::OpenDefinition(bool followFriends, bool 
 // friend that it has no value for.
 void PMSpecImp::MergeFriend(const Port::String& friendName, PM_DEVKEY& store,
                             bool followFriends, bool report, bool decode) {
+  if (!Layout::IsModuleName(friendName)) {
+    // A friend that would lead out of the installation is absent: the chain ends here.
+    ReportMissingDefinition(friendName.c_str());
+    return;
+  }
   if (FriendChainStep::Contains(friendName)) {
     Port_MsgManData::debugStub("Friend chain of %s comes back to %s; it stops there.\n",
                                pm.c_str(), friendName.c_str());
@@ -563,6 +590,7 @@ unsigned char PMSpecImp::isvalidpmname(const char* name, bool quiet) {
   if (!name || !*name) return 0;
   const std::string lowered = Lowered(name);
   if (lowered == "self") return defdata ? defdata->get_validity() : 0;
+  if (!Layout::IsModuleName(lowered)) return 0;
   const Port::String relative = Layout::ModulesPrefix(false) + Layout::Definition(lowered);
   if (FirstExisting(relative).empty()) return 0;
 
@@ -708,6 +736,7 @@ Port::String PMSpecImp::GetDatafileName(char level, const char* name, bool searc
   const char* given = name ? name : "";
   const Port::String fileName =
       given[0] == '.' ? GetChainName(level, -1, -1) + given : Port::String(given);
+  if (!Layout::IsDataFileName(fileName) || !Layout::IsDataFileName(given)) return Port::String();
   const Port::String chainDir =
       (level == 0 || pm.empty())
           ? Port::String()
@@ -745,6 +774,7 @@ char* PMSpecImp::Intern(const Port::String& path) {
 std::unique_ptr<std::vector<Port::String>> PMSpecImp::getdatafiles(const Port::String& name) const {
   auto files = std::make_unique<std::vector<Port::String>>();
   const Port::String fileName = !name.empty() && name[0] == '.' ? pm + name : name;
+  if (!Layout::IsDataFileName(fileName)) return files;
   const Port::String prefix = Layout::ModulesPrefix(unsupported);
   // Without a module the module's own folder is the common one; a copy is listed once.
   const auto addFirstCopy = [&files](const Port::String& relative) {
@@ -766,6 +796,7 @@ char* PMSpecImp::gethelpfilename(char level, const char* name, bool search, int 
   const char* given = name ? name : "";
   const Port::String fileName =
       given[0] == '.' ? GetChainName(level, -1, -1) + given : Port::String(given);
+  if (!Layout::IsDataFileName(fileName) || !Layout::IsDataFileName(given)) return nullptr;
   const Port::String moduleDir =
       (level == 0 || pm.empty())
           ? Port::String("/")
@@ -804,6 +835,7 @@ char* PMSpecImp::getexecfilename(char level, const char* name, bool search) {
   const Port::PathList& entries = Installation();
   if (entries.empty()) return nullptr;
   const Port::String fileName = Port::String(name ? name : "") + ".exe";
+  if (!Layout::IsDataFileName(fileName)) return nullptr;
   const Port::String moduleDir = (level != 0 && !pm.empty()) ? pm + "/" : Port::String();
   const Port::String relative =
       "/" + moduleDir + "bin/" + Port_Env::GetPlatformPath() + "/" + fileName;
@@ -829,6 +861,7 @@ Port::String PMSpecImp::FindExecFallback(const Port::String& fileName) const {
 }
 
 char* PMSpecImp::getdllfilename(const char* name) {
+  if (!Layout::IsModuleName(Port::String("lib") + (name ? name : ""))) return nullptr;
   const Port::String file = Port::String(Port_Env::GetPlatformPath()) + "/lib" +
                             (name ? name : "") + PortDynamicLib::GetFileType();
   Port::String found = FindLibrary(LibraryDir(unsupported, depth != 0 ? pm : Port::String()) + file);

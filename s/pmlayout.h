@@ -2,14 +2,28 @@
 // "<root>/<module>/data/", an unsupported one in "<root>/data/unsupported/<module>/data/". A
 // module's definition is "<module>.acd" in its data folder; "qordata.etc" there marks a module
 // folder even without a definition of its own.
+//
+// Every name joined into a path passes the rule of Port::IsPlainName first: a module, device,
+// platform or language name that is not plain (empty, "." or "..", with "/" or NUL) names nothing,
+// so no path built here or from these pieces leaves the installation. Data-file names asked for by
+// callers may reach into sub-folders of a data folder ("sub/file.txt", Port::IsRelativeSubPath),
+// never above it.
 #ifndef PMLIB_S_PMLAYOUT_H
 #define PMLIB_S_PMLAYOUT_H
 
+#include <pmport/port_path.h>
 #include <pmport/port_string.h>
 
 namespace PersonalityModule::Layout {
 
 inline constexpr char kUnsupportedFolder[] = "data/unsupported/";
+
+// Whether `name` can be a module's name, or a device's, or the name of a device's file: a plain
+// name.
+inline bool IsModuleName(const Port::String& name) { return Port::IsPlainName(name.str()); }
+
+// Whether `name` can name a file in a data folder: a relative path of plain names.
+inline bool IsDataFileName(const Port::String& name) { return Port::IsRelativeSubPath(name.str()); }
 inline constexpr char kModuleMarker[] = "qordata.etc";
 
 // What follows a root to reach the folder of module folders: "/" or "/data/unsupported/".
@@ -31,9 +45,19 @@ inline Port::String DataDir(const Port::String& root, const Port::String& module
   return root + ModulesPrefix(unsupported) + DataFolder(module);
 }
 
+// The module's definition under `root`; empty (no file) for a name that is no module name.
 inline Port::String DefinitionPath(const Port::String& root, const Port::String& module,
                                    bool unsupported) {
+  if (!IsModuleName(module)) return Port::String();
   return root + ModulesPrefix(unsupported) + Definition(module);
+}
+
+// A device's data file `fileName` ("<internal name>.pkg") in the module's data folder under
+// `root`; empty (no file) when either name is not plain.
+inline Port::String DataFile(const Port::String& root, const Port::String& module,
+                             bool unsupported, const Port::String& fileName) {
+  if (!IsModuleName(module) || !IsModuleName(fileName)) return Port::String();
+  return DataDir(root, module, unsupported) + fileName;
 }
 
 }  // namespace PersonalityModule::Layout

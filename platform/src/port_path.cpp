@@ -1,6 +1,7 @@
 // The installation path list.
 #include "pmport/port_path.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -75,5 +76,27 @@ StringBase<char> JoinPath(const StringBase<char>& directory, const StringBase<ch
 PathListInit::PathListInit() { ++pathListUnits; }
 PathListInit::~PathListInit() { --pathListUnits; }
 int PathListInit::count() { return pathListUnits; }
+
+bool IsPlainName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
+bool IsRelativeSubPath(std::string_view path) {
+  for (;;) {
+    const std::string_view::size_type slash = path.find('/');
+    if (!IsPlainName(path.substr(0, slash))) return false;
+    if (slash == std::string_view::npos) return true;
+    path.remove_prefix(slash + 1);
+  }
+}
+
+bool IsWordName(std::string_view name) {
+  return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+    // Plain ASCII, whatever the host's locale says a letter is.
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '_' || c == '-';
+  });
+}
 
 }  // namespace Port

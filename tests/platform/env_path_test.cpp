@@ -31,6 +31,37 @@ TEST(PortEnv, PlatformAndLanguageFallBackWhenUnsetOrEmpty) {
   EXPECT_STREQ(Port_Env::GetLang(), "german");
 }
 
+TEST(PortEnv, PlatformOrLanguageThatIsNoWordNameCountsAsUnsetOnceReported) {
+  pmtest::MessageCapture capture;
+  setenv("KORVAN_PLATFORM", "../../..", 1);
+  setenv("KORVAN_LANG", "de/../..", 1);
+  EXPECT_STREQ(Port_Env::GetPlatformPath(), sizeof(void*) == 8 ? "lin64" : "lin");
+  EXPECT_STREQ(Port_Env::GetPlatformPath(), sizeof(void*) == 8 ? "lin64" : "lin");
+  EXPECT_STREQ(Port_Env::GetLang(), "usenglish");
+  EXPECT_EQ(capture.texts(Port::MsgKind::Warning).size(), 2u);
+}
+
+// The one rule for names joined into paths: a row per kind of name and its verdicts.
+TEST(PortNames, PlainNamesSubPathsAndWordNames) {
+  const struct {
+    std::string text;
+    bool plain, subPath, word;
+  } rows[] = {
+      {"alpha", true, true, true},          {"lin-64_x", true, true, true},
+      {"a.acd", true, true, false},         {"", false, false, false},
+      {".", false, false, false},           {"..", false, false, false},
+      {"../evilmod", false, false, false},  {"sub/file.txt", false, true, false},
+      {"sub//file", false, false, false},   {"sub/../x", false, false, false},
+      {"/abs", false, false, false},        {"sub/", false, false, false},
+      {std::string("a\0b", 3), false, false, false},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(row.plain, Port::IsPlainName(row.text)) << row.text;
+    EXPECT_EQ(row.subPath, Port::IsRelativeSubPath(row.text)) << row.text;
+    EXPECT_EQ(row.word, Port::IsWordName(row.text)) << row.text;
+  }
+}
+
 TEST(PortEnv, OverrideMessageIsAWarningNamingBothPaths) {
   pmtest::MessageCapture capture;
   Port_Env::IssueOverrideMessage("/base/alpha/data/alpha.acd", "/site/alpha/data/alpha.acd", "PMSPEC");

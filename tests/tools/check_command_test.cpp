@@ -114,6 +114,13 @@ const Fault kFaults[] = {
      kBeta, "ARCH_FRIEND", "friend-loop"},
     {"FriendNotInstalled", {{"beta", "ARCH_FRIEND", "ghost"}}, kBeta, "ARCH_FRIEND",
      "missing-friend"},
+    // Names that would lead out of the installation name nothing.
+    {"FriendNameLeavesTheInstallation", {{"beta", "ARCH_FRIEND", "../evilmod"}}, kBeta,
+     "ARCH_FRIEND", "bad-name"},
+    {"DeviceNameLeavesTheInstallation", {{"beta", "DEVICE_INTERNAL", "xcbe1,be1,../../../x"}},
+     kBeta, "DEVICE_INTERNAL", "bad-name"},
+    {"PatternNameLeavesTheInstallation", {{"data/patternfile", "", "../evilmod=^xcev\n"}},
+     "data/patternfile", "../evilmod", "bad-name"},
     {"DeviceFormatDoesNotCompile", {{"beta", "DEVICE_FORMAT", "xcbe(_"}}, kBeta, "DEVICE_FORMAT",
      "bad-format"},
     {"SpeedFormatDoesNotCompile", {{"alpha", "SPEED_FORMAT", "[0-9"}}, kAlpha, "SPEED_FORMAT",

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "pmtest.h"
 #include "pmtool_runner.h"
 
 namespace {
@@ -57,6 +58,24 @@ TEST(PartCommand, AFailingLevelIsNamedWithItsChoicesAndTheClosest) {
        "pmtool part: did you mean tq144?\n"},
       {{"part", "xcga20"}, 1, "...", "...\"xcga20\" fails at the package level (not given)\n"},
   });
+}
+
+// A readable module beside the installation: --arch must not reach it, as info does not.
+TEST(PartCommand, ArchOutsideTheInstallationIsNoArchitecture) {
+  const pmtest::TempDir outer;
+  pmtest::WriteFile(outer / "inst/data/common.txt", "");
+  const std::string evil =
+      "ARCH_NAME = evilmod\nARCH_FRIEND = evilmod\nARCH_TYPE = CPLD\nVENDOR = Evil\n"
+      "FAMILY = evilfam\nSUPPORT_MODE = PHYSICAL\nBASE_MODE = FALSE\n"
+      "DEVICE_INTERNAL = xcev1,ev1\nDEVICE_FORMAT = xcev_\n";
+  for (const char* file : {"evilmod/data/evilmod.acd", "evilmod/evilmod.acd"}) {
+    pmtest::WriteFile(outer / file, evil);
+  }
+  const std::string refused = "Unable to open definition file for Personality Module \"../evilmod\"";
+  ExpectRuns({{{"part", "--arch", "../evilmod", "xcev1"}, 1, "...architecture:      (none)\n",
+               "...error 33: " + refused},
+              {{"info", "../evilmod"}, 1, "", "...no usable personality module"}},
+             outer / "inst");
 }
 
 TEST(PartCommand, ConfigurationPartsThreeStringFormAndUsageErrors) {

@@ -154,6 +154,12 @@ void CheckPatternFiles(const Concern& concerns, FindingFilter& findings) {
       const std::string arch = Trimmed(line.substr(0, equals));
       const std::string expression = Trimmed(line.substr(equals + 1));
       if (arch.empty() || !concerns(arch)) continue;
+      if (!Port::IsPlainName(arch)) {
+        findings.add({path, arch, arch, "bad-name",
+                      "line " + std::to_string(number) + ": " + Quoted(arch) +
+                          " is no architecture name; the library ignores the line"});
+        continue;
+      }
       if (Port_Regexp(expression.c_str()).GetStatus() == 0) continue;
       findings.add({path, arch, arch, "bad-pattern",
                     "line " + std::to_string(number) + ": the expression " + Quoted(expression) +

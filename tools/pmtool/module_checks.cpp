@@ -85,6 +85,13 @@ std::string DataDir(const std::string& root, const std::string& name, bool unsup
 }
 
 // A data folder that makes its parent folder a module: it holds the definition or the marker.
+// Why a name read from a definition names nothing.
+std::string NoNameProblem(const std::string& name, const char* what) {
+  return Quoted(name) + " is no " + what +
+         " name (empty, \".\", \"..\", or holds \"/\"): it would lead out of the installation, "
+         "so the library ignores it";
+}
+
 bool IsModuleDataDir(const std::string& dir, const std::string& name) {
   return Port::File::exist(dir + name + ".acd") || Port::File::exist(dir + Layout::kModuleMarker);
 }
@@ -107,6 +114,7 @@ void AddModulesOf(const std::string& root, bool unsupported, std::set<std::strin
 ModuleLocation LocateModule(const std::string& name) {
   ModuleLocation location;
   location.name = name;
+  if (!Layout::IsModuleName(name)) return location;  // names no folder of the installation
   for (const bool unsupported : {false, true}) {
     for (const std::string& root : Roots()) {
       const std::string dir = DataDir(root, name, unsupported);
@@ -200,6 +208,8 @@ class ModuleLinter {
                        const NameSet& listed);
   void CheckDisallowedSpeeds(PMPicImp& part, const ChainLink& own, const NameSet& devices);
   void CheckDeviceFiles(const Chain& chain, const ModuleLocation& location);
+  void CheckDeviceNames(const ChainLink& table, const char* key,
+                        const PersonalityModule::DeviceTable& entries);
   void CheckDataFiles(const ModuleLocation& location);
   template <typename Reader>
   void CheckDataFile(const std::string& path, const std::string& arch, const char* what,
@@ -288,6 +298,10 @@ Chain ModuleLinter::FriendChain(const ChainLink& own) {
              "the friend chain loops: " + Joined(loop, " -> "));
       break;
     }
+    if (!Layout::IsModuleName(friendName)) {
+      Report(last.path, kKeyArchFriend, last.module, "bad-name", NoNameProblem(friendName, "module"));
+      break;
+    }
     const ModuleLocation location = LocateModule(friendName);
     if (location.definition.empty()) {
       Report(last.path, kKeyArchFriend, last.module, "missing-friend",
@@ -346,12 +360,26 @@ void ModuleLinter::CheckDevices(PMPicImp& part, const Chain& chain,
     for (const auto& group : entries.groups()) {
       if (!group.empty() && !group.front().empty()) declared.push_back(Lowered(group.front()));
     }
+    CheckDeviceNames(*table, kKeyDeviceInternal, entries);
     CheckDeviceData(part, *table, declared, listed);
     CheckDeviceFiles(chain, location);
   }
   NameSet devices = listed;
   devices.insert(declared.begin(), declared.end());
   CheckDisallowedSpeeds(part, chain.front(), devices);
+}
+
+// Every name of a device table names data files: one that is not plain is ignored by the
+// library, as if the entry did not have it.
+void ModuleLinter::CheckDeviceNames(const ChainLink& table, const char* key,
+                                    const PersonalityModule::DeviceTable& entries) {
+  for (const auto& group : entries.groups()) {
+    for (const std::string& name : group) {
+      if (!name.empty() && !Layout::IsModuleName(name)) {
+        Report(table.path, key, table.module, "bad-name", NoNameProblem(name, "device"));
+      }
+    }
+  }
 }
 
 // A declared device needs some data: a package file, a speed file or (FPGA) a device file; with

@@ -8,10 +8,12 @@ class Port_Env {
   static const char* GetEnv(const char* name);
 
   // The platform's short name: KORVAN_PLATFORM when set and not empty, else "lin64" on a 64-bit
-  // build and "lin" on a 32-bit one.
+  // build and "lin" on a 32-bit one. A value that is no word name (Port::IsWordName) counts as
+  // unset, with one warning per process: the name becomes part of paths.
   static const char* GetPlatformPath();
 
-  // The language name: KORVAN_LANG when set and not empty, else "usenglish".
+  // The language name: KORVAN_LANG when set and not empty, else "usenglish"; a value that is no
+  // word name counts as unset, as for the platform.
   static const char* GetLang();
 
   // Reports that `pathUsed`, found in an overriding installation directory, was taken instead of

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pmport/port_string.h"
@@ -79,6 +80,17 @@ class KorvanPath {
 // `directory` and `name` joined with "/", unless the directory ends or the name starts with "/"
 // or "\\" already.
 StringBase<char> JoinPath(const StringBase<char>& directory, const StringBase<char>& name);
+
+// The one rule for names that become part of a path. A plain name stands for one entry of a
+// folder and nothing else: not empty, not "." or "..", without "/" or NUL. Names come from
+// definition files, the environment and callers; one that is not plain would lead a path out of
+// the installation, so it names nothing.
+bool IsPlainName(std::string_view name);
+// A relative path of plain names joined by single "/" ("sub/file.txt"): it can reach into a
+// folder but never above or beside it.
+bool IsRelativeSubPath(std::string_view path);
+// A plain name of letters, digits, "_" and "-" only: the platform's and the language's names.
+bool IsWordName(std::string_view name);
 
 // Per-unit initialisation object of the path list; units construct one at load. The list itself
 // is built on first use, never at load, so this only counts the units that hold one.

@@ -1,0 +1,167 @@
+// Names that would lead a path out of the installation: friend, module, device, data-file,
+// platform and language names. One installation `<outer>/inst`, with a readable "evil" copy of
+// everything planted just outside it; each row asks one path builder and fails if the outside
+// copy shows.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "pmlib/pmdevkey.h"
+#include "pmlib/pmspec.h"
+#include "pmport/port_path.h"
+#include "pmtest.h"
+#include "validation_fixture.h"
+
+using Port::MsgKind;
+
+namespace {
+
+// A file, relative to the outer folder; only "inst/..." lies inside the installation.
+struct Planted {
+  std::string relative;
+  std::string content;
+};
+
+const std::vector<Planted>& PlantedFiles() {
+  static const std::string evil = spinetest::Definition("evilmod", "", "EVIL_KEY = leaked\n");
+  static const std::vector<Planted> files{
+      {"inst/alpha/data/alpha.acd", spinetest::Definition("alpha", "../evilmod")},
+      {"inst/dev/data/dev.acd", validationtest::Module("dev", "CPLD", "xcd1,../../../x")},
+      {"inst/dev/data/sub/notes.txt", "inside\n"},
+      // The folders a hostile name climbs out of must exist for the climb to work.
+      {"inst/data/common.txt", ""},
+      {"inst/dev/lib/common.txt", ""},
+      {"inst/dev/bin/common.txt", ""},
+      {"inst/dev/help/lin64/common.txt", ""},
+      {"evilmod/data/evilmod.acd", evil},
+      {"evilmod/evilmod.acd", evil},
+      {"libevil.so", "evil"},
+      {"evil.exe", "evil"},
+      {"topic.hlp", "evil"},
+  };
+  return files;
+}
+
+class HostileInstall {
+ public:
+  HostileInstall() {
+    for (const Planted& file : PlantedFiles()) pmtest::WriteFile(outer_ / file.relative, file.content);
+    pmtest::WriteSegmentedFile(outer_ / "x.pkg", validationtest::Segments({"evilpkg"}));
+    pmtest::WriteSegmentedFile(outer_ / "x.spd", validationtest::Segments({"-9"}));
+    Port::KorvanPath::Set({Root()});
+  }
+  std::string Root() const { return outer_ / "inst"; }
+  // Whether `path` names nothing, or a file inside the installation.
+  bool Inside(const std::string& path) const {
+    return path.empty() ||
+           (path.rfind(Root() + "/", 0) == 0 && path.find("/..") == std::string::npos);
+  }
+
+ private:
+  pmtest::TempDir outer_;
+};
+
+std::string Text(const char* path) { return path ? path : ""; }
+
+struct Row {
+  const char* builder;
+  // The path the builder answers (empty for none) or, for a key store, what it read.
+  std::function<std::string(const HostileInstall&)> ask;
+  // What a safe answer is: a path inside the installation, or this exact text.
+  const char* expected;
+};
+
+const char* const kInside = "<inside>";
+
+PM_SPEC& Dev() {
+  static PM_SPEC spec("dev", PM_BINDING_SUPPORTED_ONLY);
+  return spec;
+}
+
+const std::vector<Row>& Rows() {
+  static const std::vector<Row> rows{
+      {"friend key store", [](const HostileInstall&) {
+         PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
+         const PM_DEVKEY withFriends("", &spec, 0, 1, 0);
+         return withFriends.GetStringByKey("EVIL_KEY", 0, 0, 0, 0).str() + "friends=" +
+                std::to_string(spec.get_num_friends());
+       }, "friends=0"},
+      {"module name", [](const HostileInstall&) {
+         PM_SPEC spec("../evilmod", PM_BINDING_ALLOW_UNSUPPORTED);
+         const PM_DEVKEY* store = spec.get_defdata();
+         return std::string(store ? store->GetStringByKey("EVIL_KEY", 0, 0, 0, 0).str() : "") +
+                "valid=" + std::to_string(spec.isvalid(1, 0));
+       }, "valid=0"},
+      {"module name probe", [](const HostileInstall&) {
+         return std::to_string(Dev().isvalidpmname("../evilmod", 1));
+       }, "0"},
+      {"device internal name", [](const HostileInstall&) {
+         const auto part = validationtest::Part("dev");
+         part->set_device("xcd1");
+         std::string listed;
+         for (const std::string& name : validationtest::NextLevel(*part)) listed += name + " ";
+         return listed + "|";
+       }, "|"},
+      {"data file", [](const HostileInstall&) {
+         return Dev().GetDatafileName(0, "../../x.pkg", true, -1).str();
+       }, kInside},
+      {"every copy of a data file", [](const HostileInstall&) {
+         const auto found = Dev().getdatafiles("../../x.pkg");
+         std::string copies;
+         for (const Port::String& copy : *found) copies += copy.str();
+         return copies;
+       }, kInside},
+      {"library, platform escapes", [](const HostileInstall&) {
+         setenv("KORVAN_PLATFORM", "../../..", 1);
+         return Text(Dev().getdllfilename("evil"));
+       }, kInside},
+      {"executable, platform escapes", [](const HostileInstall&) {
+         setenv("KORVAN_PLATFORM", "../../..", 1);
+         return Text(Dev().getexecfilename(1, "evil", 1));
+       }, kInside},
+      {"help file, language escapes", [](const HostileInstall&) {
+         setenv("KORVAN_LANG", "../../../..", 1);
+         return Text(Dev().gethelpfilename(1, "topic.hlp", 1, -1));
+       }, kInside},
+  };
+  return rows;
+}
+
+}  // namespace
+
+TEST(NameEscape, NoPathBuilderLeavesTheInstallation) {
+  const HostileInstall install;
+  for (const Row& row : Rows()) {
+    pmtest::MessageCapture quiet;
+    const std::string answer = row.ask(install);
+    unsetenv("KORVAN_PLATFORM");
+    unsetenv("KORVAN_LANG");
+    if (row.expected == kInside) {
+      EXPECT_TRUE(install.Inside(answer)) << row.builder << ": " << answer;
+    } else {
+      EXPECT_EQ(row.expected, answer) << row.builder;
+    }
+  }
+}
+
+TEST(NameEscape, NonPlainNamesAreAbsentWithTheLookupsOwnMessage) {
+  const HostileInstall install;
+  pmtest::MessageCapture capture;
+  PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
+  EXPECT_TRUE(capture.contains(MsgKind::UserFatal,
+                               "Unable to open definition file for Personality Module "
+                               "\"../evilmod\""));
+  setenv("KORVAN_PLATFORM", "../../..", 1);
+  Dev().getdllfilename("evil");
+  EXPECT_TRUE(capture.contains(MsgKind::Warning, "KORVAN_PLATFORM"));
+}
+
+TEST(NameEscape, DataFilesMayLieInSubFoldersOfADataFolder) {
+  const HostileInstall install;
+  EXPECT_EQ(install.Root() + "/dev/data/sub/notes.txt",
+            Dev().GetDatafileName(1, "sub/notes.txt", true, -1).str());
+  EXPECT_EQ("", Dev().GetDatafileName(1, "sub/../sub/notes.txt", true, -1).str());
+}
