@@ -83,8 +83,10 @@ void GiveUsage(const char* optionspec, const std::string& helpWord, void (*usage
   const std::string tool = ToolName(optionspec);
   const std::string usageFile = tool + ".usg";
   UsageStream stream;
-  if (!helpWord.empty()) stream = OpenArchitectureUsage(helpWord, tool, usageFile);
-  if (!stream) stream = OpenInstallationUsage(usageFile);
+  // A tool name that is not plain would name a usage file outside the data folders: it has none.
+  const bool named = Port::IsPlainName(usageFile);
+  if (named && !helpWord.empty()) stream = OpenArchitectureUsage(helpWord, tool, usageFile);
+  if (named && !stream) stream = OpenInstallationUsage(usageFile);
   if (stream) {
     PrintUsageFile(*stream);
   } else if (usage) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pmlib/pmcmdargs.h"
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmspec.h"
 #include "pmport/port_path.h"
@@ -41,6 +42,7 @@ const std::vector<Planted>& PlantedFiles() {
       {"libevil.so", "evil"},
       {"evil.exe", "evil"},
       {"topic.hlp", "evil"},
+      {"x.usg", "evil usage"},
   };
   return files;
 }
@@ -126,6 +128,16 @@ const std::vector<Row>& Rows() {
          setenv("KORVAN_LANG", "../../../..", 1);
          return Text(Dev().gethelpfilename(1, "topic.hlp", 1, -1));
        }, kInside},
+      {"usage file, tool name escapes", [](const HostileInstall&) {
+         pmtest::MessageCapture capture;
+         std::string tool = "../../x";
+         std::string help = "-help";
+         char* argv[] = {tool.data(), help.data(), nullptr};
+         const PM_CMDARGS args(2, argv, "../../x -verbose", nullptr, nullptr, 0);
+         std::string printed;
+         for (const std::string& text : capture.texts(MsgKind::Status)) printed += text;
+         return printed;
+       }, ""},
   };
   return rows;
 }
