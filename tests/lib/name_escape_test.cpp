@@ -50,7 +50,9 @@ const std::vector<Planted>& PlantedFiles() {
 class HostileInstall {
  public:
   HostileInstall() {
-    for (const Planted& file : PlantedFiles()) pmtest::WriteFile(outer_ / file.relative, file.content);
+    for (const Planted& file : PlantedFiles()) {
+      pmtest::WriteFile(outer_ / file.relative, file.content);
+    }
     pmtest::WriteSegmentedFile(outer_ / "x.pkg", validationtest::Segments({"evilpkg"}));
     pmtest::WriteSegmentedFile(outer_ / "x.spd", validationtest::Segments({"-9"}));
     Port::KorvanPath::Set({Root()});
@@ -71,7 +73,7 @@ std::string Text(const char* path) { return path ? path : ""; }
 struct Row {
   const char* builder;
   // The path the builder answers (empty for none) or, for a key store, what it read.
-  std::function<std::string(const HostileInstall&)> ask;
+  std::function<std::string()> ask;
   // What a safe answer is: a path inside the installation, or this exact text.
   const char* expected;
 };
@@ -85,50 +87,50 @@ PM_SPEC& Dev() {
 
 const std::vector<Row>& Rows() {
   static const std::vector<Row> rows{
-      {"friend key store", [](const HostileInstall&) {
+      {"friend key store", [] {
          PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
          const PM_DEVKEY withFriends("", &spec, 0, 1, 0);
          return withFriends.GetStringByKey("EVIL_KEY", 0, 0, 0, 0).str() + "friends=" +
                 std::to_string(spec.get_num_friends());
        }, "friends=0"},
-      {"module name", [](const HostileInstall&) {
+      {"module name", [] {
          PM_SPEC spec("../evilmod", PM_BINDING_ALLOW_UNSUPPORTED);
          const PM_DEVKEY* store = spec.get_defdata();
          return std::string(store ? store->GetStringByKey("EVIL_KEY", 0, 0, 0, 0).str() : "") +
                 "valid=" + std::to_string(spec.isvalid(1, 0));
        }, "valid=0"},
-      {"module name probe", [](const HostileInstall&) {
+      {"module name probe", [] {
          return std::to_string(Dev().isvalidpmname("../evilmod", 1));
        }, "0"},
-      {"device internal name", [](const HostileInstall&) {
+      {"device internal name", [] {
          const auto part = validationtest::Part("dev");
          part->set_device("xcd1");
          std::string listed;
          for (const std::string& name : validationtest::NextLevel(*part)) listed += name + " ";
          return listed + "|";
        }, "|"},
-      {"data file", [](const HostileInstall&) {
+      {"data file", [] {
          return Dev().GetDatafileName(0, "../../x.pkg", true, -1).str();
        }, kInside},
-      {"every copy of a data file", [](const HostileInstall&) {
+      {"every copy of a data file", [] {
          const auto found = Dev().getdatafiles("../../x.pkg");
          std::string copies;
          for (const Port::String& copy : *found) copies += copy.str();
          return copies;
        }, kInside},
-      {"library, platform escapes", [](const HostileInstall&) {
+      {"library, platform escapes", [] {
          setenv("KORVAN_PLATFORM", "../../..", 1);
          return Text(Dev().getdllfilename("evil"));
        }, kInside},
-      {"executable, platform escapes", [](const HostileInstall&) {
+      {"executable, platform escapes", [] {
          setenv("KORVAN_PLATFORM", "../../..", 1);
          return Text(Dev().getexecfilename(1, "evil", 1));
        }, kInside},
-      {"help file, language escapes", [](const HostileInstall&) {
+      {"help file, language escapes", [] {
          setenv("KORVAN_LANG", "../../../..", 1);
          return Text(Dev().gethelpfilename(1, "topic.hlp", 1, -1));
        }, kInside},
-      {"usage file, tool name escapes", [](const HostileInstall&) {
+      {"usage file, tool name escapes", [] {
          pmtest::MessageCapture capture;
          std::string tool = "../../x";
          std::string help = "-help";
@@ -148,7 +150,7 @@ TEST(NameEscape, NoPathBuilderLeavesTheInstallation) {
   const HostileInstall install;
   for (const Row& row : Rows()) {
     pmtest::MessageCapture quiet;
-    const std::string answer = row.ask(install);
+    const std::string answer = row.ask();
     unsetenv("KORVAN_PLATFORM");
     unsetenv("KORVAN_LANG");
     if (row.expected == kInside) {

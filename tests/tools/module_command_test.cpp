@@ -71,6 +71,10 @@ TEST(LocateCommand, FindsFilesOfEveryKindReportsOverridesAndMisses) {
        R"({"arch": "gamma", "name": "libarch.acd", "paths": [")" + kSample +
            R"(/gamma/data/libarch.acd", ")" + kSample + R"(/alpha/data/libarch.acd"]})",
        ""},
+      // A name that climbs out of the folder searched finds nothing, even where it would land
+      // back inside the installation.
+      {{"locate", "alpha", "../../alpha/data/alpha.acd"}, 1, "", "...not found for alpha"},
+      {{"locate", "--no-search", "alpha", "../x"}, 1, "", "...not found for alpha"},
       // Options that do not go together, or out of range.
       {{"locate", "--level", "9", "alpha", "x"}, 2, "", "..."},
       {{"locate", "--dll", "--all", "alpha", "x"}, 2, "", "..."},
@@ -84,6 +88,12 @@ TEST(LocateCommand, FindsFilesOfEveryKindReportsOverridesAndMisses) {
   setenv("KORVAN_LANG", "german", 1);
   ExpectRuns(
       {{{"locate", "--help-file", "alpha", ".hlp"}, 0, alphaHelp + "german/alpha.hlp\n", ""}});
+  // A platform that is no word name is the default one, said once.
+  setenv("KORVAN_PLATFORM", "../../..", 1);
+  ExpectRuns({{{"locate", "--dll", "gamma", "arch"}, 0,
+               kSample + "/alpha/lib/lin64/libarch.so\n",
+               "pmtool locate: warning: KORVAN_PLATFORM is not a platform name (letters, digits, "
+               "\"_\" and \"-\" only); lin64 is used.\n"}});
 }
 
 TEST(VentryCommand, ResolvesThePlatformEntryOrSaysWhyTheGenericOneApplies) {

@@ -71,7 +71,8 @@ TEST(PartCommand, ArchOutsideTheInstallationIsNoArchitecture) {
   for (const char* file : {"evilmod/data/evilmod.acd", "evilmod/evilmod.acd"}) {
     pmtest::WriteFile(outer / file, evil);
   }
-  const std::string refused = "Unable to open definition file for Personality Module \"../evilmod\"";
+  const std::string refused =
+      "Unable to open definition file for Personality Module \"../evilmod\"";
   ExpectRuns({{{"part", "--arch", "../evilmod", "xcev1"}, 1, "...architecture:      (none)\n",
                "...error 33: " + refused},
               {{"info", "../evilmod"}, 1, "", "...no usable personality module"}},

@@ -299,7 +299,8 @@ Chain ModuleLinter::FriendChain(const ChainLink& own) {
       break;
     }
     if (!Layout::IsModuleName(friendName)) {
-      Report(last.path, kKeyArchFriend, last.module, "bad-name", NoNameProblem(friendName, "module"));
+      Report(last.path, kKeyArchFriend, last.module, "bad-name",
+             NoNameProblem(friendName, "module"));
       break;
     }
     const ModuleLocation location = LocateModule(friendName);
