@@ -423,19 +423,16 @@ bool PMSpecImp::LocateUnsupportedDefinition(const char* name) {
 }
 
 unsigned char PMSpecImp::verify_and_set_pm(const char* name, bool set) {
-  const char* given = name ? name : "";
-  if (!Layout::IsModuleName(given)) {
-    ReportMissingDefinition(given);
-    validity = 0;
-    return 1;
-  }
   if (set) SetName(name);
+  const char* given = name ? name : "";
+  // A name that is not plain (an alias may be anything) is no module: it is never looked for.
   const Port::String sub =
       Layout::ModulesPrefix(pm_specmgr.isunsupported_pm(given)) + Layout::DataFolder(pm);
-  const bool located = LocateDefinitionIn(sub) || IsBase(given);
+  const bool located = (Layout::IsModuleName(pm) && LocateDefinitionIn(sub)) || IsBase(given);
   if (located) {
     unsupported = pm_specmgr.isunsupported_pm(given);
-  } else if (!(unsupportedAllowed && LocateUnsupportedDefinition(given))) {
+  } else if (!(unsupportedAllowed && Layout::IsModuleName(given) &&
+               LocateUnsupportedDefinition(given))) {
     ReportMissingDefinition(given);
   }
   if (set) set_pm(name);
@@ -450,29 +447,27 @@ unsigned char PMSpecImp::set_pm(const char* name) {
   }
   Reset();
   friends.clear();
-  if (!Layout::IsModuleName(name)) {
-    ReportMissingDefinition(name);
-    validity = 0;
-    return 0;
-  }
   SetName(name);
   if (IsBase(name)) {
     validity = 0;
     return 0;
   }
   depth = 1;
-  if (GetDatafileName(1, ".acd", true, -2).empty()) {
+  if (!Layout::IsModuleName(pm) || GetDatafileName(1, ".acd", true, -2).empty()) {
     const auto_array<char> real = FindPmByAlias(name, true);
     if (real && *real.get()) {
       SetName(real.get());
       depth = 1;
-      if (!Layout::IsModuleName(pm)) {
-        ReportMissingDefinition(real.get());
-        Reset();
-        validity = 0;
-        return 0;
-      }
     }
+  }
+  if (!Layout::IsModuleName(pm)) {
+    // Neither a module nor an alias of one: absent, as a module without a definition is.
+    if (reportErrors) {
+      PM_MSG().issueInternal("Could not load definition file <%s.acd>\n", pm.c_str());
+    }
+    Reset();
+    validity = 0;
+    return 0;
   }
   defdata = OpenDefinition(true, reportErrors, decodeDefinition);
   unsigned char result = 0;
@@ -736,11 +731,15 @@ Port::String PMSpecImp::GetDatafileName(char level, const char* name, bool searc
   const char* given = name ? name : "";
   const Port::String fileName =
       given[0] == '.' ? GetChainName(level, -1, -1) + given : Port::String(given);
-  if (!Layout::IsDataFileName(fileName) || !Layout::IsDataFileName(given)) return Port::String();
-  const Port::String chainDir =
+  const Port::String module =
       (level == 0 || pm.empty())
           ? Port::String()
-          : (index < 0 ? pm : Port::String(friends[static_cast<std::size_t>(index)])) + "/";
+          : (index < 0 ? pm : Port::String(friends[static_cast<std::size_t>(index)]));
+  if (!Layout::IsDataFileName(fileName) || !Layout::IsDataFileName(given) ||
+      (!module.empty() && !Layout::IsModuleName(module))) {
+    return Port::String();
+  }
+  const Port::String chainDir = module.empty() ? module : module + "/";
   const Port::String sub = UnsupportedPrefix(index) + chainDir + "data/";
   if (!search) return *entries.begin() + sub + fileName;
 
