@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "pmlib/pmcmdargs.h"
 #include "pmlib/pmdevkey.h"
+#include "pmlib/pmdlm.h"
 #include "pmlib/pmspec.h"
 #include "pmport/port_path.h"
 #include "pmtest.h"
@@ -30,7 +32,8 @@ const std::vector<Planted>& PlantedFiles() {
   static const std::string evil = spinetest::Definition("evilmod", "", "EVIL_KEY = leaked\n");
   static const std::vector<Planted> files{
       {"inst/alpha/data/alpha.acd", spinetest::Definition("alpha", "../evilmod")},
-      {"inst/dev/data/dev.acd", validationtest::Module("dev", "CPLD", "xcd1,../../../x")},
+      {"inst/dev/data/dev.acd", validationtest::Module("dev", "CPLD", "xcd1,../../../x",
+                                                      "VENTRY_route = route(),tpa\n")},
       {"inst/dev/data/sub/notes.txt", "inside\n"},
       // The folders a hostile name climbs out of must exist for the climb to work.
       {"inst/data/common.txt", ""},
@@ -55,8 +58,13 @@ class HostileInstall {
     }
     pmtest::WriteSegmentedFile(outer_ / "x.pkg", validationtest::Segments({"evilpkg"}));
     pmtest::WriteSegmentedFile(outer_ / "x.spd", validationtest::Segments({"-9"}));
+    // A real architecture library where an escaping platform would find it; its init entry
+    // writes to the log.
+    std::filesystem::copy_file(std::string(PMTEST_PLUGIN_DIR) + "/libtpa.so", outer_ / "libtpa.so");
+    setenv("PMTEST_PLUGIN_LOG", (outer_ / "plugin.log").c_str(), 1);
     Port::KorvanPath::Set({Root()});
   }
+  std::string PluginLog() const { return pmtest::ReadFile(outer_ / "plugin.log"); }
   std::string Root() const { return outer_ / "inst"; }
   // Whether `path` names nothing, or a file inside the installation.
   bool Inside(const std::string& path) const {
@@ -122,6 +130,11 @@ const std::vector<Row>& Rows() {
          setenv("KORVAN_PLATFORM", "../../..", 1);
          return Text(Dev().getdllfilename("evil"));
        }, kInside},
+      {"loaded library, platform escapes", [] {
+         setenv("KORVAN_PLATFORM", "../../..", 1);
+         PM_DLM dlm(&Dev());
+         return dlm.get_ventrypoint("route", nullptr) ? "loaded" : "generic";
+       }, "generic"},
       {"executable, platform escapes", [] {
          setenv("KORVAN_PLATFORM", "../../..", 1);
          return Text(Dev().getexecfilename(1, "evil", 1));
@@ -159,6 +172,7 @@ TEST(NameEscape, NoPathBuilderLeavesTheInstallation) {
       EXPECT_EQ(row.expected, answer) << row.builder;
     }
   }
+  EXPECT_EQ("", install.PluginLog());
 }
 
 TEST(NameEscape, NonPlainNamesAreAbsentWithTheLookupsOwnMessage) {
