@@ -29,7 +29,8 @@ struct Planted {
 };
 
 const std::vector<Planted>& PlantedFiles() {
-  static const std::string evil = spinetest::Definition("evilmod", "", "EVIL_KEY = leaked\n");
+  // Named as the hostile friend names it, so that nothing but the name's rule keeps it out.
+  static const std::string evil = spinetest::Definition("../evilmod", "", "EVIL_KEY = leaked\n");
   static const std::vector<Planted> files{
       {"inst/alpha/data/alpha.acd", spinetest::Definition("alpha", "../evilmod")},
       {"inst/dev/data/dev.acd", validationtest::Module("dev", "CPLD", "xcd1,../../../x",
