@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <pmlib/export.h>
@@ -18,6 +19,17 @@ struct ModuleEntry {
   std::optional<std::string> alias;  ///< the alias its definition registers, when any
   bool unsupported = false;          ///< found under data/unsupported/
   std::string definition;            ///< the definition file the library reads
+};
+
+/// @brief Where the installation keeps a module, whether or not its definition reads.
+struct ModuleLocation {
+  std::string name;  ///< the module's folder name
+  /// The definition the library reads: the first root's copy among the supported modules, else
+  /// among the unsupported ones; empty when no data folder holds one.
+  std::optional<std::string> definition;
+  /// Its data folders ("<root>/<name>/data/"), in every root that has one, first root first.
+  std::vector<std::string> dataFolders;
+  bool unsupported = false;  ///< only the unsupported folders (data/unsupported/) hold it
 };
 
 /// @brief Which modules modules() lists.
@@ -57,6 +69,18 @@ PMLIB_API void setInstallation(const std::vector<std::string>& folders);
 /// @throws Error NoInstallation when no installation is set.
 /// Thread safety: fills the alias registry; one thread at a time, like setting up modules.
 PMLIB_API std::vector<ModuleEntry> modules(const ModuleQuery& query = {});
+
+/// Every module folder of every root, supported or unsupported, whether its definition reads or
+/// not (a data folder holding the definition or the marker "qordata.etc"), sorted, each once:
+/// what an installation check walks.
+/// @throws Error NoInstallation when no installation is set.
+/// Thread safety: any thread; it only reads folders.
+PMLIB_API std::vector<std::string> moduleFolders();
+
+/// Where the installation keeps the module @p name; no definition is read, so a broken module
+/// is located too. Thread safety: any thread.
+/// @throws Error NoInstallation when no installation is set.
+PMLIB_API ModuleLocation locateModule(std::string_view name);
 
 /// The installed architectures as "VENDOR:FAMILY", in byte order (the list of an empty part).
 /// @throws Error NoInstallation when no installation is set.

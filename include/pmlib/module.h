@@ -51,9 +51,22 @@ struct Device {
   std::vector<std::string> packages;       ///< the packages a part of it may have
   /// The speed grades of its first package (DISALLOW_SPEEDS left out); empty without packages.
   std::vector<std::string> speeds;
+  /// Every speed grade its speed file lists, DISALLOW_SPEEDS included.
+  std::vector<std::string> speedGrades;
   std::optional<std::string> subfamily;  ///< from SUBFAM_FORMAT and SUBFAM_NAMES
   std::vector<std::string> ranges;       ///< the module's RANGES ("C", "I")
 };
+
+/// The regular expression the part-name parser compiles for a DEVICE_FORMAT or
+/// ALT_DEVICE_FORMAT value: after a "#" an expression used as it stands, otherwise a template
+/// whose leading "x" and "c" become optional and whose runs of "_" stand for digits.
+/// Thread safety: any thread.
+PMLIB_API std::string deviceFormatExpression(std::string_view format);
+
+/// The groups of a DEVICE_INTERNAL value as the library reads it: each group the device's name
+/// followed by its internal names ("xcab12e,ab12e:xcab40e,ab40e" gives two groups).
+/// Thread safety: any thread.
+PMLIB_API std::vector<std::vector<std::string>> deviceTable(std::string_view value);
 
 /// @brief One personality module: its definition merged with its friend chain.
 ///

@@ -33,6 +33,12 @@ struct Failure {
   std::optional<std::string> rejected;
 };
 
+/// @brief The flags of a device's speed file.
+struct SpeedFlags {
+  bool minimumSpeed = false;  ///< it lists a "-0" grade
+  bool speed411 = false;      ///< it lists a "-411" grade
+};
+
 /// @brief How Part::parse reads a name.
 struct PartOptions {
   /// The architecture ("VENDOR:ARCH" or "ARCH") the name belongs to; empty: the library finds
@@ -108,6 +114,9 @@ class PMLIB_API Part {
   std::optional<std::string> subfamily() const;
   /// The range the speed names, else the architecture's first; empty when it lists none.
   std::optional<std::string> range() const;
+
+  /// The speed-file flags of the part's device and package; empty without a package.
+  std::optional<SpeedFlags> speedFlags() const;
 
   /// The part's architecture as a module. @throws Error when there is no architecture.
   Module module() const;

@@ -3,10 +3,15 @@
 #include <pmlib/installation.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <set>
 
 #include "api_support.h"
 #include "baspmpic.h"
+#include "baspmspec.h"
+#include "pmlayout.h"
 #include "pmlib/pmpic.h"
+#include "pmport/port_file.h"
 #include "pmport/port_path.h"
 
 namespace pmlib {
@@ -41,7 +46,61 @@ std::vector<std::string> UnsupportedModules() {
   return names;
 }
 
+namespace Layout = PersonalityModule::Layout;
+
+// A data folder that makes its parent folder a module: it holds the definition or the marker.
+bool IsModuleDataFolder(const Port::String& folder, const Port::String& name) {
+  return Port::File::exist(folder + name + ".acd") || Port::File::exist(folder + Layout::kModuleMarker);
+}
+
+// Every module folder under `root` among its supported or its unsupported modules.
+void AddModuleFolders(const Port::String& root, bool unsupported, std::set<std::string>& names) {
+  const UT_DIR listing(root + Layout::ModulesPrefix(unsupported), UT_DIR::WithDirectories);
+  if (!listing.isvalid()) return;
+  const std::set<Port::String>& skipped = PMSkippedDirectories();
+  for (const Port::String& entry : listing) {
+    if (skipped.count(entry)) continue;
+    if (IsModuleDataFolder(Layout::DataDir(root, entry, unsupported), entry)) {
+      names.insert(entry.str());
+    }
+  }
+}
+
+// The module's data folders among the supported (or the unsupported) ones, with the first
+// definition found in them.
+ModuleLocation LocateAmong(const std::string& name, bool unsupported) {
+  ModuleLocation location{name, std::nullopt, {}, unsupported};
+  for (const Port::String& root : Port::KorvanPath::GetInstance()) {
+    const Port::String folder = Layout::DataDir(root, name.c_str(), unsupported);
+    std::error_code unreadable;
+    if (!std::filesystem::is_directory(folder.str(), unreadable)) continue;
+    location.dataFolders.push_back(folder.str());
+    const Port::String definition = folder + name.c_str() + ".acd";
+    if (!location.definition && Port::File::exist(definition)) location.definition = definition.str();
+  }
+  return location;
+}
+
 }  // namespace
+
+std::vector<std::string> moduleFolders() {
+  detail::RequireInstallation();
+  std::set<std::string> names;
+  for (const Port::String& root : Port::KorvanPath::GetInstance()) {
+    AddModuleFolders(root, false, names);
+    AddModuleFolders(root, true, names);
+  }
+  return std::vector<std::string>(names.begin(), names.end());
+}
+
+ModuleLocation locateModule(std::string_view name) {
+  detail::RequireInstallation();
+  const std::string given = detail::Terminated(name);
+  const ModuleLocation supported = LocateAmong(given, false);
+  if (!supported.dataFolders.empty()) return supported;
+  const ModuleLocation unsupported = LocateAmong(given, true);
+  return unsupported.dataFolders.empty() ? supported : unsupported;
+}
 
 std::vector<std::string> installation() {
   std::vector<std::string> folders;

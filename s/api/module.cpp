@@ -7,6 +7,7 @@
 #include "api_support.h"
 #include "baspmdevkey.h"
 #include "baspmpic.h"
+#include "PMLists.h"
 #include "module_handle.h"
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmpic.h"
@@ -70,7 +71,27 @@ std::vector<std::string> Strings(const std::vector<Port::String>& texts) {
   return strings;
 }
 
+// Every grade the device's speed file lists: the library's own speed list, which a part's
+// listing filters by DISALLOW_SPEEDS afterwards.
+std::vector<std::string> SpeedGrades(const char* architecture, const std::string& device) {
+  PMPicImp part(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
+  part.verify_and_set_pm(architecture, true);
+  const boost::shared_ptr<PersonalityModule::BaseList> list =
+      PersonalityModule::GetSpeedList(part, device.c_str());
+  if (!list) return {};
+  PersonalityModule::EnsureBuilt(*list);
+  return list->names() ? Strings(*list->names()) : std::vector<std::string>();
+}
+
 }  // namespace
+
+std::string deviceFormatExpression(std::string_view format) {
+  return PersonalityModule::DeviceExpression(detail::Terminated(format));
+}
+
+std::vector<std::vector<std::string>> deviceTable(std::string_view value) {
+  return PersonalityModule::DeviceTable(detail::Terminated(value).c_str()).groups();
+}
 
 struct Module::Impl {
   std::unique_ptr<PM_PIC> part;
@@ -171,6 +192,7 @@ Device Module::device(std::string_view name) const {
   if (!device.packages.empty()) {
     device.speeds = detail::NextLevelNames(handle().get_arch(), {device.name, device.packages.front()});
   }
+  device.speedGrades = SpeedGrades(handle().get_arch(), device.name);
   device.subfamily = detail::Text(part->GetSubFamily());
   std::vector<Port::String> ranges;
   part->getsupportedranges(ranges);

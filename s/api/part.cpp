@@ -152,6 +152,17 @@ std::optional<std::string> Part::subfamily() const {
 
 std::optional<std::string> Part::range() const { return detail::Text(handle().get_range()); }
 
+std::optional<SpeedFlags> Part::speedFlags() const {
+  if (!package()) return std::nullopt;
+  // The flags are set when the speeds are listed, so a scratch part lists them.
+  const std::unique_ptr<PM_PIC> lister =
+      PMPicImp::NewPart(handle().get_arch(), PM_BINDING_ALLOW_UNSUPPORTED);
+  lister->set_device(handle().get_device());
+  lister->set_package(handle().get_package());
+  lister->make_list(nullptr, nullptr, 0);
+  return SpeedFlags{lister->get_minspd() != 0, lister->get_411spd() != 0};
+}
+
 Module Part::module() const {
   if (!architecture()) throw Error(ErrorKind::NoSuchModule, 0, "the part has no architecture");
   return Module(*architecture(), Unsupported::Allowed);

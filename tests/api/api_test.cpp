@@ -51,6 +51,30 @@ TEST_F(ApiTest, InstallationListsModulesAndArchitectures) {
             std::string(PMLIB_SAMPLE_DIR) + "/data/unsupported/legacy/data/legacy.acd");
 }
 
+TEST_F(ApiTest, ModulesAreLocatedWithoutReadingThem) {
+  const Names folders = pmlib::moduleFolders();
+  for (const char* name : {"alpha", "basic", "legacy", "prom"}) {
+    EXPECT_NE(std::find(folders.begin(), folders.end(), name), folders.end()) << name;
+  }
+  const std::string root = PMLIB_SAMPLE_DIR;
+  const pmlib::ModuleLocation legacy = pmlib::locateModule("legacy");
+  EXPECT_TRUE(legacy.unsupported);
+  EXPECT_EQ(legacy.definition, root + "/data/unsupported/legacy/data/legacy.acd");
+  EXPECT_EQ(legacy.dataFolders, Names{root + "/data/unsupported/legacy/data/"});
+  const pmlib::ModuleLocation none = pmlib::locateModule("zeta");
+  EXPECT_EQ(none.definition, std::nullopt);
+  EXPECT_TRUE(none.dataFolders.empty());
+  EXPECT_FALSE(none.unsupported);
+}
+
+TEST(ApiFormats, DeviceTableAndFormatExpression) {
+  EXPECT_EQ(pmlib::deviceTable("xcab12e,ab12e:xcab40e, ab40e ,ab40e_alt"),
+            (std::vector<Names>{{"xcab12e", "ab12e"}, {"xcab40e", "ab40e", "ab40e_alt"}}));
+  EXPECT_TRUE(pmlib::deviceTable("").empty());
+  EXPECT_EQ(pmlib::deviceFormatExpression("#^x?c?ab[0-9]+e"), "^x?c?ab[0-9]+e");
+  EXPECT_EQ(pmlib::deviceFormatExpression("xcab_e"), "^x?c?ab[0-9]+e");
+}
+
 struct ModuleRow {
   const char* given;
   const char* name;
@@ -102,6 +126,7 @@ TEST_F(ApiTest, DevicesCarryNamesPackagesSpeedsAndSubfamily) {
   EXPECT_EQ(device.internalNames, (Names{"ab40e", "ab40e_alt"}));
   EXPECT_EQ(device.packages, (Names{"pq208", "fg256"}));
   EXPECT_EQ(device.speeds, (Names{"-4"}));
+  EXPECT_EQ(device.speedGrades, (Names{"-4", "-5"}));
   EXPECT_EQ(device.subfamily, std::optional<std::string>("mid"));
   EXPECT_EQ(device.ranges, (Names{"C", "I"}));
   EXPECT_EQ(alpha.devices().size(), 2u);
@@ -188,6 +213,9 @@ TEST_F(ApiTest, PartLevelsNamesAndCompletion) {
   EXPECT_EQ(part.databookName(), std::optional<std::string>("xcab40e-4pq208"));
   EXPECT_EQ(part.range(), std::optional<std::string>("C"));
   EXPECT_EQ(part.module().name(), "alpha");
+  ASSERT_TRUE(part.speedFlags());
+  EXPECT_TRUE(part.speedFlags()->minimumSpeed);
+  EXPECT_TRUE(part.speedFlags()->speed411);
 
   const pmlib::Part unknown = pmlib::Part::parse("xczz9tq144-3");
   EXPECT_EQ(unknown.architecture(), std::nullopt);
@@ -198,6 +226,7 @@ TEST_F(ApiTest, PartLevelsNamesAndCompletion) {
   const pmlib::Part device = pmlib::Part::fromLevels("alpha", "xcab12e");
   EXPECT_EQ(device.failure()->level, pmlib::Level::Package);
   EXPECT_EQ(device.failure()->rejected, std::nullopt);
+  EXPECT_EQ(device.speedFlags(), std::nullopt);
   EXPECT_EQ(device.completed()->composedName(), std::optional<std::string>("ab12etq144-3"));
 }
 
