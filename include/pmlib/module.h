@@ -93,6 +93,7 @@ class PMLIB_API Module {
   Module(Module&& other) noexcept;
   /// Takes @p other's handle.
   Module& operator=(Module&& other) noexcept;
+  /// Releases the handle.
   ~Module();
 
   /// The module's name, lower case ("gamma").

@@ -80,6 +80,7 @@ class PMLIB_API Part {
   Part(Part&& other) noexcept;
   /// Takes @p other's handle.
   Part& operator=(Part&& other) noexcept;
+  /// Releases the handle.
   ~Part();
 
   ///@{

@@ -47,7 +47,9 @@ void OpenFrame() {
 void CloseFrame() {
   DispatcherState& state = Dispatcher();
   const std::lock_guard<std::mutex> guard(state.mutex);
-  if (--state.frames == 0) Port::SetMsgHandler(std::move(state.replaced));
+  // The replaced handler stays known: a message another thread is delivering through the
+  // dispatcher right now still reaches it.
+  if (--state.frames == 0) Port::SetMsgHandler(state.replaced);
 }
 
 bool IsComplaint(Port::MsgKind kind) {
