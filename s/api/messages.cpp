@@ -1,9 +1,8 @@
 // pmlib::Error and pmlib::MessageCapture: a stack of frames per thread, fed by one dispatcher
 // that stands in for the process-wide handler while any frame lives.
-#include <mutex>
-
 #include "api_support.h"
 #include "pmport/port_path.h"
+#include "pmport/port_thread.h"
 
 namespace pmlib {
 
@@ -15,7 +14,7 @@ thread_local MessageFrame* innermostFrame = nullptr;
 // The dispatcher is installed while frames live on some thread; the handler it replaced gets
 // every message no frame of the issuing thread swallows.
 struct DispatcherState {
-  std::mutex mutex;
+  Port_ThrMutex mutex;
   int frames = 0;
   Port::MsgHandler replaced;
 };
@@ -28,7 +27,7 @@ DispatcherState& Dispatcher() {
 void Forward(const Port::Message& message) {
   Port::MsgHandler replaced;
   {
-    const std::lock_guard<std::mutex> guard(Dispatcher().mutex);
+    const Port::ThrGuard<Port_ThrMutex> guard(Dispatcher().mutex);
     replaced = Dispatcher().replaced;
   }
   if (replaced) {
@@ -40,13 +39,13 @@ void Forward(const Port::Message& message) {
 
 void OpenFrame() {
   DispatcherState& state = Dispatcher();
-  const std::lock_guard<std::mutex> guard(state.mutex);
+  const Port::ThrGuard<Port_ThrMutex> guard(state.mutex);
   if (state.frames++ == 0) state.replaced = Port::SetMsgHandler(Dispatch);
 }
 
 void CloseFrame() {
   DispatcherState& state = Dispatcher();
-  const std::lock_guard<std::mutex> guard(state.mutex);
+  const Port::ThrGuard<Port_ThrMutex> guard(state.mutex);
   // The replaced handler stays known: a message another thread is delivering through the
   // dispatcher right now still reaches it.
   if (--state.frames == 0) Port::SetMsgHandler(state.replaced);

@@ -307,6 +307,25 @@ TEST_F(ApiTest, MessageCaptureIsScopedToItsThread) {
   Port::SetMsgHandler(nullptr);
 }
 
+// Two threads capturing at once: each capture holds its own thread's messages and no other's.
+TEST_F(ApiTest, CapturesOnTwoThreadsStayApart) {
+  const auto captureOwn = [](const char* text, std::vector<std::string>& seen) {
+    const pmlib::MessageCapture capture;
+    for (int i = 0; i < 50; ++i) {
+      Port_MsgManData::createObject("test", "api", 1, "").issueWarning("%s\n", text);
+    }
+    for (const Port::Message& message : capture.messages()) seen.push_back(message.text);
+  };
+  std::vector<std::string> first;
+  std::vector<std::string> second;
+  std::thread one([&] { captureOwn("one", first); });
+  std::thread two([&] { captureOwn("two", second); });
+  one.join();
+  two.join();
+  EXPECT_EQ(first, Names(50, "one\n"));
+  EXPECT_EQ(second, Names(50, "two\n"));
+}
+
 TEST_F(ApiTest, DataFilesReadAsTheLibraryReadsThem) {
   const pmlib::Module alpha("alpha");
   const pmlib::SpeedFile speeds = pmlib::readSpeedFile(*alpha.dataFile("ab40e.spd"));
