@@ -40,8 +40,10 @@ std::unique_ptr<PM_PIC> OpenArchitecture(std::string_view name, Unsupported unsu
   if (part->get_defdata()) return part;
   const int kNotInstalled = 33;
   const std::optional<Port::Message> complaint = watch.Complaint(kNotInstalled);
-  const bool installed = !(complaint && complaint->code == kNotInstalled);
-  Fail(installed ? ErrorKind::UnreadableDefinition : ErrorKind::NoSuchModule, watch, 0,
+  if (complaint && complaint->code == kNotInstalled) {
+    Fail(ErrorKind::NoSuchModule, watch, kNotInstalled, "no module \"" + given + "\"");
+  }
+  Fail(ErrorKind::UnreadableDefinition, watch, 0,
        "the definition of \"" + given + "\" does not read");
 }
 
