@@ -50,9 +50,11 @@ class PMLIB_API Error : public std::runtime_error {
 /// Nested captures on one thread: the innermost collects. Messages of other threads, and of this
 /// thread once the capture is gone, go to the handler that was installed before the first
 /// capture opened (Port::SetMsgHandler), so a program need not install a process-wide handler to
-/// hear what one call said. While any capture lives the process-wide handler is pmlib's
-/// dispatcher: do not call Port::SetMsgHandler then (the last capture to close puts the previous
-/// handler back).
+/// hear what one call said. While any capture lives (and while a call of the modern API that may
+/// throw watches its messages for the error's code) the process-wide handler is pmlib's
+/// dispatcher, which passes on what it does not capture: call Port::SetMsgHandler before, not
+/// while other threads use the modern API (the last frame to close puts the previous handler
+/// back).
 ///
 /// Thread safety: a capture belongs to the thread that made it; destroy it on that thread, in
 /// the reverse order of construction. Captures on different threads are independent.
