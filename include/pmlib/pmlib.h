@@ -31,4 +31,13 @@
 #include "pmlib/pmspec.h"
 #include "pmlib/pmversion.h"
 
+// The modern C++17 API over the handles above (namespace pmlib; docs/api.md).
+#include "pmlib/datafile.h"
+#include "pmlib/error.h"
+#include "pmlib/export.h"
+#include "pmlib/installation.h"
+#include "pmlib/module.h"
+#include "pmlib/part.h"
+#include "pmlib/plugin.h"
+
 #endif  // PMLIB_PMLIB_H

@@ -6,6 +6,9 @@ file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
+# The consumer reads the sample installed with the prefix.
+set(ENV{KORVAN_PATH} ${prefix}/share/pmlib/sample)
+
 set(flags "")
 if(SANITIZE)
   set(flags "-fsanitize=${SANITIZE}")
@@ -16,8 +19,8 @@ run(${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${WORK_DIR}/cmake-build -DCMAKE_PR
     -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-build)
 run(${WORK_DIR}/cmake-build/consumer)
-if(NOT last_output MATCHES "pmlib [0-9]+\\.[0-9]+\\.[0-9]+")
-  message(FATAL_ERROR "the consumer printed no version: ${last_output}")
+if(NOT last_output MATCHES "pmlib [0-9]+\\.[0-9]+\\.[0-9]+\n4 architectures; ab40epq208-4 valid")
+  message(FATAL_ERROR "the consumer printed no version or read the sample wrong: ${last_output}")
 endif()
 
 # pkg-config.

@@ -1,11 +1,17 @@
-// A program built against the installed library.
+// A program built against the installed library, through the modern API, reading the installed
+// sample (KORVAN_PATH).
 #include <pmlib/pmlib.h>
 
-#include <cstdio>
+#include <iostream>
 
-int main() {
-  Port::String name("pmlib ");
-  name += PMLibVersion();
-  std::printf("%s\n", name.c_str());
-  return name.Compare("PMLIB ", 1) == 0 ? 1 : 0;
+int main() try {
+  std::cout << "pmlib " << PMLibVersion() << "\n";
+  const std::vector<std::string> architectures = pmlib::architectures();
+  const pmlib::Part part = pmlib::Part::parse("xcab40e-4-pq208");
+  std::cout << architectures.size() << " architectures; " << part.composedName().value_or("?")
+            << (part.valid() ? " valid" : " invalid") << "\n";
+  return architectures.empty() || !part.valid() ? 1 : 0;
+} catch (const pmlib::Error& error) {
+  std::cerr << "consumer: " << error.what() << " (code " << error.code() << ")\n";
+  return 1;
 }

@@ -1,0 +1,233 @@
+// pmlib::Module over a PM_PIC of the architecture: every answer is a call on that handle.
+#include <pmlib/module.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "api_support.h"
+#include "baspmdevkey.h"
+#include "baspmpic.h"
+#include "PMLists.h"
+#include "module_handle.h"
+#include "pmlib/pmdevkey.h"
+#include "pmlib/pmpic.h"
+
+namespace pmlib {
+
+namespace detail {
+
+namespace {
+
+// The module an alias stands for, scanning the installation when it is not registered yet; the
+// name itself when it is no alias.
+std::string ProperName(const std::string& name, PM_PARTNAME_BINDING binding) {
+  PM_SPEC lookup(nullptr, binding);
+  if (lookup.isvalidpmname(name.c_str(), 1)) return name;
+  const auto_array<char> proper = lookup.GetProperName(name.c_str(), true);
+  return proper ? std::string(proper.get()) : name;
+}
+
+}  // namespace
+
+std::unique_ptr<PM_PIC> OpenArchitecture(std::string_view name, Unsupported unsupported) {
+  RequireInstallation();
+  const PM_PARTNAME_BINDING binding = ToBinding(unsupported);
+  // The registry learns the unsupported modules first, so that they can be named too.
+  if (binding != PM_BINDING_SUPPORTED_ONLY) pm_specmgr.InitUnsuppPMsOnce();
+  const std::string given = Terminated(name);
+  const CallWatch watch;
+  std::unique_ptr<PM_PIC> part = PMPicImp::NewPart(ProperName(given, binding).c_str(), binding);
+  if (part->get_defdata()) return part;
+  const int kNotInstalled = 33;
+  const std::optional<Port::Message> complaint = watch.Complaint(kNotInstalled);
+  if (complaint && complaint->code == kNotInstalled) {
+    Fail(ErrorKind::NoSuchModule, watch, kNotInstalled, "no module \"" + given + "\"");
+  }
+  Fail(ErrorKind::UnreadableDefinition, watch, 0,
+       "the definition of \"" + given + "\" does not read");
+}
+
+std::vector<std::string> NextLevelNames(const char* architecture,
+                                        const std::vector<std::string>& levels) {
+  const std::unique_ptr<PM_PIC> lister =
+      PMPicImp::NewPart(architecture, PM_BINDING_ALLOW_UNSUPPORTED);
+  if (levels.size() > 0 && !lister->set_device(levels[0].c_str())) return {};
+  if (levels.size() > 1 && !lister->set_package(levels[1].c_str())) return {};
+  lister->make_list(nullptr, nullptr, 0);
+  return Names(lister->begin(false), lister->end(false));
+}
+
+}  // namespace detail
+
+namespace {
+
+std::string Uppered(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return text;
+}
+
+std::vector<std::string> Strings(const std::vector<Port::String>& texts) {
+  std::vector<std::string> strings;
+  for (const Port::String& text : texts) strings.push_back(text.str());
+  return strings;
+}
+
+// Every grade the device's speed file lists: the library's own speed list, which a part's
+// listing filters by DISALLOW_SPEEDS afterwards.
+std::vector<std::string> SpeedGrades(const char* architecture, const std::string& device) {
+  PMPicImp part(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
+  part.verify_and_set_pm(architecture, true);
+  const boost::shared_ptr<PersonalityModule::BaseList> list =
+      PersonalityModule::GetSpeedList(part, device.c_str());
+  if (!list) return {};
+  PersonalityModule::EnsureBuilt(*list);
+  return list->names() ? Strings(*list->names()) : std::vector<std::string>();
+}
+
+}  // namespace
+
+std::string deviceFormatExpression(std::string_view format) {
+  return PersonalityModule::DeviceExpression(detail::Terminated(format));
+}
+
+std::vector<std::vector<std::string>> deviceTable(std::string_view value) {
+  return PersonalityModule::DeviceTable(detail::Terminated(value).c_str()).groups();
+}
+
+struct Module::Impl {
+  std::unique_ptr<PM_PIC> part;
+};
+
+Module::Module(std::string_view name, Unsupported unsupported)
+    : impl_(std::make_unique<Impl>(Impl{detail::OpenArchitecture(name, unsupported)})) {}
+
+Module::Module(const Module& other)
+    : impl_(std::make_unique<Impl>(Impl{std::make_unique<PM_PIC>(other.handle())})) {}
+
+Module& Module::operator=(const Module& other) {
+  if (this != &other) *this = Module(other);
+  return *this;
+}
+
+Module::Module(Module&& other) noexcept = default;
+Module& Module::operator=(Module&& other) noexcept = default;
+Module::~Module() = default;
+
+PM_PIC& Module::handle() const { return *impl_->part; }
+
+std::string Module::name() const { return handle().get_arch(); }
+
+std::optional<std::string> Module::alias() const {
+  const auto_array<char> called = handle().GetName();
+  if (!called || name() == called.get()) return std::nullopt;
+  return std::string(called.get());
+}
+
+bool Module::unsupported() const { return handle().isunsupported(); }
+
+std::string Module::definition() const {
+  return handle().GetDatafileName(1, ".acd", true, -2).str();
+}
+
+std::optional<std::string> Module::vendor() const { return detail::Text(handle().get_vendor()); }
+
+std::optional<std::string> Module::family() const { return detail::Text(handle().get_family()); }
+
+std::string Module::typeName() const {
+  const std::string type = Uppered(value("ARCH_TYPE").value_or(""));
+  return type.empty() ? "FPGA" : type;
+}
+
+ModuleType Module::type() const {
+  const std::string type = typeName();
+  if (type == "FPGA") return ModuleType::FPGA;
+  if (type == "CPLD") return ModuleType::CPLD;
+  if (type == "CONFIG") return ModuleType::CONFIG;
+  return ModuleType::Other;
+}
+
+std::vector<std::string> Module::friends() const {
+  std::vector<std::string> chain;
+  for (int i = 0; i < handle().get_num_friends(); ++i) chain.emplace_back(handle().get_arch_friend(i));
+  return chain;
+}
+
+std::optional<std::string> Module::value(std::string_view key) const {
+  const char* raw = PMDevKeyRawValue(*handle().get_defdata(), detail::Terminated(key).c_str());
+  if (!raw) return std::nullopt;
+  return std::string(raw);
+}
+
+std::optional<std::string> Module::value(std::string_view key, const Field& field) const {
+  return detail::Text(handle().get_defdata()->GetStringByKey(
+      detail::Terminated(key).c_str(), field.separator, field.index, field.subSeparator,
+      field.subIndex));
+}
+
+std::vector<std::pair<std::string, std::string>> Module::ownKeys() const {
+  const PM_DEVKEY own("", &handle(), 1, 0, 1);
+  std::vector<std::pair<std::string, std::string>> keys;
+  for (auto keyValue = own.begin(); keyValue != own.end(); ++keyValue) {
+    keys.emplace_back(keyValue->first.get(), keyValue->second.get());
+  }
+  return keys;
+}
+
+std::vector<std::string> Module::deviceNames() const { return detail::NextLevelNames(handle().get_arch(), {}); }
+
+Device Module::device(std::string_view name) const {
+  const std::string given = detail::Terminated(name);
+  const auto_array<char> external(handle().find_external_device(given.c_str()));
+  if (!external) {
+    throw Error(ErrorKind::NoSuchDevice, 0, "\"" + given + "\" is no device of " + this->name());
+  }
+  const std::unique_ptr<PM_PIC> part =
+      PMPicImp::NewPart(handle().get_arch(), PM_BINDING_ALLOW_UNSUPPORTED);
+  part->set_device(external.get());
+  Device device;
+  device.name = part->get_device();
+  for (int i = 0; i < part->get_num_idnames(); ++i) {
+    device.internalNames.emplace_back(part->get_internal_device(i));
+  }
+  device.packages = detail::NextLevelNames(handle().get_arch(), {device.name});
+  if (!device.packages.empty()) {
+    device.speeds = detail::NextLevelNames(handle().get_arch(), {device.name, device.packages.front()});
+  }
+  device.speedGrades = SpeedGrades(handle().get_arch(), device.name);
+  device.subfamily = detail::Text(part->GetSubFamily());
+  std::vector<Port::String> ranges;
+  part->getsupportedranges(ranges);
+  device.ranges = Strings(ranges);
+  return device;
+}
+
+std::vector<Device> Module::devices() const {
+  std::vector<Device> all;
+  for (const std::string& name : deviceNames()) all.push_back(device(name));
+  return all;
+}
+
+std::optional<std::string> Module::dataFile(std::string_view name) const {
+  return detail::Text(handle().GetDatafileName(1, detail::Terminated(name).c_str(), true, -1));
+}
+
+std::optional<std::string> Module::helpFile(std::string_view name) const {
+  return detail::Text(handle().gethelpfilename(1, detail::Terminated(name).c_str(), 1, -1));
+}
+
+std::optional<std::string> Module::programFile(std::string_view name) const {
+  return detail::Text(handle().getexecfilename(1, detail::Terminated(name).c_str(), 1));
+}
+
+std::optional<std::string> Module::libraryFile(std::string_view name) const {
+  return detail::Text(handle().getdllfilename(detail::Terminated(name).c_str()));
+}
+
+std::vector<std::string> Module::dataFiles(std::string_view name) const {
+  const std::unique_ptr<std::vector<Port::String>> copies =
+      handle().getdatafiles(detail::Terminated(name).c_str());
+  return copies ? Strings(*copies) : std::vector<std::string>();
+}
+
+}  // namespace pmlib
