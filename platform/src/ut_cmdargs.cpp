@@ -99,7 +99,7 @@ class ArgumentWalker {
       info_.positionals.push_back(arg);
       return true;
     }
-    Messages(__LINE__).issueWarning("Unknown option \"%s\".\n", arg.c_str());
+    Messages(__LINE__).issueWarning("unknown option \"%s\"\n", arg.c_str());
     return false;
   }
 
@@ -111,7 +111,7 @@ class ArgumentWalker {
 
   bool value(const std::string& arg, const std::string& name) {
     if (!hasnext()) {
-      Messages(__LINE__).issueWarning("The option \"%s\" needs a value.\n", arg.c_str());
+      Messages(__LINE__).issueWarning("the option \"%s\" needs a value\n", arg.c_str());
       return false;
     }
     info_.options[name].push_back(next());
@@ -189,7 +189,7 @@ void UT_CMDOPCODES::declare(const std::string& word) {
 
 void UT_CMDOPCODES::reject(const std::string& reason) {
   error_ = reason;
-  Messages(__LINE__).issueWarning("The option specification of \"%s\" is malformed: %s.\n",
+  Messages(__LINE__).issueWarning("the option specification of \"%s\" is malformed: %s\n",
                           toolname_.c_str(), reason.c_str());
 }
 
@@ -250,19 +250,19 @@ void UT_CMDFILE::expand(int argc, const char* const* argv, std::vector<std::stri
 
 void UT_CMDFILE::expandfile(const std::string& path, std::vector<std::string>& chain) {
   if (std::find(chain.begin(), chain.end(), path) != chain.end()) {
-    Messages(__LINE__).issueWarning("The command file \"%s\" names itself; skipped.\n", path.c_str());
+    Messages(__LINE__).issueWarning("the command file \"%s\" names itself; skipped\n", path.c_str());
     valid_ = false;
     return;
   }
   if (chain.size() >= kMaxCommandFileDepth) {
-    Messages(__LINE__).issueWarning("Command files are nested too deeply at \"%s\"; skipped.\n",
+    Messages(__LINE__).issueWarning("command files are nested too deeply at \"%s\"; skipped\n",
                                     path.c_str());
     valid_ = false;
     return;
   }
   std::string content;
   if (!ReadWholeFile(path, content)) {
-    Messages(__LINE__).issueWarning("Cannot read the command file \"%s\".\n", path.c_str());
+    Messages(__LINE__).issueWarning("cannot read the command file \"%s\"\n", path.c_str());
     words_.push_back("-f");
     words_.push_back(path);
     valid_ = false;

@@ -72,6 +72,25 @@ TEST(PmtoolHelp, OverviewListsEveryCommandAndFamiliesListTheirOwn) {
   EXPECT_EQ(RunPmtool({"help", "seg"}).out, family.out);
 }
 
+TEST(PmtoolHelp, HelpIsACommandWithItsOwnHelp) {
+  const auto help = RunPmtool({"help", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: pmtool help [COMMAND [SUBCOMMAND]]\n", 0), 0u) << help.out;
+  EXPECT_EQ(RunPmtool({"help", "help"}).out, help.out);
+  EXPECT_EQ(RunPmtool({"--help", "help"}).out, help.out);
+}
+
+// Global options stand before or after the command; a --json before it is the command's.
+TEST(PmtoolUsage, GlobalOptionsGoBeforeOrAfterTheCommand) {
+  const auto after = RunPmtool({"archs", "--install", PMTOOL_BUILD_SAMPLE, "--json"});
+  EXPECT_EQ(after.status, 0) << after.err;
+  EXPECT_EQ(after.out.rfind("{\n  \"archs\": [", 0), 0u) << after.out;
+  EXPECT_EQ(RunPmtool({"--json", "archs"}).out, after.out);
+  EXPECT_EQ(RunPmtool({"--json", "seg", "write", "x.spd", "a"}).status, 2);
+  // After "--", --install is an argument.
+  EXPECT_EQ(RunPmtool({"acd", "get", "--", "--install", "K"}).status, 1);
+}
+
 TEST(PmtoolUsage, MissingCommandsGiveStatus2WithTheirHelpOnStandardError) {
   const auto nothing = RunPmtool({});
   EXPECT_EQ(nothing.status, 2);
@@ -85,10 +104,11 @@ TEST(PmtoolUsage, MissingCommandsGiveStatus2WithTheirHelpOnStandardError) {
 TEST(PmtoolUsage, UnknownCommandsOptionsAndArgumentCountsGiveStatus2NamingTheProblem) {
   ExpectRuns({
       {{"frobnicate", "x"}, 2, "",
-       "pmtool: no command \"frobnicate\"\nRun 'pmtool --help' for usage.\n"},
-      {{"acd", "put"}, 2, "", "...no command \"put\" in pmtool acd"},
-      {{"seg", "dump", "--verbose", "x.spd"}, 2, "", 
-       "pmtool seg dump: Unknown option \"--verbose\".\n"
+       "pmtool: unknown command \"frobnicate\"\nRun 'pmtool --help' for usage.\n"},
+      {{"archz"}, 2, "", "...pmtool: unknown command \"archz\"; did you mean \"archs\"?\n"},
+      {{"acd", "gett"}, 2, "", "...unknown command \"gett\" in pmtool acd; did you mean \"get\"?"},
+      {{"seg", "dump", "--brief", "x.spd"}, 2, "",
+       "pmtool seg dump: unknown option \"--brief\"\n"
        "Run 'pmtool seg dump --help' for usage.\n"},
       // seg write has no --json
       {{"seg", "write", "x.spd", "--json", "a"}, 2, "", "..."},

@@ -16,7 +16,12 @@ using pmtooltest::kSample;
 TEST(ModulesCommand, ListsSupportedBaseModeAliasedAndUnsupportedModules) {
   ExpectRuns({
       {{"modules"}, 0, "alpha\nbeta\ndelta\ngamma\nprom\n", ""},
-      {{"modules", "--base", "--aliases"}, 0, "alpha\nbasic\nbravo\ndelta\ngamma\nprom\n", ""},
+      {{"modules", "--base", "--aliases"}, 0, "alpha\nbasic\nbeta   bravo\ndelta\ngamma\nprom\n", ""},
+      {{"modules", "--aliases", "--json"}, 0,
+       R"({"modules": [{"name": "alpha", "alias": null}, {"name": "beta", "alias": "bravo"},
+           {"name": "delta", "alias": null}, {"name": "gamma", "alias": null},
+           {"name": "prom", "alias": null}]})",
+       ""},
       {{"modules", "--base", "--key", "ARCH_TYPE", "--value", "cpld"}, 0, "basic\ndelta\n", ""},
       {{"modules", "--unsupported", "--json"}, 0, R"({"unsupported": ["legacy"]})", ""},
       {{"modules", "--value", "x"}, 2, "",
@@ -82,8 +87,13 @@ TEST(LocateCommand, FindsFilesOfEveryKindReportsOverridesAndMisses) {
       {{"locate", "--exec", "--index", "0", "alpha", "x"}, 2, "", "..."},
   });
   const std::string overlay = kSample + "/overlay/beta/data/beta.acd";
-  ExpectRuns({{{"locate", "beta", ".acd"}, 0, overlay + "\n",
-               "...PMSPEC: " + overlay + " overrides " + kSample + "/beta/data/beta.acd"}},
+  // An override is shown with --verbose, and only when the overridden file exists.
+  ExpectRuns({{{"locate", "beta", ".acd"}, 0, overlay + "\n", ""},
+              {{"locate", "beta", ".acd", "--verbose"}, 0, overlay + "\n",
+               "pmtool locate: warning: PMSPEC: " + overlay + " overrides " + kSample +
+                   "/beta/data/beta.acd\n"},
+              {{"--verbose", "locate", "alpha", ".acd"}, 0, kSample + "/alpha/data/alpha.acd\n",
+               ""}},
              kSample + "/overlay:" + kSample);
   setenv("KORVAN_LANG", "german", 1);
   ExpectRuns(

@@ -84,10 +84,12 @@ TEST(PartCommand, ConfigurationPartsThreeStringFormAndUsageErrors) {
       // A configuration part takes a declared device that has no device file.
       {{"part", "xcab80ecs144-4"}, 1, "...", "..."},
       {{"part", "--config", "xcab80ecs144-4"}, 0, "...", ""},
-      {{"part", "--arch", "Acme:alpha", "--speed", "-4", "xcab12etq144-3"}, 0, "...",
+      {{"part", "--arch", "Acme:alpha", "--speed", "-4", "xcab12etq144-3"}, 1, "...",
        "pmtool part: warning: Wrong vendor name <Acme>\n"
        "pmtool part: warning: The given speed <-4> is inconsistent with the speed <-3> in part "
-       "<xcab12etq144-3>.\n"},
+       "<xcab12etq144-3>.\n"
+       "pmtool part: the part's speed -3 is not -4, the speed --speed gives\n"},
+      {{"part", "--arch", "alpha", "--speed", "-3", "xcab12etq144-3"}, 0, "...", ""},
       {{"part"}, 2, "", "..."},
       {{"part", "--binding", "7", "alpha"}, 2, "", "..."},
       {{"part", "--speed", "-3", "alpha"}, 2, "", "..."},

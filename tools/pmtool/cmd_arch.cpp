@@ -109,11 +109,45 @@ std::vector<std::string> UnsupportedModules() {
   return modules;
 }
 
-std::vector<std::string> InstalledModules(const UT_ARGINFO& args) {
+// An installed module's name and its alias (empty when it has none).
+struct ListedModule {
+  std::string name;
+  std::string alias;
+};
+
+std::vector<ListedModule> InstalledModules(const UT_ARGINFO& args) {
   PM_SPEC lister(nullptr, PM_BINDING_FROM_ENVIRONMENT);
   lister.make_list(args.getvalue("key"), args.getvalue("value"), args.hasflag("base") ? 1 : 0);
-  const bool aliased = args.hasflag("aliases");
-  return std::vector<std::string>(lister.begin(aliased), lister.end(aliased));
+  std::vector<ListedModule> modules;
+  auto alias = lister.begin(true);
+  for (auto name = lister.begin(false); name != lister.end(false); ++name, ++alias) {
+    const std::string aliasText = *alias;
+    modules.push_back({*name, aliasText == *name ? std::string() : aliasText});
+  }
+  return modules;
+}
+
+void PrintInstalledModules(const std::vector<ListedModule>& modules, bool aliases, bool json) {
+  if (json) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const ListedModule& module : modules) {
+      if (!aliases) {
+        list.push_back(module.name);
+        continue;
+      }
+      list.push_back({{"name", module.name},
+                      {"alias", module.alias.empty() ? nlohmann::ordered_json()
+                                                     : nlohmann::ordered_json(module.alias)}});
+    }
+    PrintJson({{"modules", list}});
+    return;
+  }
+  Table table;
+  for (const ListedModule& module : modules) {
+    table.add(aliases && !module.alias.empty() ? std::vector<std::string>{module.name, module.alias}
+                                               : std::vector<std::string>{module.name});
+  }
+  std::cout << table.str();
 }
 
 int RunModules(const Invocation& invocation) {
@@ -121,14 +155,16 @@ int RunModules(const Invocation& invocation) {
   if (args.getvalue("value") && !args.getvalue("key")) {
     return UsageError("--value needs --key", invocation.path);
   }
-  const bool unsupported = args.hasflag("unsupported");
-  const std::vector<std::string> modules =
-      unsupported ? UnsupportedModules() : InstalledModules(args);
-  if (invocation.json()) {
-    PrintJson({{unsupported ? "unsupported" : "modules", modules}});
-  } else {
-    PrintLines(modules);
+  if (args.hasflag("unsupported")) {
+    const std::vector<std::string> modules = UnsupportedModules();
+    if (invocation.json()) {
+      PrintJson({{"unsupported", modules}});
+    } else {
+      PrintLines(modules);
+    }
+    return kExitOk;
   }
+  PrintInstalledModules(InstalledModules(args), args.hasflag("aliases"), invocation.json());
   return kExitOk;
 }
 
@@ -327,16 +363,20 @@ Family MakeModulesFamily() {
       "",
       "list the installed personality modules",
       {{"base", nullptr, "also list modules whose BASE_MODE is TRUE"},
-       {"key", "KEY", "only modules whose definition has KEY"},
+       {"key", "KEY", "only modules whose own definition file has KEY"},
        {"value", "VALUE", "with --key: only those whose KEY is VALUE (ignoring case)"},
-       {"aliases", nullptr, "show a module's alias in place of its name"},
+       {"aliases", nullptr, "show each module's alias beside its name"},
        {"unsupported", nullptr, "list the unsupported modules (under data/unsupported/) instead"},
        kJson},
       "Lists the personality modules of the installation, once each, in byte order of their\n"
       "names (upper-case letters first). A module is a folder of an installation directory\n"
       "whose definition <name>/data/<name>.acd has BASE_MODE FALSE (or TRUE, with --base).\n"
       "\n"
-      "With --json: {\"modules\": [NAME, ...]} or {\"unsupported\": [NAME, ...]}.\n",
+      "--key and --value read each module's own definition file only: a key a module takes\n"
+      "from its friends (as `pmtool key` shows it) does not count here.\n"
+      "\n"
+      "With --json: {\"modules\": [NAME, ...]}, with --aliases {\"modules\": [{\"name\",\n"
+      "\"alias\"}, ...]} (alias null when there is none), or {\"unsupported\": [NAME, ...]}.\n",
       "  pmtool modules                       # alpha beta ...\n"
       "  pmtool modules --base --aliases\n"
       "  pmtool modules --key ARCH_TYPE --value cpld\n"

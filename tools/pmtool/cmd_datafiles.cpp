@@ -59,11 +59,11 @@ int RunSpeedsFile(const Invocation& invocation) {
                {"speeds", speeds}});
   } else {
     Table table;
-    table.add({"file", file});
-    table.add({"loaded", YesNo(reader.loaded())});
-    table.add({"minspd", YesNo(reader.minspd())});
-    table.add({"spd411", YesNo(reader.spd411())});
-    table.add({"speeds", Joined(speeds)});
+    table.add({"file:", file});
+    table.add({"loaded:", YesNo(reader.loaded())});
+    table.add({"minspd:", YesNo(reader.minspd())});
+    table.add({"spd411:", YesNo(reader.spd411())});
+    table.add({"speeds:", Joined(speeds)});
     std::cout << table.str();
   }
   return reader.loaded() ? kExitOk : ReportNotLoaded(file);
@@ -103,12 +103,12 @@ int RunPackagesFile(const Invocation& invocation) {
                {"hidden_listed", hiddenListed}});
   } else {
     Table table;
-    table.add({"file", file});
-    table.add({"loaded", YesNo(reader.loaded())});
-    table.add({"packages", Joined(packages)});
+    table.add({"file:", file});
+    table.add({"loaded:", YesNo(reader.loaded())});
+    table.add({"packages:", Joined(packages)});
     std::string hiddenText = Joined(hidden.names);
     if (!hidden.names.empty()) hiddenText += hiddenListed ? "  (listed)" : "  (not listed)";
-    table.add({"hidden", hiddenText});
+    table.add({"hidden:", hiddenText});
     std::cout << table.str();
   }
   return reader.loaded() ? kExitOk : ReportNotLoaded(file);

@@ -46,36 +46,6 @@ std::string ListedDevice(const PM_PIC& part, const std::string& name) {
   return device ? std::string(device.get()) : std::string();
 }
 
-// The first name of each ":"-separated group of a DEVICE_INTERNAL-style value.
-Names GroupLeaders(const std::string& value) {
-  Names leaders;
-  std::size_t start = 0;
-  while (start <= value.size()) {
-    const std::size_t end = std::min(value.find(':', start), value.size());
-    const std::string group = value.substr(start, end - start);
-    const std::size_t first = group.find_first_not_of(" \t");
-    if (first != std::string::npos) {
-      const std::string leader = group.substr(first, group.find(',', first) - first);
-      leaders.push_back(leader.substr(0, leader.find_last_not_of(" \t") + 1));
-    }
-    start = end + 1;
-  }
-  return leaders;
-}
-
-// The devices NAME could have named: the device names of the definition's groups (test devices
-// only when they count), in definition order.
-Names DeclaredDevices(const PM_PIC& part) {
-  Names devices;
-  for (const char* key : {"DEVICE_INTERNAL", "TEST_DEVICE_INTERNAL"}) {
-    const std::string value = part.get_defdata()->GetStringByKey(key, 0, 0, 0, 0).str();
-    for (const std::string& device : GroupLeaders(value)) {
-      if (!ListedDevice(part, device).empty()) devices.push_back(device);
-    }
-  }
-  return devices;
-}
-
 DeviceReport Describe(PM_PIC& part, const std::string& name) {
   DeviceReport report;
   std::vector<Port::String> ranges;
@@ -83,8 +53,8 @@ DeviceReport Describe(PM_PIC& part, const std::string& name) {
   for (const Port::String& range : ranges) report.ranges.push_back(range.str());
   report.device = ListedDevice(part, name);
   if (report.device.empty()) {
-    report.choices =
-        ChoicesAmong("the devices of " + std::string(part.get_arch()), DeclaredDevices(part), name);
+    // The same choices as every other command offers at the device level.
+    report.choices = PartLevelChoices(part.get_arch(), Names(), name);
     return report;
   }
   part.set_device(name.c_str());
@@ -155,7 +125,9 @@ Family MakeDeviceFamily() {
       "With --json: {\"arch\", \"name\", \"device\", \"internal_names\", \"subfamily_specifier\",\n"
       "\"subfamily\", \"ranges\", \"known\", \"choices\", \"suggestions\"}; absent values are\n"
       "null, absent lists empty; choices and suggestions (the devices of ARCH and the closest\n"
-      "of them) only for a NAME that denotes none.\n",
+      "of them) only for a NAME that denotes none. The choices are the devices a part of ARCH\n"
+      "can take, as `pmtool parts ARCH` lists them (a declared device without its data files is\n"
+      "not among them).\n",
       "  pmtool device alpha ab40e_alt      # device xcab40e, subfamily mid\n"
       "  pmtool device alpha XCAB80E\n"
       "  PM_TEST_DEVICES= pmtool device --json alpha xcab99e\n",

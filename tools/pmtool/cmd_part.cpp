@@ -12,6 +12,7 @@
 #include "output.h"
 #include "pmlib/picconfig.h"
 #include "pmlib/pmpic.h"
+#include "pmport/port_string.h"
 
 namespace pmtool {
 namespace {
@@ -195,6 +196,14 @@ std::optional<PM_PARTNAME_BINDING> ParseBinding(const char* text) {
   return std::nullopt;
 }
 
+// With --arch and --speed, a part whose own speed differs has failed: the library warned.
+int SpeedAgrees(const PartReport& report, const char* expected) {
+  if (!expected || Port::stricmp(report.speed.c_str(), expected) == 0) return kExitOk;
+  PrintError("the part's speed " + OrNone(report.speed) + " is not " + expected +
+             ", the speed --speed gives");
+  return kExitProblem;
+}
+
 int RunPart(const Invocation& invocation) {
   const UT_ARGINFO& args = invocation.args;
   const std::string& given = invocation.positional(0);
@@ -223,7 +232,7 @@ int RunPart(const Invocation& invocation) {
   } else {
     PrintPlainReport(given, kind, report);
   }
-  if (report.failsAt.empty()) return kExitOk;
+  if (report.failsAt.empty()) return SpeedAgrees(report, speed);
   PrintError(Quoted(given) + " fails at the " + report.failsAt + " level" +
              (report.missing ? " (not given)" : ""));
   if (!report.choices.what.empty()) PrintChoices(report.choices);
@@ -273,7 +282,7 @@ Family MakePartFamily() {
       "  pmtool part --config xcab80ecs144-4 # a declared device without device file\n"
       "  pmtool part --arch Korvan:alpha --speed -4 xcab12etq144-3\n",
       "  0  the part is valid down to the speed level\n"
-      "  1  the part fails at some level (the output names it)\n",
+      "  1  the part fails at some level (the output names it), or its speed is not --speed\n",
       1,
       1,
       RunPart};

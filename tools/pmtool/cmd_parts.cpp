@@ -208,6 +208,11 @@ void PrintCheckJson(const PM_PIC& part, const PartCheck& check, const char* comp
   PrintJson(result);
 }
 
+// Completion stops at the first level that has nothing to choose from.
+const char* IncompleteLevel(const PM_PIC& part) {
+  return kPartLevels[std::min(static_cast<int>(part.get_depth()), 3)];
+}
+
 void PrintCheckText(const PM_PIC& part, const PartCheck& check, const char* completedName) {
   Table levelTable;
   for (const LevelCheck& level : check.levels) {
@@ -215,9 +220,8 @@ void PrintCheckText(const PM_PIC& part, const PartCheck& check, const char* comp
   }
   Table outcome;
   outcome.add({"fails at:", check.failsAt.empty() ? "(none)" : check.failsAt});
-  // Completion stops at the first level that has nothing to choose from.
-  const std::string incomplete = std::string("(cannot be completed: no ") +
-                                 kPartLevels[std::min(static_cast<int>(part.get_depth()), 3)] + " to choose)";
+  const std::string incomplete =
+      std::string("(cannot be completed: no ") + IncompleteLevel(part) + " to choose)";
   outcome.add({"completed:", completedName ? completedName : incomplete});
   std::cout << levelTable.str() << outcome.str();
 }
@@ -240,9 +244,16 @@ int RunCheckPart(const Invocation& invocation) {
   } else {
     PrintCheckText(*part, check, completedName.get());
   }
-  if (check.failsAt.empty()) return kExitOk;
-  ReportFailure(*part, check);
-  return kExitProblem;
+  if (!check.failsAt.empty()) {
+    ReportFailure(*part, check);
+    return kExitProblem;
+  }
+  if (!completed) {
+    PrintError(std::string("the part cannot be completed: no ") + IncompleteLevel(*part) +
+               " to choose");
+    return kExitProblem;
+  }
+  return kExitOk;
 }
 
 Family MakePartsFamily() {
@@ -335,9 +346,9 @@ Family MakeCheckPartFamily() {
       "the architecture fails.\n",
       "  pmtool check-part alpha xcab12e tq144 -3\n"
       "  pmtool check-part alpha xcab40e pq208 -5   # fails at speed: -5 is disallowed\n"
-      "  pmtool check-part prom xcpr01               # completed with no package: none listed\n",
-      "  0  every given level is valid\n"
-      "  1  ARCH is not usable, or some level is not valid\n",
+      "  pmtool check-part prom xcpr01               # cannot be completed: no package listed\n",
+      "  0  every given level is valid and the part is completed\n"
+      "  1  ARCH is not usable, some level is not valid, or the part cannot be completed\n",
       2,
       4,
       RunCheckPart};

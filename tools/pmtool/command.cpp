@@ -79,9 +79,12 @@ std::string OverviewHelp() {
   Table globals;
   globals.add({"--install DIRS", "installation directories, separated by \":\"; repeatable "
                                  "(instead of KORVAN_PATH)"});
+  globals.add({"--verbose", "also show which files an earlier installation directory overrides "
+                            "(check always shows them)"});
+  globals.add({"--json", "before the command: the same as the command's own --json"});
   globals.add({"--version", "print the version and the installation in use"});
   globals.add({"-h, --help [ARCH]", "show this help, or the usage notes of the architecture ARCH"});
-  return "Usage: pmtool [--install DIRS]... COMMAND [ARGS...]\n\n"
+  return "Usage: pmtool [GLOBAL OPTIONS] COMMAND [ARGS...]\n\n"
          "Reads and checks the device data of a design-suite installation: definition files\n"
          "(.acd) and segmented data files (.spd, .pkg).\n\nCommands:\n" +
          commands.str("  ") + "\nGlobal options:\n" + globals.str("  ") +
@@ -98,6 +101,7 @@ std::string OverviewHelp() {
          "\nResults go to standard output, messages to standard error. Every command that\n"
          "answers a query takes --json and then prints one JSON document instead of aligned\n"
          "text; failures are still reported on standard error.\n"
+         "--install and --verbose may also follow the command.\n"
          "\nRun 'pmtool COMMAND --help' for a command's options and examples.\n";
 }
 

@@ -3,8 +3,10 @@
 //   pmtool [--install DIRS]... FAMILY COMMAND [OPTIONS] [ARGS...]
 //   pmtool [--install DIRS]... -help ARCH
 //
-// Global options come before the command; everything after the command's name belongs to it and
-// is checked against the command's own option specification.
+// --install may stand anywhere before "--"; the other global options (--version, --json, the help
+// options) come before the command. Everything else after the command's name belongs to it and is
+// checked against the command's own option specification; a --json given before the command is
+// handed to it.
 #include <exception>
 #include <iostream>
 #include <string>
@@ -16,24 +18,72 @@
 #include "pmlib/pmcmdargs.h"
 #include "pmlib/pmversion.h"
 #include "pmport/ut_cmdargs.h"
+#include "suggest.h"
 
 namespace pmtool {
 namespace {
 
-const char* const kGlobalSpec = "pmtool -version -install=";
+const char* const kGlobalSpec = "pmtool -version -json -verbose -install=";
 
 using Arguments = std::vector<const char*>;
 
-// The number of leading arguments that are global options (with their values).
-std::size_t GlobalOptionCount(const Arguments& args) {
-  const UT_CMDOPCODES opcodes(kGlobalSpec);
-  std::size_t count = 0;
-  while (count < args.size() && args[count][0] == '-' && args[count][1] != '\0') {
-    const std::string arg = args[count++];
-    if (arg == "--") break;
-    if (opcodes.find(arg.c_str()) == UT_CMDOPCODES::Value && count < args.size()) ++count;
+// The command line split into pmtool's own options and the words of the command.
+struct CommandLine {
+  Arguments globals;  // the global options with their values
+  Arguments words;    // the command's name and its arguments
+};
+
+// The global options that may also stand after the command.
+bool IsAnywhereOption(const std::string& arg) {
+  for (const char* name : {"install", "verbose"}) {
+    if (arg == std::string("-") + name || arg == std::string("--") + name) return true;
   }
-  return count;
+  return false;
+}
+
+// Takes the leading global options, then every --install (with its value) and --verbose up to
+// "--".
+CommandLine SplitCommandLine(const Arguments& args) {
+  const UT_CMDOPCODES opcodes(kGlobalSpec);
+  CommandLine line;
+  std::size_t index = 0;
+  for (; index < args.size() && args[index][0] == '-' && args[index][1] != '\0'; ++index) {
+    const std::string arg = args[index];
+    if (arg == "--") break;
+    line.globals.push_back(args[index]);
+    if (opcodes.find(arg.c_str()) == UT_CMDOPCODES::Value && index + 1 < args.size()) {
+      line.globals.push_back(args[++index]);
+    }
+  }
+  bool optionsEnded = false;
+  for (; index < args.size(); ++index) {
+    optionsEnded = optionsEnded || std::string(args[index]) == "--";
+    if (!optionsEnded && IsAnywhereOption(args[index])) {
+      line.globals.push_back(args[index]);
+      const bool takesValue = opcodes.find(args[index]) == UT_CMDOPCODES::Value;
+      if (takesValue && index + 1 < args.size()) line.globals.push_back(args[++index]);
+    } else {
+      line.words.push_back(args[index]);
+    }
+  }
+  return line;
+}
+
+// `problem` about the word `typed`, with the closest of `choices` when one is a plausible slip.
+int UnknownWord(const std::string& problem, const std::string& typed,
+                const std::vector<std::string>& choices, const std::string& helpCommand) {
+  std::string text = problem;
+  const std::vector<std::string> closest = ClosestNames(typed, choices);
+  for (std::size_t i = 0; i < closest.size(); ++i) {
+    text += (i == 0 ? "; did you mean " : " or ") + Quoted(closest[i]);
+  }
+  return UsageError(closest.empty() ? text : text + "?", helpCommand);
+}
+
+std::vector<std::string> FamilyNames() {
+  std::vector<std::string> names{"help"};
+  for (const Family* family : Families()) names.emplace_back(family->name);
+  return names;
 }
 
 const Family* FindFamily(const std::string& name) {
@@ -56,14 +106,41 @@ const Command* SingleCommand(const Family& family) {
   return single ? &family.commands.front() : nullptr;
 }
 
+int UnknownFamily(const std::string& typed) {
+  return UnknownWord("unknown command " + Quoted(typed), typed, FamilyNames(), "pmtool");
+}
+
+int UnknownCommand(const Family& family, const std::string& typed, const std::string& path) {
+  std::vector<std::string> names;
+  for (const Command& command : family.commands) names.emplace_back(command.name);
+  return UnknownWord("unknown command " + Quoted(typed) + " in " + path, typed, names, path);
+}
+
+const char* const kHelpUsage =
+    "Usage: pmtool help [COMMAND [SUBCOMMAND]]\n"
+    "\n"
+    "Shows pmtool's overview, or the help of a command (the same text as COMMAND --help).\n"
+    "\n"
+    "Examples:\n"
+    "  pmtool help                # every command\n"
+    "  pmtool help acd get        # the help of one command\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the help is shown\n"
+    "  2  the command line is wrong\n";
+
 // "pmtool help [FAMILY [COMMAND]]" and "pmtool --help ...": the help on standard output.
 int ShowHelp(const Arguments& words) {
   if (words.empty()) {
     std::cout << OverviewHelp();
     return kExitOk;
   }
+  if (std::string(words[0]) == "help" || UT_CMDCHK::ishelpoption(words[0])) {
+    std::cout << kHelpUsage;
+    return kExitOk;
+  }
   const Family* family = FindFamily(words[0]);
-  if (!family) return UsageError("no command " + Quoted(words[0]), "pmtool");
+  if (!family) return UnknownFamily(words[0]);
   const Command* command = SingleCommand(*family);
   if (!command && words.size() == 1) {
     std::cout << FamilyHelp(*family);
@@ -71,7 +148,7 @@ int ShowHelp(const Arguments& words) {
   }
   const std::string path = std::string("pmtool ") + family->name;
   if (!command) command = FindCommand(*family, words[1]);
-  if (!command) return UsageError("no command " + Quoted(words[1]) + " in " + path, path);
+  if (!command) return UnknownCommand(*family, words[1], path);
   std::cout << CommandHelp(*command, *command->name ? path + " " + command->name : path);
   return kExitOk;
 }
@@ -79,16 +156,19 @@ int ShowHelp(const Arguments& words) {
 // A help option followed by a word that is no command of pmtool asks for an architecture's usage
 // text.
 bool AsksForArchitectureHelp(const Arguments& words) {
-  return !words.empty() && !FindFamily(words[0]);
+  return !words.empty() && !FindFamily(words[0]) && std::string(words[0]) != "help";
 }
 
 void PrintOverviewHelp() { std::cout << OverviewHelp(); }
 
 // "pmtool -help ARCH": the library prints ARCH's pmtool.usg, or the installation's, or (when
-// there is none) pmtool's overview. `argv` is main's, starting with the program name; the
-// global options and the word after them are handed over, so the word follows the help option.
-int ShowArchitectureHelp(std::size_t globalCount, char** argv) {
-  const PM_CMDARGS parsed(static_cast<int>(globalCount + 2), argv, kGlobalSpec, nullptr,
+// there is none) pmtool's overview. The library is handed the program name, the global options
+// and the word after them, so the word follows the help option.
+int ShowArchitectureHelp(const char* program, const CommandLine& line) {
+  std::vector<char*> argv{const_cast<char*>(program)};
+  for (const char* arg : line.globals) argv.push_back(const_cast<char*>(arg));
+  argv.push_back(const_cast<char*>(line.words.front()));
+  const PM_CMDARGS parsed(static_cast<int>(argv.size()), argv.data(), kGlobalSpec, nullptr,
                           PrintOverviewHelp, PM_CMDARGS_NO_COMMAND_FILES);
   return parsed.iserror() ? UsageHint("pmtool") : kExitOk;
 }
@@ -110,12 +190,18 @@ int RunCommand(const Command& command, const std::string& path, const Arguments&
   return command.run(Invocation{command, path, parsed.getinfo()});
 }
 
-int Dispatch(const Arguments& words) {
+// `json`: a --json given before the command, handed to it (a command without --json rejects it).
+int Dispatch(const Arguments& words, bool json) {
+  const auto argumentsFrom = [&](std::size_t first) {
+    Arguments args(words.begin() + static_cast<std::ptrdiff_t>(first), words.end());
+    if (json) args.insert(args.begin(), "--json");
+    return args;
+  };
   const Family* family = FindFamily(words[0]);
-  if (!family) return UsageError("no command " + Quoted(words[0]), "pmtool");
+  if (!family) return UnknownFamily(words[0]);
   std::string path = std::string("pmtool ") + family->name;
   if (const Command* single = SingleCommand(*family)) {
-    return RunCommand(*single, path, Arguments(words.begin() + 1, words.end()));
+    return RunCommand(*single, path, argumentsFrom(1));
   }
   if (words.size() < 2) {
     std::cerr << FamilyHelp(*family);
@@ -126,22 +212,21 @@ int Dispatch(const Arguments& words) {
     return kExitOk;
   }
   const Command* command = FindCommand(*family, words[1]);
-  if (!command) return UsageError("no command " + Quoted(words[1]) + " in " + path, path);
+  if (!command) return UnknownCommand(*family, words[1], path);
   path += std::string(" ") + command->name;
-  return RunCommand(*command, path, Arguments(words.begin() + 2, words.end()));
+  return RunCommand(*command, path, argumentsFrom(2));
 }
 
 int Main(int argc, char** argv) {
   InstallMessageHandler();
-  const Arguments args(argv + 1, argv + argc);
-  const std::size_t globalCount = GlobalOptionCount(args);
-  const UT_CMDARGS globals(static_cast<int>(globalCount), args.data(), kGlobalSpec);
+  CommandLine line = SplitCommandLine(Arguments(argv + 1, argv + argc));
+  const UT_CMDARGS globals(static_cast<int>(line.globals.size()), line.globals.data(), kGlobalSpec);
   if (globals.iserror()) return UsageHint("pmtool");
-  const Arguments words(args.begin() + static_cast<std::ptrdiff_t>(globalCount), args.end());
+  Arguments& words = line.words;
   if (globals.gaveusage() && !AsksForArchitectureHelp(words)) return ShowHelp(words);
 
   const std::string source = SelectInstallation(globals.getinfo().getvalues("install"));
-  if (globals.gaveusage()) return ShowArchitectureHelp(globalCount, argv);
+  if (globals.gaveusage()) return ShowArchitectureHelp(argv[0], line);
   if (globals.getinfo().hasflag("version")) {
     std::cout << "pmtool " << PMLibVersion() << "\ninstallation: " << InstallationText() << " ("
               << source << ")\n";
@@ -152,7 +237,9 @@ int Main(int argc, char** argv) {
     return kExitUsage;
   }
   if (std::string(words[0]) == "help") return ShowHelp(Arguments(words.begin() + 1, words.end()));
-  return Dispatch(words);
+  // Overrides are what check looks for; elsewhere they are shown on request.
+  ShowOverrideMessages(globals.getinfo().hasflag("verbose") || std::string(words[0]) == "check");
+  return Dispatch(words, globals.getinfo().hasflag("json"));
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <filesystem>
 #include <iostream>
+#include <set>
 #include <system_error>
+#include <tuple>
 
 #include "command.h"
 #include "pmport/port_msg.h"
@@ -46,11 +48,40 @@ std::string KindLabel(const Port::Message& message) {
   return std::string();
 }
 
+bool& OverrideMessagesShown() {
+  static bool shown = false;
+  return shown;
+}
+
+// The platform reports an override as "CATEGORY: USED overrides OVERRIDDEN".
+bool IsOverrideMessage(const Port::Message& message) { return message.unit == "port_env"; }
+
+bool OverriddenFileExists(const std::string& text) {
+  static const std::string kOverrides = " overrides ";
+  const std::size_t at = text.rfind(kOverrides);
+  if (at == std::string::npos) return true;
+  std::error_code ignored;
+  return std::filesystem::exists(WithoutFinalNewline(text.substr(at + kOverrides.size())), ignored);
+}
+
+bool Wanted(const Port::Message& message) {
+  if (!IsOverrideMessage(message)) return true;
+  return OverrideMessagesShown() && OverriddenFileExists(message.text);
+}
+
+// A message the library repeats during one run (one per part of a listing, twice per lookup) is
+// shown the first time only; pmtool runs one command per process.
+bool SeenBefore(const Port::Message& message) {
+  static std::set<std::tuple<Port::MsgKind, int, std::string>> seen;
+  return !seen.emplace(message.kind, message.code, message.text).second;
+}
+
 void HandleMessage(const Port::Message& message) {
   if (message.kind == Port::MsgKind::Status || message.kind == Port::MsgKind::Debug) {
     Port::DefaultMsgHandler(message);
     return;
   }
+  if (!Wanted(message) || SeenBefore(message)) return;
   std::cout.flush();
   std::cerr << MessagePrefix() << ": " << KindLabel(message) << WithoutFinalNewline(message.text)
             << '\n';
@@ -61,6 +92,8 @@ void HandleMessage(const Port::Message& message) {
 void InstallMessageHandler() { Port::SetMsgHandler(HandleMessage); }
 
 void SetMessagePrefix(const std::string& prefix) { MessagePrefix() = prefix; }
+
+void ShowOverrideMessages(bool shown) { OverrideMessagesShown() = shown; }
 
 void PrintError(const std::string& text) {
   std::cout.flush();

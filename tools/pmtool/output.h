@@ -17,6 +17,10 @@ struct Invocation;
 void InstallMessageHandler();
 // The head of every message line from now on: "pmtool", then "pmtool seg dump" once a command runs.
 void SetMessagePrefix(const std::string& prefix);
+// Whether the library's reports of a file taken from an overriding installation entry are shown
+// (by default they are not). Even when shown, a report is left out when the file it says is
+// overridden does not exist.
+void ShowOverrideMessages(bool shown);
 
 // Writes "PREFIX: text" on standard error.
 void PrintError(const std::string& text);
