@@ -54,12 +54,14 @@ bool& OverrideMessagesShown() {
 }
 
 // The platform reports an override as "CATEGORY: USED overrides OVERRIDDEN".
-bool IsOverrideMessage(const Port::Message& message) { return message.unit == "port_env"; }
+const std::string kOverrides = " overrides ";
+
+bool IsOverrideMessage(const Port::Message& message) {
+  return message.unit == "port_env" && message.text.find(kOverrides) != std::string::npos;
+}
 
 bool OverriddenFileExists(const std::string& text) {
-  static const std::string kOverrides = " overrides ";
   const std::size_t at = text.rfind(kOverrides);
-  if (at == std::string::npos) return true;
   std::error_code ignored;
   return std::filesystem::exists(WithoutFinalNewline(text.substr(at + kOverrides.size())), ignored);
 }
