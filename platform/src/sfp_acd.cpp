@@ -232,10 +232,18 @@ std::pair<short, short> IndexBounds(std::string_view value, char sep1, char sep2
 }
 
 short SubfieldCount(std::string_view value, char sep1, int field, char sep2) {
+  return Saturated(CountSubfields(value, sep1, field, sep2));
+}
+
+std::size_t CountFields(std::string_view value, char sep1) {
+  return value.empty() ? 0 : CountOf(value, sep1) + 1;
+}
+
+std::size_t CountSubfields(std::string_view value, char sep1, int field, char sep2) {
   if (value.empty() || field < 0) return 0;
   const std::size_t begin = (sep1 != '\0' && field > 0) ? SkipPast(value, 0, sep1, field, '\0') : 0;
   if (begin == kNoPosition) return 0;
-  return Saturated(CountOf(FieldAt(value, begin, sep1), sep2) + 1);
+  return CountOf(FieldAt(value, begin, sep1), sep2) + 1;
 }
 
 std::uint32_t KeyIndex::HashOf(std::string_view key) {

@@ -46,14 +46,16 @@ Lookup Address(const StaticAcdRead& reader, const std::string& key, std::optiona
   const char* const raw = reader.getkeyeddata(key.c_str());
   if (!raw) return {"", "no key " + Quoted(key)};
   if (!field) return {raw, ""};
-  const int fields = Sfp_ACD::IndexBounds(raw, kFieldSeparator, kSubfieldSeparator).first;
-  if (*field >= fields) {
+  // Exact counts: a value may hold more fields than the greatest index.
+  const std::size_t fields = Sfp_ACD::CountFields(raw, kFieldSeparator);
+  if (static_cast<std::size_t>(*field) >= fields) {
     return {"", key + " has " + std::to_string(fields) + " field(s); there is no field " +
                     std::to_string(*field)};
   }
   if (subfield) {
-    const int subfields = Sfp_ACD::SubfieldCount(raw, kFieldSeparator, *field, kSubfieldSeparator);
-    if (*subfield >= subfields) {
+    const std::size_t subfields =
+        Sfp_ACD::CountSubfields(raw, kFieldSeparator, *field, kSubfieldSeparator);
+    if (static_cast<std::size_t>(*subfield) >= subfields) {
       return {"", "field " + std::to_string(*field) + " of " + key + " has " +
                       std::to_string(subfields) + " subfield(s); there is no subfield " +
                       std::to_string(*subfield)};
