@@ -82,9 +82,9 @@ bool UT_IFILE::load(const char* filename) {
   std::uint64_t count = 0;
   if (!reader.TakeNumber(count, 4)) return Fail("the file ends inside its header");
   if (count > kMaxSegments) return Fail("too many segments (" + std::to_string(count) + ")");
-  if (count * kSmallestRecord > reader.left()) return Fail("the file is shorter than its directory");
-
-  segments_.reserve(static_cast<std::size_t>(count));
+  // The records are read one by one, so that a bad record gives its own reason (a name length of
+  // 0 makes a record shorter than any good one); room is kept only for what the file can hold.
+  segments_.reserve(static_cast<std::size_t>(std::min(count, reader.left() / kSmallestRecord)));
   for (std::uint64_t i = 0; i < count; ++i) {
     UT_IFILESEGINFO info;
     std::uint64_t nameLength = 0, type = 0;
