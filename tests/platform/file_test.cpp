@@ -194,11 +194,13 @@ TEST(UtDir, UnreadableOrMissingDirectoryIsInvalidAndEmpty) {
   pmtest::WriteFile(dir / "file", "");
   EXPECT_FALSE(UT_DIR((dir / "file").c_str(), 1).isvalid());
   EXPECT_FALSE(UT_DIR(static_cast<const char*>(nullptr), 1).isvalid());
+  // A folder without permissions is unreadable to anyone but root.
+  pmtest::OpenToEveryone(dir.path());
   pmtest::MakeDirs(dir / "locked");
   ::chmod((dir / "locked").c_str(), 0);
-  if (::geteuid() != 0) {
-    EXPECT_FALSE(UT_DIR((dir / "locked").c_str(), 1).isvalid());
-  }
+  EXPECT_EQ("invalid", pmtest::AsUnprivilegedUser([&] {
+              return UT_DIR((dir / "locked").c_str(), 1).isvalid() ? "valid" : "invalid";
+            }));
   ::chmod((dir / "locked").c_str(), 0700);
 }
 

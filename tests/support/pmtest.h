@@ -3,6 +3,7 @@
 #define PMLIB_TESTS_PMTEST_H
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -54,6 +55,17 @@ std::string SegmentRecord(const std::string& name, std::int32_t type, std::uint6
 // Writes a segmented data file with the platform's writer, creating missing parent directories.
 // Fails the test on error.
 void WriteSegmentedFile(const std::string& path, const std::vector<Segment>& segments);
+
+// Permission bits do not stop root, and the tests run as root in CI. Runs `work` in a forked
+// child that, when this process is root, first becomes the unprivileged user and group 65534
+// (no supplementary groups), and returns the text `work` returned there. What the child must
+// reach has to be readable by that user: a TempDir is made for its owner only, so open it first
+// (OpenToEveryone). A child that cannot drop its privileges or that dies fails the test.
+// `work` runs in the child only: its own expectations are not seen; return what to check.
+std::string AsUnprivilegedUser(const std::function<std::string()>& work);
+
+// Lets every user read and enter `path` (a folder made for its owner only, such as a TempDir).
+void OpenToEveryone(const std::string& path);
 
 // Captures every message issued while it lives; restores the previous handler on destruction.
 class MessageCapture {
