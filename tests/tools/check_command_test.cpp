@@ -198,6 +198,30 @@ TEST(CheckCommand, CleanInstallationAndSampleGiveStatusZero) {
   }, overlay);
 }
 
+// A broken installation is not a healthy one with no module.
+TEST(CheckCommand, InstallationEntryThatIsNoFolderIsAFinding) {
+  const pmtest::TempDir dir;
+  const std::string file = dir / "file";
+  pmtest::WriteFile(file, "");
+  const std::string missing = dir / "none";
+  const std::string fix = "; correct it in --install";
+  ExpectRuns({{{"check", "--json"}, 1,
+               R"([{"file": ")" + missing + R"(", "key": null, "arch": null,
+                    "kind": "bad-install-entry",
+                    "message": "the installation entry does not exist)" + fix + R"("}])",
+               ""},
+              {{"check", "--roundtrip"}, 1,
+               missing + ": the installation entry does not exist" + fix + "\n", "..."}},
+             missing);
+  ExpectRuns({{{"check"}, 1, file + ":    the installation entry is not a folder" + fix + "\n",
+               "pmtool check: 0 modules checked, 1 problem\n"}},
+             file);
+  // Beside a good entry, the modules are checked as well.
+  ExpectRuns({{{"check", "alpha"}, 1, missing + ":    the installation entry does not exist" + fix + "\n",
+               "pmtool check: 1 module checked, 1 problem\n"}},
+             missing + ":" + kSample);
+}
+
 TEST(CheckCommand, NamedModulesOnlyAndPlainLinesWithFileAndKey) {
   Installation installation;
   installation.alpha["DISALLOW_SPEEDS"] = "-9";

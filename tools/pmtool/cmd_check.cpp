@@ -116,6 +116,8 @@ Family MakeCheckFamily() {
       "Checks the personality modules ARCH (names or aliases), or every module of the\n"
       "installation, supported and unsupported, and reports every problem found, one a line:\n"
       "the file, the key or entry concerned and what is wrong. It looks for:\n"
+      "  - an installation entry (--install, KORVAN_PATH) that does not exist or is not a\n"
+      "    folder (also with --roundtrip);\n"
       "  - a definition that does not open, lacks ARCH_NAME or ARCH_FRIEND, or whose ARCH_NAME\n"
       "    names another module;\n"
       "  - a friend chain (ARCH_FRIEND) that loops or names a module that is not installed;\n"

@@ -173,6 +173,14 @@ int ShowArchitectureHelp(const char* program, const CommandLine& line) {
   return parsed.iserror() ? UsageHint("pmtool") : kExitOk;
 }
 
+// check reports a broken installation entry as a finding; every other command warns about it.
+void WarnAboutBrokenEntries(const Command& command) {
+  if (&command == SingleCommand(CheckFamily())) return;
+  for (const BrokenEntry& broken : BrokenInstallationEntries()) {
+    PrintError("warning: " + broken.entry + ": " + broken.problem);
+  }
+}
+
 int RunCommand(const Command& command, const std::string& path, const Arguments& args) {
   SetMessagePrefix(path);
   const UT_CMDARGS parsed(static_cast<int>(args.size()), args.data(), OptionSpec(command).c_str());
@@ -187,6 +195,7 @@ int RunCommand(const Command& command, const std::string& path, const Arguments&
     return UsageError(std::string(problem) + " arguments; usage: " + CommandUsage(command, path),
                       path);
   }
+  WarnAboutBrokenEntries(command);
   return command.run(Invocation{command, path, parsed.getinfo()});
 }
 
@@ -225,7 +234,13 @@ int Main(int argc, char** argv) {
   Arguments& words = line.words;
   if (globals.gaveusage() && !AsksForArchitectureHelp(words)) return ShowHelp(words);
 
-  const std::string source = SelectInstallation(globals.getinfo().getvalues("install"));
+  const std::vector<std::string> installs = globals.getinfo().getvalues("install");
+  for (const std::string& install : installs) {
+    if (NamesNoFolder(install)) {
+      return UsageError("--install " + Quoted(install) + " names no installation folder", "pmtool");
+    }
+  }
+  const std::string source = SelectInstallation(installs);
   if (globals.gaveusage()) return ShowArchitectureHelp(argv[0], line);
   if (globals.getinfo().hasflag("version")) {
     std::cout << "pmtool " << PMLibVersion() << "\ninstallation: " << InstallationText() << " ("
