@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pmport/ut_ifile.h"
 #include "pmtest.h"
 #include "pmtool_runner.h"
 
@@ -41,6 +42,15 @@ void Segments(const pmtest::TempDir& root, const std::string& relative,
   std::vector<pmtest::Segment> segments;
   for (const std::string& name : names) segments.push_back({name, 0, ""});
   pmtest::WriteSegmentedFile(root / relative, segments);
+}
+
+// The bytes of a segmented file of empty segments named `names`.
+std::string SegmentedBytes(const pmtooltest::Args& names) {
+  std::vector<UT_SEGMENT> segments;
+  for (const std::string& name : names) segments.push_back({name, 0, ""});
+  std::string image, error;
+  UT_SEGWRITER::Serialize(segments, image, error);
+  return image;
 }
 
 // One change to an installation: a key of alpha's or beta's definition set or erased, or else a
@@ -143,6 +153,11 @@ const Fault kFaults[] = {
     {"SpeedFileWithoutGrades",
      {{"beta/data/be1.spd", "", SegmentHeader(1) + SegmentRecord("-0", 0, 36, 0)}},
      "beta/data/be1.spd", "", "empty-data-file"},
+    {"PackageListedTwice",
+     {{"alpha/data/ab1.pkg", "", SegmentedBytes({"tq144", "pc44", "tq144"})}},
+     "alpha/data/ab1.pkg", "tq144", "duplicate-segment"},
+    {"SpeedGradesDifferingInCaseOnly", {{"beta/data/be1.spd", "", SegmentedBytes({"-6a", "-6A"})}},
+     "beta/data/be1.spd", "-6A", "duplicate-segment"},
     {"DisallowedSpeedOfNoDevice", {{"alpha", "DISALLOW_SPEEDS", "-2,-9"}}, kAlpha,
      "DISALLOW_SPEEDS", "bad-disallowed-speed"},
     {"AliasOfTwoModules", {{"alpha", "ALIAS_alpha", "first"}, {"beta", "ALIAS_beta", "first"}},

@@ -214,6 +214,8 @@ class ModuleLinter {
   template <typename Reader>
   void CheckDataFile(const std::string& path, const std::string& arch, const char* what,
                      const char* nothingListed);
+  void CheckRepeatedSegments(const std::string& path, const std::string& arch,
+                             const Names& segments);
   void CheckVentries(const Chain& chain);
   void CheckLibrary(PM_SPEC& spec, const ChainLink& link, const std::string& key,
                     const std::string& library, const std::string& neededBy,
@@ -477,6 +479,26 @@ void ModuleLinter::CheckDataFile(const std::string& path, const std::string& arc
     Report(path, "", arch, problem.kind, problem.message);
   } else if (reader.begin() == reader.end()) {
     Report(path, "", arch, "empty-data-file", nothingListed);
+  } else {
+    Names segments;
+    for (const Port::String& segment : reader) segments.push_back(segment.str());
+    CheckRepeatedSegments(path, arch, segments);
+  }
+}
+
+// The library lists every segment of a data file: a name given twice, or twice in different
+// letter cases (it compares names ignoring case), makes every listing repeat it.
+void ModuleLinter::CheckRepeatedSegments(const std::string& path, const std::string& arch,
+                                         const Names& segments) {
+  std::map<std::string, std::string> firstByLowered;
+  for (const std::string& segment : segments) {
+    const auto [first, isNew] = firstByLowered.emplace(Lowered(segment), segment);
+    if (isNew) continue;
+    Report(path, segment, arch, "duplicate-segment",
+           first->second == segment
+               ? "the segment " + Quoted(segment) + " is listed more than once"
+               : "the segment " + Quoted(segment) + " repeats " + Quoted(first->second) +
+                     " (names are compared ignoring letter case)");
   }
 }
 
