@@ -213,6 +213,27 @@ TEST(CheckCommand, CleanInstallationAndSampleGiveStatusZero) {
   }, overlay);
 }
 
+// Each module on a loop, and one leading into it, meets the same loop: it is told once, from
+// its smallest name, on the file that closes it.
+TEST(CheckCommand, FriendLoopIsReportedOnce) {
+  const pmtest::TempDir root;
+  const std::map<std::string, std::string> friends = {
+      {"m1", "m2"}, {"m2", "m3"}, {"m3", "m1"}, {"m4", "m2"}};
+  for (const auto& [name, next] : friends) {
+    Keys keys = Module(name, "CPLD", "xc" + name + "," + name, "xc" + name);
+    keys["ARCH_FRIEND"] = next;
+    pmtest::WriteFile(root / (name + "/data/" + name + ".acd"), DefinitionText(keys));
+  }
+  const auto result = pmtooltest::RunPmtool({"--install", root.path(), "check", "--json"});
+  std::vector<std::string> loops;
+  for (const auto& finding : nlohmann::json::parse(result.out)) {
+    if (finding["kind"] != "friend-loop") continue;
+    loops.push_back(finding["file"].get<std::string>() + ": " + finding["message"].get<std::string>());
+  }
+  EXPECT_EQ(loops, std::vector<std::string>{root / "m3/data/m3.acd" +
+                                            ": the friend chain m1 -> m2 -> m3 loops back to its start"});
+}
+
 // A broken installation is not a healthy one with no module.
 TEST(CheckCommand, InstallationEntryThatIsNoFolderIsAFinding) {
   const pmtest::TempDir dir;

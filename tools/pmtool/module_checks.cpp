@@ -202,6 +202,7 @@ class ModuleLinter {
   bool CheckDefinitionOpens(const ModuleLocation& location);
   bool CheckIdentity(const ChainLink& link);
   Chain FriendChain(const ChainLink& own);
+  void ReportFriendLoop(Chain loop);
   void CheckFormats(const Chain& chain);
   void CheckDevices(PMPicImp& part, const Chain& chain, const ModuleLocation& location);
   void CheckDeviceData(PMPicImp& part, const ChainLink& table, const Names& devices,
@@ -293,11 +294,7 @@ Chain ModuleLinter::FriendChain(const ChainLink& own) {
       return Lowered(link.module) == friendName;
     });
     if (repeated != chain.end()) {
-      Names loop;
-      for (auto link = repeated; link != chain.end(); ++link) loop.push_back(link->module);
-      loop.push_back(friendName);
-      Report(last.path, kKeyArchFriend, last.module, "friend-loop",
-             "the friend chain loops: " + Joined(loop, " -> "));
+      ReportFriendLoop(Chain(repeated, chain.end()));
       break;
     }
     if (!Layout::IsModuleName(friendName)) {
@@ -316,6 +313,23 @@ Chain ModuleLinter::FriendChain(const ChainLink& own) {
     chain.push_back({friendName, location.definition, &reader});
   }
   return chain;
+}
+
+// Every module on a loop, and every module leading into it, meets the same loop from another
+// start: it is told the same way from each, starting at its smallest name, on the file whose
+// ARCH_FRIEND closes it, so that the findings' filter lets it through once.
+void ModuleLinter::ReportFriendLoop(Chain loop) {
+  std::rotate(loop.begin(),
+              std::min_element(loop.begin(), loop.end(),
+                               [](const ChainLink& a, const ChainLink& b) {
+                                 return Lowered(a.module) < Lowered(b.module);
+                               }),
+              loop.end());
+  Names members;
+  for (const ChainLink& link : loop) members.push_back(link.module);
+  const ChainLink& closing = loop.back();
+  Report(closing.path, kKeyArchFriend, closing.module, "friend-loop",
+         "the friend chain " + Joined(members, " -> ") + " loops back to its start");
 }
 
 // What the parser makes of a format before compiling it.
