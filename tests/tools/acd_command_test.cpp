@@ -22,22 +22,23 @@ const char* const kDefinition =
     "DUP = first\n"
     "DUP = second\n";
 
-// A value of 40,000 fields and a field of 40,000 subfields: more than a short counts.
-std::string WideDefinition() {
+// A value of 40,000 fields and a field of 40,000 subfields (more than a short counts), and a
+// value with control characters.
+std::string OddDefinition() {
   std::string fields = "f0";
   std::string subfields = "s0";
   for (int i = 1; i < 40000; ++i) {
     fields += ":f" + std::to_string(i);
     subfields += ",s" + std::to_string(i);
   }
-  return "FIELDS = " + fields + "\nSUBFIELDS = " + subfields + "\n";
+  return "FIELDS = " + fields + "\nSUBFIELDS = " + subfields + "\nBELL = a\ab\x1b[2Jc\td\n";
 }
 
 class AcdCommand : public ::testing::Test {
  protected:
   void SetUp() override {
     pmtest::WriteFile(file_, kDefinition);
-    pmtest::WriteFile(wide_, WideDefinition());
+    pmtest::WriteFile(wide_, OddDefinition());
   }
 
   // `pmtool acd get FILE args...` fails with status 1 and "FILE: says".
@@ -74,6 +75,9 @@ TEST_F(AcdCommand, GetPrintsTheValueFieldOrSubfieldOrSaysWhatIsNotThere) {
       // Counts beyond the greatest index do not stop at it.
       {{"acd", "get", wide_, "FIELDS", "32767"}, 0, "f32767\n", ""},
       {{"acd", "get", wide_, "SUBFIELDS", "0", "32767"}, 0, "s32767\n", ""},
+      // Control characters, read or typed, are printed escaped.
+      {{"acd", "get", wide_, "BELL"}, 0, "a\\ab\\x1b[2Jc\\td\n", ""},
+      Missing({"K\x1b"}, "no key \"K\\x1b\""),
   });
 }
 

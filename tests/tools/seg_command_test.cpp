@@ -40,6 +40,26 @@ TEST(SegCommand, WrittenFileDumpsItsSegmentsInOrderWithTypes) {
   });
 }
 
+// Names read from a file reach the terminal escaped, so that they cannot drive it; JSON escapes
+// them in its own way.
+TEST(SegCommand, ControlCharactersInNamesArePrintedEscaped) {
+  const pmtest::TempDir dir;
+  const std::string file = dir / "odd.pkg";
+  pmtest::WriteSegmentedFile(file, {{"\x1b[2Jtq", 0, ""}, {"a\r\tb\n", 1, ""}});
+  ExpectRuns({
+      {{"seg", "dump", file}, 0,
+       "NAME       TYPE  OFFSET  SIZE\n"
+       "\\x1b[2Jtq  0     67      0\n"
+       "a\\r\\tb\\n   1     67      0\n",
+       ""},
+      {{"seg", "dump", "--json", file}, 0,
+       R"({"file": ")" + file + R"(", "segments": [
+           {"name": "\u001b[2Jtq", "type": 0, "offset": 67, "size": 0},
+           {"name": "a\r\tb\n", "type": 1, "offset": 67, "size": 0}]})",
+       ""},
+  });
+}
+
 TEST(SegCommand, DumpShowsContentsOfAFileWrittenElsewhere) {
   const pmtest::TempDir dir;
   const std::string file = dir / "ab40e.pkg";

@@ -97,7 +97,7 @@ int RunGet(const Invocation& invocation) {
     result["value"] = lookup.value;
     PrintJson(result);
   } else {
-    std::cout << lookup.value << '\n';
+    PrintLine(lookup.value);
   }
   return kExitOk;
 }

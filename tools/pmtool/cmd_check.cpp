@@ -31,7 +31,8 @@ std::vector<std::string> Cells(const Finding& finding) {
 
 // One finding on one line, for output that streams and so cannot be aligned.
 std::string PlainLine(const Finding& finding) {
-  return finding.file + ": " + (finding.key.empty() ? "" : finding.key + ": ") + finding.message +
+  return Printable(finding.file + ": " + (finding.key.empty() ? "" : finding.key + ": ") +
+                   finding.message) +
          "\n";
 }
 

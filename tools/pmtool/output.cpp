@@ -78,18 +78,60 @@ bool SeenBefore(const Port::Message& message) {
   return !seen.emplace(message.kind, message.code, message.text).second;
 }
 
+// Status texts (dumps, usage files) are pages meant for the terminal: their line ends and tabs
+// stay.
 void HandleMessage(const Port::Message& message) {
   if (message.kind == Port::MsgKind::Status || message.kind == Port::MsgKind::Debug) {
-    Port::DefaultMsgHandler(message);
+    Port::Message printable = message;
+    printable.text = Printable(message.text, "\n\t");
+    Port::DefaultMsgHandler(printable);
     return;
   }
   if (!Wanted(message) || SeenBefore(message)) return;
   std::cout.flush();
-  std::cerr << MessagePrefix() << ": " << KindLabel(message) << WithoutFinalNewline(message.text)
-            << '\n';
+  std::cerr << MessagePrefix() << ": " << KindLabel(message)
+            << Printable(WithoutFinalNewline(message.text)) << '\n';
 }
 
+// The C escape of a control character.
+std::string Escape(unsigned char c) {
+  switch (c) {
+    case '\a': return "\\a";
+    case '\b': return "\\b";
+    case '\t': return "\\t";
+    case '\n': return "\\n";
+    case '\v': return "\\v";
+    case '\f': return "\\f";
+    case '\r': return "\\r";
+    default: break;
+  }
+  const char* const digits = "0123456789abcdef";
+  return std::string("\\x") + digits[c >> 4] + digits[c & 0xf];
+}
+
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
+
 }  // namespace
+
+std::string Printable(const std::string& text, const std::string& kept) {
+  std::string printable;
+  printable.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (IsControl(byte) && kept.find(c) == std::string::npos) {
+      printable += Escape(byte);
+    } else {
+      printable += c;
+    }
+  }
+  return printable;
+}
+
+void PrintLine(const std::string& text) { std::cout << Printable(text) << '\n'; }
+
+void PrintLines(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) PrintLine(line);
+}
 
 void InstallMessageHandler() { Port::SetMsgHandler(HandleMessage); }
 
@@ -99,7 +141,7 @@ void ShowOverrideMessages(bool shown) { OverrideMessagesShown() = shown; }
 
 void PrintError(const std::string& text) {
   std::cout.flush();
-  std::cerr << MessagePrefix() << ": " << text << '\n';
+  std::cerr << MessagePrefix() << ": " << Printable(text) << '\n';
 }
 
 int UsageHint(const std::string& helpCommand) {
@@ -138,7 +180,10 @@ void JsonArrayStream::add(const nlohmann::ordered_json& element) {
 
 JsonArrayStream::~JsonArrayStream() { std::cout << (empty_ ? "]" : "\n  ]") << "\n}\n"; }
 
-void Table::add(std::vector<std::string> row) { rows_.push_back(std::move(row)); }
+void Table::add(std::vector<std::string> row) {
+  for (std::string& cell : row) cell = Printable(cell);
+  rows_.push_back(std::move(row));
+}
 
 std::string Table::str(const std::string& indent, std::size_t gap) const {
   std::vector<std::size_t> widths;

@@ -22,7 +22,18 @@ void SetMessagePrefix(const std::string& prefix);
 // overridden does not exist.
 void ShowOverrideMessages(bool shown);
 
-// Writes "PREFIX: text" on standard error.
+// `text` with every control character (below 0x20, and 0x7f) written as a C escape ("\t",
+// "\r", "\x1b"), except those in `kept`: names read from files cannot drive the terminal or
+// break a line. Other bytes, backslashes included, are left as they are, so escaping twice
+// changes nothing. Every text line pmtool writes goes through it; JSON has escapes of its own.
+std::string Printable(const std::string& text, const std::string& kept = "");
+
+// Writes `text`, made printable, and a line end on standard output.
+void PrintLine(const std::string& text);
+// PrintLine for each of `lines`.
+void PrintLines(const std::vector<std::string>& lines);
+
+// Writes "PREFIX: text" on standard error, the text made printable.
 void PrintError(const std::string& text);
 // Writes where to find the usage of `helpCommand` ("pmtool seg write"); returns kExitUsage.
 int UsageHint(const std::string& helpCommand);
@@ -49,7 +60,8 @@ class JsonArrayStream {
   bool empty_ = true;
 };
 
-// Rows of cells printed in aligned columns; the last column is not padded.
+// Rows of cells printed in aligned columns, each cell made printable; the last column is not
+// padded.
 class Table {
  public:
   void add(std::vector<std::string> row);
