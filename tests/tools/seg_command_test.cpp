@@ -2,6 +2,7 @@
 // refuses is pinned by its own tests; these pin how pmtool reports them.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "pmtest.h"
@@ -46,18 +47,14 @@ TEST(SegCommand, ControlCharactersInNamesArePrintedEscaped) {
   const pmtest::TempDir dir;
   const std::string file = dir / "odd.pkg";
   pmtest::WriteSegmentedFile(file, {{"\x1b[2Jtq", 0, ""}, {"a\r\tb\n", 1, ""}});
-  ExpectRuns({
-      {{"seg", "dump", file}, 0,
-       "NAME       TYPE  OFFSET  SIZE\n"
-       "\\x1b[2Jtq  0     67      0\n"
-       "a\\r\\tb\\n   1     67      0\n",
-       ""},
-      {{"seg", "dump", "--json", file}, 0,
-       R"({"file": ")" + file + R"(", "segments": [
-           {"name": "\u001b[2Jtq", "type": 0, "offset": 67, "size": 0},
-           {"name": "a\r\tb\n", "type": 1, "offset": 67, "size": 0}]})",
-       ""},
-  });
+  ExpectRuns({{{"seg", "dump", file}, 0,
+               "NAME       TYPE  OFFSET  SIZE\n"
+               "\\x1b[2Jtq  0     67      0\n"
+               "a\\r\\tb\\n   1     67      0\n",
+               ""}});
+  const auto json = nlohmann::json::parse(RunPmtool({"seg", "dump", "--json", file}).out);
+  EXPECT_EQ(json["segments"][0]["name"], "\x1b[2Jtq");
+  EXPECT_EQ(json["segments"][1]["name"], "a\r\tb\n");
 }
 
 TEST(SegCommand, DumpShowsContentsOfAFileWrittenElsewhere) {
