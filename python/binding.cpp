@@ -182,9 +182,12 @@ void DefineModule(py::module_& m) {
            "name"_a, "The first existing program NAME (bin/<platform>/), or None.")
       .def("library_file", [](PyModule& self, const std::string& name) { return Ask(self, [&] { return self.module.libraryFile(name); }); },
            "name"_a, "The first existing plug-in library lib<NAME>.so (lib/<platform>/), or None.")
-      .def("__repr__", [](PyModule& self) {
-        return "Module(" + std::string(py::repr(py::str(Ask(self, [&] { return self.module.name(); })))) + ")";
-      });
+      .def(
+          "__repr__",
+          [](PyModule& self) {
+            return "Module(" + std::string(py::repr(py::str(Ask(self, [&] { return self.module.name(); })))) + ")";
+          },
+          "Module('name').");
 }
 
 void DefinePart(py::module_& m) {
@@ -272,8 +275,9 @@ void DefinePart(py::module_& m) {
           "messages", [](PyPart& self) { return ListOf(self.messages); },
           "The pmlib.Message list the library issued while this part was made (also delivered\n"
           "to the open capture_messages() block or the \"pmlib\" logger).")
-      .def("__str__", &PartName)
-      .def("__repr__", &PartRepr);
+      .def("__str__", &PartName,
+           "The part's name as parts are listed (composed_name), else the architecture, else \"\".")
+      .def("__repr__", &PartRepr, "The levels, and the failing level with its rejected text.");
 }
 
 void DefineFunctions(py::module_& m) {
