@@ -1,6 +1,13 @@
 // _pmlib: the compiled half of the pmlib package. Module and Part wrap pmlib::Module and
 // pmlib::Part; the functions wrap the installation calls. Every library call goes through Run
 // (calls.h); values come back as the Python side's enums and dataclasses (values.h).
+#include <pmlib/error.h>
+#include <pmlib/installation.h>
+#include <pmlib/module.h>
+#include <pmlib/part.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -8,14 +15,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <pybind11/pybind11.h>
-#include <pybind11/stl.h>
-
-#include <pmlib/error.h>
-#include <pmlib/installation.h>
-#include <pmlib/module.h>
-#include <pmlib/part.h>
 
 #include "calls.h"
 #include "values.h"
@@ -45,7 +44,8 @@ pmlib::Unsupported UnsupportedFrom(const std::optional<bool>& allowed) {
   return *allowed ? pmlib::Unsupported::Allowed : pmlib::Unsupported::Refused;
 }
 
-// One (separator, index) pair of Module.value; a 1-character separator is all the library splits at.
+// One (separator, index) pair of Module.value; a 1-character separator is all the library splits
+// at.
 using FieldSpec = std::pair<std::string, short>;
 
 void AddressWith(const FieldSpec& spec, char& separator, short& index) {
@@ -72,6 +72,23 @@ auto Ask(Wrapped& self, Query&& query) {
   return Run(Locks{&self.lock, false}, std::forward<Query>(query));
 }
 
+const pmlib::Module& Target(const PyModule& self) { return self.module; }
+const pmlib::Part& Target(const PyPart& self) { return self.part; }
+
+// A property answering the wrapped object's @p query as it stands.
+template <typename Wrapped, typename Result, typename Object>
+auto Query(Result (Object::*query)() const) {
+  return [query](Wrapped& self) { return Ask(self, [&] { return (Target(self).*query)(); }); };
+}
+
+// A method answering the wrapped object's @p query for one name.
+template <typename Wrapped, typename Result, typename Object>
+auto QueryOf(Result (Object::*query)(std::string_view) const) {
+  return [query](Wrapped& self, const std::string& name) {
+    return Ask(self, [&] { return (Target(self).*query)(name); });
+  };
+}
+
 // A call that sets up modules or parts (or fills the library's shared lists) from an object.
 template <typename Wrapped, typename SetUp>
 auto SetUpFrom(Wrapped& self, SetUp&& setUp) {
@@ -95,15 +112,16 @@ std::string PartName(PyPart& self) {
 std::string PartRepr(PyPart& self) {
   const auto [levels, failure] = Ask(self, [&] {
     const pmlib::Part& part = self.part;
-    return std::make_pair(std::vector<std::optional<std::string>>{part.architecture(),
-                                                                   part.device(), part.package(),
-                                                                   part.speed()},
-                          part.failure());
+    return std::make_pair(
+        std::vector<std::optional<std::string>>{part.architecture(), part.device(), part.package(),
+                                                part.speed()},
+        part.failure());
   });
   static const char* const kNames[] = {"arch", "device", "package", "speed"};
   std::string text = "Part(";
   for (std::size_t i = 0; i < levels.size(); ++i) {
-    text += std::string(i ? ", " : "") + kNames[i] + "=" + std::string(py::repr(py::cast(levels[i])));
+    text +=
+        std::string(i ? ", " : "") + kNames[i] + "=" + std::string(py::repr(py::cast(levels[i])));
   }
   if (failure) {
     text += ", fails_at=" + std::string(py::str(ToPython(failure->level))) +
@@ -113,33 +131,37 @@ std::string PartRepr(PyPart& self) {
 }
 
 void DefineModule(py::module_& m) {
-  py::class_<PyModule>(m, "Module", "One installed module (architecture): its definition merged with its friends'.")
-      .def(py::init([](const std::string& name, bool unsupported) {
-             return std::make_unique<PyModule>(Run(Locks{nullptr, true}, [&] {
-               return pmlib::Module(name, UnsupportedFrom(unsupported));
-             }));
-           }),
-           "name"_a, "unsupported"_a = false,
-           "Opens the module NAME (a name or an alias); unsupported=True reaches the modules under\n"
-           "data/unsupported/. Raises pmlib.Error when no installation holds it or its definition\n"
-           "does not read.")
-      .def_property_readonly("name", [](PyModule& self) { return Ask(self, [&] { return self.module.name(); }); },
+  py::class_<PyModule>(
+      m, "Module", "One installed module (architecture): its definition merged with its friends'.")
+      .def(
+          py::init([](const std::string& name, bool unsupported) {
+            return std::make_unique<PyModule>(Run(Locks{nullptr, true}, [&] {
+              return pmlib::Module(name, UnsupportedFrom(unsupported));
+            }));
+          }),
+          "name"_a, "unsupported"_a = false,
+          "Opens the module NAME (a name or an alias); unsupported=True reaches the modules under\n"
+          "data/unsupported/. Raises pmlib.Error when no installation holds it or its definition\n"
+          "does not read.")
+      .def_property_readonly("name", Query<PyModule>(&pmlib::Module::name),
                              "The module's name, lower case.")
-      .def_property_readonly("alias", [](PyModule& self) { return Ask(self, [&] { return self.module.alias(); }); },
+      .def_property_readonly("alias", Query<PyModule>(&pmlib::Module::alias),
                              "The alias its definition registers, or None.")
-      .def_property_readonly("unsupported", [](PyModule& self) { return Ask(self, [&] { return self.module.unsupported(); }); },
+      .def_property_readonly("unsupported", Query<PyModule>(&pmlib::Module::unsupported),
                              "Whether it was found among the unsupported modules.")
-      .def_property_readonly("definition", [](PyModule& self) { return Ask(self, [&] { return self.module.definition(); }); },
+      .def_property_readonly("definition", Query<PyModule>(&pmlib::Module::definition),
                              "The definition file the library read.")
-      .def_property_readonly("vendor", [](PyModule& self) { return Ask(self, [&] { return self.module.vendor(); }); },
+      .def_property_readonly("vendor", Query<PyModule>(&pmlib::Module::vendor),
                              "VENDOR, or None when the definitions give none.")
-      .def_property_readonly("family", [](PyModule& self) { return Ask(self, [&] { return self.module.family(); }); },
+      .def_property_readonly("family", Query<PyModule>(&pmlib::Module::family),
                              "FAMILY, or None when the definitions give none.")
-      .def_property_readonly("type", [](PyModule& self) { return ToPython(Ask(self, [&] { return self.module.type(); })); },
-                             "ARCH_TYPE as a pmlib.ModuleType (FPGA when absent).")
-      .def_property_readonly("type_name", [](PyModule& self) { return Ask(self, [&] { return self.module.typeName(); }); },
+      .def_property_readonly(
+          "type",
+          [](PyModule& self) { return ToPython(Ask(self, [&] { return self.module.type(); })); },
+          "ARCH_TYPE as a pmlib.ModuleType (FPGA when absent).")
+      .def_property_readonly("type_name", Query<PyModule>(&pmlib::Module::typeName),
                              "ARCH_TYPE as text, upper case (\"FPGA\" when absent).")
-      .def_property_readonly("friends", [](PyModule& self) { return Ask(self, [&] { return self.module.friends(); }); },
+      .def_property_readonly("friends", Query<PyModule>(&pmlib::Module::friends),
                              "The friend chain, nearest first; empty without friends.")
       .def(
           "value",
@@ -154,38 +176,57 @@ void DefineModule(py::module_& m) {
           },
           "key"_a, "field"_a = py::none(), "subfield"_a = py::none(),
           "The value of KEY with the friends' definitions merged, or None when no definition has\n"
-          "it (\"\" when present and empty). field=(separator, index) picks one field of the value,\n"
-          "subfield=(separator, index) one part of that field: value(\"DEVICE_INTERNAL\", (\":\", 1),\n"
+          "it (\"\" when present and empty). field=(separator, index) picks one field of the "
+          "value,\n"
+          "subfield=(separator, index) one part of that field: value(\"DEVICE_INTERNAL\", (\":\", "
+          "1),\n"
           "(\",\", 0)). An absent or empty field is None.")
-      .def_property_readonly("own_keys", [](PyModule& self) { return Ask(self, [&] { return self.module.ownKeys(); }); },
-                             "The (key, value) pairs of the module's own definition file, in file order.")
-      .def_property_readonly("device_names", [](PyModule& self) { return SetUpFrom(self, [&] { return self.module.deviceNames(); }); },
-                             "The device names a part of this module may have.")
+      .def_property_readonly(
+          "own_keys", Query<PyModule>(&pmlib::Module::ownKeys),
+          "The (key, value) pairs of the module's own definition file, in file order.")
+      .def_property_readonly(
+          "device_names",
+          [](PyModule& self) { return SetUpFrom(self, [&] { return self.module.deviceNames(); }); },
+          "The device names a part of this module may have.")
       .def(
           "device",
           [](PyModule& self, const std::string& name) {
             return ToPython(SetUpFrom(self, [&] { return self.module.device(name); }));
           },
           "name"_a, "The pmlib.Device of any of its names; raises pmlib.Error when none has it.")
-      .def_property_readonly("devices", [](PyModule& self) { return ListOf(SetUpFrom(self, [&] { return self.module.devices(); })); },
-                             "Every device as a pmlib.Device, in device_names order.")
-      .def("files", [](PyModule& self, const std::string& kind) { return Ask(self, [&] { return self.module.dataFiles(DataFileName(kind)); }); },
-           "kind"_a,
-           "Every existing copy of a data file, the module's own, each friend's, then the\n"
-           "installation's common one. KIND is a file name (\"ab40e.pkg\") or an extension\n"
-           "(\"acd\" or \".acd\": the file named after the module).")
-      .def("data_file", [](PyModule& self, const std::string& kind) { return Ask(self, [&] { return self.module.dataFile(DataFileName(kind)); }); },
-           "kind"_a, "The first existing copy of a data file (KIND as for files()), or None.")
-      .def("help_file", [](PyModule& self, const std::string& name) { return Ask(self, [&] { return self.module.helpFile(name); }); },
-           "name"_a, "The first existing help file NAME (help/<platform>/<language>/), or None.")
-      .def("program_file", [](PyModule& self, const std::string& name) { return Ask(self, [&] { return self.module.programFile(name); }); },
-           "name"_a, "The first existing program NAME (bin/<platform>/), or None.")
-      .def("library_file", [](PyModule& self, const std::string& name) { return Ask(self, [&] { return self.module.libraryFile(name); }); },
-           "name"_a, "The first existing plug-in library lib<NAME>.so (lib/<platform>/), or None.")
+      .def_property_readonly(
+          "devices",
+          [](PyModule& self) {
+            return ListOf(SetUpFrom(self, [&] { return self.module.devices(); }));
+          },
+          "Every device as a pmlib.Device, in device_names order.")
+      .def(
+          "files",
+          [](PyModule& self, const std::string& kind) {
+            return Ask(self, [&] { return self.module.dataFiles(DataFileName(kind)); });
+          },
+          "kind"_a,
+          "Every existing copy of a data file, the module's own, each friend's, then the\n"
+          "installation's common one. KIND is a file name (\"ab40e.pkg\") or an extension\n"
+          "(\"acd\" or \".acd\": the file named after the module).")
+      .def(
+          "data_file",
+          [](PyModule& self, const std::string& kind) {
+            return Ask(self, [&] { return self.module.dataFile(DataFileName(kind)); });
+          },
+          "kind"_a, "The first existing copy of a data file (KIND as for files()), or None.")
+      .def("help_file", QueryOf<PyModule>(&pmlib::Module::helpFile), "name"_a,
+           "The first existing help file NAME (help/<platform>/<language>/), or None.")
+      .def("program_file", QueryOf<PyModule>(&pmlib::Module::programFile), "name"_a,
+           "The first existing program NAME (bin/<platform>/), or None.")
+      .def("library_file", QueryOf<PyModule>(&pmlib::Module::libraryFile), "name"_a,
+           "The first existing plug-in library lib<NAME>.so (lib/<platform>/), or None.")
       .def(
           "__repr__",
           [](PyModule& self) {
-            return "Module(" + std::string(py::repr(py::str(Ask(self, [&] { return self.module.name(); })))) + ")";
+            return "Module(" +
+                   std::string(py::repr(py::str(Ask(self, [&] { return self.module.name(); })))) +
+                   ")";
           },
           "Module('name').");
 }
@@ -211,27 +252,31 @@ void DefinePart(py::module_& m) {
           "unsupported"_a = true,
           "A part of ARCH set level by level (a level after a missing one is not set). Raises\n"
           "pmlib.Error when ARCH is not installed or does not read.")
-      .def_property_readonly("arch", [](PyPart& self) { return Ask(self, [&] { return self.part.architecture(); }); },
+      .def_property_readonly("arch", Query<PyPart>(&pmlib::Part::architecture),
                              "The architecture, or None.")
-      .def_property_readonly("device", [](PyPart& self) { return Ask(self, [&] { return self.part.device(); }); },
+      .def_property_readonly("device", Query<PyPart>(&pmlib::Part::device),
                              "The device (\"xcab40e\"), or None.")
-      .def_property_readonly("package", [](PyPart& self) { return Ask(self, [&] { return self.part.package(); }); },
+      .def_property_readonly("package", Query<PyPart>(&pmlib::Part::package),
                              "The package (\"pq208\"), or None.")
-      .def_property_readonly("speed", [](PyPart& self) { return Ask(self, [&] { return self.part.speed(); }); },
+      .def_property_readonly("speed", Query<PyPart>(&pmlib::Part::speed),
                              "The speed grade (\"-4\"), or None.")
-      .def_property_readonly("internal_names", [](PyPart& self) { return Ask(self, [&] { return self.part.internalNames(); }); },
+      .def_property_readonly("internal_names", Query<PyPart>(&pmlib::Part::internalNames),
                              "The device's internal names; empty without a device.")
-      .def_property_readonly("valid", [](PyPart& self) { return Ask(self, [&] { return self.part.valid(true); }); },
-                             "Whether every level down to the speed is set and valid.")
-      .def_property_readonly("valid_to_package", [](PyPart& self) { return Ask(self, [&] { return self.part.valid(false); }); },
-                             "Whether every level down to the package is set and valid.")
+      .def_property_readonly(
+          "valid", [](PyPart& self) { return Ask(self, [&] { return self.part.valid(true); }); },
+          "Whether every level down to the speed is set and valid.")
+      .def_property_readonly(
+          "valid_to_package",
+          [](PyPart& self) { return Ask(self, [&] { return self.part.valid(false); }); },
+          "Whether every level down to the package is set and valid.")
       .def_property_readonly(
           "fails_at",
           [](PyPart& self) -> py::object {
             const auto failure = Ask(self, [&] { return self.part.failure(); });
             return failure ? ToPython(failure->level) : py::none();
           },
-          "The first pmlib.Level that fails (rejected, else not given, else not accepted), or None.")
+          "The first pmlib.Level that fails (rejected, else not given, else not accepted), or "
+          "None.")
       .def_property_readonly(
           "rejected",
           [](PyPart& self) {
@@ -239,25 +284,29 @@ void DefinePart(py::module_& m) {
             return failure ? failure->rejected : std::nullopt;
           },
           "The text the failing level rejected; None when it was not given or none fails.")
-      .def_property_readonly("choices", [](PyPart& self) { return Ask(self, [&] { return self.part.choices(); }); },
+      .def_property_readonly("choices", Query<PyPart>(&pmlib::Part::choices),
                              "What the failing level could be; what may come next when none fails.")
       .def(
           "complete",
           [](PyPart& self) -> std::unique_ptr<PyPart> {
-            std::optional<pmlib::Part> completed = SetUpFrom(self, [&] { return self.part.completed(); });
+            std::optional<pmlib::Part> completed =
+                SetUpFrom(self, [&] { return self.part.completed(); });
             if (!completed) return nullptr;
             return std::make_unique<PyPart>(std::move(*completed));
           },
           "The part completed with the first device, package and speed of each list, or None\n"
           "when some level has none or there is no architecture.")
-      .def_property_readonly("composed_name", [](PyPart& self) { return Ask(self, [&] { return self.part.composedName(); }); },
-                             "Device, package and speed run together without the device's \"xc\"; None without a device.")
-      .def_property_readonly("databook_name", [](PyPart& self) { return Ask(self, [&] { return self.part.databookName(); }); },
-                             "Device, speed (unless \"-0P\") and package run together; None without a device.")
-      .def_property_readonly("subfamily", [](PyPart& self) { return Ask(self, [&] { return self.part.subfamily(); }); },
+      .def_property_readonly("composed_name", Query<PyPart>(&pmlib::Part::composedName),
+                             "Device, package and speed run together without the device's \"xc\"; "
+                             "None without a device.")
+      .def_property_readonly(
+          "databook_name", Query<PyPart>(&pmlib::Part::databookName),
+          "Device, speed (unless \"-0P\") and package run together; None without a device.")
+      .def_property_readonly("subfamily", Query<PyPart>(&pmlib::Part::subfamily),
                              "The device's subfamily, or None.")
-      .def_property_readonly("range", [](PyPart& self) { return Ask(self, [&] { return self.part.range(); }); },
-                             "The range the speed names, else the architecture's first; None when it lists none.")
+      .def_property_readonly(
+          "range", Query<PyPart>(&pmlib::Part::range),
+          "The range the speed names, else the architecture's first; None when it lists none.")
       .def_property_readonly(
           "speed_flags",
           [](PyPart& self) -> py::object {
@@ -292,12 +341,14 @@ void DefineFunctions(py::module_& m) {
         return NewPart([&] { return pmlib::Part::parse(name, options); });
       },
       "name"_a, "arch"_a = py::none(), "unsupported"_a = py::none(), "configuration"_a = false,
-      "Reads the part name NAME as a design tool does. arch (\"VENDOR:ARCH\" or \"ARCH\") reads it\n"
+      "Reads the part name NAME as a design tool does. arch (\"VENDOR:ARCH\" or \"ARCH\") reads "
+      "it\n"
       "as a part of that architecture; unsupported=None follows QOR_USE_UNSUPPORTED_PMS, True or\n"
       "False allow or refuse unsupported architectures; configuration=True follows the\n"
       "configuration rules. Raises pmlib.Error only when no installation is set.");
-  m.def("installation", [] { return Run(Locks{}, [] { return pmlib::installation(); }); },
-        "The installation folders, first overriding, last the base installation.");
+  m.def(
+      "installation", [] { return Run(Locks{}, [] { return pmlib::installation(); }); },
+      "The installation folders, first overriding, last the base installation.");
   m.def(
       "set_installation",
       [](const std::vector<std::string>& folders) {
@@ -326,8 +377,9 @@ void DefineFunctions(py::module_& m) {
       "key"_a = py::none(), "value"_a = py::none(), "base_mode"_a = false,
       "configuration"_a = false,
       "The installed architectures as \"VENDOR:FAMILY\" (see Installation.find_architectures).");
-  m.def("module_folders", [] { return Run(Locks{}, [] { return pmlib::moduleFolders(); }); },
-        "Every module folder of every root, whether its definition reads or not.");
+  m.def(
+      "module_folders", [] { return Run(Locks{}, [] { return pmlib::moduleFolders(); }); },
+      "Every module folder of every root, whether its definition reads or not.");
   m.def(
       "locate_module",
       [](const std::string& name) {

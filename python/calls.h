@@ -3,15 +3,14 @@
 #ifndef PMLIB_PYTHON_CALLS_H
 #define PMLIB_PYTHON_CALLS_H
 
+#include <pmlib/error.h>
+#include <pybind11/pybind11.h>
+
 #include <exception>
 #include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
-
-#include <pybind11/pybind11.h>
-
-#include <pmlib/error.h>
 
 namespace pmpython {
 

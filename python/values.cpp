@@ -1,10 +1,10 @@
 // Conversions to the Python side's enums and dataclasses, and the delivery of messages.
 #include "values.h"
 
+#include <pybind11/stl.h>
+
 #include <algorithm>
 #include <cstdlib>
-
-#include <pybind11/stl.h>
 
 #include "calls.h"
 
@@ -76,9 +76,7 @@ py::tuple Tuple(const T& values) {
 
 }  // namespace
 
-py::object PackageAttribute(const char* name) {
-  return py::module_::import("pmlib").attr(name);
-}
+py::object PackageAttribute(const char* name) { return py::module_::import("pmlib").attr(name); }
 
 py::object ToPython(pmlib::ModuleType type) { return Member("ModuleType", MemberName(type)); }
 
@@ -90,10 +88,9 @@ py::object ToPython(pmlib::Level level) {
 py::object ToPython(pmlib::ErrorKind kind) { return Member("ErrorKind", MemberName(kind)); }
 
 py::object ToPython(const Port::Message& message) {
-  return PackageAttribute("Message")("kind"_a = Member("MessageKind", MemberName(message.kind)),
-                                     "code"_a = message.code,
-                                     "text"_a = WithoutFinalNewline(message.text),
-                                     "domain"_a = message.domain);
+  return PackageAttribute("Message")(
+      "kind"_a = Member("MessageKind", MemberName(message.kind)), "code"_a = message.code,
+      "text"_a = WithoutFinalNewline(message.text), "domain"_a = message.domain);
 }
 
 py::object ToPython(const pmlib::ModuleEntry& entry) {
@@ -134,7 +131,9 @@ std::mutex& SetupMutex() {
 
 void DropUntracedDebug(std::vector<Port::Message>& messages) {
   if (std::getenv("PM_TRACE")) return;
-  const auto isDebug = [](const Port::Message& message) { return message.kind == Port::MsgKind::Debug; };
+  const auto isDebug = [](const Port::Message& message) {
+    return message.kind == Port::MsgKind::Debug;
+  };
   messages.erase(std::remove_if(messages.begin(), messages.end(), isDebug), messages.end());
 }
 

@@ -3,12 +3,11 @@
 #ifndef PMLIB_PYTHON_VALUES_H
 #define PMLIB_PYTHON_VALUES_H
 
-#include <pybind11/pybind11.h>
-
 #include <pmlib/error.h>
 #include <pmlib/installation.h>
 #include <pmlib/module.h>
 #include <pmlib/part.h>
+#include <pybind11/pybind11.h>
 
 namespace pmpython {
 
