@@ -7,7 +7,8 @@ Read part names, list what an installation and its modules offer, and find a mod
     if part.fails_at is not None:
         print(part.fails_at.value, "fails; choices:", part.choices)
 
-The installation is KORVAN_PATH (read at the first lookup) or what Installation(folders) set.
+The installation is what Installation(folders) set, else KORVAN_PATH (read at the first
+lookup), else the sample installation bundled beside the package (as pmtool does).
 The library's messages never go to the terminal: a ``with pmlib.capture_messages() as
 messages:`` block collects this thread's, the rest go to the "pmlib" logger (silent unless the
 script configures logging), and each Part keeps those of its own making in ``part.messages``.
@@ -37,6 +38,31 @@ __all__ = [
 
 logger = logging.getLogger("pmlib")
 logger.addHandler(logging.NullHandler())
+
+
+def _bundled_sample() -> Optional[str]:
+    """The sample installation beside the package: <prefix>/share/pmlib/sample for the package
+    installed in <prefix>/lib/python3/dist-packages, the build tree's sample/ for build/python."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    for candidate in (os.path.join(here, os.pardir, os.pardir, os.pardir, os.pardir, "share",
+                                   "pmlib", "sample"),
+                      os.path.join(here, os.pardir, os.pardir, "sample")):
+        if os.path.isdir(candidate):
+            return os.path.normpath(candidate)
+    return None
+
+
+def _choose_installation() -> str:
+    if os.environ.get("KORVAN_PATH", "").strip(":"):
+        return "KORVAN_PATH"
+    sample = _bundled_sample()
+    if sample is None:
+        return "none"
+    _pmlib.set_installation([sample])
+    return "bundled sample"
+
+
+_installation_source = _choose_installation()
 
 
 class ModuleType(enum.Enum):
@@ -196,8 +222,16 @@ class Installation:
     """
 
     def __init__(self, folders: Optional[Sequence[Union[str, "os.PathLike[str]"]]] = None) -> None:
+        global _installation_source
         if folders is not None:
             _pmlib.set_installation([os.fspath(folder) for folder in folders])
+            _installation_source = "set by the program"
+
+    @property
+    def source(self) -> str:
+        """Where the folders came from: "set by the program", "KORVAN_PATH", "bundled sample"
+        (KORVAN_PATH unset or empty) or "none"."""
+        return _installation_source
 
     @property
     def folders(self) -> List[str]:
@@ -240,7 +274,7 @@ class Installation:
         return _pmlib.locate_module(name)
 
     def __repr__(self) -> str:
-        return f"Installation({self.folders!r})"
+        return f"Installation({self.folders!r}, source={self.source!r})"
 
 
 _NEXT_LEVEL = (Level.DEVICE, Level.PACKAGE, Level.SPEED)

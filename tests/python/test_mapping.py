@@ -127,14 +127,16 @@ def test_errors_carry_kind_and_code(call, kind, code):
     assert str(raised.value) == raised.value.message != ""
 
 
-def test_installation_from_folders_and_without_any():
+def test_installation_bundled_sample_from_folders_and_without_any():
     script = ("import pmlib\n"
+              "print(pmlib.Installation().source, pmlib.parse_part('xcab40e-4-pq208'))\n"
+              "pmlib.Installation([])\n"
               "try:\n    pmlib.parse_part('xcab40e-4-pq208')\n"
               "except pmlib.Error as error:\n    print(error.kind, error.code)\n"
-              f"print(pmlib.Installation([{SAMPLE!r}]).architectures[0])\n"
-              "print(pmlib.parse_part('xcab40e-4-pq208'))\n")
+              f"print(pmlib.Installation([{SAMPLE!r}]).source)\n")
     result = run_python("-c", script, env={"KORVAN_PATH": ""})
-    assert result.stdout == "ErrorKind.NO_INSTALLATION 0\nKorvan:alpha\nab40epq208-4\n", result.stderr
+    assert result.stdout == ("bundled sample ab40epq208-4\nErrorKind.NO_INSTALLATION 0\n"
+                             "set by the program\n"), result.stderr
     assert result.stderr == ""
 
 
