@@ -115,7 +115,10 @@ int RunParts(const Invocation& invocation) {
     JsonArrayStream names(head, "names");
     produce([&names](const std::string& name) { names.add(name); });
   } else {
-    produce([](const std::string& name) { std::cout << name << '\n'; });
+    produce([](const std::string& name) {
+      std::cout << name << '\n';
+      StopIfOutputFailed();
+    });
   }
   return kExitOk;
 }

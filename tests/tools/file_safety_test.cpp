@@ -1,0 +1,96 @@
+// Special files and failed writes: a FIFO or a device where a file should be never blocks pmtool,
+// a failed write leaves the file it would replace as it was, and output that cannot be written is
+// an error.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "pmtest.h"
+#include "pmtool_runner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using pmtooltest::Args;
+using pmtooltest::Output;
+using pmtooltest::RunPmtool;
+using pmtooltest::RunPmtoolTo;
+
+// A copy of the sample installation whose every data file is replaced by `make`'s special file.
+template <typename Make>
+std::string SampleWithDataFilesReplaced(const pmtest::TempDir& dir, Make make) {
+  const std::string root = dir / "install";
+  fs::copy(pmtooltest::kSample, root, fs::copy_options::recursive);
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
+    const std::string path = entry.path().string();
+    if (!entry.is_regular_file() || path.find("/data/") == std::string::npos) continue;
+    fs::remove(path);
+    make(path);
+  }
+  return root;
+}
+
+const Args kReadingCommands[] = {
+    {"modules"}, {"archs"}, {"check"}, {"info", "alpha"}, {"parts", "alpha"},
+    {"part", "xcab12etq144-3"}, {"ventry", "alpha", "probe"}, {"key", "alpha", "ARCH_NAME"}};
+
+// Each command gives on FIFOs what it gives when every data file is a folder (which no reader can
+// open either), and finishes: no reader opens a FIFO in a way that waits for a writer.
+TEST(SpecialFiles, FifoDataFilesReadLikeUnreadableFilesWithoutBlocking) {
+  const pmtest::TempDir fifos, folders;
+  const std::string fifoRoot =
+      SampleWithDataFilesReplaced(fifos, [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); });
+  const std::string folderRoot =
+      SampleWithDataFilesReplaced(folders, [](const std::string& path) { fs::create_directory(path); });
+  for (Args args : kReadingCommands) {
+    const pmtooltest::RunResult onFolders = RunPmtool([&] { Args a = {"--install", folderRoot}; a.insert(a.end(), args.begin(), args.end()); return a; }());
+    args.insert(args.begin(), {"--install", fifoRoot});
+    const pmtooltest::RunResult onFifos = RunPmtoolTo(args, Output::File, 10);
+    EXPECT_EQ(onFifos.status, onFolders.status) << args[2];
+  }
+  const pmtooltest::RunResult acd = RunPmtoolTo({"acd", "get", fifoRoot + "/alpha/data/alpha.acd", "ARCH_NAME"}, Output::File, 10);
+  EXPECT_EQ(acd.status, 1);
+}
+
+// The debug file is opened when the library loads: a FIFO there must not stop every program.
+TEST(SpecialFiles, FifoDebugFileDoesNotBlockLoading) {
+  const pmtest::TempDir dir;
+  const std::string fifo = dir / "debug";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  ASSERT_EQ(setenv("PM_DEBUG_FILE", fifo.c_str(), 1), 0);
+  const pmtooltest::RunResult result = RunPmtoolTo({"--install", pmtooltest::kSample, "modules"}, Output::File, 10);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, "alpha\nbeta\ndelta\ngamma\nprom\n");
+}
+
+// Output that cannot be written is an error, said once; a reader that went away is not.
+TEST(OutputErrors, UnwritableOutputGivesStatus1AndTheReason) {
+  const struct {
+    Args args;
+    Output output;
+    int status;
+    const char* err;
+  } rows[] = {
+      {{"archs"}, Output::Full, 1, "pmtool archs: cannot write the output: No space left on device\n"},
+      {{"--version"}, Output::Closed, 1, "pmtool: cannot write the output: Bad file descriptor\n"},
+      {{"parts", "--all", "alpha"}, Output::Full, 1,
+       "pmtool parts: cannot write the output: No space left on device\n"},
+      {{"parts", "--all", "--json", "alpha"}, Output::Closed, 1,
+       "pmtool parts: cannot write the output: Bad file descriptor\n"},
+      {{"parts", "--all", "alpha"}, Output::ClosedPipe, 128 + SIGPIPE, ""},
+  };
+  for (const auto& row : rows) {
+    Args args = {"--install", pmtooltest::kSample};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    const pmtooltest::RunResult result = RunPmtoolTo(args, row.output, 30);
+    EXPECT_EQ(result.status, row.status) << row.args[0];
+    EXPECT_EQ(result.err, row.err) << row.args[0];
+  }
+}
+
+}  // namespace
