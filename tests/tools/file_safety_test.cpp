@@ -7,8 +7,10 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "pmtest.h"
 #include "pmtool_runner.h"
@@ -91,6 +93,40 @@ TEST(OutputErrors, UnwritableOutputGivesStatus1AndTheReason) {
     EXPECT_EQ(result.status, row.status) << row.args[0];
     EXPECT_EQ(result.err, row.err) << row.args[0];
   }
+}
+
+// A write that fails (here a file size limit, as a full disk would) leaves the old file as it was
+// and nothing beside it; a link stays a link to the new content; a device is refused.
+TEST(SegWriteSafety, FailedOrRefusedWritesLeaveTheTargetAsItWas) {
+  const pmtest::TempDir dir;
+  const std::string old = dir / "old.pkg", real = dir / "real.pkg", link = dir / "link.pkg";
+  pmtest::WriteFile(old, "previous content");
+  pmtest::WriteFile(real, "previous content");
+  ASSERT_EQ(symlink("real.pkg", link.c_str()), 0);
+  const std::string longName(4000, 'x');  // a file larger than the limit below
+
+  const pmtooltest::RunResult limited =
+      RunPmtool({"--fsize=1000", PMTOOL_PATH, "seg", "write", old, longName}, "/usr/bin/prlimit");
+  EXPECT_EQ(limited.status, 1);
+  EXPECT_EQ(limited.err, "pmtool seg write: cannot write " + old + ": File too large\n");
+  EXPECT_EQ(pmtest::ReadFile(old), "previous content");
+
+  EXPECT_EQ(RunPmtool({"seg", "write", link, "tq144"}).status, 0);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(pmtest::ReadFile(real).size(), 12u + 27u);  // header, one record
+
+  const pmtooltest::RunResult device = RunPmtool({"seg", "write", "/dev/null", "tq144"});
+  EXPECT_EQ(device.status, 1);
+  EXPECT_EQ(device.err, "pmtool seg write: cannot write /dev/null: not a regular file\n");
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+  const pmtooltest::RunResult noFolder = RunPmtool({"seg", "write", dir / "none/x.pkg", "tq144"});
+  EXPECT_EQ(noFolder.err, "pmtool seg write: cannot create " + dir / "none/x.pkg" + ": No such file or directory\n");
+
+  std::vector<std::string> left;
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir.path())) left.push_back(entry.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"link.pkg", "old.pkg", "real.pkg"}));
 }
 
 }  // namespace
