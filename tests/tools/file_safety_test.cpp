@@ -23,40 +23,51 @@ using pmtooltest::Output;
 using pmtooltest::RunPmtool;
 using pmtooltest::RunPmtoolTo;
 
-// A copy of the sample installation whose every data file is replaced by `make`'s special file.
-template <typename Make>
-std::string SampleWithDataFilesReplaced(const pmtest::TempDir& dir, Make make) {
-  const std::string root = dir / "install";
+// Copies the sample installation to `root` and returns its data files (those in "data" folders).
+std::vector<std::string> CopySample(const std::string& root) {
   fs::copy(pmtooltest::kSample, root, fs::copy_options::recursive);
+  std::vector<std::string> dataFiles;
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
     const std::string path = entry.path().string();
-    if (!entry.is_regular_file() || path.find("/data/") == std::string::npos) continue;
-    fs::remove(path);
-    make(path);
+    if (entry.is_regular_file() && path.find("/data/") != std::string::npos) dataFiles.push_back(path);
   }
-  return root;
+  return dataFiles;
+}
+
+// `args` run on the installation `root`.
+Args On(const std::string& root, const Args& args) {
+  Args words = {"--install", root};
+  words.insert(words.end(), args.begin(), args.end());
+  return words;
 }
 
 const Args kReadingCommands[] = {
     {"modules"}, {"archs"}, {"check"}, {"info", "alpha"}, {"parts", "alpha"},
     {"part", "xcab12etq144-3"}, {"ventry", "alpha", "probe"}, {"key", "alpha", "ARCH_NAME"}};
 
-// Each command gives on FIFOs what it gives when every data file is a folder (which no reader can
-// open either), and finishes: no reader opens a FIFO in a way that waits for a writer.
+// Each command gives on FIFOs what it gives when every data file is a device (/dev/null, which
+// reads as empty), and finishes: no reader waits on a FIFO or takes a device for a file.
 TEST(SpecialFiles, FifoDataFilesReadLikeUnreadableFilesWithoutBlocking) {
-  const pmtest::TempDir fifos, folders;
-  const std::string fifoRoot =
-      SampleWithDataFilesReplaced(fifos, [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); });
-  const std::string folderRoot =
-      SampleWithDataFilesReplaced(folders, [](const std::string& path) { fs::create_directory(path); });
-  for (Args args : kReadingCommands) {
-    const pmtooltest::RunResult onFolders = RunPmtool([&] { Args a = {"--install", folderRoot}; a.insert(a.end(), args.begin(), args.end()); return a; }());
-    args.insert(args.begin(), {"--install", fifoRoot});
-    const pmtooltest::RunResult onFifos = RunPmtoolTo(args, Output::File, 10);
-    EXPECT_EQ(onFifos.status, onFolders.status) << args[2];
+  const pmtest::TempDir dir;
+  const std::string root = dir / "install";
+  const std::vector<std::string> dataFiles = CopySample(root);
+  for (const std::string& file : dataFiles) {
+    fs::remove(file);
+    ASSERT_EQ(mkfifo(file.c_str(), 0644), 0);
   }
-  const pmtooltest::RunResult acd = RunPmtoolTo({"acd", "get", fifoRoot + "/alpha/data/alpha.acd", "ARCH_NAME"}, Output::File, 10);
-  EXPECT_EQ(acd.status, 1);
+  std::vector<pmtooltest::RunResult> onFifos;
+  for (const Args& args : kReadingCommands) onFifos.push_back(RunPmtoolTo(On(root, args), Output::File, 10));
+  EXPECT_EQ(RunPmtoolTo({"acd", "get", root + "/alpha/data/alpha.acd", "ARCH_NAME"}, Output::File, 10).status, 1);
+
+  for (const std::string& file : dataFiles) {
+    fs::remove(file);
+    fs::create_symlink("/dev/null", file);
+  }
+  for (std::size_t i = 0; i < onFifos.size(); ++i) {
+    const pmtooltest::RunResult onDevices = RunPmtool(On(root, kReadingCommands[i]));
+    EXPECT_EQ(onFifos[i].status, onDevices.status) << kReadingCommands[i][0];
+    EXPECT_EQ(onFifos[i].out, onDevices.out) << kReadingCommands[i][0];
+  }
 }
 
 // The debug file is opened when the library loads: a FIFO there must not stop every program.
@@ -65,7 +76,7 @@ TEST(SpecialFiles, FifoDebugFileDoesNotBlockLoading) {
   const std::string fifo = dir / "debug";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
   ASSERT_EQ(setenv("PM_DEBUG_FILE", fifo.c_str(), 1), 0);
-  const pmtooltest::RunResult result = RunPmtoolTo({"--install", pmtooltest::kSample, "modules"}, Output::File, 10);
+  const pmtooltest::RunResult result = RunPmtoolTo(On(pmtooltest::kSample, {"modules"}), Output::File, 10);
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "alpha\nbeta\ndelta\ngamma\nprom\n");
 }
@@ -87,9 +98,7 @@ TEST(OutputErrors, UnwritableOutputGivesStatus1AndTheReason) {
       {{"parts", "--all", "alpha"}, Output::ClosedPipe, 128 + SIGPIPE, ""},
   };
   for (const auto& row : rows) {
-    Args args = {"--install", pmtooltest::kSample};
-    args.insert(args.end(), row.args.begin(), row.args.end());
-    const pmtooltest::RunResult result = RunPmtoolTo(args, row.output, 30);
+    const pmtooltest::RunResult result = RunPmtoolTo(On(pmtooltest::kSample, row.args), row.output, 30);
     EXPECT_EQ(result.status, row.status) << row.args[0];
     EXPECT_EQ(result.err, row.err) << row.args[0];
   }

@@ -205,6 +205,7 @@ std::string UnreadableReason(const std::string& path) {
   const auto status = std::filesystem::status(path, error);
   if (!std::filesystem::exists(status)) return "no such file";
   if (std::filesystem::is_directory(status)) return "is a directory";
+  if (!std::filesystem::is_regular_file(status)) return "not a regular file";
   if (::access(path.c_str(), R_OK) != 0) return std::generic_category().message(errno);
   return std::string();
 }

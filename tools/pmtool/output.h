@@ -70,8 +70,8 @@ class Table {
   std::vector<std::vector<std::string>> rows_;
 };
 
-// Why `path` cannot be read as a file ("no such file", "is a directory", "permission denied"),
-// or empty when it can.
+// Why `path` cannot be read as a file ("no such file", "is a directory", "not a regular file",
+// "permission denied"), or empty when it can.
 std::string UnreadableReason(const std::string& path);
 
 // `text` in double quotes, for messages.
