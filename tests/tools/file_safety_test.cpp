@@ -3,11 +3,12 @@
 // an error.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -120,14 +121,20 @@ TEST(SegWriteSafety, FailedOrRefusedWritesLeaveTheTargetAsItWas) {
   EXPECT_EQ(limited.err, "pmtool seg write: cannot write " + old + ": File too large\n");
   EXPECT_EQ(pmtest::ReadFile(old), "previous content");
 
+  ASSERT_EQ(chmod(old.c_str(), 0640), 0);
+  EXPECT_EQ(RunPmtool({"seg", "write", old, "tq144"}).status, 0);
+  EXPECT_EQ(fs::status(old).permissions(), static_cast<fs::perms>(0640));  // a replaced file keeps its mode
+
   EXPECT_EQ(RunPmtool({"seg", "write", link, "tq144"}).status, 0);
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(pmtest::ReadFile(real).size(), 12u + 27u);  // header, one record
 
-  const pmtooltest::RunResult device = RunPmtool({"seg", "write", "/dev/null", "tq144"});
-  EXPECT_EQ(device.status, 1);
-  EXPECT_EQ(device.err, "pmtool seg write: cannot write /dev/null: not a regular file\n");
-  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  const std::string device = dir / "null";  // a node of its own: the old writer removed it
+  ASSERT_EQ(mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+  const pmtooltest::RunResult onDevice = RunPmtool({"seg", "write", device, "tq144"});
+  EXPECT_EQ(onDevice.status, 1);
+  EXPECT_EQ(onDevice.err, "pmtool seg write: cannot write " + device + ": not a regular file\n");
+  EXPECT_TRUE(fs::is_character_file(device));
 
   const pmtooltest::RunResult noFolder = RunPmtool({"seg", "write", dir / "none/x.pkg", "tq144"});
   EXPECT_EQ(noFolder.err, "pmtool seg write: cannot create " + dir / "none/x.pkg" + ": No such file or directory\n");
@@ -135,7 +142,7 @@ TEST(SegWriteSafety, FailedOrRefusedWritesLeaveTheTargetAsItWas) {
   std::vector<std::string> left;
   for (const fs::directory_entry& entry : fs::directory_iterator(dir.path())) left.push_back(entry.path().filename());
   std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{"link.pkg", "old.pkg", "real.pkg"}));
+  EXPECT_EQ(left, (std::vector<std::string>{"link.pkg", "null", "old.pkg", "real.pkg"}));
 }
 
 }  // namespace
