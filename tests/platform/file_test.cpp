@@ -109,6 +109,23 @@ TEST(Stream, LinesAreSplitAcrossReadsAndTheEndComesAfterTheLastLine) {
   EXPECT_TRUE(empty->geteof());
 }
 
+// A line many times the buffer comes back whole, piece by piece, and the next line after it.
+TEST(Stream, ALongLineReadInSmallPiecesComesBackWholeAndInOrder) {
+  pmtest::TempDir dir;
+  std::string longLine;
+  for (int i = 0; longLine.size() < 100000; ++i) longLine += std::to_string(i) + ",";
+  StreamPtr stream = OpenText(dir, longLine + "\nnext");
+  char buffer[8];
+  std::string joined;
+  int pieces = 0;
+  for (int length; (length = stream->readline(buffer, sizeof buffer)) == 7; ++pieces) joined += buffer;
+  joined += buffer;
+  EXPECT_EQ(joined, longLine);
+  EXPECT_EQ(pieces, static_cast<int>(longLine.size() / 7));
+  EXPECT_EQ(stream->readline(buffer, sizeof buffer), 4);
+  EXPECT_STREQ(buffer, "next");
+}
+
 TEST(Stream, StringReadLineTakesWholeLinesAndTheRestOfAPartlyReadOne) {
   pmtest::TempDir dir;
   StreamPtr stream = OpenText(dir, std::string(300, 'a') + "\r\n" + "0123456789\n");

@@ -80,8 +80,10 @@ class Stream {
     void operator()(std::FILE* file) const { std::fclose(file); }
   };
   std::unique_ptr<std::FILE, FileCloser> file_;
-  std::string pending_;        // the part of the current line not yet delivered
-  bool pendingValid_ = false;  // whether pending_ holds a line (it may be empty)
+  std::string pending_;          // the current line
+  std::size_t delivered_ = 0;    // how much of pending_ was already handed out (no erase: a long
+                                 // line read in small pieces stays linear)
+  bool pendingValid_ = false;    // whether pending_ holds a line (it may be empty)
   bool atEnd_ = false;
 };
 
