@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "baspmpic.h"
 #include "choices.h"
 #include "command.h"
 #include "output.h"
+#include "pmlib/part.h"
 #include "pmlib/picconfig.h"
 #include "pmlib/pmpic.h"
 #include "pmport/port_string.h"
@@ -29,11 +29,6 @@ std::string OrNone(const std::string& text) { return text.empty() ? "(none)" : t
 
 std::string YesNo(bool value) { return value ? "yes" : "no"; }
 
-struct SpeedFlags {
-  bool minimum = false;
-  bool speed411 = false;
-};
-
 // What a part is made of and what is wrong with it.
 struct PartReport {
   std::string arch, vendor, family, device, package, speed;
@@ -45,19 +40,16 @@ struct PartReport {
   std::string failsAt;  // the first level that fails; empty for a valid part
   bool missing = false;  // whether that level was not given at all
   std::string range, subfamily, databook;
-  std::optional<SpeedFlags> flags;  // known once a package is set
+  std::optional<pmlib::SpeedFlags> flags;  // known once a package is set
   LevelChoices choices;             // at the failing level below the architecture
 };
 
 // The flags of the speed file of the part's device, as the speed list of a part set down to the
-// package learns them.
-SpeedFlags SpeedFlagsOf(const PM_PIC& part) {
-  const std::unique_ptr<PM_PIC> lister =
-      PMPicImp::NewPart(part.get_arch(), PM_BINDING_ALLOW_UNSUPPORTED);
-  lister->set_device(part.get_device());
-  lister->set_package(part.get_package());
-  lister->make_list(nullptr, nullptr, 0);
-  return {lister->get_minspd() != 0, lister->get_411spd() != 0};
+// package learns them; none when a plain part refuses the package (a configuration part's).
+pmlib::SpeedFlags SpeedFlagsOf(const PM_PIC& part) {
+  return pmlib::Part::fromLevels(part.get_arch(), part.get_device(), part.get_package())
+      .speedFlags()
+      .value_or(pmlib::SpeedFlags());
 }
 
 // The first level that fails: the recorded one when it rejected some text, else the first
@@ -152,7 +144,7 @@ void PrintJsonReport(const std::string& given, const char* kind, const PartRepor
                                    {"subfamily", JsonOrNull(report.subfamily)},
                                    {"databook", JsonOrNull(report.databook)}};
   AddChoices(result, report.choices);
-  result["min_speed"] = report.flags ? nlohmann::ordered_json(report.flags->minimum)
+  result["min_speed"] = report.flags ? nlohmann::ordered_json(report.flags->minimumSpeed)
                                      : nlohmann::ordered_json();
   result["speed_411"] = report.flags ? nlohmann::ordered_json(report.flags->speed411)
                                      : nlohmann::ordered_json();
@@ -180,7 +172,7 @@ void PrintPlainReport(const std::string& given, const char* kind, const PartRepo
   table.add({"range:", OrNone(report.range)});
   table.add({"subfamily:", OrNone(report.subfamily)});
   table.add({"databook name:", OrNone(report.databook)});
-  table.add({"speed flags:", report.flags ? std::string(report.flags->minimum ? "" : "no ") +
+  table.add({"speed flags:", report.flags ? std::string(report.flags->minimumSpeed ? "" : "no ") +
                                                 "minimum speed, " +
                                                 (report.flags->speed411 ? "" : "no ") + "411 speed"
                                           : "(no package)"});
