@@ -278,6 +278,15 @@ TEST_F(ApiTest, PartLevelsNamesAndCompletion) {
   EXPECT_EQ(device.failure()->rejected, std::nullopt);
   EXPECT_EQ(device.speedFlags(), std::nullopt);
   EXPECT_EQ(device.completed()->composedName(), std::optional<std::string>("ab12etq144-3"));
+
+  // With an architecture given, a speed other than the expected one is warned about.
+  for (const auto& [expected, warned] : {std::pair{"-4", false}, std::pair{"-5", true}}) {
+    SCOPED_TRACE(expected);
+    const pmlib::MessageCapture capture;
+    const pmlib::Part named = pmlib::Part::parse("xcab40e-4-pq208", {"alpha", expected});
+    EXPECT_EQ(named.speed(), std::optional<std::string>("-4"));
+    EXPECT_EQ(!capture.messages().empty(), warned);
+  }
 }
 
 struct ErrorRow {
