@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "definition_checks.h"
 #include "installation.h"
 #include "module.h"
 #include "module_checks.h"
@@ -198,6 +199,7 @@ void LintInstallation(const Names& modules, bool everything, FindingFilter& find
   const Concern concerns(modules, everything);
   CheckAliases(definitions, InstalledModules(), concerns, findings);
   CheckPatternFiles(concerns, findings);
+  CheckDefinitionNames(concerns, findings);
 }
 
 }  // namespace pmtool

@@ -16,6 +16,7 @@
 #include "baspmpic.h"
 #include "baspmpicutil.h"
 #include "baspmspec.h"
+#include "definition_checks.h"
 #include "pmlayout.h"
 #include "output.h"
 #include "pmlib/pmdevkey.h"
@@ -608,13 +609,14 @@ void ModuleLinter::Lint(const std::string& name) {
   const ModuleLocation location = LocateModule(name);
   if (!CheckDefinitionOpens(location)) return;
   const ChainLink own{name, location.definition, &definitions_.Read(location.definition)};
-  if (!CheckIdentity(own)) return;
+  if (!CheckIdentity(own) || !CheckOwnDefinition(name, own.path, findings_)) return;
   const Chain chain = FriendChain(own);
   CheckFormats(chain);
   CheckDataFiles(location);
 
   PMPicImp part(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
   part.verify_and_set_pm(name.c_str(), true);
+  CheckDeviceFilesOfModule(name, findings_);
   ReportLibraryMessages(own.path, "", name);
   if (part.defdataStore()) CheckDevices(part, chain, location);
   CheckVentries(chain);
