@@ -193,6 +193,23 @@ void CheckDefinitionFileNames(const fs::path& modulesDir,
   }
 }
 
+// The file a device's data files are named after: its first internal name.
+const std::string& FileNameOf(const Names& group) { return group.size() > 1 ? group[1] : group[0]; }
+
+std::string NoDeviceFile(const Names& group) {
+  return group.front() + ": no device file (.nph) under any of its names, so no FPGA part of it "
+         "is valid (only a configuration part, pmtool part --config): add " +
+         FileNameOf(group) + ".nph";
+}
+
+// The groups of the module's DEVICE_INTERNAL (friends merged) when it is a supported FPGA
+// module, whose devices need their device files; empty otherwise.
+std::vector<Names> FpgaDeviceTable(const pmlib::Module& module) {
+  if (module.unsupported() || module.type() != pmlib::ModuleType::FPGA) return {};
+  const std::optional<std::string> table = module.value(kDeviceInternal);
+  return table ? pmlib::deviceTable(*table) : std::vector<Names>();
+}
+
 }  // namespace
 
 bool CheckOwnDefinition(const std::string& module, const std::string& definition,
@@ -208,30 +225,38 @@ bool CheckOwnDefinition(const std::string& module, const std::string& definition
 void CheckDeviceFilesOfModule(const std::string& name, FindingFilter& findings) {
   try {
     const pmlib::Module module(name, pmlib::Unsupported::Allowed);
-    if (module.unsupported() || module.type() != pmlib::ModuleType::FPGA) return;
-    const std::optional<std::string> table = module.value(kDeviceInternal);
-    if (!table) return;
-    for (const Names& group : pmlib::deviceTable(*table)) {
+    for (const Names& group : FpgaDeviceTable(module)) {
       if (group.empty() || group.front().empty()) continue;
       const bool deviceFile = HasFile(module, group, ".nph");
       const bool packages = HasFile(module, group, ".pkg");
       const bool speeds = HasFile(module, group, ".spd");
-      const std::string& device = group.front();
-      const std::string& fileName = group.size() > 1 ? group[1] : device;
       if ((packages || speeds) && !deviceFile) {
         findings.add({module.definition(), kDeviceInternal, name, "missing-device-file",
-                      device + ": no device file (.nph) under any of its names, so no FPGA part of "
-                      "it is valid (only a configuration part, pmtool part --config): add " +
-                          fileName + ".nph"});
+                      NoDeviceFile(group)});
       } else if (deviceFile && !packages && !speeds) {
         findings.add({module.definition(), kDeviceInternal, name, "incomplete-device-data",
-                      device + ": a device file but no package or speed file, so no part of it "
-                      "is valid: add " + fileName + ".pkg and " + fileName + ".spd"});
+                      group.front() + ": a device file but no package or speed file, so no "
+                      "part of it is valid: add " + FileNameOf(group) + ".pkg and " +
+                          FileNameOf(group) + ".spd"});
       }
     }
   } catch (const pmlib::Error&) {
     // The module does not open: its other findings say why.
   }
+}
+
+std::string MissingDeviceFileProblem(const std::string& arch, const std::string& typed) {
+  try {
+    const pmlib::Module module(arch, pmlib::Unsupported::Allowed);
+    for (const Names& group : FpgaDeviceTable(module)) {
+      const bool named = std::any_of(group.begin(), group.end(), [&](const std::string& name) {
+        return Lowered(name) == Lowered(typed);
+      });
+      if (named && !HasFile(module, group, ".nph")) return NoDeviceFile(group);
+    }
+  } catch (const pmlib::Error&) {
+  }
+  return std::string();
 }
 
 void CheckDefinitionNames(const std::function<bool(const std::string&)>& concerns,

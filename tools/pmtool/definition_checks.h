@@ -24,6 +24,10 @@ bool CheckOwnDefinition(const std::string& module, const std::string& definition
 // besides its package and speed files).
 void CheckDeviceFilesOfModule(const std::string& module, FindingFilter& findings);
 
+// Why `typed` is no device of the FPGA module `arch` although its DEVICE_INTERNAL declares it:
+// the device file is missing. Empty when that is not the reason.
+std::string MissingDeviceFileProblem(const std::string& arch, const std::string& typed);
+
 // Installation-wide: definition files not named after their folder, and device names declared
 // by more than one module; `concerns` says which modules' findings count.
 void CheckDefinitionNames(const std::function<bool(const std::string&)>& concerns,
