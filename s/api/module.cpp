@@ -167,14 +167,13 @@ std::optional<std::string> Module::value(std::string_view key, const Field& fiel
 }
 
 const std::vector<std::string>& definitionKeys() {
-  static const std::vector<std::string> keys(std::begin(PersonalityModule::Keys::kDefinitionKeys),
-                                             std::end(PersonalityModule::Keys::kDefinitionKeys));
-  static const std::vector<std::string> withDepend = [] {
-    std::vector<std::string> all = keys;
+  static const std::vector<std::string> keys = [] {
+    std::vector<std::string> all(std::begin(PersonalityModule::Keys::kDefinitionKeys),
+                                 std::end(PersonalityModule::Keys::kDefinitionKeys));
     all.emplace_back(PersonalityModule::Keys::kDepend);
     return all;
   }();
-  return withDepend;
+  return keys;
 }
 
 const std::vector<std::string>& definitionKeyPrefixes() {
