@@ -111,7 +111,9 @@ long long File::getsize_noopen(const char* path) {
 }
 
 Stream* File::open(const char* path, int access, bool quiet) {
-  std::FILE* file = access == Read && IsRegularFile(path) ? std::fopen(path, "rb") : nullptr;
+  FileDescriptor fd = access == Read ? OpenRegular(path) : FileDescriptor();
+  std::FILE* file = fd.valid() ? ::fdopen(fd.get(), "rb") : nullptr;
+  if (file) fd.release();
   if (!file) {
     if (!quiet) {
       Port_MsgManData::createObject("Port", "port_file", __LINE__, "1")
