@@ -68,6 +68,16 @@ PMLIB_API std::string deviceFormatExpression(std::string_view format);
 /// Thread safety: any thread.
 PMLIB_API std::vector<std::vector<std::string>> deviceTable(std::string_view value);
 
+/// The keys of definition files the library reads ("ARCH_NAME", "DEVICE_INTERNAL", ...), and
+/// "DEPEND" of library dependency files. Other keys are no fault: design tools read their own.
+/// Thread safety: any thread.
+PMLIB_API const std::vector<std::string>& definitionKeys();
+
+/// The prefixes of the key families the library reads: "VENTRY_" (VENTRY_<function> and
+/// VENTRY_<PLATFORM>_<function>) and "ALIAS_" (ALIAS_<ARCH_NAME>).
+/// Thread safety: any thread.
+PMLIB_API const std::vector<std::string>& definitionKeyPrefixes();
+
 /// @brief One personality module: its definition merged with its friend chain.
 ///
 /// Wraps a PM_PIC of the architecture (PM_SPEC for files and keys); every answer comes from that

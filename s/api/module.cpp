@@ -9,6 +9,7 @@
 #include "baspmpic.h"
 #include "PMLists.h"
 #include "module_handle.h"
+#include "pmdefkeys.h"
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmpic.h"
 
@@ -165,6 +166,23 @@ std::optional<std::string> Module::value(std::string_view key, const Field& fiel
   return detail::Text(handle().get_defdata()->GetStringByKey(
       detail::Terminated(key).c_str(), field.separator, field.index, field.subSeparator,
       field.subIndex));
+}
+
+const std::vector<std::string>& definitionKeys() {
+  static const std::vector<std::string> keys = [] {
+    std::vector<std::string> all(std::begin(PersonalityModule::Keys::kDefinitionKeys),
+                                 std::end(PersonalityModule::Keys::kDefinitionKeys));
+    all.emplace_back(PersonalityModule::Keys::kDepend);
+    return all;
+  }();
+  return keys;
+}
+
+const std::vector<std::string>& definitionKeyPrefixes() {
+  static const std::vector<std::string> prefixes(
+      std::begin(PersonalityModule::Keys::kDefinitionKeyPrefixes),
+      std::end(PersonalityModule::Keys::kDefinitionKeyPrefixes));
+  return prefixes;
 }
 
 std::vector<std::pair<std::string, std::string>> Module::ownKeys() const {

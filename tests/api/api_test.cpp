@@ -4,6 +4,8 @@
 // tested with the handles; here only how the answers arrive.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <thread>
 
 #include <pmlib/pmlib.h>
@@ -394,6 +396,24 @@ TEST_F(ApiTest, DataFilesReadAsTheLibraryReadsThem) {
   EXPECT_EQ(packages.packages, (Names{"pq208", "fg256"}));
   const pmlib::MessageCapture quiet;
   EXPECT_FALSE(pmlib::readSpeedFile(std::string(PMLIB_SAMPLE_DIR) + "/none.spd").loaded);
+}
+
+// A definition is read on its own, friends not merged, whatever its keys say; the keys the
+// library reads are one table, their families apart.
+TEST(ApiDefinitions, OwnKeysAndTheLibrarysVocabulary) {
+  const pmlib::DefinitionFile gamma =
+      pmlib::readDefinitionFile(std::string(PMLIB_SAMPLE_DIR) + "/gamma/data/gamma.acd");
+  EXPECT_TRUE(gamma.loaded);
+  const auto range = std::find_if(gamma.keys.begin(), gamma.keys.end(),
+                                  [](const auto& key) { return key.first == "RANGES"; });
+  EXPECT_EQ(range, gamma.keys.end());  // gamma takes its ranges from a friend
+  const pmlib::MessageCapture quiet;
+  EXPECT_FALSE(pmlib::readDefinitionFile(std::string(PMLIB_SAMPLE_DIR) + "/none.acd").loaded);
+  const Names& keys = pmlib::definitionKeys();
+  for (const char* key : {"ARCH_NAME", "SUPPORT_MODE", "DEVICE_FORMAT", "SUBFAM_NAMES", "DEPEND"}) {
+    EXPECT_NE(std::find(keys.begin(), keys.end(), key), keys.end()) << key;
+  }
+  EXPECT_EQ(pmlib::definitionKeyPrefixes(), (Names{"VENTRY_", "ALIAS_"}));
 }
 
 }  // namespace

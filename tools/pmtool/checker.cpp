@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "definition_checks.h"
 #include "installation.h"
 #include "module.h"
 #include "module_checks.h"
@@ -200,6 +201,7 @@ void LintInstallation(const Names& modules, bool everything, FindingFilter& find
   const Concern concerns(modules, everything);
   CheckAliases(definitions, pmlib::moduleFolders(), concerns, findings);
   CheckPatternFiles(concerns, findings);
+  CheckDefinitionNames(concerns, findings);
 }
 
 }  // namespace pmtool

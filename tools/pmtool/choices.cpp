@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "definition_checks.h"
 #include "output.h"
 #include "pmlib/error.h"
 #include "pmlib/part.h"
@@ -48,7 +49,7 @@ Names ListBelow(const std::string& arch, const Names& above) {
 }  // namespace
 
 LevelChoices ChoicesAmong(std::string what, Names choices, const std::string& typed) {
-  LevelChoices result{std::move(what), std::move(choices), Names()};
+  LevelChoices result{std::move(what), std::move(choices), Names(), std::string()};
   if (!typed.empty()) result.suggestions = ClosestNames(typed, result.choices);
   return result;
 }
@@ -64,7 +65,10 @@ LevelChoices PartLevelChoices(const std::string& arch, const Names& above,
                               const std::string& typed) {
   std::string what = std::string("the ") + kPartLevels[above.size() + 1] + "s of " + arch;
   for (const std::string& level : above) what += " " + level;
-  return ChoicesAmong(std::move(what), ListBelow(arch, above), typed);
+  LevelChoices choices = ChoicesAmong(std::move(what), ListBelow(arch, above), typed);
+  if (above.empty() && !typed.empty()) choices.problem = MissingDeviceFileProblem(arch, typed);
+  if (!choices.problem.empty()) choices.suggestions.clear();
+  return choices;
 }
 
 LevelChoices ModuleChoices(const std::string& typed) {
@@ -77,6 +81,7 @@ LevelChoices ModuleChoices(const std::string& typed) {
 void PrintChoices(const LevelChoices& choices) {
   PrintError(choices.choices.empty() ? choices.what + ": none"
                                      : choices.what + ": " + CommaSeparated(choices.choices));
+  if (!choices.problem.empty()) PrintError(choices.problem);
   if (!choices.suggestions.empty()) {
     PrintError("did you mean " + Alternatives(choices.suggestions) + "?");
   }
@@ -85,6 +90,7 @@ void PrintChoices(const LevelChoices& choices) {
 void AddChoices(nlohmann::ordered_json& result, const LevelChoices& choices) {
   result["choices"] = choices.choices;
   result["suggestions"] = choices.suggestions;
+  if (!choices.problem.empty()) result["problem"] = choices.problem;
 }
 
 }  // namespace pmtool

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "definition_checks.h"
 #include "output.h"
 #include "pmlib/datafile.h"
 #include "pmlib/error.h"
@@ -574,12 +575,13 @@ void ModuleLinter::Lint(const std::string& name) {
   const pmlib::ModuleLocation location = Locate(name);
   if (!CheckDefinitionOpens(location)) return;
   const ChainLink own{name, *location.definition, &definitions_.Read(*location.definition)};
-  if (!CheckIdentity(own)) return;
+  if (!CheckIdentity(own) || !CheckOwnDefinition(name, own.path, findings_)) return;
   const Chain chain = FriendChain(own);
   CheckFormats(chain);
   CheckDataFiles(location);
 
   const std::optional<pmlib::Module> module = OpenModule(name);
+  CheckDeviceFilesOfModule(name, findings_);
   ReportLibraryMessages(own.path, "", name);
   if (module) CheckDevices(*module, chain, location);
   CheckVentries(module, chain);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "checker.h"
+#include "definition_checks.h"
 #include "output.h"
 #include "partwalk.h"
 #include "pmlib/error.h"
@@ -126,8 +127,8 @@ std::size_t RoundTripPartNames(const Names& modules, bool everything, FindingFil
       roundTrip.Architecture(arch);
     }
   }
-  // A module named on its own that part names cannot reach offers none.
-  for (const std::string& module : everything ? Names() : modules) {
+  // A module named, or one that declares devices, that part names cannot reach offers none.
+  for (const std::string& module : everything ? ModulesWithDevices() : modules) {
     if (std::find(archs.begin(), archs.end(), module) != archs.end()) continue;
     const PM_SPEC spec(module.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
     const std::string file = spec.get_defdata() ? spec.get_defdata()->getlocation() : module;
