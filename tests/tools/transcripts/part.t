@@ -1,0 +1,105 @@
+# pmtool part: what it shows of a valid part, the level that fails with its choices,
+# configuration parts, the three-string form and the usage errors. Which level fails is the
+# parser's (pinned by its own tests); these pin what pmtool makes of it.
+$ pmtool part XCAB40E-4-PQ208
+part:              XCAB40E-4-PQ208 (part)
+architecture:      alpha
+vendor:            Korvan
+family:            alpha
+device:            xcab40e (internal ab40e, ab40e_alt)
+package:           pq208
+speed:             -4
+valid to package:  yes
+valid to speed:    yes
+error status:      0 (none)
+fails at:          (none)
+range:             C
+subfamily:         mid
+databook name:     xcab40e-4pq208
+speed flags:       minimum speed, 411 speed
+
+# A failing level is named with its choices and the closest: the fields of the JSON document
+# that tell where the part fails (arch, status, rejected, fails_at, choices, suggestions).
+$ set -o pipefail; verdict() { pmtool part --json "$1" 2>/dev/null | python3 -c 'import json, sys
+> part = json.load(sys.stdin)
+> print(*(json.dumps(part[key]) for key in ("arch", "status", "rejected", "fails_at", "choices", "suggestions")))'; }
+# delta's parts match only its alternative format.
+$ verdict xcde16pc44-6
+"delta" 0 null null [] []
+$ verdict xczz9tq144-3
+null 1 "xczz9tq144-3" "architecture" [] []
+[1]
+$ verdict xcab41etq144-3
+"alpha" 2 "xcab41e" "device" ["xcab12e", "xcab40e"] ["xcab40e"]
+[1]
+$ verdict xcab12ebg999-3
+"alpha" 3 "bg999" "package" ["tq144", "cs144"] []
+[1]
+$ verdict xcab40epq208-5
+"alpha" 4 "-5" "speed" ["-4"] ["-4"]
+[1]
+# A level not given has its choices and nothing to be close to.
+$ verdict xcga20
+"gamma" 4 null "package" ["ff324", "ff484"] []
+[1]
+$ pmtool part xcab12etq14-3 >/dev/null
+! pmtool part: "xcab12etq14-3" fails at the package level
+! pmtool part: the packages of alpha xcab12e: tq144, cs144
+! pmtool part: did you mean tq144?
+[1]
+$ pmtool part xcga20 >/dev/null
+! pmtool part: "xcga20" fails at the package level (not given)
+! pmtool part: the packages of gamma xcga20: ff324, ff484
+[1]
+
+# A readable module beside the installation: --arch must not reach it, as info does not.
+$ mkdir -p inst/data evilmod/data && touch inst/data/common.txt
+$ printf '%s\n' 'ARCH_NAME = evilmod' 'ARCH_FRIEND = evilmod' 'ARCH_TYPE = CPLD' 'VENDOR = Evil' \
+>   'FAMILY = evilfam' 'SUPPORT_MODE = PHYSICAL' 'BASE_MODE = FALSE' \
+>   'DEVICE_INTERNAL = xcev1,ev1' 'DEVICE_FORMAT = xcev_' | tee evilmod/evilmod.acd > evilmod/data/evilmod.acd
+$ pmtool --install inst part --arch ../evilmod xcev1 | grep '^architecture'
+architecture:      (none)
+! pmtool part: error 33: Unable to open definition file for Personality Module "../evilmod"...
+! ...
+[1]
+$ pmtool --install inst info ../evilmod
+! pmtool info: no usable personality module "../evilmod"
+! pmtool info: the personality modules: none
+[1]
+
+# A configuration part takes a declared device that has no device file; a part names the
+# missing file instead of suggesting another device.
+$ pmtool part xcab80ecs144-4 >/dev/null
+! pmtool part: "xcab80ecs144-4" fails at the device level
+! pmtool part: the devices of alpha: xcab12e, xcab40e
+! pmtool part: xcab80e: no device file (.nph) under any of its names, so no FPGA part of it is valid (only a configuration part, pmtool part --config): add ab80e.nph
+[1]
+$ pmtool check-part --json alpha xcab80e 2>/dev/null | grep -A1 suggestions
+  "suggestions": [],
+  "problem"...
+[1]
+$ pmtool part --config xcab80ecs144-4 >/dev/null
+# The three-string form.
+$ pmtool part --arch Acme:alpha --speed -4 xcab12etq144-3 >/dev/null
+! pmtool part: warning: Wrong vendor name <Acme>
+! pmtool part: warning: The given speed <-4> is inconsistent with the speed <-3> in part <xcab12etq144-3>.
+! pmtool part: the part's speed -3 is not -4, the speed --speed gives
+[1]
+$ pmtool part --arch alpha --speed -3 xcab12etq144-3 >/dev/null
+# Usage errors.
+$ pmtool part
+! pmtool part: missing arguments; usage: pmtool part [OPTIONS] PARTNAME
+! Run 'pmtool part --help' for usage.
+[2]
+$ pmtool part --binding 7 alpha
+! pmtool part: --binding is 0, 1 or 2
+! Run 'pmtool part --help' for usage.
+[2]
+$ pmtool part --speed -3 alpha
+! pmtool part: --speed goes with --arch
+! Run 'pmtool part --help' for usage.
+[2]
+$ pmtool part --arch alpha --config xcab12e
+! pmtool part: --arch takes neither --config nor --binding
+! Run 'pmtool part --help' for usage.
+[2]

@@ -1,0 +1,293 @@
+#!/usr/bin/env python3
+"""Runs shell transcripts and compares what their commands print.
+
+Two kinds of file, one syntax at heart: a line "$ COMMAND" is a command and the lines after it,
+up to the next command, are what it prints. A line "..." stands for any number of lines; a line
+ending in "..." for any line that starts with what comes before it, one starting with "..." for
+any line that ends with what comes after it (both: any line holding the middle).
+
+Markdown documents (*.md): the commands are those in fenced blocks ("  $ COMMAND" inside a list
+too) and what they print is standard output and standard error merged, as a terminal shows them.
+A block without commands right after a line that ends in "`PATH`:" is written to PATH when the
+run reaches it. A block right after a line "<!-- not run: REASON -->" is left alone. The commands
+run with no KORVAN_PATH.
+
+Transcripts (*.t), the tests of a command-line tool, one file per command family:
+
+    # a comment says what the following runs show
+    $ pmtool parts alpha xcab12e tq14
+    ! pmtool parts: "tq14" is no package of alpha xcab12e
+    ! pmtool parts: the packages of alpha xcab12e: tq144, cs144
+    [1]
+
+A plain line is one of standard output, a line "! TEXT" one of standard error ("!" alone: an
+empty line), "[N]" the exit status when it is not 0, and "<empty>" an empty line of standard
+output. Each stream is compared whole. Lines "> TEXT" right after a command continue it, as a
+shell's second prompt shows (a here-document, say). Blank lines and lines starting with "#" are
+left out. Files are written and the environment set with plain shell commands
+("$ export PM_TEST_DEVICES=", "$ printf 'KEY = v\n' > f.acd"). KORVAN_PATH is the build tree's
+sample unless a transcript sets it.
+
+Either kind runs in order in one bash, in a fresh folder that holds `build` (a link to the build
+tree), with pmtool first on the PATH. Placeholders tie the files to that shell: "<checkout>" is
+the source tree (its `build/` the build tree in use), "<sample>" the build tree's sample
+installation, "<work>" the fresh folder, and "/tmp/inst" and "/tmp/ovl" fresh folders of the
+run's own.
+
+Usage: transcript.py --source DIR --build DIR FILE...
+Exit status: 0 when every command prints what its file shows, 1 otherwise.
+"""
+
+import argparse
+import os
+import re
+import shlex
+import shutil
+import subprocess
+import sys
+import tempfile
+
+COMMAND = re.compile(r"^( *)\$ (.*)$")
+FILE_CAPTION = re.compile(r"`([^`\s]+)`:\s*$")
+NOT_RUN = re.compile(r"^<!-- not run: .* -->$")
+STATUS = re.compile(r"^\[(\d+)\]$")
+
+
+class Step:
+    """One thing a file does: run a command, or write a file."""
+
+    def __init__(self, line, command=None, path=None, text=None):
+        self.line = line
+        self.command, self.path, self.text = command, path, text
+        self.expected = []  # what a terminal shows (documents) or standard output (transcripts)
+        self.errors = []
+        self.status = 0
+
+
+def fenced_blocks(lines):
+    """(first line number, caption before the block, the block's lines) of each fenced block."""
+    block, start, caption, last_text = None, 0, None, ""
+    for number, line in enumerate(lines, 1):
+        stripped = line.strip()
+        if stripped.startswith("```"):
+            if block is None:
+                block, start, caption = [], number + 1, last_text
+            else:
+                yield start, caption, block
+                block = None
+            continue
+        if block is not None:
+            block.append(line)
+        elif stripped:
+            last_text = stripped
+
+
+def document_steps(lines):
+    steps = []
+    for start, caption, block in fenced_blocks(lines):
+        if NOT_RUN.match(caption or ""):
+            continue
+        file_match = FILE_CAPTION.search(caption or "")
+        if file_match and not any(COMMAND.match(line) for line in block):
+            steps.append(Step(start, path=file_match.group(1), text="\n".join(block) + "\n"))
+            continue
+        current, indent = None, ""
+        for offset, line in enumerate(block):
+            match = COMMAND.match(line)
+            if match:
+                indent = match.group(1)
+                current = Step(start + offset, command=match.group(2))
+                steps.append(current)
+            elif current is not None:
+                current.expected.append(line[len(indent):] if line.startswith(indent) else line)
+    return steps
+
+
+def transcript_steps(lines):
+    steps, current = [], None
+    for number, line in enumerate(lines, 1):
+        if not line.strip() or line.startswith("#"):
+            continue
+        if line.startswith("$ "):
+            current = Step(number, command=line[2:])
+            steps.append(current)
+        elif current is None:
+            raise SystemExit(f"line {number}: output before any command")
+        elif line.startswith("> ") and not (current.expected or current.errors):
+            current.command += "\n" + line[2:]
+        elif line == "!" or line.startswith("! "):
+            current.errors.append(line[2:])
+        elif STATUS.match(line):
+            current.status = int(line[1:-1])
+        else:
+            current.expected.append("" if line == "<empty>" else line)
+    return steps
+
+
+class Shell:
+    """One bash for a file; each command's output is read up to a marker line."""
+
+    MARKER = "@@transcript-done@@"
+
+    def __init__(self, cwd, env, streams):
+        self.streams = streams  # a folder for the separate streams, or None to merge them
+        self.process = subprocess.Popen(
+            ["bash", "--noprofile", "--norc"], cwd=cwd, env=env, stdin=subprocess.PIPE,
+            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, errors="replace")
+
+    def run(self, command):
+        """What `command` printed: (merged lines, [], 0) or (stdout, stderr, exit status)."""
+        if self.streams is None:
+            self.send(f"{{ {command}\n}} 2>&1 </dev/null\necho; echo {self.MARKER}\n")
+            output = self.read()
+            if output and output[-1] == "":
+                output.pop()  # the echo before the marker
+            return output, [], 0
+        out, err, status = (os.path.join(self.streams, name) for name in ("out", "err", "status"))
+        self.send(f"{{ {command}\n}} >{out} 2>{err} </dev/null; echo $? >{status}\n"
+                  f"echo {self.MARKER}\n")
+        self.read()
+        with open(status) as file:
+            code = int(file.read())
+        return lines_of(out), lines_of(err), code
+
+    def send(self, text):
+        self.process.stdin.write(text)
+        self.process.stdin.flush()
+
+    def read(self):
+        output = []
+        for line in self.process.stdout:
+            if line.rstrip("\n") == self.MARKER:
+                break
+            output.append(line.rstrip("\n"))
+        return output
+
+    def write(self, path, text):
+        """Writes `text` to `path`, relative to the shell's folder, making its folder first."""
+        quoted = shlex.quote(path)
+        self.run(f"mkdir -p \"$(dirname {quoted})\" && cat > {quoted} <<'@@end-of-file@@'\n"
+                 f"{text}@@end-of-file@@")
+
+    def close(self):
+        self.process.stdin.close()
+        self.process.wait()
+
+
+def lines_of(path):
+    with open(path, encoding="utf-8", errors="replace", newline="") as file:
+        return file.read().splitlines()
+
+
+def line_fits(pattern, line):
+    """Whether `line` fits `pattern`, whose leading or trailing "..." stands for any text."""
+    pattern, line = pattern.rstrip(), line.rstrip()
+    any_start, any_end = pattern.startswith("..."), pattern.endswith("...") and len(pattern) > 3
+    middle = pattern[3 if any_start else 0:len(pattern) - (3 if any_end else 0)]
+    if any_start and any_end:
+        return middle in line
+    if any_start:
+        return line.endswith(middle)
+    if any_end:
+        return line.startswith(middle)
+    return pattern == line
+
+
+def matches(expected, actual):
+    """Whether `actual` lines fit `expected`, where a line "..." stands for any number of lines."""
+    if not expected:
+        return not actual
+    head, rest = expected[0], expected[1:]
+    if head.strip() == "...":
+        return any(matches(rest, actual[i:]) for i in range(len(actual) + 1))
+    return bool(actual) and line_fits(head, actual[0]) and matches(rest, actual[1:])
+
+
+class Placeholders:
+    def __init__(self, source, build, scratch):
+        pairs = [("<checkout>/build", build), ("<checkout>", source),
+                 ("<sample>", os.path.join(build, "sample")),
+                 ("<work>", os.path.join(scratch, "work"))]
+        pairs += [(f"/tmp/{name}", os.path.join(scratch, name)) for name in ("inst", "ovl")]
+        # The longest first, so that the build tree is named before the source tree around it.
+        self.pairs = sorted(pairs, key=lambda pair: -len(pair[1]))
+
+    def to_real(self, text):
+        for placeholder, real in self.pairs:
+            text = text.replace(placeholder, real)
+        return text
+
+    def to_shown(self, text):
+        for placeholder, real in self.pairs:
+            text = text.replace(real, placeholder)
+        return text
+
+
+def shown(lines, prefix=""):
+    return "".join(f"    {prefix}{line}\n".replace(" \n", "\n") for line in lines)
+
+
+def report(where, step, actual, errors, status):
+    print(f"{where}: $ {step.command}\n  expected:")
+    print(shown(step.expected) + shown(step.errors, "! ") +
+          (f"    [{step.status}]\n" if step.status else ""), end="")
+    print("  got:")
+    print(shown(actual) + shown(errors, "! ") + (f"    [{status}]\n" if status else ""), end="")
+
+
+def run_file(path, args):
+    transcript = path.endswith(".t")
+    with open(path, encoding="utf-8") as file:
+        lines = file.read().splitlines()
+    steps = transcript_steps(lines) if transcript else document_steps(lines)
+    name = os.path.relpath(path, args.source)
+    failures = 0
+    with tempfile.TemporaryDirectory() as folder:
+        folder = os.path.realpath(folder)
+        work = os.path.join(folder, "work")
+        streams = os.path.join(folder, "streams")
+        os.makedirs(work)
+        os.makedirs(streams)
+        os.symlink(args.build, os.path.join(work, "build"))
+        names = Placeholders(os.path.realpath(args.source), os.path.realpath(args.build), folder)
+        env = {key: value for key, value in os.environ.items() if key != "KORVAN_PATH"}
+        env["PATH"] = os.path.join(args.build, "tools", "pmtool") + os.pathsep + env["PATH"]
+        env["LC_ALL"] = "C"
+        if transcript:
+            env["KORVAN_PATH"] = os.path.join(os.path.realpath(args.build), "sample")
+        shell = Shell(work, env, streams if transcript else None)
+        try:
+            for step in steps:
+                if step.path is not None:
+                    shell.write(names.to_real(step.path), step.text)
+                    continue
+                out, err, status = shell.run(names.to_real(step.command))
+                out = [names.to_shown(line) for line in out]
+                err = [names.to_shown(line) for line in err]
+                if not (matches(step.expected, out) and matches(step.errors, err)
+                        and status == step.status):
+                    failures += 1
+                    report(f"{name}:{step.line}", step, out, err, status)
+        finally:
+            shell.close()
+    commands = sum(1 for step in steps if step.command is not None)
+    print(f"{name}: {commands} commands, {failures} differ")
+    return failures
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--source", required=True)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("files", nargs="+")
+    args = parser.parse_args()
+    args.source, args.build = os.path.realpath(args.source), os.path.realpath(args.build)
+    if not shutil.which("bash"):
+        print("transcript.py: bash is needed", file=sys.stderr)
+        return 1
+    failures = sum(run_file(os.path.abspath(path), args) for path in args.files)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
