@@ -30,9 +30,9 @@ sample unless a transcript sets it.
 
 Either kind runs in order in one bash, in a fresh folder that holds `build` (a link to the build
 tree), with pmtool first on the PATH. Placeholders tie the files to that shell: "<checkout>" is
-the source tree (its `build/` the build tree in use), "<sample>" the build tree's sample
-installation, "<work>" the fresh folder, and "/tmp/inst" and "/tmp/ovl" fresh folders of the
-run's own.
+the source tree (its `build/` the build tree in use), and "/tmp/inst" and "/tmp/ovl" are fresh
+folders of the run's own; in transcripts "<sample>" is also the build tree's sample installation
+and "<work>" the fresh folder.
 
 Usage: transcript.py --source DIR --build DIR FILE...
 Exit status: 0 when every command prints what its file shows, 1 otherwise.
@@ -204,10 +204,11 @@ def matches(expected, actual):
 
 
 class Placeholders:
-    def __init__(self, source, build, scratch):
-        pairs = [("<checkout>/build", build), ("<checkout>", source),
-                 ("<sample>", os.path.join(build, "sample")),
-                 ("<work>", os.path.join(scratch, "work"))]
+    def __init__(self, source, build, scratch, transcript):
+        pairs = [("<checkout>/build", build), ("<checkout>", source)]
+        if transcript:
+            pairs += [("<sample>", os.path.join(build, "sample")),
+                      ("<work>", os.path.join(scratch, "work"))]
         pairs += [(f"/tmp/{name}", os.path.join(scratch, name)) for name in ("inst", "ovl")]
         # The longest first, so that the build tree is named before the source tree around it.
         self.pairs = sorted(pairs, key=lambda pair: -len(pair[1]))
@@ -249,12 +250,12 @@ def run_file(path, args):
         os.makedirs(work)
         os.makedirs(streams)
         os.symlink(args.build, os.path.join(work, "build"))
-        names = Placeholders(os.path.realpath(args.source), os.path.realpath(args.build), folder)
+        names = Placeholders(args.source, args.build, folder, transcript)
         env = {key: value for key, value in os.environ.items() if key != "KORVAN_PATH"}
         env["PATH"] = os.path.join(args.build, "tools", "pmtool") + os.pathsep + env["PATH"]
         env["LC_ALL"] = "C"
         if transcript:
-            env["KORVAN_PATH"] = os.path.join(os.path.realpath(args.build), "sample")
+            env["KORVAN_PATH"] = os.path.join(args.build, "sample")
         shell = Shell(work, env, streams if transcript else None)
         try:
             for step in steps:

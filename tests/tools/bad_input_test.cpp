@@ -155,4 +155,15 @@ TEST(BadInputGlobal, OddInstallationsAndHelpWordsEndCleanly) {
   }
 }
 
+// The overview lists every command of the table, so that the transcripts' walk over the
+// overview (cli.t) reaches them all.
+TEST(CommandTable, OverviewListsEveryCommand) {
+  const std::string overview = pmtooltest::RunPmtool({"help"}).out;
+  for (const TableCommand& entry : TableCommands()) {
+    std::string words = entry.words.front();
+    if (entry.words.size() > 1) words += " " + entry.words.back();
+    EXPECT_NE(overview.find("\n  " + words + " "), std::string::npos) << words;
+  }
+}
+
 }  // namespace
