@@ -18,6 +18,7 @@ Transcripts (*.t), the tests of a command-line tool, one file per command family
     $ pmtool parts alpha xcab12e tq14
     ! pmtool parts: "tq14" is no package of alpha xcab12e
     ! pmtool parts: the packages of alpha xcab12e: tq144, cs144
+    ! pmtool parts: did you mean tq144?
     [1]
 
 A plain line is one of standard output, a line "! TEXT" one of standard error ("!" alone: an
@@ -25,8 +26,10 @@ empty line), "[N]" the exit status when it is not 0, and "<empty>" an empty line
 output. Each stream is compared whole. Lines "> TEXT" right after a command continue it, as a
 shell's second prompt shows (a here-document, say). Blank lines and lines starting with "#" are
 left out. Files are written and the environment set with plain shell commands
-("$ export PM_TEST_DEVICES=", "$ printf 'KEY = v\n' > f.acd"). KORVAN_PATH is the build tree's
-sample unless a transcript sets it.
+("$ export PM_TEST_DEVICES=", "$ printf 'KEY = v\\n' > f.acd"). KORVAN_PATH is the build
+tree's sample unless a transcript sets it. The shell runs with "set -o pipefail", so that the
+status of "pmtool ... | grep ..." is pmtool's, and has a function "compact_json" that prints the
+JSON document on its standard input on one line (JSON output is compared as text either way).
 
 Either kind runs in order in one bash, in a fresh folder that holds `build` (a link to the build
 tree), with pmtool first on the PATH. Placeholders tie the files to that shell: "<checkout>" is
@@ -51,6 +54,9 @@ COMMAND = re.compile(r"^( *)\$ (.*)$")
 FILE_CAPTION = re.compile(r"`([^`\s]+)`:\s*$")
 NOT_RUN = re.compile(r"^<!-- not run: .* -->$")
 STATUS = re.compile(r"^\[(\d+)\]$")
+# What every transcript's shell has before its first command.
+TRANSCRIPT_PRELUDE = """set -o pipefail
+compact_json() { python3 -c 'import json, sys; print(json.dumps(json.load(sys.stdin)))'; }"""
 
 
 class Step:
@@ -257,6 +263,8 @@ def run_file(path, args):
         if transcript:
             env["KORVAN_PATH"] = os.path.join(args.build, "sample")
         shell = Shell(work, env, streams if transcript else None)
+        if transcript:
+            shell.run(TRANSCRIPT_PRELUDE)
         try:
             for step in steps:
                 if step.path is not None:

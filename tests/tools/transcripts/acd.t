@@ -22,14 +22,8 @@ $ pmtool acd get beta.acd DEVICE_INTERNAL 0 1
 b1_int
 $ pmtool acd get beta.acd EMPTY_KEY
 <empty>
-$ pmtool acd get --json beta.acd DEVICE_INTERNAL 1 1
-{
-  "file": "beta.acd",
-  "key": "DEVICE_INTERNAL",
-  "field": 1,
-  "subfield": 1,
-  "value": "b2"
-}
+$ pmtool acd get --json beta.acd DEVICE_INTERNAL 1 1 | compact_json
+{"file": "beta.acd", "key": "DEVICE_INTERNAL", "field": 1, "subfield": 1, "value": "b2"}
 # Keys are matched with their case.
 $ pmtool acd get beta.acd arch_name
 ! pmtool acd get: beta.acd: no key "arch_name"
@@ -82,16 +76,8 @@ ARCH_NAME       = beta
 DEVICE_INTERNAL = xcb1, b1_int , b1_alt : xcb2,b2:xcb3
 EMPTY_KEY       =
 DUP             = second
-$ pmtool acd dump --json beta.acd
-{
-  "file": "beta.acd",
-  "keys": {
-    "ARCH_NAME": "beta",
-    "DEVICE_INTERNAL": "xcb1, b1_int , b1_alt : xcb2,b2:xcb3",
-    "EMPTY_KEY": "",
-    "DUP": "second"
-  }
-}
+$ pmtool acd dump --json beta.acd | compact_json
+{"file": "beta.acd", "keys": {"ARCH_NAME": "beta", "DEVICE_INTERNAL": "xcb1, b1_int , b1_alt : xcb2,b2:xcb3", "EMPTY_KEY": "", "DUP": "second"}}
 
 # Unreadable definitions give a one-line reason and status 1.
 $ printf '# nothing but comments\n\n   # and blanks\n' > comments.acd

@@ -1,5 +1,4 @@
 # pmtool's command line: help texts, usage errors, the version and the installation in use.
-$ set -o pipefail
 # Every command of the overview has its own help with usage, examples and exit statuses, the
 # same through the help command and the global option.
 $ commands() { pmtool help | sed -n '/^Commands:/,/^$/p' | sed '1d;$d' | cut -c3-43 | sed 's/ *[A-Z[].*//'; }

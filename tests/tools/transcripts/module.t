@@ -1,7 +1,6 @@
 # pmtool modules, info, key, locate and ventry on the bundled sample installation with its
 # architecture libraries. Listing, merging, searching and resolving are the library's (pinned by
 # its own tests); these pin what pmtool prints and the status it ends with.
-$ set -o pipefail
 $ pmtool modules
 alpha
 beta
@@ -15,56 +14,21 @@ beta   bravo
 delta
 gamma
 prom
-$ pmtool modules --aliases --json
-{
-  "modules": [
-    {
-      "name": "alpha",
-      "alias": null
-    },
-    {
-      "name": "beta",
-      "alias": "bravo"
-    },
-    {
-      "name": "delta",
-      "alias": null
-    },
-    {
-      "name": "gamma",
-      "alias": null
-    },
-    {
-      "name": "prom",
-      "alias": null
-    }
-  ]
-}
+$ pmtool modules --aliases --json | compact_json
+{"modules": [{"name": "alpha", "alias": null}, {"name": "beta", "alias": "bravo"}, {"name": "delta", "alias": null}, {"name": "gamma", "alias": null}, {"name": "prom", "alias": null}]}
 $ pmtool modules --base --key ARCH_TYPE --value cpld
 basic
 delta
-$ pmtool modules --unsupported --json
-{
-  "unsupported": [
-    "legacy"
-  ]
-}
+$ pmtool modules --unsupported --json | compact_json
+{"unsupported": ["legacy"]}
 $ pmtool modules --value x
 ! pmtool modules: --value needs --key
 ! Run 'pmtool modules --help' for usage.
 [2]
 
 # info shows the friend chain, the alias and the definition.
-$ pmtool info --json bravo
-{
-  "name": "beta",
-  "alias": "bravo",
-  "unsupported": false,
-  "friends": [
-    "alpha"
-  ],
-  "definition": "<sample>/beta/data/beta.acd"
-}
+$ pmtool info --json bravo | compact_json
+{"name": "beta", "alias": "bravo", "unsupported": false, "friends": ["alpha"], "definition": "<sample>/beta/data/beta.acd"}
 $ pmtool info gamma | grep ^friends
 friends:      beta -> alpha
 $ pmtool info legacy | grep ^unsupported
@@ -114,15 +78,8 @@ $ pmtool locate --exec alpha map
 [1]
 $ pmtool locate --exec --no-search alpha map
 <sample>/alpha/bin/lin64/map.exe
-$ pmtool locate --all --json gamma libarch.acd
-{
-  "arch": "gamma",
-  "name": "libarch.acd",
-  "paths": [
-    "<sample>/gamma/data/libarch.acd",
-    "<sample>/alpha/data/libarch.acd"
-  ]
-}
+$ pmtool locate --all --json gamma libarch.acd | compact_json
+{"arch": "gamma", "name": "libarch.acd", "paths": ["<sample>/gamma/data/libarch.acd", "<sample>/alpha/data/libarch.acd"]}
 # A name that climbs out of the folder searched finds nothing, even where it would land back
 # inside the installation.
 $ pmtool locate alpha ../../alpha/data/alpha.acd
@@ -166,23 +123,8 @@ $ KORVAN_PLATFORM=../../.. pmtool locate --dll gamma arch
 ! pmtool locate: warning: KORVAN_PLATFORM is not a platform name (letters, digits, "_" and "-" only); lin64 is used.
 
 # ventry resolves the platform entry or says why the generic one applies.
-$ pmtool ventry --json alpha route
-{
-  "arch": "alpha",
-  "function": "route",
-  "key": "VENTRY_LIN64_route",
-  "entry": "arch_route(const char*),arch",
-  "symbol": "arch_route",
-  "library": "arch",
-  "file": "<sample>/alpha/lib/lin64/libarch.so",
-  "loaded": true,
-  "libraries": [
-    "alphalib",
-    "arch"
-  ],
-  "replaced": true,
-  "reason": null
-}
+$ pmtool ventry --json alpha route | compact_json
+{"arch": "alpha", "function": "route", "key": "VENTRY_LIN64_route", "entry": "arch_route(const char*),arch", "symbol": "arch_route", "library": "arch", "file": "<sample>/alpha/lib/lin64/libarch.so", "loaded": true, "libraries": ["alphalib", "arch"], "replaced": true, "reason": null}
 # gamma takes the library from its friend alpha, with its own dependency file's library.
 $ pmtool ventry gamma place | grep libraries
 libraries:  arch gammalib

@@ -9,36 +9,8 @@ NAME    TYPE  OFFSET  SIZE
 vq100   1     116     0
 a:b     -7    116     0
 --json  0     116     0
-$ pmtool seg dump --json ab12e.spd
-{
-  "file": "ab12e.spd",
-  "segments": [
-    {
-      "name": "-4",
-      "type": 0,
-      "offset": 116,
-      "size": 0
-    },
-    {
-      "name": "vq100",
-      "type": 1,
-      "offset": 116,
-      "size": 0
-    },
-    {
-      "name": "a:b",
-      "type": -7,
-      "offset": 116,
-      "size": 0
-    },
-    {
-      "name": "--json",
-      "type": 0,
-      "offset": 116,
-      "size": 0
-    }
-  ]
-}
+$ pmtool seg dump --json ab12e.spd | compact_json
+{"file": "ab12e.spd", "segments": [{"name": "-4", "type": 0, "offset": 116, "size": 0}, {"name": "vq100", "type": 1, "offset": 116, "size": 0}, {"name": "a:b", "type": -7, "offset": 116, "size": 0}, {"name": "--json", "type": 0, "offset": 116, "size": 0}]}
 
 # Names read from a file reach the terminal escaped, so that they cannot drive it; JSON escapes
 # them in its own way.
