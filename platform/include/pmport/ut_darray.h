@@ -33,7 +33,9 @@ class PMPORT_API UT_BASE_ARRAY {
   virtual int intgetindex(int index) const = 0;
   // Makes room for `capacity` elements without changing the size.
   virtual void a_makearray(int capacity) = 0;
-  virtual ~UT_BASE_ARRAY() = default;
+  // Defined in the library (the class's key function), so that its vtable is emitted there once
+  // whatever the compiler or optimisation level.
+  virtual ~UT_BASE_ARRAY();
   // The address of slot `index`, or null when it names no element.
   virtual char** getaddr(int index) = 0;
   // Makes room for at least `capacity` elements; returns whether the room is there.
