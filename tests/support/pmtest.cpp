@@ -1,6 +1,8 @@
 #include "pmtest.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -195,6 +197,17 @@ bool MessageCapture::contains(Port::MsgKind kind, const std::string& fragment) c
 void MessageCapture::clear() {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->messages.clear();
+}
+
+bool FinishesInTime(const std::function<bool()>& work, unsigned seconds) {
+  const pid_t child = fork();
+  if (child == 0) {
+    ::alarm(seconds);  // the default action ends the child
+    _exit(work() ? 0 : 1);
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace pmtest

@@ -36,6 +36,11 @@ void MakeDirs(const std::string& path);
 // The whole content of `path`; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 
+// Runs `work` in a forked child that is stopped after `seconds`, so that a test of something
+// that could block never blocks the suite. True when the child finished in time and `work`
+// returned true.
+bool FinishesInTime(const std::function<bool()>& work, unsigned seconds = 10);
+
 // One segment of a segmented data file (.spd, .pkg).
 struct Segment {
   std::string name;

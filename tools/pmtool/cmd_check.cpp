@@ -50,6 +50,7 @@ class JsonArrayStream {
       std::cout << (first ? "" : "\n") << "  " << line;
     }
     std::cout << std::flush;
+    StopIfOutputFailed();
   }
 
  private:
@@ -92,6 +93,7 @@ int RunRoundTrip(const Invocation& invocation, const Names& modules, bool everyt
     FindingFilter findings([&](const Finding& finding) {
       ++problems;
       std::cout << PlainLine(finding) << std::flush;
+      StopIfOutputFailed();
     });
     names = RoundTripPartNames(modules, everything, findings);
     PrintError(Counted(names, "part name") + " parsed back, " +

@@ -111,7 +111,10 @@ int RunParts(const Invocation& invocation) {
     JsonArrayStream names(head, "names");
     produce([&names](const std::string& name) { names.add(name); });
   } else {
-    produce([](const std::string& name) { PrintLine(name); });
+    produce([](const std::string& name) {
+      PrintLine(name);
+      StopIfOutputFailed();
+    });
   }
   return kExitOk;
 }

@@ -7,6 +7,7 @@
 // options) come before the command. Everything else after the command's name belongs to it and is
 // checked against the command's own option specification; a --json given before the command is
 // handed to it.
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -261,8 +262,12 @@ int Main(int argc, char** argv) {
 }  // namespace pmtool
 
 int main(int argc, char** argv) {
+  pmtool::ReserveStandardDescriptors();
+  // A file size limit makes a write fail with EFBIG, reported like a full disk, instead of
+  // ending pmtool before it can clean up.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
-    return pmtool::Main(argc, argv);
+    return pmtool::FinishOutput(pmtool::Main(argc, argv));
   } catch (const std::exception& error) {
     pmtool::PrintError(std::string("internal error: ") + error.what());
   } catch (...) {

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <filesystem>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 #include "PMLists.h"
@@ -218,12 +219,20 @@ class ModuleLinter {
   void CheckRepeatedSegments(const std::string& path, const std::string& arch,
                              const Names& segments);
   void CheckVentries(const Chain& chain);
+  // The virtual-entry keys of a definition, found once per run: every module of a chain looks
+  // through the definitions of the rest of it.
+  const Names& VentryKeysOf(const StaticAcdRead& reader);
   void CheckLibrary(PM_SPEC& spec, const ChainLink& link, const std::string& key,
                     const std::string& library, const std::string& neededBy,
                     std::set<std::string>& visited);
 
+  // Where a module lives, looked up once per run: every module of a chain walks the rest of it.
+  const ModuleLocation& Locate(const std::string& name);
+
   Definitions& definitions_;
   FindingFilter& findings_;
+  std::unordered_map<std::string, ModuleLocation> locations_;
+  std::unordered_map<const StaticAcdRead*, Names> ventryKeys_;
   LibraryMessages messages_;
   std::set<std::string> badDataFiles_;  // data files found unreadable
   std::set<std::string> toldMessages_;  // the library's messages reported for this module
@@ -242,6 +251,12 @@ void ModuleLinter::ReportLibraryMessages(const std::string& file, const std::str
     if (aboutBadFile || !toldMessages_.insert(message.text).second) continue;
     Report(file, key, arch, "library-message", MessageText(message));
   }
+}
+
+const ModuleLocation& ModuleLinter::Locate(const std::string& name) {
+  auto found = locations_.find(name);
+  if (found == locations_.end()) found = locations_.emplace(name, LocateModule(name)).first;
+  return found->second;
 }
 
 bool ModuleLinter::CheckDefinitionOpens(const ModuleLocation& location) {
@@ -286,15 +301,16 @@ bool ModuleLinter::CheckIdentity(const ChainLink& link) {
 // installed and a chain that comes back to a module already on it.
 Chain ModuleLinter::FriendChain(const ChainLink& own) {
   Chain chain = {own};
+  // Where each module is on the chain, so that a long chain is not searched at every step.
+  std::unordered_map<std::string, std::size_t> positions = {{Lowered(own.module), 0}};
   while (true) {
     const ChainLink& last = chain.back();
     const std::string friendName = Lowered(Value(*last.reader, kKeyArchFriend));
     if (friendName.empty() || friendName == Lowered(last.module)) break;
-    const auto repeated = std::find_if(chain.begin(), chain.end(), [&](const ChainLink& link) {
-      return Lowered(link.module) == friendName;
-    });
-    if (repeated != chain.end()) {
-      ReportFriendLoop(Chain(repeated, chain.end()));
+    const auto repeated = positions.find(friendName);
+    if (repeated != positions.end()) {
+      ReportFriendLoop(Chain(chain.begin() + static_cast<std::ptrdiff_t>(repeated->second),
+                             chain.end()));
       break;
     }
     if (!Layout::IsModuleName(friendName)) {
@@ -302,7 +318,7 @@ Chain ModuleLinter::FriendChain(const ChainLink& own) {
              NoNameProblem(friendName, "module"));
       break;
     }
-    const ModuleLocation location = LocateModule(friendName);
+    const ModuleLocation& location = Locate(friendName);
     if (location.definition.empty()) {
       Report(last.path, kKeyArchFriend, last.module, "missing-friend",
              "names " + Quoted(friendName) + ", which is not installed");
@@ -310,6 +326,7 @@ Chain ModuleLinter::FriendChain(const ChainLink& own) {
     }
     const StaticAcdRead& reader = definitions_.Read(location.definition);
     if (!reader.IsValid()) break;  // the friend's own check tells why
+    positions.emplace(friendName, chain.size());
     chain.push_back({friendName, location.definition, &reader});
   }
   return chain;
@@ -551,10 +568,8 @@ std::string VentryProblem(PMVentryStatus status) {
 void ModuleLinter::CheckVentries(const Chain& chain) {
   std::set<std::string> keys;
   for (const ChainLink& link : chain) {
-    for (const auto& keyValue : *link.reader) {
-      const std::string key = keyValue.first.get();
-      if (key.compare(0, sizeof kVentryPrefix - 1, kVentryPrefix) == 0) keys.insert(key);
-    }
+    const Names& own = VentryKeysOf(*link.reader);
+    keys.insert(own.begin(), own.end());
   }
   if (keys.empty()) return;
   const std::string& module = chain.front().module;
@@ -578,6 +593,17 @@ void ModuleLinter::CheckVentries(const Chain& chain) {
       CheckLibrary(spec, *link, key, ventry.library, "", visited);
     }
   }
+}
+
+const Names& ModuleLinter::VentryKeysOf(const StaticAcdRead& reader) {
+  const auto [place, added] = ventryKeys_.try_emplace(&reader);
+  if (added) {
+    for (const auto& keyValue : reader) {
+      const std::string key = keyValue.first.get();
+      if (key.compare(0, sizeof kVentryPrefix - 1, kVentryPrefix) == 0) place->second.push_back(key);
+    }
+  }
+  return place->second;
 }
 
 void ModuleLinter::CheckLibrary(PM_SPEC& spec, const ChainLink& link, const std::string& key,

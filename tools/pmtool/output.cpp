@@ -1,10 +1,14 @@
 // pmtool's output helpers.
 #include "output.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <set>
@@ -144,6 +148,39 @@ void PrintError(const std::string& text) {
   std::cerr << MessagePrefix() << ": " << Printable(text) << '\n';
 }
 
+void ReserveStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    // Opened for reading only, so that writes to it fail with EBADF as they would on a closed one.
+    if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) ::open("/dev/null", O_RDONLY);
+  }
+}
+
+namespace {
+
+bool OutputFailed() { return !std::cout || std::ferror(stdout); }
+
+void ReportOutputFailure(int error) {
+  std::cout.clear();
+  PrintError(std::string("cannot write the output") + (error ? std::string(": ") + std::strerror(error) : ""));
+}
+
+}  // namespace
+
+void StopIfOutputFailed() {
+  if (!OutputFailed()) return;
+  ReportOutputFailure(errno);
+  std::_Exit(kExitProblem);
+}
+
+int FinishOutput(int status) {
+  errno = 0;
+  std::cout.flush();
+  const bool flushed = std::fflush(stdout) == 0;
+  if (flushed && !OutputFailed()) return status;
+  ReportOutputFailure(errno);
+  return status == kExitOk ? kExitProblem : status;
+}
+
 int UsageHint(const std::string& helpCommand) {
   std::cerr << "Run '" << helpCommand << " --help' for usage.\n";
   return kExitUsage;
@@ -176,6 +213,7 @@ JsonArrayStream::JsonArrayStream(const nlohmann::ordered_json& head, const std::
 void JsonArrayStream::add(const nlohmann::ordered_json& element) {
   std::cout << (empty_ ? "\n" : ",\n") << "    " << Dumped(element, -1);
   empty_ = false;
+  StopIfOutputFailed();
 }
 
 JsonArrayStream::~JsonArrayStream() { std::cout << (empty_ ? "]" : "\n  ]") << "\n}\n"; }
@@ -212,6 +250,7 @@ std::string UnreadableReason(const std::string& path) {
   const auto status = std::filesystem::status(path, error);
   if (!std::filesystem::exists(status)) return "no such file";
   if (std::filesystem::is_directory(status)) return "is a directory";
+  if (!std::filesystem::is_regular_file(status)) return "not a regular file";
   if (::access(path.c_str(), R_OK) != 0) return std::generic_category().message(errno);
   return std::string();
 }

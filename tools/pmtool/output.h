@@ -40,6 +40,16 @@ int UsageHint(const std::string& helpCommand);
 // Writes the error, then the hint; returns kExitUsage.
 int UsageError(const std::string& text, const std::string& helpCommand);
 
+// Keeps standard input, output and error open: a closed one gets a descriptor on which every
+// write fails, so that no file pmtool opens takes its place and lost output does not go unnoticed.
+void ReserveStandardDescriptors();
+// Once a write to standard output has failed, says so and ends pmtool with status 1; commands
+// that stream their results call it after each piece, so a full disk stops them at once.
+void StopIfOutputFailed();
+// `status`, or 1 when standard output could not be written (a full disk, a closed output), which
+// is then said on standard error: a cut-off answer never looks complete.
+int FinishOutput(int status);
+
 // Writes `value` on standard output, indented, with a final line end.
 void PrintJson(const nlohmann::ordered_json& value);
 
@@ -72,8 +82,8 @@ class Table {
   std::vector<std::vector<std::string>> rows_;
 };
 
-// Why `path` cannot be read as a file ("no such file", "is a directory", "permission denied"),
-// or empty when it can.
+// Why `path` cannot be read as a file ("no such file", "is a directory", "not a regular file",
+// "permission denied"), or empty when it can.
 std::string UnreadableReason(const std::string& path);
 
 // `text` in double quotes, for messages.

@@ -227,7 +227,8 @@ class PMPORT_API StaticAcdRead {
   // Makes `key` present: adds it with the empty value when it is absent. True when added.
   bool sortaddnewkey(const char* key);
   // Writes every key as "KEY = value" lines, in iteration order, to the file `name`, or to
-  // standard output when `name` is null or empty. False when the file cannot be written.
+  // standard output when `name` is null or empty. False when the file cannot be written; the file
+  // is replaced whole or left as it was.
   bool dump(const char* name) const;
 
  private:
