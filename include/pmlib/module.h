@@ -131,6 +131,16 @@ class PMLIB_API Module {
   Device device(std::string_view name) const;
   /// Every device of deviceNames().
   std::vector<Device> devices() const;
+  ///@{
+  /// What the data files of @p device list, as the library's shared lists hold them, read
+  /// without setting up a part: a device that part levels refuse (an unsupported module's, a
+  /// declared one without data) is answered too. The packages of its package files; every
+  /// speed grade of its speed files, DISALLOW_SPEEDS included. Empty when there is none.
+  std::vector<std::string> listedPackages(std::string_view device) const;
+  std::vector<std::string> listedSpeedGrades(std::string_view device) const;
+  ///@}
+  /// The speed grades DISALLOW_SPEEDS names (friends merged), which the part levels leave out.
+  std::vector<std::string> disallowedSpeeds() const;
 
   ///@{
   /// Where the module's files are: a data file (a leading "." is appended to the module's
@@ -150,6 +160,10 @@ class PMLIB_API Module {
   std::vector<VirtualEntry> virtualEntries() const;
   /// The virtual entry of @p function, resolved; form() Absent when the module has none.
   VirtualEntry virtualEntry(std::string_view function) const;
+  /// The virtual entry of @p function read from the definition-format file @p file of the
+  /// module and its friends (the module's own values winning), resolved through that file;
+  /// empty when no copy of the file exists.
+  std::optional<VirtualEntry> virtualEntry(std::string_view function, std::string_view file) const;
   /// The plug-in library @p name as the installation holds it (nothing is loaded).
   Library library(std::string_view name) const;
 

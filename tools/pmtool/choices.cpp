@@ -1,10 +1,12 @@
 // Valid choices and did-you-mean suggestions for an invalid level of a part.
 #include "choices.h"
 
-#include <memory>
+#include <optional>
+#include <string_view>
 
-#include "baspmpic.h"
 #include "output.h"
+#include "pmlib/error.h"
+#include "pmlib/part.h"
 #include "pmlib/pmpic.h"
 #include "pmlib/pmspec.h"
 #include "suggest.h"
@@ -30,12 +32,17 @@ std::string CommaSeparated(const Names& names) {
 
 // The list below the levels `above`, or empty when one of them cannot be set.
 Names ListBelow(const std::string& arch, const Names& above) {
-  const std::unique_ptr<PM_PIC> part =
-      PMPicImp::NewPart(arch.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
-  if (!part->get_defdata()) return Names();
-  if (!above.empty() && !part->set_device(above[0].c_str())) return Names();
-  if (above.size() > 1 && !part->set_package(above[1].c_str())) return Names();
-  return CurrentList(*part);
+  const auto level = [&above](std::size_t index) -> std::optional<std::string_view> {
+    if (index < above.size()) return above[index];
+    return std::nullopt;
+  };
+  try {
+    const pmlib::Part part = pmlib::Part::fromLevels(arch, level(0), level(1));
+    if ((level(0) && !part.device()) || (level(1) && !part.package())) return Names();
+    return CurrentList(part.handle());
+  } catch (const pmlib::Error&) {
+    return Names();  // the library has said why the module does not load
+  }
 }
 
 }  // namespace
