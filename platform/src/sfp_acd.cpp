@@ -3,6 +3,8 @@
 // a value is never copied.
 #include "pmport/sfp_acd.h"
 
+#include "sfp_acd_storage.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -304,9 +306,10 @@ std::string Encipher(std::string_view plain) {
 
 const KeyValue& Iterator::Current() const {
   if (!made_) {
-    const StoredEntry& entry = *position_;
-    current_.first = boost::shared_array<char>((*owners_)[entry.keyOwner], entry.key);
-    current_.second = boost::shared_array<char>((*owners_)[entry.valueOwner], entry.value);
+    const StoredEntry& entry = storage_->entries[position_];
+    const Owners& owners = storage_->owners;
+    current_.first = boost::shared_array<char>(owners[entry.keyOwner], entry.key);
+    current_.second = boost::shared_array<char>(owners[entry.valueOwner], entry.value);
     made_ = true;
   }
   return current_;
@@ -314,12 +317,119 @@ const KeyValue& Iterator::Current() const {
 
 }  // namespace Sfp_ACD
 
+// The reader's state: its own names and options, and the storage it may share with copies.
+struct StaticAcdRead::Impl {
+  Impl(const char* path, const char* compare, char* const* searchKeys, bool decodeOption,
+       std::shared_ptr<Sfp_ACD::Storage> shared)
+      : location(path ? path : ""), comparename(compare ? compare : ""), decode(decodeOption),
+        storage(std::move(shared)) {
+    for (char* const* key = searchKeys; key && *key; ++key) searchkeys.emplace_back(*key);
+  }
+
+  // The storage, made this reader's own and stamped anew: every change goes through here.
+  Sfp_ACD::Storage& Writable();
+  bool AddText(const boost::shared_array<char>& owner, char* text, std::size_t length);
+  // Adds the key when it is absent.
+  std::pair<Sfp_ACD::Iterator, bool> Add(Sfp_ACD::KeyValue keyvalue);
+  const char* ValueOf(const char* key) const;
+
+  std::string location;
+  std::string comparename;
+  std::vector<std::string> searchkeys;
+  bool decode;
+  std::shared_ptr<Sfp_ACD::Storage> storage;
+};
+
+namespace {
+
+std::shared_ptr<Sfp_ACD::Storage> NewStorage() {
+  auto storage = std::make_shared<Sfp_ACD::Storage>();
+  storage->version = NewVersion();
+  return storage;
+}
+
+// Adds the key of `entry`, or with `replace` gives it the new value; returns its position.
+std::size_t Put(Sfp_ACD::Storage& storage, const Sfp_ACD::StoredEntry& entry, bool replace) {
+  // One hash lookup either finds the key or reserves its slot; the view stays valid because the
+  // key's owner array lives as long as the storage.
+  const auto [position, added] =
+      storage.index.insert(std::string_view(entry.key), storage.entries.size());
+  if (added) {
+    storage.entries.push_back(entry);
+  } else if (replace) {
+    storage.entries[position].value = entry.value;
+    storage.entries[position].valueOwner = entry.valueOwner;
+  }
+  return position;
+}
+
+// Keeps `owner` alive as long as the storage; returns its index.
+std::uint32_t Own(Sfp_ACD::Storage& storage, boost::shared_array<char> owner) {
+  storage.owners.push_back(std::move(owner));
+  return static_cast<std::uint32_t>(storage.owners.size() - 1);
+}
+
+}  // namespace
+
+Sfp_ACD::Storage& StaticAcdRead::Impl::Writable() {
+  // Copying keeps the index valid: its views point into key arrays that the copy shares.
+  if (storage.use_count() > 1) storage = std::make_shared<Sfp_ACD::Storage>(*storage);
+  storage->version = NewVersion();
+  return *storage;
+}
+
+bool StaticAcdRead::Impl::AddText(const boost::shared_array<char>& owner, char* text,
+                                  std::size_t length) {
+  if (IsEnciphered(text, length)) {
+    Writable().enciphered = true;
+    if (!decode) {
+      Writable().held.push_back({owner, length});
+      return false;
+    }
+    length = DecipherInPlace(text, length);
+  }
+  const std::vector<KeyValueText> parsed = ParseInPlace(text, length);
+  Sfp_ACD::Storage& stored = Writable();
+  // Sized before storing, the index does not rehash while a large file goes in; growth stays
+  // geometric when many small files are read into one reader.
+  const std::size_t needed = stored.entries.size() + parsed.size();
+  if (needed > stored.entries.capacity()) {
+    stored.entries.reserve(std::max(needed, 2 * stored.entries.capacity()));
+    stored.index.reserve(stored.entries.capacity());
+  }
+  const std::uint32_t text_owner = Own(stored, owner);
+  for (const KeyValueText& keyvalue : parsed) {
+    Put(stored, {keyvalue.key, keyvalue.value, text_owner, text_owner}, true);
+  }
+  stored.valid = stored.valid || !parsed.empty();
+  return !parsed.empty();
+}
+
+std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Impl::Add(Sfp_ACD::KeyValue keyvalue) {
+  // A key already there stays as it is: nothing changes, so a shared storage is not copied and
+  // the stamp stays.
+  std::size_t position = storage->index.find(std::string_view(keyvalue.first.get()));
+  const bool added = position == Sfp_ACD::KeyIndex::kNone;
+  if (added) {
+    Sfp_ACD::Storage& stored = Writable();
+    char* const key = keyvalue.first.get();
+    char* const value = keyvalue.second.get();
+    const std::uint32_t keyOwner = Own(stored, std::move(keyvalue.first));
+    const std::uint32_t valueOwner = Own(stored, std::move(keyvalue.second));
+    position = Put(stored, {key, value, keyOwner, valueOwner}, false);
+  }
+  return {Sfp_ACD::Iterator(storage.get(), position), added};
+}
+
+const char* StaticAcdRead::Impl::ValueOf(const char* key) const {
+  if (!key) return nullptr;
+  const std::size_t position = storage->index.find(std::string_view(key));
+  return position == Sfp_ACD::KeyIndex::kNone ? nullptr : storage->entries[position].value;
+}
+
 StaticAcdRead::StaticAcdRead(const char* path, const char* comparename, char* const* searchkeys,
                              unsigned char decode, unsigned char withfriends, unsigned char /*third*/)
-    : location_(path ? path : ""), comparename_(comparename ? comparename : ""), decode_(decode != 0),
-      body_(std::make_shared<Body>()) {
-  body_->version = NewVersion();
-  for (char* const* key = searchkeys; key && *key; ++key) searchkeys_.emplace_back(*key);
+    : impl_(std::make_unique<Impl>(path, comparename, searchkeys, decode != 0, NewStorage())) {
   // With friends the caller reads this file itself, after the friends' copies, so that its keys
   // win; reading it here too would only read it twice.
   if (withfriends == 0) ReadFile(path);
@@ -327,109 +437,58 @@ StaticAcdRead::StaticAcdRead(const char* path, const char* comparename, char* co
 
 StaticAcdRead::StaticAcdRead(const StaticAcdRead& source, const char* path,
                              const char* comparename, char* const* searchkeys, unsigned char decode)
-    : location_(path ? path : ""), comparename_(comparename ? comparename : ""),
-      decode_(decode != 0), body_(source.body_) {
-  for (char* const* key = searchkeys; key && *key; ++key) searchkeys_.emplace_back(*key);
-}
+    : impl_(std::make_unique<Impl>(path, comparename, searchkeys, decode != 0,
+                                   source.impl_->storage)) {}
 
 StaticAcdRead::~StaticAcdRead() = default;
-
-StaticAcdRead::Body& StaticAcdRead::Writable() {
-  // Copying keeps the index valid: its views point into key arrays that the copy shares.
-  if (body_.use_count() > 1) body_ = std::make_shared<Body>(*body_);
-  body_->version = NewVersion();
-  return *body_;
-}
 
 unsigned char StaticAcdRead::ReadFile(const char* path) {
   boost::shared_array<char> text;
   std::size_t length = 0;
   if (!LoadWholeFile(path, text, length)) return 0;
-  return AddText(text, text.get(), length) ? 1 : 0;
+  return impl_->AddText(text, text.get(), length) ? 1 : 0;
 }
 
 unsigned char StaticAcdRead::Decode(unsigned char decode) {
-  decode_ = decode != 0;
-  if (body_->held.empty()) return IsValid();
-  std::vector<HeldFile> held;
-  held.swap(Writable().held);
-  if (decode_) {
-    for (const HeldFile& file : held) AddText(file.text, file.text.get(), file.length);
+  impl_->decode = decode != 0;
+  if (impl_->storage->held.empty()) return IsValid();
+  std::vector<Sfp_ACD::HeldFile> held;
+  held.swap(impl_->Writable().held);
+  if (impl_->decode) {
+    for (const Sfp_ACD::HeldFile& file : held) impl_->AddText(file.text, file.text.get(), file.length);
   }
   return IsValid();
 }
 
-bool StaticAcdRead::AddText(const boost::shared_array<char>& owner, char* text, std::size_t length) {
-  if (IsEnciphered(text, length)) {
-    Writable().enciphered = true;
-    if (!decode_) {
-      Writable().held.push_back({owner, length});
-      return false;
-    }
-    length = DecipherInPlace(text, length);
-  }
-  const std::vector<KeyValueText> parsed = ParseInPlace(text, length);
-  Body& body = Writable();
-  // Sized before storing, the index does not rehash while a large file goes in; growth stays
-  // geometric when many small files are read into one reader.
-  const std::size_t needed = body.entries.size() + parsed.size();
-  if (needed > body.entries.capacity()) {
-    body.entries.reserve(std::max(needed, 2 * body.entries.capacity()));
-    body.index.reserve(body.entries.capacity());
-  }
-  const std::uint32_t text_owner = Own(body, owner);
-  for (const KeyValueText& keyvalue : parsed) {
-    Put(body, {keyvalue.key, keyvalue.value, text_owner, text_owner}, true);
-  }
-  body.valid = body.valid || !parsed.empty();
-  return !parsed.empty();
+unsigned char StaticAcdRead::IsValid() const { return impl_->storage->valid ? 1 : 0; }
+
+std::uint64_t StaticAcdRead::version() const { return impl_->storage->version; }
+
+bool StaticAcdRead::ReadEnciphered() const { return impl_->storage->enciphered; }
+
+const char* StaticAcdRead::getcomparename() const { return impl_->comparename.c_str(); }
+
+const char* StaticAcdRead::getlocation() const { return impl_->location.c_str(); }
+
+unsigned int StaticAcdRead::size() const {
+  return static_cast<unsigned int>(impl_->storage->entries.size());
 }
 
-std::size_t StaticAcdRead::Put(Body& body, const Sfp_ACD::StoredEntry& entry, bool replace) {
-  // One hash lookup either finds the key or reserves its slot; the view stays valid because the
-  // key's owner array lives as long as the body.
-  const auto [position, added] =
-      body.index.insert(std::string_view(entry.key), body.entries.size());
-  if (added) {
-    body.entries.push_back(entry);
-  } else if (replace) {
-    body.entries[position].value = entry.value;
-    body.entries[position].valueOwner = entry.valueOwner;
-  }
-  return position;
+short StaticAcdRead::getnsearchkeys() const { return static_cast<short>(impl_->searchkeys.size()); }
+
+const std::vector<std::string>& StaticAcdRead::getsearchkeys() const { return impl_->searchkeys; }
+
+Sfp_ACD::Iterator StaticAcdRead::begin() const { return {impl_->storage.get(), 0}; }
+
+Sfp_ACD::Iterator StaticAcdRead::end() const {
+  return {impl_->storage.get(), impl_->storage->entries.size()};
 }
 
-std::uint32_t StaticAcdRead::Own(Body& body, boost::shared_array<char> owner) {
-  body.owners.push_back(std::move(owner));
-  return static_cast<std::uint32_t>(body.owners.size() - 1);
-}
-
-std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Add(Sfp_ACD::KeyValue keyvalue) {
-  // A key already there stays as it is: nothing changes, so a shared body is not copied and the
-  // stamp stays.
-  std::size_t position = body_->index.find(std::string_view(keyvalue.first.get()));
-  const bool added = position == Sfp_ACD::KeyIndex::kNone;
-  if (added) {
-    Body& body = Writable();
-    char* const key = keyvalue.first.get();
-    char* const value = keyvalue.second.get();
-    const std::uint32_t keyOwner = Own(body, std::move(keyvalue.first));
-    const std::uint32_t valueOwner = Own(body, std::move(keyvalue.second));
-    position = Put(body, {key, value, keyOwner, valueOwner}, false);
-  }
-  const auto at = body_->entries.cbegin() + static_cast<std::ptrdiff_t>(position);
-  return {Sfp_ACD::Iterator(at, &body_->owners), added};
-}
-
-const char* StaticAcdRead::getkeyeddata(const char* key) const {
-  if (!key) return nullptr;
-  const std::size_t position = body_->index.find(std::string_view(key));
-  return position == Sfp_ACD::KeyIndex::kNone ? nullptr : body_->entries[position].value;
-}
+const char* StaticAcdRead::getkeyeddata(const char* key) const { return impl_->ValueOf(key); }
 
 Port::String StaticAcdRead::GetStringByKey(const char* key, const char* sep1, short idx1,
                                            const char* sep2, short idx2) const {
-  return GetStringFromString(getkeyeddata(key), SeparatorOf(sep1), idx1, SeparatorOf(sep2), idx2);
+  return GetStringFromString(impl_->ValueOf(key), SeparatorOf(sep1), idx1, SeparatorOf(sep2), idx2);
 }
 
 Port::String StaticAcdRead::GetStringByString(const char* str, const char* sep1, short idx1,
@@ -467,15 +526,15 @@ void StaticAcdRead::getmaxindexbystring(const char* str, const char* sep1, short
 
 std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::insert(const Sfp_ACD::KeyValue& keyvalue) {
   if (!keyvalue.first) return {end(), false};
-  return Add({keyvalue.first, keyvalue.second ? keyvalue.second : EmptyText()});
+  return impl_->Add({keyvalue.first, keyvalue.second ? keyvalue.second : EmptyText()});
 }
 
 bool StaticAcdRead::sortaddnewkey(const char* key) {
-  if (!key || getkeyeddata(key)) return false;
+  if (!key || impl_->ValueOf(key)) return false;
   const std::size_t length = std::strlen(key);
   boost::shared_array<char> copy(new char[length + 1]);
   std::memcpy(copy.get(), key, length + 1);
-  return Add({copy, EmptyText()}).second;
+  return impl_->Add({copy, EmptyText()}).second;
 }
 
 bool StaticAcdRead::dump(const char* name) const {
@@ -486,7 +545,7 @@ bool StaticAcdRead::dump(const char* name) const {
     if (!file) return false;
   }
   std::ostream& out = toFile ? static_cast<std::ostream&>(file) : std::cout;
-  for (const Sfp_ACD::StoredEntry& entry : body_->entries) {
+  for (const Sfp_ACD::StoredEntry& entry : impl_->storage->entries) {
     out << entry.key << (*entry.value ? " = " : " =") << entry.value << '\n';
   }
   out.flush();
