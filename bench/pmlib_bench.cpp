@@ -247,18 +247,10 @@ void ParsePart(const std::string& name) {
 // Walks every device, package and speed of `validator`; returns the characters seen.
 std::size_t WalkLists(PersonalityModule::Validator& validator) {
   std::size_t characters = 0;
-  const PersonalityModule::ListIterator devicesEnd = validator.deviceend();
-  for (auto device = validator.devicebegin(); device != devicesEnd; ++device) {
-    const Port::String& name = *device;
-    characters += name.length();
-    const PersonalityModule::ListIterator packagesEnd = validator.packageend(name);
-    for (auto package = validator.packagebegin(name); package != packagesEnd; ++package) {
-      characters += package->length();
-    }
-    const PersonalityModule::ListIterator speedsEnd = validator.speedend(name);
-    for (auto speed = validator.speedbegin(name); speed != speedsEnd; ++speed) {
-      characters += speed->length();
-    }
+  for (const PersonalityModule::DeviceLists& device : validator.devicelists()) {
+    characters += device.device->length();
+    for (const Port::String& package : device.packages) characters += package.length();
+    for (const Port::String& speed : device.speeds) characters += speed.length();
   }
   return characters;
 }

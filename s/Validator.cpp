@@ -258,6 +258,19 @@ ListIterator Validator::speedend(const Port::String& device) {
   return ListIterator(SpeedListOf(*imp, device), ListIterator::End);
 }
 
+const DeviceListsTable& Validator::devicelists() {
+  static const DeviceListsTable none;
+  if (imp->pmName().empty()) return none;
+  BaseList& devices = DeviceListOf(*imp);
+  return devices.devicelists([this, &devices] {
+    DeviceListsTable table;
+    for (const Port::String& device : devices.range()) {
+      table.push_back({&device, PackageListOf(*imp, device).range(), SpeedListOf(*imp, device).range()});
+    }
+    return table;
+  });
+}
+
 namespace {
 // The speed list of `device`, built; null when the cache holds another kind of list.
 const SpdList* BuiltSpeedList(PMPicImp& part, const Port::String& device) {
