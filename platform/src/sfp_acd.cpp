@@ -108,16 +108,13 @@ std::size_t DecipherInPlace(char* text, std::size_t length) {
   return static_cast<std::size_t>(out - text);
 }
 
-struct KeyValueText {
-  char* key;
-  char* value;
-};
-
-// Parses a definition text in place: every key and value is NUL-terminated where it stands.
-// Returns them in file order.
-std::vector<KeyValueText> ParseInPlace(char* text, std::size_t length) {
+// Parses a definition text in place: every key and value is NUL-terminated where it stands, and
+// `visit(key, keyLength, value)` is called for each in file order, right after its line is
+// parsed, while the line is still in the cache. Returns the number of keys.
+template <class Visit>
+std::size_t ParseInPlace(char* text, std::size_t length, const Visit& visit) {
   char* const limit = text + length;
-  std::vector<KeyValueText> parsed;
+  std::size_t keys = 0;
   for (char* at = text; at < limit;) {
     const Line line = NextLine(at, limit);
     at = line.next;
@@ -145,9 +142,10 @@ std::vector<KeyValueText> ParseInPlace(char* text, std::size_t length) {
     }
     *keyEnd = '\0';
     *valueEnd = '\0';
-    parsed.push_back({line.begin, value});
+    visit(line.begin, static_cast<std::size_t>(keyEnd - line.begin), value);
+    ++keys;
   }
-  return parsed;
+  return keys;
 }
 
 class FileDescriptor {
@@ -182,6 +180,14 @@ bool LoadWholeFile(const char* path, boost::shared_array<char>& text, std::size_
   text = std::move(buffer);
   length = got;
   return true;
+}
+
+// The keys a text of `length` holds in all, estimated from the `parsed` keys in its first `bytes`
+// once a sixteenth of it is parsed (0 before): a large file then fills a table sized once instead
+// of one grown step by step, each step moving every slot.
+std::size_t ExpectedKeys(std::size_t parsed, std::size_t bytes, std::size_t length) {
+  if (parsed == 0 || bytes < length / 16) return 0;
+  return std::min(parsed * (length / bytes + 1), length / 4 + 1);
 }
 
 // A stamp no reader has carried before.
@@ -241,8 +247,26 @@ short SubfieldCount(std::string_view value, char sep1, int field, char sep2) {
 }
 
 std::uint32_t KeyIndex::HashOf(std::string_view key) {
-  const std::size_t hash = std::hash<std::string_view>()(key);
-  return static_cast<std::uint32_t>(hash ^ (hash >> 32));
+  // Eight bytes at a time, inline: keys are short names, and a call into the standard library's
+  // byte hash cost more than a key's whole insert (a tenth of a cold start went there).
+  constexpr std::uint64_t kMultiplier = 0xff51afd7ed558ccdULL;
+  std::uint64_t hash = 0x9e3779b97f4a7c15ULL ^ key.size();
+  const char* at = key.data();
+  std::size_t left = key.size();
+  for (; left >= 8; at += 8, left -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    hash = (hash ^ word) * kMultiplier;
+    hash ^= hash >> 32;
+  }
+  std::uint64_t tail = 0;
+  for (std::size_t i = 0; i < left; ++i) tail |= std::uint64_t{static_cast<unsigned char>(at[i])} << (8 * i);
+  hash = (hash ^ tail) * kMultiplier;
+  // The index takes the low bits: the high ones are folded into them.
+  hash ^= hash >> 29;
+  hash *= 0xc4ceb9fe1a85ec53ULL;
+  hash ^= hash >> 32;
+  return static_cast<std::uint32_t>(hash);
 }
 
 std::size_t KeyIndex::SlotOf(std::string_view key, std::uint32_t hash) const {
@@ -348,12 +372,14 @@ std::shared_ptr<Sfp_ACD::Storage> NewStorage() {
   return storage;
 }
 
-// Adds the key of `entry`, or with `replace` gives it the new value; returns its position.
-std::size_t Put(Sfp_ACD::Storage& storage, const Sfp_ACD::StoredEntry& entry, bool replace) {
+// Adds the key of `entry` (`keyLength` characters), or with `replace` gives it the new value;
+// returns its position.
+std::size_t Put(Sfp_ACD::Storage& storage, const Sfp_ACD::StoredEntry& entry,
+                std::size_t keyLength, bool replace) {
   // One hash lookup either finds the key or reserves its slot; the view stays valid because the
   // key's owner array lives as long as the storage.
   const auto [position, added] =
-      storage.index.insert(std::string_view(entry.key), storage.entries.size());
+      storage.index.insert(std::string_view(entry.key, keyLength), storage.entries.size());
   if (added) {
     storage.entries.push_back(entry);
   } else if (replace) {
@@ -388,21 +414,24 @@ bool StaticAcdRead::Impl::AddText(const boost::shared_array<char>& owner, char* 
     }
     length = DecipherInPlace(text, length);
   }
-  const std::vector<KeyValueText> parsed = ParseInPlace(text, length);
   Sfp_ACD::Storage& stored = Writable();
-  // Sized before storing, the index does not rehash while a large file goes in; growth stays
-  // geometric when many small files are read into one reader.
-  const std::size_t needed = stored.entries.size() + parsed.size();
-  if (needed > stored.entries.capacity()) {
-    stored.entries.reserve(std::max(needed, 2 * stored.entries.capacity()));
-    stored.index.reserve(stored.entries.capacity());
-  }
   const std::uint32_t text_owner = Own(stored, owner);
-  for (const KeyValueText& keyvalue : parsed) {
-    Put(stored, {keyvalue.key, keyvalue.value, text_owner, text_owner}, true);
-  }
-  stored.valid = stored.valid || !parsed.empty();
-  return !parsed.empty();
+  std::size_t parsed = 0;
+  // Each key goes into the index as soon as its line is parsed: indexing afterwards would come
+  // back to every key of a large file once the file has left the cache.
+  const std::size_t keys = ParseInPlace(text, length, [&](char* key, std::size_t keyLength, char* value) {
+    if (stored.entries.size() == stored.entries.capacity()) {
+      const std::size_t bytes = static_cast<std::size_t>(key - text);
+      const std::size_t before = stored.entries.size() - parsed;  // from files read earlier
+      stored.entries.reserve(std::max({before + ExpectedKeys(parsed, bytes, length),
+                                       2 * stored.entries.size(), std::size_t{16}}));
+      stored.index.reserve(stored.entries.capacity());
+    }
+    ++parsed;
+    Put(stored, {key, value, text_owner, text_owner}, keyLength, true);
+  });
+  stored.valid = stored.valid || keys > 0;
+  return keys > 0;
 }
 
 std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Impl::Add(Sfp_ACD::KeyValue keyvalue) {
@@ -416,7 +445,7 @@ std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Impl::Add(Sfp_ACD::KeyValue ke
     char* const value = keyvalue.second.get();
     const std::uint32_t keyOwner = Own(stored, std::move(keyvalue.first));
     const std::uint32_t valueOwner = Own(stored, std::move(keyvalue.second));
-    position = Put(stored, {key, value, keyOwner, valueOwner}, false);
+    position = Put(stored, {key, value, keyOwner, valueOwner}, std::strlen(key), false);
   }
   return {Sfp_ACD::Iterator(storage.get(), position), added};
 }
