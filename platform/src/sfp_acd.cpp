@@ -269,30 +269,34 @@ std::uint32_t KeyIndex::HashOf(std::string_view key) {
   return static_cast<std::uint32_t>(hash);
 }
 
-std::size_t KeyIndex::SlotOf(std::string_view key, std::uint32_t hash) const {
-  const auto holds = [&key](const char* stored) {
+std::size_t KeyIndex::SlotOf(std::string_view key, std::uint32_t hash,
+                             const StoredEntry* entries) const {
+  const auto holds = [&key, entries](std::uint32_t position) {
+    const char* const stored = entries[position].key;
     return std::strncmp(stored, key.data(), key.size()) == 0 && stored[key.size()] == '\0';
   };
   const std::size_t mask = slots_.size() - 1;
   std::size_t slot = hash & mask;
-  while (slots_[slot].position != kFree && (slots_[slot].hash != hash || !holds(slots_[slot].key))) {
+  while (slots_[slot].position != kFree &&
+         (slots_[slot].hash != hash || !holds(slots_[slot].position))) {
     slot = (slot + 1) & mask;
   }
   return slot;
 }
 
-std::size_t KeyIndex::find(std::string_view key) const {
+std::size_t KeyIndex::find(std::string_view key, const StoredEntry* entries) const {
   if (slots_.empty()) return kNone;
-  const std::uint32_t position = slots_[SlotOf(key, HashOf(key))].position;
+  const std::uint32_t position = slots_[SlotOf(key, HashOf(key), entries)].position;
   return position == kFree ? kNone : position;
 }
 
-std::pair<std::size_t, bool> KeyIndex::insert(std::string_view key, std::size_t position) {
+std::pair<std::size_t, bool> KeyIndex::insert(std::string_view key, std::size_t position,
+                                              const StoredEntry* entries) {
   reserve(size_ + 1);
   const std::uint32_t hash = HashOf(key);
-  Slot& slot = slots_[SlotOf(key, hash)];
+  Slot& slot = slots_[SlotOf(key, hash, entries)];
   if (slot.position != kFree) return {slot.position, false};
-  slot = {key.data(), hash, static_cast<std::uint32_t>(position)};
+  slot = {hash, static_cast<std::uint32_t>(position)};
   ++size_;
   return {position, true};
 }
@@ -379,7 +383,8 @@ std::size_t Put(Sfp_ACD::Storage& storage, const Sfp_ACD::StoredEntry& entry,
   // One hash lookup either finds the key or reserves its slot; the view stays valid because the
   // key's owner array lives as long as the storage.
   const auto [position, added] =
-      storage.index.insert(std::string_view(entry.key, keyLength), storage.entries.size());
+      storage.index.insert(std::string_view(entry.key, keyLength), storage.entries.size(),
+                           storage.entries.data());
   if (added) {
     storage.entries.push_back(entry);
   } else if (replace) {
@@ -398,7 +403,7 @@ std::uint32_t Own(Sfp_ACD::Storage& storage, boost::shared_array<char> owner) {
 }  // namespace
 
 Sfp_ACD::Storage& StaticAcdRead::Impl::Writable() {
-  // Copying keeps the index valid: its views point into key arrays that the copy shares.
+  // Copying keeps the index valid: it holds positions, and the copy shares the key arrays.
   if (storage.use_count() > 1) storage = std::make_shared<Sfp_ACD::Storage>(*storage);
   storage->version = NewVersion();
   return *storage;
@@ -437,7 +442,8 @@ bool StaticAcdRead::Impl::AddText(const boost::shared_array<char>& owner, char* 
 std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Impl::Add(Sfp_ACD::KeyValue keyvalue) {
   // A key already there stays as it is: nothing changes, so a shared storage is not copied and
   // the stamp stays.
-  std::size_t position = storage->index.find(std::string_view(keyvalue.first.get()));
+  std::size_t position =
+      storage->index.find(std::string_view(keyvalue.first.get()), storage->entries.data());
   const bool added = position == Sfp_ACD::KeyIndex::kNone;
   if (added) {
     Sfp_ACD::Storage& stored = Writable();
@@ -452,7 +458,7 @@ std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Impl::Add(Sfp_ACD::KeyValue ke
 
 const char* StaticAcdRead::Impl::ValueOf(const char* key) const {
   if (!key) return nullptr;
-  const std::size_t position = storage->index.find(std::string_view(key));
+  const std::size_t position = storage->index.find(std::string_view(key), storage->entries.data());
   return position == Sfp_ACD::KeyIndex::kNone ? nullptr : storage->entries[position].value;
 }
 
