@@ -54,7 +54,7 @@ std::string Encipher(std::string_view plain);
 
 // How a reader stores its keys: private to the implementation, so that it may change without
 // breaking programs built against this header.
-class Storage;
+struct Storage;
 
 // Iterates the keys of a reader in the order they were first added. Like a vector iterator, it is
 // invalidated by adding keys to the reader. The pair it yields shares its arrays with the reader,
