@@ -292,7 +292,7 @@ std::size_t KeyIndex::find(std::string_view key, const StoredEntry* entries) con
 
 std::pair<std::size_t, bool> KeyIndex::insert(std::string_view key, std::size_t position,
                                               const StoredEntry* entries) {
-  reserve(size_ + 1);
+  if (2 * (size_ + 1) > slots_.size()) reserve(size_ + 1);  // tested here: most inserts fit
   const std::uint32_t hash = HashOf(key);
   Slot& slot = slots_[SlotOf(key, hash, entries)];
   if (slot.position != kFree) return {slot.position, false};
