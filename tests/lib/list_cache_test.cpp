@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,6 +44,13 @@ std::vector<std::string> Walk(ListIterator name, const ListIterator& end) {
   std::vector<std::string> names;
   for (; name != end; name++) names.push_back(name->c_str());
   return names;
+}
+
+// Installs the module "fam" with the devices xcd1 and xcd2 and the data files given by name.
+void InstallFamily(const Root& root, const std::map<std::string, std::vector<std::string>>& files) {
+  root.Module("fam", Module("fam", "CPLD", "xcd1,d1:xcd2,d2"));
+  for (const auto& [file, names] : files) DataFile(root, "fam", file, names);
+  spinetest::Install({&root});
 }
 
 // A part bound to `arch`.
@@ -97,10 +105,7 @@ TEST(ListIterator, EachListIsBuiltOnceWhileManyThreadsPositionAtOnce) {
 
 TEST(ListCache, PartsShareOneListPerModuleAndDeviceAndASecondWalkReadsNoFile) {
   Root root;
-  root.Module("fam", Module("fam", "CPLD", "xcd1,d1:xcd2,d2"));
-  DataFile(root, "fam", "d1.pkg", {"tq144", "cs49"});
-  DataFile(root, "fam", "d1.spd", {"-4", "-5"});
-  spinetest::Install({&root});
+  InstallFamily(root, {{"d1.pkg", {"tq144", "cs49"}}, {"d1.spd", {"-4", "-5"}}});
 
   const auto first = BoundPart("fam");
   const auto second = BoundPart("fam");
@@ -164,10 +169,7 @@ TEST(ListCache, ConcurrentPartsBuildEachRealListOnceAndMissingDataGivesEmptyRang
 // and are made once: a second call gives the same table.
 TEST(ListCache, DeviceListsHoldWhatTheIteratorsWalk) {
   Root root;
-  root.Module("fam", Module("fam", "CPLD", "xcd1,d1:xcd2,d2"));
-  DataFile(root, "fam", "d1.pkg", {"tq144", "cs49"});
-  DataFile(root, "fam", "d2.spd", {"-4", "-5"});
-  spinetest::Install({&root});
+  InstallFamily(root, {{"d1.pkg", {"tq144", "cs49"}}, {"d2.spd", {"-4", "-5"}}});
   const auto flatten = [](PersonalityModule::Validator& validator) {
     std::vector<std::string> names;
     for (const PersonalityModule::DeviceLists& device : validator.devicelists()) {
