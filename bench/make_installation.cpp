@@ -1,7 +1,8 @@
 // Writes the benchmarks' synthetic installation:
 //   make_installation ROOT [-A architectures] [-D devices] [-P packages] [-S speeds]
 //                          [-K padding-keys] [-F friend-chain-length]
-// Defaults: -A 100 -D 50 -P 8 -S 4 -K 2000 -F 3. The same counts always give the same files.
+//                          [-L 1 (friend chains are loops)]
+// Defaults: -A 100 -D 50 -P 8 -S 4 -K 2000 -F 3 -L 0. The same counts always give the same files.
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -14,7 +15,7 @@ namespace {
 
 int Usage() {
   std::cerr << "usage: make_installation ROOT [-A architectures] [-D devices] [-P packages]"
-               " [-S speeds] [-K padding-keys] [-F friend-chain-length]\n";
+               " [-S speeds] [-K padding-keys] [-F friend-chain-length] [-L 1]\n";
   return 2;
 }
 
@@ -28,6 +29,7 @@ int* CountOf(synth::Shape& shape, const char* option) {
     case 'S': return &shape.speeds;
     case 'K': return &shape.paddingKeys;
     case 'F': return &shape.friendChain;
+    case 'L': return &shape.friendLoop;
     default: return nullptr;
   }
 }
@@ -54,6 +56,6 @@ int main(int argc, char** argv) {
   std::cout << argv[1] << ": " << shape.architectures << " architectures, " << shape.devices
             << " devices, " << shape.packages << " packages, " << shape.speeds << " speeds, "
             << shape.paddingKeys << " padding keys, friend chains of " << shape.friendChain
-            << " (" << took.count() << " s)\n";
+            << (shape.friendLoop ? " closed into loops" : "") << " (" << took.count() << " s)\n";
   return 0;
 }

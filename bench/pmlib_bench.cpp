@@ -8,6 +8,8 @@
 //   Enumerate/*   the second walk of an architecture's lists against walking vectors
 //   Memory/*      resident memory per live PM_PIC and PM_SPEC
 //   Threads       by-value lookups and list walks on 1 and 2 threads
+//   Large/*       pmtool on large inputs at two sizes (a JSON dump, a one-line usage file, a
+//                 long friend chain or loop), which should differ by the ratio of the sizes
 // Options of its own (before Google Benchmark's):
 //   --installation=DIR     the synthetic installation (written there with the default shape
 //                          when DIR has none); --installation400=DIR the one of 400 architectures
@@ -658,6 +660,100 @@ void BM_DeviceNames(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_DeviceNames)->Name("DeviceNames")->Arg(100)->Arg(1000);
+
+// ---------------------------------------------------------------------------------------------
+// 10. Large inputs, through pmtool in a child process: each should grow in proportion to its
+// size (compare the two sizes of each)
+
+// pmtool run once with `arguments`, its output discarded; the CPU time it took. A finding (exit
+// status 1) is a normal outcome of check.
+double ToolSeconds(const std::vector<std::string>& arguments) {
+  std::vector<std::string> all = {PMLIB_BENCH_PMTOOL};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& argument : all) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t child = 0;
+  const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  rusage usage {};
+  if (spawned != 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+      WEXITSTATUS(status) > 1) {
+    std::cerr << "pmlib_bench: pmtool " << arguments.front() << " failed\n";
+    std::exit(1);
+  }
+  const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec * 1e-6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+std::string LargeInput(const std::string& name) { return settings.extra + "/large/" + name; }
+
+void EnsureFile(const std::string& path, const std::function<std::string()>& text) {
+  std::string error;
+  if (!Exists(path) && !synth::WriteFile(path, text(), error)) {
+    std::cerr << "pmlib_bench: " << error << "\n";
+    std::exit(1);
+  }
+}
+
+// `pmtool acd dump` of a definition of N short keys, as text or JSON.
+void BM_AcdDump(benchmark::State& state, bool json) {
+  const int keys = static_cast<int>(state.range(0));
+  const std::string path = LargeInput("dump" + std::to_string(keys) + ".acd");
+  EnsureFile(path, [keys] { return synth::BigDefinition("dump", keys, 40); });
+  std::vector<std::string> arguments = {"acd", "dump", path};
+  if (json) arguments.insert(arguments.begin() + 2, "--json");
+  for (auto _ : state) state.SetIterationTime(ToolSeconds(arguments));
+}
+BENCHMARK_CAPTURE(BM_AcdDump, json, true)->Name("Large/AcdDumpJson")->Arg(25000)->Arg(100000)
+    ->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AcdDump, text, false)->Name("Large/AcdDumpText")->Arg(25000)->Arg(100000)
+    ->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// `pmtool -help` printing an installation's usage file that is one line of N MiB.
+void BM_UsageLine(benchmark::State& state) {
+  const std::size_t mebibytes = static_cast<std::size_t>(state.range(0));
+  const std::string root = LargeInput("usage" + std::to_string(mebibytes));
+  EnsureFile(root + "/data/pmtool.usg",
+             [mebibytes] { return std::string(mebibytes << 20, 'u') + "\n"; });
+  for (auto _ : state) state.SetIterationTime(ToolSeconds({"--install", root, "-help", "none"}));
+}
+BENCHMARK(BM_UsageLine)->Name("Large/UsageLine")->Arg(1)->Arg(4)->UseManualTime()->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// `pmtool archs` or `pmtool check` on an installation that is one friend chain (or loop) of N
+// small modules.
+void BM_FriendChain(benchmark::State& state, const char* command, bool loop) {
+  const int modules = static_cast<int>(state.range(0));
+  const std::string root = LargeInput((loop ? "loop" : "chain") + std::to_string(modules));
+  if (!Exists(root + "/data/patternfile")) {
+    synth::Shape shape;
+    shape.architectures = modules;
+    shape.devices = shape.packages = shape.speeds = 2;
+    shape.paddingKeys = 20;
+    shape.friendChain = modules;
+    shape.friendLoop = loop ? 1 : 0;
+    std::string error;
+    if (!synth::Generate(root, shape, error)) {
+      std::cerr << "pmlib_bench: " << error << "\n";
+      std::exit(1);
+    }
+  }
+  for (auto _ : state) state.SetIterationTime(ToolSeconds({"--install", root, command}));
+}
+BENCHMARK_CAPTURE(BM_FriendChain, chain_archs, "archs", false)->Name("Large/ChainArchs")
+    ->Arg(250)->Arg(1000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FriendChain, chain_check, "check", false)->Name("Large/ChainCheck")
+    ->Arg(250)->Arg(1000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FriendChain, loop_archs, "archs", true)->Name("Large/LoopArchs")
+    ->Arg(100)->Arg(400)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FriendChain, loop_check, "check", true)->Name("Large/LoopCheck")
+    ->Arg(100)->Arg(400)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // ---------------------------------------------------------------------------------------------
 // The report

@@ -1,11 +1,13 @@
 // The synthetic installation. Architecture i is "sy" + a three-letter tag; its devices are
 // "xc<tag><number>d" with the internal names "<tag><number>d" (which the data files are named
 // after), "<tag><number>d_es" and "<tag><number>d_r2". Architectures form friend chains of
-// `friendChain`, each naming the previous one; the first of a chain names itself.
+// `friendChain`, each naming the previous one; the first of a chain names itself, or with
+// `friendLoop` the last of its chain, which closes the chain into a loop.
 #include "synth_installation.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -30,7 +32,11 @@ std::string Tag(int arch) {
 std::string DeviceNumber(int device) { return std::to_string(10 + device); }
 
 int FriendOf(int arch, const Shape& shape) {
-  return shape.friendChain > 1 && arch % shape.friendChain != 0 ? arch - 1 : arch;
+  if (shape.friendChain <= 1) return arch;
+  if (arch % shape.friendChain != 0) return arch - 1;
+  if (!shape.friendLoop) return arch;
+  const int last = std::min(arch + shape.friendChain, shape.architectures) - 1;
+  return last;
 }
 
 bool MakeFolders(const std::string& path, std::string& error) {
@@ -188,7 +194,8 @@ bool Generate(const std::string& root, const Shape& shape, std::string& error) {
   const std::string counts = std::to_string(shape.architectures) + " " + std::to_string(shape.devices) +
                              " " + std::to_string(shape.packages) + " " + std::to_string(shape.speeds) +
                              " " + std::to_string(shape.paddingKeys) + " " +
-                             std::to_string(shape.friendChain) + "\n";
+                             std::to_string(shape.friendChain) + " " +
+                             std::to_string(shape.friendLoop) + "\n";
   return WriteFile(root + "/data/shape", counts, error) &&
          WriteFile(root + "/data/patternfile", patterns, error);
 }
@@ -200,6 +207,7 @@ bool ReadShape(const std::string& root, Shape& shape) {
         read.paddingKeys >> read.friendChain)) {
     return false;
   }
+  file >> read.friendLoop;  // absent from the shapes written before loops existed
   shape = read;
   return true;
 }

@@ -16,6 +16,7 @@ struct Shape {
   int speeds = 4;           // S, per device
   int paddingKeys = 2000;   // K, per definition file
   int friendChain = 3;      // architectures per friend chain (1: every one is its own friend)
+  int friendLoop = 0;       // L: 1 makes each chain a loop (its first names its last)
 };
 
 // The names the generator gives; the benchmarks use them to build part names.

@@ -330,15 +330,15 @@ void PMDumpDevkeyMgr() {}
 // ---------------------------------------------------------------------------------------------
 // Debug stream
 
-PMDebugStream::PMDebugStream() {
-  const char* name = Port_Env::GetEnv("PM_DEBUG_FILE");
-  if (name && *name) file_.open(name, std::ios::out | std::ios::trunc);
-}
+// A debug file that cannot be opened, or is not a regular file (a FIFO would block every
+// program at load), leaves the stream on standard output.
+PMDebugStream::PMDebugStream()
+    : buffer_(Port::File::CreateRegular(Port_Env::GetEnv("PM_DEBUG_FILE"))), file_(&buffer_) {}
 
 PMDebugStream::~PMDebugStream() = default;
 
 std::ostream& PMDebugStream::stream() {
-  if (file_.is_open()) return file_;
+  if (buffer_.is_open()) return file_;
   return std::cout;
 }
 

@@ -4,7 +4,6 @@
 #define PMLIB_S_BASPMDEVKEY_H
 
 #include <cstddef>
-#include <fstream>
 #include <list>
 #include <memory>
 #include <ostream>
@@ -15,6 +14,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <pmlib/pmdevkey.h>
+#include <pmport/port_file.h>
 #include <pmport/port_string.h>
 #include <pmport/port_thread.h>
 #include <pmport/sfp_acd.h>
@@ -132,7 +132,8 @@ class PMDebugStream {
   static PMDebugStream& Instance();
 
  private:
-  std::ofstream file_;
+  Port::DescriptorOutBuf buffer_;
+  std::ostream file_;
   int level_ = 0;
 };
 

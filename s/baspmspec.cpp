@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <set>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include <boost/make_shared.hpp>
@@ -13,6 +16,7 @@
 #include <pmport/port_dynlib.h>
 #include <pmport/port_env.h>
 #include <pmport/port_file.h>
+#include <pmport/port_msg.h>
 #include <pmport/port_path.h>
 #include <pmport/port_thread.h>
 
@@ -194,23 +198,147 @@ bool AcceptForListing(const PM_DEVKEY& store, const char* key, const char* value
   return !value || SameIgnoringCase(store.GetStringByKey(key, 0, 0, 0, 0), value);
 }
 
-// The names of the modules whose definitions are being merged with their friends on this thread,
-// nearest last: a friend chain that comes back to one of them stops there.
-thread_local std::vector<std::string> friendChainInProgress;
+// The modules whose definitions are being merged with their friends on this thread: a friend
+// chain that comes back to one of them stops there. Each name maps to its first position on the
+// chain and how often it is there, so that asking costs the same however long the chain is.
+class ChainInProgress {
+ public:
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
+  static ChainInProgress& OnThread() {
+    thread_local ChainInProgress chain;
+    return chain;
+  }
+
+  std::size_t depth() const { return names_.size(); }
+
+  void Push(std::string lowered) {
+    auto& place = on_.try_emplace(lowered, names_.size(), 0).first->second;
+    ++place.count;
+    names_.push_back(std::move(lowered));
+  }
+
+  void Pop() {
+    const auto place = on_.find(names_.back());
+    if (--place->second.count == 0) on_.erase(place);
+    names_.pop_back();
+  }
+
+  // Whether the chain comes back to `lowered`; a hit is remembered for the walks in progress.
+  bool ComesBackTo(const std::string& lowered) {
+    const auto place = on_.find(lowered);
+    if (place == on_.end()) return false;
+    lowestHit_ = std::min(lowestHit_, place->second.first);
+    return true;
+  }
+
+  bool HoldsAny(const std::vector<std::string>& lowered) const {
+    return std::any_of(lowered.begin(), lowered.end(),
+                       [this](const std::string& name) { return on_.count(name) != 0; });
+  }
+
+  // The lowest position a chain came back to during the current walk.
+  std::size_t lowestHit() const { return lowestHit_; }
+  // Starts a walk; returns what the enclosing walk had found.
+  std::size_t BeginWalk() { return std::exchange(lowestHit_, kNone); }
+  // Ends a walk: where it came back to counts for the enclosing walk too.
+  void EndWalk(std::size_t enclosingHit) { lowestHit_ = std::min(lowestHit_, enclosingHit); }
+
+ private:
+  struct Place {
+    Place(std::size_t position, int times) : first(position), count(times) {}
+    std::size_t first;
+    int count;
+  };
+  std::vector<std::string> names_;
+  std::unordered_map<std::string, Place> on_;
+  std::size_t lowestHit_ = kNone;
+};
+
+// A module (or the friend's name as written) on the chain while its friends are merged.
 class FriendChainStep {
  public:
-  explicit FriendChainStep(const Port::String& pm) { friendChainInProgress.push_back(Lowered(pm.c_str())); }
-  ~FriendChainStep() { friendChainInProgress.pop_back(); }
+  explicit FriendChainStep(const Port::String& pm) {
+    ChainInProgress::OnThread().Push(Lowered(pm.c_str()));
+  }
+  ~FriendChainStep() { ChainInProgress::OnThread().Pop(); }
   FriendChainStep(const FriendChainStep&) = delete;
   FriendChainStep& operator=(const FriendChainStep&) = delete;
-
-  static bool Contains(const Port::String& pm) {
-    const std::string lowered = Lowered(pm.c_str());
-    return std::find(friendChainInProgress.begin(), friendChainInProgress.end(), lowered) !=
-           friendChainInProgress.end();
-  }
 };
+
+// One walk along a friend chain. Its outcome depends on nothing but the files when it stopped only
+// at modules that it put on the chain itself, and said nothing (no message, so that taking it
+// again silences nothing).
+class ChainWalk {
+ public:
+  ChainWalk()
+      : start_(ChainInProgress::OnThread().depth()),
+        enclosingHit_(ChainInProgress::OnThread().BeginWalk()),
+        messagesBefore_(Port::MessagesIssuedOnThread()) {}
+  ~ChainWalk() { ChainInProgress::OnThread().EndWalk(enclosingHit_); }
+  ChainWalk(const ChainWalk&) = delete;
+  ChainWalk& operator=(const ChainWalk&) = delete;
+
+  bool Reusable() const {
+    const std::size_t hit = ChainInProgress::OnThread().lowestHit();
+    return (hit == ChainInProgress::kNone || hit >= start_) &&
+           Port::MessagesIssuedOnThread() == messagesBefore_;
+  }
+
+ private:
+  std::size_t start_;
+  std::size_t enclosingHit_;
+  unsigned long long messagesBefore_;
+};
+
+// The friend chains walked so far, by module and the options of the walk: the friends found and
+// the stamp of the module's reader once they were merged. Setting a module again takes them
+// while its reader is still that one, instead of walking the chain again, so that listing the
+// modules of a long chain costs each one its own chain once. What else a walk depends on is
+// checked too: the unsupported modules known, and aliases that turn a friend's name as written
+// into another module (an alias registered later under such a name makes every walk stale).
+class WalkedChains {
+ public:
+  struct Walk {
+    std::uint64_t mergedVersion;
+    std::vector<std::string> friends;         // as written, nearest first
+    std::vector<std::string> loweredFriends;  // what the chain in progress holds of them
+    std::size_t unsupportedCount;
+    std::uint64_t aliasGeneration;
+  };
+
+  static WalkedChains& Instance() {
+    static WalkedChains walks;
+    return walks;
+  }
+
+  std::shared_ptr<const Walk> Find(const std::string& key) const {
+    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
+    const auto found = walks_.find(key);
+    if (found == walks_.end() || found->second->aliasGeneration != aliasGeneration_) return {};
+    return found->second;
+  }
+
+  void Remember(const std::string& key, Walk walk) {
+    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
+    walkedNames_.insert(walk.friends.begin(), walk.friends.end());
+    walk.aliasGeneration = aliasGeneration_;
+    walks_[key] = std::make_shared<const Walk>(std::move(walk));
+  }
+
+  void AliasRegistered(const std::string& alias) {
+    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
+    if (walkedNames_.count(alias)) ++aliasGeneration_;
+  }
+
+ private:
+  mutable Port_ThrMutex mutex_;
+  std::unordered_map<std::string, std::shared_ptr<const Walk>> walks_;
+  std::unordered_set<std::string> walkedNames_;  // friend names as written in remembered walks
+  std::uint64_t aliasGeneration_ = 0;
+};
+
+std::size_t UnsupportedCount() { return pm_specmgr.unsupportedlist().size(); }
 
 }  // namespace
 
@@ -275,6 +403,11 @@ bool PMOwnedStrings::insert_sorted(const char* text) {
   if (position != items_.end() && std::strcmp(*position, text) == 0) return false;
   items_.insert(position, Port::strdup(text));
   return true;
+}
+
+void PMOwnedStrings::take_all(PMOwnedStrings& other) {
+  items_.insert(items_.end(), other.items_.begin(), other.items_.end());
+  other.items_.clear();
 }
 
 void PMOwnedStrings::clear() {
@@ -379,7 +512,7 @@ void PMSpecImp::SetName(const char* name) {
 
 void PMSpecImp::RecordAlias(const char* name, const char* alias) {
   aliases.emplace(name, alias);
-  PMAliasRegistry().emplace(name, alias);
+  if (PMAliasRegistry().emplace(name, alias).second) WalkedChains::Instance().AliasRegistered(alias);
 }
 
 auto_array<char> PMSpecImp::FindPmByAlias(const char* alias, bool scan) {
@@ -519,8 +652,39 @@ boost::shared_ptr<PM_DEVKEY> PMSpecImp::OpenDefinition(bool followFriends, bool 
   }
   const Port::String friendName = store->GetStringByKey("ARCH_FRIEND", 0, 0, 0, 0);
   if (SameIgnoringCase(pm, friendName.c_str()) || !followFriends) return store;
-  MergeFriend(friendName, *store, followFriends, report, decode);
+  if (!TakeWalkedChain(*store, report, decode)) {
+    MergeFriend(friendName, *store, followFriends, report, decode);
+  }
   return store;
+}
+
+std::string PMSpecImp::WalkKey(bool report, bool decode) const {
+  return pm.str() + '\0' + (unsupported ? 'u' : '-') + (report ? 'r' : '-') + (decode ? 'd' : '-');
+}
+
+bool PMSpecImp::TakeWalkedChain(PM_DEVKEY& store, bool report, bool decode) {
+  const StaticAcdRead* const reader = PMDevKeyReader(store);
+  if (!reader) return false;
+  const auto walk = WalkedChains::Instance().Find(WalkKey(report, decode));
+  if (!walk || walk->mergedVersion != reader->version() ||
+      walk->unsupportedCount != UnsupportedCount() ||
+      ChainInProgress::OnThread().HoldsAny(walk->loweredFriends)) {
+    return false;
+  }
+  for (const std::string& name : walk->friends) friends.push_back(name.c_str());
+  return true;
+}
+
+void PMSpecImp::RememberWalkedChain(const PM_DEVKEY& store, std::size_t firstFriend, bool report,
+                                    bool decode) {
+  const StaticAcdRead* const reader = PMDevKeyReader(store);
+  if (!reader) return;
+  WalkedChains::Walk walk{reader->version(), {}, {}, UnsupportedCount(), 0};
+  for (std::size_t i = firstFriend; i < friends.size(); ++i) {
+    walk.friends.emplace_back(friends[i]);
+    walk.loweredFriends.push_back(Lowered(friends[i]));
+  }
+  WalkedChains::Instance().Remember(WalkKey(report, decode), std::move(walk));
 }
 
 // Loads the friend (and through it the rest of the chain) and gives `store` every key of the
@@ -532,33 +696,42 @@ void PMSpecImp::MergeFriend(const Port::String& friendName, PM_DEVKEY& store,
     ReportMissingDefinition(friendName.c_str());
     return;
   }
-  if (FriendChainStep::Contains(friendName)) {
+  if (ChainInProgress::OnThread().ComesBackTo(Lowered(friendName.c_str()))) {
     Port_MsgManData::debugStub("Friend chain of %s comes back to %s; it stops there.\n",
                                pm.c_str(), friendName.c_str());
     return;
   }
-  const FriendChainStep step(pm);
-  // The friend's name as written goes on the chain too: an alias may turn it into another
-  // module, whose own friend could name it again.
-  const FriendChainStep friendStep(friendName);
-  friends.push_back(friendName.c_str());
+  const ChainWalk walk;
+  const std::size_t firstFriend = friends.size();
+  {
+    const FriendChainStep step(pm);
+    // The friend's name as written goes on the chain too: an alias may turn it into another
+    // module, whose own friend could name it again.
+    const FriendChainStep friendStep(friendName);
+    friends.push_back(friendName.c_str());
 
-  const Port::String ownName = pm;
-  pm = friendName;
-  PMSpecImp friendSpec(owner, friendName.c_str(),
-                       unsupported ? PM_BINDING_ALLOW_UNSUPPORTED : PM_BINDING_FROM_ENVIRONMENT);
-  pm = ownName;
+    const Port::String ownName = pm;
+    pm = friendName;
+    PMSpecImp friendSpec(owner, friendName.c_str(),
+                         unsupported ? PM_BINDING_ALLOW_UNSUPPORTED : PM_BINDING_FROM_ENVIRONMENT);
+    pm = ownName;
 
-  const boost::shared_ptr<PM_DEVKEY> friendStore =
-      friendSpec.OpenDefinition(followFriends, report, decode);
-  for (const char* name : friendSpec.friends.items()) friends.push_back(name);
-  if (!friendStore) return;
+    const boost::shared_ptr<PM_DEVKEY> friendStore =
+        friendSpec.OpenDefinition(followFriends, report, decode);
+    friends.take_all(friendSpec.friends);
+    if (friendStore) MergeKeys(*friendStore, store);
+  }
+  if (walk.Reusable()) RememberWalkedChain(store, firstFriend, report, decode);
+}
+
+// Gives `store` every key of `friendStore` it has no value for, unless that was done already.
+void PMSpecImp::MergeKeys(const PM_DEVKEY& friendStore, PM_DEVKEY& store) {
   const StaticAcdRead* const reader = PMDevKeyReader(store);
-  const StaticAcdRead* const friendReader = PMDevKeyReader(*friendStore);
+  const StaticAcdRead* const friendReader = PMDevKeyReader(friendStore);
   if (!reader || !friendReader || MergesDone().Done(reader, friendReader)) return;
   // A key without a value here is either absent, and the insert adds it, or present with an
   // empty value, and the insert leaves it: the insert alone decides.
-  for (auto keyValue = friendStore->begin(); keyValue != friendStore->end(); ++keyValue) {
+  for (auto keyValue = friendStore.begin(); keyValue != friendStore.end(); ++keyValue) {
     store.insert(*keyValue);
   }
   MergesDone().Remember(reader, friendReader);

@@ -35,6 +35,8 @@ class PMOwnedStrings {
   // Inserts a copy of `text` at its place in ascending byte order unless it is present already;
   // true when it was inserted.
   bool insert_sorted(const char* text);
+  // Moves every string of `other` to the end of this list, leaving `other` empty.
+  void take_all(PMOwnedStrings& other);
   void clear();
   std::size_t size() const { return items_.size(); }
   bool empty() const { return items_.empty(); }
@@ -126,6 +128,12 @@ class PMSpecImp {
                       bool withBaseMode);
   void MergeFriend(const Port::String& friendName, PM_DEVKEY& store, bool followFriends,
                    bool report, bool decode);
+  static void MergeKeys(const PM_DEVKEY& friendStore, PM_DEVKEY& store);
+  // A friend chain walked before with the same options, taken when nothing it depends on changed.
+  std::string WalkKey(bool report, bool decode) const;
+  bool TakeWalkedChain(PM_DEVKEY& store, bool report, bool decode);
+  void RememberWalkedChain(const PM_DEVKEY& store, std::size_t firstFriend, bool report,
+                           bool decode);
   bool LocateDefinitionIn(const Port::String& sub) const;
   bool LocateUnsupportedDefinition(const char* name);
   Port::String UnsupportedPrefix(int index) const;

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "pmport/port_file.h"
 #include "pmport/port_msg.h"
 
 namespace {
@@ -20,6 +21,12 @@ void PortDynamicLib::Closer::operator()(void* handle) const { ::dlclose(handle);
 
 PortDynamicLib::PortDynamicLib(const char* path, const char* initEntryName, void* /*reserved*/) {
   if (!path) return;
+  // A path (rather than a name the loader searches for) must be a regular file: the loader would
+  // wait on a FIFO for ever.
+  if (std::strchr(path, '/') && !Port::File::OpenRegular(path).valid()) {
+    Port_MsgManData::debugStub("dlopen of <%s> failed: not a readable regular file\n", path);
+    return;
+  }
   // Global symbols: an architecture library may rely on the libraries it depends on, which are
   // loaded before it.
   handle_.reset(::dlopen(path, RTLD_NOW | RTLD_GLOBAL));

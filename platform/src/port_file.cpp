@@ -53,6 +53,7 @@ bool Stream::FillPending() {
   if (pendingValid_) return true;
   if (atEnd_) return false;
   pending_.clear();
+  delivered_ = 0;
   int c;
   while ((c = std::getc(file_.get())) != EOF && c != '\n') pending_ += static_cast<char>(c);
   if (c == EOF && pending_.empty()) {
@@ -68,18 +69,21 @@ int Stream::readline(char* buffer, int size) {
   if (!buffer || size < 1) return -1;
   buffer[0] = '\0';
   if (!FillPending()) return -1;
-  const std::size_t count = std::min(pending_.size(), static_cast<std::size_t>(size - 1));
-  std::memcpy(buffer, pending_.data(), count);
+  const std::size_t rest = pending_.size() - delivered_;
+  const std::size_t count = std::min(rest, static_cast<std::size_t>(size - 1));
+  std::memcpy(buffer, pending_.data() + delivered_, count);
   buffer[count] = '\0';
-  pending_.erase(0, count);
-  pendingValid_ = !pending_.empty();
+  delivered_ += count;
+  pendingValid_ = delivered_ < pending_.size();
   return static_cast<int>(count);
 }
 
 bool Stream::readline(std::string& line) {
   if (!FillPending()) return false;
+  pending_.erase(0, delivered_);
   line.swap(pending_);
   pending_.clear();
+  delivered_ = 0;
   pendingValid_ = false;
   return true;
 }
@@ -111,7 +115,9 @@ long long File::getsize_noopen(const char* path) {
 }
 
 Stream* File::open(const char* path, int access, bool quiet) {
-  std::FILE* file = access == Read && IsRegularFile(path) ? std::fopen(path, "rb") : nullptr;
+  FileDescriptor fd = access == Read ? OpenRegular(path) : FileDescriptor();
+  std::FILE* file = fd.valid() ? ::fdopen(fd.get(), "rb") : nullptr;
+  if (file) fd.release();
   if (!file) {
     if (!quiet) {
       Port_MsgManData::createObject("Port", "port_file", __LINE__, "1")

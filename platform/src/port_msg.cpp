@@ -57,7 +57,10 @@ void RunHandler(const Port::Message& message) {
   insideHandler = wasInside;
 }
 
+thread_local unsigned long long issuedOnThread = 0;
+
 void Deliver(const Port::Message& message) {
+  if (message.kind != Port::MsgKind::Debug) ++issuedOnThread;
   if (insideHandler) {
     RunHandler(message);
     return;
@@ -78,6 +81,8 @@ bool HasCode(Port::MsgKind kind) {
 }  // namespace
 
 namespace Port {
+
+unsigned long long MessagesIssuedOnThread() { return issuedOnThread; }
 
 MsgHandler SetMsgHandler(MsgHandler handler) {
   Delivery& delivery = TheDelivery();

@@ -14,8 +14,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <fstream>
 #include <iostream>
+#include <sstream>
+
+#include "pmport/port_file.h"
 
 namespace {
 
@@ -148,37 +150,18 @@ std::size_t ParseInPlace(char* text, std::size_t length, const Visit& visit) {
   return keys;
 }
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() { if (fd_ >= 0) ::close(fd_); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // The whole content of the regular file `path`, NUL-terminated, in one buffer.
 bool LoadWholeFile(const char* path, boost::shared_array<char>& text, std::size_t& length) {
-  if (!path || !*path) return false;
-  const FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC));
+  const Port::FileDescriptor file = Port::File::OpenRegular(path);
   struct stat status {};
-  if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  if (!file.valid() || ::fstat(file.get(), &status) != 0) return false;
   const auto size = static_cast<std::size_t>(status.st_size);
   boost::shared_array<char> buffer(new char[size + 1]);
-  std::size_t got = 0;
-  while (got < size) {
-    const ssize_t count = ::read(file.get(), buffer.get() + got, size - got);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) return false;
-    if (count == 0) break;  // the file shrank meanwhile: keep what is there
-    got += static_cast<std::size_t>(count);
-  }
-  buffer[got] = '\0';
+  const long long got = Port::File::ReadAt(file.get(), buffer.get(), size, 0);
+  if (got < 0) return false;
+  buffer[static_cast<std::size_t>(got)] = '\0';  // a file that shrank meanwhile: keep what is there
   text = std::move(buffer);
-  length = got;
+  length = static_cast<std::size_t>(got);
   return true;
 }
 
@@ -240,10 +223,18 @@ std::pair<short, short> IndexBounds(std::string_view value, char sep1, char sep2
 }
 
 short SubfieldCount(std::string_view value, char sep1, int field, char sep2) {
+  return Saturated(CountSubfields(value, sep1, field, sep2));
+}
+
+std::size_t CountFields(std::string_view value, char sep1) {
+  return value.empty() ? 0 : CountOf(value, sep1) + 1;
+}
+
+std::size_t CountSubfields(std::string_view value, char sep1, int field, char sep2) {
   if (value.empty() || field < 0) return 0;
   const std::size_t begin = (sep1 != '\0' && field > 0) ? SkipPast(value, 0, sep1, field, '\0') : 0;
   if (begin == kNoPosition) return 0;
-  return Saturated(CountOf(FieldAt(value, begin, sep1), sep2) + 1);
+  return CountOf(FieldAt(value, begin, sep1), sep2) + 1;
 }
 
 std::uint32_t KeyIndex::HashOf(std::string_view key) {
@@ -573,16 +564,14 @@ bool StaticAcdRead::sortaddnewkey(const char* key) {
 }
 
 bool StaticAcdRead::dump(const char* name) const {
-  std::ofstream file;
-  const bool toFile = name && *name;
-  if (toFile) {
-    file.open(name, std::ios::out | std::ios::trunc);
-    if (!file) return false;
-  }
-  std::ostream& out = toFile ? static_cast<std::ostream&>(file) : std::cout;
+  std::ostringstream text;
   for (const Sfp_ACD::StoredEntry& entry : impl_->storage->entries) {
-    out << entry.key << (*entry.value ? " = " : " =") << entry.value << '\n';
+    text << entry.key << (*entry.value ? " = " : " =") << entry.value << '\n';
   }
-  out.flush();
-  return static_cast<bool>(out);
+  if (!name || !*name) {
+    std::cout << text.str() << std::flush;
+    return static_cast<bool>(std::cout);
+  }
+  std::string error;
+  return Port::File::Replace(name, text.str(), error);
 }

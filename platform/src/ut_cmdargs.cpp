@@ -2,11 +2,10 @@
 #include "pmport/ut_cmdargs.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 
+#include "pmport/port_file.h"
 #include "pmport/port_msg.h"
 
 namespace {
@@ -45,16 +44,6 @@ std::vector<std::string> SplitBlanks(const std::string& text) {
   std::istringstream words(text);
   return std::vector<std::string>(std::istream_iterator<std::string>(words),
                                   std::istream_iterator<std::string>());
-}
-
-// Reads a whole file (a pipe included, a folder not) into `content`.
-bool ReadWholeFile(const std::string& path, std::string& content) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) return false;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  content.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
 }
 
 // Walks the arguments once, recording them; reports each rejected option.
@@ -261,7 +250,7 @@ void UT_CMDFILE::expandfile(const std::string& path, std::vector<std::string>& c
     return;
   }
   std::string content;
-  if (!ReadWholeFile(path, content)) {
+  if (!Port::File::ReadAll(path.c_str(), content)) {
     Messages(__LINE__).issueWarning("cannot read the command file \"%s\"\n", path.c_str());
     words_.push_back("-f");
     words_.push_back(path);

@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <string>
+
+#include "pmport/port_file.h"
 
 namespace {
 
@@ -25,15 +25,16 @@ void AppendLittleEndian(std::string& out, std::uint64_t value, int count) {
   for (int i = 0; i < count; ++i) out += static_cast<char>((value >> (8 * i)) & 0xff);
 }
 
-// Reads the leading part of a file of known size; a read that would pass the end fails without
-// touching the stream.
+// Reads a file of known size from its start; a read that would pass the end fails.
 class BoundedReader {
  public:
-  BoundedReader(std::ifstream& in, std::uint64_t size) : in_(in), left_(size) {}
+  BoundedReader(int fd, std::uint64_t size) : fd_(fd), left_(size) {}
 
   bool Take(void* out, std::uint64_t count) {
     if (count > left_) return false;
-    if (!in_.read(static_cast<char*>(out), static_cast<std::streamsize>(count))) return false;
+    const long long got = Port::File::ReadAt(fd_, out, static_cast<std::size_t>(count), position_);
+    if (got < 0 || static_cast<std::uint64_t>(got) != count) return false;
+    position_ += count;
     left_ -= count;
     return true;
   }
@@ -46,15 +47,18 @@ class BoundedReader {
   std::uint64_t left() const { return left_; }
 
  private:
-  std::ifstream& in_;
+  int fd_;
+  std::uint64_t position_ = 0;
   std::uint64_t left_;
 };
 
-bool RegularFileSize(const char* filename, std::uint64_t& size) {
+// The regular file `filename`, open, and its size.
+Port::FileDescriptor OpenWithSize(const char* filename, std::uint64_t& size) {
+  Port::FileDescriptor fd = Port::File::OpenRegular(filename);
   struct stat status {};
-  if (::stat(filename, &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  if (!fd.valid() || ::fstat(fd.get(), &status) != 0) return Port::FileDescriptor();
   size = static_cast<std::uint64_t>(status.st_size);
-  return true;
+  return fd;
 }
 
 }  // namespace
@@ -70,10 +74,9 @@ bool UT_IFILE::load(const char* filename) {
   error_.clear();
   if (!filename || !*filename) return Fail("no file name given");
   std::uint64_t fileSize = 0;
-  if (!RegularFileSize(filename, fileSize)) return Fail("cannot read the file");
-  std::ifstream in(filename, std::ios::in | std::ios::binary);
-  if (!in) return Fail("cannot open the file");
-  BoundedReader reader(in, fileSize);
+  const Port::FileDescriptor file = OpenWithSize(filename, fileSize);
+  if (!file.valid()) return Fail("cannot read the file");
+  BoundedReader reader(file.get(), fileSize);
 
   char magic[sizeof(kMagic)];
   if (!reader.Take(magic, sizeof(magic)) || !std::equal(magic, magic + sizeof(magic), kMagic)) {
@@ -82,9 +85,9 @@ bool UT_IFILE::load(const char* filename) {
   std::uint64_t count = 0;
   if (!reader.TakeNumber(count, 4)) return Fail("the file ends inside its header");
   if (count > kMaxSegments) return Fail("too many segments (" + std::to_string(count) + ")");
-  if (count * kSmallestRecord > reader.left()) return Fail("the file is shorter than its directory");
-
-  segments_.reserve(static_cast<std::size_t>(count));
+  // The records are read one by one, so that a bad record gives its own reason (a name length of
+  // 0 makes a record shorter than any good one); room is kept only for what the file can hold.
+  segments_.reserve(static_cast<std::size_t>(std::min(count, reader.left() / kSmallestRecord)));
   for (std::uint64_t i = 0; i < count; ++i) {
     UT_IFILESEGINFO info;
     std::uint64_t nameLength = 0, type = 0;
@@ -127,12 +130,12 @@ void UT_IFILE::unload() {
 
 bool UT_IFILE::readcontents(const UT_IFILESEGINFO& info, std::string& contents) const {
   std::uint64_t fileSize = 0;
-  if (!loaded_ || !RegularFileSize(filename_.c_str(), fileSize)) return false;
-  if (info.offset_ > fileSize || info.size_ > fileSize - info.offset_) return false;
-  std::ifstream in(filename_, std::ios::in | std::ios::binary);
-  if (!in.seekg(static_cast<std::streamoff>(info.offset_))) return false;
+  if (!loaded_) return false;
+  const Port::FileDescriptor file = OpenWithSize(filename_.c_str(), fileSize);
+  if (!file.valid() || info.offset_ > fileSize || info.size_ > fileSize - info.offset_) return false;
   contents.resize(static_cast<std::size_t>(info.size_));
-  return static_cast<bool>(in.read(contents.data(), static_cast<std::streamsize>(info.size_)));
+  const long long got = Port::File::ReadAt(file.get(), contents.data(), contents.size(), info.offset_);
+  return got >= 0 && static_cast<std::uint64_t>(got) == info.size_;
 }
 
 void UT_SEGWRITER::add(std::string name, int type, std::string contents) {
@@ -181,15 +184,5 @@ bool UT_SEGWRITER::write(const char* filename) {
   }
   std::string image;
   if (!Serialize(segments_, image, error_)) return false;
-  std::ofstream out(filename, std::ios::out | std::ios::binary | std::ios::trunc);
-  if (!out) {
-    error_ = std::string("cannot create ") + filename;
-    return false;
-  }
-  out.write(image.data(), static_cast<std::streamsize>(image.size()));
-  out.close();
-  if (!out.fail()) return true;
-  std::remove(filename);  // never leave a truncated file that would look like a damaged one
-  error_ = std::string("cannot write ") + filename;
-  return false;
+  return Port::File::Replace(filename, image, error_);
 }

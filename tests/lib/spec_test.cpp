@@ -223,6 +223,26 @@ TEST(SpecFriends, AFriendThatIsAnotherModulesAliasStopsTheChain) {
   EXPECT_EQ("1", Key(beta, "A"));
 }
 
+// alpha's friend is written "beta"; once gamma registers "beta" as its alias, setting alpha again
+// loads gamma as that friend, even though alpha's chain was walked before.
+TEST(SpecFriends, AnAliasRegisteredUnderAFriendsNameAfterAWalkChangesTheNextWalk) {
+  Root root;
+  root.Module("alpha", Definition("alpha", "beta", "A = 1\n"));
+  root.Module("beta", Definition("beta", "", "B = 2\n"));
+  root.Module("gamma", Definition("gamma", "", "ALIAS_gamma = beta\nG = 3\n"));
+  spinetest::Install({&root});
+  {
+    const PM_SPEC alpha("alpha", PM_BINDING_SUPPORTED_ONLY);
+    EXPECT_EQ("2", Key(alpha, "B"));
+    EXPECT_EQ("", Key(alpha, "G"));
+  }
+  const PM_SPEC gamma("gamma", PM_BINDING_SUPPORTED_ONLY);
+  const PM_SPEC alpha("alpha", PM_BINDING_SUPPORTED_ONLY);
+  ASSERT_EQ(1, alpha.get_num_friends());
+  EXPECT_STREQ("beta", alpha.get_pm_friend(0));
+  EXPECT_EQ("3", Key(alpha, "G"));
+}
+
 TEST(SpecAlias, UnknownAliasesAreResolvedByOneScanThenFromTheRegistry) {
   Root root;
   root.Module("alpha", Definition("alpha", "", "ALIAS_alpha = Aleph\n"));

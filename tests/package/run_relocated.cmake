@@ -1,7 +1,8 @@
 # Installs the build into WORK_DIR/prefix, then checks that the prefix is self-contained: the
 # shared libraries carry their version and SONAME, and pmtool finds its libraries and its bundled
 # sample (<prefix>/share/pmlib/sample) both where it was installed and after the whole prefix
-# has been moved elsewhere. Fails on the first check that fails.
+# has been moved elsewhere, where the Python package imports too (given PYTHON). Fails on the
+# first check that fails.
 include(${CMAKE_CURRENT_LIST_DIR}/run_step.cmake)
 
 function(expect_equal actual expected what)
@@ -44,3 +45,11 @@ set(moved ${WORK_DIR}/moved/elsewhere)
 file(MAKE_DIRECTORY ${WORK_DIR}/moved)
 file(RENAME ${prefix} ${moved})
 check_pmtool(${moved})
+
+# The Python package finds libpmlib from its own folder in the moved prefix.
+if(PYTHON)
+  set(ENV{PYTHONPATH} ${moved}/lib/python3/dist-packages)
+  set(ENV{KORVAN_PATH} ${moved}/share/pmlib/sample)
+  run(${PYTHON} -c "import pmlib\nprint(pmlib.parse_part('XCAB40E-4-PQ208'))")
+  expect_equal("${last_output}" "ab40epq208-4\n" "import pmlib from the moved prefix")
+endif()

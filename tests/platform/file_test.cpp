@@ -4,11 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "pmport/port_file.h"
+#include "pmport/sfp_acd.h"
+#include "pmport/ut_cmdargs.h"
+#include "pmport/ut_ifile.h"
 #include "pmtest.h"
 
 namespace {
@@ -105,6 +109,23 @@ TEST(Stream, LinesAreSplitAcrossReadsAndTheEndComesAfterTheLastLine) {
   EXPECT_TRUE(empty->geteof());
 }
 
+// A line many times the buffer comes back whole, piece by piece, and the next line after it.
+TEST(Stream, ALongLineReadInSmallPiecesComesBackWholeAndInOrder) {
+  pmtest::TempDir dir;
+  std::string longLine;
+  for (int i = 0; longLine.size() < 100000; ++i) longLine += std::to_string(i) + ",";
+  StreamPtr stream = OpenText(dir, longLine + "\nnext");
+  char buffer[8];
+  std::string joined;
+  int pieces = 0;
+  for (int length; (length = stream->readline(buffer, sizeof buffer)) == 7; ++pieces) joined += buffer;
+  joined += buffer;
+  EXPECT_EQ(joined, longLine);
+  EXPECT_EQ(pieces, static_cast<int>(longLine.size() / 7));
+  EXPECT_EQ(stream->readline(buffer, sizeof buffer), 4);
+  EXPECT_STREQ(buffer, "next");
+}
+
 TEST(Stream, StringReadLineTakesWholeLinesAndTheRestOfAPartlyReadOne) {
   pmtest::TempDir dir;
   StreamPtr stream = OpenText(dir, std::string(300, 'a') + "\r\n" + "0123456789\n");
@@ -194,12 +215,37 @@ TEST(UtDir, UnreadableOrMissingDirectoryIsInvalidAndEmpty) {
   pmtest::WriteFile(dir / "file", "");
   EXPECT_FALSE(UT_DIR((dir / "file").c_str(), 1).isvalid());
   EXPECT_FALSE(UT_DIR(static_cast<const char*>(nullptr), 1).isvalid());
+  // A folder without permissions is unreadable to anyone but root.
+  pmtest::OpenToEveryone(dir.path());
   pmtest::MakeDirs(dir / "locked");
   ::chmod((dir / "locked").c_str(), 0);
-  if (::geteuid() != 0) {
-    EXPECT_FALSE(UT_DIR((dir / "locked").c_str(), 1).isvalid());
-  }
+  EXPECT_EQ("invalid", pmtest::AsUnprivilegedUser([&] {
+              return UT_DIR((dir / "locked").c_str(), 1).isvalid() ? "valid" : "invalid";
+            }));
   ::chmod((dir / "locked").c_str(), 0700);
+}
+
+// Every reader refuses a FIFO (which would wait for a writer) and an endless device at once, as
+// it refuses a file that cannot be opened.
+TEST(SpecialFiles, ReadersRefuseFifosAndDevicesWithoutBlocking) {
+  const pmtest::TempDir dir;
+  const std::string fifo = dir / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const pmtest::MessageCapture quiet;
+  const struct {
+    const char* reader;
+    std::function<bool(const char*)> reads;
+  } rows[] = {
+      {"File::open", [](const char* path) { return StreamPtr(Port::File::open(path, Port::File::Read, true)) != nullptr; }},
+      {"UT_IFILE", [](const char* path) { return UT_IFILE().load(path); }},
+      {"StaticAcdRead", [](const char* path) { return StaticAcdRead(path, nullptr, nullptr, 1, 0, 1).size() != 0; }},
+      {"UT_CMDFILE", [](const char* path) { const char* args[] = {"-f", path}; return UT_CMDFILE(2, args).isvalid(); }},
+  };
+  for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+    for (const auto& row : rows) {
+      EXPECT_TRUE(pmtest::FinishesInTime([&] { return !row.reads(path.c_str()); }, 5)) << row.reader << " on " << path;
+    }
+  }
 }
 
 }  // namespace

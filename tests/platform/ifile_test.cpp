@@ -91,25 +91,40 @@ TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
   const std::string contents = "0123456789";
   const std::uint64_t start = 12 + 24;  // header, then one record with a 2-byte name
   ASSERT_TRUE(Load(SegmentHeader(1) + SegmentRecord("-4", 0, start, 10) + contents));
-  const std::pair<const char*, std::string> malformed[] = {
-      {"wrong magic", wrongMagic},
-      {"empty", ""},
-      {"magic only", "UTSEG01"},
+  const std::string beyond = "lies beyond the end of the file";
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::string reason;
+  } malformed[] = {
+      {"wrong magic", wrongMagic, "not a segmented data file (wrong magic)"},
+      {"empty", "", "not a segmented data file (wrong magic)"},
+      {"magic only", "UTSEG01", "not a segmented data file (wrong magic)"},
       // One more segment than the format allows, even though the directory would fit.
-      {"too many segments", SegmentHeader(UT_IFILE::kMaxSegments + 1) + std::string(64, '\0')},
-      {"huge count", SegmentHeader(0xffffffffu)},
-      {"record missing", SegmentHeader(2) + SegmentRecord("-4", 0, start, 0)},
-      // Name lengths 0 and 4097, with enough bytes after them for a name of that length.
-      {"empty name", SegmentHeader(1) + SegmentRecord("", 0, 0, 0) + std::string(4200, 'x')},
-      {"long name", SegmentHeader(1) + SegmentRecord(std::string(4097, 'n'), 0, 0, 0)},
-      {"ends past the end", SegmentHeader(1) + SegmentRecord("-4", 0, start, 11) + contents},
-      {"starts past the end", SegmentHeader(1) + SegmentRecord("-4", 0, start + 11, 0) + contents},
-      {"offset wraps", SegmentHeader(1) + SegmentRecord("-4", 0, UINT64_MAX, 2) + contents},
-      {"size wraps", SegmentHeader(1) + SegmentRecord("-4", 0, 2, UINT64_MAX) + contents},
+      {"too many segments", SegmentHeader(UT_IFILE::kMaxSegments + 1) + std::string(64, '\0'),
+       "too many segments (1000001)"},
+      {"huge count", SegmentHeader(0xffffffffu), "too many segments (4294967295)"},
+      {"record missing", SegmentHeader(2) + SegmentRecord("-4", 0, start, 0),
+       "the file is shorter than its directory"},
+      // Name lengths 0 and 4097, with and without enough bytes after them for such a name.
+      {"empty name", SegmentHeader(1) + SegmentRecord("", 0, 0, 0) + std::string(4200, 'x'),
+       "segment 0 has a name length of 0"},
+      {"empty name at the end", SegmentHeader(1) + SegmentRecord("", 0, 0, 0),
+       "segment 0 has a name length of 0"},
+      {"long name", SegmentHeader(1) + SegmentRecord(std::string(4097, 'n'), 0, 0, 0),
+       "segment 0 has a name length of 4097"},
+      {"ends past the end", SegmentHeader(1) + SegmentRecord("-4", 0, start, 11) + contents,
+       "segment \"-4\" " + beyond},
+      {"starts past the end", SegmentHeader(1) + SegmentRecord("-4", 0, start + 11, 0) + contents,
+       "segment \"-4\" " + beyond},
+      {"offset wraps", SegmentHeader(1) + SegmentRecord("-4", 0, UINT64_MAX, 2) + contents,
+       "segment \"-4\" " + beyond},
+      {"size wraps", SegmentHeader(1) + SegmentRecord("-4", 0, 2, UINT64_MAX) + contents,
+       "segment \"-4\" " + beyond},
   };
-  for (const auto& [name, bytes] : malformed) {
+  for (const auto& [name, bytes, reason] : malformed) {
     EXPECT_FALSE(Load(bytes)) << name;
-    EXPECT_NE(std::string(file_.geterror()), "") << name;
+    EXPECT_EQ(reason, file_.geterror()) << name;
     EXPECT_FALSE(file_.isloaded()) << name;
   }
 }

@@ -1,8 +1,17 @@
 #include "pmtest.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -48,6 +57,76 @@ std::string ReadFile(const std::string& path) {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+namespace {
+
+constexpr uid_t kUnprivilegedId = 65534;
+
+// In the child: gives up root's rights for good, or says why not.
+std::string DropPrivileges() {
+  if (::geteuid() != 0) return std::string();
+  if (::setgroups(0, nullptr) != 0 ||
+      ::setresgid(kUnprivilegedId, kUnprivilegedId, kUnprivilegedId) != 0 ||
+      ::setresuid(kUnprivilegedId, kUnprivilegedId, kUnprivilegedId) != 0) {
+    return std::string("cannot drop privileges: ") + std::strerror(errno);
+  }
+  return std::string();
+}
+
+void WriteAll(int fd, const std::string& text) {
+  for (std::size_t written = 0; written < text.size();) {
+    const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return;
+    written += static_cast<std::size_t>(count);
+  }
+}
+
+std::string ReadAll(int fd) {
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t count = ::read(fd, buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return text;
+    text.append(buffer, static_cast<std::size_t>(count));
+  }
+}
+
+}  // namespace
+
+std::string AsUnprivilegedUser(const std::function<std::string()>& work) {
+  int channel[2];
+  if (::pipe(channel) != 0) {
+    ADD_FAILURE() << "cannot make a pipe: " << std::strerror(errno);
+    return std::string();
+  }
+  const pid_t child = ::fork();
+  if (child == 0) {
+    // The child leaves with _exit: the parent's fixtures (temporary folders) are not its own.
+    ::close(channel[0]);
+    const std::string refused = DropPrivileges();
+    if (!refused.empty()) {
+      WriteAll(channel[1], refused);
+      ::_exit(2);
+    }
+    WriteAll(channel[1], work());
+    ::_exit(0);
+  }
+  ::close(channel[1]);
+  const std::string text = child > 0 ? ReadAll(channel[0]) : std::string();
+  ::close(channel[0]);
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    ADD_FAILURE() << "the unprivileged child failed (status " << status << "): " << text;
+  }
+  return text;
+}
+
+void OpenToEveryone(const std::string& path) {
+  ASSERT_EQ(0, ::chmod(path.c_str(), 0755)) << path << ": " << std::strerror(errno);
 }
 
 void WriteSegmentedFile(const std::string& path, const std::vector<Segment>& segments) {
@@ -118,6 +197,17 @@ bool MessageCapture::contains(Port::MsgKind kind, const std::string& fragment) c
 void MessageCapture::clear() {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->messages.clear();
+}
+
+bool FinishesInTime(const std::function<bool()>& work, unsigned seconds) {
+  const pid_t child = fork();
+  if (child == 0) {
+    ::alarm(seconds);  // the default action ends the child
+    _exit(work() ? 0 : 1);
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace pmtest

@@ -3,6 +3,7 @@
 #define PMLIB_TESTS_PMTEST_H
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -35,6 +36,11 @@ void MakeDirs(const std::string& path);
 // The whole content of `path`; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 
+// Runs `work` in a forked child that is stopped after `seconds`, so that a test of something
+// that could block never blocks the suite. True when the child finished in time and `work`
+// returned true.
+bool FinishesInTime(const std::function<bool()>& work, unsigned seconds = 10);
+
 // One segment of a segmented data file (.spd, .pkg).
 struct Segment {
   std::string name;
@@ -54,6 +60,17 @@ std::string SegmentRecord(const std::string& name, std::int32_t type, std::uint6
 // Writes a segmented data file with the platform's writer, creating missing parent directories.
 // Fails the test on error.
 void WriteSegmentedFile(const std::string& path, const std::vector<Segment>& segments);
+
+// Permission bits do not stop root, and the tests run as root in CI. Runs `work` in a forked
+// child that, when this process is root, first becomes the unprivileged user and group 65534
+// (no supplementary groups), and returns the text `work` returned there. What the child must
+// reach has to be readable by that user: a TempDir is made for its owner only, so open it first
+// (OpenToEveryone). A child that cannot drop its privileges or that dies fails the test.
+// `work` runs in the child only: its own expectations are not seen; return what to check.
+std::string AsUnprivilegedUser(const std::function<std::string()>& work);
+
+// Lets every user read and enter `path` (a folder made for its owner only, such as a TempDir).
+void OpenToEveryone(const std::string& path);
 
 // Captures every message issued while it lives; restores the previous handler on destruction.
 class MessageCapture {

@@ -22,9 +22,24 @@ const char* const kDefinition =
     "DUP = first\n"
     "DUP = second\n";
 
+// A value of 40,000 fields and a field of 40,000 subfields (more than a short counts), and a
+// value with control characters.
+std::string OddDefinition() {
+  std::string fields = "f0";
+  std::string subfields = "s0";
+  for (int i = 1; i < 40000; ++i) {
+    fields += ":f" + std::to_string(i);
+    subfields += ",s" + std::to_string(i);
+  }
+  return "FIELDS = " + fields + "\nSUBFIELDS = " + subfields + "\nBELL = a\ab\x1b[2Jc\td\n";
+}
+
 class AcdCommand : public ::testing::Test {
  protected:
-  void SetUp() override { pmtest::WriteFile(file_, kDefinition); }
+  void SetUp() override {
+    pmtest::WriteFile(file_, kDefinition);
+    pmtest::WriteFile(wide_, OddDefinition());
+  }
 
   // `pmtool acd get FILE args...` fails with status 1 and "FILE: says".
   Expected Missing(const pmtooltest::Args& args, const std::string& says) const {
@@ -35,6 +50,7 @@ class AcdCommand : public ::testing::Test {
 
   pmtest::TempDir dir_;
   const std::string file_ = dir_ / "beta.acd";
+  const std::string wide_ = dir_ / "wide.acd";
 };
 
 TEST_F(AcdCommand, GetPrintsTheValueFieldOrSubfieldOrSaysWhatIsNotThere) {
@@ -56,6 +72,12 @@ TEST_F(AcdCommand, GetPrintsTheValueFieldOrSubfieldOrSaysWhatIsNotThere) {
       // The greatest index is still an index.
       Missing({"DEVICE_INTERNAL", "0", "32767"},
               "field 0 of DEVICE_INTERNAL has 3 subfield(s); there is no subfield 32767"),
+      // Counts beyond the greatest index do not stop at it.
+      {{"acd", "get", wide_, "FIELDS", "32767"}, 0, "f32767\n", ""},
+      {{"acd", "get", wide_, "SUBFIELDS", "0", "32767"}, 0, "s32767\n", ""},
+      // Control characters, read or typed, are printed escaped.
+      {{"acd", "get", wide_, "BELL"}, 0, "a\\ab\\x1b[2Jc\\td\n", ""},
+      Missing({"K\x1b"}, "no key \"K\\x1b\""),
   });
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pmport/ut_ifile.h"
 #include "pmtest.h"
 #include "pmtool_runner.h"
 
@@ -41,6 +42,15 @@ void Segments(const pmtest::TempDir& root, const std::string& relative,
   std::vector<pmtest::Segment> segments;
   for (const std::string& name : names) segments.push_back({name, 0, ""});
   pmtest::WriteSegmentedFile(root / relative, segments);
+}
+
+// The bytes of a segmented file of empty segments named `names`.
+std::string SegmentedBytes(const pmtooltest::Args& names) {
+  std::vector<UT_SEGMENT> segments;
+  for (const std::string& name : names) segments.push_back({name, 0, ""});
+  std::string image, error;
+  UT_SEGWRITER::Serialize(segments, image, error);
+  return image;
 }
 
 // One change to an installation: a key of alpha's or beta's definition set or erased, or else a
@@ -143,6 +153,11 @@ const Fault kFaults[] = {
     {"SpeedFileWithoutGrades",
      {{"beta/data/be1.spd", "", SegmentHeader(1) + SegmentRecord("-0", 0, 36, 0)}},
      "beta/data/be1.spd", "", "empty-data-file"},
+    {"PackageListedTwice",
+     {{"alpha/data/ab1.pkg", "", SegmentedBytes({"tq144", "pc44", "tq144"})}},
+     "alpha/data/ab1.pkg", "tq144", "duplicate-segment"},
+    {"SpeedGradesDifferingInCaseOnly", {{"beta/data/be1.spd", "", SegmentedBytes({"-6a", "-6A"})}},
+     "beta/data/be1.spd", "-6A", "duplicate-segment"},
     {"DisallowedSpeedOfNoDevice", {{"alpha", "DISALLOW_SPEEDS", "-2,-9"}}, kAlpha,
      "DISALLOW_SPEEDS", "bad-disallowed-speed"},
     {"AliasOfTwoModules", {{"alpha", "ALIAS_alpha", "first"}, {"beta", "ALIAS_beta", "first"}},
@@ -196,6 +211,51 @@ TEST(CheckCommand, CleanInstallationAndSampleGiveStatusZero) {
       {{"check"}, 0, "", "..."},
       {{"check", "--roundtrip"}, 0, "", std::string("pmtool check: 22") + roundTrip},
   }, overlay);
+}
+
+// Each module on a loop, and one leading into it, meets the same loop: it is told once, from
+// its smallest name, on the file that closes it.
+TEST(CheckCommand, FriendLoopIsReportedOnce) {
+  const pmtest::TempDir root;
+  const std::map<std::string, std::string> friends = {
+      {"m1", "m2"}, {"m2", "m3"}, {"m3", "m1"}, {"m4", "m2"}};
+  for (const auto& [name, next] : friends) {
+    Keys keys = Module(name, "CPLD", "xc" + name + "," + name, "xc" + name);
+    keys["ARCH_FRIEND"] = next;
+    pmtest::WriteFile(root / (name + "/data/" + name + ".acd"), DefinitionText(keys));
+  }
+  const auto result = pmtooltest::RunPmtool({"--install", root.path(), "check", "--json"});
+  std::vector<std::string> loops;
+  for (const auto& finding : nlohmann::json::parse(result.out)) {
+    if (finding["kind"] != "friend-loop") continue;
+    loops.push_back(finding["file"].get<std::string>() + ": " + finding["message"].get<std::string>());
+  }
+  EXPECT_EQ(loops, std::vector<std::string>{root / "m3/data/m3.acd" +
+                                            ": the friend chain m1 -> m2 -> m3 loops back to its start"});
+}
+
+// A broken installation is not a healthy one with no module.
+TEST(CheckCommand, InstallationEntryThatIsNoFolderIsAFinding) {
+  const pmtest::TempDir dir;
+  const std::string file = dir / "file";
+  pmtest::WriteFile(file, "");
+  const std::string missing = dir / "none";
+  const std::string fix = "; correct it in --install";
+  ExpectRuns({{{"check", "--json"}, 1,
+               R"([{"file": ")" + missing + R"(", "key": null, "arch": null,
+                    "kind": "bad-install-entry",
+                    "message": "the installation entry does not exist)" + fix + R"("}])",
+               ""},
+              {{"check", "--roundtrip"}, 1,
+               missing + ": the installation entry does not exist" + fix + "\n", "..."}},
+             missing);
+  ExpectRuns({{{"check"}, 1, file + ":    the installation entry is not a folder" + fix + "\n",
+               "pmtool check: 0 modules checked, 1 problem\n"}},
+             file);
+  // Beside a good entry, the modules are checked as well.
+  ExpectRuns({{{"check", "alpha"}, 1, missing + ":    the installation entry does not exist" + fix + "\n",
+               "pmtool check: 1 module checked, 1 problem\n"}},
+             missing + ":" + kSample);
 }
 
 TEST(CheckCommand, NamedModulesOnlyAndPlainLinesWithFileAndKey) {

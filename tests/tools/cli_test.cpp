@@ -136,6 +136,35 @@ TEST(PmtoolInstallation, WithoutKorvanPathTheBuildTreeSampleIsUsed) {
   EXPECT_EQ(InstallationLine({"--version"}), bundled);
   setenv("KORVAN_PATH", "", 1);
   EXPECT_EQ(InstallationLine({"--version"}), bundled);
+  // Nothing but separators names no folder either.
+  setenv("KORVAN_PATH", "::", 1);
+  EXPECT_EQ(InstallationLine({"--version"}), bundled);
+}
+
+// An --install that names no folder is a mistake on the command line; an entry that is no
+// folder is warned about by every command but check, which reports it as a finding.
+TEST(PmtoolInstallation, EmptyInstallOptionIsAUsageErrorAndEntriesThatAreNoFolderAreWarned) {
+  const pmtest::TempDir dir;
+  pmtest::WriteFile(dir / "file", "");
+  const std::string usage = "pmtool: --install \"\" names no installation folder\n"
+                            "Run 'pmtool --help' for usage.\n";
+  ExpectRuns({
+      {{"--install", "", "modules"}, 2, "", usage},
+      {{"--install", ":", "check"}, 2, "", "pmtool: --install \":\" names no installation folder\n"
+                                           "Run 'pmtool --help' for usage.\n"},
+  });
+  const std::string missing = dir / "none";
+  ExpectRuns({{{"archs"}, 0, "...Korvan:alpha\n",
+               "pmtool archs: warning: " + missing +
+                   ": the installation entry does not exist; correct it in --install\n"
+                   "pmtool archs: warning: " + dir / "file" +
+                   ": the installation entry is not a folder; correct it in --install\n"}},
+             missing + ":" + dir / "file" + ":" + pmtooltest::kSample);
+  setenv("KORVAN_PATH", missing.c_str(), 1);
+  const auto modules = RunPmtool({"modules"});
+  EXPECT_EQ(modules.status, 0);
+  EXPECT_EQ(modules.err, "pmtool modules: warning: " + missing +
+                             ": the installation entry does not exist; correct it in KORVAN_PATH\n");
 }
 
 TEST(PmtoolInstallation, KorvanPathAndInstallOptionChooseTheList) {

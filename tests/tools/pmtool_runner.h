@@ -19,8 +19,15 @@ struct RunResult {
 };
 
 // Runs `program` (the built pmtool by default) with `args` in the current environment, standard
-// input empty.
+// input empty. A run still going after a minute is killed and fails the test.
 RunResult RunPmtool(const Args& args, const std::string& program = PMTOOL_PATH);
+
+// Where a run's standard output goes: a file (read back into `out`), the full device, nowhere
+// (closed), or a pipe whose reading end is closed before pmtool writes.
+enum class Output { File, Full, Closed, ClosedPipe };
+// Runs pmtool with standard output sent to `output`; a run still going after `seconds` is killed
+// (status 128 + SIGKILL) and fails the test.
+RunResult RunPmtoolTo(const Args& args, Output output, int seconds = 60);
 
 // Runs pmtool on the bundled sample installation (`--install` put before `args`).
 RunResult OnSample(Args args);

@@ -2,6 +2,7 @@
 // refuses is pinned by its own tests; these pin how pmtool reports them.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "pmtest.h"
@@ -38,6 +39,22 @@ TEST(SegCommand, WrittenFileDumpsItsSegmentsInOrderWithTypes) {
            {"name": "--json", "type": 0, "offset": 116, "size": 0}]})",
        ""},
   });
+}
+
+// Names read from a file reach the terminal escaped, so that they cannot drive it; JSON escapes
+// them in its own way.
+TEST(SegCommand, ControlCharactersInNamesArePrintedEscaped) {
+  const pmtest::TempDir dir;
+  const std::string file = dir / "odd.pkg";
+  pmtest::WriteSegmentedFile(file, {{"\x1b[2Jtq", 0, ""}, {"a\r\tb\n", 1, ""}});
+  ExpectRuns({{{"seg", "dump", file}, 0,
+               "NAME       TYPE  OFFSET  SIZE\n"
+               "\\x1b[2Jtq  0     67      0\n"
+               "a\\r\\tb\\n   1     67      0\n",
+               ""}});
+  const auto json = nlohmann::json::parse(RunPmtool({"seg", "dump", "--json", file}).out);
+  EXPECT_EQ(json["segments"][0]["name"], "\x1b[2Jtq");
+  EXPECT_EQ(json["segments"][1]["name"], "a\r\tb\n");
 }
 
 TEST(SegCommand, DumpShowsContentsOfAFileWrittenElsewhere) {

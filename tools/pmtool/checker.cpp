@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "installation.h"
 #include "module.h"
 #include "module_checks.h"
 #include "output.h"
@@ -184,7 +185,14 @@ Names ModulesToCheck(const Names& names) {
   return modules;
 }
 
+void CheckInstallationEntries(FindingFilter& findings) {
+  for (const BrokenEntry& broken : BrokenInstallationEntries()) {
+    findings.add({broken.entry, "", "", "bad-install-entry", broken.problem});
+  }
+}
+
 void LintInstallation(const Names& modules, bool everything, FindingFilter& findings) {
+  CheckInstallationEntries(findings);
   Definitions definitions;
   LintModules(modules, definitions, findings);
   const Concern concerns(modules, everything);

@@ -63,6 +63,9 @@ std::string MessageText(const Port::Message& message);
 // (supported and unsupported) when `names` is empty.
 std::vector<std::string> ModulesToCheck(const std::vector<std::string>& names);
 
+// Reports every entry of the installation path list that does not exist or is not a folder.
+void CheckInstallationEntries(FindingFilter& findings);
+
 // Lints `modules` and the installation-wide files (aliases, pattern files) as far as they concern
 // them; `everything` says that no module was named, so installation-wide problems all count.
 void LintInstallation(const std::vector<std::string>& modules, bool everything,

@@ -46,14 +46,16 @@ Lookup Address(const StaticAcdRead& reader, const std::string& key, std::optiona
   const char* const raw = reader.getkeyeddata(key.c_str());
   if (!raw) return {"", "no key " + Quoted(key)};
   if (!field) return {raw, ""};
-  const int fields = Sfp_ACD::IndexBounds(raw, kFieldSeparator, kSubfieldSeparator).first;
-  if (*field >= fields) {
+  // Exact counts: a value may hold more fields than the greatest index.
+  const std::size_t fields = Sfp_ACD::CountFields(raw, kFieldSeparator);
+  if (static_cast<std::size_t>(*field) >= fields) {
     return {"", key + " has " + std::to_string(fields) + " field(s); there is no field " +
                     std::to_string(*field)};
   }
   if (subfield) {
-    const int subfields = Sfp_ACD::SubfieldCount(raw, kFieldSeparator, *field, kSubfieldSeparator);
-    if (*subfield >= subfields) {
+    const std::size_t subfields =
+        Sfp_ACD::CountSubfields(raw, kFieldSeparator, *field, kSubfieldSeparator);
+    if (static_cast<std::size_t>(*subfield) >= subfields) {
       return {"", "field " + std::to_string(*field) + " of " + key + " has " +
                       std::to_string(subfields) + " subfield(s); there is no subfield " +
                       std::to_string(*subfield)};
@@ -95,9 +97,21 @@ int RunGet(const Invocation& invocation) {
     result["value"] = lookup.value;
     PrintJson(result);
   } else {
-    std::cout << lookup.value << '\n';
+    PrintLine(lookup.value);
   }
   return kExitOk;
+}
+
+// The keys of a definition as a JSON object, in the reader's order. The reader's keys are
+// distinct, so each goes straight to the end: the object's own insert would first search every
+// member before it, which makes a large definition take quadratic time.
+nlohmann::ordered_json KeysObject(const StaticAcdRead& reader) {
+  nlohmann::ordered_json keys = nlohmann::ordered_json::object();
+  auto& members = keys.get_ref<nlohmann::ordered_json::object_t&>();
+  for (const Sfp_ACD::KeyValue& entry : reader) {
+    members.emplace_back(entry.first.get(), entry.second.get());
+  }
+  return keys;
 }
 
 int RunDump(const Invocation& invocation) {
@@ -105,9 +119,7 @@ int RunDump(const Invocation& invocation) {
   const auto reader = ReadDefinition(file);
   if (!reader) return kExitProblem;
   if (invocation.json()) {
-    nlohmann::ordered_json keys = nlohmann::ordered_json::object();
-    for (const Sfp_ACD::KeyValue& entry : *reader) keys[entry.first.get()] = entry.second.get();
-    PrintJson({{"file", file}, {"keys", keys}});
+    PrintJson({{"file", file}, {"keys", KeysObject(*reader)}});
     return kExitOk;
   }
   Table table;

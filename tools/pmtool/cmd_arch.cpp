@@ -92,10 +92,6 @@ std::vector<std::string> Friends(const PM_SPEC& spec) {
   return friends;
 }
 
-void PrintLines(const std::vector<std::string>& lines) {
-  for (const std::string& line : lines) std::cout << line << '\n';
-}
-
 // ---------------------------------------------------------------------------------------------
 // modules
 
@@ -243,7 +239,7 @@ int RunKey(const Invocation& invocation) {
     result["value"] = value.str();
     PrintJson(result);
   } else {
-    std::cout << value << '\n';
+    PrintLine(value.str());
   }
   return kExitOk;
 }
@@ -346,7 +342,7 @@ int RunLocate(const Invocation& invocation) {
                {"name", name},
                {"path", path.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(path)}});
   } else if (!path.empty()) {
-    std::cout << path << '\n';
+    PrintLine(path);
   }
   if (!path.empty()) return kExitOk;
   const std::string what = kind->flag ? std::string(kind->what) + " " : std::string();

@@ -31,7 +31,8 @@ std::vector<std::string> Cells(const Finding& finding) {
 
 // One finding on one line, for output that streams and so cannot be aligned.
 std::string PlainLine(const Finding& finding) {
-  return finding.file + ": " + (finding.key.empty() ? "" : finding.key + ": ") + finding.message +
+  return Printable(finding.file + ": " + (finding.key.empty() ? "" : finding.key + ": ") +
+                   finding.message) +
          "\n";
 }
 
@@ -49,6 +50,7 @@ class JsonArrayStream {
       std::cout << (first ? "" : "\n") << "  " << line;
     }
     std::cout << std::flush;
+    StopIfOutputFailed();
   }
 
  private:
@@ -91,6 +93,7 @@ int RunRoundTrip(const Invocation& invocation, const Names& modules, bool everyt
     FindingFilter findings([&](const Finding& finding) {
       ++problems;
       std::cout << PlainLine(finding) << std::flush;
+      StopIfOutputFailed();
     });
     names = RoundTripPartNames(modules, everything, findings);
     PrintError(Counted(names, "part name") + " parsed back, " +
@@ -116,6 +119,8 @@ Family MakeCheckFamily() {
       "Checks the personality modules ARCH (names or aliases), or every module of the\n"
       "installation, supported and unsupported, and reports every problem found, one a line:\n"
       "the file, the key or entry concerned and what is wrong. It looks for:\n"
+      "  - an installation entry (--install, KORVAN_PATH) that does not exist or is not a\n"
+      "    folder (also with --roundtrip);\n"
       "  - a definition that does not open, lacks ARCH_NAME or ARCH_FRIEND, or whose ARCH_NAME\n"
       "    names another module;\n"
       "  - a friend chain (ARCH_FRIEND) that loops or names a module that is not installed;\n"
@@ -125,7 +130,8 @@ Family MakeCheckFamily() {
       "    FPGA module, no device file (.nph) under any of its names (a configuration memory\n"
       "    needs none);\n"
       "  - a device file (.nph) that no DEVICE_INTERNAL entry names;\n"
-      "  - a speed or package file that is malformed, empty or lists nothing;\n"
+      "  - a speed or package file that is malformed, empty or lists nothing, or that lists\n"
+      "    a segment twice (or twice in different letter cases);\n"
       "  - a DISALLOW_SPEEDS entry that is no speed grade of any device of the module;\n"
       "  - an alias that is another module's alias or name;\n"
       "  - a virtual entry (VENTRY_ key) that is malformed, or whose library (or a library its\n"

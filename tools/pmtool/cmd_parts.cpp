@@ -21,10 +21,6 @@ namespace {
 
 const OptionDoc kJson = {"json", nullptr, "print the result as JSON"};
 
-void PrintLines(const Names& lines) {
-  for (const std::string& line : lines) std::cout << line << '\n';
-}
-
 // Sets the levels given after the architecture, each one tested first. Returns the index (1 to 3)
 // of the first level that is not valid, or 0 when all are.
 std::size_t SetLevels(PM_PIC& part, const Names& levels) {
@@ -115,7 +111,10 @@ int RunParts(const Invocation& invocation) {
     JsonArrayStream names(head, "names");
     produce([&names](const std::string& name) { names.add(name); });
   } else {
-    produce([](const std::string& name) { std::cout << name << '\n'; });
+    produce([](const std::string& name) {
+      PrintLine(name);
+      StopIfOutputFailed();
+    });
   }
   return kExitOk;
 }

@@ -108,12 +108,17 @@ Family MakeSegFamily() {
       "\":\", so a name that holds \":\" is written with its type (\"a:b:0\"). In a speed file\n"
       "the segment names are the speed grades; in a package file they are the packages, and\n"
       "type 1 marks a hidden package. Names that begin with \"-\" and a digit (\"-4\") are\n"
-      "taken as names; put any other name that begins with \"-\" after \"--\".\n",
+      "taken as names; put any other name that begins with \"-\" after \"--\".\n"
+      "\n"
+      "The new file is written beside FILE and renamed over it once it is on the disk, so a\n"
+      "failed write leaves FILE as it was. A symbolic link is followed; a FILE that is not a\n"
+      "regular file (a device, a FIFO) is refused.\n",
       "  pmtool seg write ab12e.spd -3 -4 -0          # a speed file with three grades\n"
       "  pmtool seg write ab12e.pkg tq144 vq100:1     # vq100 is a hidden package\n"
       "  pmtool seg write odd.pkg -- -x               # a name that looks like an option\n",
       "  0  the file was written\n"
-      "  1  the file cannot be written, or a name is empty or longer than 4096 bytes\n",
+      "  1  the file cannot be written (the reason is given), or a name is empty or longer\n"
+      "     than 4096 bytes\n",
       2,
       kUnbounded,
       RunWrite};

@@ -29,7 +29,43 @@ fs::path SampleBesideExecutable() {
   return executable.parent_path().parent_path() / "share" / "pmlib" / "sample";
 }
 
+// Where the list in use came from, as SelectInstallation returned it.
+std::string& Source() {
+  static std::string source;
+  return source;
+}
+
+// Where the user fixes a broken entry.
+std::string FixFor(const std::string& source) {
+  if (source == "--install" || source == "KORVAN_PATH") return "correct it in " + source;
+  return "reinstall pmtool's bundled sample, or name an installation with --install or "
+         "KORVAN_PATH";
+}
+
+// What is wrong with `entry` as an installation folder; empty when nothing is.
+std::string EntryProblem(const std::string& entry) {
+  std::error_code error;
+  const fs::file_status status = fs::status(entry, error);
+  if (fs::is_directory(status)) return std::string();
+  if (status.type() == fs::file_type::not_found) return "the installation entry does not exist";
+  if (error) return "the installation entry cannot be reached (" + error.message() + ")";
+  return "the installation entry is not a folder";
+}
+
 }  // namespace
+
+bool NamesNoFolder(const std::string& searchPath) {
+  return Port::PathList::FromSearchPath(searchPath.c_str()).empty();
+}
+
+std::vector<BrokenEntry> BrokenInstallationEntries() {
+  std::vector<BrokenEntry> broken;
+  for (const auto& entry : Port::KorvanPath::GetInstance()) {
+    const std::string problem = EntryProblem(entry.str());
+    if (!problem.empty()) broken.push_back({entry.str(), problem + "; " + FixFor(Source())});
+  }
+  return broken;
+}
 
 std::string BundledSample() {
   const fs::path beside = SampleBesideExecutable();
@@ -45,12 +81,12 @@ std::string SelectInstallation(const std::vector<std::string>& installOptions) {
       AppendEntries(Port::PathList::FromSearchPath(option.c_str()), entries);
     }
     Port::KorvanPath::Set(entries);
-    return "--install";
+    return Source() = "--install";
   }
   const char* fromEnvironment = std::getenv("KORVAN_PATH");
-  if (fromEnvironment && *fromEnvironment) return "KORVAN_PATH";
+  if (fromEnvironment && !NamesNoFolder(fromEnvironment)) return Source() = "KORVAN_PATH";
   Port::KorvanPath::Set({BundledSample()});
-  return "bundled sample";
+  return Source() = "bundled sample";
 }
 
 std::string InstallationText() {

@@ -7,6 +7,7 @@
 // options) come before the command. Everything else after the command's name belongs to it and is
 // checked against the command's own option specification; a --json given before the command is
 // handed to it.
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -173,6 +174,14 @@ int ShowArchitectureHelp(const char* program, const CommandLine& line) {
   return parsed.iserror() ? UsageHint("pmtool") : kExitOk;
 }
 
+// check reports a broken installation entry as a finding; every other command warns about it.
+void WarnAboutBrokenEntries(const Command& command) {
+  if (&command == SingleCommand(CheckFamily())) return;
+  for (const BrokenEntry& broken : BrokenInstallationEntries()) {
+    PrintError("warning: " + broken.entry + ": " + broken.problem);
+  }
+}
+
 int RunCommand(const Command& command, const std::string& path, const Arguments& args) {
   SetMessagePrefix(path);
   const UT_CMDARGS parsed(static_cast<int>(args.size()), args.data(), OptionSpec(command).c_str());
@@ -187,6 +196,7 @@ int RunCommand(const Command& command, const std::string& path, const Arguments&
     return UsageError(std::string(problem) + " arguments; usage: " + CommandUsage(command, path),
                       path);
   }
+  WarnAboutBrokenEntries(command);
   return command.run(Invocation{command, path, parsed.getinfo()});
 }
 
@@ -225,7 +235,13 @@ int Main(int argc, char** argv) {
   Arguments& words = line.words;
   if (globals.gaveusage() && !AsksForArchitectureHelp(words)) return ShowHelp(words);
 
-  const std::string source = SelectInstallation(globals.getinfo().getvalues("install"));
+  const std::vector<std::string> installs = globals.getinfo().getvalues("install");
+  for (const std::string& install : installs) {
+    if (NamesNoFolder(install)) {
+      return UsageError("--install " + Quoted(install) + " names no installation folder", "pmtool");
+    }
+  }
+  const std::string source = SelectInstallation(installs);
   if (globals.gaveusage()) return ShowArchitectureHelp(argv[0], line);
   if (globals.getinfo().hasflag("version")) {
     std::cout << "pmtool " << PMLibVersion() << "\ninstallation: " << InstallationText() << " ("
@@ -246,8 +262,12 @@ int Main(int argc, char** argv) {
 }  // namespace pmtool
 
 int main(int argc, char** argv) {
+  pmtool::ReserveStandardDescriptors();
+  // A file size limit makes a write fail with EFBIG, reported like a full disk, instead of
+  // ending pmtool before it can clean up.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
-    return pmtool::Main(argc, argv);
+    return pmtool::FinishOutput(pmtool::Main(argc, argv));
   } catch (const std::exception& error) {
     pmtool::PrintError(std::string("internal error: ") + error.what());
   } catch (...) {

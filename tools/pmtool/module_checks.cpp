@@ -7,6 +7,7 @@
 #include <cctype>
 #include <filesystem>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 #include "PMLists.h"
@@ -202,6 +203,7 @@ class ModuleLinter {
   bool CheckDefinitionOpens(const ModuleLocation& location);
   bool CheckIdentity(const ChainLink& link);
   Chain FriendChain(const ChainLink& own);
+  void ReportFriendLoop(Chain loop);
   void CheckFormats(const Chain& chain);
   void CheckDevices(PMPicImp& part, const Chain& chain, const ModuleLocation& location);
   void CheckDeviceData(PMPicImp& part, const ChainLink& table, const Names& devices,
@@ -214,13 +216,23 @@ class ModuleLinter {
   template <typename Reader>
   void CheckDataFile(const std::string& path, const std::string& arch, const char* what,
                      const char* nothingListed);
+  void CheckRepeatedSegments(const std::string& path, const std::string& arch,
+                             const Names& segments);
   void CheckVentries(const Chain& chain);
+  // The virtual-entry keys of a definition, found once per run: every module of a chain looks
+  // through the definitions of the rest of it.
+  const Names& VentryKeysOf(const StaticAcdRead& reader);
   void CheckLibrary(PM_SPEC& spec, const ChainLink& link, const std::string& key,
                     const std::string& library, const std::string& neededBy,
                     std::set<std::string>& visited);
 
+  // Where a module lives, looked up once per run: every module of a chain walks the rest of it.
+  const ModuleLocation& Locate(const std::string& name);
+
   Definitions& definitions_;
   FindingFilter& findings_;
+  std::unordered_map<std::string, ModuleLocation> locations_;
+  std::unordered_map<const StaticAcdRead*, Names> ventryKeys_;
   LibraryMessages messages_;
   std::set<std::string> badDataFiles_;  // data files found unreadable
   std::set<std::string> toldMessages_;  // the library's messages reported for this module
@@ -239,6 +251,12 @@ void ModuleLinter::ReportLibraryMessages(const std::string& file, const std::str
     if (aboutBadFile || !toldMessages_.insert(message.text).second) continue;
     Report(file, key, arch, "library-message", MessageText(message));
   }
+}
+
+const ModuleLocation& ModuleLinter::Locate(const std::string& name) {
+  auto found = locations_.find(name);
+  if (found == locations_.end()) found = locations_.emplace(name, LocateModule(name)).first;
+  return found->second;
 }
 
 bool ModuleLinter::CheckDefinitionOpens(const ModuleLocation& location) {
@@ -283,19 +301,16 @@ bool ModuleLinter::CheckIdentity(const ChainLink& link) {
 // installed and a chain that comes back to a module already on it.
 Chain ModuleLinter::FriendChain(const ChainLink& own) {
   Chain chain = {own};
+  // Where each module is on the chain, so that a long chain is not searched at every step.
+  std::unordered_map<std::string, std::size_t> positions = {{Lowered(own.module), 0}};
   while (true) {
     const ChainLink& last = chain.back();
     const std::string friendName = Lowered(Value(*last.reader, kKeyArchFriend));
     if (friendName.empty() || friendName == Lowered(last.module)) break;
-    const auto repeated = std::find_if(chain.begin(), chain.end(), [&](const ChainLink& link) {
-      return Lowered(link.module) == friendName;
-    });
-    if (repeated != chain.end()) {
-      Names loop;
-      for (auto link = repeated; link != chain.end(); ++link) loop.push_back(link->module);
-      loop.push_back(friendName);
-      Report(last.path, kKeyArchFriend, last.module, "friend-loop",
-             "the friend chain loops: " + Joined(loop, " -> "));
+    const auto repeated = positions.find(friendName);
+    if (repeated != positions.end()) {
+      ReportFriendLoop(Chain(chain.begin() + static_cast<std::ptrdiff_t>(repeated->second),
+                             chain.end()));
       break;
     }
     if (!Layout::IsModuleName(friendName)) {
@@ -303,7 +318,7 @@ Chain ModuleLinter::FriendChain(const ChainLink& own) {
              NoNameProblem(friendName, "module"));
       break;
     }
-    const ModuleLocation location = LocateModule(friendName);
+    const ModuleLocation& location = Locate(friendName);
     if (location.definition.empty()) {
       Report(last.path, kKeyArchFriend, last.module, "missing-friend",
              "names " + Quoted(friendName) + ", which is not installed");
@@ -311,9 +326,27 @@ Chain ModuleLinter::FriendChain(const ChainLink& own) {
     }
     const StaticAcdRead& reader = definitions_.Read(location.definition);
     if (!reader.IsValid()) break;  // the friend's own check tells why
+    positions.emplace(friendName, chain.size());
     chain.push_back({friendName, location.definition, &reader});
   }
   return chain;
+}
+
+// Every module on a loop, and every module leading into it, meets the same loop from another
+// start: it is told the same way from each, starting at its smallest name, on the file whose
+// ARCH_FRIEND closes it, so that the findings' filter lets it through once.
+void ModuleLinter::ReportFriendLoop(Chain loop) {
+  std::rotate(loop.begin(),
+              std::min_element(loop.begin(), loop.end(),
+                               [](const ChainLink& a, const ChainLink& b) {
+                                 return Lowered(a.module) < Lowered(b.module);
+                               }),
+              loop.end());
+  Names members;
+  for (const ChainLink& link : loop) members.push_back(link.module);
+  const ChainLink& closing = loop.back();
+  Report(closing.path, kKeyArchFriend, closing.module, "friend-loop",
+         "the friend chain " + Joined(members, " -> ") + " loops back to its start");
 }
 
 // What the parser makes of a format before compiling it.
@@ -477,6 +510,26 @@ void ModuleLinter::CheckDataFile(const std::string& path, const std::string& arc
     Report(path, "", arch, problem.kind, problem.message);
   } else if (reader.begin() == reader.end()) {
     Report(path, "", arch, "empty-data-file", nothingListed);
+  } else {
+    Names segments;
+    for (const Port::String& segment : reader) segments.push_back(segment.str());
+    CheckRepeatedSegments(path, arch, segments);
+  }
+}
+
+// The library lists every segment of a data file: a name given twice, or twice in different
+// letter cases (it compares names ignoring case), makes every listing repeat it.
+void ModuleLinter::CheckRepeatedSegments(const std::string& path, const std::string& arch,
+                                         const Names& segments) {
+  std::map<std::string, std::string> firstByLowered;
+  for (const std::string& segment : segments) {
+    const auto [first, isNew] = firstByLowered.emplace(Lowered(segment), segment);
+    if (isNew) continue;
+    Report(path, segment, arch, "duplicate-segment",
+           first->second == segment
+               ? "the segment " + Quoted(segment) + " is listed more than once"
+               : "the segment " + Quoted(segment) + " repeats " + Quoted(first->second) +
+                     " (names are compared ignoring letter case)");
   }
 }
 
@@ -515,10 +568,8 @@ std::string VentryProblem(PMVentryStatus status) {
 void ModuleLinter::CheckVentries(const Chain& chain) {
   std::set<std::string> keys;
   for (const ChainLink& link : chain) {
-    for (const auto& keyValue : *link.reader) {
-      const std::string key = keyValue.first.get();
-      if (key.compare(0, sizeof kVentryPrefix - 1, kVentryPrefix) == 0) keys.insert(key);
-    }
+    const Names& own = VentryKeysOf(*link.reader);
+    keys.insert(own.begin(), own.end());
   }
   if (keys.empty()) return;
   const std::string& module = chain.front().module;
@@ -542,6 +593,17 @@ void ModuleLinter::CheckVentries(const Chain& chain) {
       CheckLibrary(spec, *link, key, ventry.library, "", visited);
     }
   }
+}
+
+const Names& ModuleLinter::VentryKeysOf(const StaticAcdRead& reader) {
+  const auto [place, added] = ventryKeys_.try_emplace(&reader);
+  if (added) {
+    for (const auto& keyValue : reader) {
+      const std::string key = keyValue.first.get();
+      if (key.compare(0, sizeof kVentryPrefix - 1, kVentryPrefix) == 0) place->second.push_back(key);
+    }
+  }
+  return place->second;
 }
 
 void ModuleLinter::CheckLibrary(PM_SPEC& spec, const ChainLink& link, const std::string& key,

@@ -1,10 +1,14 @@
 // pmtool's output helpers.
 #include "output.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <set>
@@ -78,18 +82,60 @@ bool SeenBefore(const Port::Message& message) {
   return !seen.emplace(message.kind, message.code, message.text).second;
 }
 
+// Status texts (dumps, usage files) are pages meant for the terminal: their line ends and tabs
+// stay.
 void HandleMessage(const Port::Message& message) {
   if (message.kind == Port::MsgKind::Status || message.kind == Port::MsgKind::Debug) {
-    Port::DefaultMsgHandler(message);
+    Port::Message printable = message;
+    printable.text = Printable(message.text, "\n\t");
+    Port::DefaultMsgHandler(printable);
     return;
   }
   if (!Wanted(message) || SeenBefore(message)) return;
   std::cout.flush();
-  std::cerr << MessagePrefix() << ": " << KindLabel(message) << WithoutFinalNewline(message.text)
-            << '\n';
+  std::cerr << MessagePrefix() << ": " << KindLabel(message)
+            << Printable(WithoutFinalNewline(message.text)) << '\n';
 }
 
+// The C escape of a control character.
+std::string Escape(unsigned char c) {
+  switch (c) {
+    case '\a': return "\\a";
+    case '\b': return "\\b";
+    case '\t': return "\\t";
+    case '\n': return "\\n";
+    case '\v': return "\\v";
+    case '\f': return "\\f";
+    case '\r': return "\\r";
+    default: break;
+  }
+  const char* const digits = "0123456789abcdef";
+  return std::string("\\x") + digits[c >> 4] + digits[c & 0xf];
+}
+
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
+
 }  // namespace
+
+std::string Printable(const std::string& text, const std::string& kept) {
+  std::string printable;
+  printable.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (IsControl(byte) && kept.find(c) == std::string::npos) {
+      printable += Escape(byte);
+    } else {
+      printable += c;
+    }
+  }
+  return printable;
+}
+
+void PrintLine(const std::string& text) { std::cout << Printable(text) << '\n'; }
+
+void PrintLines(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) PrintLine(line);
+}
 
 void InstallMessageHandler() { Port::SetMsgHandler(HandleMessage); }
 
@@ -99,7 +145,40 @@ void ShowOverrideMessages(bool shown) { OverrideMessagesShown() = shown; }
 
 void PrintError(const std::string& text) {
   std::cout.flush();
-  std::cerr << MessagePrefix() << ": " << text << '\n';
+  std::cerr << MessagePrefix() << ": " << Printable(text) << '\n';
+}
+
+void ReserveStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    // Opened for reading only, so that writes to it fail with EBADF as they would on a closed one.
+    if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) ::open("/dev/null", O_RDONLY);
+  }
+}
+
+namespace {
+
+bool OutputFailed() { return !std::cout || std::ferror(stdout); }
+
+void ReportOutputFailure(int error) {
+  std::cout.clear();
+  PrintError(std::string("cannot write the output") + (error ? std::string(": ") + std::strerror(error) : ""));
+}
+
+}  // namespace
+
+void StopIfOutputFailed() {
+  if (!OutputFailed()) return;
+  ReportOutputFailure(errno);
+  std::_Exit(kExitProblem);
+}
+
+int FinishOutput(int status) {
+  errno = 0;
+  std::cout.flush();
+  const bool flushed = std::fflush(stdout) == 0;
+  if (flushed && !OutputFailed()) return status;
+  ReportOutputFailure(errno);
+  return status == kExitOk ? kExitProblem : status;
 }
 
 int UsageHint(const std::string& helpCommand) {
@@ -134,11 +213,15 @@ JsonArrayStream::JsonArrayStream(const nlohmann::ordered_json& head, const std::
 void JsonArrayStream::add(const nlohmann::ordered_json& element) {
   std::cout << (empty_ ? "\n" : ",\n") << "    " << Dumped(element, -1);
   empty_ = false;
+  StopIfOutputFailed();
 }
 
 JsonArrayStream::~JsonArrayStream() { std::cout << (empty_ ? "]" : "\n  ]") << "\n}\n"; }
 
-void Table::add(std::vector<std::string> row) { rows_.push_back(std::move(row)); }
+void Table::add(std::vector<std::string> row) {
+  for (std::string& cell : row) cell = Printable(cell);
+  rows_.push_back(std::move(row));
+}
 
 std::string Table::str(const std::string& indent, std::size_t gap) const {
   std::vector<std::size_t> widths;
@@ -167,6 +250,7 @@ std::string UnreadableReason(const std::string& path) {
   const auto status = std::filesystem::status(path, error);
   if (!std::filesystem::exists(status)) return "no such file";
   if (std::filesystem::is_directory(status)) return "is a directory";
+  if (!std::filesystem::is_regular_file(status)) return "not a regular file";
   if (::access(path.c_str(), R_OK) != 0) return std::generic_category().message(errno);
   return std::string();
 }

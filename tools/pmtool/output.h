@@ -22,12 +22,33 @@ void SetMessagePrefix(const std::string& prefix);
 // overridden does not exist.
 void ShowOverrideMessages(bool shown);
 
-// Writes "PREFIX: text" on standard error.
+// `text` with every control character (below 0x20, and 0x7f) written as a C escape ("\t",
+// "\r", "\x1b"), except those in `kept`: names read from files cannot drive the terminal or
+// break a line. Other bytes, backslashes included, are left as they are, so escaping twice
+// changes nothing. Every text line pmtool writes goes through it; JSON has escapes of its own.
+std::string Printable(const std::string& text, const std::string& kept = "");
+
+// Writes `text`, made printable, and a line end on standard output.
+void PrintLine(const std::string& text);
+// PrintLine for each of `lines`.
+void PrintLines(const std::vector<std::string>& lines);
+
+// Writes "PREFIX: text" on standard error, the text made printable.
 void PrintError(const std::string& text);
 // Writes where to find the usage of `helpCommand` ("pmtool seg write"); returns kExitUsage.
 int UsageHint(const std::string& helpCommand);
 // Writes the error, then the hint; returns kExitUsage.
 int UsageError(const std::string& text, const std::string& helpCommand);
+
+// Keeps standard input, output and error open: a closed one gets a descriptor on which every
+// write fails, so that no file pmtool opens takes its place and lost output does not go unnoticed.
+void ReserveStandardDescriptors();
+// Once a write to standard output has failed, says so and ends pmtool with status 1; commands
+// that stream their results call it after each piece, so a full disk stops them at once.
+void StopIfOutputFailed();
+// `status`, or 1 when standard output could not be written (a full disk, a closed output), which
+// is then said on standard error: a cut-off answer never looks complete.
+int FinishOutput(int status);
 
 // Writes `value` on standard output, indented, with a final line end.
 void PrintJson(const nlohmann::ordered_json& value);
@@ -49,7 +70,8 @@ class JsonArrayStream {
   bool empty_ = true;
 };
 
-// Rows of cells printed in aligned columns; the last column is not padded.
+// Rows of cells printed in aligned columns, each cell made printable; the last column is not
+// padded.
 class Table {
  public:
   void add(std::vector<std::string> row);
@@ -60,8 +82,8 @@ class Table {
   std::vector<std::vector<std::string>> rows_;
 };
 
-// Why `path` cannot be read as a file ("no such file", "is a directory", "permission denied"),
-// or empty when it can.
+// Why `path` cannot be read as a file ("no such file", "is a directory", "not a regular file",
+// "permission denied"), or empty when it can.
 std::string UnreadableReason(const std::string& path);
 
 // `text` in double quotes, for messages.

@@ -111,6 +111,7 @@ class RoundTrip {
 }  // namespace
 
 std::size_t RoundTripPartNames(const Names& modules, bool everything, FindingFilter& findings) {
+  CheckInstallationEntries(findings);
   RoundTrip roundTrip(findings);
   const Names archs = ParsedArchitectures();
   for (const std::string& arch : archs) {

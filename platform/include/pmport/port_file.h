@@ -6,12 +6,52 @@
 #include <cstdio>
 #include <iterator>
 #include <memory>
+#include <streambuf>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pmport/port_string.h"
 
 namespace Port {
+
+// An open file descriptor, closed on destruction.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+  ~FileDescriptor();
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+// An output stream buffer writing to a descriptor it owns (the library's debug file).
+class DescriptorOutBuf : public std::streambuf {
+ public:
+  explicit DescriptorOutBuf(FileDescriptor fd);
+  ~DescriptorOutBuf() override;
+  bool is_open() const { return fd_.valid(); }
+
+ protected:
+  int overflow(int c) override;
+  int sync() override;
+
+ private:
+  FileDescriptor fd_;
+  char buffer_[4096];
+};
 
 // A file opened for reading by File::open, read line by line. A line ends at "\n"; a "\r" right
 // before it is dropped; a last line without "\n" is a line too.
@@ -40,8 +80,10 @@ class Stream {
     void operator()(std::FILE* file) const { std::fclose(file); }
   };
   std::unique_ptr<std::FILE, FileCloser> file_;
-  std::string pending_;        // the part of the current line not yet delivered
-  bool pendingValid_ = false;  // whether pending_ holds a line (it may be empty)
+  std::string pending_;          // the current line
+  std::size_t delivered_ = 0;    // how much of pending_ was already handed out (no erase: a long
+                                 // line read in small pieces stays linear)
+  bool pendingValid_ = false;    // whether pending_ holds a line (it may be empty)
   bool atEnd_ = false;
 };
 
@@ -66,6 +108,28 @@ class File {
     return open(path.c_str(), access, quiet);
   }
   static void close(Stream* stream);
+
+  // Every file the library reads or writes is opened through these, so that a FIFO, a device or
+  // a socket where a file should be never blocks and is never taken for data: such a path is
+  // refused at once, as a file that cannot be opened is (errno EINVAL; EISDIR for a folder).
+  //
+  // The regular file `path`, open for reading; invalid when it is anything else.
+  static FileDescriptor OpenRegular(const char* path);
+  // The whole content of the regular file `path`; false when it cannot be read.
+  static bool ReadAll(const char* path, std::string& content);
+  // The regular file `path`, created when missing and emptied, open for writing; invalid when
+  // something else is there.
+  static FileDescriptor CreateRegular(const char* path);
+  // Up to `size` bytes of `fd` from `offset` (fewer at the end of the file); -1 on a read error.
+  static long long ReadAt(int fd, void* buffer, std::size_t size, unsigned long long offset);
+  // Writes all of `data` to `fd`; false (errno set) when a write fails.
+  static bool WriteAll(int fd, std::string_view data);
+  // Replaces the file `path` by one holding `content`, or leaves it exactly as it was. The new
+  // content goes to a new file beside it, is flushed to the disk and then renamed over it, so a
+  // full disk or a failed write loses nothing. A symbolic link is followed and stays a link; a
+  // target that is not a regular file (a device, a FIFO, a folder) is refused. On failure
+  // `error` says why, with the system's reason: "cannot create PATH: No such file or directory".
+  static bool Replace(const char* path, std::string_view content, std::string& error);
 };
 
 // Makes one operation (a part-name parse, say) ask the file system about a path only once: while

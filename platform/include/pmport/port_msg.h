@@ -38,6 +38,10 @@ void DefaultMsgHandler(const Message& message);
 // The name of a message kind as the default handler prints it ("FATAL", "WARNING", ...).
 const char* MsgKindName(MsgKind kind);
 
+// How many messages other than debug traces were issued on this thread so far: an operation that
+// remembers its result can tell whether redoing it would say something again.
+unsigned long long MessagesIssuedOnThread();
+
 }  // namespace Port
 
 // A message object: where a message comes from. Obtain one with createObject and issue on it.

@@ -45,8 +45,14 @@ std::string_view AddressField(std::string_view value, char sep1, int idx1, char 
 std::pair<short, short> IndexBounds(std::string_view value, char sep1, char sep2);
 
 // The number of sep2-separated subfields of the field with index `field` (0 when that field does
-// not exist). Without sep1 the whole value is the field.
+// not exist). Without sep1 the whole value is the field. Saturates at the largest short.
 short SubfieldCount(std::string_view value, char sep1, int field, char sep2);
+
+// The same counts without a bound, for callers that must tell the last addressable index from
+// one past the end: the number of sep1-separated fields (0 for an empty value), and the number of
+// sep2-separated subfields of the field with index `field`.
+std::size_t CountFields(std::string_view value, char sep1);
+std::size_t CountSubfields(std::string_view value, char sep1, int field, char sep2);
 
 // The enciphered form of a plain definition text: the marker line, then every line of `plain`
 // enciphered with UT_STR::Encode. Lines end with "\n".
@@ -181,7 +187,8 @@ class StaticAcdRead {
   // Makes `key` present: adds it with the empty value when it is absent. True when added.
   bool sortaddnewkey(const char* key);
   // Writes every key as "KEY = value" lines, in iteration order, to the file `name`, or to
-  // standard output when `name` is null or empty. False when the file cannot be written.
+  // standard output when `name` is null or empty. False when the file cannot be written; the file
+  // is replaced whole or left as it was.
   bool dump(const char* name) const;
 
  private:

@@ -116,8 +116,8 @@ class UT_CMDARGS {
 // Expands command files: an argument "-f" followed by a file name is replaced by the words of
 // that file (separated by blanks, tabs and line ends). A command file may name further command
 // files; one already being expanded is skipped with a Warning, so a loop ends. A file that
-// cannot be read is reported with a Warning and its "-f FILE" is kept as it was, so that the
-// argument check reports it too. A "-f" with nothing after it is kept as it was.
+// cannot be read, or is not a regular file (a FIFO, a device), is reported with a Warning and
+// its "-f FILE" is kept as it was, so that the argument check reports it too. A "-f" with nothing after it is kept as it was.
 class UT_CMDFILE {
  public:
   UT_CMDFILE(int argc, const char* const* argv);

@@ -75,8 +75,8 @@ class UT_SEGWRITER {
   const std::vector<UT_SEGMENT>& segments() const { return segments_; }
 
   // Writes the file; false, with geterror() telling why, when a name is empty, longer than 4096
-  // bytes or holds a NUL byte, there are too many segments, or the file cannot be written (a
-  // partly written file is removed).
+  // bytes or holds a NUL byte, there are too many segments, or the file cannot be written. The
+  // file is replaced whole (File::Replace) or left exactly as it was.
   bool write(const char* filename);
   const char* geterror() const { return error_.c_str(); }
 

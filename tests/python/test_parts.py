@@ -1,0 +1,142 @@
+"""Parts: each failing level, the other fields, iteration against pmtool, threads, and the
+example and demonstration scripts."""
+
+import os
+import subprocess
+import threading
+
+import pytest
+
+import pmlib
+from pmlib import Level
+from conftest import run_python
+
+ARCHS = ["Korvan:alpha", "Korvan:beta", "Korvan:delta", "Korvan:gamma"]
+
+LEVEL_ROWS = [  # name, arch, device, package, speed, fails_at, rejected, choices
+    ("XCAB40E-4-PQ208", "alpha", "xcab40e", "pq208", "-4", None, None, []),
+    ("xczz9tq144-3", None, None, None, None, Level.ARCHITECTURE, "xczz9tq144-3", ARCHS),
+    ("", None, None, None, None, Level.ARCHITECTURE, None, ARCHS),
+    ("xcab50etq144-3", "alpha", None, None, None, Level.DEVICE, "xcab50e", ["xcab12e", "xcab40e"]),
+    ("xcab12ebg999-3", "alpha", "xcab12e", None, "-3", Level.PACKAGE, "bg999", ["tq144", "cs144"]),
+    ("xcab12e", "alpha", "xcab12e", None, None, Level.PACKAGE, None, ["tq144", "cs144"]),
+    ("xcab40epq208-5", "alpha", "xcab40e", "pq208", None, Level.SPEED, "-5", ["-4"]),
+]
+
+
+@pytest.mark.parametrize("name, arch, device, package, speed, fails_at, rejected, choices", LEVEL_ROWS)
+def test_part_levels(name, arch, device, package, speed, fails_at, rejected, choices):
+    part = pmlib.parse_part(name)
+    assert (part.arch, part.device, part.package, part.speed) == (arch, device, package, speed)
+    assert (part.fails_at, part.rejected, part.choices) == (fails_at, rejected, choices)
+    assert part.valid == (fails_at is None)
+
+
+FIELD_ROWS = [  # name, attribute, expected
+    ("xcab40e-4-pq208", "internal_names", ["ab40e", "ab40e_alt"]),
+    ("xcab40e-4-pq208", "composed_name", "ab40epq208-4"),
+    ("xcab40e-4-pq208", "databook_name", "xcab40e-4pq208"),
+    ("xcab40e-4-pq208", "subfamily", "mid"),
+    ("xcab40e-4-pq208", "range", "C"),
+    ("xcga20ff324-2i", "range", "I"),
+    ("xcab40e-4-pq208", "speed_flags", pmlib.SpeedFlags(True, True)),
+    ("xcga20ff324-2i", "speed_flags", pmlib.SpeedFlags(False, False)),
+    ("xcab40epq208-5", "valid_to_package", True),
+    ("xczz9tq144-3", "internal_names", []),
+    ("xczz9tq144-3", "composed_name", None),
+    ("xczz9tq144-3", "databook_name", None),
+    ("xczz9tq144-3", "range", None),
+    ("xczz9tq144-3", "speed_flags", None),
+    ("xcab12e", "subfamily", "lite"),
+    ("xcab40e-4-pq208", "messages", []),
+]
+
+
+@pytest.mark.parametrize("name, attribute, expected", FIELD_ROWS)
+def test_part_field(name, attribute, expected):
+    assert getattr(pmlib.parse_part(name), attribute) == expected
+
+
+def test_part_names_and_completion():
+    part = pmlib.parse_part("xcab40epq208-5")
+    assert isinstance(part.fails_at, pmlib.Level)
+    assert repr(part) == ("Part(arch='alpha', device='xcab40e', package='pq208', speed=None, "
+                          "fails_at=Level.SPEED, rejected='-5')")
+    assert str(pmlib.parse_part("XCAB40E-4-PQ208")) == "ab40epq208-4"
+    assert str(pmlib.parse_part("xczz9")) == ""
+    assert str(pmlib.parse_part("alpha").complete()) == "ab12etq144-3"
+    assert pmlib.parse_part("xczz9").complete() is None
+    assert pmlib.parse_part("xcab40e-4-pq208").module.name == "alpha"
+    assert repr(pmlib.Part.from_levels("alpha", "xcab12e", "cs144")) == (
+        "Part(arch='alpha', device='xcab12e', package='cs144', speed=None, "
+        "fails_at=Level.SPEED, rejected=None)")
+
+
+OPTION_ROWS = [  # name, options, repr
+    ("xcab80ecs144-4", {}, "device=None"),
+    ("xcab80ecs144-4", {"configuration": True}, "device='xcab80e'"),
+    ("xcab12e-3-tq144", {"arch": "Korvan:alpha"}, "device='xcab12e'"),
+    ("xcab12e-3-tq144", {"arch": "gamma"}, "device=None"),
+]
+
+
+@pytest.mark.parametrize("name, options, shown", OPTION_ROWS)
+def test_parse_options(name, options, shown):
+    with pmlib.capture_messages():
+        assert shown in repr(pmlib.parse_part(name, **options))
+
+
+@pytest.mark.parametrize("arch", ["alpha", "beta", "delta", "gamma"])
+def test_module_parts_agree_with_pmtool(arch, pmtool):
+    listed = subprocess.run([pmtool, "parts", "--all", arch], capture_output=True, text=True,
+                            check=True).stdout.split()
+    assert [str(part) for part in pmlib.Module(arch).parts()] == listed
+
+
+def test_threads_share_modules_and_parts():
+    names = [row[0] for row in LEVEL_ROWS] * 4
+    expected = [repr(pmlib.parse_part(name)) for name in names]
+    shared_module, shared_part = pmlib.Module("gamma"), pmlib.parse_part("xcab40e-4-pq208")
+    results, failures = {}, []
+
+    def work(index):
+        try:
+            results[index] = ([repr(pmlib.parse_part(name)) for name in names],
+                              shared_module.devices, shared_part.choices, shared_part.databook_name)
+        except Exception as error:  # reported below, in the test's own thread
+            failures.append(error)
+
+    threads = [threading.Thread(target=work, args=(index,)) for index in range(8)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert failures == []
+    for parsed, devices, choices, databook in results.values():
+        assert (parsed, choices, databook) == (expected, [], "xcab40e-4pq208")
+        assert devices == shared_module.devices
+
+
+def test_docs_example_checks_a_project(source_dir, tmp_path):
+    script = os.path.join(source_dir, "docs/examples/check_parts.py")
+    good = run_python(script, os.path.join(source_dir, "docs/examples/board.prj"))
+    assert (good.returncode, good.stderr) == (0, ""), good.stdout
+    bad_project = tmp_path / "bad.prj"
+    bad_project.write_text("# a bad speed and a bad device\npart = xcab40e-5-pq208\npart=xcab50e-4-pq208\n")
+    bad = run_python(script, str(bad_project))
+    assert bad.returncode == 1
+    assert bad.stdout.splitlines() == [
+        f"{bad_project}:2: xcab40e-5-pq208 fails at the speed: \"-5\"; closest choice: -4",
+        f"{bad_project}:3: xcab50e-4-pq208 fails at the device: \"xcab50e\"; closest choice: xcab40e",
+    ]
+
+
+@pytest.mark.parametrize("args, status, shown", [
+    (["xcab40e-4-pq208"], 0, "  speed:         -4\n"),
+    (["xcab40epq208-5"], 1, "  fails_at:      speed\n"),
+    ([], 2, ""),
+])
+def test_main_shows_fields(args, status, shown):
+    result = run_python("-m", "pmlib", *args)
+    assert result.returncode == status
+    assert shown in result.stdout
