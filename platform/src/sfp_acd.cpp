@@ -80,6 +80,27 @@ Line NextLine(char* at, char* limit) {
   return {at, end, next};
 }
 
+// The first blank or "=" in [at, end): where a key ends. Eight bytes at a time on a
+// little-endian machine, as this scan is the hottest loop of reading a definition: a byte equal to
+// one of the three is found by the zero-byte test on the word xor-ed with it, whose lowest mark is
+// always a true match.
+char* KeyEnd(char* at, char* const end) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  const auto zeroBytes = [](std::uint64_t word) { return (word - kOnes) & ~word & kHighs; };
+  for (; end - at >= 8; at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    const std::uint64_t found = zeroBytes(word ^ (kOnes * ' ')) | zeroBytes(word ^ (kOnes * '\t')) |
+                                zeroBytes(word ^ (kOnes * '='));
+    if (found != 0) return at + __builtin_ctzll(found) / 8;
+  }
+#endif
+  while (at < end && !IsBlank(*at) && *at != '=') ++at;
+  return at;
+}
+
 bool IsEnciphered(const char* text, std::size_t length) {
   const std::string_view marker(Sfp_ACD::kEncipheredMarker);
   const std::string_view content(text, length);
@@ -121,8 +142,7 @@ std::size_t ParseInPlace(char* text, std::size_t length, const Visit& visit) {
     const Line line = NextLine(at, limit);
     at = line.next;
     if (line.empty() || *line.begin == '#') continue;
-    char* keyEnd = line.begin;
-    while (keyEnd < line.end && !IsBlank(*keyEnd) && *keyEnd != '=') ++keyEnd;
+    char* const keyEnd = KeyEnd(line.begin, line.end);
     // A line that starts with "=" names no key; nor does one that starts with a NUL byte, since
     // callers read keys as C strings and would see an empty key.
     if (keyEnd == line.begin || *line.begin == '\0') continue;

@@ -119,6 +119,10 @@ TEST(AcdFormat, KeysValuesCommentsAndContinuations) {
        {{"A", "x# not a commenty"}, {"B", "one"}, {"C", "two"}, {"END", "tail"}}},
       {"CR LF line ends", "# c\r\nK = v \r\nL = a,\\\r\n  b\r\nE\r\n", {{"K", "v"}, {"L", "a,b"}, {"E", ""}}},
       {"the later key wins", "K = first\nOTHER = o\nK = second\n", {{"K", "second"}, {"OTHER", "o"}}},
+      {"keys ending on either side of eight bytes",
+       "SEVEN_C=7\nEIGHT_CH\t= 8\nNINE_CHAR = 9\nSIXTEEN_CHARS_16=x\nSEVENTEEN_CHARS17\n",
+       {{"SEVEN_C", "7"}, {"EIGHT_CH", "8"}, {"NINE_CHAR", "9"}, {"SIXTEEN_CHARS_16", "x"},
+        {"SEVENTEEN_CHARS17", ""}}},
   };
   for (const Row& row : rows) {
     AcdFile file(row.content);
