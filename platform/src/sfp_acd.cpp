@@ -575,6 +575,34 @@ std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::insert(const Sfp_ACD::KeyValue
   return impl_->Add({keyvalue.first, keyvalue.second ? keyvalue.second : EmptyText()});
 }
 
+std::size_t StaticAcdRead::insertabsent(const StaticAcdRead& from) {
+  // Held here, so that the source stays whole even when it shares this reader's storage, which
+  // the first key added copies.
+  const std::shared_ptr<const Sfp_ACD::Storage> source = from.impl_->storage;
+  constexpr std::uint32_t kNotOwned = static_cast<std::uint32_t>(-1);
+  std::vector<std::uint32_t> ownerHere;  // the index here of each of the source's owner arrays
+  Sfp_ACD::Storage* stored = nullptr;    // made writable (and stamped) at the first key added
+  std::size_t added = 0;
+  for (const Sfp_ACD::StoredEntry& entry : source->entries) {
+    const std::string_view key(entry.key);
+    const Sfp_ACD::Storage& current = stored ? *stored : *impl_->storage;
+    // A key already there stays as it is; while none is added, a shared storage is not copied.
+    if (current.index.find(key, current.entries.data()) != Sfp_ACD::KeyIndex::kNone) continue;
+    if (!stored) {
+      stored = &impl_->Writable();
+      ownerHere.assign(source->owners.size(), kNotOwned);
+    }
+    const auto own = [&](std::uint32_t owner) {
+      if (ownerHere[owner] == kNotOwned) ownerHere[owner] = Own(*stored, source->owners[owner]);
+      return ownerHere[owner];
+    };
+    const std::uint32_t keyOwner = own(entry.keyOwner);
+    Put(*stored, {entry.key, entry.value, keyOwner, own(entry.valueOwner)}, key.size(), false);
+    ++added;
+  }
+  return added;
+}
+
 bool StaticAcdRead::sortaddnewkey(const char* key) {
   if (!key || impl_->ValueOf(key)) return false;
   const std::size_t length = std::strlen(key);

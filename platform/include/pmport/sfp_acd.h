@@ -184,6 +184,10 @@ class StaticAcdRead {
   // A null key adds nothing; a null value counts as the empty value. Returns the key's position
   // and whether it was added.
   std::pair<Sfp_ACD::Iterator, bool> insert(const Sfp_ACD::KeyValue& keyvalue);
+  // Adds every key of `from` that this reader lacks, with its value, in `from`'s order: what
+  // insert of each of `from`'s keys would do, without a pair of shared arrays per key. Returns
+  // the number of keys added.
+  std::size_t insertabsent(const StaticAcdRead& from);
   // Makes `key` present: adds it with the empty value when it is absent. True when added.
   bool sortaddnewkey(const char* key);
   // Writes every key as "KEY = value" lines, in iteration order, to the file `name`, or to
