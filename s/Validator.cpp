@@ -17,6 +17,7 @@
 #include "baspmpicutil.h"
 #include "baspmspec.h"
 #include "pmlayout.h"
+#include "pmdefkeys.h"
 #include "pmunit.h"
 
 namespace Layout = PersonalityModule::Layout;
@@ -25,8 +26,8 @@ namespace {
 
 constexpr char kUnit[] = "Validator";
 constexpr char kNoInternalName[] = "NO_INTERNAL_DEVICE_NAME";
-constexpr char kDeviceTableKey[] = "DEVICE_INTERNAL";
-constexpr char kTestDeviceTableKey[] = "TEST_DEVICE_INTERNAL";
+constexpr const char* kDeviceTableKey = PersonalityModule::Keys::kDeviceInternal;
+constexpr const char* kTestDeviceTableKey = PersonalityModule::Keys::kTestDeviceInternal;
 
 using PersonalityModule::NameVector;
 using PersonalityModule::NameVectorPtr;
@@ -116,7 +117,7 @@ class FriendChain {
   }
 
   void Follow(const StaticAcdRead& acd, const Port::String& pm, std::set<std::string>& visited) {
-    const Port::String friendName = acd.getkeyeddata("ARCH_FRIEND");
+    const Port::String friendName = acd.getkeyeddata(PersonalityModule::Keys::kArchFriend);
     if (friendName.empty() || SameIgnoringCase(friendName, pm)) return;
     if (!visited.insert(Lowered(friendName)).second) {
       Port_MsgManData::debugStub("Friend chain of %s comes back to %s; it stops there.\n",

@@ -15,12 +15,13 @@
 #include <pmport/port_env.h>
 
 #include "baspmdevkey.h"
+#include "pmdefkeys.h"
 #include "pmunit.h"
 
 namespace {
 
 constexpr char kUnit[] = "baspmdlm";
-constexpr char kVentryPrefix[] = "VENTRY_";
+using PersonalityModule::Keys::kVentryPrefix;
 // Room GetOSEntryPointName may add to a symbol.
 constexpr std::size_t kEntryNameRoom = 15;
 constexpr short kMaxDependencies = 32767;  // field indexes are shorts

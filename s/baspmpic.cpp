@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "ValidatorFactory.h"
+#include "pmdefkeys.h"
 #include "pmunit.h"
 
 namespace {
@@ -17,8 +18,9 @@ constexpr char kUnit[] = "baspmpic";
 // Stands for the internal name of a device that the architecture lists none for.
 constexpr char kNoInternalName[] = "NO_INTERNAL_DEVICE_NAME";
 
-constexpr char kDeviceInternal[] = "DEVICE_INTERNAL";
-constexpr char kTestDeviceInternal[] = "TEST_DEVICE_INTERNAL";
+using PersonalityModule::Keys::kDeviceInternal;
+using PersonalityModule::Keys::kTestDeviceInternal;
+namespace Keys = PersonalityModule::Keys;
 constexpr char kListSeparator = ',';
 
 Port::String Lowered(const char* text) {
@@ -162,14 +164,14 @@ unsigned char PMPicImp::SetArchitecture(const char* name, bool report) {
   friends.clear();
   reportErrors = report;
   if (!PMSpecImp::set_pm(name)) return 0;
-  vendor = KeyValue("VENDOR");
-  family = KeyValue("FAMILY");
-  if (family.empty() && UpperKeyValue("SUPPORT_MODE") == "PHYSICAL") {
+  vendor = KeyValue(Keys::kVendor);
+  family = KeyValue(Keys::kFamily);
+  if (family.empty() && UpperKeyValue(Keys::kSupportMode) == "PHYSICAL") {
     PM_MSG().issueWarning("No <FAMILY> in PM definition file for %s\n", pm.c_str());
   }
-  partNameChar = KeyValue("PARTNAMECHAR");
-  pmprefix = KeyValue("PMPREFIX");
-  SetArchType(UpperKeyValue("ARCH_TYPE"));
+  partNameChar = KeyValue(Keys::kPartNameChar);
+  pmprefix = KeyValue(Keys::kPmPrefix);
+  SetArchType(UpperKeyValue(Keys::kArchType));
   return 1;
 }
 
@@ -372,9 +374,9 @@ const char* PMPicImp::InternalName(int index) const {
 }
 
 Port::String PMPicImp::SubFamilySpecifier() const {
-  if (depth < 2 || device.empty() || KeyValue("SUBFAM_SPECS").empty()) return Port::String();
+  if (depth < 2 || device.empty() || KeyValue(Keys::kSubfamSpecs).empty()) return Port::String();
   std::string specifier;
-  if (!PersonalityModule::MatchWholeName(KeyValue("SUBFAM_FORMAT").str(), device.str(),
+  if (!PersonalityModule::MatchWholeName(KeyValue(Keys::kSubfamFormat).str(), device.str(),
                                          specifier)) {
     return Port::String();
   }
@@ -385,9 +387,9 @@ Port::String PMPicImp::SubFamily() const {
   const Port::String specifier = SubFamilySpecifier();
   if (specifier.empty()) return Port::String();
   const std::vector<std::string> names =
-      PersonalityModule::SplitNames(KeyValue("SUBFAM_NAMES").c_str(), kListSeparator);
+      PersonalityModule::SplitNames(KeyValue(Keys::kSubfamNames).c_str(), kListSeparator);
   const std::vector<std::string> specifiers =
-      PersonalityModule::SplitNames(KeyValue("SUBFAM_SPECS").c_str(), kListSeparator);
+      PersonalityModule::SplitNames(KeyValue(Keys::kSubfamSpecs).c_str(), kListSeparator);
   Port::String subfamily;
   for (std::size_t i = 0; i < specifiers.size() && i < names.size(); ++i) {
     if (specifiers[i] == specifier.str()) subfamily = names[i];
@@ -397,7 +399,7 @@ Port::String PMPicImp::SubFamily() const {
 
 bool PMPicImp::SupportedRanges(std::vector<Port::String>& ranges) const {
   std::vector<std::string> entries =
-      PersonalityModule::SplitNames(KeyValue("RANGES").c_str(), kListSeparator);
+      PersonalityModule::SplitNames(KeyValue(Keys::kRanges).c_str(), kListSeparator);
   entries.erase(std::remove(entries.begin(), entries.end(), std::string()), entries.end());
   if (entries.empty()) return false;
   ranges.insert(ranges.end(), entries.begin(), entries.end());

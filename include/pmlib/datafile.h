@@ -4,6 +4,7 @@
 #define PMLIB_DATAFILE_H
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <pmlib/export.h>
@@ -24,6 +25,17 @@ struct PackageFile {
   std::vector<std::string> packages;  ///< its packages in file order (hidden ones as the
                                       ///< library lists them: under PM_HIDDEN_PACKAGES only)
 };
+
+/// @brief A definition file (.acd) on its own: its keys, no friend merged, no module opened.
+struct DefinitionFile {
+  bool loaded = false;  ///< whether the file read and holds a key
+  std::vector<std::pair<std::string, std::string>> keys;  ///< in the reader's order
+};
+
+/// Reads the definition file at @p path as the library's reader does, without setting up the
+/// module (so a bad ARCH_TYPE or friend does not stop it).
+/// Thread safety: any thread.
+PMLIB_API DefinitionFile readDefinitionFile(const std::string& path);
 
 /// Reads the speed file at @p path; the library's messages say why one does not load.
 /// Thread safety: any thread.

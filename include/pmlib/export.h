@@ -1,8 +1,8 @@
 /// @file pmlib/export.h
 /// @brief PMLIB_API marks the classes and functions that libpmlib exports.
 ///
-/// Symbols are default-visible today; the macro lets the library be built with hidden
-/// visibility without touching the declarations again.
+/// libpmlib is built with hidden visibility: only what carries the macro is part of its ABI,
+/// and tests/abi/pmlib.symbols lists it (see docs/architecture.md, "The ABI").
 #ifndef PMLIB_EXPORT_H
 #define PMLIB_EXPORT_H
 

@@ -78,9 +78,16 @@ PMLIB_API std::vector<ModuleEntry> modules(const ModuleQuery& query = {});
 PMLIB_API std::vector<std::string> moduleFolders();
 
 /// Where the installation keeps the module @p name; no definition is read, so a broken module
-/// is located too. Thread safety: any thread.
+/// is located too. A name that is not plain (empty, ".", "..", holding "/") names no folder and
+/// is located nowhere. Thread safety: any thread.
 /// @throws Error NoInstallation when no installation is set.
 PMLIB_API ModuleLocation locateModule(std::string_view name);
+
+/// The unsupported modules (under data/unsupported/) by name, in byte order: the registry's
+/// unsupported list without its "VENDOR:" tags.
+/// @throws Error NoInstallation when no installation is set.
+/// Thread safety: fills the unsupported list on first use; one thread at a time, like modules().
+PMLIB_API std::vector<std::string> unsupportedModules();
 
 /// The installed architectures as "VENDOR:FAMILY", in byte order (the list of an empty part).
 /// @throws Error NoInstallation when no installation is set.

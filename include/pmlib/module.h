@@ -68,6 +68,16 @@ PMLIB_API std::string deviceFormatExpression(std::string_view format);
 /// Thread safety: any thread.
 PMLIB_API std::vector<std::vector<std::string>> deviceTable(std::string_view value);
 
+/// The keys of definition files the library reads ("ARCH_NAME", "DEVICE_INTERNAL", ...), and
+/// "DEPEND" of library dependency files. Other keys are no fault: design tools read their own.
+/// Thread safety: any thread.
+PMLIB_API const std::vector<std::string>& definitionKeys();
+
+/// The prefixes of the key families the library reads: "VENTRY_" (VENTRY_<function> and
+/// VENTRY_<PLATFORM>_<function>) and "ALIAS_" (ALIAS_<ARCH_NAME>).
+/// Thread safety: any thread.
+PMLIB_API const std::vector<std::string>& definitionKeyPrefixes();
+
 /// @brief One personality module: its definition merged with its friend chain.
 ///
 /// Wraps a PM_PIC of the architecture (PM_SPEC for files and keys); every answer comes from that
@@ -131,6 +141,16 @@ class PMLIB_API Module {
   Device device(std::string_view name) const;
   /// Every device of deviceNames().
   std::vector<Device> devices() const;
+  ///@{
+  /// What the data files of @p device list, as the library's shared lists hold them, read
+  /// without setting up a part: a device that part levels refuse (an unsupported module's, a
+  /// declared one without data) is answered too. The packages of its package files; every
+  /// speed grade of its speed files, DISALLOW_SPEEDS included. Empty when there is none.
+  std::vector<std::string> listedPackages(std::string_view device) const;
+  std::vector<std::string> listedSpeedGrades(std::string_view device) const;
+  ///@}
+  /// The speed grades DISALLOW_SPEEDS names (friends merged), which the part levels leave out.
+  std::vector<std::string> disallowedSpeeds() const;
 
   ///@{
   /// Where the module's files are: a data file (a leading "." is appended to the module's
@@ -150,6 +170,10 @@ class PMLIB_API Module {
   std::vector<VirtualEntry> virtualEntries() const;
   /// The virtual entry of @p function, resolved; form() Absent when the module has none.
   VirtualEntry virtualEntry(std::string_view function) const;
+  /// The virtual entry of @p function read from the definition-format file @p file of the
+  /// module and its friends (the module's own values winning), resolved through that file;
+  /// empty when no copy of the file exists.
+  std::optional<VirtualEntry> virtualEntry(std::string_view function, std::string_view file) const;
   /// The plug-in library @p name as the installation holds it (nothing is loaded).
   Library library(std::string_view name) const;
 

@@ -44,6 +44,9 @@ struct PartOptions {
   /// The architecture ("VENDOR:ARCH" or "ARCH") the name belongs to; empty: the library finds
   /// the architecture whose formats match (pattern files first).
   std::optional<std::string> architecture;
+  /// With an architecture given: the speed the name is expected to have; the library warns
+  /// when the name's own speed differs.
+  std::optional<std::string> speed;
   /// Whether unsupported architectures may be found (ignored with an architecture given).
   Unsupported unsupported = Unsupported::FromEnvironment;
   /// Follow the configuration rules (an FPGA device of the device table needs only its package

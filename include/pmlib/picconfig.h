@@ -3,6 +3,8 @@
 #ifndef PMLIB_PICCONFIG_H
 #define PMLIB_PICCONFIG_H
 
+#include <pmlib/export.h>
+
 #include <pmlib/pmpic.h>
 
 namespace PersonalityModule {
@@ -15,7 +17,7 @@ namespace PersonalityModule {
 /// builds, the search for a part name's architecture) follows the same rules.
 ///
 /// Thread safety: as PM_PIC: one object per thread; construct it on one thread at a time.
-class PicConfig : public PM_PIC {
+class PMLIB_API PicConfig : public PM_PIC {
  public:
   /// Parses @p partname as PM_PIC(partname, record, binding) does, with the configuration rules.
   PicConfig(const char* partname, unsigned char record, PM_PARTNAME_BINDING binding);

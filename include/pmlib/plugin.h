@@ -7,7 +7,10 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include <pmlib/export.h>
 
 namespace pmlib {
 
@@ -48,6 +51,16 @@ struct Library {
   /// The libraries that lib<name>.acd lists under DEPEND (loaded first), in file order.
   std::vector<std::string> dependencies;
 };
+
+/// The key a virtual entry of @p function is read from: "VENTRY_<PLATFORM>_<function>" with
+/// @p platform (the platform's key, read first), else "VENTRY_<function>". An empty function
+/// gives the keys' prefix. Thread safety: any thread.
+PMLIB_API std::string virtualEntryKey(std::string_view function, bool platform);
+
+/// What the text of a virtual entry says: @p field, the first ";"-separated field of a VENTRY_
+/// value, read as the library reads it (form, field, symbol, library); nothing is looked up or
+/// loaded, function and key stay empty. Thread safety: any thread.
+PMLIB_API VirtualEntry parseVirtualEntry(std::string_view field);
 
 }  // namespace pmlib
 

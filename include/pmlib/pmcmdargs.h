@@ -5,6 +5,8 @@
 #ifndef PMLIB_PMCMDARGS_H
 #define PMLIB_PMCMDARGS_H
 
+#include <pmlib/export.h>
+
 #include <pmport/ut_cmdargs.h>
 
 /// Flag bits of the PM_CMDARGS constructor.
@@ -21,7 +23,7 @@ enum PM_CMDARGS_FLAGS : unsigned short {
 ///
 /// Thread safety: construct on one thread at a time: naming an architecture after the help
 /// option sets a part, which fills the library's unlocked tables.
-class PM_CMDARGS : public UT_CMDARGS {
+class PMLIB_API PM_CMDARGS : public UT_CMDARGS {
  public:
   /// Checks the arguments against @p optionspec ("tool -flag -option= ..."; the tool name is
   /// the part before the first blank). When a help option ("-help", "-h", "-?") was given,

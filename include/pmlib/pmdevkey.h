@@ -3,6 +3,8 @@
 #ifndef PMLIB_PMDEVKEY_H
 #define PMLIB_PMDEVKEY_H
 
+#include <pmlib/export.h>
+
 #include <map>
 #include <string>
 #include <utility>
@@ -31,7 +33,7 @@ class PMDevKeyImp;
 /// takes the reader cache's lock only for the lookup and the insertion. insert and
 /// sortaddnewkey change the shared reader: never call them while another thread uses a store
 /// over the same file.
-class PM_DEVKEY {
+class PMLIB_API PM_DEVKEY {
  public:
   /// A key and its value, both NUL-terminated, shared with the reader.
   using KeyValue = std::pair<boost::shared_array<char>, boost::shared_array<char>>;
@@ -134,7 +136,7 @@ class PM_DEVKEY {
 };
 
 /// Kept for hosts that call it; it has nothing to dump.
-void PMDumpDevkeyMgr();
+PMLIB_API void PMDumpDevkeyMgr();
 
 namespace PersonalityModule {
 
@@ -148,7 +150,7 @@ class DevKeyImp;
 /// file only.
 ///
 /// Thread safety: one object per thread; copies share the local keys and are not locked.
-class DevKey : public PM_DEVKEY {
+class PMLIB_API DevKey : public PM_DEVKEY {
  public:
   DevKey(const char* name, PM_SPEC* spec, int nprefixes, bool decode, bool withfriends,
          bool usecache);

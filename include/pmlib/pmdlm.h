@@ -7,6 +7,8 @@
 #ifndef PMLIB_PMDLM_H
 #define PMLIB_PMDLM_H
 
+#include <pmlib/export.h>
+
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -27,7 +29,7 @@ class PortDynamicLib;
 /// @brief One architecture library, loaded for as long as the entry lives.
 ///
 /// Made by PM_DLMMGR. Thread safety: immutable once constructed; any thread may read it.
-class PM_LIBENT {
+class PMLIB_API PM_LIBENT {
  public:
   /// Loads the library @p name that the PM_SPEC's architecture names (PM_SPEC::getdllfilename)
   /// and runs its entry `_init_lib<name>`. A library that is missing or cannot be loaded is
@@ -60,7 +62,7 @@ class PM_LIBENT {
 ///
 /// Thread safety: may be used on several threads at once. Its lock guards only lookups and
 /// insertions; dependency files are read and libraries loaded outside it.
-class PM_DLMMGR : public UT_STATOBJ {
+class PMLIB_API PM_DLMMGR : public UT_STATOBJ {
  public:
   /// An empty registry registered under @p name. The library's own is registered as
   /// "PM_DLMMGR".
@@ -111,7 +113,7 @@ class PM_DLMMGR : public UT_STATOBJ {
 ///
 /// Thread safety: get_ventrypoint may run on several threads at once, once the PM_SPEC is set
 /// (each thread may use its own PM_DLM or share one: it holds nothing but the PM_SPEC).
-class PM_DLM {
+class PMLIB_API PM_DLM {
  public:
   /// A replacement function, to be cast to its real type.
   using EntryPoint = void (*)();

@@ -3,6 +3,8 @@
 #ifndef PMLIB_PMPIC_H
 #define PMLIB_PMPIC_H
 
+#include <pmlib/export.h>
+
 #include <memory>
 #include <vector>
 
@@ -23,7 +25,7 @@
 /// may run on several threads at once, each on its own part; the caches beneath are locked.
 /// (The first walk of a list builds it through a scratch part: walk lists for the first time
 /// while no other thread sets architectures.)
-class PM_PIC : public PM_SPEC {
+class PMLIB_API PM_PIC : public PM_SPEC {
  public:
   /// A part named by @p partname ("xcab12etq144-3", "xcab12e-3-tq144", an architecture name): its
   /// architecture is found among the installed ones. An unknown name gives an empty part; with

@@ -3,6 +3,8 @@
 #ifndef PMLIB_PMSPEC_H
 #define PMLIB_PMSPEC_H
 
+#include <pmlib/export.h>
+
 #include <memory>
 #include <vector>
 
@@ -29,7 +31,7 @@ enum PM_PARTNAME_BINDING {
 ///
 /// The elements are char*; the strings belong to the PM_SPEC that handed the array out.
 /// Thread safety: as its PM_SPEC.
-class DARRAY_NAME : public UT_DARRAY {
+class PMLIB_API DARRAY_NAME : public UT_DARRAY {
  public:
   /// An array of @p count null names; @p flag is kept for the caller (UT_DARRAY::getflag).
   DARRAY_NAME(int count, int flag);
@@ -55,7 +57,7 @@ class DARRAY_NAME : public UT_DARRAY {
 /// alias registry, the unsupported list): run them on one thread at a time. The queries of a
 /// set specification (file lookups, get_defdata, the accessors) may run on several threads, each
 /// on its own object.
-class PM_SPEC {
+class PMLIB_API PM_SPEC {
  public:
   /// Resolves @p pm (a module name or an alias; null for an empty specification, "base" for the
   /// pseudo-module without definition) and opens its definition. A module installed nowhere gives
@@ -162,7 +164,7 @@ class PM_SPEC {
 /// The library constructs one at load, pm_specmgr.
 /// Thread safety: not locked. The unsupported list is filled on first use (InitUnsuppPMsOnce,
 /// parsing with binding 1); run that on one thread at a time, like setting specifications.
-class PM_SPECMGR : public UT_STATOBJ {
+class PMLIB_API PM_SPECMGR : public UT_STATOBJ {
  public:
   /// Reads QOR_USE_UNSUPPORTED_PMS ("YES" or "NO", any letter case) and registers the object
   /// under @p name.
@@ -195,6 +197,6 @@ class PM_SPECMGR : public UT_STATOBJ {
 };
 
 /// The registry the library constructs at load.
-extern PM_SPECMGR pm_specmgr;
+extern PMLIB_API PM_SPECMGR pm_specmgr;
 
 #endif  // PMLIB_PMSPEC_H

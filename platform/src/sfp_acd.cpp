@@ -356,8 +356,15 @@ const KeyValue& Iterator::Current() const {
 
 }  // namespace Sfp_ACD
 
-// The reader's state: its own names and options, and the storage it may share with copies.
-struct StaticAcdRead::Impl {
+// The reader's state: its own names and options, and the storage it may share with copies. A
+// class nested in an exported one is exported with it unless said otherwise: the implementation
+// stays out of the library's ABI.
+#if defined(__GNUC__)
+#define PMPORT_SFP_HIDDEN __attribute__((visibility("hidden")))
+#else
+#define PMPORT_SFP_HIDDEN
+#endif
+struct PMPORT_SFP_HIDDEN StaticAcdRead::Impl {
   Impl(const char* path, const char* compare, char* const* searchKeys, bool decodeOption,
        std::shared_ptr<Sfp_ACD::Storage> shared)
       : location(path ? path : ""), comparename(compare ? compare : ""), decode(decodeOption),

@@ -18,6 +18,8 @@ bool ByteLess(const char* a, const char* b) { return CompareElements(ByteCompare
 
 }  // namespace
 
+UT_BASE_ARRAY::~UT_BASE_ARRAY() = default;
+
 UT_DARRAY::UT_DARRAY(char*** storage, int elementSize, int count, int flag)
     : elements_(static_cast<std::size_t>(std::max(count, 0)), nullptr),
       storage_(storage),

@@ -3,6 +3,7 @@
 
 #include "PkgRder.h"
 #include "SpdRder.h"
+#include "pmport/sfp_acd.h"
 
 namespace pmlib {
 
@@ -16,6 +17,14 @@ std::vector<std::string> ListedNames(const Reader& reader) {
 }
 
 }  // namespace
+
+DefinitionFile readDefinitionFile(const std::string& path) {
+  const StaticAcdRead reader(path.c_str(), "", nullptr, 1, 0, 0);
+  DefinitionFile file;
+  file.loaded = reader.IsValid();
+  for (const auto& keyValue : reader) file.keys.emplace_back(keyValue.first.get(), keyValue.second.get());
+  return file;
+}
 
 SpeedFile readSpeedFile(const std::string& path) {
   const PersonalityModule::SpdRder reader(path.c_str());

@@ -34,18 +34,6 @@ ModuleEntry EntryOf(const std::string& name, const char* aliased, bool unsupport
   return entry;
 }
 
-std::vector<std::string> UnsupportedModules() {
-  pm_specmgr.InitUnsuppPMsOnce();
-  const std::string tag = "Korvan:";
-  std::vector<std::string> names;
-  for (const Port::String& listed : pm_specmgr.unsupportedlist()) {
-    const std::string text = listed.str();
-    names.push_back(text.compare(0, tag.size(), tag) == 0 ? text.substr(tag.size()) : text);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 namespace Layout = PersonalityModule::Layout;
 
 // A data folder that makes its parent folder a module: it holds the definition or the marker.
@@ -96,6 +84,7 @@ std::vector<std::string> moduleFolders() {
 ModuleLocation locateModule(std::string_view name) {
   detail::RequireInstallation();
   const std::string given = detail::Terminated(name);
+  if (!Layout::IsModuleName(given)) return ModuleLocation{given, std::nullopt, {}, false};
   const ModuleLocation supported = LocateAmong(given, false);
   if (!supported.dataFolders.empty()) return supported;
   const ModuleLocation unsupported = LocateAmong(given, true);
@@ -121,11 +110,25 @@ std::vector<ModuleEntry> modules(const ModuleQuery& query) {
     entries.push_back(EntryOf(names[i], aliased[i], false));
   }
   if (query.withUnsupported) {
-    for (const std::string& name : UnsupportedModules()) {
+    for (const std::string& name : unsupportedModules()) {
       entries.push_back(EntryOf(name, nullptr, true));
     }
   }
   return entries;
+}
+
+// The registry tags each entry "VENDOR:" as its list format says; the modules are the names.
+std::vector<std::string> unsupportedModules() {
+  detail::RequireInstallation();
+  pm_specmgr.InitUnsuppPMsOnce();
+  std::vector<std::string> names;
+  for (const Port::String& listed : pm_specmgr.unsupportedlist()) {
+    const std::string text = listed.str();
+    const std::string::size_type colon = text.find(':');
+    names.push_back(colon == std::string::npos ? text : text.substr(colon + 1));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::vector<std::string> architectures(const ArchitectureQuery& query) {

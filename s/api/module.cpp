@@ -9,6 +9,7 @@
 #include "baspmpic.h"
 #include "PMLists.h"
 #include "module_handle.h"
+#include "pmdefkeys.h"
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmpic.h"
 
@@ -73,13 +74,15 @@ std::vector<std::string> Strings(const std::vector<Port::String>& texts) {
   return strings;
 }
 
-// Every grade the device's speed file lists: the library's own speed list, which a part's
-// listing filters by DISALLOW_SPEEDS afterwards.
-std::vector<std::string> SpeedGrades(const char* architecture, const std::string& device) {
+using SharedList = boost::shared_ptr<PersonalityModule::BaseList>;
+
+// The names of one of the library's shared lists of the architecture's device, as `get` finds
+// it for a bare implementation of the architecture (no levels set, so none is refused).
+std::vector<std::string> SharedListNames(const char* architecture, std::string_view device,
+                                         SharedList (*get)(PMSpecImp&, const Port::String&)) {
   PMPicImp part(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
   part.verify_and_set_pm(architecture, true);
-  const boost::shared_ptr<PersonalityModule::BaseList> list =
-      PersonalityModule::GetSpeedList(part, device.c_str());
+  const SharedList list = get(part, Port::String(detail::Terminated(device).c_str()));
   if (!list) return {};
   PersonalityModule::EnsureBuilt(*list);
   return list->names() ? Strings(*list->names()) : std::vector<std::string>();
@@ -165,6 +168,23 @@ std::optional<std::string> Module::value(std::string_view key, const Field& fiel
       field.subIndex));
 }
 
+const std::vector<std::string>& definitionKeys() {
+  static const std::vector<std::string> keys = [] {
+    std::vector<std::string> all(std::begin(PersonalityModule::Keys::kDefinitionKeys),
+                                 std::end(PersonalityModule::Keys::kDefinitionKeys));
+    all.emplace_back(PersonalityModule::Keys::kDepend);
+    return all;
+  }();
+  return keys;
+}
+
+const std::vector<std::string>& definitionKeyPrefixes() {
+  static const std::vector<std::string> prefixes(
+      std::begin(PersonalityModule::Keys::kDefinitionKeyPrefixes),
+      std::end(PersonalityModule::Keys::kDefinitionKeyPrefixes));
+  return prefixes;
+}
+
 std::vector<std::pair<std::string, std::string>> Module::ownKeys() const {
   const PM_DEVKEY own("", &handle(), 1, 0, 1);
   std::vector<std::pair<std::string, std::string>> keys;
@@ -194,7 +214,7 @@ Device Module::device(std::string_view name) const {
   if (!device.packages.empty()) {
     device.speeds = detail::NextLevelNames(handle().get_arch(), {device.name, device.packages.front()});
   }
-  device.speedGrades = SpeedGrades(handle().get_arch(), device.name);
+  device.speedGrades = listedSpeedGrades(device.name);
   device.subfamily = detail::Text(part->GetSubFamily());
   std::vector<Port::String> ranges;
   part->getsupportedranges(ranges);
@@ -206,6 +226,24 @@ std::vector<Device> Module::devices() const {
   std::vector<Device> all;
   for (const std::string& name : deviceNames()) all.push_back(device(name));
   return all;
+}
+
+std::vector<std::string> Module::listedPackages(std::string_view device) const {
+  return SharedListNames(handle().get_arch(), device, PersonalityModule::GetPackageList);
+}
+
+// The speed list a part's listing filters by DISALLOW_SPEEDS afterwards.
+std::vector<std::string> Module::listedSpeedGrades(std::string_view device) const {
+  return SharedListNames(handle().get_arch(), device, PersonalityModule::GetSpeedList);
+}
+
+std::vector<std::string> Module::disallowedSpeeds() const {
+  std::vector<std::string> speeds;
+  for (std::string& speed : PersonalityModule::SplitNames(
+           value("DISALLOW_SPEEDS").value_or("").c_str(), ',')) {
+    if (!speed.empty()) speeds.push_back(std::move(speed));
+  }
+  return speeds;
 }
 
 std::optional<std::string> Module::dataFile(std::string_view name) const {

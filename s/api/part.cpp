@@ -24,7 +24,8 @@ std::optional<Level> LevelOfStatus(int status) {
 
 std::unique_ptr<PM_PIC> ParseName(const std::string& name, const PartOptions& options) {
   if (options.architecture) {
-    return std::make_unique<PM_PIC>(options.architecture->c_str(), name.c_str(), nullptr);
+    return std::make_unique<PM_PIC>(options.architecture->c_str(), name.c_str(),
+                                    options.speed ? options.speed->c_str() : nullptr);
   }
   const PM_PARTNAME_BINDING binding = detail::ToBinding(options.unsupported);
   if (options.configuration) {

@@ -56,11 +56,9 @@ std::optional<std::string> Given(const std::string& text) {
   return text;
 }
 
-// The entry as its text says it, before anything is loaded.
-VirtualEntry ReadEntry(const PM_DEVKEY& store, const std::string& function) {
-  const PMVentry read = PMReadVentry(store, function.c_str());
+// What the library's reader made of an entry, before anything is loaded.
+VirtualEntry EntryOf(const PMVentry& read) {
   VirtualEntry entry;
-  entry.function = function;
   entry.form = FormOf(read.status);
   entry.key = Given(read.key);
   entry.field = read.status == PMVentryStatus::Absent ? std::nullopt
@@ -72,10 +70,17 @@ VirtualEntry ReadEntry(const PM_DEVKEY& store, const std::string& function) {
   return entry;
 }
 
-// Resolves `entry` as PM_DLM does and says why the generic implementation applies, if it does.
-void ResolveEntry(PM_PIC& spec, VirtualEntry& entry) {
+VirtualEntry ReadEntry(const PM_DEVKEY& store, const std::string& function) {
+  VirtualEntry entry = EntryOf(PMReadVentry(store, function.c_str()));
+  entry.function = function;
+  return entry;
+}
+
+// Resolves `entry` as PM_DLM does (through `file` when the entry was read from one) and says why
+// the generic implementation applies, if it does.
+void ResolveEntry(PM_PIC& spec, VirtualEntry& entry, const char* file = nullptr) {
   PM_DLM dlm(&spec);
-  entry.resolves = dlm.get_ventrypoint(entry.function.c_str(), nullptr) != nullptr;
+  entry.resolves = dlm.get_ventrypoint(entry.function.c_str(), file) != nullptr;
   if (entry.form != EntryForm::Named) {
     entry.reason = UnusableReason(entry.form, entry.function);
     return;
@@ -122,6 +127,25 @@ VirtualEntry Module::virtualEntry(std::string_view function) const {
   VirtualEntry entry = ReadEntry(*handle().get_defdata(), detail::Terminated(function));
   ResolveEntry(handle(), entry);
   return entry;
+}
+
+std::optional<VirtualEntry> Module::virtualEntry(std::string_view function,
+                                                 std::string_view file) const {
+  const std::string fileName = detail::Terminated(file);
+  const PM_DEVKEY store(fileName.c_str(), &handle(), 0, 1, 1);
+  if (!store.get_validity()) return std::nullopt;
+  VirtualEntry entry = ReadEntry(store, detail::Terminated(function));
+  ResolveEntry(handle(), entry, fileName.c_str());
+  return entry;
+}
+
+std::string virtualEntryKey(std::string_view function, bool platform) {
+  const std::string name = detail::Terminated(function);
+  return platform ? PMVentryPlatformKey(name.c_str()) : PMVentryKey(name.c_str());
+}
+
+VirtualEntry parseVirtualEntry(std::string_view field) {
+  return EntryOf(PMParseVentryField(detail::Terminated(field)));
 }
 
 Library Module::library(std::string_view name) const {

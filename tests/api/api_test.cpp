@@ -4,6 +4,8 @@
 // tested with the handles; here only how the answers arrive.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <thread>
 
 #include <pmlib/pmlib.h>
@@ -49,6 +51,7 @@ TEST_F(ApiTest, InstallationListsModulesAndArchitectures) {
   EXPECT_EQ(modules[0].definition, std::string(PMLIB_SAMPLE_DIR) + "/alpha/data/alpha.acd");
   EXPECT_EQ(modules.back().definition,
             std::string(PMLIB_SAMPLE_DIR) + "/data/unsupported/legacy/data/legacy.acd");
+  EXPECT_EQ(pmlib::unsupportedModules(), Names{"legacy"});
 }
 
 TEST_F(ApiTest, ModulesAreLocatedWithoutReadingThem) {
@@ -65,6 +68,16 @@ TEST_F(ApiTest, ModulesAreLocatedWithoutReadingThem) {
   EXPECT_EQ(none.definition, std::nullopt);
   EXPECT_TRUE(none.dataFolders.empty());
   EXPECT_FALSE(none.unsupported);
+}
+
+// "." once located the installation's common data folder as a module's.
+TEST_F(ApiTest, ANameThatIsNoFolderNameIsLocatedNowhere) {
+  for (const char* name : {".", "..", "", "alpha/../beta", "data/unsupported/legacy"}) {
+    SCOPED_TRACE(name);
+    const pmlib::ModuleLocation location = pmlib::locateModule(name);
+    EXPECT_TRUE(location.dataFolders.empty());
+    EXPECT_EQ(location.definition, std::nullopt);
+  }
 }
 
 TEST(ApiFormats, DeviceTableAndFormatExpression) {
@@ -130,6 +143,12 @@ TEST_F(ApiTest, DevicesCarryNamesPackagesSpeedsAndSubfamily) {
   EXPECT_EQ(device.subfamily, std::optional<std::string>("mid"));
   EXPECT_EQ(device.ranges, (Names{"C", "I"}));
   EXPECT_EQ(alpha.devices().size(), 2u);
+  // The lists as the data files hold them, before any part level filters them.
+  EXPECT_EQ(alpha.listedPackages("xcab40e"), (Names{"pq208", "fg256"}));
+  EXPECT_EQ(alpha.listedSpeedGrades("xcab40e"), (Names{"-4", "-5"}));
+  EXPECT_EQ(alpha.listedPackages("xcnone"), Names{});
+  EXPECT_EQ(alpha.disallowedSpeeds(), Names{"-5"});
+  EXPECT_EQ(pmlib::Module("delta").disallowedSpeeds(), Names{});
 }
 
 TEST_F(ApiTest, FilesAreOptionalPaths) {
@@ -171,6 +190,39 @@ TEST_F(ApiTest, VirtualEntriesSayWhetherTheyResolve) {
   for (const pmlib::VirtualEntry& entry : alpha.virtualEntries()) functions.push_back(entry.function);
   EXPECT_EQ(functions, (Names{"pack", "place", "route"}));
   EXPECT_TRUE(alpha.virtualEntry("route").loaded);
+
+  const std::optional<pmlib::VirtualEntry> fromFile = alpha.virtualEntry("route", "alpha.acd");
+  ASSERT_TRUE(fromFile.has_value());
+  EXPECT_EQ(fromFile->key, std::optional<std::string>("VENTRY_LIN64_route"));
+  EXPECT_EQ(fromFile->symbol, std::optional<std::string>("arch_route"));
+  EXPECT_EQ(alpha.virtualEntry("route", "nosuch"), std::nullopt);
+  EXPECT_EQ(pmlib::virtualEntryKey("route", true), "VENTRY_LIN64_route");
+  EXPECT_EQ(pmlib::virtualEntryKey("route", false), "VENTRY_route");
+}
+
+struct FieldRow {
+  const char* field;
+  pmlib::EntryForm form;
+  std::optional<std::string> symbol, library;
+};
+
+TEST(ApiEntries, AnEntrysTextIsReadWithoutLoadingAnything) {
+  const FieldRow rows[] = {
+      {"arch_route(const char*),arch", pmlib::EntryForm::Named, "arch_route", "arch"},
+      {"arch_place ,arch ", pmlib::EntryForm::Named, "arch_place", "arch"},
+      {"", pmlib::EntryForm::Empty, std::nullopt, std::nullopt},
+      {"f(int,arch", pmlib::EntryForm::NoParen, std::nullopt, std::nullopt},
+      {"f", pmlib::EntryForm::NoLibrary, std::nullopt, std::nullopt},
+      {"NULL,arch", pmlib::EntryForm::Null, std::nullopt, std::nullopt},
+  };
+  for (const FieldRow& row : rows) {
+    SCOPED_TRACE(row.field);
+    const pmlib::VirtualEntry entry = pmlib::parseVirtualEntry(row.field);
+    EXPECT_EQ(entry.form, row.form);
+    EXPECT_EQ(entry.symbol, row.symbol);
+    EXPECT_EQ(entry.library, row.library);
+    EXPECT_FALSE(entry.resolves);
+  }
 }
 
 struct PartRow {
@@ -228,6 +280,15 @@ TEST_F(ApiTest, PartLevelsNamesAndCompletion) {
   EXPECT_EQ(device.failure()->rejected, std::nullopt);
   EXPECT_EQ(device.speedFlags(), std::nullopt);
   EXPECT_EQ(device.completed()->composedName(), std::optional<std::string>("ab12etq144-3"));
+
+  // With an architecture given, a speed other than the expected one is warned about.
+  for (const auto& [expected, warned] : {std::pair{"-4", false}, std::pair{"-5", true}}) {
+    SCOPED_TRACE(expected);
+    const pmlib::MessageCapture capture;
+    const pmlib::Part named = pmlib::Part::parse("xcab40e-4-pq208", {"alpha", expected});
+    EXPECT_EQ(named.speed(), std::optional<std::string>("-4"));
+    EXPECT_EQ(!capture.messages().empty(), warned);
+  }
 }
 
 struct ErrorRow {
@@ -335,6 +396,24 @@ TEST_F(ApiTest, DataFilesReadAsTheLibraryReadsThem) {
   EXPECT_EQ(packages.packages, (Names{"pq208", "fg256"}));
   const pmlib::MessageCapture quiet;
   EXPECT_FALSE(pmlib::readSpeedFile(std::string(PMLIB_SAMPLE_DIR) + "/none.spd").loaded);
+}
+
+// A definition is read on its own, friends not merged, whatever its keys say; the keys the
+// library reads are one table, their families apart.
+TEST(ApiDefinitions, OwnKeysAndTheLibrarysVocabulary) {
+  const pmlib::DefinitionFile gamma =
+      pmlib::readDefinitionFile(std::string(PMLIB_SAMPLE_DIR) + "/gamma/data/gamma.acd");
+  EXPECT_TRUE(gamma.loaded);
+  const auto range = std::find_if(gamma.keys.begin(), gamma.keys.end(),
+                                  [](const auto& key) { return key.first == "RANGES"; });
+  EXPECT_EQ(range, gamma.keys.end());  // gamma takes its ranges from a friend
+  const pmlib::MessageCapture quiet;
+  EXPECT_FALSE(pmlib::readDefinitionFile(std::string(PMLIB_SAMPLE_DIR) + "/none.acd").loaded);
+  const Names& keys = pmlib::definitionKeys();
+  for (const char* key : {"ARCH_NAME", "SUPPORT_MODE", "DEVICE_FORMAT", "SUBFAM_NAMES", "DEPEND"}) {
+    EXPECT_NE(std::find(keys.begin(), keys.end(), key), keys.end()) << key;
+  }
+  EXPECT_EQ(pmlib::definitionKeyPrefixes(), (Names{"VENTRY_", "ALIAS_"}));
 }
 
 }  // namespace

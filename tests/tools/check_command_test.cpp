@@ -170,6 +170,28 @@ const Fault kFaults[] = {
      "missing-library"},
     {"PatternDoesNotCompile", {{"data/patternfile", "", "omega=^x?om[0-9]+\nalpha=ab[\n"}},
      "data/patternfile", "alpha", "bad-pattern"},
+    // Modules that can never take a part name, and keys the library never reads.
+    {"DevicesWithoutOwnSupportMode", {{"beta", "SUPPORT_MODE", kErase}}, kBeta, "SUPPORT_MODE",
+     "missing-key"},
+    {"SupportModeMisspelled", {{"beta", "SUPPORT_MODE", "PHYSICLA"}}, kBeta, "SUPPORT_MODE",
+     "bad-value"},
+    {"DeviceFormatKeyMisspelled", {{"beta", "DEVICE_FORMT", "xcbe__"}}, kBeta, "DEVICE_FORMT",
+     "misspelled-key"},
+    {"FriendKeyMisspelled", {{"beta", "ARCH_FREIND", "beta"}}, kBeta, "ARCH_FREIND",
+     "misspelled-key"},
+    {"FpgaDeviceWithoutDeviceFile", {{"alpha", "DEVICE_INTERNAL", "xcab1,ab1:xcab2,ab2"}, {"alpha/data/ab2.pkg", "", SegmentedBytes({"tq144"})},
+     {"alpha/data/ab2.spd", "", SegmentedBytes({"-1"})}}, kAlpha, "DEVICE_INTERNAL",
+     "missing-device-file"},
+    {"FpgaDeviceWithOnlyADeviceFile", {{"alpha", "DEVICE_INTERNAL", "xcab1,ab1:xcab2,ab2"},
+     {"alpha/data/ab2.nph", "", "x\n"}}, kAlpha, "DEVICE_INTERNAL", "incomplete-device-data"},
+    {"SubfamilyListsOfDifferentLengths",
+     {{"alpha", "SUBFAM_SPECS", "1,2"}, {"alpha", "SUBFAM_NAMES", "one"}}, kAlpha,
+     "SUBFAM_NAMES", "bad-subfamily"},
+    {"DefinitionNotNamedAfterItsFolder", {{"gamma/data/Gamma.acd", "", "ARCH_NAME = gamma\n"}},
+     "gamma/data/Gamma.acd", "", "misnamed-definition"},
+    {"ArchTypeMisspelled", {{"alpha", "ARCH_TYPE", "FGPA"}}, kAlpha, "ARCH_TYPE", "bad-value"},
+    {"DeviceDeclaredByTwoModules", {{"beta", "DEVICE_INTERNAL", "xcbe1,be1:xcab1,be2"}}, kAlpha,
+     "DEVICE_INTERNAL", "device-clash"},
     // A warning of the library while checking is a finding, not a message on standard error.
     {"LibraryWarning", {{"alpha", "FAMILY", kErase}}, kAlpha, "", "library-message"},
 };
@@ -202,15 +224,36 @@ TEST(CheckCommand, CleanInstallationAndSampleGiveStatusZero) {
   const char* const roundTrip = " part names parsed back, each to what it was made from\n";
   ExpectRuns({{{"check", "--json"}, 0, "[]\n", ""}}, Installation().Written());
   ExpectRuns({
-      {{"check"}, 0, "", "pmtool check: 7 modules checked, no problem found\n"},
+      // xcab80e has no device file: only a configuration part of it is valid.
+      {{"check"}, 1, "...xcab80e: no device file", "pmtool check: 7 modules checked, 1 problem\n"},
       {{"check", "--roundtrip"}, 0, "", std::string("pmtool check: 20") + roundTrip},
   });
   // The overlay's beta overrides the sample's: an override notice is no problem.
   const std::string overlay = kSample + "/overlay:" + kSample;
   ExpectRuns({
-      {{"check"}, 0, "", "..."},
+      {{"check"}, 1, "...xcab80e", "pmtool check: 7 modules checked, 1 problem\n"},
       {{"check", "--roundtrip"}, 0, "", std::string("pmtool check: 22") + roundTrip},
   }, overlay);
+}
+
+// The library refuses a module of an unknown type outright: the type is the one finding.
+TEST(CheckCommand, UnknownArchTypeIsTheOnlyFinding) {
+  Installation installation;
+  installation.alpha["ARCH_TYPE"] = "FGPA";
+  const std::string root = installation.Written();
+  ExpectRuns({{{"check", "alpha"}, 1,
+               root + "/" + kAlpha + ":  ARCH_TYPE:  \"FGPA\" is no architecture type, so the "
+               "library refuses the module: write FPGA, CPLD or CONFIG\n", "..."}}, root);
+}
+
+// Modules that declare devices but that part names never reach offer no name to parse back.
+TEST(CheckCommand, RoundTripOfNoNameWhileModulesHaveDevicesFails) {
+  Installation installation;
+  installation.alpha.erase("SUPPORT_MODE");
+  installation.beta["SUPPORT_MODE"] = "PHYSICLA";
+  ExpectRuns({{{"check", "--roundtrip"}, 1, "...part names never bind to alpha",
+               "pmtool check: 0 part names parsed back, 2 problems\n"}},
+             installation.Written());
 }
 
 // Each module on a loop, and one leading into it, meets the same loop: it is told once, from
@@ -253,7 +296,7 @@ TEST(CheckCommand, InstallationEntryThatIsNoFolderIsAFinding) {
                "pmtool check: 0 modules checked, 1 problem\n"}},
              file);
   // Beside a good entry, the modules are checked as well.
-  ExpectRuns({{{"check", "alpha"}, 1, missing + ":    the installation entry does not exist" + fix + "\n",
+  ExpectRuns({{{"check", "beta"}, 1, missing + ":    the installation entry does not exist" + fix + "\n",
                "pmtool check: 1 module checked, 1 problem\n"}},
              missing + ":" + kSample);
 }

@@ -81,8 +81,13 @@ TEST(PartCommand, ArchOutsideTheInstallationIsNoArchitecture) {
 
 TEST(PartCommand, ConfigurationPartsThreeStringFormAndUsageErrors) {
   ExpectRuns({
-      // A configuration part takes a declared device that has no device file.
-      {{"part", "xcab80ecs144-4"}, 1, "...", "..."},
+      // A configuration part takes a declared device that has no device file; a part names
+      // the missing file instead of suggesting another device.
+      {{"part", "xcab80ecs144-4"}, 1, "...", "...xcab80e: no device file (.nph) under any of its "
+       "names, so no FPGA part of it is valid (only a configuration part, pmtool part --config): "
+       "add ab80e.nph\n"},
+      {{"check-part", "--json", "alpha", "xcab80e"}, 1, "...\"suggestions\": [],\n  \"problem\"",
+       "..."},
       {{"part", "--config", "xcab80ecs144-4"}, 0, "...", ""},
       {{"part", "--arch", "Acme:alpha", "--speed", "-4", "xcab12etq144-3"}, 1, "...",
        "pmtool part: warning: Wrong vendor name <Acme>\n"

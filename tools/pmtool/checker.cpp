@@ -6,14 +6,17 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "definition_checks.h"
 #include "installation.h"
 #include "module.h"
 #include "module_checks.h"
 #include "output.h"
+#include "pmlib/installation.h"
 #include "pmlib/pmspec.h"
 #include "pmport/port_file.h"
 #include "pmport/port_path.h"
@@ -100,12 +103,12 @@ struct ModuleAlias {
 std::vector<ModuleAlias> Aliases(Definitions& definitions, const Names& modules) {
   std::vector<ModuleAlias> aliases;
   for (const std::string& module : modules) {
-    const ModuleLocation location = LocateModule(module);
-    if (location.definition.empty()) continue;
-    const StaticAcdRead& reader = definitions.Read(location.definition);
+    const std::optional<std::string> definition = pmlib::locateModule(module).definition;
+    if (!definition) continue;
+    const StaticAcdRead& reader = definitions.Read(*definition);
     const std::string key = "ALIAS_" + Value(reader, kKeyArchName);
     const std::string alias = Value(reader, key);
-    if (!alias.empty()) aliases.push_back({module, alias, location.definition, key});
+    if (!alias.empty()) aliases.push_back({module, alias, *definition, key});
   }
   return aliases;
 }
@@ -139,7 +142,7 @@ std::string Trimmed(const std::string& text) {
 
 // Each "ARCH=EXPRESSION" line of every root's pattern file must compile.
 void CheckPatternFiles(const Concern& concerns, FindingFilter& findings) {
-  for (const std::string& root : Roots()) {
+  for (const std::string& root : pmlib::installation()) {
     const std::string path = root + "/data/patternfile";
     if (!Port::File::exist(path.c_str())) continue;
     const std::unique_ptr<Port::Stream, void (*)(Port::Stream*)> stream(
@@ -173,7 +176,7 @@ void CheckPatternFiles(const Concern& concerns, FindingFilter& findings) {
 
 Names ModulesToCheck(const Names& names) {
   pm_specmgr.InitUnsuppPMsOnce();
-  if (names.empty()) return InstalledModules();
+  if (names.empty()) return pmlib::moduleFolders();
   const LibraryMessages quiet;
   Names modules;
   for (const std::string& name : names) {
@@ -196,8 +199,9 @@ void LintInstallation(const Names& modules, bool everything, FindingFilter& find
   Definitions definitions;
   LintModules(modules, definitions, findings);
   const Concern concerns(modules, everything);
-  CheckAliases(definitions, InstalledModules(), concerns, findings);
+  CheckAliases(definitions, pmlib::moduleFolders(), concerns, findings);
   CheckPatternFiles(concerns, findings);
+  CheckDefinitionNames(concerns, findings);
 }
 
 }  // namespace pmtool

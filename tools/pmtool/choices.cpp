@@ -1,10 +1,13 @@
 // Valid choices and did-you-mean suggestions for an invalid level of a part.
 #include "choices.h"
 
-#include <memory>
+#include <optional>
+#include <string_view>
 
-#include "baspmpic.h"
+#include "definition_checks.h"
 #include "output.h"
+#include "pmlib/error.h"
+#include "pmlib/part.h"
 #include "pmlib/pmpic.h"
 #include "pmlib/pmspec.h"
 #include "suggest.h"
@@ -30,18 +33,23 @@ std::string CommaSeparated(const Names& names) {
 
 // The list below the levels `above`, or empty when one of them cannot be set.
 Names ListBelow(const std::string& arch, const Names& above) {
-  const std::unique_ptr<PM_PIC> part =
-      PMPicImp::NewPart(arch.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
-  if (!part->get_defdata()) return Names();
-  if (!above.empty() && !part->set_device(above[0].c_str())) return Names();
-  if (above.size() > 1 && !part->set_package(above[1].c_str())) return Names();
-  return CurrentList(*part);
+  const auto level = [&above](std::size_t index) -> std::optional<std::string_view> {
+    if (index < above.size()) return above[index];
+    return std::nullopt;
+  };
+  try {
+    const pmlib::Part part = pmlib::Part::fromLevels(arch, level(0), level(1));
+    if ((level(0) && !part.device()) || (level(1) && !part.package())) return Names();
+    return CurrentList(part.handle());
+  } catch (const pmlib::Error&) {
+    return Names();  // the library has said why the module does not load
+  }
 }
 
 }  // namespace
 
 LevelChoices ChoicesAmong(std::string what, Names choices, const std::string& typed) {
-  LevelChoices result{std::move(what), std::move(choices), Names()};
+  LevelChoices result{std::move(what), std::move(choices), Names(), std::string()};
   if (!typed.empty()) result.suggestions = ClosestNames(typed, result.choices);
   return result;
 }
@@ -57,7 +65,10 @@ LevelChoices PartLevelChoices(const std::string& arch, const Names& above,
                               const std::string& typed) {
   std::string what = std::string("the ") + kPartLevels[above.size() + 1] + "s of " + arch;
   for (const std::string& level : above) what += " " + level;
-  return ChoicesAmong(std::move(what), ListBelow(arch, above), typed);
+  LevelChoices choices = ChoicesAmong(std::move(what), ListBelow(arch, above), typed);
+  if (above.empty() && !typed.empty()) choices.problem = MissingDeviceFileProblem(arch, typed);
+  if (!choices.problem.empty()) choices.suggestions.clear();
+  return choices;
 }
 
 LevelChoices ModuleChoices(const std::string& typed) {
@@ -70,6 +81,7 @@ LevelChoices ModuleChoices(const std::string& typed) {
 void PrintChoices(const LevelChoices& choices) {
   PrintError(choices.choices.empty() ? choices.what + ": none"
                                      : choices.what + ": " + CommaSeparated(choices.choices));
+  if (!choices.problem.empty()) PrintError(choices.problem);
   if (!choices.suggestions.empty()) {
     PrintError("did you mean " + Alternatives(choices.suggestions) + "?");
   }
@@ -78,6 +90,7 @@ void PrintChoices(const LevelChoices& choices) {
 void AddChoices(nlohmann::ordered_json& result, const LevelChoices& choices) {
   result["choices"] = choices.choices;
   result["suggestions"] = choices.suggestions;
+  if (!choices.problem.empty()) result["problem"] = choices.problem;
 }
 
 }  // namespace pmtool

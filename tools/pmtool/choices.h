@@ -21,6 +21,9 @@ struct LevelChoices {
   std::string what;   // the choices as a message names them: "the packages of alpha xcab12e"
   Names choices;      // every valid name at the level, in list order
   Names suggestions;  // the choices closest to what was typed, closest first
+  // Why what was typed is not among the choices, when the installation shows it (a declared
+  // device without its device file); no suggestion is made then.
+  std::string problem;
 };
 
 // What may come next in `part` at its current depth: the devices of an architecture, the
@@ -41,7 +44,7 @@ LevelChoices ModuleChoices(const std::string& typed);
 // Writes the choices and the suggestions as message lines on standard error.
 void PrintChoices(const LevelChoices& choices);
 
-// Adds "choices" and "suggestions" to a JSON result.
+// Adds "choices" and "suggestions" (and "problem" when there is one) to a JSON result.
 void AddChoices(nlohmann::ordered_json& result, const LevelChoices& choices);
 
 }  // namespace pmtool

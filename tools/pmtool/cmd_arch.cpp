@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "baspmpic.h"
 #include "choices.h"
 #include "command.h"
 #include "module.h"
 #include "installation.h"
 #include "output.h"
+#include "pmlib/error.h"
+#include "pmlib/installation.h"
+#include "pmlib/part.h"
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmspec.h"
 
@@ -78,9 +80,14 @@ std::unique_ptr<PM_SPEC> LoadModule(const std::string& arch) {
   });
 }
 
+// A module that does not load makes no part: the library has said why.
 std::unique_ptr<PM_PIC> LoadPart(const std::string& arch) {
-  return LoadChecked<PM_PIC>(arch, [](const std::string& name) {
-    return PMPicImp::NewPart(name.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
+  return LoadChecked<PM_PIC>(arch, [](const std::string& name) -> std::unique_ptr<PM_PIC> {
+    try {
+      return std::make_unique<PM_PIC>(pmlib::Part::fromLevels(name, std::nullopt).handle());
+    } catch (const pmlib::Error&) {
+      return nullptr;
+    }
   });
 }
 
@@ -94,16 +101,6 @@ std::vector<std::string> Friends(const PM_SPEC& spec) {
 
 // ---------------------------------------------------------------------------------------------
 // modules
-
-std::vector<std::string> UnsupportedModules() {
-  pm_specmgr.InitUnsuppPMsOnce();
-  std::vector<std::string> modules;
-  const std::string tag = "Korvan:";
-  for (const Port::String& entry : pm_specmgr.unsupportedlist()) {
-    modules.push_back(entry.str().substr(tag.size()));
-  }
-  return modules;
-}
 
 // An installed module's name and its alias (empty when it has none).
 struct ListedModule {
@@ -152,7 +149,7 @@ int RunModules(const Invocation& invocation) {
     return UsageError("--value needs --key", invocation.path);
   }
   if (args.hasflag("unsupported")) {
-    const std::vector<std::string> modules = UnsupportedModules();
+    const std::vector<std::string> modules = pmlib::unsupportedModules();
     if (invocation.json()) {
       PrintJson({{"unsupported", modules}});
     } else {

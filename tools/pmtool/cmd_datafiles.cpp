@@ -4,10 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "PkgRder.h"
-#include "SpdRder.h"
 #include "command.h"
 #include "output.h"
+#include "pmlib/datafile.h"
 #include "pmport/port_file.h"
 #include "pmport/ut_ifile.h"
 
@@ -18,13 +17,6 @@ using Names = std::vector<std::string>;
 
 // The segment type of a hidden package.
 constexpr int kHiddenPackageType = 1;
-
-template <class Reader>
-Names ListedNames(const Reader& reader) {
-  Names names;
-  for (const auto& name : reader) names.push_back(name.str());
-  return names;
-}
 
 std::string YesNo(bool value) { return value ? "yes" : "no"; }
 
@@ -49,24 +41,23 @@ int ReportNotLoaded(const std::string& file) {
 
 int RunSpeedsFile(const Invocation& invocation) {
   const std::string& file = invocation.positional(0);
-  const PersonalityModule::SpdRder reader(file);
-  const Names speeds = ListedNames(reader);
+  const pmlib::SpeedFile read = pmlib::readSpeedFile(file);
   if (invocation.json()) {
     PrintJson({{"file", file},
-               {"loaded", reader.loaded()},
-               {"minspd", reader.minspd()},
-               {"spd411", reader.spd411()},
-               {"speeds", speeds}});
+               {"loaded", read.loaded},
+               {"minspd", read.minimumSpeed},
+               {"spd411", read.speed411},
+               {"speeds", read.speeds}});
   } else {
     Table table;
     table.add({"file:", file});
-    table.add({"loaded:", YesNo(reader.loaded())});
-    table.add({"minspd:", YesNo(reader.minspd())});
-    table.add({"spd411:", YesNo(reader.spd411())});
-    table.add({"speeds:", Joined(speeds)});
+    table.add({"loaded:", YesNo(read.loaded)});
+    table.add({"minspd:", YesNo(read.minimumSpeed)});
+    table.add({"spd411:", YesNo(read.speed411)});
+    table.add({"speeds:", Joined(read.speeds)});
     std::cout << table.str();
   }
-  return reader.loaded() ? kExitOk : ReportNotLoaded(file);
+  return read.loaded ? kExitOk : ReportNotLoaded(file);
 }
 
 // The directory of a package file as far as hidden packages go. The reader lists them only on
@@ -90,28 +81,28 @@ HiddenPackages FindHiddenPackages(const std::string& file) {
 
 int RunPackagesFile(const Invocation& invocation) {
   const std::string& file = invocation.positional(0);
-  const PersonalityModule::PkgRder reader(file);
-  const Names packages = ListedNames(reader);
-  const HiddenPackages hidden = reader.loaded() ? FindHiddenPackages(file) : HiddenPackages();
+  const pmlib::PackageFile read = pmlib::readPackageFile(file);
+  const Names& packages = read.packages;
+  const HiddenPackages hidden = read.loaded ? FindHiddenPackages(file) : HiddenPackages();
   // Only hidden packages are ever left out, and then all of them.
   const bool hiddenListed = !hidden.names.empty() && packages.size() == hidden.segments;
   if (invocation.json()) {
     PrintJson({{"file", file},
-               {"loaded", reader.loaded()},
+               {"loaded", read.loaded},
                {"packages", packages},
                {"hidden", hidden.names},
                {"hidden_listed", hiddenListed}});
   } else {
     Table table;
     table.add({"file:", file});
-    table.add({"loaded:", YesNo(reader.loaded())});
+    table.add({"loaded:", YesNo(read.loaded)});
     table.add({"packages:", Joined(packages)});
     std::string hiddenText = Joined(hidden.names);
     if (!hidden.names.empty()) hiddenText += hiddenListed ? "  (listed)" : "  (not listed)";
     table.add({"hidden:", hiddenText});
     std::cout << table.str();
   }
-  return reader.loaded() ? kExitOk : ReportNotLoaded(file);
+  return read.loaded ? kExitOk : ReportNotLoaded(file);
 }
 
 const OptionDoc kJson = {"json", nullptr, "print the result as JSON"};

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "baspmpic.h"
 #include "choices.h"
 #include "command.h"
 #include "module.h"

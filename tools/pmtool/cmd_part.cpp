@@ -1,16 +1,14 @@
 // pmtool part: what the library makes of a part name (architecture, levels, validity, the level
 // that fails and the text it rejected), as a plain part or as a configuration part.
 #include <iostream>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "baspmpic.h"
 #include "choices.h"
 #include "command.h"
 #include "output.h"
-#include "pmlib/picconfig.h"
+#include "pmlib/part.h"
 #include "pmlib/pmpic.h"
 #include "pmport/port_string.h"
 
@@ -29,11 +27,6 @@ std::string OrNone(const std::string& text) { return text.empty() ? "(none)" : t
 
 std::string YesNo(bool value) { return value ? "yes" : "no"; }
 
-struct SpeedFlags {
-  bool minimum = false;
-  bool speed411 = false;
-};
-
 // What a part is made of and what is wrong with it.
 struct PartReport {
   std::string arch, vendor, family, device, package, speed;
@@ -45,38 +38,19 @@ struct PartReport {
   std::string failsAt;  // the first level that fails; empty for a valid part
   bool missing = false;  // whether that level was not given at all
   std::string range, subfamily, databook;
-  std::optional<SpeedFlags> flags;  // known once a package is set
+  std::optional<pmlib::SpeedFlags> flags;  // known once a package is set
   LevelChoices choices;             // at the failing level below the architecture
 };
 
-// The flags of the speed file of the part's device, as the speed list of a part set down to the
-// package learns them.
-SpeedFlags SpeedFlagsOf(const PM_PIC& part) {
-  const std::unique_ptr<PM_PIC> lister =
-      PMPicImp::NewPart(part.get_arch(), PM_BINDING_ALLOW_UNSUPPORTED);
-  lister->set_device(part.get_device());
-  lister->set_package(part.get_package());
-  lister->make_list(nullptr, nullptr, 0);
-  return {lister->get_minspd() != 0, lister->get_411spd() != 0};
-}
-
-// The first level that fails: the recorded one when it rejected some text, else the first
-// missing one, else the recorded one, else the first one the architecture does not accept.
-std::string FailingLevel(PM_PIC& part, int status, const std::string& rejected, bool& missing) {
-  missing = false;
-  const bool recorded = status > 0 && status <= 4;
-  if (recorded && !rejected.empty()) return kLevelNames[status];
-  const char* const levels[] = {part.get_arch(), part.get_device(), part.get_package(),
-                                part.get_speed()};
-  for (int level = 0; level < 4; ++level) {
-    if (levels[level]) continue;
-    missing = true;
-    return kLevelNames[level + 1];
-  }
-  if (recorded) return kLevelNames[status];
-  if (!part.isvaliddevicename(part.get_device(), 1)) return kLevelNames[2];
-  if (!part.isvalidpackagename(part.get_package(), 1)) return kLevelNames[3];
-  return kLevelNames[4];
+// The first level that fails and whether it was given at all; the library's failing level, else
+// the speed (every name is accepted but the part is not valid to the speed as a whole).
+void FindFailingLevel(const pmlib::Part& part, PartReport& report) {
+  const std::optional<pmlib::Failure> failure = part.failure();
+  const pmlib::Level level = failure ? failure->level : pmlib::Level::Speed;
+  const std::optional<std::string> levels[] = {part.architecture(), part.device(), part.package(),
+                                               part.speed()};
+  report.failsAt = std::string(pmlib::levelName(level));
+  report.missing = failure && !failure->rejected && !levels[static_cast<int>(level)];
 }
 
 // What the failing level could have been: the text it rejected, or the value it holds.
@@ -97,7 +71,8 @@ LevelChoices ChoicesAtFailingLevel(const PartReport& report) {
   return LevelChoices();
 }
 
-PartReport Describe(PM_PIC& part) {
+PartReport Describe(const pmlib::Part& parsed) {
+  PM_PIC& part = parsed.handle();
   PartReport report;
   report.arch = TextOf(part.get_arch());
   report.vendor = TextOf(part.get_vendor());
@@ -113,14 +88,12 @@ PartReport Describe(PM_PIC& part) {
   report.rejected = TextOf(rejected);
   report.validToPackage = part.isvalid(0, 1) != 0;
   report.validToSpeed = part.isvalid(1, 1) != 0;
-  if (!report.validToSpeed) {
-    report.failsAt = FailingLevel(part, report.status, report.rejected, report.missing);
-  }
+  if (!report.validToSpeed) FindFailingLevel(parsed, report);
   report.choices = ChoicesAtFailingLevel(report);
   report.range = part.get_range().str();
   report.subfamily = part.GetSubFamily().str();
   report.databook = part.getDatabookName().str();
-  if (!report.package.empty()) report.flags = SpeedFlagsOf(part);
+  report.flags = parsed.speedFlags();
   return report;
 }
 
@@ -152,7 +125,7 @@ void PrintJsonReport(const std::string& given, const char* kind, const PartRepor
                                    {"subfamily", JsonOrNull(report.subfamily)},
                                    {"databook", JsonOrNull(report.databook)}};
   AddChoices(result, report.choices);
-  result["min_speed"] = report.flags ? nlohmann::ordered_json(report.flags->minimum)
+  result["min_speed"] = report.flags ? nlohmann::ordered_json(report.flags->minimumSpeed)
                                      : nlohmann::ordered_json();
   result["speed_411"] = report.flags ? nlohmann::ordered_json(report.flags->speed411)
                                      : nlohmann::ordered_json();
@@ -180,19 +153,19 @@ void PrintPlainReport(const std::string& given, const char* kind, const PartRepo
   table.add({"range:", OrNone(report.range)});
   table.add({"subfamily:", OrNone(report.subfamily)});
   table.add({"databook name:", OrNone(report.databook)});
-  table.add({"speed flags:", report.flags ? std::string(report.flags->minimum ? "" : "no ") +
+  table.add({"speed flags:", report.flags ? std::string(report.flags->minimumSpeed ? "" : "no ") +
                                                 "minimum speed, " +
                                                 (report.flags->speed411 ? "" : "no ") + "411 speed"
                                           : "(no package)"});
   std::cout << table.str();
 }
 
-std::optional<PM_PARTNAME_BINDING> ParseBinding(const char* text) {
-  if (!text) return PM_BINDING_FROM_ENVIRONMENT;
+std::optional<pmlib::Unsupported> ParseBinding(const char* text) {
+  if (!text) return pmlib::Unsupported::FromEnvironment;
   const std::string value = text;
-  if (value == "0") return PM_BINDING_SUPPORTED_ONLY;
-  if (value == "1") return PM_BINDING_ALLOW_UNSUPPORTED;
-  if (value == "2") return PM_BINDING_FROM_ENVIRONMENT;
+  if (value == "0") return pmlib::Unsupported::Refused;
+  if (value == "1") return pmlib::Unsupported::Allowed;
+  if (value == "2") return pmlib::Unsupported::FromEnvironment;
   return std::nullopt;
 }
 
@@ -214,19 +187,16 @@ int RunPart(const Invocation& invocation) {
   if (arch && (config || args.getvalue("binding"))) {
     return UsageError("--arch takes neither --config nor --binding", invocation.path);
   }
-  const std::optional<PM_PARTNAME_BINDING> binding = ParseBinding(args.getvalue("binding"));
+  const std::optional<pmlib::Unsupported> binding = ParseBinding(args.getvalue("binding"));
   if (!binding) return UsageError("--binding is 0, 1 or 2", invocation.path);
 
-  std::unique_ptr<PM_PIC> part;
-  if (arch) {
-    part = std::make_unique<PM_PIC>(arch, given.c_str(), speed);
-  } else if (config) {
-    part = std::make_unique<PersonalityModule::PicConfig>(given.c_str(), 1, *binding);
-  } else {
-    part = std::make_unique<PM_PIC>(given.c_str(), 1, *binding);
-  }
+  pmlib::PartOptions options;
+  if (arch) options.architecture = arch;
+  if (speed) options.speed = speed;
+  options.unsupported = *binding;
+  options.configuration = config;
   const char* kind = config ? "configuration part" : "part";
-  const PartReport report = Describe(*part);
+  const PartReport report = Describe(pmlib::Part::parse(given, options));
   if (invocation.json()) {
     PrintJsonReport(given, kind, report);
   } else {

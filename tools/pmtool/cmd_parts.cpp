@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "baspmpic.h"
 #include "checker.h"
 #include "choices.h"
 #include "command.h"
 #include "module.h"
 #include "output.h"
 #include "partwalk.h"
+#include "pmlib/installation.h"
 #include "pmlib/pmpic.h"
 
 namespace pmtool {
@@ -129,10 +129,11 @@ int RunArchs(const Invocation& invocation) {
   if (logical && physical) {
     return UsageError("--logical and --physical exclude each other", invocation.path);
   }
-  const char* filter = logical ? "LOGICAL" : physical ? "PHYSICAL" : nullptr;
-  PMPicImp lister(nullptr, PM_BINDING_FROM_ENVIRONMENT);
-  lister.make_list(filter, nullptr, args.hasflag("base"), args.hasflag("config") ? 1 : 0);
-  const Names archs(lister.GetListVector(false).begin(), lister.GetListVector(false).end());
+  pmlib::ArchitectureQuery query;
+  if (logical || physical) query.key = logical ? "LOGICAL" : "PHYSICAL";
+  query.withBaseMode = args.hasflag("base");
+  query.withConfiguration = args.hasflag("config");
+  const Names archs = pmlib::architectures(query);
   if (invocation.json()) {
     PrintJson({{"archs", archs}});
   } else {

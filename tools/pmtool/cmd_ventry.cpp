@@ -2,134 +2,89 @@
 // code, loaded as a tool would load it.
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "baspmdlm.h"
 #include "command.h"
 #include "module.h"
 #include "output.h"
-#include "pmlib/pmdevkey.h"
+#include "pmlib/error.h"
+#include "pmlib/module.h"
 #include "pmlib/pmdlm.h"
-#include "pmlib/pmspec.h"
 
 namespace pmtool {
 namespace {
 
 const OptionDoc kJson = {"json", nullptr, "print the result as JSON"};
 
-// Why the generic implementation applies to an entry that names no usable replacement.
-std::string UnusableReason(const PMVentry& ventry, const char* function) {
-  switch (ventry.status) {
-    case PMVentryStatus::Absent:
-      return "no " + PMVentryPlatformKey(function) + " or " + PMVentryKey(function);
-    case PMVentryStatus::Empty:
-      return "the entry is empty";
-    case PMVentryStatus::NoParen:
-      return "malformed entry: no closing parenthesis";
-    case PMVentryStatus::NoLibrary:
-      return "malformed entry: no library name";
-    case PMVentryStatus::Null:
-      return "the entry is NULL";
-    case PMVentryStatus::Found:
-      break;
-  }
-  return std::string();
-}
-
-// What became of one virtual entry.
-struct Resolution {
-  PMVentry ventry;
-  std::string file;    // the library's path; empty when none was found
-  bool loaded = false;
-  bool replaced = false;
-  std::string reason;  // why the generic implementation applies; empty when replaced
-};
-
-Resolution Resolve(PM_SPEC& spec, const PM_DEVKEY& store, const char* file, const char* function) {
-  Resolution resolution;
-  resolution.ventry = PMReadVentry(store, function);
-  PM_DLM dlm(&spec);
-  const PM_DLM::EntryPoint entry =
-      file ? dlm.get_ventrypoint(function, file) : dlm.get_ventrypoint(function, nullptr);
-  resolution.replaced = entry != nullptr;
-  if (resolution.ventry.status != PMVentryStatus::Found) {
-    resolution.reason = UnusableReason(resolution.ventry, function);
-    return resolution;
-  }
-  const char* const library = resolution.ventry.library.c_str();
-  if (const char* path = spec.getdllfilename(library)) resolution.file = path;
-  const boost::shared_ptr<PM_LIBENT> loaded = PM_DLMMGR::Instance().findlibent(library);
-  resolution.loaded = loaded && loaded->isloaded();
-  if (resolution.file.empty()) {
-    resolution.reason = "library not found";
-  } else if (!resolution.loaded) {
-    resolution.reason = "library did not load";
-  } else if (!resolution.replaced) {
-    resolution.reason = "symbol not in the library";
-  }
-  return resolution;
-}
-
 nlohmann::ordered_json TextOrNull(const std::string& text, bool present) {
   return present ? nlohmann::ordered_json(text) : nlohmann::ordered_json();
 }
 
 void PrintResolution(const Invocation& invocation, const std::string& arch,
-                     const std::string& function, const Resolution& resolution) {
-  const PMVentry& ventry = resolution.ventry;
-  const bool named = ventry.status == PMVentryStatus::Found;
+                     const pmlib::VirtualEntry& entry) {
+  const bool named = entry.form == pmlib::EntryForm::Named;
   const std::vector<std::string> libraries = PM_DLMMGR::Instance().getnames();
   if (invocation.json()) {
-    nlohmann::ordered_json result = {{"arch", arch}, {"function", function}};
-    result["key"] = TextOrNull(ventry.key, !ventry.key.empty());
-    result["entry"] = TextOrNull(ventry.field, !ventry.key.empty());
-    result["symbol"] = TextOrNull(ventry.symbol, named);
-    result["library"] = TextOrNull(ventry.library, named);
-    result["file"] = TextOrNull(resolution.file, !resolution.file.empty());
-    result["loaded"] = resolution.loaded;
+    nlohmann::ordered_json result = {{"arch", arch}, {"function", entry.function}};
+    result["key"] = TextOrNull(entry.key.value_or(""), entry.key.has_value());
+    result["entry"] = TextOrNull(entry.field.value_or(""), entry.key.has_value());
+    result["symbol"] = TextOrNull(entry.symbol.value_or(""), named);
+    result["library"] = TextOrNull(entry.library.value_or(""), named);
+    result["file"] = TextOrNull(entry.libraryFile.value_or(""), entry.libraryFile.has_value());
+    result["loaded"] = entry.loaded;
     result["libraries"] = libraries;
-    result["replaced"] = resolution.replaced;
-    result["reason"] = TextOrNull(resolution.reason, !resolution.reason.empty());
+    result["replaced"] = entry.resolves;
+    result["reason"] = TextOrNull(entry.reason, !entry.reason.empty());
     PrintJson(result);
     return;
   }
   std::string loadedNames;
   for (const std::string& name : libraries) loadedNames += (loadedNames.empty() ? "" : " ") + name;
   Table table;
-  table.add({"function:", function});
-  table.add({"key:", ventry.key.empty() ? "(none)" : ventry.key});
-  if (!ventry.key.empty()) table.add({"entry:", ventry.field});
+  table.add({"function:", entry.function});
+  table.add({"key:", entry.key.value_or("(none)")});
+  if (entry.key) table.add({"entry:", entry.field.value_or("")});
   if (named) {
-    table.add({"symbol:", ventry.symbol});
-    table.add({"library:", ventry.library});
-    table.add({"file:", resolution.file.empty() ? "(not found)" : resolution.file});
-    table.add({"loaded:", resolution.loaded ? "yes" : "no"});
+    table.add({"symbol:", *entry.symbol});
+    table.add({"library:", *entry.library});
+    table.add({"file:", entry.libraryFile.value_or("(not found)")});
+    table.add({"loaded:", entry.loaded ? "yes" : "no"});
     table.add({"libraries:", loadedNames.empty() ? "(none)" : loadedNames});
   }
-  table.add({"replaced:", resolution.replaced ? "yes" : "no, " + resolution.reason});
+  table.add({"replaced:", entry.resolves ? "yes" : "no, " + entry.reason});
   std::cout << table.str();
+}
+
+// The entry of `function` for the module `name`, read from `file` when one is given; empty after
+// saying why not.
+std::optional<pmlib::VirtualEntry> EntryOf(const std::string& name, const std::string& function,
+                                           const char* file) {
+  try {
+    const pmlib::Module module(name, pmlib::Unsupported::Allowed);
+    if (!file) return module.virtualEntry(function);
+    std::optional<pmlib::VirtualEntry> entry = module.virtualEntry(function, file);
+    if (!entry) PrintError("no copy of " + Quoted(file) + " for " + name + " or its friends");
+    return entry;
+  } catch (const pmlib::Error& error) {
+    PrintError(error.message());
+    return std::nullopt;
+  }
 }
 
 int RunVentry(const Invocation& invocation) {
   const std::string& function = invocation.positional(1);
   const std::unique_ptr<PM_SPEC> spec = LoadModule(invocation.positional(0));
   if (!spec) return kExitProblem;
-  const char* const file = invocation.args.getvalue("file");
-  std::unique_ptr<PM_DEVKEY> fileStore;
-  if (file) {
-    fileStore = std::make_unique<PM_DEVKEY>(file, spec.get(), 0, 1, 1);
-    if (!fileStore->get_validity()) {
-      PrintError("no copy of " + Quoted(file) + " for " + spec->get_pm() + " or its friends");
-      return kExitProblem;
-    }
-  }
-  const PM_DEVKEY& store = file ? *fileStore : *spec->get_defdata();
-  const Resolution resolution = Resolve(*spec, store, file, function.c_str());
-  PrintResolution(invocation, spec->get_pm(), function, resolution);
-  if (resolution.replaced) return kExitOk;
-  PrintError(Quoted(function) + " keeps its generic implementation for " + spec->get_pm() + ": " +
-             resolution.reason);
+  const std::string arch = spec->get_pm();
+  const std::optional<pmlib::VirtualEntry> entry =
+      EntryOf(arch, function, invocation.args.getvalue("file"));
+  if (!entry) return kExitProblem;
+  PrintResolution(invocation, arch, *entry);
+  if (entry->resolves) return kExitOk;
+  PrintError(Quoted(function) + " keeps its generic implementation for " + arch + ": " +
+             entry->reason);
   return kExitProblem;
 }
 

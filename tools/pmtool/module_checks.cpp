@@ -5,22 +5,17 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
+#include <optional>
 #include <set>
 #include <unordered_map>
 #include <utility>
 
-#include "PMLists.h"
-#include "PkgRder.h"
-#include "SpdRder.h"
-#include "baspmdlm.h"
-#include "baspmpic.h"
-#include "baspmpicutil.h"
-#include "baspmspec.h"
-#include "pmlayout.h"
+#include "definition_checks.h"
 #include "output.h"
-#include "pmlib/pmdevkey.h"
-#include "pmlib/pmspec.h"
+#include "pmlib/datafile.h"
+#include "pmlib/error.h"
+#include "pmlib/installation.h"
+#include "pmlib/module.h"
 #include "pmport/port_env.h"
 #include "pmport/port_file.h"
 #include "pmport/port_path.h"
@@ -36,27 +31,13 @@ std::string Lowered(std::string text) {
   return text;
 }
 
-Names Roots() {
-  Names roots;
-  for (const Port::String& root : Port::KorvanPath::GetInstance()) roots.push_back(root.str());
-  return roots;
-}
-
 namespace {
-
-namespace fs = std::filesystem;
-namespace Layout = PersonalityModule::Layout;
 
 const char kKeyArchFriend[] = "ARCH_FRIEND";
 const char kKeyDeviceInternal[] = "DEVICE_INTERNAL";
 const char kKeyTestDeviceInternal[] = "TEST_DEVICE_INTERNAL";
 const char kKeyDisallowSpeeds[] = "DISALLOW_SPEEDS";
 const char kVentryPrefix[] = "VENTRY_";
-
-bool IsDirectory(const std::string& path) {
-  std::error_code ignored;
-  return fs::is_directory(path, ignored);
-}
 
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
   return Port::stricmp(a.c_str(), b.c_str()) == 0;
@@ -77,15 +58,6 @@ std::string Joined(const Names& names, const std::string& separator) {
   return text;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Where a module lives
-
-// The module's data folder under `root`, with its trailing "/".
-std::string DataDir(const std::string& root, const std::string& name, bool unsupported) {
-  return Layout::DataDir(root, name, unsupported).str();
-}
-
-// A data folder that makes its parent folder a module: it holds the definition or the marker.
 // Why a name read from a definition names nothing.
 std::string NoNameProblem(const std::string& name, const char* what) {
   return Quoted(name) + " is no " + what +
@@ -93,52 +65,14 @@ std::string NoNameProblem(const std::string& name, const char* what) {
          "so the library ignores it";
 }
 
-bool IsModuleDataDir(const std::string& dir, const std::string& name) {
-  return Port::File::exist(dir + name + ".acd") || Port::File::exist(dir + Layout::kModuleMarker);
-}
-
-// Every module folder under `root` (among its supported or its unsupported modules).
-void AddModulesOf(const std::string& root, bool unsupported, std::set<std::string>& modules) {
-  const UT_DIR listing(root + Layout::ModulesPrefix(unsupported), UT_DIR::WithDirectories);
-  if (!listing.isvalid()) return;
-  const std::set<Port::String>& skipped = PMSkippedDirectories();
-  for (const Port::String& entry : listing) {
-    if (skipped.count(entry)) continue;
-    if (IsModuleDataDir(DataDir(root, entry.str(), unsupported), entry.str())) {
-      modules.insert(entry.str());
-    }
-  }
+// Where a module's definition would be in the first installation folder.
+std::string ExpectedDefinition(const std::string& name) {
+  if (!Port::IsPlainName(name)) return std::string();
+  const Names roots = pmlib::installation();
+  return (roots.empty() ? "." : roots.front()) + "/" + name + "/data/" + name + ".acd";
 }
 
 }  // namespace
-
-ModuleLocation LocateModule(const std::string& name) {
-  ModuleLocation location;
-  location.name = name;
-  if (!Layout::IsModuleName(name)) return location;  // names no folder of the installation
-  for (const bool unsupported : {false, true}) {
-    for (const std::string& root : Roots()) {
-      const std::string dir = DataDir(root, name, unsupported);
-      if (!IsDirectory(dir)) continue;
-      location.dataDirs.push_back(dir);
-      const std::string definition = dir + name + ".acd";
-      if (location.definition.empty() && Port::File::exist(definition)) {
-        location.definition = definition;
-      }
-    }
-    if (!location.dataDirs.empty()) break;
-  }
-  return location;
-}
-
-Names InstalledModules() {
-  std::set<std::string> modules;
-  for (const std::string& root : Roots()) {
-    AddModulesOf(root, false, modules);
-    AddModulesOf(root, true, modules);
-  }
-  return Names(modules.begin(), modules.end());
-}
 
 // ---------------------------------------------------------------------------------------------
 // Definitions as the library's reader reads them, each file once
@@ -172,6 +106,26 @@ struct ChainLink {
 
 using Chain = std::vector<ChainLink>;
 
+using DeviceGroups = std::vector<Names>;
+
+// A kind of data file the library reads with a reader of its own.
+struct DataFileKind {
+  const char* pattern;        // its files in a data folder
+  const char* what;           // for messages
+  const char* nothingListed;  // the finding for a file that loads but names nothing
+  Names (*read)(const std::string& path, bool& loaded);  // its segments in file order
+};
+
+// The module as the library opens it, unsupported ones too; none when its definition does not
+// load (the library has said why).
+std::optional<pmlib::Module> OpenModule(const std::string& name) {
+  try {
+    return pmlib::Module(name, pmlib::Unsupported::Allowed);
+  } catch (const pmlib::Error&) {
+    return std::nullopt;
+  }
+}
+
 // The definition that gives `key` its value for the first module of `chain`: the nearest one
 // with a value, as the library merges friends; null when none has one.
 const ChainLink* Defining(const Chain& chain, const std::string& key) {
@@ -200,38 +154,37 @@ class ModuleLinter {
   void ReportLibraryMessages(const std::string& file, const std::string& key,
                              const std::string& arch);
 
-  bool CheckDefinitionOpens(const ModuleLocation& location);
+  bool CheckDefinitionOpens(const pmlib::ModuleLocation& location);
   bool CheckIdentity(const ChainLink& link);
   Chain FriendChain(const ChainLink& own);
   void ReportFriendLoop(Chain loop);
   void CheckFormats(const Chain& chain);
-  void CheckDevices(PMPicImp& part, const Chain& chain, const ModuleLocation& location);
-  void CheckDeviceData(PMPicImp& part, const ChainLink& table, const Names& devices,
+  void CheckDevices(const pmlib::Module& module, const Chain& chain,
+                    const pmlib::ModuleLocation& location);
+  void CheckDeviceData(const pmlib::Module& module, const ChainLink& table, const Names& devices,
                        const NameSet& listed);
-  void CheckDisallowedSpeeds(PMPicImp& part, const ChainLink& own, const NameSet& devices);
-  void CheckDeviceFiles(const Chain& chain, const ModuleLocation& location);
-  void CheckDeviceNames(const ChainLink& table, const char* key,
-                        const PersonalityModule::DeviceTable& entries);
-  void CheckDataFiles(const ModuleLocation& location);
-  template <typename Reader>
-  void CheckDataFile(const std::string& path, const std::string& arch, const char* what,
-                     const char* nothingListed);
+  void CheckDisallowedSpeeds(const pmlib::Module& module, const ChainLink& own,
+                             const NameSet& devices);
+  void CheckDeviceFiles(const Chain& chain, const pmlib::ModuleLocation& location);
+  void CheckDeviceNames(const ChainLink& table, const char* key, const DeviceGroups& entries);
+  void CheckDataFiles(const pmlib::ModuleLocation& location);
+  void CheckDataFile(const std::string& path, const std::string& arch, const DataFileKind& kind);
   void CheckRepeatedSegments(const std::string& path, const std::string& arch,
                              const Names& segments);
-  void CheckVentries(const Chain& chain);
+  void CheckVentries(const std::optional<pmlib::Module>& module, const Chain& chain);
   // The virtual-entry keys of a definition, found once per run: every module of a chain looks
   // through the definitions of the rest of it.
   const Names& VentryKeysOf(const StaticAcdRead& reader);
-  void CheckLibrary(PM_SPEC& spec, const ChainLink& link, const std::string& key,
+  void CheckLibrary(const pmlib::Module& module, const ChainLink& link, const std::string& key,
                     const std::string& library, const std::string& neededBy,
                     std::set<std::string>& visited);
 
   // Where a module lives, looked up once per run: every module of a chain walks the rest of it.
-  const ModuleLocation& Locate(const std::string& name);
+  const pmlib::ModuleLocation& Locate(const std::string& name);
 
   Definitions& definitions_;
   FindingFilter& findings_;
-  std::unordered_map<std::string, ModuleLocation> locations_;
+  std::unordered_map<std::string, pmlib::ModuleLocation> locations_;
   std::unordered_map<const StaticAcdRead*, Names> ventryKeys_;
   LibraryMessages messages_;
   std::set<std::string> badDataFiles_;  // data files found unreadable
@@ -253,28 +206,26 @@ void ModuleLinter::ReportLibraryMessages(const std::string& file, const std::str
   }
 }
 
-const ModuleLocation& ModuleLinter::Locate(const std::string& name) {
+const pmlib::ModuleLocation& ModuleLinter::Locate(const std::string& name) {
   auto found = locations_.find(name);
-  if (found == locations_.end()) found = locations_.emplace(name, LocateModule(name)).first;
+  if (found == locations_.end()) found = locations_.emplace(name, pmlib::locateModule(name)).first;
   return found->second;
 }
 
-bool ModuleLinter::CheckDefinitionOpens(const ModuleLocation& location) {
-  if (location.dataDirs.empty()) {
-    const Names roots = Roots();
-    Report(Layout::DefinitionPath(roots.empty() ? "." : roots.front(), location.name, false).str(),
-           "", location.name, "unreadable-definition",
+bool ModuleLinter::CheckDefinitionOpens(const pmlib::ModuleLocation& location) {
+  if (location.dataFolders.empty()) {
+    Report(ExpectedDefinition(location.name), "", location.name, "unreadable-definition",
            "no module " + Quoted(location.name) + " is installed");
     return false;
   }
-  if (location.definition.empty()) {
-    Report(location.dataDirs.front() + location.name + ".acd", "", location.name,
+  if (!location.definition) {
+    Report(location.dataFolders.front() + location.name + ".acd", "", location.name,
            "unreadable-definition", "the module has no definition file");
     return false;
   }
-  if (definitions_.Read(location.definition).IsValid()) return true;
-  const std::string reason = UnreadableReason(location.definition);
-  Report(location.definition, "", location.name, "unreadable-definition",
+  if (definitions_.Read(*location.definition).IsValid()) return true;
+  const std::string reason = UnreadableReason(*location.definition);
+  Report(*location.definition, "", location.name, "unreadable-definition",
          reason.empty() ? "the definition holds no key" : "cannot be read: " + reason);
   return false;
 }
@@ -313,21 +264,21 @@ Chain ModuleLinter::FriendChain(const ChainLink& own) {
                              chain.end()));
       break;
     }
-    if (!Layout::IsModuleName(friendName)) {
+    if (!Port::IsPlainName(friendName)) {
       Report(last.path, kKeyArchFriend, last.module, "bad-name",
              NoNameProblem(friendName, "module"));
       break;
     }
-    const ModuleLocation& location = Locate(friendName);
-    if (location.definition.empty()) {
+    const std::optional<std::string>& definition = Locate(friendName).definition;
+    if (!definition) {
       Report(last.path, kKeyArchFriend, last.module, "missing-friend",
              "names " + Quoted(friendName) + ", which is not installed");
       break;
     }
-    const StaticAcdRead& reader = definitions_.Read(location.definition);
+    const StaticAcdRead& reader = definitions_.Read(*definition);
     if (!reader.IsValid()) break;  // the friend's own check tells why
     positions.emplace(friendName, chain.size());
-    chain.push_back({friendName, location.definition, &reader});
+    chain.push_back({friendName, *definition, &reader});
   }
   return chain;
 }
@@ -353,7 +304,7 @@ void ModuleLinter::ReportFriendLoop(Chain loop) {
 std::string ExpressionOf(const std::string& key, const std::string& value) {
   if (key == "SPEED_FORMAT") return "-" + value + "$";
   if (key == "SUBFAM_FORMAT") return value;
-  return PersonalityModule::DeviceExpression(value);
+  return pmlib::deviceFormatExpression(value);
 }
 
 void ModuleLinter::CheckFormats(const Chain& chain) {
@@ -368,48 +319,39 @@ void ModuleLinter::CheckFormats(const Chain& chain) {
   }
 }
 
-// The names of a built list.
-Names ListNames(const boost::shared_ptr<PersonalityModule::BaseList>& list) {
-  PersonalityModule::EnsureBuilt(*list);
-  Names names;
-  if (list->names()) {
-    for (const Port::String& name : *list->names()) names.push_back(name.str());
-  }
-  return names;
+// The device names of each group of a device table (its DEVICE_INTERNAL value, say).
+DeviceGroups DeviceTableOf(const ChainLink& link, const char* key) {
+  return pmlib::deviceTable(Value(*link.reader, key));
 }
 
-Names SpeedsOf(PMPicImp& part, const std::string& device) {
-  return ListNames(PersonalityModule::GetSpeedList(part, device));
-}
-
-void ModuleLinter::CheckDevices(PMPicImp& part, const Chain& chain,
-                                const ModuleLocation& location) {
+void ModuleLinter::CheckDevices(const pmlib::Module& module, const Chain& chain,
+                                const pmlib::ModuleLocation& location) {
   const ChainLink* table = Defining(chain, kKeyDeviceInternal);
-  const NameSet listed = LoweredNames(ListNames(PersonalityModule::GetDeviceList(part)));
+  const NameSet listed = LoweredNames(module.deviceNames());
   ReportLibraryMessages(table ? table->path : chain.front().path, kKeyDeviceInternal,
                         location.name);
   Names declared;
   if (table) {
-    const PersonalityModule::DeviceTable entries(Value(*table->reader, kKeyDeviceInternal).c_str());
-    for (const auto& group : entries.groups()) {
+    const DeviceGroups entries = DeviceTableOf(*table, kKeyDeviceInternal);
+    for (const Names& group : entries) {
       if (!group.empty() && !group.front().empty()) declared.push_back(Lowered(group.front()));
     }
     CheckDeviceNames(*table, kKeyDeviceInternal, entries);
-    CheckDeviceData(part, *table, declared, listed);
+    CheckDeviceData(module, *table, declared, listed);
     CheckDeviceFiles(chain, location);
   }
   NameSet devices = listed;
   devices.insert(declared.begin(), declared.end());
-  CheckDisallowedSpeeds(part, chain.front(), devices);
+  CheckDisallowedSpeeds(module, chain.front(), devices);
 }
 
 // Every name of a device table names data files: one that is not plain is ignored by the
 // library, as if the entry did not have it.
 void ModuleLinter::CheckDeviceNames(const ChainLink& table, const char* key,
-                                    const PersonalityModule::DeviceTable& entries) {
-  for (const auto& group : entries.groups()) {
+                                    const DeviceGroups& entries) {
+  for (const Names& group : entries) {
     for (const std::string& name : group) {
-      if (!name.empty() && !Layout::IsModuleName(name)) {
+      if (!name.empty() && !Port::IsPlainName(name)) {
         Report(table.path, key, table.module, "bad-name", NoNameProblem(name, "device"));
       }
     }
@@ -420,43 +362,41 @@ void ModuleLinter::CheckDeviceNames(const ChainLink& table, const char* key,
 // packages it needs speed grades too and the other way round, or no part name of it is whole. A
 // configuration memory needs none, its entry is all there is; nor does an unsupported module,
 // whose parts take their devices as given and whose lists the library never reads from disk.
-void ModuleLinter::CheckDeviceData(PMPicImp& part, const ChainLink& table, const Names& devices,
-                                   const NameSet& listed) {
-  const std::string type = part.architectureType().str();
-  if (type == "CONFIG" || part.isunsupported()) return;
-  const bool fpga = type == "FPGA";
+void ModuleLinter::CheckDeviceData(const pmlib::Module& module, const ChainLink& table,
+                                   const Names& devices, const NameSet& listed) {
+  if (module.type() == pmlib::ModuleType::CONFIG || module.unsupported()) return;
+  const bool fpga = module.type() == pmlib::ModuleType::FPGA;
   for (const std::string& device : devices) {
-    const bool hasPackages = !ListNames(PersonalityModule::GetPackageList(part, device)).empty();
-    const bool hasSpeeds = !SpeedsOf(part, device).empty();
+    const bool hasPackages = !module.listedPackages(device).empty();
+    const bool hasSpeeds = !module.listedSpeedGrades(device).empty();
     const bool hasDeviceFile = fpga && listed.count(device) != 0;
     ReportLibraryMessages(table.path, kKeyDeviceInternal, table.module);
     if (hasPackages != hasSpeeds) {
-      Report(table.path, kKeyDeviceInternal, part.pmName().str(), "incomplete-device-data",
+      Report(table.path, kKeyDeviceInternal, module.name(), "incomplete-device-data",
              device + (hasPackages ? ": packages but no speed grade"
                                    : ": speed grades but no package") +
                  ", so no part name of it is complete");
     }
     if (hasPackages || hasSpeeds || hasDeviceFile) continue;
-    Report(table.path, kKeyDeviceInternal, part.pmName().str(), "no-device-data",
+    Report(table.path, kKeyDeviceInternal, module.name(), "no-device-data",
            device + ": no package file, no speed file" +
                std::string(fpga ? " and no device file (.nph)" : "") + " under any of its names");
   }
 }
 
 // DISALLOW_SPEEDS is checked where the module writes it: a friend's own check covers the value
-// it passes on.
-void ModuleLinter::CheckDisallowedSpeeds(PMPicImp& part, const ChainLink& own,
+// it passes on (the module's own value is the merged one).
+void ModuleLinter::CheckDisallowedSpeeds(const pmlib::Module& module, const ChainLink& own,
                                          const NameSet& devices) {
-  const std::string value = Value(*own.reader, kKeyDisallowSpeeds);
-  if (value.empty()) return;
+  if (Value(*own.reader, kKeyDisallowSpeeds).empty()) return;
   NameSet speeds;
   for (const std::string& device : devices) {
-    const NameSet deviceSpeeds = LoweredNames(SpeedsOf(part, device));
+    const NameSet deviceSpeeds = LoweredNames(module.listedSpeedGrades(device));
     speeds.insert(deviceSpeeds.begin(), deviceSpeeds.end());
   }
   ReportLibraryMessages(own.path, kKeyDisallowSpeeds, own.module);
-  for (const std::string& speed : PersonalityModule::SplitNames(value.c_str(), ',')) {
-    if (speed.empty() || speeds.count(Lowered(speed))) continue;
+  for (const std::string& speed : module.disallowedSpeeds()) {
+    if (speeds.count(Lowered(speed))) continue;
     Report(own.path, kKeyDisallowSpeeds, own.module, "bad-disallowed-speed",
            Quoted(speed) + " is no speed grade of any device of " + own.module);
   }
@@ -464,16 +404,15 @@ void ModuleLinter::CheckDisallowedSpeeds(PMPicImp& part, const ChainLink& own,
 
 // A device file of the module's own data folders that no entry of the device tables names is
 // never listed.
-void ModuleLinter::CheckDeviceFiles(const Chain& chain, const ModuleLocation& location) {
+void ModuleLinter::CheckDeviceFiles(const Chain& chain, const pmlib::ModuleLocation& location) {
   std::set<std::string> names;
   for (const char* key : {kKeyDeviceInternal, kKeyTestDeviceInternal}) {
     const ChainLink* link = Defining(chain, key);
     if (!link) continue;
-    const PersonalityModule::DeviceTable table(Value(*link->reader, key).c_str());
-    for (const auto& group : table.groups()) names.insert(group.begin(), group.end());
+    for (const Names& group : DeviceTableOf(*link, key)) names.insert(group.begin(), group.end());
   }
   const std::string extension = ".nph";
-  for (const std::string& dir : location.dataDirs) {
+  for (const std::string& dir : location.dataFolders) {
     const UT_DIR listing(dir.c_str(), 0);
     for (auto file = listing.begin("*.nph"); file != listing.end(); ++file) {
       const std::string base = file->str().substr(0, file->length() - extension.size());
@@ -497,22 +436,18 @@ LoadProblem WhyNotLoaded(const std::string& path, bool libraryComplained, const 
   return {"empty-data-file", "the file is empty"};
 }
 
-// `Reader` is the library's reader of the data file kind that `what` names; `nothingListed` is
-// the finding for a file it loads but that names nothing.
-template <typename Reader>
 void ModuleLinter::CheckDataFile(const std::string& path, const std::string& arch,
-                                 const char* what, const char* nothingListed) {
-  const Reader reader(path);
+                                 const DataFileKind& kind) {
+  bool loaded = false;
+  const Names segments = kind.read(path, loaded);
   const bool complained = !messages_.take().empty();
-  if (!reader.loaded()) {
-    const LoadProblem problem = WhyNotLoaded(path, complained, what);
+  if (!loaded) {
+    const LoadProblem problem = WhyNotLoaded(path, complained, kind.what);
     if (problem.kind == std::string("bad-data-file")) badDataFiles_.insert(path);
     Report(path, "", arch, problem.kind, problem.message);
-  } else if (reader.begin() == reader.end()) {
-    Report(path, "", arch, "empty-data-file", nothingListed);
+  } else if (segments.empty()) {
+    Report(path, "", arch, "empty-data-file", kind.nothingListed);
   } else {
-    Names segments;
-    for (const Port::String& segment : reader) segments.push_back(segment.str());
     CheckRepeatedSegments(path, arch, segments);
   }
 }
@@ -533,31 +468,45 @@ void ModuleLinter::CheckRepeatedSegments(const std::string& path, const std::str
   }
 }
 
-void ModuleLinter::CheckDataFiles(const ModuleLocation& location) {
-  for (const std::string& dir : location.dataDirs) {
+Names ReadSpeedFile(const std::string& path, bool& loaded) {
+  pmlib::SpeedFile read = pmlib::readSpeedFile(path);
+  loaded = read.loaded;
+  return std::move(read.speeds);
+}
+
+Names ReadPackageFile(const std::string& path, bool& loaded) {
+  pmlib::PackageFile read = pmlib::readPackageFile(path);
+  loaded = read.loaded;
+  return std::move(read.packages);
+}
+
+const DataFileKind kDataFileKinds[] = {
+    {"*.spd", "speed file", "lists no speed grade", ReadSpeedFile},
+    {"*.pkg", "package file", "lists no package", ReadPackageFile},
+};
+
+void ModuleLinter::CheckDataFiles(const pmlib::ModuleLocation& location) {
+  for (const std::string& dir : location.dataFolders) {
     const UT_DIR listing(dir.c_str(), 0);
-    for (auto file = listing.begin("*.spd"); file != listing.end(); ++file) {
-      CheckDataFile<PersonalityModule::SpdRder>(dir + file->str(), location.name,
-                                                "speed file", "lists no speed grade");
-    }
-    for (auto file = listing.begin("*.pkg"); file != listing.end(); ++file) {
-      CheckDataFile<PersonalityModule::PkgRder>(dir + file->str(), location.name,
-                                                "package file", "lists no package");
+    for (const DataFileKind& kind : kDataFileKinds) {
+      for (auto file = listing.begin(kind.pattern); file != listing.end(); ++file) {
+        CheckDataFile(dir + file->str(), location.name, kind);
+      }
     }
   }
 }
 
-std::string VentryProblem(PMVentryStatus status) {
-  switch (status) {
-    case PMVentryStatus::Empty:
+std::string VentryProblem(pmlib::EntryForm form) {
+  switch (form) {
+    case pmlib::EntryForm::Empty:
       return "the entry is empty";
-    case PMVentryStatus::NoParen:
+    case pmlib::EntryForm::NoParen:
       return "no closing parenthesis after the symbol";
-    case PMVentryStatus::NoLibrary:
+    case pmlib::EntryForm::NoLibrary:
       return "no library after the symbol (\"symbol,library\" or \"symbol(...),library\")";
-    case PMVentryStatus::Found:
-    case PMVentryStatus::Absent:
-    case PMVentryStatus::Null:
+    case pmlib::EntryForm::Named:
+    case pmlib::EntryForm::Absent:
+    case pmlib::EntryForm::Null:
       break;
   }
   return std::string();
@@ -565,18 +514,15 @@ std::string VentryProblem(PMVentryStatus status) {
 
 // Every virtual entry of the chain, each key taken from the definition that gives its value; an
 // entry naming a library needs the library and every library its dependency file lists.
-void ModuleLinter::CheckVentries(const Chain& chain) {
+void ModuleLinter::CheckVentries(const std::optional<pmlib::Module>& module, const Chain& chain) {
   std::set<std::string> keys;
   for (const ChainLink& link : chain) {
     const Names& own = VentryKeysOf(*link.reader);
     keys.insert(own.begin(), own.end());
   }
   if (keys.empty()) return;
-  const std::string& module = chain.front().module;
-  PM_SPEC spec(module.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
-  ReportLibraryMessages(chain.front().path, "", module);
   // An empty entry of this platform's key only sends the lookup on to the plain key.
-  const std::string platformPrefix = PMVentryPlatformKey("");
+  const std::string platformPrefix = pmlib::virtualEntryKey("", true);
   for (const std::string& key : keys) {
     const ChainLink* link = Defining(chain, key);
     if (!link && key.compare(0, platformPrefix.size(), platformPrefix) == 0) continue;
@@ -584,13 +530,13 @@ void ModuleLinter::CheckVentries(const Chain& chain) {
       return Has(*holder.reader, key);
     });
     const std::string field = link->reader->GetStringByKey(key.c_str(), ";", 0, nullptr, 0).str();
-    const PMVentry ventry = PMParseVentryField(field);
-    const std::string problem = VentryProblem(ventry.status);
+    const pmlib::VirtualEntry entry = pmlib::parseVirtualEntry(field);
+    const std::string problem = VentryProblem(entry.form);
     if (!problem.empty()) {
       Report(link->path, key, link->module, "bad-ventry", problem);
-    } else if (ventry.status == PMVentryStatus::Found) {
+    } else if (entry.form == pmlib::EntryForm::Named && module) {
       std::set<std::string> visited;
-      CheckLibrary(spec, *link, key, ventry.library, "", visited);
+      CheckLibrary(*module, *link, key, *entry.library, "", visited);
     }
   }
 }
@@ -606,44 +552,39 @@ const Names& ModuleLinter::VentryKeysOf(const StaticAcdRead& reader) {
   return place->second;
 }
 
-void ModuleLinter::CheckLibrary(PM_SPEC& spec, const ChainLink& link, const std::string& key,
-                                const std::string& library, const std::string& neededBy,
-                                std::set<std::string>& visited) {
+void ModuleLinter::CheckLibrary(const pmlib::Module& module, const ChainLink& link,
+                                const std::string& key, const std::string& library,
+                                const std::string& neededBy, std::set<std::string>& visited) {
   if (!visited.insert(library).second) return;
   const std::string needed = neededBy.empty() ? "" : " (needed by " + Quoted(neededBy) + ")";
-  if (!spec.getdllfilename(library.c_str())) {
+  const pmlib::Library installed = module.library(library);
+  if (!installed.file) {
     Report(link.path, key, link.module, "missing-library",
            "the library " + Quoted(library) + needed + " is not installed: no lib/" +
                std::string(Port_Env::GetPlatformPath()) + "/lib" + library + ".so");
     return;
   }
-  const std::string dependencies = "lib" + library + ".acd";
-  if (spec.GetDatafileName(1, dependencies.c_str(), true, -1).empty()) return;
-  const PM_DEVKEY store(dependencies.c_str(), &spec, 1, 1, 1);
   ReportLibraryMessages(link.path, key, link.module);
-  const short count = store.GetMaxIndex("DEPEND", ',', 0).first;
-  for (short index = 0; index < count; ++index) {
-    const std::string dependency =
-        PMLibraryName(store.GetStringByKey("DEPEND", ',', index, 0, 0).str());
-    if (!dependency.empty()) CheckLibrary(spec, link, key, dependency, library, visited);
+  for (const std::string& dependency : installed.dependencies) {
+    CheckLibrary(module, link, key, dependency, library, visited);
   }
 }
 
 void ModuleLinter::Lint(const std::string& name) {
   toldMessages_.clear();
-  const ModuleLocation location = LocateModule(name);
+  const pmlib::ModuleLocation location = Locate(name);
   if (!CheckDefinitionOpens(location)) return;
-  const ChainLink own{name, location.definition, &definitions_.Read(location.definition)};
-  if (!CheckIdentity(own)) return;
+  const ChainLink own{name, *location.definition, &definitions_.Read(*location.definition)};
+  if (!CheckIdentity(own) || !CheckOwnDefinition(name, own.path, findings_)) return;
   const Chain chain = FriendChain(own);
   CheckFormats(chain);
   CheckDataFiles(location);
 
-  PMPicImp part(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
-  part.verify_and_set_pm(name.c_str(), true);
+  const std::optional<pmlib::Module> module = OpenModule(name);
+  CheckDeviceFilesOfModule(name, findings_);
   ReportLibraryMessages(own.path, "", name);
-  if (part.defdataStore()) CheckDevices(part, chain, location);
-  CheckVentries(chain);
+  if (module) CheckDevices(*module, chain, location);
+  CheckVentries(module, chain);
 }
 
 }  // namespace

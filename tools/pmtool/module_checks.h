@@ -1,5 +1,5 @@
-// pmtool check, one module at a time, and what the installation-wide checks share with it: where
-// a module lives and its definitions read as the library's reader reads them, each file once.
+// pmtool check, one module at a time, and what the installation-wide checks share with it: the
+// definitions read as the library's reader reads them, each file once.
 #ifndef PMTOOL_MODULE_CHECKS_H
 #define PMTOOL_MODULE_CHECKS_H
 
@@ -17,23 +17,6 @@ inline constexpr char kKeyArchName[] = "ARCH_NAME";
 
 // `text` lower-cased, as the library compares module, device and speed names.
 std::string Lowered(std::string text);
-
-// The installation roots, first first.
-std::vector<std::string> Roots();
-
-// A module as the installation holds it.
-struct ModuleLocation {
-  std::string name;
-  std::string definition;  // the definition file the library reads; empty when there is none
-  // its data folder, ending in "/", in every root that has one, first first
-  std::vector<std::string> dataDirs;
-};
-
-// Where the library finds the module `name`: the supported copies win over unsupported ones.
-ModuleLocation LocateModule(const std::string& name);
-
-// Every module of every root, supported or unsupported, sorted, each once.
-std::vector<std::string> InstalledModules();
 
 class Definitions {
  public:

@@ -2,15 +2,17 @@
 // parsed back the way a design tool parses it. The device formats of different architectures
 // can claim each other's names (the first architecture in list order wins); this shows where.
 #include <algorithm>
-#include <cstring>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "baspmpic.h"
 #include "checker.h"
+#include "definition_checks.h"
 #include "output.h"
 #include "partwalk.h"
+#include "pmlib/error.h"
+#include "pmlib/installation.h"
+#include "pmlib/part.h"
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmpic.h"
 
@@ -52,12 +54,12 @@ std::string Described(const PartLevels& levels) {
 // The architectures part names can bind to, as the parser lists them: physical ones with device
 // data, base and configuration architectures included.
 Names ParsedArchitectures() {
-  PMPicImp lister(nullptr, PM_BINDING_SUPPORTED_ONLY);
-  lister.make_list("DEVICE_FORMAT", nullptr, true, 1);
+  const pmlib::ArchitectureQuery parsed{"DEVICE_FORMAT", std::nullopt, true, true};
   Names archs;
-  for (const char* entry : lister.GetListVector(false)) {
-    const char* colon = std::strchr(entry, ':');
-    if (colon && colon[1]) archs.emplace_back(colon + 1);
+  for (const std::string& entry : pmlib::architectures(parsed)) {
+    const std::string::size_type colon = entry.find(':');
+    if (colon == std::string::npos || colon + 1 == entry.size()) continue;
+    archs.push_back(entry.substr(colon + 1));
   }
   return archs;
 }
@@ -72,11 +74,17 @@ class RoundTrip {
   explicit RoundTrip(FindingFilter& findings) : findings_(findings) {}
 
   void Architecture(const std::string& arch) {
-    const std::unique_ptr<PM_PIC> part = PMPicImp::NewPart(arch.c_str(), PM_BINDING_SUPPORTED_ONLY);
-    const std::string file = DefinitionOf(*part);
+    std::optional<pmlib::Part> part;
+    try {
+      part = pmlib::Part::fromLevels(arch, std::nullopt, std::nullopt, std::nullopt,
+                                     pmlib::Unsupported::Refused);
+    } catch (const pmlib::Error&) {
+      ReportMessages("", "", arch);  // the library has said why the module does not load
+      return;
+    }
+    const std::string file = DefinitionOf(part->handle());
     ReportMessages(file, "", arch);
-    if (!part->get_defdata()) return;
-    ForEachPartName(*part, [&](const PM_PIC& made, const std::string& name) {
+    ForEachPartName(part->handle(), [&](const PM_PIC& made, const std::string& name) {
       Name(made, name, file);
     });
     ReportMessages(file, "", arch);
@@ -119,8 +127,8 @@ std::size_t RoundTripPartNames(const Names& modules, bool everything, FindingFil
       roundTrip.Architecture(arch);
     }
   }
-  // A module named on its own that part names cannot reach offers none.
-  for (const std::string& module : everything ? Names() : modules) {
+  // A module named, or one that declares devices, that part names cannot reach offers none.
+  for (const std::string& module : everything ? ModulesWithDevices() : modules) {
     if (std::find(archs.begin(), archs.end(), module) != archs.end()) continue;
     const PM_SPEC spec(module.c_str(), PM_BINDING_ALLOW_UNSUPPORTED);
     const std::string file = spec.get_defdata() ? spec.get_defdata()->getlocation() : module;

@@ -2,10 +2,12 @@
 #ifndef PMPORT_CITP_H
 #define PMPORT_CITP_H
 
+#include <pmport/export.h>
+
 namespace CitP {
 
 // Each counts the units that hold one; the shared state they stand for lives while any does.
-class InstanceTableInit {
+class PMPORT_API InstanceTableInit {
  public:
   InstanceTableInit();
   ~InstanceTableInit();
@@ -14,7 +16,7 @@ class InstanceTableInit {
   static int count();
 };
 
-class FactoryInit {
+class PMPORT_API FactoryInit {
  public:
   FactoryInit();
   ~FactoryInit();

@@ -2,9 +2,11 @@
 #ifndef PMPORT_PORT_DYNLIB_H
 #define PMPORT_PORT_DYNLIB_H
 
+#include <pmport/export.h>
+
 #include <memory>
 
-class PortDynamicLib {
+class PMPORT_API PortDynamicLib {
  public:
   // Loads the shared library `path` (its symbols made available to libraries loaded after it,
   // every reference resolved now) and runs its entry `initEntryName` (a `void()` function) when

@@ -2,7 +2,9 @@
 #ifndef PMPORT_PORT_ENV_H
 #define PMPORT_PORT_ENV_H
 
-class Port_Env {
+#include <pmport/export.h>
+
+class PMPORT_API Port_Env {
  public:
   // The value of the environment variable `name`, or null when it is not set (or `name` is null).
   static const char* GetEnv(const char* name);

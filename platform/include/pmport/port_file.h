@@ -2,6 +2,8 @@
 #ifndef PMPORT_PORT_FILE_H
 #define PMPORT_PORT_FILE_H
 
+#include <pmport/export.h>
+
 #include <cstddef>
 #include <cstdio>
 #include <iterator>
@@ -16,7 +18,7 @@
 namespace Port {
 
 // An open file descriptor, closed on destruction.
-class FileDescriptor {
+class PMPORT_API FileDescriptor {
  public:
   explicit FileDescriptor(int fd = -1) : fd_(fd) {}
   ~FileDescriptor();
@@ -38,7 +40,7 @@ class FileDescriptor {
 };
 
 // An output stream buffer writing to a descriptor it owns (the library's debug file).
-class DescriptorOutBuf : public std::streambuf {
+class PMPORT_API DescriptorOutBuf : public std::streambuf {
  public:
   explicit DescriptorOutBuf(FileDescriptor fd);
   ~DescriptorOutBuf() override;
@@ -55,7 +57,7 @@ class DescriptorOutBuf : public std::streambuf {
 
 // A file opened for reading by File::open, read line by line. A line ends at "\n"; a "\r" right
 // before it is dropped; a last line without "\n" is a line too.
-class Stream {
+class PMPORT_API Stream {
  public:
   ~Stream();
   Stream(const Stream&) = delete;
@@ -87,7 +89,7 @@ class Stream {
   bool atEnd_ = false;
 };
 
-class File {
+class PMPORT_API File {
  public:
   enum Access { Read = 1 };
 
@@ -136,7 +138,7 @@ class File {
 // one lives on a thread, File::exist answers a path it already answered on that thread from
 // memory. What exists is never remembered past the outermost scope, so the next operation sees
 // files that appeared or vanished in between. Nested scopes share the outermost one's memory.
-class ExistenceScope {
+class PMPORT_API ExistenceScope {
  public:
   ExistenceScope();
   ~ExistenceScope();
@@ -147,7 +149,7 @@ class ExistenceScope {
 // A file name taken apart into its directory part (with its final "/"), its base name and its
 // extension (the text after the last "." of the name without directory). ".nph" has an extension
 // and no base name; "alpha" has a base name and no extension.
-class FileName {
+class PMPORT_API FileName {
  public:
   explicit FileName(const char* name);
   explicit FileName(const StringBase<char>& name) : FileName(name.c_str()) {}
@@ -173,7 +175,7 @@ class FileName {
 
 // Per-unit initialisation object of the file services; units construct one at load. The file
 // services keep no shared state, so this only counts the units that hold one.
-class FileInit {
+class PMPORT_API FileInit {
  public:
   FileInit();
   ~FileInit();
@@ -185,7 +187,7 @@ class FileInit {
 }  // namespace Port
 
 // Path helpers of the utilities library. The directory separator is "/".
-class UT_PATH {
+class PMPORT_API UT_PATH {
  public:
   enum { BaseBufferSize = 256 };
   // The name without directory and extension, copied into `buffer` (BaseBufferSize characters;
@@ -202,7 +204,7 @@ class UT_PATH {
 };
 
 // The entries of a directory, read once at construction in ascending byte order of their names.
-class UT_DIR {
+class PMPORT_API UT_DIR {
  public:
   // Flag bit: list directories too. Without it only the entries that are not directories are
   // listed. "." and ".." are never listed.

@@ -2,6 +2,8 @@
 #ifndef PMPORT_PORT_MSG_H
 #define PMPORT_PORT_MSG_H
 
+#include <pmport/export.h>
+
 #include <functional>
 #include <string>
 
@@ -15,7 +17,7 @@ namespace Port {
 
 enum class MsgKind { Fatal, UserFatal, Warning, Status, Internal, Debug };
 
-struct Message {
+struct PMPORT_API Message {
   MsgKind kind;
   int code;            // the numeric code of Fatal and UserFatal; 0 otherwise
   std::string domain;  // "PersonalityModule" for the library's messages; empty for debug traces
@@ -28,24 +30,24 @@ using MsgHandler = std::function<void(const Message&)>;
 
 // Installs `handler` and returns the previous one; an empty handler restores the default.
 // Handler calls are serialised: the handler is never entered on two threads at once.
-MsgHandler SetMsgHandler(MsgHandler handler);
+PMPORT_API MsgHandler SetMsgHandler(MsgHandler handler);
 
 // The default handler: Status texts to stdout unchanged; Warning, Internal, Fatal and UserFatal
 // to stderr as "KIND:DOMAIN:CODE - text" (CODE only for the fatal kinds); Debug to stderr only
 // when PM_TRACE is present in the environment.
-void DefaultMsgHandler(const Message& message);
+PMPORT_API void DefaultMsgHandler(const Message& message);
 
 // The name of a message kind as the default handler prints it ("FATAL", "WARNING", ...).
-const char* MsgKindName(MsgKind kind);
+PMPORT_API const char* MsgKindName(MsgKind kind);
 
 // How many messages other than debug traces were issued on this thread so far: an operation that
 // remembers its result can tell whether redoing it would say something again.
-unsigned long long MessagesIssuedOnThread();
+PMPORT_API unsigned long long MessagesIssuedOnThread();
 
 }  // namespace Port
 
 // A message object: where a message comes from. Obtain one with createObject and issue on it.
-class Port_MsgManData {
+class PMPORT_API Port_MsgManData {
  public:
   static Port_MsgManData createObject(const char* domain, const char* unit, int line,
                                       const char* revision);
@@ -74,7 +76,7 @@ class Port_MsgManData {
 };
 
 // Per-unit initialisation object of the message manager; units construct one at load.
-class Port_MsgManInit {
+class PMPORT_API Port_MsgManInit {
  public:
   Port_MsgManInit();
   ~Port_MsgManInit();

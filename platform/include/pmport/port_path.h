@@ -3,6 +3,8 @@
 #ifndef PMPORT_PORT_PATH_H
 #define PMPORT_PORT_PATH_H
 
+#include <pmport/export.h>
+
 #include <cstddef>
 #include <iterator>
 #include <string>
@@ -14,7 +16,7 @@
 namespace Port {
 
 // A bidirectional iterator over the entries of a PathList.
-class PathListIterator {
+class PMPORT_API PathListIterator {
  public:
   using iterator_category = std::bidirectional_iterator_tag;
   using value_type = StringBase<char>;
@@ -42,7 +44,7 @@ class PathListIterator {
 };
 
 // An ordered list of directories.
-class PathList {
+class PMPORT_API PathList {
  public:
   PathList() = default;
   // The directories of `entries` in order; empty entries are dropped and one trailing "/" of an
@@ -66,7 +68,7 @@ class PathList {
 };
 
 // The process's installation path list.
-class KorvanPath {
+class PMPORT_API KorvanPath {
  public:
   // Built on first use from the environment variable KORVAN_PATH (":"-separated; unset or empty:
   // an empty list). The first construction is thread-safe.
@@ -79,22 +81,22 @@ class KorvanPath {
 
 // `directory` and `name` joined with "/", unless the directory ends or the name starts with "/"
 // or "\\" already.
-StringBase<char> JoinPath(const StringBase<char>& directory, const StringBase<char>& name);
+PMPORT_API StringBase<char> JoinPath(const StringBase<char>& directory, const StringBase<char>& name);
 
 // The one rule for names that become part of a path. A plain name stands for one entry of a
 // folder and nothing else: not empty, not "." or "..", without "/" or NUL. Names come from
 // definition files, the environment and callers; one that is not plain would lead a path out of
 // the installation, so it names nothing.
-bool IsPlainName(std::string_view name);
+PMPORT_API bool IsPlainName(std::string_view name);
 // A relative path of plain names joined by single "/" ("sub/file.txt"): it can reach into a
 // folder but never above or beside it.
-bool IsRelativeSubPath(std::string_view path);
+PMPORT_API bool IsRelativeSubPath(std::string_view path);
 // A plain name of letters, digits, "_" and "-" only: the platform's and the language's names.
-bool IsWordName(std::string_view name);
+PMPORT_API bool IsWordName(std::string_view name);
 
 // Per-unit initialisation object of the path list; units construct one at load. The list itself
 // is built on first use, never at load, so this only counts the units that hold one.
-class PathListInit {
+class PMPORT_API PathListInit {
  public:
   PathListInit();
   ~PathListInit();

@@ -2,12 +2,14 @@
 #ifndef PMPORT_PORT_REGEXP_H
 #define PMPORT_PORT_REGEXP_H
 
+#include <pmport/export.h>
+
 #include <memory>
 #include <vector>
 
 #include "pmport/port_string.h"
 
-class Port_Regexp {
+class PMPORT_API Port_Regexp {
  public:
   // Compiles `pattern` (null counts as empty). Never throws: a pattern that does not compile
   // leaves a non-zero status, and such an object matches nothing.

@@ -2,6 +2,8 @@
 #ifndef PMPORT_PORT_STRING_H
 #define PMPORT_PORT_STRING_H
 
+#include <pmport/export.h>
+
 #include <cstddef>
 #include <memory>
 #include <ostream>
@@ -13,7 +15,7 @@ using auto_array = std::unique_ptr<T[]>;
 
 // A range of character positions, both ends inclusive. A range whose last position is below its
 // first is empty (no match).
-struct Port_Range {
+struct PMPORT_API Port_Range {
   long first = 0;
   long last = -1;
   bool empty() const { return last < first; }
@@ -29,7 +31,7 @@ class StringBase;
 
 // The library's string type. Only the char form is provided.
 template <>
-class StringBase<char> {
+class PMPORT_API StringBase<char> {
  public:
   StringBase() = default;
   StringBase(const char* text) : value_(text ? text : "") {}  // NOLINT: implicit by design
@@ -78,18 +80,18 @@ class StringBase<char> {
 using String = StringBase<char>;
 
 // A copy allocated with new[] (the caller deletes it as an array); null for null.
-char* strdup(const char* text);
+PMPORT_API char* strdup(const char* text);
 // Case-insensitive comparison (ASCII), like strcmp; a null argument sorts first.
-int stricmp(const char* a, const char* b);
+PMPORT_API int stricmp(const char* a, const char* b);
 // Lower-cases `text` in place (ASCII) and returns it.
-char* strlwr(char* text);
+PMPORT_API char* strlwr(char* text);
 // A deciphered copy of `text` (see UT_STR::Decode); empty for null.
-String strdec(const char* text);
+PMPORT_API String strdec(const char* text);
 
 }  // namespace Port
 
 // String utilities of the utilities library.
-class UT_STR {
+class PMPORT_API UT_STR {
  public:
   // A copy allocated with new[]; null for null.
   static char* Dup(const char* text);

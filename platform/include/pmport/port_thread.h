@@ -2,16 +2,18 @@
 #ifndef PMPORT_PORT_THREAD_H
 #define PMPORT_PORT_THREAD_H
 
+#include <pmport/export.h>
+
 #include <pthread.h>
 
 // Exceptions of the threading library. A guard whose lock fails throws LockFailed (value 8).
-struct Port_ThrException {
+struct PMPORT_API Port_ThrException {
   enum Exception { LockFailed = 8 };
 };
 
 // A non-recursive mutex whose lock and unlock report errors instead of failing silently: locking
 // it again on the thread that holds it returns an error code.
-class Port_ThrMutex {
+class PMPORT_API Port_ThrMutex {
  public:
   Port_ThrMutex();
   ~Port_ThrMutex();

@@ -4,6 +4,8 @@
 #ifndef PMPORT_SFP_ACD_H
 #define PMPORT_SFP_ACD_H
 
+#include <pmport/export.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -37,26 +39,26 @@ inline constexpr const char* kEncipheredMarker = "#!enciphered";
 //   5. trailing spaces are removed.
 // Returns a view into `value`; an empty view means "no field" (an empty or all-space field counts
 // as none). A negative index addresses nothing.
-std::string_view AddressField(std::string_view value, char sep1, int idx1, char sep2, int idx2);
+PMPORT_API std::string_view AddressField(std::string_view value, char sep1, int idx1, char sep2, int idx2);
 
 // The index bounds of `value`: the number of sep1-separated fields, and the greatest number of
 // sep2-separated subfields within one field. An empty value gives (0, 0); a missing separator
 // counts the whole value (or field) as one. Both saturate at the largest short.
-std::pair<short, short> IndexBounds(std::string_view value, char sep1, char sep2);
+PMPORT_API std::pair<short, short> IndexBounds(std::string_view value, char sep1, char sep2);
 
 // The number of sep2-separated subfields of the field with index `field` (0 when that field does
 // not exist). Without sep1 the whole value is the field. Saturates at the largest short.
-short SubfieldCount(std::string_view value, char sep1, int field, char sep2);
+PMPORT_API short SubfieldCount(std::string_view value, char sep1, int field, char sep2);
 
 // The same counts without a bound, for callers that must tell the last addressable index from
 // one past the end: the number of sep1-separated fields (0 for an empty value), and the number of
 // sep2-separated subfields of the field with index `field`.
-std::size_t CountFields(std::string_view value, char sep1);
-std::size_t CountSubfields(std::string_view value, char sep1, int field, char sep2);
+PMPORT_API std::size_t CountFields(std::string_view value, char sep1);
+PMPORT_API std::size_t CountSubfields(std::string_view value, char sep1, int field, char sep2);
 
 // The enciphered form of a plain definition text: the marker line, then every line of `plain`
 // enciphered with UT_STR::Encode. Lines end with "\n".
-std::string Encipher(std::string_view plain);
+PMPORT_API std::string Encipher(std::string_view plain);
 
 // How a reader stores its keys: private to the implementation, so that it may change without
 // breaking programs built against this header.
@@ -65,7 +67,7 @@ struct Storage;
 // Iterates the keys of a reader in the order they were first added. Like a vector iterator, it is
 // invalidated by adding keys to the reader. The pair it yields shares its arrays with the reader,
 // made when the iterator is dereferenced.
-class Iterator {
+class PMPORT_API Iterator {
  public:
   using iterator_category = std::forward_iterator_tag;
   using value_type = KeyValue;
@@ -113,7 +115,7 @@ class Iterator {
 // many key stores of one architecture read the same files, and sharing spares each of them the
 // read, the parse and the memory. A reader that changes copies its storage first, so sharing is
 // never visible. The reader is a handle: what it holds lies behind its implementation object.
-class StaticAcdRead {
+class PMPORT_API StaticAcdRead {
  public:
   StaticAcdRead(const char* path, const char* comparename, char* const* searchkeys,
                 unsigned char decode, unsigned char withfriends, unsigned char third);

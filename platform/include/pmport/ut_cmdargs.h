@@ -14,6 +14,8 @@
 #ifndef PMPORT_UT_CMDARGS_H
 #define PMPORT_UT_CMDARGS_H
 
+#include <pmport/export.h>
+
 #include <cstddef>
 #include <string>
 #include <unordered_map>
@@ -23,7 +25,7 @@
 // The result of a parse: a plain record that a tool reads back after checking its arguments.
 // Option names are kept without their leading dash; the accessors take a name with or without it
 // ("out", "-out" and "--out" are the same name).
-struct UT_ARGINFO {
+struct PMPORT_API UT_ARGINFO {
   unsigned char error = 0;       // non-zero when the option list or the arguments were rejected
   unsigned char usagegiven = 0;  // non-zero when a help option was given
   std::string helpvalue;         // the help word; empty when no help option had an argument after it
@@ -46,7 +48,7 @@ struct UT_ARGINFO {
 };
 
 // A parsed option specification.
-class UT_CMDOPCODES {
+class PMPORT_API UT_CMDOPCODES {
  public:
   enum Kind { None, Flag, Value };
 
@@ -75,7 +77,7 @@ class UT_CMDOPCODES {
 };
 
 // Checks arguments against an option specification.
-class UT_CMDCHK {
+class PMPORT_API UT_CMDCHK {
  public:
   // Records the arguments in `info` (argv[0] is an argument here, not the program name). An
   // undeclared option, or a value option with no argument after it, is reported with a Warning
@@ -93,7 +95,7 @@ class UT_CMDCHK {
 };
 
 // The base of a tool's argument object: holds the parse result.
-class UT_CMDARGS {
+class PMPORT_API UT_CMDARGS {
  public:
   // An empty record; a derived class runs the check itself.
   UT_CMDARGS() = default;
@@ -118,7 +120,7 @@ class UT_CMDARGS {
 // files; one already being expanded is skipped with a Warning, so a loop ends. A file that
 // cannot be read, or is not a regular file (a FIFO, a device), is reported with a Warning and
 // its "-f FILE" is kept as it was, so that the argument check reports it too. A "-f" with nothing after it is kept as it was.
-class UT_CMDFILE {
+class PMPORT_API UT_CMDFILE {
  public:
   UT_CMDFILE(int argc, const char* const* argv);
   UT_CMDFILE(const UT_CMDFILE&) = delete;

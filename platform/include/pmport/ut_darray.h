@@ -2,12 +2,14 @@
 #ifndef PMPORT_UT_DARRAY_H
 #define PMPORT_UT_DARRAY_H
 
+#include <pmport/export.h>
+
 #include <vector>
 
 // The operations of a dynamic array, in their fixed virtual order. Positions are 0-based; the
 // elements are pointers to NUL-terminated strings, ordered by byte comparison (strcmp) where an
 // order is needed.
-class UT_BASE_ARRAY {
+class PMPORT_API UT_BASE_ARRAY {
  public:
   using ElementCompare = int (*)(const char* a, const char* b);
 
@@ -31,7 +33,9 @@ class UT_BASE_ARRAY {
   virtual int intgetindex(int index) const = 0;
   // Makes room for `capacity` elements without changing the size.
   virtual void a_makearray(int capacity) = 0;
-  virtual ~UT_BASE_ARRAY() = default;
+  // Defined in the library (the class's key function), so that its vtable is emitted there once
+  // whatever the compiler or optimisation level.
+  virtual ~UT_BASE_ARRAY();
   // The address of slot `index`, or null when it names no element.
   virtual char** getaddr(int index) = 0;
   // Makes room for at least `capacity` elements; returns whether the room is there.
@@ -51,7 +55,7 @@ class UT_BASE_ARRAY {
 //
 // Slots are pointer-sized whatever `elementSize` says: the size is recorded for callers that ask
 // for it (older callers pass 4 for a pointer), so element pointers always fit.
-class UT_DARRAY : public UT_BASE_ARRAY {
+class PMPORT_API UT_DARRAY : public UT_BASE_ARRAY {
  public:
   // An array of `count` null elements. `flag` is kept for the caller (getflag()).
   UT_DARRAY(char*** storage, int elementSize, int count, int flag);

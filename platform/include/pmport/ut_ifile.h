@@ -3,13 +3,15 @@
 #ifndef PMPORT_UT_IFILE_H
 #define PMPORT_UT_IFILE_H
 
+#include <pmport/export.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 // The directory record of one segment.
-class UT_IFILESEGINFO {
+class PMPORT_API UT_IFILESEGINFO {
  public:
   // The segment name; valid until this object is filled again or destroyed.
   const char* getname() const { return name_.c_str(); }
@@ -29,7 +31,7 @@ class UT_IFILESEGINFO {
 // Reads the directory of a segmented data file. Loading reads only the header and the directory
 // and checks them against the file's size, so a malformed or truncated file fails to load instead
 // of being read past its end.
-class UT_IFILE {
+class PMPORT_API UT_IFILE {
  public:
   static constexpr std::uint32_t kMaxSegments = 1000000;
   static constexpr std::uint16_t kMaxNameLength = 4096;
@@ -61,7 +63,7 @@ class UT_IFILE {
 };
 
 // One segment to write.
-struct UT_SEGMENT {
+struct PMPORT_API UT_SEGMENT {
   std::string name;
   int type = 0;
   std::string contents;
@@ -69,7 +71,7 @@ struct UT_SEGMENT {
 
 // Writes segmented data files: the segments in the order they were added, their contents back to
 // back after the directory.
-class UT_SEGWRITER {
+class PMPORT_API UT_SEGWRITER {
  public:
   void add(std::string name, int type, std::string contents);
   const std::vector<UT_SEGMENT>& segments() const { return segments_; }

@@ -2,11 +2,13 @@
 #ifndef PMPORT_UT_STATOBJ_H
 #define PMPORT_UT_STATOBJ_H
 
+#include <pmport/export.h>
+
 #include <string>
 
 // A process-wide object registered under a name for as long as it lives. Registering a second
 // object under a name that is taken keeps the first one findable.
-class UT_STATOBJ {
+class PMPORT_API UT_STATOBJ {
  public:
   explicit UT_STATOBJ(const char* name);
   virtual ~UT_STATOBJ();
