@@ -91,6 +91,25 @@ BaseList::~BaseList() = default;
 
 void BaseList::build() {}
 
+NameRange BaseList::range() {
+  EnsureBuilt(*this);
+  if (!items) return {};
+  return {items->data(), items->data() + items->size()};
+}
+
+const DeviceListsTable& BaseList::devicelists(const std::function<DeviceListsTable()>& make) {
+  if (const DeviceListsTable* table = table_.load(std::memory_order_acquire)) return *table;
+  // Made outside the lock, as it may build lists (which read files under the build mutex); two
+  // threads may both make it, and the first to finish keeps its table.
+  auto made = std::make_unique<const DeviceListsTable>(make());
+  Port::ThrGuard<Port_ThrMutex> guard(tableMutex_);
+  if (!ownedTable_) {
+    ownedTable_ = std::move(made);
+    table_.store(ownedTable_.get(), std::memory_order_release);
+  }
+  return *ownedTable_;
+}
+
 void BaseList::BuildThroughPart(const TemporaryPartMaker& maker, PM_PARTNAME_BINDING binding,
                                 const Port::String& pm, const Port::String& device,
                                 const Source& source) {

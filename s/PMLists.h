@@ -14,6 +14,7 @@
 
 #include <pmlib/pmspec.h>
 #include <pmport/port_string.h>
+#include <pmport/port_thread.h>
 
 class PMSpecImp;
 class PMPicImp;
@@ -32,6 +33,29 @@ using TemporaryPartMaker = std::function<std::unique_ptr<PMPicImp>(PM_PARTNAME_B
 // Makes a plain part implementation (PMPicImp).
 std::unique_ptr<PMPicImp> MakePlainPart(PM_PARTNAME_BINDING binding);
 
+// The names of a built list, walked by pointer.
+struct NameRange {
+  const Port::StringBase<char>* first = nullptr;
+  const Port::StringBase<char>* last = nullptr;
+  const Port::StringBase<char>* begin() const { return first; }
+  const Port::StringBase<char>* end() const { return last; }
+  std::size_t size() const { return static_cast<std::size_t>(last - first); }
+};
+
+// A device of a device list with its package and speed lists, all built.
+struct DeviceLists {
+  const Port::StringBase<char>* device;
+  NameRange packages;
+  NameRange speeds;
+};
+using DeviceListsTable = std::vector<DeviceLists>;
+
+class BaseList;
+
+// Builds `list` unless it is built, under the process-wide list build mutex, so that a list is
+// built exactly once however many threads want it at the same time.
+void EnsureBuilt(BaseList& list);
+
 // A list of names, filled once by build() and never changed afterwards.
 class BaseList : public boost::enable_shared_from_this<BaseList> {
  public:
@@ -46,6 +70,14 @@ class BaseList : public boost::enable_shared_from_this<BaseList> {
   bool isbuilt() const { return built.load(std::memory_order_acquire); }
   // The names; empty pointer until built.
   const NameVectorPtr& names() const { return items; }
+  // The names, built first when they are not.
+  NameRange range();
+
+  // For a device list: each device with its package and speed lists, made once by `make` (which
+  // may build lists and so read files) and then kept with the list. Enumerating devices,
+  // packages and speeds thus asks for each device's lists once per process, not by name at every
+  // walk.
+  const DeviceListsTable& devicelists(const std::function<DeviceListsTable()>& make);
 
  protected:
   using Source = std::function<NameVectorPtr(Validator&)>;
@@ -59,6 +91,12 @@ class BaseList : public boost::enable_shared_from_this<BaseList> {
 
   std::atomic<bool> built;
   NameVectorPtr items;
+
+ private:
+  // The device table once made; set once, under tableMutex_, and never changed afterwards.
+  std::atomic<const DeviceListsTable*> table_{nullptr};
+  std::unique_ptr<const DeviceListsTable> ownedTable_;
+  Port_ThrMutex tableMutex_;
 };
 
 // The devices of a module as its validator lists them for checking (an unsupported module's list).
@@ -149,10 +187,6 @@ class CF_SpdList : public SpdList {
   CF_SpdList(const Port::StringBase<char>& pmName, const Port::StringBase<char>& deviceName,
              TemporaryPartMaker configurationMaker);
 };
-
-// Builds `list` unless it is built, under the process-wide list build mutex, so that a list is
-// built exactly once however many threads want it at the same time.
-void EnsureBuilt(BaseList& list);
 
 // Walks a list. It is positioned (and the list built) lazily, at its first use. It does not own
 // the list, which must outlive it: the lists of the caches below live for the whole process, so

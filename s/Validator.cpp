@@ -183,9 +183,8 @@ Validator::~Validator() = default;
 bool Validator::HasEntryWithDataFiles(const StaticAcdRead& acd, const Port::String& key,
                                       const Port::String& pm,
                                       const std::vector<const char*>& extensions) const {
-  const std::shared_ptr<const DeviceTable> table =
-      PersonalityModule::SharedDeviceTable(acd.getkeyeddata(key.c_str()));
-  if (table->groups().empty()) return false;
+  // The groups are parsed one by one, up to the first that has the files: probing an
+  // architecture does not make the table that naming its devices needs.
   FriendChain chain(acd, pm);
   const auto hasFile = [&chain](const Entry& entry, const char* extension) {
     return chain.Any([&](const Port::String& module) {
@@ -194,8 +193,7 @@ bool Validator::HasEntryWithDataFiles(const StaticAcdRead& acd, const Port::Stri
       });
     });
   };
-  const std::vector<Entry>& entries = table->groups();
-  return std::any_of(entries.begin(), entries.end(), [&](const Entry& entry) {
+  return PersonalityModule::AnyDeviceGroup(acd.getkeyeddata(key.c_str()), [&](const Entry& entry) {
     return std::all_of(extensions.begin(), extensions.end(),
                        [&](const char* extension) { return hasFile(entry, extension); });
   });
@@ -257,6 +255,19 @@ ListIterator Validator::speedbegin(const Port::String& device) {
 
 ListIterator Validator::speedend(const Port::String& device) {
   return ListIterator(SpeedListOf(*imp, device), ListIterator::End);
+}
+
+const DeviceListsTable& Validator::devicelists() {
+  static const DeviceListsTable none;
+  if (imp->pmName().empty()) return none;
+  BaseList& devices = DeviceListOf(*imp);
+  return devices.devicelists([this, &devices] {
+    DeviceListsTable table;
+    for (const Port::String& device : devices.range()) {
+      table.push_back({&device, PackageListOf(*imp, device).range(), SpeedListOf(*imp, device).range()});
+    }
+    return table;
+  });
 }
 
 namespace {

@@ -55,6 +55,10 @@ class Validator {
   virtual bool getminspd(const Port::StringBase<char>& device);
   virtual bool get411spd(const Port::StringBase<char>& device);
   virtual ListIterator speedend(const Port::StringBase<char>& device);
+  // Every device of the device list with its package and speed lists, as packagebegin and
+  // speedbegin would walk them; the lists are found once per process, so a walk of all parts
+  // costs no lookup by name. Empty for a part without a module.
+  virtual const DeviceListsTable& devicelists();
   // The list sources; they run inside list builds only.
   virtual NameVectorPtr makedevicelist(bool listing);
   virtual NameVectorPtr makepackagelist(const Port::StringBase<char>& device);

@@ -275,6 +275,11 @@ const StaticAcdRead* PMDevKeyReader(const PM_DEVKEY& store) {
   return store.imp_ ? store.imp_->reader.get() : nullptr;
 }
 
+void PMDevKeyInsertAbsent(PM_DEVKEY& store, const PM_DEVKEY& from) {
+  const StaticAcdRead* const source = PMDevKeyReader(from);
+  if (store.imp_ && store.imp_->reader && source) store.imp_->reader->insertabsent(*source);
+}
+
 const char* PMDevKeyRawValue(const PM_DEVKEY& store, const char* key) {
   const StaticAcdRead* reader = PMDevKeyReader(store);
   return reader && key ? reader->getkeyeddata(key) : nullptr;

@@ -150,11 +150,25 @@ std::vector<std::string> SplitNames(const char* value, char separator) {
   return names;
 }
 
-DeviceTable::DeviceTable(const char* value) {
-  for (const std::string_view group : Split(value ? value : "", kGroupSeparator)) {
-    groups_.push_back(SplitNames(std::string(group).c_str(), kNameSeparator));
-    Index(groups_.size() - 1);
+bool AnyDeviceGroup(const char* value, const std::function<bool(const DeviceTable::Group&)>& visit) {
+  const std::string_view text = value ? value : "";
+  if (text.empty()) return false;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = text.find(kGroupSeparator, start);
+    const std::string_view group =
+        text.substr(start, end == std::string_view::npos ? end : end - start);
+    if (visit(SplitNames(std::string(group).c_str(), kNameSeparator))) return true;
+    if (end == std::string_view::npos) return false;
+    start = end + 1;
   }
+}
+
+DeviceTable::DeviceTable(const char* value) {
+  AnyDeviceGroup(value, [this](const Group& group) {
+    groups_.push_back(group);
+    Index(groups_.size() - 1);
+    return false;
+  });
   const auto missing = [](const Group& group, std::size_t position) {
     return group.size() <= position || group[position].empty();
   };

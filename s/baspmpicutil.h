@@ -8,6 +8,7 @@
 #define PMLIB_S_BASPMPICUTIL_H
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -79,6 +80,11 @@ class DeviceTable {
 // become optional and whose runs of "_" stand for a run of digits ("xcab_e" gives
 // "^x?c?ab[0-9]+e").
 std::string DeviceExpression(const std::string& format);
+
+// Calls `visit` with each group of the device table `value` (null for none), in order and parsed
+// as DeviceTable parses them, until it returns true; whether one did. A check that the first
+// groups settle (the probe of an architecture's device data) parses no more of a long table.
+bool AnyDeviceGroup(const char* value, const std::function<bool(const DeviceTable::Group&)>& visit);
 
 // The table of a DEVICE_INTERNAL value (null for none), made once per distinct value in the
 // process and kept for its life: every part of an architecture reads the same value, and making

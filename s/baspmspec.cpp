@@ -729,11 +729,9 @@ void PMSpecImp::MergeKeys(const PM_DEVKEY& friendStore, PM_DEVKEY& store) {
   const StaticAcdRead* const reader = PMDevKeyReader(store);
   const StaticAcdRead* const friendReader = PMDevKeyReader(friendStore);
   if (!reader || !friendReader || MergesDone().Done(reader, friendReader)) return;
-  // A key without a value here is either absent, and the insert adds it, or present with an
-  // empty value, and the insert leaves it: the insert alone decides.
-  for (auto keyValue = friendStore.begin(); keyValue != friendStore.end(); ++keyValue) {
-    store.insert(*keyValue);
-  }
+  // A key without a value here is either absent, and is added, or present with an empty value,
+  // and stays: presence alone decides.
+  PMDevKeyInsertAbsent(store, friendStore);
   MergesDone().Remember(reader, friendReader);
 }
 

@@ -132,6 +132,7 @@ class PMLIB_API PM_DEVKEY {
  private:
   // The library reads raw values (present or absent) through the store's reader.
   friend const StaticAcdRead* PMDevKeyReader(const PM_DEVKEY& store);
+  friend void PMDevKeyInsertAbsent(PM_DEVKEY& store, const PM_DEVKEY& from);
 };
 
 /// Kept for hosts that call it; it has nothing to dump.

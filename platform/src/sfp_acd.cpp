@@ -3,6 +3,8 @@
 // a value is never copied.
 #include "pmport/sfp_acd.h"
 
+#include "sfp_acd_storage.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,6 +80,27 @@ Line NextLine(char* at, char* limit) {
   return {at, end, next};
 }
 
+// The first blank or "=" in [at, end): where a key ends. Eight bytes at a time on a
+// little-endian machine, as this scan is the hottest loop of reading a definition: a byte equal to
+// one of the three is found by the zero-byte test on the word xor-ed with it, whose lowest mark is
+// always a true match.
+char* KeyEnd(char* at, char* const end) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  const auto zeroBytes = [](std::uint64_t word) { return (word - kOnes) & ~word & kHighs; };
+  for (; end - at >= 8; at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    const std::uint64_t found = zeroBytes(word ^ (kOnes * ' ')) | zeroBytes(word ^ (kOnes * '\t')) |
+                                zeroBytes(word ^ (kOnes * '='));
+    if (found != 0) return at + __builtin_ctzll(found) / 8;
+  }
+#endif
+  while (at < end && !IsBlank(*at) && *at != '=') ++at;
+  return at;
+}
+
 bool IsEnciphered(const char* text, std::size_t length) {
   const std::string_view marker(Sfp_ACD::kEncipheredMarker);
   const std::string_view content(text, length);
@@ -108,22 +131,18 @@ std::size_t DecipherInPlace(char* text, std::size_t length) {
   return static_cast<std::size_t>(out - text);
 }
 
-struct KeyValueText {
-  char* key;
-  char* value;
-};
-
-// Parses a definition text in place: every key and value is NUL-terminated where it stands.
-// Returns them in file order.
-std::vector<KeyValueText> ParseInPlace(char* text, std::size_t length) {
+// Parses a definition text in place: every key and value is NUL-terminated where it stands, and
+// `visit(key, keyLength, value)` is called for each in file order, right after its line is
+// parsed, while the line is still in the cache. Returns the number of keys.
+template <class Visit>
+std::size_t ParseInPlace(char* text, std::size_t length, const Visit& visit) {
   char* const limit = text + length;
-  std::vector<KeyValueText> parsed;
+  std::size_t keys = 0;
   for (char* at = text; at < limit;) {
     const Line line = NextLine(at, limit);
     at = line.next;
     if (line.empty() || *line.begin == '#') continue;
-    char* keyEnd = line.begin;
-    while (keyEnd < line.end && !IsBlank(*keyEnd) && *keyEnd != '=') ++keyEnd;
+    char* const keyEnd = KeyEnd(line.begin, line.end);
     // A line that starts with "=" names no key; nor does one that starts with a NUL byte, since
     // callers read keys as C strings and would see an empty key.
     if (keyEnd == line.begin || *line.begin == '\0') continue;
@@ -145,9 +164,10 @@ std::vector<KeyValueText> ParseInPlace(char* text, std::size_t length) {
     }
     *keyEnd = '\0';
     *valueEnd = '\0';
-    parsed.push_back({line.begin, value});
+    visit(line.begin, static_cast<std::size_t>(keyEnd - line.begin), value);
+    ++keys;
   }
-  return parsed;
+  return keys;
 }
 
 // The whole content of the regular file `path`, NUL-terminated, in one buffer.
@@ -163,6 +183,14 @@ bool LoadWholeFile(const char* path, boost::shared_array<char>& text, std::size_
   text = std::move(buffer);
   length = static_cast<std::size_t>(got);
   return true;
+}
+
+// The keys a text of `length` holds in all, estimated from the `parsed` keys in its first `bytes`
+// once a sixteenth of it is parsed (0 before): a large file then fills a table sized once instead
+// of one grown step by step, each step moving every slot.
+std::size_t ExpectedKeys(std::size_t parsed, std::size_t bytes, std::size_t length) {
+  if (parsed == 0 || bytes < length / 16) return 0;
+  return std::min(parsed * (length / bytes + 1), length / 4 + 1);
 }
 
 // A stamp no reader has carried before.
@@ -230,34 +258,56 @@ std::size_t CountSubfields(std::string_view value, char sep1, int field, char se
 }
 
 std::uint32_t KeyIndex::HashOf(std::string_view key) {
-  const std::size_t hash = std::hash<std::string_view>()(key);
-  return static_cast<std::uint32_t>(hash ^ (hash >> 32));
+  // Eight bytes at a time, inline: keys are short names, and a call into the standard library's
+  // byte hash cost more than a key's whole insert (a tenth of a cold start went there).
+  constexpr std::uint64_t kMultiplier = 0xff51afd7ed558ccdULL;
+  std::uint64_t hash = 0x9e3779b97f4a7c15ULL ^ key.size();
+  const char* at = key.data();
+  std::size_t left = key.size();
+  for (; left >= 8; at += 8, left -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    hash = (hash ^ word) * kMultiplier;
+    hash ^= hash >> 32;
+  }
+  std::uint64_t tail = 0;
+  for (std::size_t i = 0; i < left; ++i) tail |= std::uint64_t{static_cast<unsigned char>(at[i])} << (8 * i);
+  hash = (hash ^ tail) * kMultiplier;
+  // The index takes the low bits: the high ones are folded into them.
+  hash ^= hash >> 29;
+  hash *= 0xc4ceb9fe1a85ec53ULL;
+  hash ^= hash >> 32;
+  return static_cast<std::uint32_t>(hash);
 }
 
-std::size_t KeyIndex::SlotOf(std::string_view key, std::uint32_t hash) const {
-  const auto holds = [&key](const char* stored) {
+std::size_t KeyIndex::SlotOf(std::string_view key, std::uint32_t hash,
+                             const StoredEntry* entries) const {
+  const auto holds = [&key, entries](std::uint32_t position) {
+    const char* const stored = entries[position].key;
     return std::strncmp(stored, key.data(), key.size()) == 0 && stored[key.size()] == '\0';
   };
   const std::size_t mask = slots_.size() - 1;
   std::size_t slot = hash & mask;
-  while (slots_[slot].position != kFree && (slots_[slot].hash != hash || !holds(slots_[slot].key))) {
+  while (slots_[slot].position != kFree &&
+         (slots_[slot].hash != hash || !holds(slots_[slot].position))) {
     slot = (slot + 1) & mask;
   }
   return slot;
 }
 
-std::size_t KeyIndex::find(std::string_view key) const {
+std::size_t KeyIndex::find(std::string_view key, const StoredEntry* entries) const {
   if (slots_.empty()) return kNone;
-  const std::uint32_t position = slots_[SlotOf(key, HashOf(key))].position;
+  const std::uint32_t position = slots_[SlotOf(key, HashOf(key), entries)].position;
   return position == kFree ? kNone : position;
 }
 
-std::pair<std::size_t, bool> KeyIndex::insert(std::string_view key, std::size_t position) {
-  reserve(size_ + 1);
+std::pair<std::size_t, bool> KeyIndex::insert(std::string_view key, std::size_t position,
+                                              const StoredEntry* entries) {
+  if (2 * (size_ + 1) > slots_.size()) reserve(size_ + 1);  // tested here: most inserts fit
   const std::uint32_t hash = HashOf(key);
-  Slot& slot = slots_[SlotOf(key, hash)];
+  Slot& slot = slots_[SlotOf(key, hash, entries)];
   if (slot.position != kFree) return {slot.position, false};
-  slot = {key.data(), hash, static_cast<std::uint32_t>(position)};
+  slot = {hash, static_cast<std::uint32_t>(position)};
   ++size_;
   return {position, true};
 }
@@ -295,9 +345,10 @@ std::string Encipher(std::string_view plain) {
 
 const KeyValue& Iterator::Current() const {
   if (!made_) {
-    const StoredEntry& entry = *position_;
-    current_.first = boost::shared_array<char>((*owners_)[entry.keyOwner], entry.key);
-    current_.second = boost::shared_array<char>((*owners_)[entry.valueOwner], entry.value);
+    const StoredEntry& entry = storage_->entries[position_];
+    const Owners& owners = storage_->owners;
+    current_.first = boost::shared_array<char>(owners[entry.keyOwner], entry.key);
+    current_.second = boost::shared_array<char>(owners[entry.valueOwner], entry.value);
     made_ = true;
   }
   return current_;
@@ -305,12 +356,133 @@ const KeyValue& Iterator::Current() const {
 
 }  // namespace Sfp_ACD
 
+// The reader's state: its own names and options, and the storage it may share with copies. A
+// class nested in an exported one is exported with it unless said otherwise: the implementation
+// stays out of the library's ABI.
+#if defined(__GNUC__)
+#define PMPORT_SFP_HIDDEN __attribute__((visibility("hidden")))
+#else
+#define PMPORT_SFP_HIDDEN
+#endif
+struct PMPORT_SFP_HIDDEN StaticAcdRead::Impl {
+  Impl(const char* path, const char* compare, char* const* searchKeys, bool decodeOption,
+       std::shared_ptr<Sfp_ACD::Storage> shared)
+      : location(path ? path : ""), comparename(compare ? compare : ""), decode(decodeOption),
+        storage(std::move(shared)) {
+    for (char* const* key = searchKeys; key && *key; ++key) searchkeys.emplace_back(*key);
+  }
+
+  // The storage, made this reader's own and stamped anew: every change goes through here.
+  Sfp_ACD::Storage& Writable();
+  bool AddText(const boost::shared_array<char>& owner, char* text, std::size_t length);
+  // Adds the key when it is absent.
+  std::pair<Sfp_ACD::Iterator, bool> Add(Sfp_ACD::KeyValue keyvalue);
+  const char* ValueOf(const char* key) const;
+
+  std::string location;
+  std::string comparename;
+  std::vector<std::string> searchkeys;
+  bool decode;
+  std::shared_ptr<Sfp_ACD::Storage> storage;
+};
+
+namespace {
+
+std::shared_ptr<Sfp_ACD::Storage> NewStorage() {
+  auto storage = std::make_shared<Sfp_ACD::Storage>();
+  storage->version = NewVersion();
+  return storage;
+}
+
+// Adds the key of `entry` (`keyLength` characters), or with `replace` gives it the new value;
+// returns its position.
+std::size_t Put(Sfp_ACD::Storage& storage, const Sfp_ACD::StoredEntry& entry,
+                std::size_t keyLength, bool replace) {
+  // One hash lookup either finds the key or reserves its slot; the view stays valid because the
+  // key's owner array lives as long as the storage.
+  const auto [position, added] =
+      storage.index.insert(std::string_view(entry.key, keyLength), storage.entries.size(),
+                           storage.entries.data());
+  if (added) {
+    storage.entries.push_back(entry);
+  } else if (replace) {
+    storage.entries[position].value = entry.value;
+    storage.entries[position].valueOwner = entry.valueOwner;
+  }
+  return position;
+}
+
+// Keeps `owner` alive as long as the storage; returns its index.
+std::uint32_t Own(Sfp_ACD::Storage& storage, boost::shared_array<char> owner) {
+  storage.owners.push_back(std::move(owner));
+  return static_cast<std::uint32_t>(storage.owners.size() - 1);
+}
+
+}  // namespace
+
+Sfp_ACD::Storage& StaticAcdRead::Impl::Writable() {
+  // Copying keeps the index valid: it holds positions, and the copy shares the key arrays.
+  if (storage.use_count() > 1) storage = std::make_shared<Sfp_ACD::Storage>(*storage);
+  storage->version = NewVersion();
+  return *storage;
+}
+
+bool StaticAcdRead::Impl::AddText(const boost::shared_array<char>& owner, char* text,
+                                  std::size_t length) {
+  if (IsEnciphered(text, length)) {
+    Writable().enciphered = true;
+    if (!decode) {
+      Writable().held.push_back({owner, length});
+      return false;
+    }
+    length = DecipherInPlace(text, length);
+  }
+  Sfp_ACD::Storage& stored = Writable();
+  const std::uint32_t text_owner = Own(stored, owner);
+  std::size_t parsed = 0;
+  // Each key goes into the index as soon as its line is parsed: indexing afterwards would come
+  // back to every key of a large file once the file has left the cache.
+  const std::size_t keys = ParseInPlace(text, length, [&](char* key, std::size_t keyLength, char* value) {
+    if (stored.entries.size() == stored.entries.capacity()) {
+      const std::size_t bytes = static_cast<std::size_t>(key - text);
+      const std::size_t before = stored.entries.size() - parsed;  // from files read earlier
+      stored.entries.reserve(std::max({before + ExpectedKeys(parsed, bytes, length),
+                                       2 * stored.entries.size(), std::size_t{16}}));
+      stored.index.reserve(stored.entries.capacity());
+    }
+    ++parsed;
+    Put(stored, {key, value, text_owner, text_owner}, keyLength, true);
+  });
+  stored.valid = stored.valid || keys > 0;
+  return keys > 0;
+}
+
+std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Impl::Add(Sfp_ACD::KeyValue keyvalue) {
+  // A key already there stays as it is: nothing changes, so a shared storage is not copied and
+  // the stamp stays.
+  std::size_t position =
+      storage->index.find(std::string_view(keyvalue.first.get()), storage->entries.data());
+  const bool added = position == Sfp_ACD::KeyIndex::kNone;
+  if (added) {
+    Sfp_ACD::Storage& stored = Writable();
+    char* const key = keyvalue.first.get();
+    char* const value = keyvalue.second.get();
+    const std::uint32_t keyOwner = Own(stored, std::move(keyvalue.first));
+    const std::uint32_t valueOwner = Own(stored, std::move(keyvalue.second));
+    position = Put(stored, {key, value, keyOwner, valueOwner}, std::strlen(key), false);
+  }
+  return {Sfp_ACD::Iterator(storage.get(), position), added};
+}
+
+const char* StaticAcdRead::Impl::ValueOf(const char* key) const {
+  if (!key) return nullptr;
+  const std::size_t position = storage->index.find(std::string_view(key), storage->entries.data());
+  return position == Sfp_ACD::KeyIndex::kNone ? nullptr : storage->entries[position].value;
+}
+
 StaticAcdRead::StaticAcdRead(const char* path, const char* comparename, char* const* searchkeys,
                              unsigned char decode, unsigned char withfriends, unsigned char /*third*/)
-    : location_(path ? path : ""), comparename_(comparename ? comparename : ""), decode_(decode != 0),
-      body_(std::make_shared<Body>()) {
-  body_->version = NewVersion();
-  for (char* const* key = searchkeys; key && *key; ++key) searchkeys_.emplace_back(*key);
+    : impl_(std::make_unique<Impl>(path, comparename, searchkeys, decode != 0, NewStorage())) {
   // With friends the caller reads this file itself, after the friends' copies, so that its keys
   // win; reading it here too would only read it twice.
   if (withfriends == 0) ReadFile(path);
@@ -318,109 +490,58 @@ StaticAcdRead::StaticAcdRead(const char* path, const char* comparename, char* co
 
 StaticAcdRead::StaticAcdRead(const StaticAcdRead& source, const char* path,
                              const char* comparename, char* const* searchkeys, unsigned char decode)
-    : location_(path ? path : ""), comparename_(comparename ? comparename : ""),
-      decode_(decode != 0), body_(source.body_) {
-  for (char* const* key = searchkeys; key && *key; ++key) searchkeys_.emplace_back(*key);
-}
+    : impl_(std::make_unique<Impl>(path, comparename, searchkeys, decode != 0,
+                                   source.impl_->storage)) {}
 
 StaticAcdRead::~StaticAcdRead() = default;
-
-StaticAcdRead::Body& StaticAcdRead::Writable() {
-  // Copying keeps the index valid: its views point into key arrays that the copy shares.
-  if (body_.use_count() > 1) body_ = std::make_shared<Body>(*body_);
-  body_->version = NewVersion();
-  return *body_;
-}
 
 unsigned char StaticAcdRead::ReadFile(const char* path) {
   boost::shared_array<char> text;
   std::size_t length = 0;
   if (!LoadWholeFile(path, text, length)) return 0;
-  return AddText(text, text.get(), length) ? 1 : 0;
+  return impl_->AddText(text, text.get(), length) ? 1 : 0;
 }
 
 unsigned char StaticAcdRead::Decode(unsigned char decode) {
-  decode_ = decode != 0;
-  if (body_->held.empty()) return IsValid();
-  std::vector<HeldFile> held;
-  held.swap(Writable().held);
-  if (decode_) {
-    for (const HeldFile& file : held) AddText(file.text, file.text.get(), file.length);
+  impl_->decode = decode != 0;
+  if (impl_->storage->held.empty()) return IsValid();
+  std::vector<Sfp_ACD::HeldFile> held;
+  held.swap(impl_->Writable().held);
+  if (impl_->decode) {
+    for (const Sfp_ACD::HeldFile& file : held) impl_->AddText(file.text, file.text.get(), file.length);
   }
   return IsValid();
 }
 
-bool StaticAcdRead::AddText(const boost::shared_array<char>& owner, char* text, std::size_t length) {
-  if (IsEnciphered(text, length)) {
-    Writable().enciphered = true;
-    if (!decode_) {
-      Writable().held.push_back({owner, length});
-      return false;
-    }
-    length = DecipherInPlace(text, length);
-  }
-  const std::vector<KeyValueText> parsed = ParseInPlace(text, length);
-  Body& body = Writable();
-  // Sized before storing, the index does not rehash while a large file goes in; growth stays
-  // geometric when many small files are read into one reader.
-  const std::size_t needed = body.entries.size() + parsed.size();
-  if (needed > body.entries.capacity()) {
-    body.entries.reserve(std::max(needed, 2 * body.entries.capacity()));
-    body.index.reserve(body.entries.capacity());
-  }
-  const std::uint32_t text_owner = Own(body, owner);
-  for (const KeyValueText& keyvalue : parsed) {
-    Put(body, {keyvalue.key, keyvalue.value, text_owner, text_owner}, true);
-  }
-  body.valid = body.valid || !parsed.empty();
-  return !parsed.empty();
+unsigned char StaticAcdRead::IsValid() const { return impl_->storage->valid ? 1 : 0; }
+
+std::uint64_t StaticAcdRead::version() const { return impl_->storage->version; }
+
+bool StaticAcdRead::ReadEnciphered() const { return impl_->storage->enciphered; }
+
+const char* StaticAcdRead::getcomparename() const { return impl_->comparename.c_str(); }
+
+const char* StaticAcdRead::getlocation() const { return impl_->location.c_str(); }
+
+unsigned int StaticAcdRead::size() const {
+  return static_cast<unsigned int>(impl_->storage->entries.size());
 }
 
-std::size_t StaticAcdRead::Put(Body& body, const Sfp_ACD::StoredEntry& entry, bool replace) {
-  // One hash lookup either finds the key or reserves its slot; the view stays valid because the
-  // key's owner array lives as long as the body.
-  const auto [position, added] =
-      body.index.insert(std::string_view(entry.key), body.entries.size());
-  if (added) {
-    body.entries.push_back(entry);
-  } else if (replace) {
-    body.entries[position].value = entry.value;
-    body.entries[position].valueOwner = entry.valueOwner;
-  }
-  return position;
+short StaticAcdRead::getnsearchkeys() const { return static_cast<short>(impl_->searchkeys.size()); }
+
+const std::vector<std::string>& StaticAcdRead::getsearchkeys() const { return impl_->searchkeys; }
+
+Sfp_ACD::Iterator StaticAcdRead::begin() const { return {impl_->storage.get(), 0}; }
+
+Sfp_ACD::Iterator StaticAcdRead::end() const {
+  return {impl_->storage.get(), impl_->storage->entries.size()};
 }
 
-std::uint32_t StaticAcdRead::Own(Body& body, boost::shared_array<char> owner) {
-  body.owners.push_back(std::move(owner));
-  return static_cast<std::uint32_t>(body.owners.size() - 1);
-}
-
-std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Add(Sfp_ACD::KeyValue keyvalue) {
-  // A key already there stays as it is: nothing changes, so a shared body is not copied and the
-  // stamp stays.
-  std::size_t position = body_->index.find(std::string_view(keyvalue.first.get()));
-  const bool added = position == Sfp_ACD::KeyIndex::kNone;
-  if (added) {
-    Body& body = Writable();
-    char* const key = keyvalue.first.get();
-    char* const value = keyvalue.second.get();
-    const std::uint32_t keyOwner = Own(body, std::move(keyvalue.first));
-    const std::uint32_t valueOwner = Own(body, std::move(keyvalue.second));
-    position = Put(body, {key, value, keyOwner, valueOwner}, false);
-  }
-  const auto at = body_->entries.cbegin() + static_cast<std::ptrdiff_t>(position);
-  return {Sfp_ACD::Iterator(at, &body_->owners), added};
-}
-
-const char* StaticAcdRead::getkeyeddata(const char* key) const {
-  if (!key) return nullptr;
-  const std::size_t position = body_->index.find(std::string_view(key));
-  return position == Sfp_ACD::KeyIndex::kNone ? nullptr : body_->entries[position].value;
-}
+const char* StaticAcdRead::getkeyeddata(const char* key) const { return impl_->ValueOf(key); }
 
 Port::String StaticAcdRead::GetStringByKey(const char* key, const char* sep1, short idx1,
                                            const char* sep2, short idx2) const {
-  return GetStringFromString(getkeyeddata(key), SeparatorOf(sep1), idx1, SeparatorOf(sep2), idx2);
+  return GetStringFromString(impl_->ValueOf(key), SeparatorOf(sep1), idx1, SeparatorOf(sep2), idx2);
 }
 
 Port::String StaticAcdRead::GetStringByString(const char* str, const char* sep1, short idx1,
@@ -458,20 +579,48 @@ void StaticAcdRead::getmaxindexbystring(const char* str, const char* sep1, short
 
 std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::insert(const Sfp_ACD::KeyValue& keyvalue) {
   if (!keyvalue.first) return {end(), false};
-  return Add({keyvalue.first, keyvalue.second ? keyvalue.second : EmptyText()});
+  return impl_->Add({keyvalue.first, keyvalue.second ? keyvalue.second : EmptyText()});
+}
+
+std::size_t StaticAcdRead::insertabsent(const StaticAcdRead& from) {
+  // Held here, so that the source stays whole even when it shares this reader's storage, which
+  // the first key added copies.
+  const std::shared_ptr<const Sfp_ACD::Storage> source = from.impl_->storage;
+  constexpr std::uint32_t kNotOwned = static_cast<std::uint32_t>(-1);
+  std::vector<std::uint32_t> ownerHere;  // the index here of each of the source's owner arrays
+  Sfp_ACD::Storage* stored = nullptr;    // made writable (and stamped) at the first key added
+  std::size_t added = 0;
+  for (const Sfp_ACD::StoredEntry& entry : source->entries) {
+    const std::string_view key(entry.key);
+    const Sfp_ACD::Storage& current = stored ? *stored : *impl_->storage;
+    // A key already there stays as it is; while none is added, a shared storage is not copied.
+    if (current.index.find(key, current.entries.data()) != Sfp_ACD::KeyIndex::kNone) continue;
+    if (!stored) {
+      stored = &impl_->Writable();
+      ownerHere.assign(source->owners.size(), kNotOwned);
+    }
+    const auto own = [&](std::uint32_t owner) {
+      if (ownerHere[owner] == kNotOwned) ownerHere[owner] = Own(*stored, source->owners[owner]);
+      return ownerHere[owner];
+    };
+    const std::uint32_t keyOwner = own(entry.keyOwner);
+    Put(*stored, {entry.key, entry.value, keyOwner, own(entry.valueOwner)}, key.size(), false);
+    ++added;
+  }
+  return added;
 }
 
 bool StaticAcdRead::sortaddnewkey(const char* key) {
-  if (!key || getkeyeddata(key)) return false;
+  if (!key || impl_->ValueOf(key)) return false;
   const std::size_t length = std::strlen(key);
   boost::shared_array<char> copy(new char[length + 1]);
   std::memcpy(copy.get(), key, length + 1);
-  return Add({copy, EmptyText()}).second;
+  return impl_->Add({copy, EmptyText()}).second;
 }
 
 bool StaticAcdRead::dump(const char* name) const {
   std::ostringstream text;
-  for (const Sfp_ACD::StoredEntry& entry : body_->entries) {
+  for (const Sfp_ACD::StoredEntry& entry : impl_->storage->entries) {
     text << entry.key << (*entry.value ? " = " : " =") << entry.value << '\n';
   }
   if (!name || !*name) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,6 +44,13 @@ std::vector<std::string> Walk(ListIterator name, const ListIterator& end) {
   std::vector<std::string> names;
   for (; name != end; name++) names.push_back(name->c_str());
   return names;
+}
+
+// Installs the module "fam" with the devices xcd1 and xcd2 and the data files given by name.
+void InstallFamily(const Root& root, const std::map<std::string, std::vector<std::string>>& files) {
+  root.Module("fam", Module("fam", "CPLD", "xcd1,d1:xcd2,d2"));
+  for (const auto& [file, names] : files) DataFile(root, "fam", file, names);
+  spinetest::Install({&root});
 }
 
 // A part bound to `arch`.
@@ -97,10 +105,7 @@ TEST(ListIterator, EachListIsBuiltOnceWhileManyThreadsPositionAtOnce) {
 
 TEST(ListCache, PartsShareOneListPerModuleAndDeviceAndASecondWalkReadsNoFile) {
   Root root;
-  root.Module("fam", Module("fam", "CPLD", "xcd1,d1:xcd2,d2"));
-  DataFile(root, "fam", "d1.pkg", {"tq144", "cs49"});
-  DataFile(root, "fam", "d1.spd", {"-4", "-5"});
-  spinetest::Install({&root});
+  InstallFamily(root, {{"d1.pkg", {"tq144", "cs49"}}, {"d1.spd", {"-4", "-5"}}});
 
   const auto first = BoundPart("fam");
   const auto second = BoundPart("fam");
@@ -158,6 +163,46 @@ TEST(ListCache, ConcurrentPartsBuildEachRealListOnceAndMissingDataGivesEmptyRang
   nameless.SetArchType("CPLD");
   PersonalityModule::Validator& none = *nameless.validatorObject();
   EXPECT_TRUE(none.devicebegin() == none.deviceend());
+}
+
+// The device lists hand out what the by-name iterators walk, the same on two threads at once,
+// and are made once: a second call gives the same table.
+TEST(ListCache, DeviceListsHoldWhatTheIteratorsWalk) {
+  Root root;
+  InstallFamily(root, {{"d1.pkg", {"tq144", "cs49"}}, {"d2.spd", {"-4", "-5"}}});
+  const auto flatten = [](PersonalityModule::Validator& validator) {
+    std::vector<std::string> names;
+    for (const PersonalityModule::DeviceLists& device : validator.devicelists()) {
+      names.push_back(device.device->c_str());
+      for (const Port::String& package : device.packages) names.push_back("p" + package.str());
+      for (const Port::String& speed : device.speeds) names.push_back("s" + speed.str());
+    }
+    return names;
+  };
+  const auto first = BoundPart("fam");
+  const auto second = BoundPart("fam");
+  std::vector<std::string> seen[2];
+  std::thread other([&] { seen[1] = flatten(*second->validatorObject()); });
+  seen[0] = flatten(*first->validatorObject());
+  other.join();
+  PersonalityModule::Validator& validator = *first->validatorObject();
+  std::vector<std::string> walked;
+  for (auto device = validator.devicebegin(); device != validator.deviceend(); ++device) {
+    walked.push_back(device->c_str());
+    for (const std::string& package : Walk(validator.packagebegin(*device), validator.packageend(*device))) {
+      walked.push_back("p" + package);
+    }
+    for (const std::string& speed : Walk(validator.speedbegin(*device), validator.speedend(*device))) {
+      walked.push_back("s" + speed);
+    }
+  }
+  EXPECT_EQ((std::vector<std::string>{"xcd1", "ptq144", "pcs49", "xcd2", "s-4", "s-5"}), walked);
+  EXPECT_EQ(walked, seen[0]);
+  EXPECT_EQ(walked, seen[1]);
+  EXPECT_EQ(&validator.devicelists(), &second->validatorObject()->devicelists());
+  PMPicImp nameless(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  nameless.SetArchType("CPLD");
+  EXPECT_TRUE(nameless.validatorObject()->devicelists().empty());
 }
 
 namespace {

@@ -119,6 +119,10 @@ TEST(AcdFormat, KeysValuesCommentsAndContinuations) {
        {{"A", "x# not a commenty"}, {"B", "one"}, {"C", "two"}, {"END", "tail"}}},
       {"CR LF line ends", "# c\r\nK = v \r\nL = a,\\\r\n  b\r\nE\r\n", {{"K", "v"}, {"L", "a,b"}, {"E", ""}}},
       {"the later key wins", "K = first\nOTHER = o\nK = second\n", {{"K", "second"}, {"OTHER", "o"}}},
+      {"keys ending on either side of eight bytes",
+       "SEVEN_C=7\nEIGHT_CH\t= 8\nNINE_CHAR = 9\nSIXTEEN_CHARS_16=x\nSEVENTEEN_CHARS17\n",
+       {{"SEVEN_C", "7"}, {"EIGHT_CH", "8"}, {"NINE_CHAR", "9"}, {"SIXTEEN_CHARS_16", "x"},
+        {"SEVENTEEN_CHARS17", ""}}},
   };
   for (const Row& row : rows) {
     AcdFile file(row.content);
@@ -278,6 +282,26 @@ TEST(AcdKeys, CopyHoldsTheSameKeysAndChangesApartWithNewStamps) {
   EXPECT_TRUE(file->sortaddnewkey("D"));
   EXPECT_EQ(nullptr, copy.getkeyeddata("D"));
   EXPECT_NE(shared, file->version());
+}
+
+// The merge of a friend's keys: only absent keys come over, in the friend's order, sharing its
+// characters; a merge that adds nothing changes nothing, not even the stamp of a shared storage.
+TEST(AcdKeys, InsertAbsentAddsTheMissingKeysLikeInsertsAndLeavesTheRest) {
+  AcdFile own("A = own\nEMPTY\n");
+  AcdFile other("Z = 1\nA = friend\nEMPTY = friend\nB = 2\n");
+  StaticAcdRead copy(*own, "copy.acd", nullptr, nullptr, 1);
+  const std::uint64_t shared = copy.version();
+  EXPECT_EQ(0u, copy.insertabsent(copy));
+  EXPECT_EQ(shared, copy.version());
+  EXPECT_EQ(2u, copy.insertabsent(*other));
+  EXPECT_NE(shared, copy.version());
+  EXPECT_EQ(shared, own->version());
+  EXPECT_EQ(AllKeys(copy), (Keys{{"A", "own"}, {"EMPTY", ""}, {"Z", "1"}, {"B", "2"}}));
+  EXPECT_EQ(copy.getkeyeddata("B"), other->getkeyeddata("B"));
+  std::string order;
+  for (const Sfp_ACD::KeyValue& entry : copy) order += entry.first.get() + std::string(" ");
+  EXPECT_EQ(order, "A EMPTY Z B ");
+  EXPECT_EQ(2u, own->size());
 }
 
 }  // namespace

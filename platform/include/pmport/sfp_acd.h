@@ -60,46 +60,9 @@ PMPORT_API std::size_t CountSubfields(std::string_view value, char sep1, int fie
 // enciphered with UT_STR::Encode. Lines end with "\n".
 PMPORT_API std::string Encipher(std::string_view plain);
 
-// A hash index from key to position, by open addressing in one table: a definition file of ten
-// thousand keys is indexed without one allocation per key. The keys are views of NUL-terminated
-// characters; the caller keeps them alive and unchanged.
-class PMPORT_API KeyIndex {
- public:
-  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
-  // The position of `key`, or kNone.
-  std::size_t find(std::string_view key) const;
-  // Finds `key` or, when absent, adds it at `position`. Returns the key's position and whether
-  // it was added.
-  std::pair<std::size_t, bool> insert(std::string_view key, std::size_t position);
-  // Makes room for `count` keys in all, so that adding them does not grow the table.
-  void reserve(std::size_t count);
-
- private:
-  // Sixteen bytes, so that the table of a large file stays small in the cache; the key's
-  // characters are NUL-terminated where it ends, and are compared only when the hashes agree.
-  static constexpr std::uint32_t kFree = static_cast<std::uint32_t>(-1);
-  struct Slot {
-    const char* key = nullptr;
-    std::uint32_t hash = 0;
-    std::uint32_t position = kFree;
-  };
-  static std::uint32_t HashOf(std::string_view key);
-  std::size_t SlotOf(std::string_view key, std::uint32_t hash) const;
-
-  std::vector<Slot> slots_;  // a power of two in size, at most half full
-  std::size_t size_ = 0;
-};
-
-// A key and its value as a reader stores them: the characters lie in the reader's owner arrays
-// (`keyOwner`, `valueOwner` index them), so a stored key costs no reference count of its own.
-struct PMPORT_API StoredEntry {
-  char* key;
-  char* value;
-  std::uint32_t keyOwner;
-  std::uint32_t valueOwner;
-};
-using Owners = std::vector<boost::shared_array<char>>;
+// How a reader stores its keys: private to the implementation, so that it may change without
+// breaking programs built against this header.
+struct Storage;
 
 // Iterates the keys of a reader in the order they were first added. Like a vector iterator, it is
 // invalidated by adding keys to the reader. The pair it yields shares its arrays with the reader,
@@ -113,8 +76,7 @@ class PMPORT_API Iterator {
   using reference = const KeyValue&;
 
   Iterator() = default;
-  Iterator(std::vector<StoredEntry>::const_iterator position, const Owners* owners)
-      : position_(position), owners_(owners) {}
+  Iterator(const Storage* storage, std::size_t position) : storage_(storage), position_(position) {}
 
   reference operator*() const { return Current(); }
   pointer operator->() const { return &Current(); }
@@ -126,8 +88,8 @@ class PMPORT_API Iterator {
  private:
   const KeyValue& Current() const;
 
-  std::vector<StoredEntry>::const_iterator position_;
-  const Owners* owners_ = nullptr;
+  const Storage* storage_ = nullptr;
+  std::size_t position_ = 0;
   mutable KeyValue current_;
   mutable bool made_ = false;  // current_ holds the entry at position_
 };
@@ -149,10 +111,10 @@ class PMPORT_API Iterator {
 // Queries are const and may run on several threads at once; ReadFile, Decode, insert and
 // sortaddnewkey must not run concurrently with any other use of the same reader.
 //
-// The keys are held in a body that copies of a reader share (see the copying constructor): many
-// key stores of one architecture read the same files, and sharing spares each of them the read,
-// the parse and the memory. A reader that changes copies its body first, so sharing is never
-// visible.
+// The keys are held in a storage that copies of a reader share (see the copying constructor):
+// many key stores of one architecture read the same files, and sharing spares each of them the
+// read, the parse and the memory. A reader that changes copies its storage first, so sharing is
+// never visible. The reader is a handle: what it holds lies behind its implementation object.
 class PMPORT_API StaticAcdRead {
  public:
   StaticAcdRead(const char* path, const char* comparename, char* const* searchkeys,
@@ -175,14 +137,14 @@ class PMPORT_API StaticAcdRead {
   unsigned char Decode(unsigned char decode);
 
   // Non-zero once some file read into this reader could be read and held at least one key.
-  unsigned char IsValid() const { return body_->valid ? 1 : 0; }
+  unsigned char IsValid() const;
 
   // A stamp of the reader's keys and values: it changes whenever they change and no two
   // different sets of keys of the process ever carry the same stamp, so an equal stamp means that
   // nothing has changed since it was taken. Readers that share their keys share the stamp.
-  std::uint64_t version() const { return body_->version; }
+  std::uint64_t version() const;
   // Whether some file read into this reader was enciphered (so that the decode option mattered).
-  bool ReadEnciphered() const { return body_->enciphered; }
+  bool ReadEnciphered() const;
 
   // The raw value of `key`, owned by the reader; null when the key is absent.
   const char* getkeyeddata(const char* key) const;
@@ -210,20 +172,24 @@ class PMPORT_API StaticAcdRead {
   static void getmaxindexbystring(const char* str, const char* sep1, short& field,
                                   const char* sep2, short& count2);
 
-  const char* getcomparename() const { return comparename_.c_str(); }
+  const char* getcomparename() const;
   // The path given at construction (empty when none was).
-  const char* getlocation() const { return location_.c_str(); }
-  unsigned int size() const { return static_cast<unsigned int>(body_->entries.size()); }
-  short getnsearchkeys() const { return static_cast<short>(searchkeys_.size()); }
-  const std::vector<std::string>& getsearchkeys() const { return searchkeys_; }
+  const char* getlocation() const;
+  unsigned int size() const;
+  short getnsearchkeys() const;
+  const std::vector<std::string>& getsearchkeys() const;
 
-  Sfp_ACD::Iterator begin() const { return {body_->entries.cbegin(), &body_->owners}; }
-  Sfp_ACD::Iterator end() const { return {body_->entries.cend(), &body_->owners}; }
+  Sfp_ACD::Iterator begin() const;
+  Sfp_ACD::Iterator end() const;
 
   // Adds the key with its value only when the key is absent; the arrays are shared, not copied.
   // A null key adds nothing; a null value counts as the empty value. Returns the key's position
   // and whether it was added.
   std::pair<Sfp_ACD::Iterator, bool> insert(const Sfp_ACD::KeyValue& keyvalue);
+  // Adds every key of `from` that this reader lacks, with its value, in `from`'s order: what
+  // insert of each of `from`'s keys would do, without a pair of shared arrays per key. Returns
+  // the number of keys added.
+  std::size_t insertabsent(const StaticAcdRead& from);
   // Makes `key` present: adds it with the empty value when it is absent. True when added.
   bool sortaddnewkey(const char* key);
   // Writes every key as "KEY = value" lines, in iteration order, to the file `name`, or to
@@ -232,39 +198,8 @@ class PMPORT_API StaticAcdRead {
   bool dump(const char* name) const;
 
  private:
-  bool AddText(const boost::shared_array<char>& owner, char* text, std::size_t length);
-  // Adds the key, or with `replace` gives it the new value; returns its position.
-  struct Body;
-  static std::size_t Put(Body& body, const Sfp_ACD::StoredEntry& entry, bool replace);
-  // Keeps `owner` alive as long as the body; returns its index.
-  static std::uint32_t Own(Body& body, boost::shared_array<char> owner);
-  // Adds the key when it is absent.
-  std::pair<Sfp_ACD::Iterator, bool> Add(Sfp_ACD::KeyValue keyvalue);
-
-  // A file held back because it is enciphered and deciphering was off when it was read.
-  struct HeldFile {
-    boost::shared_array<char> text;
-    std::size_t length;
-  };
-
-  // What a reader has read: shared by copies of the reader until one of them changes.
-  struct Body {
-    std::uint64_t version;
-    bool valid = false;
-    bool enciphered = false;
-    std::vector<Sfp_ACD::StoredEntry> entries;
-    Sfp_ACD::Owners owners;   // the arrays the entries' characters lie in
-    Sfp_ACD::KeyIndex index;  // views into the entries' keys, which copies share
-    std::vector<HeldFile> held;
-  };
-  // The body, made this reader's own and stamped anew: every change goes through here.
-  Body& Writable();
-
-  std::string location_;
-  std::string comparename_;
-  std::vector<std::string> searchkeys_;
-  bool decode_;
-  std::shared_ptr<Body> body_;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 #endif  // PMPORT_SFP_ACD_H
