@@ -112,14 +112,14 @@ class FriendChain {
   void Resolve() {
     if (resolved_) return;
     resolved_ = true;
-    std::set<std::string> visited{Lowered(pm_)};
+    std::set<std::string> visited{Port::Lowered(pm_.str())};
     Follow(acd_, pm_, visited);
   }
 
   void Follow(const StaticAcdRead& acd, const Port::String& pm, std::set<std::string>& visited) {
     const Port::String friendName = acd.getkeyeddata(PersonalityModule::Keys::kArchFriend);
     if (friendName.empty() || SameIgnoringCase(friendName, pm)) return;
-    if (!visited.insert(Lowered(friendName)).second) {
+    if (!visited.insert(Port::Lowered(friendName.str())).second) {
       Port_MsgManData::debugStub("Friend chain of %s comes back to %s; it stops there.\n",
                                  pm_.c_str(), friendName.c_str());
       return;
@@ -134,11 +134,6 @@ class FriendChain {
     }
   }
 
-  static std::string Lowered(const Port::String& name) {
-    std::string lowered = name.str();
-    Port::strlwr(lowered.data());
-    return lowered;
-  }
 
   const StaticAcdRead& acd_;
   Port::String pm_;

@@ -35,11 +35,7 @@ std::string ToolName(const char* optionspec) {
   return spec.substr(0, std::min(spec.find_first_of(" \t"), kMaxToolNameLength));
 }
 
-std::string Lowered(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
+using Port::Lowered;
 
 // The usage file that the architecture named by `helpWord` finds (its own, a friend's or the
 // installation-wide one); null when `helpWord` names no architecture or nothing is found, the

@@ -23,11 +23,7 @@ using PersonalityModule::Keys::kTestDeviceInternal;
 namespace Keys = PersonalityModule::Keys;
 constexpr char kListSeparator = ',';
 
-Port::String Lowered(const char* text) {
-  std::string lowered = text ? text : "";
-  Port::strlwr(lowered.data());
-  return lowered;
-}
+using Port::Lowered;
 
 Port::String Uppered(const Port::String& text) {
   std::string upper = text.str();

@@ -29,11 +29,7 @@ constexpr const char* kDeviceFormatKeys[] = {"DEVICE_FORMAT", "ALT_DEVICE_FORMAT
 // What device naming gives a device that the architecture lists no internal name for.
 constexpr char kNoInternalName[] = "NO_INTERNAL_DEVICE_NAME";
 
-Port::String Lowered(const char* text) {
-  std::string lowered = text ? text : "";
-  Port::strlwr(lowered.data());
-  return lowered;
-}
+using Port::Lowered;
 
 std::string Trimmed(const std::string& text) {
   const auto first = text.find_first_not_of(" \t\r");

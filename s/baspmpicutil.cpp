@@ -129,11 +129,7 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
   }
 }
 
-std::string Lowered(std::string_view text) {
-  std::string lowered(text);
-  Port::strlwr(lowered.data());
-  return lowered;
-}
+using Port::Lowered;
 
 const std::string& EmptyName() {
   static const std::string empty;

@@ -71,11 +71,7 @@ FriendMerges& MergesDone() {
   return merges;
 }
 
-std::string Lowered(const char* text) {
-  std::string lowered = text ? text : "";
-  Port::strlwr(lowered.data());
-  return lowered;
-}
+using Port::Lowered;
 
 // Reports that `pathUsed` overrides `pathInLast`. A file is looked up many times (locating a
 // module, opening its definition, every store of it), so each override is reported once per

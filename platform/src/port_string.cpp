@@ -73,6 +73,14 @@ char* strlwr(char* text) {
   return text;
 }
 
+std::string Lowered(std::string_view text) {
+  std::string lowered(text);
+  for (char& c : lowered) c = AsciiLower(c);
+  return lowered;
+}
+
+std::string Lowered(const char* text) { return Lowered(std::string_view(text ? text : "")); }
+
 String strdec(const char* text) {
   std::string copy(text ? text : "");
   UT_STR::Decode(copy.data());

@@ -25,11 +25,6 @@ namespace pmtool {
 
 using Names = std::vector<std::string>;
 
-std::string Lowered(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 namespace {
 

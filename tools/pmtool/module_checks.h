@@ -9,14 +9,15 @@
 #include <vector>
 
 #include "checker.h"
+#include "pmport/port_string.h"
 #include "pmport/sfp_acd.h"
 
 namespace pmtool {
 
 inline constexpr char kKeyArchName[] = "ARCH_NAME";
 
-// `text` lower-cased, as the library compares module, device and speed names.
-std::string Lowered(std::string text);
+// Module, device and speed names are compared lower-cased, as the library compares them.
+using Port::Lowered;
 
 class Definitions {
  public:

@@ -8,6 +8,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 // An owned C array, freed with delete[].
 template <class T>
@@ -85,6 +86,11 @@ PMPORT_API char* strdup(const char* text);
 PMPORT_API int stricmp(const char* a, const char* b);
 // Lower-cases `text` in place (ASCII) and returns it.
 PMPORT_API char* strlwr(char* text);
+// A copy of `text` with its ASCII letters lower-cased: module, device and file names are
+// compared in lower case throughout the library and its tools.
+PMPORT_API std::string Lowered(std::string_view text);
+// The same for a C string; null reads as empty.
+PMPORT_API std::string Lowered(const char* text);
 // A deciphered copy of `text` (see UT_STR::Decode); empty for null.
 PMPORT_API String strdec(const char* text);
 
