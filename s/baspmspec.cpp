@@ -748,6 +748,26 @@ Port::String PMSpecImp::GetChainName(int level, int index, int /*internalIndex*/
   return index < 0 ? pm : Port::String(friends[static_cast<std::size_t>(index)]);
 }
 
+namespace {
+
+// Gives `target` a value for the guard's lifetime and restores the old one when it ends.
+template <class Value>
+class ValueRestorer {
+ public:
+  ValueRestorer(Value& target, Value value) : target_(target), saved_(std::move(target)) {
+    target_ = std::move(value);
+  }
+  ~ValueRestorer() { target_ = std::move(saved_); }
+  ValueRestorer(const ValueRestorer&) = delete;
+  ValueRestorer& operator=(const ValueRestorer&) = delete;
+
+ private:
+  Value& target_;
+  Value saved_;
+};
+
+}  // namespace
+
 unsigned char PMSpecImp::isvalidpmname(const char* name, bool quiet) {
   if (!name || !*name) return 0;
   const std::string lowered = Lowered(name);
@@ -756,12 +776,14 @@ unsigned char PMSpecImp::isvalidpmname(const char* name, bool quiet) {
   const Port::String relative = Layout::ModulesPrefix(false) + Layout::Definition(lowered);
   if (FirstExisting(relative).empty()) return 0;
 
-  const Port::String saved = pm;
-  pm = lowered;
-  probing = true;
-  const boost::shared_ptr<PM_DEVKEY> store = OpenStore(Port::String(lowered + ".acd"), true);
-  pm = saved;
-  probing = false;
+  boost::shared_ptr<PM_DEVKEY> store;
+  {
+    // The store is opened as if `lowered` were this specification's module; the name and the
+    // probing mode come back however the opening ends.
+    const ValueRestorer<Port::String> name(pm, Port::String(lowered));
+    const ValueRestorer<bool> probe(probing, true);
+    store = OpenStore(Port::String(lowered + ".acd"), true);
+  }
   if (store->get_validity()) return 1;
   if (!quiet) {
     PM_MSG().issueInternal("Could not find a definition file for personality module %s\n", name);

@@ -1,5 +1,6 @@
 // pmtool's command table: every subcommand is a Command within a family ("seg write" is the command
-// "write" of the family "seg"). A family lives in one cmd_<family>.cpp and is listed in Families().
+// "write" of the family "seg"). Each family is made in a cmd_*.cpp file (related families share
+// one: cmd_arch.cpp makes modules, info, key and locate) and listed in Families().
 #ifndef PMTOOL_COMMAND_H
 #define PMTOOL_COMMAND_H
 
@@ -61,22 +62,23 @@ struct Family {
   std::vector<Command> commands;
 };
 
-// The families, in the order the overview lists them.
-const Family& SegFamily();
-const Family& AcdFamily();
+// The families, each made by its cmd_*.cpp file.
 const Family& ModulesFamily();
 const Family& InfoFamily();
 const Family& KeyFamily();
 const Family& LocateFamily();
 const Family& DeviceFamily();
+const Family& PartFamily();
 const Family& PartsFamily();
 const Family& ArchsFamily();
 const Family& CheckPartFamily();
-const Family& CheckFamily();
-const Family& PartFamily();
 const Family& VentryFamily();
+const Family& AcdFamily();
+const Family& SegFamily();
 const Family& SpeedsFileFamily();
+const Family& CheckFamily();
 const Family& PackagesFileFamily();
+// Every family, in the order the overview lists them.
 const std::vector<const Family*>& Families();
 
 // The option specification of a command for UT_CMDARGS: "pmtool -json -out=".

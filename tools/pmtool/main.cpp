@@ -101,7 +101,7 @@ const Command* FindCommand(const Family& family, const std::string& name) {
   return nullptr;
 }
 
-// A family that is a single command (like a later "check") has one command with an empty name.
+// A family that is a single command ("check", "parts") has one command with an empty name.
 const Command* SingleCommand(const Family& family) {
   const bool single = family.commands.size() == 1 && !*family.commands.front().name;
   return single ? &family.commands.front() : nullptr;
