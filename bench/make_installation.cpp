@@ -23,14 +23,22 @@ int Usage() {
 int* CountOf(synth::Shape& shape, const char* option) {
   if (std::strlen(option) != 2 || option[0] != '-') return nullptr;
   switch (option[1]) {
-    case 'A': return &shape.architectures;
-    case 'D': return &shape.devices;
-    case 'P': return &shape.packages;
-    case 'S': return &shape.speeds;
-    case 'K': return &shape.paddingKeys;
-    case 'F': return &shape.friendChain;
-    case 'L': return &shape.friendLoop;
-    default: return nullptr;
+    case 'A':
+      return &shape.architectures;
+    case 'D':
+      return &shape.devices;
+    case 'P':
+      return &shape.packages;
+    case 'S':
+      return &shape.speeds;
+    case 'K':
+      return &shape.paddingKeys;
+    case 'F':
+      return &shape.friendChain;
+    case 'L':
+      return &shape.friendLoop;
+    default:
+      return nullptr;
   }
 }
 

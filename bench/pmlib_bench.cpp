@@ -65,7 +65,7 @@ namespace {
 struct Clock {
   using time_point = std::chrono::nanoseconds;
   static time_point now() {
-    timespec now {};
+    timespec now{};
     ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
   }
@@ -124,12 +124,14 @@ void WriteExtraArchitectures() {
   write(kBigArch, synth::BigDefinition(kBigArch, kBigKeys, kBigValueLength));
   for (const int devices : {100, 1000}) {
     const std::string arch = "devices" + std::to_string(devices);
-    write(arch, ExtraDefinition(arch, "DEVICE_INTERNAL = " +
-                                          synth::DeviceInternalValue(0, devices) + "\n"));
+    write(arch, ExtraDefinition(
+                    arch, "DEVICE_INTERNAL = " + synth::DeviceInternalValue(0, devices) + "\n"));
   }
 }
 
-std::string BigDefinitionPath() { return settings.extra + "/" + kBigArch + "/data/" + kBigArch + ".acd"; }
+std::string BigDefinitionPath() {
+  return settings.extra + "/" + kBigArch + "/data/" + kBigArch + ".acd";
+}
 
 std::string DefinitionPath(const std::string& root, int arch) {
   const std::string name = synth::ArchitectureName(arch);
@@ -144,7 +146,9 @@ struct ChildRun {
   double cpuSeconds = 0;
 };
 
-double Seconds(const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec * 1e-6; }
+double Seconds(const timeval& time) {
+  return static_cast<double>(time.tv_sec) + time.tv_usec * 1e-6;
+}
 
 // Runs this program with `arguments`; exits on failure.
 ChildRun RunChild(const std::vector<std::string>& arguments) {
@@ -325,8 +329,8 @@ int ChildMemory(const std::string& root, const std::string& kind) {
   objects.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     if (kind == "pic") {
-      objects.push_back(std::make_unique<PM_PIC>(names[static_cast<std::size_t>(i) % names.size()].c_str(),
-                                                 1, PM_BINDING_SUPPORTED_ONLY));
+      objects.push_back(std::make_unique<PM_PIC>(
+          names[static_cast<std::size_t>(i) % names.size()].c_str(), 1, PM_BINDING_SUPPORTED_ONLY));
     } else {
       objects.push_back(std::make_unique<PM_SPEC>(archName.c_str(), PM_BINDING_SUPPORTED_ONLY));
     }
@@ -358,7 +362,8 @@ int ChildEnumerate(const std::string& root, int count) {
 
 int RunChildMode(const std::string& mode, const std::vector<std::string>& arguments) {
   if (!arguments.empty()) synth::ReadShape(arguments[0], settings.shape);
-  if (mode == "cold-parse" && arguments.size() == 2) return ChildColdParse(arguments[0], arguments[1]);
+  if (mode == "cold-parse" && arguments.size() == 2)
+    return ChildColdParse(arguments[0], arguments[1]);
   if (mode == "read-all" && arguments.size() == 1) return ChildReadAll(arguments[0]);
   if (mode == "memory" && arguments.size() == 2) return ChildMemory(arguments[0], arguments[1]);
   if (mode == "warm-parse" && arguments.size() == 2) {
@@ -382,13 +387,21 @@ void BM_ColdStart_Parse(benchmark::State& state) {
   const std::string part = synth::PartName(arch, settings.shape.devices - 1, 0, 0);
   TimeFreshProcesses(state, {"--child=cold-parse", root, part});
 }
-BENCHMARK(BM_ColdStart_Parse)->Name("ColdStart/PM_PIC")->Arg(100)->Arg(400)->UseManualTime()
-    ->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColdStart_Parse)
+    ->Name("ColdStart/PM_PIC")
+    ->Arg(100)
+    ->Arg(400)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_ColdStart_ReadAll(benchmark::State& state) {
   TimeFreshProcesses(state, {"--child=read-all", settings.installation});
 }
-BENCHMARK(BM_ColdStart_ReadAll)->Name("ColdStart/ReadAll")->UseManualTime()->Iterations(5)
+BENCHMARK(BM_ColdStart_ReadAll)
+    ->Name("ColdStart/ReadAll")
+    ->UseManualTime()
+    ->Iterations(5)
     ->Unit(benchmark::kMillisecond);
 
 // ---------------------------------------------------------------------------------------------
@@ -415,7 +428,8 @@ void BM_WarmParse_StatRegex(benchmark::State& state) {
   const std::vector<int> archs = WarmArchitectures();
   std::map<int, boost::regex> expressions;
   for (const int arch : archs) {
-    expressions.emplace(arch, boost::regex("^x?c?" + synth::ArchitectureName(arch).substr(2) + "[0-9]+d"));
+    expressions.emplace(
+        arch, boost::regex("^x?c?" + synth::ArchitectureName(arch).substr(2) + "[0-9]+d"));
   }
   std::vector<Case> cases;
   for (const std::string& name : PartNames(archs)) {
@@ -483,9 +497,13 @@ void BM_Memory(benchmark::State& state, const char* kind) {
   for (auto _ : state) perObject = ChildNumber({"--child=memory", settings.installation, kind});
   state.counters["bytes_per_object"] = perObject;
 }
-BENCHMARK_CAPTURE(BM_Memory, pic, "pic")->Name("Memory/PM_PIC")->Iterations(1)
+BENCHMARK_CAPTURE(BM_Memory, pic, "pic")
+    ->Name("Memory/PM_PIC")
+    ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Memory, spec, "spec")->Name("Memory/PM_SPEC")->Iterations(1)
+BENCHMARK_CAPTURE(BM_Memory, spec, "spec")
+    ->Name("Memory/PM_SPEC")
+    ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
 // ---------------------------------------------------------------------------------------------
@@ -514,7 +532,8 @@ void BM_Threads(benchmark::State& state) {
     for (int lookup = 0; lookup < 16; ++lookup) {
       characters += store.GetStringByKey(keys[i++ & kLookupMask].c_str(), 0, 0, 0, 0).length();
     }
-    const Port::String device = synth::DeviceName(0, static_cast<int>(i % static_cast<std::size_t>(settings.shape.devices)));
+    const Port::String device = synth::DeviceName(
+        0, static_cast<int>(i % static_cast<std::size_t>(settings.shape.devices)));
     const PersonalityModule::ListIterator end = validator.packageend(device);
     for (auto package = validator.packagebegin(device); package != end; ++package) {
       characters += package->length();
@@ -526,7 +545,8 @@ void BM_Threads(benchmark::State& state) {
 
 void SetUpThreads() {
   ThreadShared& shared = Shared();
-  shared.spec = std::make_unique<PM_SPEC>(synth::ArchitectureName(0).c_str(), PM_BINDING_SUPPORTED_ONLY);
+  shared.spec =
+      std::make_unique<PM_SPEC>(synth::ArchitectureName(0).c_str(), PM_BINDING_SUPPORTED_ONLY);
   for (int thread = 0; thread < 2; ++thread) {
     shared.parts.push_back(ArchitecturePart(0));
     WalkLists(*shared.parts.back()->validatorObject());
@@ -555,7 +575,6 @@ void UseExtraArchitectures() {
   }();
   benchmark::DoNotOptimize(added);
 }
-
 
 void BM_Load_StaticAcdRead(benchmark::State& state) {
   const std::string path = BigDefinitionPath();
@@ -681,7 +700,7 @@ double ToolSeconds(const std::vector<std::string>& arguments) {
   const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   int status = 0;
-  rusage usage {};
+  rusage usage{};
   if (spawned != 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
       WEXITSTATUS(status) > 1) {
     std::cerr << "pmlib_bench: pmtool " << arguments.front() << " failed\n";
@@ -710,10 +729,20 @@ void BM_AcdDump(benchmark::State& state, bool json) {
   if (json) arguments.insert(arguments.begin() + 2, "--json");
   for (auto _ : state) state.SetIterationTime(ToolSeconds(arguments));
 }
-BENCHMARK_CAPTURE(BM_AcdDump, json, true)->Name("Large/AcdDumpJson")->Arg(25000)->Arg(100000)
-    ->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_AcdDump, text, false)->Name("Large/AcdDumpText")->Arg(25000)->Arg(100000)
-    ->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AcdDump, json, true)
+    ->Name("Large/AcdDumpJson")
+    ->Arg(25000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AcdDump, text, false)
+    ->Name("Large/AcdDumpText")
+    ->Arg(25000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 // `pmtool -help` printing an installation's usage file that is one line of N MiB.
 void BM_UsageLine(benchmark::State& state) {
@@ -723,7 +752,12 @@ void BM_UsageLine(benchmark::State& state) {
              [mebibytes] { return std::string(mebibytes << 20, 'u') + "\n"; });
   for (auto _ : state) state.SetIterationTime(ToolSeconds({"--install", root, "-help", "none"}));
 }
-BENCHMARK(BM_UsageLine)->Name("Large/UsageLine")->Arg(1)->Arg(4)->UseManualTime()->Iterations(1)
+BENCHMARK(BM_UsageLine)
+    ->Name("Large/UsageLine")
+    ->Arg(1)
+    ->Arg(4)
+    ->UseManualTime()
+    ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
 // `pmtool archs` or `pmtool check` on an installation that is one friend chain (or loop) of N
@@ -746,14 +780,34 @@ void BM_FriendChain(benchmark::State& state, const char* command, bool loop) {
   }
   for (auto _ : state) state.SetIterationTime(ToolSeconds({"--install", root, command}));
 }
-BENCHMARK_CAPTURE(BM_FriendChain, chain_archs, "archs", false)->Name("Large/ChainArchs")
-    ->Arg(250)->Arg(1000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_FriendChain, chain_check, "check", false)->Name("Large/ChainCheck")
-    ->Arg(250)->Arg(1000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_FriendChain, loop_archs, "archs", true)->Name("Large/LoopArchs")
-    ->Arg(100)->Arg(400)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_FriendChain, loop_check, "check", true)->Name("Large/LoopCheck")
-    ->Arg(100)->Arg(400)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FriendChain, chain_archs, "archs", false)
+    ->Name("Large/ChainArchs")
+    ->Arg(250)
+    ->Arg(1000)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FriendChain, chain_check, "check", false)
+    ->Name("Large/ChainCheck")
+    ->Arg(250)
+    ->Arg(1000)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FriendChain, loop_archs, "archs", true)
+    ->Name("Large/LoopArchs")
+    ->Arg(100)
+    ->Arg(400)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FriendChain, loop_check, "check", true)
+    ->Name("Large/LoopCheck")
+    ->Arg(100)
+    ->Arg(400)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 // ---------------------------------------------------------------------------------------------
 // The report
@@ -820,7 +874,7 @@ int Report(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const auto ratio = [&](const std::string& name, const std::string& measured,
                          const std::string& baseline, bool atMost, double limit) {
-    return Target{name, measured, baseline, reporter.Time(measured) / reporter.Time(baseline),
+    return Target{name,   measured, baseline, reporter.Time(measured) / reporter.Time(baseline),
                   atMost, limit};
   };
   const auto count = [](const std::string& name, const std::string& what, double value,
@@ -829,10 +883,13 @@ int Report(int argc, char** argv) {
   const std::vector<Target> targets = {
       ratio("load_vs_read", "Load/StaticAcdRead", "Load/Read", true, 2),
       ratio("property_tree_vs_load", "Load/PropertyTree", "Load/StaticAcdRead", false, 5),
-      ratio("key_lookup_vs_unordered_map", "KeyLookup/PM_DEVKEY", "KeyLookup/UnorderedMap", true, 2),
+      ratio("key_lookup_vs_unordered_map", "KeyLookup/PM_DEVKEY", "KeyLookup/UnorderedMap", true,
+            2),
       ratio("device_names_1000_vs_100", "DeviceNames/1000", "DeviceNames/100", true, 12),
-      ratio("cold_start_vs_read_all", cold100, "ColdStart/ReadAll/iterations:5/manual_time", true, 3),
-      ratio("cold_start_400_vs_100", "ColdStart/PM_PIC/400/iterations:5/manual_time", cold100, true, 4.5),
+      ratio("cold_start_vs_read_all", cold100, "ColdStart/ReadAll/iterations:5/manual_time", true,
+            3),
+      ratio("cold_start_400_vs_100", "ColdStart/PM_PIC/400/iterations:5/manual_time", cold100, true,
+            4.5),
       ratio("warm_parse_vs_stat_regex", "WarmParse/PM_PIC", "WarmParse/StatRegex", true, 12),
       // The lists of devices seen for the first time read their package and speed files; no
       // definition file is read again.
@@ -846,13 +903,13 @@ int Report(int argc, char** argv) {
       count("memory_per_pm_spec_bytes", "resident bytes per live PM_SPEC",
             reporter.Counter("Memory/PM_SPEC/iterations:1:bytes_per_object"), 1024),
       // Throughput: the time of one item on one thread against the time per item on two.
-      ratio("threads_2_vs_1_throughput", "Threads/real_time/threads:1", "Threads/real_time/threads:2",
-            false, 1.8),
+      ratio("threads_2_vs_1_throughput", "Threads/real_time/threads:1",
+            "Threads/real_time/threads:2", false, 1.8),
   };
   int met = 0;
   for (const Target& target : targets) {
-    const bool ok = target.value >= 0 && (target.atMost ? target.value <= target.limit
-                                                        : target.value >= target.limit);
+    const bool ok = target.value >= 0 &&
+                    (target.atMost ? target.value <= target.limit : target.value >= target.limit);
     met += ok ? 1 : 0;
     // Which side is which: "measured / baseline" for a ratio, what is counted for a count.
     const std::string sides =

@@ -94,7 +94,8 @@ std::string DefinitionText(int arch, const Shape& shape) {
   return text;
 }
 
-bool GenerateArchitecture(const std::string& root, int arch, const Shape& shape, std::string& error) {
+bool GenerateArchitecture(const std::string& root, int arch, const Shape& shape,
+                          std::string& error) {
   const std::string name = ArchitectureName(arch);
   const std::string data = root + "/" + name + "/data/";
   if (!MakeFolders(root + "/" + name + "/data", error)) return false;
@@ -119,7 +120,9 @@ bool GenerateArchitecture(const std::string& root, int arch, const Shape& shape,
 
 std::string ArchitectureName(int arch) { return "sy" + Tag(arch); }
 
-std::string DeviceName(int arch, int device) { return "xc" + Tag(arch) + DeviceNumber(device) + "d"; }
+std::string DeviceName(int arch, int device) {
+  return "xc" + Tag(arch) + DeviceNumber(device) + "d";
+}
 
 std::string InternalName(int arch, int device, int n) {
   static constexpr const char* kSuffixes[] = {"", "_es", "_r2"};
@@ -127,7 +130,8 @@ std::string InternalName(int arch, int device, int n) {
 }
 
 std::string PackageName(int package) {
-  return kPackagePrefixes[package % 8] + std::to_string(100 + 16 * (package / 8) + 44 * (package % 8));
+  return kPackagePrefixes[package % 8] +
+         std::to_string(100 + 16 * (package / 8) + 44 * (package % 8));
 }
 
 std::string SpeedName(int speed) { return "-" + std::to_string(speed + 1); }
@@ -191,11 +195,11 @@ bool Generate(const std::string& root, const Shape& shape, std::string& error) {
       patterns += ArchitectureName(arch) + "=^x?c?" + Tag(arch) + "[0-9]+d\n";
     }
   }
-  const std::string counts = std::to_string(shape.architectures) + " " + std::to_string(shape.devices) +
-                             " " + std::to_string(shape.packages) + " " + std::to_string(shape.speeds) +
-                             " " + std::to_string(shape.paddingKeys) + " " +
-                             std::to_string(shape.friendChain) + " " +
-                             std::to_string(shape.friendLoop) + "\n";
+  const std::string counts =
+      std::to_string(shape.architectures) + " " + std::to_string(shape.devices) + " " +
+      std::to_string(shape.packages) + " " + std::to_string(shape.speeds) + " " +
+      std::to_string(shape.paddingKeys) + " " + std::to_string(shape.friendChain) + " " +
+      std::to_string(shape.friendLoop) + "\n";
   return WriteFile(root + "/data/shape", counts, error) &&
          WriteFile(root + "/data/patternfile", patterns, error);
 }

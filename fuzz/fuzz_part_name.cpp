@@ -47,8 +47,8 @@ Bound BoundOf(const PM_PIC& part) {
 }
 
 std::string Describe(const std::string& name, const Bound& bound) {
-  return name + " -> " + std::to_string(bound.depth) + " " + bound.arch + "/" + bound.device +
-         "/" + bound.package + "/" + bound.speed;
+  return name + " -> " + std::to_string(bound.depth) + " " + bound.arch + "/" + bound.device + "/" +
+         bound.package + "/" + bound.speed;
 }
 
 // Every level the part holds is valid for its architecture.

@@ -160,9 +160,8 @@ PkgList::PkgList(const Port::String& pmName, const Port::String& deviceName,
 void PkgList::build() {
   const PM_PARTNAME_BINDING partBinding =
       binding ? PM_BINDING_ALLOW_UNSUPPORTED : PM_BINDING_SUPPORTED_ONLY;
-  BuildThroughPart(maker_, partBinding, pm, device, [this](Validator& validator) {
-    return validator.makepackagelist(device);
-  });
+  BuildThroughPart(maker_, partBinding, pm, device,
+                   [this](Validator& validator) { return validator.makepackagelist(device); });
 }
 
 CF_PkgList::CF_PkgList(const Port::String& pmName, const Port::String& deviceName,
@@ -247,12 +246,10 @@ boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreateNSDeviceList() {
   return boost::make_shared<PersonalityModule::NS_DeviceList>(pm);
 }
 
-boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreatePkgList(
-    const Port::String& name) {
+boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreatePkgList(const Port::String& name) {
   return boost::make_shared<PersonalityModule::PkgList>(pm, name, unsupportedAllowed);
 }
 
-boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreateSpdList(
-    const Port::String& name) {
+boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreateSpdList(const Port::String& name) {
   return boost::make_shared<PersonalityModule::SpdList>(pm, name);
 }

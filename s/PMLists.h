@@ -223,8 +223,12 @@ class ListIterator {
 
  private:
   ListIterator(BaseList* over, Where where)
-      : first(nullptr), current(nullptr), last(nullptr), positioned(false),
-        at_end(where == End), list(over) {}
+      : first(nullptr),
+        current(nullptr),
+        last(nullptr),
+        positioned(false),
+        at_end(where == End),
+        list(over) {}
 
   // Everything is inline but the build of a list not yet built: a walk of a device's packages
   // and speeds is a few names long, and calls into the library for every step cost more than

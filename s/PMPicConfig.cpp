@@ -22,8 +22,7 @@ std::unique_ptr<PMPicImp> MakeConfigurationPart(PM_PARTNAME_BINDING binding) {
   return std::make_unique<PMPicConfigImp>(nullptr, binding);
 }
 
-boost::shared_ptr<Validator> NewConfigurationValidator(const Port::String& type,
-                                                       PMPicImp* imp) {
+boost::shared_ptr<Validator> NewConfigurationValidator(const Port::String& type, PMPicImp* imp) {
   if (type == "FPGA") return boost::make_shared<FPGA_CF_Validator>(imp);
   if (type == "CPLD") return boost::make_shared<CPLD_Validator>(imp);
   if (type == "CONFIG") return boost::make_shared<CONFIG_Validator>(imp);

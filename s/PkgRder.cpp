@@ -52,7 +52,8 @@ PackageRecordPtr ReadPackageFile(const Port::String& filename) {
 
 }  // namespace
 
-PkgRder::PkgRder(Port::StringBase<char> filename) : info_(PackageFileCache().find(filename).value_or(nullptr)) {
+PkgRder::PkgRder(Port::StringBase<char> filename)
+    : info_(PackageFileCache().find(filename).value_or(nullptr)) {
   if (!info_) info_ = ReadPackageFile(filename);
 }
 

@@ -46,7 +46,8 @@ SpeedRecordPtr ReadSpeedFile(const Port::String& filename) {
 
 }  // namespace
 
-SpdRder::SpdRder(Port::StringBase<char> filename) : info_(SpeedFileCache().find(filename).value_or(nullptr)) {
+SpdRder::SpdRder(Port::StringBase<char> filename)
+    : info_(SpeedFileCache().find(filename).value_or(nullptr)) {
   if (!info_) info_ = ReadSpeedFile(filename);
 }
 

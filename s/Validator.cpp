@@ -29,9 +29,9 @@ constexpr char kNoInternalName[] = "NO_INTERNAL_DEVICE_NAME";
 constexpr const char* kDeviceTableKey = PersonalityModule::Keys::kDeviceInternal;
 constexpr const char* kTestDeviceTableKey = PersonalityModule::Keys::kTestDeviceInternal;
 
+using PersonalityModule::DeviceTable;
 using PersonalityModule::NameVector;
 using PersonalityModule::NameVectorPtr;
-using PersonalityModule::DeviceTable;
 using Entry = DeviceTable::Group;
 
 const Port::PathList& Installation() { return Port::KorvanPath::GetInstance(); }
@@ -74,8 +74,7 @@ std::vector<const Entry*> EntriesNaming(const PMPicImp& part, const Port::String
 }
 
 // True when `fileName` lies in the data folder of `pm` under some installation root.
-bool InSomeDataDir(const Port::String& pm, const Port::String& fileName,
-                   bool unsupported = false) {
+bool InSomeDataDir(const Port::String& pm, const Port::String& fileName, bool unsupported = false) {
   const Port::PathList& roots = Installation();
   return std::any_of(roots.begin(), roots.end(), [&](const Port::String& root) {
     return Port::File::exist(Layout::DataFile(root, pm, unsupported, fileName));
@@ -134,7 +133,6 @@ class FriendChain {
     }
   }
 
-
   const StaticAcdRead& acd_;
   Port::String pm_;
   bool resolved_ = false;
@@ -149,7 +147,8 @@ template <class TryFile>
 bool FindDeviceFile(const PMPicImp& part, const Port::String& pm, const char* extension,
                     const char* substituteWarning, const TryFile& tryFile) {
   std::vector<Port::String> internalNames;
-  for (int i = 0; i < part.InternalNameCount(); ++i) internalNames.emplace_back(part.InternalName(i));
+  for (int i = 0; i < part.InternalNameCount(); ++i)
+    internalNames.emplace_back(part.InternalName(i));
   const Port::PathList& roots = Installation();
   for (auto root = roots.begin(); root != roots.end(); ++root) {
     for (const Port::String& internalName : internalNames) {
@@ -259,7 +258,8 @@ const DeviceListsTable& Validator::devicelists() {
   return devices.devicelists([this, &devices] {
     DeviceListsTable table;
     for (const Port::String& device : devices.range()) {
-      table.push_back({&device, PackageListOf(*imp, device).range(), SpeedListOf(*imp, device).range()});
+      table.push_back(
+          {&device, PackageListOf(*imp, device).range(), SpeedListOf(*imp, device).range()});
     }
     return table;
   });
@@ -356,9 +356,9 @@ bool FPGA_Validator::HasDeviceFileOfTableEntry(const Port::String& device) const
     for (const std::string& name : *entry) {
       if (name.empty()) continue;
       const Port::String fileName = Port::String(name) + ".nph";
-      const bool inModules = std::any_of(modules.begin(), modules.end(), [&](const Port::String& m) {
-        return InSomeDataDir(m, fileName);
-      });
+      const bool inModules =
+          std::any_of(modules.begin(), modules.end(),
+                      [&](const Port::String& m) { return InSomeDataDir(m, fileName); });
       if (inModules) return true;
       if (imp->unsupportedPermitted() && InSomeDataDir(imp->pmName(), fileName, true)) {
         return true;

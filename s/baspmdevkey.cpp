@@ -154,8 +154,8 @@ void PMDevKeyImp::OpenForPart(const char* name, PMSpecImp& spec, const PMPartNam
   if (!file.HasBase()) file.SetBase(spec.pmName().c_str());
   if (!file.HasExtension()) file.SetExtension("acd");
   const std::string fileName = file.GetName().str();
-  const std::string cacheKey = PMDevKeyCacheKey(fileName, spec.pmName().str(),
-                                                part.device.str(), part.package.str(), flags);
+  const std::string cacheKey =
+      PMDevKeyCacheKey(fileName, spec.pmName().str(), part.device.str(), part.package.str(), flags);
   if (flags.usecache && TakeCachedReader(cacheKey)) return;
 
   std::vector<std::string> searchKeys = PMPartSearchKeys(part);
@@ -170,10 +170,11 @@ void PMDevKeyImp::OpenForPart(const char* name, PMSpecImp& spec, const PMPartNam
 
 namespace {
 
-// The readers made from files, by the files they read, in order. The many stores of one architecture (one per device and package of a part) read
-// the same files; a later one takes a copy of an earlier reader that has not changed since it was
-// read, which shares its keys, instead of reading and parsing the files again. Like the readers
-// themselves, this assumes that an installation's files do not change while a process uses them.
+// The readers made from files, by the files they read, in order. The many stores of one
+// architecture (one per device and package of a part) read the same files; a later one takes a copy
+// of an earlier reader that has not changed since it was read, which shares its keys, instead of
+// reading and parsing the files again. Like the readers themselves, this assumes that an
+// installation's files do not change while a process uses them.
 class ReadersByFiles {
  public:
   // A reader that read `files` and has not changed since; read with `decode`, unless no file
@@ -370,8 +371,8 @@ PM_DEVKEY::PM_DEVKEY(const char* name, PM_SPEC* spec, unsigned char decode,
   imp_ = imp;
 }
 
-PM_DEVKEY::PM_DEVKEY(const char* name, PM_PIC* pic, unsigned char decode,
-                     unsigned char withfriends, unsigned char usecache) {
+PM_DEVKEY::PM_DEVKEY(const char* name, PM_PIC* pic, unsigned char decode, unsigned char withfriends,
+                     unsigned char usecache) {
   // A null part is the caller's error; the store is left without implementation (it answers
   // every lookup as empty).
   const PM_SPEC* spec = pic;
@@ -421,8 +422,8 @@ const char* PM_DEVKEY::getstringbykey(const char* key, const char* sep1, short i
 const char* PM_DEVKEY::getstringbystring(const char* str, const char* sep1, short idx1,
                                          const char* sep2, short idx2) {
   Port::ThrGuard<Port_ThrMutex> guard(ResultMutex());
-  const bool unusable = !imp_ || !imp_->valid() || !str || !*str || (sep2 && !sep1) ||
-                        idx1 < 0 || idx2 < 0;
+  const bool unusable =
+      !imp_ || !imp_->valid() || !str || !*str || (sep2 && !sep1) || idx1 < 0 || idx2 < 0;
   if (unusable) return nullptr;
   ResultBuffers& results = Results();
   // A result passed back in moves on to the next buffer, so that it stays intact.
@@ -441,8 +442,8 @@ int PM_DEVKEY::GetInt32ByKey(const char* key, const char* sep1, short idx1, cons
   return value.empty() ? 0 : UT_STR::AToI(value);
 }
 
-int PM_DEVKEY::GetInt32ByKeyFatal(const char* key, const char* sep1, short idx1,
-                                  const char* sep2, short idx2) {
+int PM_DEVKEY::GetInt32ByKeyFatal(const char* key, const char* sep1, short idx1, const char* sep2,
+                                  short idx2) {
   const Port::String value = GetStringByKey(key, FirstChar(sep1), idx1, FirstChar(sep2), idx2);
   if (value.empty()) {
     PM_MSG().issueFatal(

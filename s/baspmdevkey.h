@@ -31,8 +31,8 @@ struct PMDevKeyFlags {
 
 // The names of a part that a part store depends on.
 struct PMPartNames {
-  Port::String device;                     // empty when the part has none
-  Port::String package;                    // empty when the part has none
+  Port::String device;                      // empty when the part has none
+  Port::String package;                     // empty when the part has none
   std::vector<Port::String> internalNames;  // the device's internal names, in order
 };
 

@@ -407,11 +407,11 @@ Port::String PMPicImp::Range() const {
   if (!SupportedRanges(ranges)) return Port::String();
   if (speed.empty()) return ranges.front();
   const char last = speed[speed.length() - 1];
-  const Port::String candidate(std::string(1, static_cast<char>(std::toupper(
-      static_cast<unsigned char>(last)))));
-  const bool supported =
-      std::any_of(ranges.begin(), ranges.end(),
-                  [&](const Port::String& range) { return range.Compare(candidate.c_str(), 1) == 0; });
+  const Port::String candidate(
+      std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(last)))));
+  const bool supported = std::any_of(ranges.begin(), ranges.end(), [&](const Port::String& range) {
+    return range.Compare(candidate.c_str(), 1) == 0;
+  });
   return supported ? candidate : ranges.front();
 }
 

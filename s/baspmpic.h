@@ -20,8 +20,9 @@ namespace PersonalityModule {
 class ListIterator;
 }
 
-// The implementation behind a PM_PIC handle: the module specification of the architecture extended with
-// the part levels (device, package, speed) and what the architecture's definition says of them.
+// The implementation behind a PM_PIC handle: the module specification of the architecture extended
+// with the part levels (device, package, speed) and what the architecture's definition says of
+// them.
 class PMPicImp : public PMSpecImp {
  public:
   // A part with no architecture yet.
@@ -103,8 +104,7 @@ class PMPicImp : public PMSpecImp {
   // Whether the definition of `name` under `root` is a physical architecture whose validator
   // finds device data (or, with `alsoUnsupported`, a physical unsupported one). Selects the
   // architecture type of the definition found.
-  bool ProbeArchitecture(const Port::String& root, const Port::String& name,
-                         bool alsoUnsupported);
+  bool ProbeArchitecture(const Port::String& root, const Port::String& name, bool alsoUnsupported);
   // Whether some installation root holds the current architecture (supported ones only).
   bool FindArchitectureOnPath();
   bool IsValidArchitecture();

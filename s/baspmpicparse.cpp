@@ -144,8 +144,7 @@ Port_Range FindSpeed(const Port::String& remainder, const std::string& speedExpr
   const Port_Range atEnd =
       Expressions().Get("-" + speedExpression + "$").GetRangeOfMatch(remainder, 0);
   if (!atEnd.empty()) return atEnd;
-  Port_Range between =
-      Expressions().Get("-" + speedExpression + "-").GetRangeOfMatch(remainder, 0);
+  Port_Range between = Expressions().Get("-" + speedExpression + "-").GetRangeOfMatch(remainder, 0);
   if (!between.empty()) {
     --between.last;
     return between;
@@ -449,8 +448,7 @@ void PMPicImp::ParseThreeStrings(const char* arch, const char* part, const char*
   }
 }
 
-bool PMPicImp::IsValidPartName(const char* name, char*& deviceOut, char*& packageOut,
-                               bool quiet) {
+bool PMPicImp::IsValidPartName(const char* name, char*& deviceOut, char*& packageOut, bool quiet) {
   deviceOut = nullptr;
   packageOut = nullptr;
   if (!name) return false;
@@ -460,9 +458,8 @@ bool PMPicImp::IsValidPartName(const char* name, char*& deviceOut, char*& packag
     }
     return false;
   }
-  const std::unique_ptr<PMPicImp> temporary =
-      TemporaryOfSameKind(unsupportedAllowed ? PM_BINDING_ALLOW_UNSUPPORTED
-                                             : PM_BINDING_SUPPORTED_ONLY);
+  const std::unique_ptr<PMPicImp> temporary = TemporaryOfSameKind(
+      unsupportedAllowed ? PM_BINDING_ALLOW_UNSUPPORTED : PM_BINDING_SUPPORTED_ONLY);
   temporary->ParseThreeStrings(pm.c_str(), nullptr, nullptr);
   temporary->make_list(nullptr, nullptr, false, 0);
   const Port::String lowered = Lowered(name);

@@ -146,7 +146,8 @@ std::vector<std::string> SplitNames(const char* value, char separator) {
   return names;
 }
 
-bool AnyDeviceGroup(const char* value, const std::function<bool(const DeviceTable::Group&)>& visit) {
+bool AnyDeviceGroup(const char* value,
+                    const std::function<bool(const DeviceTable::Group&)>& visit) {
   const std::string_view text = value ? value : "";
   if (text.empty()) return false;
   for (std::size_t start = 0;;) {
@@ -168,10 +169,10 @@ DeviceTable::DeviceTable(const char* value) {
   const auto missing = [](const Group& group, std::size_t position) {
     return group.size() <= position || group[position].empty();
   };
-  namedGroups_ = static_cast<std::size_t>(
-      std::find_if(groups_.begin(), groups_.end(),
-                   [&](const Group& group) { return missing(group, 0); }) -
-      groups_.begin());
+  namedGroups_ =
+      static_cast<std::size_t>(std::find_if(groups_.begin(), groups_.end(),
+                                            [&](const Group& group) { return missing(group, 0); }) -
+                               groups_.begin());
   pairedGroups_ = static_cast<std::size_t>(
       std::find_if(groups_.begin(), groups_.end(),
                    [&](const Group& group) { return missing(group, 0) || missing(group, 1); }) -

@@ -243,11 +243,16 @@ char PMPicImp::ErrorStatus(const char*& text) {
 
 const Port::String* PMPicImp::RejectedText() const {
   switch (errorStatus) {
-    case 1: return &rejectedArch;
-    case 2: return &rejectedDevice;
-    case 3: return &rejectedPackage;
-    case 4: return &rejectedSpeed;
-    default: return nullptr;
+    case 1:
+      return &rejectedArch;
+    case 2:
+      return &rejectedDevice;
+    case 3:
+      return &rejectedPackage;
+    case 4:
+      return &rejectedSpeed;
+    default:
+      return nullptr;
   }
 }
 
@@ -406,8 +411,7 @@ void PMPicImp::ListArchitectures(const char* key, const char* value, bool withBa
       const Port::String entry =
           familyValue.empty() ? KeyValue("VENDOR") : KeyValue("VENDOR") + ":" + familyValue;
       InsertIgnoringCase(entries, entry.str(), true);
-      const Port::String alias =
-          KeyValue((Port::String("ALIAS_") + KeyValue("ARCH_NAME")).c_str());
+      const Port::String alias = KeyValue((Port::String("ALIAS_") + KeyValue("ARCH_NAME")).c_str());
       if (!alias.empty()) RecordAlias(name->c_str(), alias.c_str());
     }
   }

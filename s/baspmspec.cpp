@@ -344,10 +344,23 @@ std::map<std::string, std::string>& PMAliasRegistry() {
 }
 
 const std::set<Port::String>& PMSkippedDirectories() {
-  static const std::set<Port::String> skipped = {
-      "3rdpartyinstalls", "OMBexamples", "MinGW", "Qt",   "X11R6",      "bin",
-      "data",             "doc",         "gnu",   "help", "installer",  "java",
-      "lib",              "msg",         "smartmodel",    "tutorial",   "vhdl"};
+  static const std::set<Port::String> skipped = {"3rdpartyinstalls",
+                                                 "OMBexamples",
+                                                 "MinGW",
+                                                 "Qt",
+                                                 "X11R6",
+                                                 "bin",
+                                                 "data",
+                                                 "doc",
+                                                 "gnu",
+                                                 "help",
+                                                 "installer",
+                                                 "java",
+                                                 "lib",
+                                                 "msg",
+                                                 "smartmodel",
+                                                 "tutorial",
+                                                 "vhdl"};
   return skipped;
 }
 
@@ -391,7 +404,9 @@ DARRAY_NAME::~DARRAY_NAME() = default;
 
 PMOwnedStrings::~PMOwnedStrings() { clear(); }
 
-void PMOwnedStrings::push_back(const char* text) { items_.push_back(Port::strdup(text ? text : "")); }
+void PMOwnedStrings::push_back(const char* text) {
+  items_.push_back(Port::strdup(text ? text : ""));
+}
 
 bool PMOwnedStrings::insert_sorted(const char* text) {
   const auto less = [](const char* a, const char* b) { return std::strcmp(a, b) < 0; };
@@ -422,8 +437,8 @@ PM_SPECMGR::PM_SPECMGR(const char* name)
     useUnsupported_ = true;
     Port_MsgManData::debugStub("Unsupported PMs can be used.\n");
   } else if (Port::stricmp(setting, "NO") != 0) {
-    Port_MsgManData::debugStub(
-        "Unrecognized value <%s> for QOR_USE_UNSUPPORTED_PMS. NO assumed.\n", setting);
+    Port_MsgManData::debugStub("Unrecognized value <%s> for QOR_USE_UNSUPPORTED_PMS. NO assumed.\n",
+                               setting);
   }
 }
 
@@ -508,7 +523,8 @@ void PMSpecImp::SetName(const char* name) {
 
 void PMSpecImp::RecordAlias(const char* name, const char* alias) {
   aliases.emplace(name, alias);
-  if (PMAliasRegistry().emplace(name, alias).second) WalkedChains::Instance().AliasRegistered(alias);
+  if (PMAliasRegistry().emplace(name, alias).second)
+    WalkedChains::Instance().AliasRegistered(alias);
 }
 
 auto_array<char> PMSpecImp::FindPmByAlias(const char* alias, bool scan) {
@@ -635,14 +651,14 @@ boost::shared_ptr<PM_DEVKEY> PMSpecImp::OpenDefinition(bool followFriends, bool 
   }
   const Port::String arch = store->GetStringByKey("ARCH_NAME", 0, 0, 0, 0);
   if (!SameIgnoringCase(pm, arch.c_str()) && report) {
-    PM_MSG().issueInternal("Corrupt definition file <%s>, expecting pm <%s>, found <%s>\n",
-                           file, pm.c_str(), arch.c_str());
+    PM_MSG().issueInternal("Corrupt definition file <%s>, expecting pm <%s>, found <%s>\n", file,
+                           pm.c_str(), arch.c_str());
     return {};
   }
   if (!PMDevKeyRawValue(*store, "ARCH_FRIEND")) {
     if (report) {
-      PM_MSG().issueInternal(
-          "Corrupt definition file <%s>, did not find architecture definition\n", file);
+      PM_MSG().issueInternal("Corrupt definition file <%s>, did not find architecture definition\n",
+                             file);
     }
     return {};
   }
@@ -685,16 +701,16 @@ void PMSpecImp::RememberWalkedChain(const PM_DEVKEY& store, std::size_t firstFri
 
 // Loads the friend (and through it the rest of the chain) and gives `store` every key of the
 // friend that it has no value for.
-void PMSpecImp::MergeFriend(const Port::String& friendName, PM_DEVKEY& store,
-                            bool followFriends, bool report, bool decode) {
+void PMSpecImp::MergeFriend(const Port::String& friendName, PM_DEVKEY& store, bool followFriends,
+                            bool report, bool decode) {
   if (!Layout::IsModuleName(friendName)) {
     // A friend that would lead out of the installation is absent: the chain ends here.
     ReportMissingDefinition(friendName.c_str());
     return;
   }
   if (ChainInProgress::OnThread().ComesBackTo(Lowered(friendName.c_str()))) {
-    Port_MsgManData::debugStub("Friend chain of %s comes back to %s; it stops there.\n",
-                               pm.c_str(), friendName.c_str());
+    Port_MsgManData::debugStub("Friend chain of %s comes back to %s; it stops there.\n", pm.c_str(),
+                               friendName.c_str());
     return;
   }
   const ChainWalk walk;
@@ -1052,7 +1068,8 @@ char* PMSpecImp::getdllfilename(const char* name) {
   if (!Layout::IsModuleName(Port::String("lib") + (name ? name : ""))) return nullptr;
   const Port::String file = Port::String(Port_Env::GetPlatformPath()) + "/lib" +
                             (name ? name : "") + PortDynamicLib::GetFileType();
-  Port::String found = FindLibrary(LibraryDir(unsupported, depth != 0 ? pm : Port::String()) + file);
+  Port::String found =
+      FindLibrary(LibraryDir(unsupported, depth != 0 ? pm : Port::String()) + file);
   if (found.empty() && !probing) {
     for (const char* friendName : friends.items()) {
       found = FindLibrary(LibraryDir(pm_specmgr.isunsupported_pm(friendName), friendName) + file);
@@ -1108,8 +1125,7 @@ char* PM_SPEC::getdatafilename(char level, const char* name, unsigned char searc
   return imp_->getdatafilename(level, name, search != 0, index);
 }
 
-Port::String PM_SPEC::GetDatafileName(char level, const char* name, bool search,
-                                      int index) const {
+Port::String PM_SPEC::GetDatafileName(char level, const char* name, bool search, int index) const {
   return imp_->GetDatafileName(level, name, search, index);
 }
 
@@ -1158,7 +1174,8 @@ auto_array<char> PM_SPEC::GetName() const {
   if (pm.empty()) return auto_array<char>();
   const auto& registry = PMAliasRegistry();
   const auto alias = registry.find(pm.str());
-  return auto_array<char>(Port::strdup(alias != registry.end() ? alias->second.c_str() : pm.c_str()));
+  return auto_array<char>(
+      Port::strdup(alias != registry.end() ? alias->second.c_str() : pm.c_str()));
 }
 
 auto_array<char> PM_SPEC::GetProperName(const char* alias, bool scan) {

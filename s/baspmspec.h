@@ -19,7 +19,7 @@
 namespace PersonalityModule {
 class BaseList;
 class Validator;
-}
+}  // namespace PersonalityModule
 
 // A vector of C strings that owns them (copies made with Port::strdup, freed with delete[]),
 // so that callers can be handed the contiguous char* array itself.

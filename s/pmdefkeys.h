@@ -34,10 +34,10 @@ inline constexpr char kVentryPrefix[] = "VENTRY_";
 inline constexpr char kAliasPrefix[] = "ALIAS_";
 
 inline constexpr const char* kDefinitionKeys[] = {
-    kArchName,     kArchFriend,    kArchType,     kVendor,           kFamily,
-    kSupportMode,  kBaseMode,      kPartNameChar, kPmPrefix,         kDeviceInternal,
-    kTestDeviceInternal, kDeviceFormat, kAltDeviceFormat, kSpeedFormat, kSubfamFormat,
-    kSubfamSpecs,  kSubfamNames,   kRanges,       kDisallowSpeeds};
+    kArchName,           kArchFriend,   kArchType,        kVendor,        kFamily,
+    kSupportMode,        kBaseMode,     kPartNameChar,    kPmPrefix,      kDeviceInternal,
+    kTestDeviceInternal, kDeviceFormat, kAltDeviceFormat, kSpeedFormat,   kSubfamFormat,
+    kSubfamSpecs,        kSubfamNames,  kRanges,          kDisallowSpeeds};
 
 inline constexpr const char* kDefinitionKeyPrefixes[] = {kVentryPrefix, kAliasPrefix};
 

@@ -54,8 +54,8 @@ inline Port::String DefinitionPath(const Port::String& root, const Port::String&
 
 // A device's data file `fileName` ("<internal name>.pkg") in the module's data folder under
 // `root`; empty (no file) when either name is not plain.
-inline Port::String DataFile(const Port::String& root, const Port::String& module,
-                             bool unsupported, const Port::String& fileName) {
+inline Port::String DataFile(const Port::String& root, const Port::String& module, bool unsupported,
+                             const Port::String& fileName) {
   if (!IsModuleName(module) || !IsModuleName(fileName)) return Port::String();
   return DataDir(root, module, unsupported) + fileName;
 }

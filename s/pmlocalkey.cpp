@@ -56,18 +56,18 @@ std::string PrefixedKey(const std::vector<const std::string*>& prefixes, unsigne
 DevKey::DevKey(const char* name, PM_SPEC* spec, int nprefixes, bool decode, bool withfriends,
                bool usecache)
     : PM_DEVKEY(boost::shared_ptr<PMDevKeyImp>()), local_(nullptr) {
-  boost::shared_ptr<DevKeyImp> imp =
-      OpenOverlay(name, spec ? spec->imp_.get() : nullptr, nprefixes, decode, withfriends, usecache);
+  boost::shared_ptr<DevKeyImp> imp = OpenOverlay(name, spec ? spec->imp_.get() : nullptr, nprefixes,
+                                                 decode, withfriends, usecache);
   local_ = imp.get();
   imp_ = imp;
 }
 
-DevKey::DevKey(const char* name, const PM_PIC* pic, int nprefixes, bool decode,
-               bool withfriends, bool usecache)
+DevKey::DevKey(const char* name, const PM_PIC* pic, int nprefixes, bool decode, bool withfriends,
+               bool usecache)
     : PM_DEVKEY(boost::shared_ptr<PMDevKeyImp>()), local_(nullptr) {
   const PM_SPEC* spec = pic;
-  boost::shared_ptr<DevKeyImp> imp =
-      OpenOverlay(name, spec ? spec->imp_.get() : nullptr, nprefixes, decode, withfriends, usecache);
+  boost::shared_ptr<DevKeyImp> imp = OpenOverlay(name, spec ? spec->imp_.get() : nullptr, nprefixes,
+                                                 decode, withfriends, usecache);
   local_ = imp.get();
   imp_ = imp;
 }
@@ -93,8 +93,7 @@ void DevKey::setkeyprefix(int index, const char* prefix) {
   local_->prefixes[static_cast<std::size_t>(index)] = prefix ? prefix : "";
 }
 
-Port::String DevKey::GetStringByKey(const char* key, char sep1, short idx1, char sep2,
-                                    short idx2) {
+Port::String DevKey::GetStringByKey(const char* key, char sep1, short idx1, char sep2, short idx2) {
   if (!local_ || !key) return Port::String();
   // Keys reach the overlay as stored; the deciphered form is computed for hosts that trace it.
   Port::strdec(key);

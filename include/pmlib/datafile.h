@@ -28,7 +28,7 @@ struct PackageFile {
 
 /// @brief A definition file (.acd) on its own: its keys, no friend merged, no module opened.
 struct DefinitionFile {
-  bool loaded = false;  ///< whether the file read and holds a key
+  bool loaded = false;                                    ///< whether the file read and holds a key
   std::vector<std::pair<std::string, std::string>> keys;  ///< in the reader's order
 };
 

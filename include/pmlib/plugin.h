@@ -30,14 +30,14 @@ enum class EntryForm {
 /// where it stays until the library is unloaded, as PM_DLM does.
 /// Thread safety: a plain value.
 struct VirtualEntry {
-  std::string function;                ///< the replaced function ("route")
-  EntryForm form = EntryForm::Absent;  ///< what the entry's text says
-  std::optional<std::string> key;      ///< the key that gave the value (platform key first)
-  std::optional<std::string> field;    ///< the value's first ";"-separated field
-  std::optional<std::string> symbol;   ///< the symbol, for a Named entry
-  std::optional<std::string> library;  ///< the library name, for a Named entry
+  std::string function;                    ///< the replaced function ("route")
+  EntryForm form = EntryForm::Absent;      ///< what the entry's text says
+  std::optional<std::string> key;          ///< the key that gave the value (platform key first)
+  std::optional<std::string> field;        ///< the value's first ";"-separated field
+  std::optional<std::string> symbol;       ///< the symbol, for a Named entry
+  std::optional<std::string> library;      ///< the library name, for a Named entry
   std::optional<std::string> libraryFile;  ///< the library's path when it is installed
-  bool loaded = false;                 ///< whether the library is loaded
+  bool loaded = false;                     ///< whether the library is loaded
   bool resolves = false;  ///< whether a replacement function was found (PM_DLM::get_ventrypoint)
   /// Why the generic implementation applies; empty when the entry resolves.
   std::string reason;

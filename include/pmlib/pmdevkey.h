@@ -87,8 +87,7 @@ class PMLIB_API PM_DEVKEY {
   int GetInt32ByKey(const char* key, const char* sep1, short idx1, const char* sep2, short idx2);
   int GetInt32ByKeyFatal(const char* key, const char* sep1, short idx1, const char* sep2,
                          short idx2);
-  int GetInt32ByString(const char* str, const char* sep1, short idx1, const char* sep2,
-                       short idx2);
+  int GetInt32ByString(const char* str, const char* sep1, short idx1, const char* sep2, short idx2);
   int GetInt32ByStringFatal(const char* str, const char* sep1, short idx1, const char* sep2,
                             short idx2);
   ///@}

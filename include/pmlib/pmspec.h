@@ -22,9 +22,9 @@ class DevKey;
 /// Whether a specification may use unsupported personality modules (those installed under
 /// data/unsupported/).
 enum PM_PARTNAME_BINDING {
-  PM_BINDING_SUPPORTED_ONLY = 0,  ///< never
+  PM_BINDING_SUPPORTED_ONLY = 0,     ///< never
   PM_BINDING_ALLOW_UNSUPPORTED = 1,  ///< yes
-  PM_BINDING_FROM_ENVIRONMENT = 2  ///< as QOR_USE_UNSUPPORTED_PMS says (any value but 0 and 1)
+  PM_BINDING_FROM_ENVIRONMENT = 2    ///< as QOR_USE_UNSUPPORTED_PMS says (any value but 0 and 1)
 };
 
 /// @brief The module names handed out by PM_SPEC::get_list.

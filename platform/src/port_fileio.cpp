@@ -73,7 +73,8 @@ std::string TemporaryName(const std::string& target) {
   const std::size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  return folder + "." + name + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter++);
+  return folder + "." + name + ".tmp" + std::to_string(::getpid()) + "." +
+         std::to_string(counter++);
 }
 
 // The new file beside `target`: honouring the umask when `target` is new, else with its mode and
@@ -96,7 +97,8 @@ FileDescriptor CreateBeside(const std::string& target, const struct stat* existi
 
 // Writes, flushes and closes `fd`; errno says what failed.
 bool WriteDurably(FileDescriptor fd, std::string_view content) {
-  if (File::WriteAll(fd.get(), content) && ::fsync(fd.get()) == 0) return ::close(fd.release()) == 0;
+  if (File::WriteAll(fd.get(), content) && ::fsync(fd.get()) == 0)
+    return ::close(fd.release()) == 0;
   const int error = errno;
   fd = FileDescriptor();
   errno = error;
@@ -149,8 +151,8 @@ FileDescriptor File::CreateRegular(const char* path) {
 long long File::ReadAt(int fd, void* buffer, std::size_t size, unsigned long long offset) {
   std::size_t got = 0;
   while (got < size) {
-    const ssize_t count = ::pread(fd, static_cast<char*>(buffer) + got, size - got,
-                                  static_cast<off_t>(offset + got));
+    const ssize_t count =
+        ::pread(fd, static_cast<char*>(buffer) + got, size - got, static_cast<off_t>(offset + got));
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) return -1;
     if (count == 0) break;

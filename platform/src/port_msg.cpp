@@ -94,12 +94,18 @@ MsgHandler SetMsgHandler(MsgHandler handler) {
 
 const char* MsgKindName(MsgKind kind) {
   switch (kind) {
-    case MsgKind::Fatal: return "FATAL";
-    case MsgKind::UserFatal: return "USERFATAL";
-    case MsgKind::Warning: return "WARNING";
-    case MsgKind::Status: return "STATUS";
-    case MsgKind::Internal: return "INTERNAL";
-    case MsgKind::Debug: return "DEBUG";
+    case MsgKind::Fatal:
+      return "FATAL";
+    case MsgKind::UserFatal:
+      return "USERFATAL";
+    case MsgKind::Warning:
+      return "WARNING";
+    case MsgKind::Status:
+      return "STATUS";
+    case MsgKind::Internal:
+      return "INTERNAL";
+    case MsgKind::Debug:
+      return "DEBUG";
   }
   return "MESSAGE";
 }
@@ -122,7 +128,9 @@ void DefaultMsgHandler(const Message& message) {
 
 Port_MsgManData::Port_MsgManData(const char* domain, const char* unit, int line,
                                  const char* revision)
-    : domain_(domain ? domain : ""), unit_(unit ? unit : ""), line_(line),
+    : domain_(domain ? domain : ""),
+      unit_(unit ? unit : ""),
+      line_(line),
       revision_(revision ? revision : "") {}
 
 Port_MsgManData Port_MsgManData::createObject(const char* domain, const char* unit, int line,
@@ -130,13 +138,13 @@ Port_MsgManData Port_MsgManData::createObject(const char* domain, const char* un
   return Port_MsgManData(domain, unit, line, revision);
 }
 
-#define PMPORT_ISSUE(KIND, CODE)                                              \
-  do {                                                                        \
-    va_list args;                                                             \
-    va_start(args, format);                                                   \
+#define PMPORT_ISSUE(KIND, CODE)                                                     \
+  do {                                                                               \
+    va_list args;                                                                    \
+    va_start(args, format);                                                          \
     Port::Message message{KIND, CODE, domain_, unit_, line_, FormatV(format, args)}; \
-    va_end(args);                                                             \
-    Deliver(message);                                                         \
+    va_end(args);                                                                    \
+    Deliver(message);                                                                \
   } while (0)
 
 void Port_MsgManData::issueFatal(int code, const char* format, ...) const {
@@ -162,8 +170,8 @@ void Port_MsgManData::issueInternal(const char* format, ...) const {
 void Port_MsgManData::debugStub(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  Port::Message message{Port::MsgKind::Debug, 0, std::string(), std::string(), 0,
-                        FormatV(format, args)};
+  Port::Message message{Port::MsgKind::Debug, 0, std::string(),
+                        std::string(),        0, FormatV(format, args)};
   va_end(args);
   Deliver(message);
 }

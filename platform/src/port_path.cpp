@@ -94,8 +94,8 @@ bool IsRelativeSubPath(std::string_view path) {
 bool IsWordName(std::string_view name) {
   return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
     // Plain ASCII, whatever the host's locale says a letter is.
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '_' || c == '-';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-';
   });
 }
 

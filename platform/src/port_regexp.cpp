@@ -14,7 +14,8 @@ Port_Regexp::Port_Regexp(const char* pattern) {
     auto compiled = std::make_shared<Compiled>();
     // As in Perl, "^" and "$" mean the ends of the text, not of a line within it: a part name
     // holding a line break must not have its device found after that break.
-    compiled->expression.assign(pattern ? pattern : "", boost::regex::perl | boost::regex::no_mod_m);
+    compiled->expression.assign(pattern ? pattern : "",
+                                boost::regex::perl | boost::regex::no_mod_m);
     compiled_ = std::move(compiled);
   } catch (const boost::regex_error& error) {
     status_ = error.code() != 0 ? static_cast<int>(error.code()) : -1;

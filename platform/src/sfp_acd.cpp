@@ -27,7 +27,9 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 char SeparatorOf(const char* separator) { return separator ? *separator : '\0'; }
 
-std::string_view ViewOf(const char* text) { return text ? std::string_view(text) : std::string_view(); }
+std::string_view ViewOf(const char* text) {
+  return text ? std::string_view(text) : std::string_view();
+}
 
 short Saturated(std::size_t count) {
   return static_cast<short>(std::min<std::size_t>(count, SHRT_MAX));
@@ -36,7 +38,8 @@ short Saturated(std::size_t count) {
 // The position just past the count-th `separator` at or after `from`; kNoPosition when the value
 // ends first or, with a non-zero `stop`, a `stop` character comes first. The separators are found
 // with memchr: a device table addresses its thousandth field by skipping the ones before it.
-std::size_t SkipPast(std::string_view value, std::size_t from, char separator, int count, char stop) {
+std::size_t SkipPast(std::string_view value, std::size_t from, char separator, int count,
+                     char stop) {
   const char* const begin = value.data();
   const char* const end = begin + value.size();
   const char* at = begin + from;
@@ -44,7 +47,8 @@ std::size_t SkipPast(std::string_view value, std::size_t from, char separator, i
     const char* const next =
         static_cast<const char*>(std::memchr(at, separator, static_cast<std::size_t>(end - at)));
     if (!next) return kNoPosition;
-    if (stop != '\0' && std::memchr(at, stop, static_cast<std::size_t>(next - at))) return kNoPosition;
+    if (stop != '\0' && std::memchr(at, stop, static_cast<std::size_t>(next - at)))
+      return kNoPosition;
     at = next + 1;
   }
   return static_cast<std::size_t>(at - begin);
@@ -57,7 +61,9 @@ std::string_view FieldAt(std::string_view value, std::size_t begin, char sep1) {
 }
 
 std::size_t CountOf(std::string_view text, char separator) {
-  return separator == '\0' ? 0 : static_cast<std::size_t>(std::count(text.begin(), text.end(), separator));
+  return separator == '\0'
+             ? 0
+             : static_cast<std::size_t>(std::count(text.begin(), text.end(), separator));
 }
 
 // One line of a definition text: its content without the line end, a "\r" before it, and its
@@ -71,7 +77,8 @@ struct Line {
 };
 
 Line NextLine(char* at, char* limit) {
-  char* const newline = static_cast<char*>(std::memchr(at, '\n', static_cast<std::size_t>(limit - at)));
+  char* const newline =
+      static_cast<char*>(std::memchr(at, '\n', static_cast<std::size_t>(limit - at)));
   char* end = newline ? newline : limit;
   char* const next = newline ? newline + 1 : limit;
   if (end > at && end[-1] == '\r') --end;
@@ -116,7 +123,8 @@ std::size_t DecipherInPlace(char* text, std::size_t length) {
   char* at = NextLine(text, limit).next;  // past the marker line
   char* out = text;
   while (at < limit) {
-    char* const newline = static_cast<char*>(std::memchr(at, '\n', static_cast<std::size_t>(limit - at)));
+    char* const newline =
+        static_cast<char*>(std::memchr(at, '\n', static_cast<std::size_t>(limit - at)));
     char* end = newline ? newline : limit;
     char* const next = newline ? newline + 1 : limit;
     if (end > at && end[-1] == '\r') --end;
@@ -213,7 +221,8 @@ std::string_view AddressField(std::string_view value, char sep1, int idx1, char 
   if (idx1 < 0 || idx2 < 0) return {};
   std::size_t begin = 0;
   if (sep1 != '\0' && idx1 > 0) begin = SkipPast(value, 0, sep1, idx1, '\0');
-  if (begin != kNoPosition && sep2 != '\0' && idx2 > 0) begin = SkipPast(value, begin, sep2, idx2, sep1);
+  if (begin != kNoPosition && sep2 != '\0' && idx2 > 0)
+    begin = SkipPast(value, begin, sep2, idx2, sep1);
   if (begin == kNoPosition) return {};
   while (begin < value.size() && value[begin] == ' ') ++begin;
   // The field ends at the first separator of either kind (searched with memchr, as values may be
@@ -271,7 +280,8 @@ std::uint32_t KeyIndex::HashOf(std::string_view key) {
     hash ^= hash >> 32;
   }
   std::uint64_t tail = 0;
-  for (std::size_t i = 0; i < left; ++i) tail |= std::uint64_t{static_cast<unsigned char>(at[i])} << (8 * i);
+  for (std::size_t i = 0; i < left; ++i)
+    tail |= std::uint64_t{static_cast<unsigned char>(at[i])} << (8 * i);
   hash = (hash ^ tail) * kMultiplier;
   // The index takes the low bits: the high ones are folded into them.
   hash ^= hash >> 29;
@@ -367,7 +377,9 @@ const KeyValue& Iterator::Current() const {
 struct PMPORT_SFP_HIDDEN StaticAcdRead::Impl {
   Impl(const char* path, const char* compare, char* const* searchKeys, bool decodeOption,
        std::shared_ptr<Sfp_ACD::Storage> shared)
-      : location(path ? path : ""), comparename(compare ? compare : ""), decode(decodeOption),
+      : location(path ? path : ""),
+        comparename(compare ? compare : ""),
+        decode(decodeOption),
         storage(std::move(shared)) {
     for (char* const* key = searchKeys; key && *key; ++key) searchkeys.emplace_back(*key);
   }
@@ -396,13 +408,12 @@ std::shared_ptr<Sfp_ACD::Storage> NewStorage() {
 
 // Adds the key of `entry` (`keyLength` characters), or with `replace` gives it the new value;
 // returns its position.
-std::size_t Put(Sfp_ACD::Storage& storage, const Sfp_ACD::StoredEntry& entry,
-                std::size_t keyLength, bool replace) {
+std::size_t Put(Sfp_ACD::Storage& storage, const Sfp_ACD::StoredEntry& entry, std::size_t keyLength,
+                bool replace) {
   // One hash lookup either finds the key or reserves its slot; the view stays valid because the
   // key's owner array lives as long as the storage.
-  const auto [position, added] =
-      storage.index.insert(std::string_view(entry.key, keyLength), storage.entries.size(),
-                           storage.entries.data());
+  const auto [position, added] = storage.index.insert(
+      std::string_view(entry.key, keyLength), storage.entries.size(), storage.entries.data());
   if (added) {
     storage.entries.push_back(entry);
   } else if (replace) {
@@ -442,17 +453,18 @@ bool StaticAcdRead::Impl::AddText(const boost::shared_array<char>& owner, char* 
   std::size_t parsed = 0;
   // Each key goes into the index as soon as its line is parsed: indexing afterwards would come
   // back to every key of a large file once the file has left the cache.
-  const std::size_t keys = ParseInPlace(text, length, [&](char* key, std::size_t keyLength, char* value) {
-    if (stored.entries.size() == stored.entries.capacity()) {
-      const std::size_t bytes = static_cast<std::size_t>(key - text);
-      const std::size_t before = stored.entries.size() - parsed;  // from files read earlier
-      stored.entries.reserve(std::max({before + ExpectedKeys(parsed, bytes, length),
-                                       2 * stored.entries.size(), std::size_t{16}}));
-      stored.index.reserve(stored.entries.capacity());
-    }
-    ++parsed;
-    Put(stored, {key, value, text_owner, text_owner}, keyLength, true);
-  });
+  const std::size_t keys =
+      ParseInPlace(text, length, [&](char* key, std::size_t keyLength, char* value) {
+        if (stored.entries.size() == stored.entries.capacity()) {
+          const std::size_t bytes = static_cast<std::size_t>(key - text);
+          const std::size_t before = stored.entries.size() - parsed;  // from files read earlier
+          stored.entries.reserve(std::max({before + ExpectedKeys(parsed, bytes, length),
+                                           2 * stored.entries.size(), std::size_t{16}}));
+          stored.index.reserve(stored.entries.capacity());
+        }
+        ++parsed;
+        Put(stored, {key, value, text_owner, text_owner}, keyLength, true);
+      });
   stored.valid = stored.valid || keys > 0;
   return keys > 0;
 }
@@ -481,15 +493,16 @@ const char* StaticAcdRead::Impl::ValueOf(const char* key) const {
 }
 
 StaticAcdRead::StaticAcdRead(const char* path, const char* comparename, char* const* searchkeys,
-                             unsigned char decode, unsigned char withfriends, unsigned char /*third*/)
+                             unsigned char decode, unsigned char withfriends,
+                             unsigned char /*third*/)
     : impl_(std::make_unique<Impl>(path, comparename, searchkeys, decode != 0, NewStorage())) {
   // With friends the caller reads this file itself, after the friends' copies, so that its keys
   // win; reading it here too would only read it twice.
   if (withfriends == 0) ReadFile(path);
 }
 
-StaticAcdRead::StaticAcdRead(const StaticAcdRead& source, const char* path,
-                             const char* comparename, char* const* searchkeys, unsigned char decode)
+StaticAcdRead::StaticAcdRead(const StaticAcdRead& source, const char* path, const char* comparename,
+                             char* const* searchkeys, unsigned char decode)
     : impl_(std::make_unique<Impl>(path, comparename, searchkeys, decode != 0,
                                    source.impl_->storage)) {}
 
@@ -508,7 +521,8 @@ unsigned char StaticAcdRead::Decode(unsigned char decode) {
   std::vector<Sfp_ACD::HeldFile> held;
   held.swap(impl_->Writable().held);
   if (impl_->decode) {
-    for (const Sfp_ACD::HeldFile& file : held) impl_->AddText(file.text, file.text.get(), file.length);
+    for (const Sfp_ACD::HeldFile& file : held)
+      impl_->AddText(file.text, file.text.get(), file.length);
   }
   return IsValid();
 }
@@ -559,7 +573,8 @@ std::pair<short, short> StaticAcdRead::GetMaxIndex(const char* key, char sep1, c
   return GetMaxIndexFromString(getkeyeddata(key), sep1, sep2);
 }
 
-std::pair<short, short> StaticAcdRead::GetMaxIndexFromString(const char* str, char sep1, char sep2) {
+std::pair<short, short> StaticAcdRead::GetMaxIndexFromString(const char* str, char sep1,
+                                                             char sep2) {
   return Sfp_ACD::IndexBounds(ViewOf(str), sep1, sep2);
 }
 

@@ -53,7 +53,6 @@ class KeyIndex {
   std::size_t size_ = 0;
 };
 
-
 // A file held back because it is enciphered and deciphering was off when it was read.
 struct HeldFile {
   boost::shared_array<char> text;
@@ -66,8 +65,8 @@ struct Storage {
   bool valid = false;
   bool enciphered = false;
   std::vector<StoredEntry> entries;
-  Owners owners;    // the arrays the entries' characters lie in
-  KeyIndex index;   // the entries' positions by key
+  Owners owners;   // the arrays the entries' characters lie in
+  KeyIndex index;  // the entries' positions by key
   std::vector<HeldFile> held;
 };
 

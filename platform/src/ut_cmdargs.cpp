@@ -179,7 +179,7 @@ void UT_CMDOPCODES::declare(const std::string& word) {
 void UT_CMDOPCODES::reject(const std::string& reason) {
   error_ = reason;
   Messages(__LINE__).issueWarning("the option specification of \"%s\" is malformed: %s\n",
-                          toolname_.c_str(), reason.c_str());
+                                  toolname_.c_str(), reason.c_str());
 }
 
 UT_CMDOPCODES::Kind UT_CMDOPCODES::find(const char* name) const {
@@ -239,7 +239,8 @@ void UT_CMDFILE::expand(int argc, const char* const* argv, std::vector<std::stri
 
 void UT_CMDFILE::expandfile(const std::string& path, std::vector<std::string>& chain) {
   if (std::find(chain.begin(), chain.end(), path) != chain.end()) {
-    Messages(__LINE__).issueWarning("the command file \"%s\" names itself; skipped\n", path.c_str());
+    Messages(__LINE__).issueWarning("the command file \"%s\" names itself; skipped\n",
+                                    path.c_str());
     valid_ = false;
     return;
   }

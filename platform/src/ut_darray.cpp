@@ -33,7 +33,8 @@ UT_DARRAY::~UT_DARRAY() {
 }
 
 void UT_DARRAY::Publish() {
-  if (storage_) *storage_ = elements_.empty() && elements_.capacity() == 0 ? nullptr : elements_.data();
+  if (storage_)
+    *storage_ = elements_.empty() && elements_.capacity() == 0 ? nullptr : elements_.data();
 }
 
 void UT_DARRAY::clearmem() {
@@ -54,8 +55,8 @@ void UT_DARRAY::a_shift(int index, int count) {
     elements_.insert(elements_.begin() + static_cast<std::ptrdiff_t>(at),
                      static_cast<std::size_t>(count), nullptr);
   } else if (count < 0) {
-    const std::size_t removed = std::min(static_cast<std::size_t>(-static_cast<long>(count)),
-                                         elements_.size() - at);
+    const std::size_t removed =
+        std::min(static_cast<std::size_t>(-static_cast<long>(count)), elements_.size() - at);
     const auto first = elements_.begin() + static_cast<std::ptrdiff_t>(at);
     elements_.erase(first, first + static_cast<std::ptrdiff_t>(removed));
   }

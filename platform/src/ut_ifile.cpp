@@ -93,7 +93,8 @@ bool UT_IFILE::load(const char* filename) {
     std::uint64_t nameLength = 0, type = 0;
     if (!reader.TakeNumber(nameLength, 2)) return Fail("the file is shorter than its directory");
     if (nameLength == 0 || nameLength > kMaxNameLength) {
-      return Fail("segment " + std::to_string(i) + " has a name length of " + std::to_string(nameLength));
+      return Fail("segment " + std::to_string(i) + " has a name length of " +
+                  std::to_string(nameLength));
     }
     info.name_.resize(static_cast<std::size_t>(nameLength));
     if (!reader.Take(info.name_.data(), nameLength) || !reader.TakeNumber(type, 4) ||
@@ -132,9 +133,11 @@ bool UT_IFILE::readcontents(const UT_IFILESEGINFO& info, std::string& contents) 
   std::uint64_t fileSize = 0;
   if (!loaded_) return false;
   const Port::FileDescriptor file = OpenWithSize(filename_.c_str(), fileSize);
-  if (!file.valid() || info.offset_ > fileSize || info.size_ > fileSize - info.offset_) return false;
+  if (!file.valid() || info.offset_ > fileSize || info.size_ > fileSize - info.offset_)
+    return false;
   contents.resize(static_cast<std::size_t>(info.size_));
-  const long long got = Port::File::ReadAt(file.get(), contents.data(), contents.size(), info.offset_);
+  const long long got =
+      Port::File::ReadAt(file.get(), contents.data(), contents.size(), info.offset_);
   return got >= 0 && static_cast<std::uint64_t>(got) == info.size_;
 }
 

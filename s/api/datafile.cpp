@@ -22,7 +22,8 @@ DefinitionFile readDefinitionFile(const std::string& path) {
   const StaticAcdRead reader(path.c_str(), "", nullptr, 1, 0, 0);
   DefinitionFile file;
   file.loaded = reader.IsValid();
-  for (const auto& keyValue : reader) file.keys.emplace_back(keyValue.first.get(), keyValue.second.get());
+  for (const auto& keyValue : reader)
+    file.keys.emplace_back(keyValue.first.get(), keyValue.second.get());
   return file;
 }
 

@@ -38,7 +38,8 @@ namespace Layout = PersonalityModule::Layout;
 
 // A data folder that makes its parent folder a module: it holds the definition or the marker.
 bool IsModuleDataFolder(const Port::String& folder, const Port::String& name) {
-  return Port::File::exist(folder + name + ".acd") || Port::File::exist(folder + Layout::kModuleMarker);
+  return Port::File::exist(folder + name + ".acd") ||
+         Port::File::exist(folder + Layout::kModuleMarker);
 }
 
 // Every module folder under `root` among its supported or its unsupported modules.
@@ -64,7 +65,8 @@ ModuleLocation LocateAmong(const std::string& name, bool unsupported) {
     if (!std::filesystem::is_directory(folder.str(), unreadable)) continue;
     location.dataFolders.push_back(folder.str());
     const Port::String definition = folder + name.c_str() + ".acd";
-    if (!location.definition && Port::File::exist(definition)) location.definition = definition.str();
+    if (!location.definition && Port::File::exist(definition))
+      location.definition = definition.str();
   }
   return location;
 }
@@ -93,7 +95,8 @@ ModuleLocation locateModule(std::string_view name) {
 
 std::vector<std::string> installation() {
   std::vector<std::string> folders;
-  for (const Port::String& folder : Port::KorvanPath::GetInstance()) folders.push_back(folder.str());
+  for (const Port::String& folder : Port::KorvanPath::GetInstance())
+    folders.push_back(folder.str());
   return folders;
 }
 

@@ -152,7 +152,8 @@ ModuleType Module::type() const {
 
 std::vector<std::string> Module::friends() const {
   std::vector<std::string> chain;
-  for (int i = 0; i < handle().get_num_friends(); ++i) chain.emplace_back(handle().get_arch_friend(i));
+  for (int i = 0; i < handle().get_num_friends(); ++i)
+    chain.emplace_back(handle().get_arch_friend(i));
   return chain;
 }
 
@@ -163,9 +164,9 @@ std::optional<std::string> Module::value(std::string_view key) const {
 }
 
 std::optional<std::string> Module::value(std::string_view key, const Field& field) const {
-  return detail::Text(handle().get_defdata()->GetStringByKey(
-      detail::Terminated(key).c_str(), field.separator, field.index, field.subSeparator,
-      field.subIndex));
+  return detail::Text(handle().get_defdata()->GetStringByKey(detail::Terminated(key).c_str(),
+                                                             field.separator, field.index,
+                                                             field.subSeparator, field.subIndex));
 }
 
 const std::vector<std::string>& definitionKeys() {
@@ -194,7 +195,9 @@ std::vector<std::pair<std::string, std::string>> Module::ownKeys() const {
   return keys;
 }
 
-std::vector<std::string> Module::deviceNames() const { return detail::NextLevelNames(handle().get_arch(), {}); }
+std::vector<std::string> Module::deviceNames() const {
+  return detail::NextLevelNames(handle().get_arch(), {});
+}
 
 Device Module::device(std::string_view name) const {
   const std::string given = detail::Terminated(name);
@@ -212,7 +215,8 @@ Device Module::device(std::string_view name) const {
   }
   device.packages = detail::NextLevelNames(handle().get_arch(), {device.name});
   if (!device.packages.empty()) {
-    device.speeds = detail::NextLevelNames(handle().get_arch(), {device.name, device.packages.front()});
+    device.speeds =
+        detail::NextLevelNames(handle().get_arch(), {device.name, device.packages.front()});
   }
   device.speedGrades = listedSpeedGrades(device.name);
   device.subfamily = detail::Text(part->GetSubFamily());
@@ -239,8 +243,8 @@ std::vector<std::string> Module::listedSpeedGrades(std::string_view device) cons
 
 std::vector<std::string> Module::disallowedSpeeds() const {
   std::vector<std::string> speeds;
-  for (std::string& speed : PersonalityModule::SplitNames(
-           value("DISALLOW_SPEEDS").value_or("").c_str(), ',')) {
+  for (std::string& speed :
+       PersonalityModule::SplitNames(value("DISALLOW_SPEEDS").value_or("").c_str(), ',')) {
     if (!speed.empty()) speeds.push_back(std::move(speed));
   }
   return speeds;

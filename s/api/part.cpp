@@ -147,9 +147,7 @@ std::optional<std::string> Part::databookName() const {
   return detail::Text(handle().getDatabookName());
 }
 
-std::optional<std::string> Part::subfamily() const {
-  return detail::Text(handle().GetSubFamily());
-}
+std::optional<std::string> Part::subfamily() const { return detail::Text(handle().GetSubFamily()); }
 
 std::optional<std::string> Part::range() const { return detail::Text(handle().get_range()); }
 

@@ -61,8 +61,8 @@ VirtualEntry EntryOf(const PMVentry& read) {
   VirtualEntry entry;
   entry.form = FormOf(read.status);
   entry.key = Given(read.key);
-  entry.field = read.status == PMVentryStatus::Absent ? std::nullopt
-                                                      : std::optional<std::string>(read.field);
+  entry.field =
+      read.status == PMVentryStatus::Absent ? std::nullopt : std::optional<std::string>(read.field);
   if (entry.form == EntryForm::Named) {
     entry.symbol = read.symbol;
     entry.library = read.library;

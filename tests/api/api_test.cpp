@@ -175,8 +175,7 @@ TEST_F(ApiTest, VirtualEntriesSayWhetherTheyResolve) {
   const EntryRow rows[] = {
       {"route", pmlib::EntryForm::Named, true, ""},
       {"pack", pmlib::EntryForm::Null, false, "the entry is NULL"},
-      {"nothing", pmlib::EntryForm::Absent, false,
-       "no VENTRY_LIN64_nothing or VENTRY_nothing"},
+      {"nothing", pmlib::EntryForm::Absent, false, "no VENTRY_LIN64_nothing or VENTRY_nothing"},
   };
   for (const EntryRow& row : rows) {
     SCOPED_TRACE(row.function);
@@ -187,7 +186,8 @@ TEST_F(ApiTest, VirtualEntriesSayWhetherTheyResolve) {
     EXPECT_EQ(entry.library.has_value(), row.form == pmlib::EntryForm::Named);
   }
   Names functions;
-  for (const pmlib::VirtualEntry& entry : alpha.virtualEntries()) functions.push_back(entry.function);
+  for (const pmlib::VirtualEntry& entry : alpha.virtualEntries())
+    functions.push_back(entry.function);
   EXPECT_EQ(functions, (Names{"pack", "place", "route"}));
   EXPECT_TRUE(alpha.virtualEntry("route").loaded);
 
@@ -234,7 +234,9 @@ struct PartRow {
 
 TEST_F(ApiTest, APartFailsAtEachLevelWithItsChoices) {
   const PartRow rows[] = {
-      {"xczz9tq144-3", pmlib::Level::Architecture, "xczz9tq144-3",
+      {"xczz9tq144-3",
+       pmlib::Level::Architecture,
+       "xczz9tq144-3",
        {"Korvan:alpha", "Korvan:beta", "Korvan:delta", "Korvan:gamma"}},
       {"xcab50etq144-3", pmlib::Level::Device, "xcab50e", {"xcab12e", "xcab40e"}},
       {"xcab12ebg999-3", pmlib::Level::Package, "bg999", {"tq144", "cs144"}},
@@ -301,8 +303,7 @@ struct ErrorRow {
 TEST_F(ApiTest, WhatCannotProduceAResultThrowsWithTheLibrarysCode) {
   const ErrorRow rows[] = {
       {"no such module", [] { pmlib::Module("zeta"); }, pmlib::ErrorKind::NoSuchModule, 33},
-      {"unsupported refused", [] { pmlib::Module("legacy"); }, pmlib::ErrorKind::NoSuchModule,
-       33},
+      {"unsupported refused", [] { pmlib::Module("legacy"); }, pmlib::ErrorKind::NoSuchModule, 33},
       {"no such device", [] { pmlib::Module("alpha").device("xcab50e"); },
        pmlib::ErrorKind::NoSuchDevice, 0},
       {"part of no module", [] { pmlib::Part::fromLevels("zeta", "x"); },
@@ -322,8 +323,8 @@ TEST_F(ApiTest, WhatCannotProduceAResultThrowsWithTheLibrarysCode) {
 TEST(ApiInstallation, NothingSetThrowsNoInstallation) {
   pmlib::setInstallation({});
   for (const std::function<void()>& call : std::vector<std::function<void()>>{
-           [] { pmlib::architectures(); }, [] { pmlib::modules(); },
-           [] { pmlib::Module("alpha"); }, [] { pmlib::Part::parse("xcab12etq144-3"); }}) {
+           [] { pmlib::architectures(); }, [] { pmlib::modules(); }, [] { pmlib::Module("alpha"); },
+           [] { pmlib::Part::parse("xcab12etq144-3"); }}) {
     const std::optional<pmlib::Error> error = Thrown(call);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), pmlib::ErrorKind::NoInstallation);
@@ -333,7 +334,8 @@ TEST(ApiInstallation, NothingSetThrowsNoInstallation) {
 
 TEST(ApiInstallation, UnreadableDefinitionThrows) {
   const pmtest::TempDir root;
-  pmtest::WriteFile(root.path() + "/broken/data/broken.acd", "ARCH_NAME = other\nARCH_FRIEND = other\n");
+  pmtest::WriteFile(root.path() + "/broken/data/broken.acd",
+                    "ARCH_NAME = other\nARCH_FRIEND = other\n");
   pmlib::setInstallation({root.path()});
   const pmlib::MessageCapture quiet;
   const std::optional<pmlib::Error> error = Thrown([] { pmlib::Module("broken"); });
@@ -355,8 +357,9 @@ TEST_F(ApiTest, MessageCaptureIsScopedToItsThread) {
       EXPECT_EQ(inner.messages().size(), 1u);
     }
     EXPECT_TRUE(Thrown([] { pmlib::Module("zeta"); }).has_value());
-    std::thread([] { Port_MsgManData::createObject("test", "api", 1, "").issueWarning("other\n"); })
-        .join();
+    std::thread([] {
+      Port_MsgManData::createObject("test", "api", 1, "").issueWarning("other\n");
+    }).join();
     const std::vector<Port::Message> taken = outer.take();
     ASSERT_FALSE(taken.empty());
     EXPECT_EQ(taken[0].kind, Port::MsgKind::UserFatal);

@@ -89,8 +89,8 @@ std::string PartOf(const char* name) {
   const int status = part.geterrorstatus(rejected);
   const auto text = [](const char* value) { return std::string(value ? value : ""); };
   return "depth=" + std::to_string(part.get_depth()) + " " + text(part.get_arch()) + "/" +
-         text(part.get_device()) + "/" + text(part.get_package()) + "/" +
-         text(part.get_speed()) + " status=" + std::to_string(status);
+         text(part.get_device()) + "/" + text(part.get_package()) + "/" + text(part.get_speed()) +
+         " status=" + std::to_string(status);
 }
 
 std::string Listed(PM_PIC& part) {
@@ -129,7 +129,8 @@ std::string ValueOf(const char* key) {
 
 std::function<void(const Root&)> RemoveAccess(const std::vector<std::string>& relatives) {
   return [relatives](const Root& root) {
-    for (const std::string& relative : relatives) ::chmod((root.path() + "/" + relative).c_str(), 0);
+    for (const std::string& relative : relatives)
+      ::chmod((root.path() + "/" + relative).c_str(), 0);
   };
 }
 
@@ -154,50 +155,94 @@ const char kMmNotInstalled[] =
 std::vector<Row> Rows() {
   const auto mmSpec = [] { return SpecOf("mm"); };
   return {
-      {"MissingModule", {}, {},
+      {"MissingModule",
+       {},
+       {},
        [] {
          PM_SPEC spec(nullptr, PM_BINDING_SUPPORTED_ONLY);
          spec.verify_and_set_pm("zz", 1);
          return "depth=" + std::to_string(spec.get_depth());
        },
-       "depth=1", {{MsgKind::UserFatal, kZzNotInstalled}, {MsgKind::Internal, kUnopenedZz}}},
-      {"MissingDefinitionFile", {{"zz/data/qordata.etc", ""}}, {}, [] { return SpecOf("zz"); },
-       "defined=0 friends=0", {{MsgKind::Internal, kUnopenedZz}}},
-      {"UnreadableDefinitionFile", {}, RemoveAccess({kAcd}), mmSpec, "defined=0 friends=0",
-       {{MsgKind::Internal, kUnopened}}, true},
+       "depth=1",
+       {{MsgKind::UserFatal, kZzNotInstalled}, {MsgKind::Internal, kUnopenedZz}}},
+      {"MissingDefinitionFile",
+       {{"zz/data/qordata.etc", ""}},
+       {},
+       [] { return SpecOf("zz"); },
+       "defined=0 friends=0",
+       {{MsgKind::Internal, kUnopenedZz}}},
+      {"UnreadableDefinitionFile",
+       {},
+       RemoveAccess({kAcd}),
+       mmSpec,
+       "defined=0 friends=0",
+       {{MsgKind::Internal, kUnopened}},
+       true},
       // Nothing in the folder can be seen: the module is as good as not installed.
-      {"UnreadableDataFolder", {}, RemoveAccess({"mm/data"}), mmSpec, "defined=0 friends=0",
-       {{MsgKind::UserFatal, kMmNotInstalled}, {MsgKind::Internal, kUnopened}}, true},
-      {"UnreadablePackageAndSpeedFiles", {}, RemoveAccess({"mm/data/d1.pkg", "mm/data/d1.spd"}),
-       ListsOf, "devices=xcd1,xcd2 packages= speeds=", {}, true},
-      {"KeysWithoutValues", {{kAcd, "ARCH_NAME\nARCH_FRIEND =\nBASE_MODE\n"}}, {}, mmSpec,
+      {"UnreadableDataFolder",
+       {},
+       RemoveAccess({"mm/data"}),
+       mmSpec,
+       "defined=0 friends=0",
+       {{MsgKind::UserFatal, kMmNotInstalled}, {MsgKind::Internal, kUnopened}},
+       true},
+      {"UnreadablePackageAndSpeedFiles",
+       {},
+       RemoveAccess({"mm/data/d1.pkg", "mm/data/d1.spd"}),
+       ListsOf,
+       "devices=xcd1,xcd2 packages= speeds=",
+       {},
+       true},
+      {"KeysWithoutValues",
+       {{kAcd, "ARCH_NAME\nARCH_FRIEND =\nBASE_MODE\n"}},
+       {},
+       mmSpec,
        "defined=0 friends=0",
        {{MsgKind::Internal, "Corrupt definition file <mm.acd>, expecting pm <mm>, found <>\n"}}},
-      {"TenMegabyteValue", {{kAcd, Definition("BIG = " + std::string(10 << 20, 'v') + "\n")}}, {},
+      {"TenMegabyteValue",
+       {{kAcd, Definition("BIG = " + std::string(10 << 20, 'v') + "\n")}},
+       {},
        [] { return ValueOf("BIG") + " " + PartOf(kPart); },
-       std::to_string(10 << 20) + " bytes " + kPartResult, {}},
+       std::to_string(10 << 20) + " bytes " + kPartResult,
+       {}},
       {"OneMegabyteLine",
        {{kAcd, "# " + std::string(1 << 20, '#') + "\n" +
                    Definition(std::string(1 << 20, 'K') + " = long key\n")}},
-       {}, [] { return ValueOf(std::string(1 << 20, 'K').c_str()) + " " + PartOf(kPart); },
-       std::string("<long key> ") + kPartResult, {}},
+       {},
+       [] { return ValueOf(std::string(1 << 20, 'K').c_str()) + " " + PartOf(kPart); },
+       std::string("<long key> ") + kPartResult,
+       {}},
       {"NulBytes",
-       {{kAcd, std::string("\0GHOST = 1\nNOTE = be", 20) + std::string("\0fore\n", 6) +
-                   Definition()}},
-       {}, [] { return ValueOf("NOTE") + " " + ValueOf("GHOST") + " " + PartOf(kPart); },
-       std::string("<be> <> ") + kPartResult, {}},
-      {"InvalidUtf8", {{kAcd, Module("mm", "CPLD", "xcd1,d1:\xff\xfe,\xc3\x28", "NOTE = \xe2\x82\n")}},
-       {}, [] { return ValueOf("NOTE") + " " + ListsOf(); },
-       "<\xe2\x82> devices=xcd1,\xff\xfe packages=pk1,pk2 speeds=-1,-2", {}},
-      {"CrlfFiles", {{kAcd, Crlf(Definition())}, {"data/patternfile", "mm=^x?c?d[0-9]+\r\n"}}, {},
+       {{kAcd,
+         std::string("\0GHOST = 1\nNOTE = be", 20) + std::string("\0fore\n", 6) + Definition()}},
+       {},
+       [] { return ValueOf("NOTE") + " " + ValueOf("GHOST") + " " + PartOf(kPart); },
+       std::string("<be> <> ") + kPartResult,
+       {}},
+      {"InvalidUtf8",
+       {{kAcd, Module("mm", "CPLD", "xcd1,d1:\xff\xfe,\xc3\x28", "NOTE = \xe2\x82\n")}},
+       {},
+       [] { return ValueOf("NOTE") + " " + ListsOf(); },
+       "<\xe2\x82> devices=xcd1,\xff\xfe packages=pk1,pk2 speeds=-1,-2",
+       {}},
+      {"CrlfFiles",
+       {{kAcd, Crlf(Definition())}, {"data/patternfile", "mm=^x?c?d[0-9]+\r\n"}},
+       {},
        [] { return ValueOf("VENDOR") + " " + PartOf("XCD1PK2-2"); },
-       "<Acme> depth=4 mm/xcd1/pk2/-2 status=0", {}},
+       "<Acme> depth=4 mm/xcd1/pk2/-2 status=0",
+       {}},
       // An empty match is a range whose last position is below its first: no match at all.
       {"DeviceFormatMatchingTheEmptyString",
-       {{kAcd, Module("mm", "CPLD", "xcd1,d1", "DEVICE_FORMAT = #^q*\n")}}, {},
+       {{kAcd, Module("mm", "CPLD", "xcd1,d1", "DEVICE_FORMAT = #^q*\n")}},
+       {},
        [] { return PartOf(kPart); },
-       "depth=0 /// status=1", {}},
-      {"SymbolicLinkLoops", {}, LinkLoops, ModulesAndPart, std::string("modules=mm ") + kPartResult,
+       "depth=0 /// status=1",
+       {}},
+      {"SymbolicLinkLoops",
+       {},
+       LinkLoops,
+       ModulesAndPart,
+       std::string("modules=mm ") + kPartResult,
        {}},
   };
 }

@@ -93,9 +93,9 @@ TEST(CmdArgs, LongLinesAndLongToolNamesAreCut) {
   root.File("data/tool.usg", std::string(300, 'x') + "\nlast line without end");
   root.File("data/" + longName.substr(0, 75) + ".usg", "long\n");
   spinetest::Install({&root});
-  EXPECT_EQ(Parse({"tool", "-h"}).status, (Texts{" ", std::string(255, 'x') + "\n",
-                                                 std::string(45, 'x') + "\n",
-                                                 "last line without end\n"}));
+  EXPECT_EQ(Parse({"tool", "-h"}).status,
+            (Texts{" ", std::string(255, 'x') + "\n", std::string(45, 'x') + "\n",
+                   "last line without end\n"}));
   EXPECT_EQ(Parse({"tool", "-h"}, 0, longName.c_str()).status, (Texts{" ", "long\n"}));
 }
 
@@ -132,7 +132,8 @@ TEST(CmdArgs, ChecksArgumentsAsTheFlagBitsSay) {
   const Outcome expanded = Parse({"tool", "-f", root.path() + "/args.txt"});
   EXPECT_FALSE(expanded.error);
   EXPECT_TRUE(expanded.gaveUsage);
-  const Outcome literal = Parse({"tool", "-f", root.path() + "/args.txt"}, PM_CMDARGS_NO_COMMAND_FILES);
+  const Outcome literal =
+      Parse({"tool", "-f", root.path() + "/args.txt"}, PM_CMDARGS_NO_COMMAND_FILES);
   EXPECT_TRUE(literal.error);  // "-f" is not an option of the tool
   EXPECT_FALSE(literal.gaveUsage);
 }

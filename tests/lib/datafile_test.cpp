@@ -72,7 +72,8 @@ TEST(DataFile, UncheckedAnswersInternedResultsAndOverridesReportedOnce) {
   // Without search the first entry is answered unchecked.
   EXPECT_EQ(install.overlay.DataFile("alpha", "alpha.nph"),
             spec.GetDatafileName(1, ".nph", false, -1).str());
-  EXPECT_EQ(install.overlay.path() + "/data/x.txt", spec.GetDatafileName(0, "x.txt", false, -1).str());
+  EXPECT_EQ(install.overlay.path() + "/data/x.txt",
+            spec.GetDatafileName(0, "x.txt", false, -1).str());
 
   install.base.File("alpha/data/alpha.nph", "");
   install.base.File("alpha/data/only.txt", "");

@@ -61,9 +61,12 @@ class TestDeviceModeTest : public DeviceNamingTest {
 TEST_F(DeviceNamingTest, ExternalAndInternalNamesOfAGroup) {
   const std::unique_ptr<PM_PIC> part = Part("alpha");
   const std::pair<const char*, const char*> externals[] = {
-      {"ab40e_alt", "xcab40e"}, {"AB40E", "xcab40e"}, {"xcab12e", "xcab12e"},
+      {"ab40e_alt", "xcab40e"},
+      {"AB40E", "xcab40e"},
+      {"xcab12e", "xcab12e"},
       {"ab12e", "xcab12e"},  // spaces around names do not count
-      {"ab12", "-"}, {"", "-"},
+      {"ab12", "-"},
+      {"", "-"},
       {"ab99e_t", "-"},  // a test device, test devices off
   };
   for (const auto& [name, external] : externals) EXPECT_EQ(external, External(*part, name)) << name;
@@ -71,8 +74,11 @@ TEST_F(DeviceNamingTest, ExternalAndInternalNamesOfAGroup) {
   // The first internal name by device comparison; upper-case vendor letters are part of the name,
   // and the lookup stops at the group without internal name.
   const std::pair<const char*, const char*> firstInternals[] = {
-      {"ab12e", "ab12e"}, {"cab40e", "ab40e"}, {"XCAB40E", "NO_INTERNAL_DEVICE_NAME"},
-      {"xcab90e", "NO_INTERNAL_DEVICE_NAME"}, {"xcab99e", "NO_INTERNAL_DEVICE_NAME"}};
+      {"ab12e", "ab12e"},
+      {"cab40e", "ab40e"},
+      {"XCAB40E", "NO_INTERNAL_DEVICE_NAME"},
+      {"xcab90e", "NO_INTERNAL_DEVICE_NAME"},
+      {"xcab99e", "NO_INTERNAL_DEVICE_NAME"}};
   for (const auto& [name, internal] : firstInternals) {
     EXPECT_EQ(internal, part->find_internal_device(name).str()) << name;
   }
@@ -113,10 +119,10 @@ TEST_F(DeviceNamingTest, WithoutDeviceTableOrKeyStoreNamesAreTakenAsTheyAre) {
   EXPECT_EQ("-/xcab12e/-/- @2", validationtest::Levels(*part));
   EXPECT_EQ(Texts{"NO_INTERNAL_DEVICE_NAME"}, InternalNames(*part));
   EXPECT_EQ("NO_INTERNAL_DEVICE_NAME", part->find_internal_device("xcab12e").str());
-  EXPECT_EQ((Texts{"Device XCAB12E has NO external name.\n",
-                   "Device xcab12e has NO internal names.\n",
-                   "Device xcab12e has NO internal name.\n"}),
-            capture.texts(MsgKind::Warning));
+  EXPECT_EQ(
+      (Texts{"Device XCAB12E has NO external name.\n", "Device xcab12e has NO internal names.\n",
+             "Device xcab12e has NO internal name.\n"}),
+      capture.texts(MsgKind::Warning));
 }
 
 TEST_F(DeviceNamingTest, SubfamilyFromTheWholeDeviceName) {
@@ -130,9 +136,9 @@ TEST_F(DeviceNamingTest, SubfamilyFromTheWholeDeviceName) {
 
   // Null: no device yet. The last equal specifier wins.
   const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
-      {"whole", nullptr, "", ""},          {"whole", "ab12e", "12", "lite"},
-      {"whole", "xcab40e", "40", "mid2"},  {"whole", "xcab7", "", ""},
-      {"partial", "xcab12e", "", ""},      {"broken", "xcab12e", "", ""},
+      {"whole", nullptr, "", ""},         {"whole", "ab12e", "12", "lite"},
+      {"whole", "xcab40e", "40", "mid2"}, {"whole", "xcab7", "", ""},
+      {"partial", "xcab12e", "", ""},     {"broken", "xcab12e", "", ""},
       {"nospecs", "xcab12e", "", ""},
   };
   for (const auto& [arch, device, specifier, subfamily] : cases) {
@@ -210,8 +216,9 @@ TEST_F(DeviceNamingTest, LookupsInALargeTableDoNotScanIt) {
 // Parts are bound to their architecture on one thread and then used each by a thread of its own:
 // the first use of test-device mode and of the subfamily pattern happen on all of them at once.
 TEST_F(TestDeviceModeTest, PartsOnSeveralThreadsShareTheModeAndThePatterns) {
-  root_.Module("sub", Definition("sub", "", std::string(kDevices) +
-                                                "SUBFAM_FORMAT = x?c?ab([0-9]+)e\n"
+  root_.Module(
+      "sub", Definition("sub", "",
+                        std::string(kDevices) + "SUBFAM_FORMAT = x?c?ab([0-9]+)e\n"
                                                 "SUBFAM_SPECS = 12,40\nSUBFAM_NAMES = lite,mid\n"));
   constexpr int kThreads = 4;
   std::vector<std::unique_ptr<PM_PIC>> parts;

@@ -41,8 +41,9 @@ struct AlphaInstall {
 
 // The splitting itself is the reader's; a store answers null for an empty field or a bad address.
 TEST(DevKeyAddressing, EmptyFieldsAndBadAddressesAreNullAbsentNumbersZero) {
-  AlphaInstall install("K = a : b,c: d\nSPACES =    \nN = 12:34\n"
-                       "DEFAULT = plain\nDEFAULT_alpha = qualified:second\n");
+  AlphaInstall install(
+      "K = a : b,c: d\nSPACES =    \nN = 12:34\n"
+      "DEFAULT = plain\nDEFAULT_alpha = qualified:second\n");
   PM_DEVKEY& store = install.store;
   ASSERT_TRUE(store.get_validity());
   EXPECT_STREQ("c", store.getstringbykey("K", ":", 1, ",", 1));

@@ -83,11 +83,14 @@ void InstallArch(const Root& root, const std::string& ventries, const Names& lib
 TEST(Ventry, PlatformKeyWinsAndBothValueFormsResolve) {
   Root root;
   InstallArch(root,
-              "VENTRY_" + UpperPlatform() + "_route = route(const char*),tpa\n"
-              "VENTRY_route = place,tpb\n"
-              "VENTRY_" + UpperPlatform() + "_pack =\n"
-              "VENTRY_pack = route(void) tpc\n"
-              "VENTRY_place = place ,tpb ; the comment is not part of the entry\n",
+              "VENTRY_" + UpperPlatform() +
+                  "_route = route(const char*),tpa\n"
+                  "VENTRY_route = place,tpb\n"
+                  "VENTRY_" +
+                  UpperPlatform() +
+                  "_pack =\n"
+                  "VENTRY_pack = route(void) tpc\n"
+                  "VENTRY_place = place ,tpb ; the comment is not part of the entry\n",
               {"tpa", "tpb", "tpc"});
   PM_SPEC spec("arch", PM_BINDING_SUPPORTED_ONLY);
   PM_DLM dlm(&spec);
@@ -122,14 +125,18 @@ TEST(Ventry, MalformedAndNullEntriesGiveTheGenericImplementation) {
   pmtest::MessageCapture capture;
 
   const std::vector<std::pair<const char*, std::string>> cases = {
-      {"paren", "Malformed ventry <route(int> for function <paren> (no closing paren in function "
-                "symbol), using base class.\n"},
-      {"bare", "Malformed ventry <route> for function <bare> (no comma separated library entry), "
-               "using base class.\n"},
-      {"nolib", "Malformed ventry <route(int),> for function <nolib> (no comma separated library "
-                "entry), using base class.\n"},
-      {"blanklib", "Malformed ventry <route,> for function <blanklib> (no comma separated library "
-                   "entry), using base class.\n"},
+      {"paren",
+       "Malformed ventry <route(int> for function <paren> (no closing paren in function "
+       "symbol), using base class.\n"},
+      {"bare",
+       "Malformed ventry <route> for function <bare> (no comma separated library entry), "
+       "using base class.\n"},
+      {"nolib",
+       "Malformed ventry <route(int),> for function <nolib> (no comma separated library "
+       "entry), using base class.\n"},
+      {"blanklib",
+       "Malformed ventry <route,> for function <blanklib> (no comma separated library "
+       "entry), using base class.\n"},
       {"comment", "Malformed ventry for function <comment>, using base class.\n"},
       {"nullsym", "Ventry set to NULL for function <nullsym>, using base class.\n"},
       {"nulllib", "Ventry set to NULL for function <nulllib>, using base class.\n"},

@@ -95,7 +95,8 @@ TEST(ListIterator, EachListIsBuiltOnceWhileManyThreadsPositionAtOnce) {
   std::vector<std::vector<std::string>> seen(8);
   for (std::size_t i = 0; i < seen.size(); ++i) {
     walkers.emplace_back([&, i] {
-      seen[i] = Walk(ListIterator(*list, ListIterator::Begin), ListIterator(*list, ListIterator::End));
+      seen[i] =
+          Walk(ListIterator(*list, ListIterator::Begin), ListIterator(*list, ListIterator::End));
     });
   }
   for (std::thread& walker : walkers) walker.join();
@@ -127,8 +128,7 @@ TEST(ListCache, PartsShareOneListPerModuleAndDeviceAndASecondWalkReadsNoFile) {
     }
     return all;
   };
-  const std::vector<std::string> expected{"xcd1tq144-4", "xcd1tq144-5", "xcd1cs49-4",
-                                          "xcd1cs49-5"};
+  const std::vector<std::string> expected{"xcd1tq144-4", "xcd1tq144-5", "xcd1cs49-4", "xcd1cs49-5"};
   EXPECT_EQ(expected, walkAll());
   std::filesystem::remove(root.DataFile("fam", "d1.pkg"));
   std::filesystem::remove(root.DataFile("fam", "d1.spd"));
@@ -189,10 +189,12 @@ TEST(ListCache, DeviceListsHoldWhatTheIteratorsWalk) {
   std::vector<std::string> walked;
   for (auto device = validator.devicebegin(); device != validator.deviceend(); ++device) {
     walked.push_back(device->c_str());
-    for (const std::string& package : Walk(validator.packagebegin(*device), validator.packageend(*device))) {
+    for (const std::string& package :
+         Walk(validator.packagebegin(*device), validator.packageend(*device))) {
       walked.push_back("p" + package);
     }
-    for (const std::string& speed : Walk(validator.speedbegin(*device), validator.speedend(*device))) {
+    for (const std::string& speed :
+         Walk(validator.speedbegin(*device), validator.speedend(*device))) {
       walked.push_back("s" + speed);
     }
   }

@@ -55,8 +55,9 @@ TEST(LocalKeys, LocalValuesAnswerBeforeTheFileCaseSensitivelyAndCanBeRemoved) {
 
 TEST(LocalKeys, PrefixesTryTheFullSetFirstThenSmallerSubsets) {
   Root root;
-  root.Module("alpha", Definition("alpha", "", "SPEED = 3\nFAST_SPEED = 4\nFAST_LOW_SPEED = 5\n"
-                                               "LOW_SPEED = 6\n"));
+  root.Module("alpha", Definition("alpha", "",
+                                  "SPEED = 3\nFAST_SPEED = 4\nFAST_LOW_SPEED = 5\n"
+                                  "LOW_SPEED = 6\n"));
   spinetest::Install({&root});
   PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
   PersonalityModule::DevKey keys = Store(&spec, 3);

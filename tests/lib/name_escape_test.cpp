@@ -33,8 +33,8 @@ const std::vector<Planted>& PlantedFiles() {
   static const std::string evil = spinetest::Definition("../evilmod", "", "EVIL_KEY = leaked\n");
   static const std::vector<Planted> files{
       {"inst/alpha/data/alpha.acd", spinetest::Definition("alpha", "../evilmod")},
-      {"inst/dev/data/dev.acd", validationtest::Module("dev", "CPLD", "xcd1,../../../x",
-                                                      "VENTRY_route = route(),tpa\n")},
+      {"inst/dev/data/dev.acd",
+       validationtest::Module("dev", "CPLD", "xcd1,../../../x", "VENTRY_route = route(),tpa\n")},
       {"inst/dev/data/sub/notes.txt", "inside\n"},
       // The folders a hostile name climbs out of must exist for the climb to work.
       {"inst/data/common.txt", ""},
@@ -96,55 +96,70 @@ PM_SPEC& Dev() {
 
 const std::vector<Row>& Rows() {
   static const std::vector<Row> rows{
-      {"friend key store", [] {
+      {"friend key store",
+       [] {
          PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
          const PM_DEVKEY withFriends("", &spec, 0, 1, 0);
-         return withFriends.GetStringByKey("EVIL_KEY", 0, 0, 0, 0).str() + "friends=" +
-                std::to_string(spec.get_num_friends());
-       }, "friends=0"},
-      {"module name", [] {
+         return withFriends.GetStringByKey("EVIL_KEY", 0, 0, 0, 0).str() +
+                "friends=" + std::to_string(spec.get_num_friends());
+       },
+       "friends=0"},
+      {"module name",
+       [] {
          PM_SPEC spec("../evilmod", PM_BINDING_ALLOW_UNSUPPORTED);
          const PM_DEVKEY* store = spec.get_defdata();
          return std::string(store ? store->GetStringByKey("EVIL_KEY", 0, 0, 0, 0).str() : "") +
                 "valid=" + std::to_string(spec.isvalid(1, 0));
-       }, "valid=0"},
-      {"module name probe", [] {
-         return std::to_string(Dev().isvalidpmname("../evilmod", 1));
-       }, "0"},
-      {"device internal name", [] {
+       },
+       "valid=0"},
+      {"module name probe", [] { return std::to_string(Dev().isvalidpmname("../evilmod", 1)); },
+       "0"},
+      {"device internal name",
+       [] {
          const auto part = validationtest::Part("dev");
          part->set_device("xcd1");
          std::string listed;
          for (const std::string& name : validationtest::NextLevel(*part)) listed += name + " ";
          return listed + "|";
-       }, "|"},
-      {"data file", [] {
-         return Dev().GetDatafileName(0, "../../x.pkg", true, -1).str();
-       }, kInside},
-      {"every copy of a data file", [] {
+       },
+       "|"},
+      {"data file", [] { return Dev().GetDatafileName(0, "../../x.pkg", true, -1).str(); },
+       kInside},
+      {"every copy of a data file",
+       [] {
          const auto found = Dev().getdatafiles("../../x.pkg");
          std::string copies;
          for (const Port::String& copy : *found) copies += copy.str();
          return copies;
-       }, kInside},
-      {"library, platform escapes", [] {
+       },
+       kInside},
+      {"library, platform escapes",
+       [] {
          setenv("KORVAN_PLATFORM", "../../..", 1);
          return Text(Dev().getdllfilename("evil"));
-       }, kInside},
-      {"loaded library, platform escapes", [] {
+       },
+       kInside},
+      {"loaded library, platform escapes",
+       [] {
          setenv("KORVAN_PLATFORM", "../../..", 1);
          PM_DLM dlm(&Dev());
          return dlm.get_ventrypoint("route", nullptr) ? "loaded" : "generic";
-       }, "generic"},
-      {"executable, platform escapes", [] {
+       },
+       "generic"},
+      {"executable, platform escapes",
+       [] {
          setenv("KORVAN_PLATFORM", "../../..", 1);
          return Text(Dev().getexecfilename(1, "evil", 1));
-       }, kInside},
-      {"help file, language escapes", [] {
+       },
+       kInside},
+      {"help file, language escapes",
+       [] {
          setenv("KORVAN_LANG", "../../../..", 1);
          return Text(Dev().gethelpfilename(1, "topic.hlp", 1, -1));
-       }, kInside},
-      {"usage file, tool name escapes", [] {
+       },
+       kInside},
+      {"usage file, tool name escapes",
+       [] {
          pmtest::MessageCapture capture;
          std::string tool = "../../x";
          std::string help = "-help";
@@ -153,7 +168,8 @@ const std::vector<Row>& Rows() {
          std::string printed;
          for (const std::string& text : capture.texts(MsgKind::Status)) printed += text;
          return printed;
-       }, ""},
+       },
+       ""},
   };
   return rows;
 }

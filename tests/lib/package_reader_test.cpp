@@ -19,7 +19,8 @@ using readertest::Segments;
 using readertest::WriteSegments;
 using Names = std::vector<std::string>;
 
-const Segments kWithHidden = {{"tq144", 0}, {"vq100", 1}, {"cs144", 2}, {"tq144", -1}, {"fg256", 1}};
+const Segments kWithHidden = {
+    {"tq144", 0}, {"vq100", 1}, {"cs144", 2}, {"tq144", -1}, {"fg256", 1}};
 
 // The switch is looked at whenever a file is read, not once per process.
 TEST(PackageReader, HiddenPackagesAreListedInPlaceOnlyWhileTheSwitchIsPresent) {

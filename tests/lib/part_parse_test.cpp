@@ -22,8 +22,8 @@ using Texts = std::vector<std::string>;
 // declared but has no files.
 struct FamilyInstall {
   FamilyInstall() {
-    root.Module("fam", Module("fam", "FPGA", "xcab12e,ab12e:xcab40e,ab40e",
-                              "DEVICE_FORMAT = xcab__e\n"));
+    root.Module("fam",
+                Module("fam", "FPGA", "xcab12e,ab12e:xcab40e,ab40e", "DEVICE_FORMAT = xcab__e\n"));
     DeviceFile(root, "fam", "ab12e");
     DataFile(root, "fam", "ab12e.pkg", {"tq144", "cs144"});
     DataFile(root, "fam", "ab12e.spd", {"-3", "-4"});
@@ -166,11 +166,11 @@ TEST(PartParse, ThreeStringsWarnAboutVendorPartAndSpeed) {
   EXPECT_EQ("fam/xcab12e/tq144/-3 @4", Levels(part));
   PM_PIC("Other:fam", "xcab12etq144-3", "-3");
   PM_PIC("fam", "zz1", nullptr);
-  EXPECT_EQ((Texts{"The given speed <-4> is inconsistent with the speed <-3> in part "
-                   "<xcab12e-3-tq144>.\n",
-                   "Wrong vendor name <Other>\n",
-                   "The part <zz1> was not found in family <fam>.\n"}),
-            capture.texts(MsgKind::Warning));
+  EXPECT_EQ(
+      (Texts{"The given speed <-4> is inconsistent with the speed <-3> in part "
+             "<xcab12e-3-tq144>.\n",
+             "Wrong vendor name <Other>\n", "The part <zz1> was not found in family <fam>.\n"}),
+      capture.texts(MsgKind::Warning));
 }
 
 TEST(PartParse, PartNameTestsAndSetPart) {

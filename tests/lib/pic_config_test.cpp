@@ -23,8 +23,8 @@ using Texts = std::vector<std::string>;
 // has no device file.
 struct FpgaInstall {
   FpgaInstall() {
-    root.Module("fam", Module("fam", "FPGA", "xcab12e,ab12e:xcab40e,ab40e",
-                              "DEVICE_FORMAT = xcab__e\n"));
+    root.Module("fam",
+                Module("fam", "FPGA", "xcab12e,ab12e:xcab40e,ab40e", "DEVICE_FORMAT = xcab__e\n"));
     DeviceFile(root, "fam", "ab12e");
     DataFile(root, "fam", "ab12e.pkg", {"tq144"});
     DataFile(root, "fam", "ab40e.pkg", {"pq208"});

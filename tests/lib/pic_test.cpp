@@ -103,7 +103,7 @@ TEST_F(PicTest, SettingALevelClearsOnlyWhatChanges) {
       {'s', "-3", false, "alpha/-/-/- @1"},
       {'d', "xcab12e", true, "alpha/xcab12e/-/- @2"},
       {'p', "TQ144", true, "alpha/xcab12e/tq144/- @3"},
-      {'s', "-3I", true, "alpha/xcab12e/tq144/-3I @4"},  // speeds keep their letter case
+      {'s', "-3I", true, "alpha/xcab12e/tq144/-3I @4"},    // speeds keep their letter case
       {'p', "Tq144", true, "alpha/xcab12e/tq144/-3I @4"},  // the same package: the speed stays
       {'p', "", false, "alpha/xcab12e/tq144/-3I @4"},
       {'p', nullptr, false, "alpha/xcab12e/tq144/-3I @4"},
@@ -126,15 +126,16 @@ TEST_F(PicTest, SettingALevelClearsOnlyWhatChanges) {
                           : step.level == 'p' ? part->set_package(step.value)
                                               : part->set_speed(step.value);
     EXPECT_EQ(step.accepted, accepted) << step.level << " " << (step.value ? step.value : "null");
-    EXPECT_EQ(step.levels, Levels(*part)) << step.level << " " << (step.value ? step.value : "null");
+    EXPECT_EQ(step.levels, Levels(*part))
+        << step.level << " " << (step.value ? step.value : "null");
   }
   ASSERT_EQ(1, part->get_num_idnames());
   EXPECT_STREQ("NO_INTERNAL_DEVICE_NAME", part->get_internal_device(0));
   EXPECT_EQ("-", Owned(part->get_partname()));
-  EXPECT_EQ((Texts{"Device not defined, cannot set package.\n",
-                   "Device not defined, cannot set speed.\n",
-                   "Device not defined, cannot set package.\n"}),
-            capture.texts(MsgKind::Warning));
+  EXPECT_EQ(
+      (Texts{"Device not defined, cannot set package.\n", "Device not defined, cannot set speed.\n",
+             "Device not defined, cannot set package.\n"}),
+      capture.texts(MsgKind::Warning));
 }
 
 struct CompositionCase {

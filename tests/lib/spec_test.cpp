@@ -39,7 +39,8 @@ TEST(SpecWithoutModule, EmptyBaseAndMissingModulesReportOnlyWhatIsAsked) {
   EXPECT_EQ(0, spec.isvalid(1, 0));
   EXPECT_TRUE(capture.messages().empty());
   EXPECT_EQ(0, spec.isvalid(0, 0));
-  EXPECT_EQ(Texts{"SPEC is not specified down to the pm level\n"}, capture.texts(MsgKind::Internal));
+  EXPECT_EQ(Texts{"SPEC is not specified down to the pm level\n"},
+            capture.texts(MsgKind::Internal));
   capture.clear();
   spec.printme(nullptr);
   EXPECT_EQ((Texts{"PM_SPEC:<Null>\n", "   0 pm_friends\n", "   list has 0 entries: \n"}),
@@ -147,7 +148,8 @@ TEST(SpecCorrupt, EveryBrokenDefinitionIsReportedAndLeavesNoStore) {
       {"empty", "Could not load definition file <empty.acd>\n"},
       {"noname", "Corrupt definition file <noname.acd>, did not find architecture name\n"},
       {"other", "Corrupt definition file <other.acd>, expecting pm <other>, found <another>\n"},
-      {"nofriend", "Corrupt definition file <nofriend.acd>, did not find architecture definition\n"},
+      {"nofriend",
+       "Corrupt definition file <nofriend.acd>, did not find architecture definition\n"},
   };
   for (const auto& [pm, text] : cases) {
     pmtest::MessageCapture capture;
@@ -260,7 +262,7 @@ TEST(SpecAlias, UnknownAliasesAreResolvedByOneScanThenFromTheRegistry) {
   EXPECT_STREQ("Aleph", spec.GetName().get());
 
   EXPECT_STREQ("beta", spec.GetProperName("Bet", false).get());  // the scan registered it
-  EXPECT_EQ(nullptr, spec.GetProperName("bet", true).get());  // exact match only
+  EXPECT_EQ(nullptr, spec.GetProperName("bet", true).get());     // exact match only
   PM_SPEC byAlias("Bet", PM_BINDING_SUPPORTED_ONLY);
   EXPECT_STREQ("beta", byAlias.get_pm());
 }
@@ -295,5 +297,6 @@ TEST(SpecRegistry, UnsupportedListIsEmptyUntilFilled) {
   EXPECT_TRUE(pm_specmgr.isunsupported_pm("older"));
   EXPECT_FALSE(pm_specmgr.isunsupported_pm("notamodule"));
   EXPECT_FALSE(pm_specmgr.isunsupported_pm("OLD"));
-  EXPECT_EQ((std::vector<Port::String>{"Korvan:old", "Korvan:older"}), pm_specmgr.unsupportedlist());
+  EXPECT_EQ((std::vector<Port::String>{"Korvan:old", "Korvan:older"}),
+            pm_specmgr.unsupportedlist());
 }

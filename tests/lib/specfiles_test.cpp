@@ -134,8 +134,7 @@ TEST(DllFile, SearchesOwnFriendsWithTheirPrefixAndCommonFoldersSilently) {
 
   EXPECT_EQ("(null)", Text(spec.getdllfilename("arch")));
   // Each copy is nearer than the ones before: the common folder, the friend's, the own one.
-  for (const auto& [root, relative] :
-       std::vector<std::pair<const Root*, std::string>>{
+  for (const auto& [root, relative] : std::vector<std::pair<const Root*, std::string>>{
            {&base, PlatformDir("", "lib")},
            {&base, "data/unsupported/" + PlatformDir("legacy", "lib")},
            {&overlay, PlatformDir("beta", "lib")}}) {
@@ -173,7 +172,8 @@ TEST(VersionedFile, PicksTheHighestMajorMinorAndNeedsBoth) {
   for (const auto& [pattern, expected] : cases) {
     Port::String path = dir / pattern;
     const bool resolved = ResolveVersionedFile(path);
-    EXPECT_EQ(expected, resolved ? path.str().substr(dir.path().length() + 1) : "(none)") << pattern;
+    EXPECT_EQ(expected, resolved ? path.str().substr(dir.path().length() + 1) : "(none)")
+        << pattern;
   }
 }
 
@@ -183,8 +183,8 @@ TEST(DataFiles, ListsEveryExistingCopyInSearchOrder) {
   base.Module("gamma", Definition("gamma", "beta"));
   base.Module("beta", Definition("beta", "alpha"));
   base.Module("alpha", Definition("alpha"));
-  for (const char* file : {"data/gamma.nph", "gamma/data/gamma.nph", "alpha/data/gamma.nph",
-                           "beta/data/other"}) {
+  for (const char* file :
+       {"data/gamma.nph", "gamma/data/gamma.nph", "alpha/data/gamma.nph", "beta/data/other"}) {
     base.File(file, "");
   }
   overlay.File("alpha/data/gamma.nph", "");

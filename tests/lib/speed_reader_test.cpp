@@ -25,12 +25,18 @@ TEST(SpeedReader, FlagSegmentsAreNotGradesAndNamesMatchExactly) {
     Names grades;
   };
   const std::vector<Case> cases = {
-      {"ab12e", {{"-4", 0}, {"-0", 0}, {"-5", 0}, {"-411", 0}, {"-0P", 0}, {"-6", 0}}, true, true,
+      {"ab12e",
+       {{"-4", 0}, {"-0", 0}, {"-5", 0}, {"-411", 0}, {"-0P", 0}, {"-6", 0}},
+       true,
+       true,
        {"-4", "-5", "-6"}},
       {"flags", {{"-0", 0}, {"-411", 0}}, true, true, {}},
       // Near misses are grades, and repeats stay.
-      {"odd", {{"-0p", 0}, {"-4", 3}, {"-00", 0}, {"-411 ", 0}, {"-4", 1}, {"-0P ", 0}}, false,
-       false, {"-0p", "-4", "-00", "-411 ", "-4", "-0P "}},
+      {"odd",
+       {{"-0p", 0}, {"-4", 3}, {"-00", 0}, {"-411 ", 0}, {"-4", 1}, {"-0P ", 0}},
+       false,
+       false,
+       {"-0p", "-4", "-00", "-411 ", "-4", "-0P "}},
   };
   pmtest::TempDir dir;
   for (const Case& c : cases) {

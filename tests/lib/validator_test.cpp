@@ -55,7 +55,8 @@ struct ValidatorInstall {
     root.Module("flags", Module("flags", "CPLD", "xcd1,d1:xcd2,d2"));
     DataFile(root, "flags", "d1.spd", {"-4", "-0", "-411"});
     DataFile(root, "flags", "d2.spd", {"-4"});
-    root.Module("fam", Module("fam", "FPGA", "xcd1,d1:xcd2,d2", "TEST_DEVICE_INTERNAL = xct1,t1\n"));
+    root.Module("fam",
+                Module("fam", "FPGA", "xcd1,d1:xcd2,d2", "TEST_DEVICE_INTERNAL = xct1,t1\n"));
     DeviceFile(root, "fam", "d1");
     DeviceFile(root, "fam", "t1");
     root.Module("prom", Module("prom", "CONFIG", "xcp1,p1"));
@@ -79,7 +80,7 @@ bool HasDeviceData(const Root& root, const std::string& pm, const std::string& t
 TEST(Validator, EachTypeDemandsItsOwnEvidenceOfTheSameFilesAlongTheFriendChain) {
   ValidatorInstall install;
   const std::tuple<const char*, const char*, bool> cases[] = {
-      {"pkgonly", "FPGA", false}, {"pkgonly", "CPLD", true},  {"both", "FPGA", true},
+      {"pkgonly", "FPGA", false}, {"pkgonly", "CPLD", true},   {"both", "FPGA", true},
       {"nofiles", "CPLD", false}, {"nofiles", "CONFIG", true}, {"notable", "CONFIG", false},
       {"child", "FPGA", true},    {"ping", "FPGA", false},
   };
@@ -89,8 +90,8 @@ TEST(Validator, EachTypeDemandsItsOwnEvidenceOfTheSameFilesAlongTheFriendChain) 
   // The configuration rules for FPGA ask for the package file only.
   PMPicImp imp(nullptr, PM_BINDING_SUPPORTED_ONLY);
   PersonalityModule::FPGA_CF_Validator configuration(&imp);
-  const StaticAcdRead acd(install.root.DataFile("pkgonly", "pkgonly.acd").c_str(), nullptr,
-                          nullptr, 1, 0, 1);
+  const StaticAcdRead acd(install.root.DataFile("pkgonly", "pkgonly.acd").c_str(), nullptr, nullptr,
+                          1, 0, 1);
   EXPECT_TRUE(configuration.hasdevicedata(acd, "pkgonly"));
 }
 
@@ -121,7 +122,7 @@ TEST(Validator, DeviceNamesFollowTheType) {
   ValidatorInstall install;
   const auto fpga = Part("fam");
   EXPECT_TRUE(fpga->isvaliddevicename("xcd1", 1));
-  EXPECT_TRUE(fpga->isvaliddevicename("D1", 1));  // an internal name, in any case
+  EXPECT_TRUE(fpga->isvaliddevicename("D1", 1));     // an internal name, in any case
   EXPECT_FALSE(fpga->isvaliddevicename("xcd2", 1));  // declared, but no device file
   EXPECT_FALSE(fpga->isvaliddevicename("xct1", 1));  // a test device, test mode off
   EXPECT_EQ(Texts{"xcd1"}, NextLevel(*fpga));

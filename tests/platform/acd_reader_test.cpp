@@ -34,7 +34,8 @@ class AcdFile {
 
 Keys AllKeys(const StaticAcdRead& reader) {
   Keys keys;
-  for (auto it = reader.begin(); it != reader.end(); ++it) keys[it->first.get()] = (*it).second.get();
+  for (auto it = reader.begin(); it != reader.end(); ++it)
+    keys[it->first.get()] = (*it).second.get();
   return keys;
 }
 
@@ -45,7 +46,14 @@ boost::shared_array<char> Text(const char* text) {
 }
 
 TEST(AcdFieldAddressing, FieldsSubfieldsAndStrippedWholeValues) {
-  struct Row { const char* value; char sep; short field; char subSep; short subfield; const char* expected; };
+  struct Row {
+    const char* value;
+    char sep;
+    short field;
+    char subSep;
+    short subfield;
+    const char* expected;
+  };
   const Row rows[] = {
       // The store's lookups pin the fields of "a : b,c: d"; here what they do not reach.
       {"a : b,c: d", ':', 0, ',', 0, "a"},
@@ -64,8 +72,9 @@ TEST(AcdFieldAddressing, FieldsSubfieldsAndStrippedWholeValues) {
       {"a,b", 0, 0, ',', 2, ""},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(StaticAcdRead::GetStringFromString(row.value, row.sep, row.field, row.subSep, row.subfield),
-              row.expected)
+    EXPECT_EQ(
+        StaticAcdRead::GetStringFromString(row.value, row.sep, row.field, row.subSep, row.subfield),
+        row.expected)
         << (row.value ? row.value : "(null)") << " " << row.field << "/" << row.subfield;
   }
 }
@@ -102,26 +111,43 @@ TEST(AcdReaderQueries, FieldsAndIndexBoundsOfKeys) {
 }
 
 TEST(AcdFormat, KeysValuesCommentsAndContinuations) {
-  struct Row { const char* name; const char* content; Keys expected; };
+  struct Row {
+    const char* name;
+    const char* content;
+    Keys expected;
+  };
   const Row rows[] = {
       // A "#" starts a comment only at the start of a line.
-      {"comments and a continuation", "# c\nFORMAT = #^x?c?ab[0-9]+e\nLIST = one,two,\\\n    three\n",
+      {"comments and a continuation",
+       "# c\nFORMAT = #^x?c?ab[0-9]+e\nLIST = one,two,\\\n    three\n",
        {{"FORMAT", "#^x?c?ab[0-9]+e"}, {"LIST", "one,two,three"}}},
       {"separators, blanks and empty values",
        "\t  SPACED   value with  inner  blanks \t\n"
        "TIGHT=v\nTWICE = a = b\nBARE\nBARE_EQ =\n= no key here\n   # an indented comment\n\n"
        "MIDDLE = back\\slash\nLAST = no newline",
-       {{"SPACED", "value with  inner  blanks"}, {"TIGHT", "v"}, {"TWICE", "a = b"}, {"BARE", ""},
-        {"BARE_EQ", ""}, {"MIDDLE", "back\\slash"}, {"LAST", "no newline"}}},
+       {{"SPACED", "value with  inner  blanks"},
+        {"TIGHT", "v"},
+        {"TWICE", "a = b"},
+        {"BARE", ""},
+        {"BARE_EQ", ""},
+        {"MIDDLE", "back\\slash"},
+        {"LAST", "no newline"}}},
       // A continued line is not a comment; a continuation into a blank line or the end stops.
       {"continuation corners",
        "A = x\\\n   # not a comment\\\n\ty\nB = one\\\n\nC = two\nEND = tail\\",
        {{"A", "x# not a commenty"}, {"B", "one"}, {"C", "two"}, {"END", "tail"}}},
-      {"CR LF line ends", "# c\r\nK = v \r\nL = a,\\\r\n  b\r\nE\r\n", {{"K", "v"}, {"L", "a,b"}, {"E", ""}}},
-      {"the later key wins", "K = first\nOTHER = o\nK = second\n", {{"K", "second"}, {"OTHER", "o"}}},
+      {"CR LF line ends",
+       "# c\r\nK = v \r\nL = a,\\\r\n  b\r\nE\r\n",
+       {{"K", "v"}, {"L", "a,b"}, {"E", ""}}},
+      {"the later key wins",
+       "K = first\nOTHER = o\nK = second\n",
+       {{"K", "second"}, {"OTHER", "o"}}},
       {"keys ending on either side of eight bytes",
        "SEVEN_C=7\nEIGHT_CH\t= 8\nNINE_CHAR = 9\nSIXTEEN_CHARS_16=x\nSEVENTEEN_CHARS17\n",
-       {{"SEVEN_C", "7"}, {"EIGHT_CH", "8"}, {"NINE_CHAR", "9"}, {"SIXTEEN_CHARS_16", "x"},
+       {{"SEVEN_C", "7"},
+        {"EIGHT_CH", "8"},
+        {"NINE_CHAR", "9"},
+        {"SIXTEEN_CHARS_16", "x"},
         {"SEVENTEEN_CHARS17", ""}}},
   };
   for (const Row& row : rows) {
@@ -156,7 +182,8 @@ TEST(AcdFormat, LargeFileKeepsEveryKey) {
   const int count = 10000;
   const std::string filler(1000, 'v');
   std::string content;
-  for (int i = 0; i < count; ++i) content += "KEY_" + std::to_string(i) + " = " + std::to_string(i) + filler + '\n';
+  for (int i = 0; i < count; ++i)
+    content += "KEY_" + std::to_string(i) + " = " + std::to_string(i) + filler + '\n';
   AcdFile file(content);
   ASSERT_EQ(file->size(), std::size_t{count});
   for (int i = 0; i < count; ++i) {
@@ -208,7 +235,8 @@ TEST(AcdReader, WithFriendsTheCallerReadsEveryFileAndTheLastReadWins) {
   EXPECT_FALSE(reader.ReadFile((dir / "missing.acd").c_str()));
   EXPECT_TRUE(reader.ReadFile((dir / "own.acd").c_str()));
   EXPECT_TRUE(reader.Decode(1));
-  EXPECT_EQ(AllKeys(reader), (Keys{{"ARCH_NAME", "alpha"}, {"ONLY_FRIEND", "f"}, {"ONLY_OWN", "o"}}));
+  EXPECT_EQ(AllKeys(reader),
+            (Keys{{"ARCH_NAME", "alpha"}, {"ONLY_FRIEND", "f"}, {"ONLY_OWN", "o"}}));
 }
 
 TEST(AcdDecode, EncipheredFilesAreDecipheredWhenDecodeIsSet) {
@@ -248,7 +276,8 @@ TEST(AcdKeys, InsertAndSortAddNewKeyAddOnlyAbsentKeysInFirstReadOrder) {
   EXPECT_STREQ(file->getkeyeddata("A"), "2");
 
   std::string order;
-  for (auto it = file->begin(); it != file->end(); it++) order += it->first.get() + std::string(" ");
+  for (auto it = file->begin(); it != file->end(); it++)
+    order += it->first.get() + std::string(" ");
   EXPECT_EQ(order, "Z A C NULLVALUE NEW ");
 }
 

@@ -11,7 +11,9 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-Words Warnings(const pmtest::MessageCapture& capture) { return capture.texts(Port::MsgKind::Warning); }
+Words Warnings(const pmtest::MessageCapture& capture) {
+  return capture.texts(Port::MsgKind::Warning);
+}
 
 struct Parsed {
   int result;
@@ -41,8 +43,8 @@ TEST(CmdOpcodes, ReadsToolNameFlagsAndValueOptions) {
 }
 
 TEST(CmdOpcodes, MalformedSpecificationsAreRejectedWithAWarning) {
-  for (const char* spec : {static_cast<const char*>(nullptr), "", "   ", "-x tool", "tool x", "tool -",
-                           "tool -=", "tool --x", "tool -a=b", "tool -a=b=", "tool -a -a",
+  for (const char* spec : {static_cast<const char*>(nullptr), "", "   ", "-x tool", "tool x",
+                           "tool -", "tool -=", "tool --x", "tool -a=b", "tool -a=b=", "tool -a -a",
                            "tool -a -a=", "tool -h="}) {
     const pmtest::MessageCapture capture;
     const UT_CMDOPCODES opcodes(spec);
@@ -55,7 +57,8 @@ TEST(CmdOpcodes, MalformedSpecificationsAreRejectedWithAWarning) {
 }
 
 TEST(CmdCheck, RecordsFlagsValuesAndPositionalsInOrder) {
-  const Parsed p = Check(kSpec, {"a.acd", "-verbose", "-out", "x", "--out", "y", "b", "-level", "-3"});
+  const Parsed p =
+      Check(kSpec, {"a.acd", "-verbose", "-out", "x", "--out", "y", "b", "-level", "-3"});
   ASSERT_EQ(p.result, 1);
   EXPECT_EQ(p.info.error, 0);
   EXPECT_EQ(p.info.usagegiven, 0);
@@ -80,7 +83,10 @@ TEST(CmdCheck, DashDigitWordsAndWordsAfterDoubleDashArePositional) {
 }
 
 TEST(CmdCheck, RejectedArgumentsFailWithAWarningNamingEach) {
-  struct Row { std::vector<const char*> args; Words named; };
+  struct Row {
+    std::vector<const char*> args;
+    Words named;
+  };
   const Row rows[] = {
       {{"-verbose", "-quiet", "file"}, {"\"-quiet\""}},
       {{"file", "--out"}, {"\"--out\""}},
@@ -159,13 +165,15 @@ Words Expanded(UT_CMDFILE& expanded) {
 TEST(CmdFile, ExpandsNestedCommandFilesInPlace) {
   pmtest::TempDir dir;
   pmtest::WriteFile(dir / "inner.cmd", "-level 3\r\n");
-  pmtest::WriteFile(dir / "outer.cmd", "-verbose\t-out  o.txt\n-f " + dir / "inner.cmd" + "\n last\n");
+  pmtest::WriteFile(dir / "outer.cmd",
+                    "-verbose\t-out  o.txt\n-f " + dir / "inner.cmd" + "\n last\n");
   pmtest::WriteFile(dir / "empty.cmd", "");
   const std::string outer = dir / "outer.cmd", empty = dir / "empty.cmd";
   const std::vector<const char*> args = {"first", "-f", outer.c_str(), "end", "-f", empty.c_str()};
   UT_CMDFILE expanded(6, args.data());
   EXPECT_TRUE(expanded.isvalid());
-  EXPECT_EQ(Expanded(expanded), (Words{"first", "-verbose", "-out", "o.txt", "-level", "3", "last", "end"}));
+  EXPECT_EQ(Expanded(expanded),
+            (Words{"first", "-verbose", "-out", "o.txt", "-level", "3", "last", "end"}));
 }
 
 TEST(CmdFile, SelfReferenceAndUnreadableFilesAreReportedAndStop) {

@@ -24,7 +24,8 @@ using Names = std::vector<std::string>;
 
 Names Contents(const NameArray& array) {
   Names contents;
-  for (int i = 0; i < array.size(); ++i) contents.emplace_back(array.names()[i] ? array.names()[i] : "<null>");
+  for (int i = 0; i < array.size(); ++i)
+    contents.emplace_back(array.names()[i] ? array.names()[i] : "<null>");
   return contents;
 }
 

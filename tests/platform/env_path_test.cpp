@@ -13,7 +13,8 @@ namespace {
 
 std::vector<std::string> Entries(const Port::PathList& list) {
   std::vector<std::string> entries;
-  for (Port::PathListIterator it = list.begin(); it != list.end(); ++it) entries.push_back(it->str());
+  for (Port::PathListIterator it = list.begin(); it != list.end(); ++it)
+    entries.push_back(it->str());
   return entries;
 }
 
@@ -47,12 +48,18 @@ TEST(PortNames, PlainNamesSubPathsAndWordNames) {
     std::string text;
     bool plain, subPath, word;
   } rows[] = {
-      {"alpha", true, true, true},          {"lin-64_x", true, true, true},
-      {"a.acd", true, true, false},         {"", false, false, false},
-      {".", false, false, false},           {"..", false, false, false},
-      {"../evilmod", false, false, false},  {"sub/file.txt", false, true, false},
-      {"sub//file", false, false, false},   {"sub/../x", false, false, false},
-      {"/abs", false, false, false},        {"sub/", false, false, false},
+      {"alpha", true, true, true},
+      {"lin-64_x", true, true, true},
+      {"a.acd", true, true, false},
+      {"", false, false, false},
+      {".", false, false, false},
+      {"..", false, false, false},
+      {"../evilmod", false, false, false},
+      {"sub/file.txt", false, true, false},
+      {"sub//file", false, false, false},
+      {"sub/../x", false, false, false},
+      {"/abs", false, false, false},
+      {"sub/", false, false, false},
       {std::string("a\0b", 3), false, false, false},
   };
   for (const auto& row : rows) {
@@ -64,11 +71,13 @@ TEST(PortNames, PlainNamesSubPathsAndWordNames) {
 
 TEST(PortEnv, OverrideMessageIsAWarningNamingBothPaths) {
   pmtest::MessageCapture capture;
-  Port_Env::IssueOverrideMessage("/base/alpha/data/alpha.acd", "/site/alpha/data/alpha.acd", "PMSPEC");
+  Port_Env::IssueOverrideMessage("/base/alpha/data/alpha.acd", "/site/alpha/data/alpha.acd",
+                                 "PMSPEC");
   const std::vector<Port::Message> warnings = capture.of(Port::MsgKind::Warning);
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_EQ(warnings[0].domain, "Port");
-  EXPECT_EQ(warnings[0].text, "PMSPEC: /site/alpha/data/alpha.acd overrides /base/alpha/data/alpha.acd\n");
+  EXPECT_EQ(warnings[0].text,
+            "PMSPEC: /site/alpha/data/alpha.acd overrides /base/alpha/data/alpha.acd\n");
 }
 
 TEST(KorvanPath, ParsesTheVariableOnFirstUse) {
@@ -97,7 +106,8 @@ TEST(KorvanPath, UnsetOrEmptyVariableGivesAnEmptyList) {
 TEST(KorvanPath, SetReplacesTheListWithCleanedEntries) {
   setenv("KORVAN_PATH", "/from/env", 1);
   Port::KorvanPath::Set({"/one/", "", "/two", "/"});
-  EXPECT_EQ(Entries(Port::KorvanPath::GetInstance()), (std::vector<std::string>{"/one", "/two", "/"}));
+  EXPECT_EQ(Entries(Port::KorvanPath::GetInstance()),
+            (std::vector<std::string>{"/one", "/two", "/"}));
   Port::KorvanPath::Set({});
   EXPECT_TRUE(Port::KorvanPath::GetInstance().empty());
 }

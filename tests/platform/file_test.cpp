@@ -40,7 +40,12 @@ TEST(File, ExistenceReadabilityAndSize) {
   pmtest::TempDir dir;
   pmtest::WriteFile(dir / "a.spd", "12345");
   pmtest::WriteFile(dir / "empty.pkg", "");
-  struct Row { std::string path; bool exists; bool readable; long size; };
+  struct Row {
+    std::string path;
+    bool exists;
+    bool readable;
+    long size;
+  };
   const Row rows[] = {{dir / "a.spd", true, true, 5},
                       {dir / "empty.pkg", true, true, 0},
                       {dir / "missing", false, false, 0},
@@ -118,7 +123,8 @@ TEST(Stream, ALongLineReadInSmallPiecesComesBackWholeAndInOrder) {
   char buffer[8];
   std::string joined;
   int pieces = 0;
-  for (int length; (length = stream->readline(buffer, sizeof buffer)) == 7; ++pieces) joined += buffer;
+  for (int length; (length = stream->readline(buffer, sizeof buffer)) == 7; ++pieces)
+    joined += buffer;
   joined += buffer;
   EXPECT_EQ(joined, longLine);
   EXPECT_EQ(pieces, static_cast<int>(longLine.size() / 7));
@@ -173,7 +179,8 @@ TEST(UtPath, BaseExtensionHeadAndTail) {
   EXPECT_STREQ(UT_PATH::GetBase("/inst/alpha/data/alpha.acd", buffer), "alpha");
   EXPECT_STREQ(UT_PATH::GetBase("dir.d/name", buffer), "name");
   EXPECT_STREQ(UT_PATH::GetBase("/inst/", buffer), "");
-  EXPECT_STREQ(UT_PATH::GetBase(std::string(400, 'n').c_str(), buffer), std::string(255, 'n').c_str());
+  EXPECT_STREQ(UT_PATH::GetBase(std::string(400, 'n').c_str(), buffer),
+               std::string(255, 'n').c_str());
   const char* path = "data/ab12e.nph";
   EXPECT_EQ(UT_PATH::GetExt(path, nullptr), path + 11);
   for (const char* none : {"alpha", "dir.d/alpha", "alpha."}) {
@@ -191,18 +198,21 @@ TEST(UtPath, BaseExtensionHeadAndTail) {
 
 TEST(UtDir, ListsEveryEntryInByteOrderAndPatternsKeepMatchingNames) {
   pmtest::TempDir dir;
-  const Names files{".hidden", "Zeta", "ab12e.nph", "ab40e.nph", "beta", "libfoo.so.1.2", "libfoo.so.10"};
+  const Names files{".hidden", "Zeta",          "ab12e.nph",   "ab40e.nph",
+                    "beta",    "libfoo.so.1.2", "libfoo.so.10"};
   for (const std::string& name : files) pmtest::WriteFile(dir / name, "");
   pmtest::MakeDirs(dir / "data");
   pmtest::MakeDirs(dir / "Alpha");
   const UT_DIR all(dir.path().c_str(), UT_DIR::WithDirectories);
   ASSERT_TRUE(all.isvalid());
-  EXPECT_EQ(List(all.begin(), all.end()), (Names{".hidden", "Alpha", "Zeta", "ab12e.nph", "ab40e.nph", "beta",
-                                                 "data", "libfoo.so.1.2", "libfoo.so.10"}));
+  EXPECT_EQ(List(all.begin(), all.end()),
+            (Names{".hidden", "Alpha", "Zeta", "ab12e.nph", "ab40e.nph", "beta", "data",
+                   "libfoo.so.1.2", "libfoo.so.10"}));
   const UT_DIR listing(dir.path().c_str(), 0);
   EXPECT_EQ(List(listing.begin(), listing.end()), files);
   EXPECT_EQ(List(listing.begin("*.nph"), listing.end()), (Names{"ab12e.nph", "ab40e.nph"}));
-  EXPECT_EQ(List(listing.begin("libfoo.so.*"), listing.end()), (Names{"libfoo.so.1.2", "libfoo.so.10"}));
+  EXPECT_EQ(List(listing.begin("libfoo.so.*"), listing.end()),
+            (Names{"libfoo.so.1.2", "libfoo.so.10"}));
   EXPECT_EQ(List(listing.begin("ab?[1-2]e.*"), listing.end()), (Names{"ab12e.nph"}));
   EXPECT_EQ(listing.begin("*.xyz"), listing.end());
 }
@@ -236,14 +246,23 @@ TEST(SpecialFiles, ReadersRefuseFifosAndDevicesWithoutBlocking) {
     const char* reader;
     std::function<bool(const char*)> reads;
   } rows[] = {
-      {"File::open", [](const char* path) { return StreamPtr(Port::File::open(path, Port::File::Read, true)) != nullptr; }},
+      {"File::open",
+       [](const char* path) {
+         return StreamPtr(Port::File::open(path, Port::File::Read, true)) != nullptr;
+       }},
       {"UT_IFILE", [](const char* path) { return UT_IFILE().load(path); }},
-      {"StaticAcdRead", [](const char* path) { return StaticAcdRead(path, nullptr, nullptr, 1, 0, 1).size() != 0; }},
-      {"UT_CMDFILE", [](const char* path) { const char* args[] = {"-f", path}; return UT_CMDFILE(2, args).isvalid(); }},
+      {"StaticAcdRead",
+       [](const char* path) { return StaticAcdRead(path, nullptr, nullptr, 1, 0, 1).size() != 0; }},
+      {"UT_CMDFILE",
+       [](const char* path) {
+         const char* args[] = {"-f", path};
+         return UT_CMDFILE(2, args).isvalid();
+       }},
   };
   for (const std::string& path : {fifo, std::string("/dev/zero")}) {
     for (const auto& row : rows) {
-      EXPECT_TRUE(pmtest::FinishesInTime([&] { return !row.reads(path.c_str()); }, 5)) << row.reader << " on " << path;
+      EXPECT_TRUE(pmtest::FinishesInTime([&] { return !row.reads(path.c_str()); }, 5))
+          << row.reader << " on " << path;
     }
   }
 }

@@ -23,7 +23,8 @@ std::vector<std::string> Directory(UT_IFILE& file) {
   while (file.getnextseginfo(info)) {
     EXPECT_TRUE(file.readcontents(info, contents));
     EXPECT_EQ(contents.size(), info.getsize());
-    segments.push_back(std::string(info.getname()) + " " + std::to_string(info.gettype()) + " " + contents);
+    segments.push_back(std::string(info.getname()) + " " + std::to_string(info.gettype()) + " " +
+                       contents);
   }
   return segments;
 }
@@ -131,7 +132,8 @@ TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
 
 TEST_F(SegmentedFile, EveryTruncationOfAValidFileFails) {
   std::string image, error;
-  ASSERT_TRUE(UT_SEGWRITER::Serialize({{"-4", 0, "abc"}, {"tq144", 1, ""}, {"-5", 0, "de"}}, image, error));
+  ASSERT_TRUE(
+      UT_SEGWRITER::Serialize({{"-4", 0, "abc"}, {"tq144", 1, ""}, {"-5", 0, "de"}}, image, error));
   ASSERT_TRUE(Load(image));
   for (std::size_t length = 0; length < image.size(); ++length) {
     EXPECT_FALSE(Load(image.substr(0, length))) << "truncated to " << length << " bytes";
@@ -147,7 +149,8 @@ TEST_F(SegmentedFile, DamagedBytesNeverLetASegmentPassTheEnd) {
   std::uniform_int_distribution<int> byte(0, 255);
   for (int round = 0; round < 500; ++round) {
     std::string damaged = image;
-    for (int flips = 0; flips < 3; ++flips) damaged[position(random)] = static_cast<char>(byte(random));
+    for (int flips = 0; flips < 3; ++flips)
+      damaged[position(random)] = static_cast<char>(byte(random));
     if (!Load(damaged)) continue;
     UT_IFILESEGINFO info;
     while (file_.getnextseginfo(info)) {

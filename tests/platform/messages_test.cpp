@@ -16,8 +16,8 @@ Port_MsgManData Here(int line) {
 
 // Every field of a message on one line, so that whole deliveries compare at once.
 std::string Describe(const Port::Message& m) {
-  return std::to_string(static_cast<int>(m.kind)) + " " + std::to_string(m.code) + " " + m.domain + " " +
-         m.unit + " " + std::to_string(m.line) + " " + m.text;
+  return std::to_string(static_cast<int>(m.kind)) + " " + std::to_string(m.code) + " " + m.domain +
+         " " + m.unit + " " + std::to_string(m.line) + " " + m.text;
 }
 
 TEST(Messages, EachKindArrivesWithItsCodeAndPlaceAndLongTextsAreNotCut) {
@@ -35,13 +35,14 @@ TEST(Messages, EachKindArrivesWithItsCodeAndPlaceAndLongTextsAreNotCut) {
   Port_MsgManData::debugStub("trace %s\n", "x");
   std::vector<std::string> delivered;
   for (const Port::Message& message : capture.messages()) delivered.push_back(Describe(message));
-  EXPECT_EQ(delivered, (std::vector<std::string>{
-                           Expected(MsgKind::Fatal, 22, 10, "Bad pattern found for PM alpha\n"),
-                           Expected(MsgKind::UserFatal, 33, 11, "missing 3\n"),
-                           Expected(MsgKind::Warning, 0, 12, "Wrong vendor name <" + longName + ">\n"),
-                           Expected(MsgKind::Status, 0, 13, " "),
-                           Expected(MsgKind::Internal, 0, 14, "No PM_SPEC specified.\n"),
-                           Describe(Port::Message{MsgKind::Debug, 0, "", "", 0, "trace x\n"})}));
+  EXPECT_EQ(delivered,
+            (std::vector<std::string>{
+                Expected(MsgKind::Fatal, 22, 10, "Bad pattern found for PM alpha\n"),
+                Expected(MsgKind::UserFatal, 33, 11, "missing 3\n"),
+                Expected(MsgKind::Warning, 0, 12, "Wrong vendor name <" + longName + ">\n"),
+                Expected(MsgKind::Status, 0, 13, " "),
+                Expected(MsgKind::Internal, 0, 14, "No PM_SPEC specified.\n"),
+                Describe(Port::Message{MsgKind::Debug, 0, "", "", 0, "trace x\n"})}));
 }
 
 // The default handler writes status lines to stdout, the rest to stderr; debug traces only

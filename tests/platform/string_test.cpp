@@ -11,8 +11,9 @@ using Port::String;
 
 TEST(StringBase, NineArgumentFormConcatenatesTheNonNullArguments) {
   EXPECT_EQ(String("a", nullptr, "b", nullptr, "c"), "abc");
-  EXPECT_EQ(String("/", "data/unsupported/", "alpha", "/data/", nullptr, nullptr, nullptr, nullptr, "x"),
-            "/data/unsupported/alpha/data/x");
+  EXPECT_EQ(
+      String("/", "data/unsupported/", "alpha", "/data/", nullptr, nullptr, nullptr, nullptr, "x"),
+      "/data/unsupported/alpha/data/x");
   EXPECT_TRUE(String(nullptr, nullptr, nullptr).empty());
 }
 
@@ -27,8 +28,8 @@ TEST(StringBase, CompareTypeOneIgnoresLetterCaseOnly) {
 TEST(StringBase, ExtractAndRemoveUseInclusiveRanges) {
   String s("xcab12etq144-3");
   EXPECT_EQ(s.Extract(Port_Range{12, 13}), "-3");
-  EXPECT_EQ(s.Extract(Port_Range{5, 4}), "");     // empty range
-  EXPECT_EQ(s.Extract(Port_Range{40, 41}), "");   // beyond the end
+  EXPECT_EQ(s.Extract(Port_Range{5, 4}), "");        // empty range
+  EXPECT_EQ(s.Extract(Port_Range{40, 41}), "");      // beyond the end
   EXPECT_EQ(s.Extract(Port_Range{10, 99}), "44-3");  // clipped at the end
   s.Remove(Port_Range{12, 13});
   EXPECT_EQ(s, "xcab12etq144");

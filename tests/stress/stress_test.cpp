@@ -82,7 +82,12 @@ struct Module {
 const std::vector<Module>& Modules() {
   static const std::vector<Module> modules{
       {"sa", "CPLD", "sa", 3, 0, {"tpa", "tpb"}, "VENTRY_a = route,tpa\nVENTRY_b = place,tpb\n"},
-      {"sb", "FPGA", "sb", 3, 2, {"tpb", "tpc", "tpd"},
+      {"sb",
+       "FPGA",
+       "sb",
+       3,
+       2,
+       {"tpb", "tpc", "tpd"},
        "VENTRY_b = place,tpb\nVENTRY_c = route,tpc\nVENTRY_d = place,tpd\n"},
       {"sc", "CPLD", "sa", 1, 0, {}, ""}};
   return modules;
@@ -138,11 +143,12 @@ class Installation {
       pmtest::WriteSegmentedFile(data + internal + ".spd", Segments("-", d));
       if (d <= module.deviceFiles) pmtest::WriteFile(data + internal + ".nph", "device\n");
     }
-    pmtest::WriteFile(data + module.name + ".acd",
-                      "ARCH_NAME = " + module.name + "\nARCH_FRIEND = " + module.friendName +
-                          "\nARCH_TYPE = " + module.type + "\nVENDOR = Acme\nFAMILY = " + module.name +
-                          "\nSUPPORT_MODE = PHYSICAL\nBASE_MODE = FALSE\nDEVICE_INTERNAL = " + table +
-                          "\nDEVICE_FORMAT = #^x?c?" + module.name + "[0-9]+\n" + module.ventries);
+    pmtest::WriteFile(
+        data + module.name + ".acd",
+        "ARCH_NAME = " + module.name + "\nARCH_FRIEND = " + module.friendName +
+            "\nARCH_TYPE = " + module.type + "\nVENDOR = Acme\nFAMILY = " + module.name +
+            "\nSUPPORT_MODE = PHYSICAL\nBASE_MODE = FALSE\nDEVICE_INTERNAL = " + table +
+            "\nDEVICE_FORMAT = #^x?c?" + module.name + "[0-9]+\n" + module.ventries);
     for (int j = 0; j < kLongFields; ++j) longValue += (j ? ":" : "") + LongField(j);
     for (int k = 0; k < kKeyFiles; ++k) {
       pmtest::WriteFile(data + "keys" + std::to_string(k) + ".acd",
@@ -220,9 +226,11 @@ TEST(StressKeyStores, StoresOfTheSameAndDifferentFilesAnswerForTheirOwnFile) {
     PM_DEVKEY store(name.c_str(), specs[t][ModuleOf(t, i)].get(), 0, withFriends, cached);
     // "sc" takes "sa" as its friend: with friends its store also holds the friend's keys.
     const bool friendKeys = withFriends && module == "sc";
-    return store.get_validity() == 1 && store.GetStringByKey("ID", ':', 0, 0, 0) == module.c_str() &&
+    return store.get_validity() == 1 &&
+           store.GetStringByKey("ID", ':', 0, 0, 0) == module.c_str() &&
            store.GetInt32ByKey("ID", ":", 1, nullptr, 0) == file &&
-           store.GetStringByKey("LONG", ':', kLongFields - 1, 0, 0) == LongField(kLongFields - 1).c_str() &&
+           store.GetStringByKey("LONG", ':', kLongFields - 1, 0, 0) ==
+               LongField(kLongFields - 1).c_str() &&
            store.GetStringByKey("OWN_sa", 0, 0, 0, 0).empty() == (module != "sa" && !friendKeys);
   });
 }
@@ -236,13 +244,16 @@ TEST(StressKeyStores, CStringLookupsOnTheRotatingBuffersFromManyThreads) {
   const Bounds bounds{8, 1000};
   const auto specs = PerThreadPerModule<PM_SPEC>(bounds.threads, Spec);
   std::vector<std::unique_ptr<PM_DEVKEY>> stores;
-  for (const auto& own : specs) stores.push_back(std::make_unique<PM_DEVKEY>("keys1", own[0].get(), 0, 0, 1));
+  for (const auto& own : specs)
+    stores.push_back(std::make_unique<PM_DEVKEY>("keys1", own[0].get(), 0, 0, 1));
   RunOnThreads(bounds, [&](int t, int i) {
     PM_DEVKEY& store = *stores[t];
     bool right = true;
     for (int j = 0; j < 8; ++j) {
-      const short field = static_cast<short>((i * 5 + j * 11 + t) % (kLongFields + 4));  // some past the last
-      right &= (store.getstringbykey("LONG", ":", field, nullptr, 0) != nullptr) == (field < kLongFields);
+      const short field =
+          static_cast<short>((i * 5 + j * 11 + t) % (kLongFields + 4));  // some past the last
+      right &= (store.getstringbykey("LONG", ":", field, nullptr, 0) != nullptr) ==
+               (field < kLongFields);
       right &= store.getstringbykey("ABSENT", ":", 0, nullptr, 0) == nullptr;
       right &= store.getstringbystring("x:yy", ":", 1, ",", 0) != nullptr;
     }
@@ -285,7 +296,11 @@ TEST(StressLibraries, VirtualEntriesOfTheSameAndDifferentLibraries) {
   Installation installation;
   const Bounds bounds{8, 300};
   const auto specs = PerThreadPerModule<PM_SPEC>(bounds.threads, Spec);
-  struct Entry { std::size_t module; const char* function; const char* answer; };
+  struct Entry {
+    std::size_t module;
+    const char* function;
+    const char* answer;
+  };
   const std::vector<Entry> entries{{0, "a", "tpa:route"}, {0, "b", "tpb:place"},
                                    {1, "b", "tpb:place"}, {1, "c", "tpc:route"},
                                    {1, "d", "tpd:place"}, {0, "c", nullptr}};
@@ -306,7 +321,8 @@ TEST(StressMessages, DeliveredWholeAndOneAtATime) {
   const Bounds bounds{8, 1000};
   const auto specs = PerThreadPerModule<PM_SPEC>(bounds.threads, Spec);
   std::vector<std::unique_ptr<PM_DEVKEY>> stores;
-  for (const auto& own : specs) stores.push_back(std::make_unique<PM_DEVKEY>("keys2", own[1].get(), 0, 0, 1));
+  for (const auto& own : specs)
+    stores.push_back(std::make_unique<PM_DEVKEY>("keys2", own[1].get(), 0, 0, 1));
   std::atomic<bool> inside{false};
   int overlaps = 0;
   std::map<std::string, int> received;  // kind, code and text of each message: how often it came

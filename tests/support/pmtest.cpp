@@ -164,9 +164,7 @@ MessageCapture::MessageCapture() : state_(std::make_shared<State>()) {
   });
 }
 
-MessageCapture::~MessageCapture() {
-  Port::SetMsgHandler(previous_);
-}
+MessageCapture::~MessageCapture() { Port::SetMsgHandler(previous_); }
 
 std::vector<Port::Message> MessageCapture::messages() const {
   std::lock_guard<std::mutex> lock(state_->mutex);

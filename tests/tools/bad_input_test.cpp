@@ -45,17 +45,34 @@ Args MalformedFiles(const pmtest::TempDir& dir) {
   pmtest::WriteFile(dir / "truncated.spd", pmtest::SegmentHeader(3) + "\x05");
   pmtest::WriteFile(dir / "huge-count.pkg", pmtest::SegmentHeader(4000000000u));
   pmtest::WriteFile(dir / "long-line.acd", "KEY = " + std::string(200000, 'v') + "\\\n");
-  return {dir / "garbage",       dir / "empty",          dir / "comments.acd",
-          dir / "truncated.spd", dir / "huge-count.pkg", dir / "long-line.acd", dir.path()};
+  return {dir / "garbage",
+          dir / "empty",
+          dir / "comments.acd",
+          dir / "truncated.spd",
+          dir / "huge-count.pkg",
+          dir / "long-line.acd",
+          dir.path()};
 }
 
 // Names that are no architecture, device, key or file of anything.
 Args OddNames() {
-  return {"", "nosuch", std::string(5000, 'x'), std::string(70000, 'y'),
+  return {"",
+          "nosuch",
+          std::string(5000, 'x'),
+          std::string(70000, 'y'),
           "\xc3\xa9t\xc3\xa9\xe2\x82\xac",  // UTF-8
           "\xff\xfe\x80",                   // not UTF-8
-          "-", "-x", "--", "-4", "%s%s%n%d", "../../../../etc/passwd", "a:b:c", ",,:", "*?[",
-          "line\nbreak", " "};
+          "-",
+          "-x",
+          "--",
+          "-4",
+          "%s%s%n%d",
+          "../../../../etc/passwd",
+          "a:b:c",
+          ",,:",
+          "*?[",
+          "line\nbreak",
+          " "};
 }
 
 // The command's words on the sample installation and `options`, then `positionals`: after "--"
@@ -75,7 +92,8 @@ void ExpectCleanEnd(const Args& args) {
   for (const std::string& arg : args) shown += " [" + arg.substr(0, 40) + "]";
   const pmtooltest::RunResult result = pmtooltest::RunPmtool(args);
   EXPECT_TRUE(result.status == 0 || result.status == 1 || result.status == 2)
-      << shown << " ended with " << result.status << "\n" << result.err.substr(0, 2000);
+      << shown << " ended with " << result.status << "\n"
+      << result.err.substr(0, 2000);
   if (result.status != 0) {
     EXPECT_FALSE(result.err.empty()) << shown << " said nothing";
   }

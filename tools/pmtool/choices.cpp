@@ -75,7 +75,7 @@ LevelChoices ModuleChoices(const std::string& typed) {
   PM_SPEC lister(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
   lister.make_list(nullptr, nullptr, 0);
   return ChoicesAmong("the personality modules", Names(lister.begin(false), lister.end(false)),
-                         typed);
+                      typed);
 }
 
 void PrintChoices(const LevelChoices& choices) {

@@ -28,7 +28,8 @@ std::unique_ptr<StaticAcdRead> ReadDefinition(const std::string& file) {
 
 // A field or subfield index given on the command line: decimal digits, 0 to kMaxIndex.
 std::optional<int> ParseIndex(const std::string& text) {
-  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) {
+  if (text.empty() || text.size() > 5 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
     return std::nullopt;
   }
   const int index = std::stoi(text);
@@ -64,8 +65,8 @@ Lookup Address(const StaticAcdRead& reader, const std::string& key, std::optiona
   const char fieldSeparator[] = {kFieldSeparator, '\0'};
   const char subfieldSeparator[] = {kSubfieldSeparator, '\0'};
   const Port::String value = reader.GetStringByKey(
-      key.c_str(), fieldSeparator, static_cast<short>(*field), subfield ? subfieldSeparator : nullptr,
-      static_cast<short>(subfield.value_or(0)));
+      key.c_str(), fieldSeparator, static_cast<short>(*field),
+      subfield ? subfieldSeparator : nullptr, static_cast<short>(subfield.value_or(0)));
   return {value.str(), ""};
 }
 
@@ -171,7 +172,8 @@ Family MakeAcdFamily() {
       1,
       1,
       RunDump};
-  return Family{"acd", "Definition files (.acd): keys with text values, one a line.",
+  return Family{"acd",
+                "Definition files (.acd): keys with text values, one a line.",
                 {std::move(get), std::move(dump)}};
 }
 

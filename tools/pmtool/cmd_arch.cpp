@@ -275,7 +275,8 @@ const LocateKind* ChosenKind(const Invocation& invocation) {
     chosen = &kind;
   }
   const auto refuse = [&](const char* option) {
-    UsageError(std::string("--") + option + " does not apply to --" + chosen->flag, invocation.path);
+    UsageError(std::string("--") + option + " does not apply to --" + chosen->flag,
+               invocation.path);
     return nullptr;
   };
   if (args.getvalue("level") && !chosen->takesLevel) return refuse("level");
@@ -287,11 +288,12 @@ const LocateKind* ChosenKind(const Invocation& invocation) {
 std::string Text(const char* path) { return path ? path : ""; }
 
 // The path of `name` of the kind asked for; empty when there is none.
-std::string Located(const LocateKind& kind, const PM_SPEC& spec, char level, const std::string& name,
-                    bool search, int index) {
+std::string Located(const LocateKind& kind, const PM_SPEC& spec, char level,
+                    const std::string& name, bool search, int index) {
   const std::string flag = kind.flag ? kind.flag : "";
   const unsigned char searchFlag = search ? 1 : 0;
-  if (flag == "help-file") return Text(spec.gethelpfilename(level, name.c_str(), searchFlag, index));
+  if (flag == "help-file")
+    return Text(spec.gethelpfilename(level, name.c_str(), searchFlag, index));
   if (flag == "exec") return Text(spec.getexecfilename(level, name.c_str(), searchFlag));
   if (flag == "dll") return Text(spec.getdllfilename(name.c_str()));
   return spec.GetDatafileName(level, name.c_str(), search, index).str();
@@ -438,7 +440,8 @@ Family MakeLocateFamily() {
       "ARCH NAME",
       "find a data, help, executable or library file of a module",
       {{"level", "N", "0: the installation's common folder; 1 (default): the module's"},
-       {"index", "I", "-1 (default): the module with fallbacks; -2: the module only; 0..: friend I"},
+       {"index", "I",
+        "-1 (default): the module with fallbacks; -2: the module only; 0..: friend I"},
        {"no-search", nullptr, "answer an unchecked path (data: first directory; else the last)"},
        {"help-file", nullptr, "find help file NAME (help/<platform>/<language>/)"},
        {"exec", nullptr, "find executable NAME (\".exe\" appended; bin/<platform>/)"},

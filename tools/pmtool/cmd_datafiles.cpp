@@ -128,7 +128,8 @@ Family MakeSpeedsFileFamily() {
       1,
       1,
       RunSpeedsFile};
-  return Family{"speeds-file", "Speed files (.spd) as the library reads them.", {std::move(command)}};
+  return Family{
+      "speeds-file", "Speed files (.spd) as the library reads them.", {std::move(command)}};
 }
 
 Family MakePackagesFileFamily() {
@@ -153,8 +154,8 @@ Family MakePackagesFileFamily() {
       1,
       1,
       RunPackagesFile};
-  return Family{"packages-file", "Package files (.pkg) as the library reads them.",
-                {std::move(command)}};
+  return Family{
+      "packages-file", "Package files (.pkg) as the library reads them.", {std::move(command)}};
 }
 
 }  // namespace

@@ -35,11 +35,11 @@ struct PartReport {
   bool validToSpeed = false;
   int status = 0;
   std::string rejected;
-  std::string failsAt;  // the first level that fails; empty for a valid part
+  std::string failsAt;   // the first level that fails; empty for a valid part
   bool missing = false;  // whether that level was not given at all
   std::string range, subfamily, databook;
   std::optional<pmlib::SpeedFlags> flags;  // known once a package is set
-  LevelChoices choices;             // at the failing level below the architecture
+  LevelChoices choices;                    // at the failing level below the architecture
 };
 
 // The first level that fails and whether it was given at all; the library's failing level, else
@@ -125,10 +125,10 @@ void PrintJsonReport(const std::string& given, const char* kind, const PartRepor
                                    {"subfamily", JsonOrNull(report.subfamily)},
                                    {"databook", JsonOrNull(report.databook)}};
   AddChoices(result, report.choices);
-  result["min_speed"] = report.flags ? nlohmann::ordered_json(report.flags->minimumSpeed)
-                                     : nlohmann::ordered_json();
-  result["speed_411"] = report.flags ? nlohmann::ordered_json(report.flags->speed411)
-                                     : nlohmann::ordered_json();
+  result["min_speed"] =
+      report.flags ? nlohmann::ordered_json(report.flags->minimumSpeed) : nlohmann::ordered_json();
+  result["speed_411"] =
+      report.flags ? nlohmann::ordered_json(report.flags->speed411) : nlohmann::ordered_json();
   PrintJson(result);
 }
 
@@ -216,8 +216,9 @@ Family MakePartFamily() {
       "show what a part name names: architecture, device, package, speed and what fails",
       {{"json", nullptr, "print the result as JSON"},
        {"config", nullptr, "make a configuration part (configuration rules for FPGA devices)"},
-       {"binding", "N", "0: supported architectures only, 1: unsupported ones too, 2 (default): "
-                        "as QOR_USE_UNSUPPORTED_PMS says"},
+       {"binding", "N",
+        "0: supported architectures only, 1: unsupported ones too, 2 (default): "
+        "as QOR_USE_UNSUPPORTED_PMS says"},
        {"arch", "ARCH", "the architecture (\"VENDOR:ARCH\" or \"ARCH\") of the part"},
        {"speed", "SPEED", "with --arch: the speed the part is expected to have"}},
       "Parses PARTNAME (device, package and speed run together, in any order the\n"

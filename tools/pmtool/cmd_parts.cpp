@@ -156,7 +156,7 @@ struct PartCheck {
   Names given;
   std::size_t failed = 0;  // SetLevels' answer
   std::vector<LevelCheck> levels;
-  std::string failsAt;  // empty when every level is valid
+  std::string failsAt;   // empty when every level is valid
   LevelChoices choices;  // at the failing level below the architecture
 };
 

@@ -21,7 +21,8 @@ struct SegmentArg {
 
 // A whole decimal int, sign allowed.
 std::optional<int> ParseType(const std::string& text) {
-  if (text.empty() || text.find_first_not_of("+-0123456789") != std::string::npos) return std::nullopt;
+  if (text.empty() || text.find_first_not_of("+-0123456789") != std::string::npos)
+    return std::nullopt;
   char* end = nullptr;
   errno = 0;
   const long value = std::strtol(text.c_str(), &end, 10);
@@ -140,7 +141,8 @@ Family MakeSegFamily() {
       1,
       1,
       RunDump};
-  return Family{"seg", "Segmented data files (.spd, .pkg): a directory of named, typed segments.",
+  return Family{"seg",
+                "Segmented data files (.spd, .pkg): a directory of named, typed segments.",
                 {std::move(write), std::move(dump)}};
 }
 

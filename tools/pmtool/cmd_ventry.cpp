@@ -103,7 +103,8 @@ Family MakeVentryFamily() {
       "whether it loaded, every library loaded, and whether FUNCTION is replaced; when it is\n"
       "not, the generic implementation applies and the reason is given.\n"
       "\n"
-      "With --json: {\"arch\", \"function\", \"key\", \"entry\", \"symbol\", \"library\", \"file\",\n"
+      "With --json: {\"arch\", \"function\", \"key\", \"entry\", \"symbol\", \"library\", "
+      "\"file\",\n"
       "\"loaded\", \"libraries\", \"replaced\", \"reason\"} (null where there is nothing).\n",
       "  pmtool ventry alpha route     # arch_route in alpha's library arch\n"
       "  pmtool ventry gamma route     # the same library, with gamma's dependency\n"
@@ -113,7 +114,8 @@ Family MakeVentryFamily() {
       2,
       2,
       RunVentry};
-  return Family{"ventry", "Virtual entries: functions that architecture libraries replace.",
+  return Family{"ventry",
+                "Virtual entries: functions that architecture libraries replace.",
                 {std::move(ventry)}};
 }
 

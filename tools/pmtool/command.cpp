@@ -24,11 +24,10 @@ const char* const kExitUsageLine = "  2  the command line is wrong\n";
 
 const std::vector<const Family*>& Families() {
   static const std::vector<const Family*> families = {
-      &ModulesFamily(),   &InfoFamily(),   &KeyFamily(),        &LocateFamily(),
-      &DeviceFamily(),    &PartFamily(),   &PartsFamily(),      &ArchsFamily(),
-      &CheckPartFamily(), &VentryFamily(), &AcdFamily(),        &SegFamily(),
-      &SpeedsFileFamily(), &CheckFamily(),
-      &PackagesFileFamily()};
+      &ModulesFamily(),    &InfoFamily(),   &KeyFamily(),         &LocateFamily(),
+      &DeviceFamily(),     &PartFamily(),   &PartsFamily(),       &ArchsFamily(),
+      &CheckPartFamily(),  &VentryFamily(), &AcdFamily(),         &SegFamily(),
+      &SpeedsFileFamily(), &CheckFamily(),  &PackagesFileFamily()};
   return families;
 }
 
@@ -49,7 +48,8 @@ std::string OptionSpec(const Command& command) {
 
 std::string CommandHelp(const Command& command, const std::string& path) {
   Table options;
-  for (const OptionDoc& option : command.options) options.add({OptionSpelling(option), option.text});
+  for (const OptionDoc& option : command.options)
+    options.add({OptionSpelling(option), option.text});
   options.add({"-h, --help", "show this help"});
   return "Usage: " + CommandUsage(command, path) + "\n\n" + command.description + "\nOptions:\n" +
          options.str("  ") + "\nExamples:\n" + command.examples + "\nExit status:\n" +
@@ -59,7 +59,8 @@ std::string CommandHelp(const Command& command, const std::string& path) {
 std::string FamilyHelp(const Family& family) {
   Table commands;
   for (const Command& command : family.commands) {
-    commands.add({CommandUsage(command, "pmtool " + CommandWords(family, command)), command.summary});
+    commands.add(
+        {CommandUsage(command, "pmtool " + CommandWords(family, command)), command.summary});
   }
   return std::string("Usage: pmtool ") + family.name + " COMMAND [ARGS...]\n\n" + family.summary +
          "\n\nCommands:\n" + commands.str("  ") + "\nRun 'pmtool " + family.name +
@@ -77,10 +78,12 @@ std::string OverviewHelp() {
   }
   commands.add({"help [COMMAND]", "show the help of pmtool or of a command"});
   Table globals;
-  globals.add({"--install DIRS", "installation directories, separated by \":\"; repeatable "
-                                 "(instead of KORVAN_PATH)"});
-  globals.add({"--verbose", "also show which files an earlier installation directory overrides "
-                            "(check always shows them)"});
+  globals.add({"--install DIRS",
+               "installation directories, separated by \":\"; repeatable "
+               "(instead of KORVAN_PATH)"});
+  globals.add({"--verbose",
+               "also show which files an earlier installation directory overrides "
+               "(check always shows them)"});
   globals.add({"--json", "before the command: the same as the command's own --json"});
   globals.add({"--version", "print the version and the installation in use"});
   globals.add({"-h, --help [ARCH]", "show this help, or the usage notes of the architecture ARCH"});

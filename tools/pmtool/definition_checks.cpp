@@ -123,8 +123,9 @@ class OwnDefinition {
              "used for it), so part names never bind to it: add SUPPORT_MODE = PHYSICAL");
     } else if (Uppered(*mode) != "PHYSICAL" && Uppered(*mode) != "LOGICAL") {
       Report(kSupportMode, "bad-value",
-             Quoted(*mode) + " is no support mode, so part names never bind to the module: "
-             "write PHYSICAL (an architecture with devices) or LOGICAL");
+             Quoted(*mode) +
+                 " is no support mode, so part names never bind to the module: "
+                 "write PHYSICAL (an architecture with devices) or LOGICAL");
     }
   }
 
@@ -134,8 +135,9 @@ class OwnDefinition {
     const std::string upper = Uppered(*type);
     if (upper == "FPGA" || upper == "CPLD" || upper == "CONFIG") return true;
     Report(kArchType, "bad-value",
-           Quoted(*type) + " is no architecture type, so the library refuses the module: "
-           "write FPGA, CPLD or CONFIG");
+           Quoted(*type) +
+               " is no architecture type, so the library refuses the module: "
+               "write FPGA, CPLD or CONFIG");
     return false;
   }
 
@@ -186,8 +188,8 @@ void CheckDefinitionFileNames(const fs::path& modulesDir,
       const std::string name = file.path().filename().string();
       if (file.path().extension() != ".acd" || StartsWith(name, "lib")) continue;
       findings.add({file.path().string(), "", folder, "misnamed-definition",
-                    "the definition of the folder " + Quoted(folder) + " must be named " +
-                        folder + ".acd (the folder's name, in the same case): the library "
+                    "the definition of the folder " + Quoted(folder) + " must be named " + folder +
+                        ".acd (the folder's name, in the same case): the library "
                         "finds no module here; rename the file or the folder"});
     }
   }
@@ -197,7 +199,8 @@ void CheckDefinitionFileNames(const fs::path& modulesDir,
 const std::string& FileNameOf(const Names& group) { return group.size() > 1 ? group[1] : group[0]; }
 
 std::string NoDeviceFile(const Names& group) {
-  return group.front() + ": no device file (.nph) under any of its names, so no FPGA part of it "
+  return group.front() +
+         ": no device file (.nph) under any of its names, so no FPGA part of it "
          "is valid (only a configuration part, pmtool part --config): add " +
          FileNameOf(group) + ".nph";
 }
@@ -235,9 +238,10 @@ void CheckDeviceFilesOfModule(const std::string& name, FindingFilter& findings) 
                       NoDeviceFile(group)});
       } else if (deviceFile && !packages && !speeds) {
         findings.add({module.definition(), kDeviceInternal, name, "incomplete-device-data",
-                      group.front() + ": a device file but no package or speed file, so no "
-                      "part of it is valid: add " + FileNameOf(group) + ".pkg and " +
-                          FileNameOf(group) + ".spd"});
+                      group.front() +
+                          ": a device file but no package or speed file, so no "
+                          "part of it is valid: add " +
+                          FileNameOf(group) + ".pkg and " + FileNameOf(group) + ".spd"});
       }
     }
   } catch (const pmlib::Error&) {
@@ -288,9 +292,10 @@ void CheckDefinitionNames(const std::function<bool(const std::string&)>& concern
       for (const std::string& other : others) list += (list.empty() ? "" : ", ") + other;
       findings.add({*pmlib::locateModule(module).definition, kDeviceInternal, module,
                     "device-clash",
-                    device + " is also a device of " + list + ": package and speed lists are "
-                    "kept by device name across the installation, so the modules would share "
-                    "them; give the device a name of its own"});
+                    device + " is also a device of " + list +
+                        ": package and speed lists are "
+                        "kept by device name across the installation, so the modules would share "
+                        "them; give the device a name of its own"});
     }
   }
 }

@@ -25,7 +25,6 @@ namespace pmtool {
 
 using Names = std::vector<std::string>;
 
-
 namespace {
 
 const char kKeyArchFriend[] = "ARCH_FRIEND";
@@ -75,9 +74,9 @@ std::string ExpectedDefinition(const std::string& name) {
 const StaticAcdRead& Definitions::Read(const std::string& path) {
   auto found = readers_.find(path);
   if (found == readers_.end()) {
-    found = readers_.emplace(path, std::make_unique<StaticAcdRead>(path.c_str(), "", nullptr, 1,
-                                                                    0, 0))
-                .first;
+    found =
+        readers_.emplace(path, std::make_unique<StaticAcdRead>(path.c_str(), "", nullptr, 1, 0, 0))
+            .first;
   }
   return *found->second;
 }
@@ -192,10 +191,9 @@ class ModuleLinter {
 void ModuleLinter::ReportLibraryMessages(const std::string& file, const std::string& key,
                                          const std::string& arch) {
   for (const Port::Message& message : messages_.take()) {
-    const bool aboutBadFile =
-        std::any_of(badDataFiles_.begin(), badDataFiles_.end(), [&](const std::string& path) {
-          return message.text.find(path) != std::string::npos;
-        });
+    const bool aboutBadFile = std::any_of(
+        badDataFiles_.begin(), badDataFiles_.end(),
+        [&](const std::string& path) { return message.text.find(path) != std::string::npos; });
     if (aboutBadFile || !toldMessages_.insert(message.text).second) continue;
     Report(file, key, arch, "library-message", MessageText(message));
   }
@@ -255,8 +253,8 @@ Chain ModuleLinter::FriendChain(const ChainLink& own) {
     if (friendName.empty() || friendName == Lowered(last.module)) break;
     const auto repeated = positions.find(friendName);
     if (repeated != positions.end()) {
-      ReportFriendLoop(Chain(chain.begin() + static_cast<std::ptrdiff_t>(repeated->second),
-                             chain.end()));
+      ReportFriendLoop(
+          Chain(chain.begin() + static_cast<std::ptrdiff_t>(repeated->second), chain.end()));
       break;
     }
     if (!Port::IsPlainName(friendName)) {
@@ -368,8 +366,8 @@ void ModuleLinter::CheckDeviceData(const pmlib::Module& module, const ChainLink&
     ReportLibraryMessages(table.path, kKeyDeviceInternal, table.module);
     if (hasPackages != hasSpeeds) {
       Report(table.path, kKeyDeviceInternal, module.name(), "incomplete-device-data",
-             device + (hasPackages ? ": packages but no speed grade"
-                                   : ": speed grades but no package") +
+             device +
+                 (hasPackages ? ": packages but no speed grade" : ": speed grades but no package") +
                  ", so no part name of it is complete");
     }
     if (hasPackages || hasSpeeds || hasDeviceFile) continue;
@@ -521,9 +519,9 @@ void ModuleLinter::CheckVentries(const std::optional<pmlib::Module>& module, con
   for (const std::string& key : keys) {
     const ChainLink* link = Defining(chain, key);
     if (!link && key.compare(0, platformPrefix.size(), platformPrefix) == 0) continue;
-    if (!link) link = &*std::find_if(chain.begin(), chain.end(), [&](const ChainLink& holder) {
-      return Has(*holder.reader, key);
-    });
+    if (!link)
+      link = &*std::find_if(chain.begin(), chain.end(),
+                            [&](const ChainLink& holder) { return Has(*holder.reader, key); });
     const std::string field = link->reader->GetStringByKey(key.c_str(), ";", 0, nullptr, 0).str();
     const pmlib::VirtualEntry entry = pmlib::parseVirtualEntry(field);
     const std::string problem = VentryProblem(entry.form);
@@ -541,7 +539,8 @@ const Names& ModuleLinter::VentryKeysOf(const StaticAcdRead& reader) {
   if (added) {
     for (const auto& keyValue : reader) {
       const std::string key = keyValue.first.get();
-      if (key.compare(0, sizeof kVentryPrefix - 1, kVentryPrefix) == 0) place->second.push_back(key);
+      if (key.compare(0, sizeof kVentryPrefix - 1, kVentryPrefix) == 0)
+        place->second.push_back(key);
     }
   }
   return place->second;

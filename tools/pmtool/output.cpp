@@ -100,14 +100,22 @@ void HandleMessage(const Port::Message& message) {
 // The C escape of a control character.
 std::string Escape(unsigned char c) {
   switch (c) {
-    case '\a': return "\\a";
-    case '\b': return "\\b";
-    case '\t': return "\\t";
-    case '\n': return "\\n";
-    case '\v': return "\\v";
-    case '\f': return "\\f";
-    case '\r': return "\\r";
-    default: break;
+    case '\a':
+      return "\\a";
+    case '\b':
+      return "\\b";
+    case '\t':
+      return "\\t";
+    case '\n':
+      return "\\n";
+    case '\v':
+      return "\\v";
+    case '\f':
+      return "\\f";
+    case '\r':
+      return "\\r";
+    default:
+      break;
   }
   const char* const digits = "0123456789abcdef";
   return std::string("\\x") + digits[c >> 4] + digits[c & 0xf];
@@ -161,7 +169,8 @@ bool OutputFailed() { return !std::cout || std::ferror(stdout); }
 
 void ReportOutputFailure(int error) {
   std::cout.clear();
-  PrintError(std::string("cannot write the output") + (error ? std::string(": ") + std::strerror(error) : ""));
+  PrintError(std::string("cannot write the output") +
+             (error ? std::string(": ") + std::strerror(error) : ""));
 }
 
 }  // namespace

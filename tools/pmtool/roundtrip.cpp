@@ -84,9 +84,8 @@ class RoundTrip {
     }
     const std::string file = DefinitionOf(part->handle());
     ReportMessages(file, "", arch);
-    ForEachPartName(part->handle(), [&](const PM_PIC& made, const std::string& name) {
-      Name(made, name, file);
-    });
+    ForEachPartName(part->handle(),
+                    [&](const PM_PIC& made, const std::string& name) { Name(made, name, file); });
     ReportMessages(file, "", arch);
   }
 

@@ -82,10 +82,10 @@ class PMPORT_API Stream {
     void operator()(std::FILE* file) const { std::fclose(file); }
   };
   std::unique_ptr<std::FILE, FileCloser> file_;
-  std::string pending_;          // the current line
-  std::size_t delivered_ = 0;    // how much of pending_ was already handed out (no erase: a long
-                                 // line read in small pieces stays linear)
-  bool pendingValid_ = false;    // whether pending_ holds a line (it may be empty)
+  std::string pending_;        // the current line
+  std::size_t delivered_ = 0;  // how much of pending_ was already handed out (no erase: a long
+                               // line read in small pieces stays linear)
+  bool pendingValid_ = false;  // whether pending_ holds a line (it may be empty)
   bool atEnd_ = false;
 };
 
@@ -102,7 +102,9 @@ class PMPORT_API File {
   // The size in bytes of the regular file `path`, found without opening it; 0 when it is missing
   // or not a regular file.
   static long long getsize_noopen(const char* path);
-  static long long getsize_noopen(const StringBase<char>& path) { return getsize_noopen(path.c_str()); }
+  static long long getsize_noopen(const StringBase<char>& path) {
+    return getsize_noopen(path.c_str());
+  }
   // Opens the regular file `path`; `access` must be Read (1). Null when it cannot be opened; then
   // a Warning (domain "Port") names the file unless `quiet` is set. Close the result with close().
   static Stream* open(const char* path, int access, bool quiet);
@@ -230,7 +232,11 @@ class PMPORT_API UT_DIR {
     reference operator*() const { return (*names_)[index_]; }
     pointer operator->() const { return &(*names_)[index_]; }
     iterator& operator++();
-    iterator operator++(int) { iterator old = *this; ++*this; return old; }
+    iterator operator++(int) {
+      iterator old = *this;
+      ++*this;
+      return old;
+    }
     friend bool operator==(const iterator& a, const iterator& b) { return a.index_ == b.index_; }
     friend bool operator!=(const iterator& a, const iterator& b) { return !(a == b); }
 

@@ -30,10 +30,24 @@ class PMPORT_API PathListIterator {
 
   reference operator*() const { return *position_; }
   pointer operator->() const { return &*position_; }
-  PathListIterator& operator++() { ++position_; return *this; }
-  PathListIterator operator++(int) { PathListIterator old = *this; ++position_; return old; }
-  PathListIterator& operator--() { --position_; return *this; }
-  PathListIterator operator--(int) { PathListIterator old = *this; --position_; return old; }
+  PathListIterator& operator++() {
+    ++position_;
+    return *this;
+  }
+  PathListIterator operator++(int) {
+    PathListIterator old = *this;
+    ++position_;
+    return old;
+  }
+  PathListIterator& operator--() {
+    --position_;
+    return *this;
+  }
+  PathListIterator operator--(int) {
+    PathListIterator old = *this;
+    --position_;
+    return old;
+  }
   friend bool operator==(const PathListIterator& a, const PathListIterator& b) {
     return a.position_ == b.position_;
   }
@@ -81,7 +95,8 @@ class PMPORT_API KorvanPath {
 
 // `directory` and `name` joined with "/", unless the directory ends or the name starts with "/"
 // or "\\" already.
-PMPORT_API StringBase<char> JoinPath(const StringBase<char>& directory, const StringBase<char>& name);
+PMPORT_API StringBase<char> JoinPath(const StringBase<char>& directory,
+                                     const StringBase<char>& name);
 
 // The one rule for names that become part of a path. A plain name stands for one entry of a
 // folder and nothing else: not empty, not "." or "..", without "/" or NUL. Names come from

@@ -36,8 +36,9 @@ class PMPORT_API StringBase<char> {
  public:
   StringBase() = default;
   StringBase(const char* text) : value_(text ? text : "") {}  // NOLINT: implicit by design
-  StringBase(const char* text, std::size_t length) : value_(text ? std::string(text, length) : std::string()) {}
-  StringBase(const std::string& text) : value_(text) {}  // NOLINT: implicit by design
+  StringBase(const char* text, std::size_t length)
+      : value_(text ? std::string(text, length) : std::string()) {}
+  StringBase(const std::string& text) : value_(text) {}        // NOLINT: implicit by design
   StringBase(std::string&& text) : value_(std::move(text)) {}  // NOLINT: implicit by design
   // Concatenates the non-null arguments in order.
   StringBase(const char* s1, const char* s2, const char* s3, const char* s4 = nullptr,
@@ -60,9 +61,18 @@ class PMPORT_API StringBase<char> {
   // file with nothing read.
   bool ReadLine(Stream* stream);
 
-  StringBase& operator+=(const StringBase& other) { value_ += other.value_; return *this; }
-  StringBase& operator+=(const char* other) { if (other) value_ += other; return *this; }
-  StringBase& operator+=(char c) { value_ += c; return *this; }
+  StringBase& operator+=(const StringBase& other) {
+    value_ += other.value_;
+    return *this;
+  }
+  StringBase& operator+=(const char* other) {
+    if (other) value_ += other;
+    return *this;
+  }
+  StringBase& operator+=(char c) {
+    value_ += c;
+    return *this;
+  }
 
   friend StringBase operator+(StringBase a, const StringBase& b) { return a += b; }
   friend StringBase operator+(StringBase a, const char* b) { return a += b; }
@@ -72,7 +82,9 @@ class PMPORT_API StringBase<char> {
   friend bool operator==(const StringBase& a, const char* b) { return a.value_ == (b ? b : ""); }
   friend bool operator!=(const StringBase& a, const char* b) { return !(a == b); }
   friend bool operator<(const StringBase& a, const StringBase& b) { return a.value_ < b.value_; }
-  friend std::ostream& operator<<(std::ostream& out, const StringBase& s) { return out << s.value_; }
+  friend std::ostream& operator<<(std::ostream& out, const StringBase& s) {
+    return out << s.value_;
+  }
 
  private:
   std::string value_;

@@ -39,7 +39,8 @@ inline constexpr const char* kEncipheredMarker = "#!enciphered";
 //   5. trailing spaces are removed.
 // Returns a view into `value`; an empty view means "no field" (an empty or all-space field counts
 // as none). A negative index addresses nothing.
-PMPORT_API std::string_view AddressField(std::string_view value, char sep1, int idx1, char sep2, int idx2);
+PMPORT_API std::string_view AddressField(std::string_view value, char sep1, int idx1, char sep2,
+                                         int idx2);
 
 // The index bounds of `value`: the number of sep1-separated fields, and the greatest number of
 // sep2-separated subfields within one field. An empty value gives (0, 0); a missing separator
@@ -80,9 +81,19 @@ class PMPORT_API Iterator {
 
   reference operator*() const { return Current(); }
   pointer operator->() const { return &Current(); }
-  Iterator& operator++() { ++position_; made_ = false; return *this; }
-  Iterator operator++(int) { Iterator before = *this; ++*this; return before; }
-  friend bool operator==(const Iterator& a, const Iterator& b) { return a.position_ == b.position_; }
+  Iterator& operator++() {
+    ++position_;
+    made_ = false;
+    return *this;
+  }
+  Iterator operator++(int) {
+    Iterator before = *this;
+    ++*this;
+    return before;
+  }
+  friend bool operator==(const Iterator& a, const Iterator& b) {
+    return a.position_ == b.position_;
+  }
   friend bool operator!=(const Iterator& a, const Iterator& b) { return !(a == b); }
 
  private:
@@ -169,8 +180,8 @@ class PMPORT_API StaticAcdRead {
   // sep2-separated subfields of that field. An absent key counts as the empty value.
   void getmaxindex(const char* key, const char* sep1, short& field, const char* sep2,
                    short& count2) const;
-  static void getmaxindexbystring(const char* str, const char* sep1, short& field,
-                                  const char* sep2, short& count2);
+  static void getmaxindexbystring(const char* str, const char* sep1, short& field, const char* sep2,
+                                  short& count2);
 
   const char* getcomparename() const;
   // The path given at construction (empty when none was).

@@ -28,10 +28,11 @@
 struct PMPORT_API UT_ARGINFO {
   unsigned char error = 0;       // non-zero when the option list or the arguments were rejected
   unsigned char usagegiven = 0;  // non-zero when a help option was given
-  std::string helpvalue;         // the help word; empty when no help option had an argument after it
-  std::unordered_set<std::string> flags;                              // declared flags given
-  std::unordered_map<std::string, std::vector<std::string>> options;  // values in command-line order
-  std::vector<std::string> positionals;                               // in command-line order
+  std::string helpvalue;  // the help word; empty when no help option had an argument after it
+  std::unordered_set<std::string> flags;  // declared flags given
+  std::unordered_map<std::string, std::vector<std::string>>
+      options;                           // values in command-line order
+  std::vector<std::string> positionals;  // in command-line order
 
   // Back to the empty record (all zero).
   void clear() { *this = UT_ARGINFO(); }
@@ -119,7 +120,8 @@ class PMPORT_API UT_CMDARGS {
 // that file (separated by blanks, tabs and line ends). A command file may name further command
 // files; one already being expanded is skipped with a Warning, so a loop ends. A file that
 // cannot be read, or is not a regular file (a FIFO, a device), is reported with a Warning and
-// its "-f FILE" is kept as it was, so that the argument check reports it too. A "-f" with nothing after it is kept as it was.
+// its "-f FILE" is kept as it was, so that the argument check reports it too. A "-f" with nothing
+// after it is kept as it was.
 class PMPORT_API UT_CMDFILE {
  public:
   UT_CMDFILE(int argc, const char* const* argv);

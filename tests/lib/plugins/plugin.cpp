@@ -31,5 +31,4 @@ void PMTEST_JOIN(_fini_lib, PMTEST_PLUGIN_NAME)() { Record("fini"); }
 // Replacement functions: each says which library it lives in.
 const char* route() { return PMTEST_NAME ":route"; }
 const char* place() { return PMTEST_NAME ":place"; }
-
 }

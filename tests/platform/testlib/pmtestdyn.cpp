@@ -24,5 +24,4 @@ extern "C" {
 void _init_libpmtestdyn() { Record("init"); }
 void _fini_libpmtestdyn() { Record("fini"); }
 int pmtestdyn_twice(int value) { return 2 * value; }
-
 }
