@@ -38,21 +38,17 @@ std::string Trimmed(const std::string& text) {
 }
 
 // Every expression the parser uses is compiled once per process: parsing the parts of an
-// architecture already seen compiles nothing.
+// architecture already seen compiles nothing. Compiling is cheap and touches no file, so it runs
+// under the lock; copies of an expression share the compiled form.
 class ExpressionCache {
  public:
   Port_Regexp Get(const std::string& expression) {
-    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
-    auto found = compiled_.find(expression);
-    if (found == compiled_.end()) {
-      found = compiled_.emplace(expression, Port_Regexp(expression.c_str())).first;
-    }
-    return found->second;  // copies share the compiled form
+    return compiled_.findOrMakeLocked(expression,
+                                      [&expression] { return Port_Regexp(expression.c_str()); });
   }
 
  private:
-  Port_ThrMutex mutex_;
-  std::map<std::string, Port_Regexp> compiled_;
+  PersonalityModule::LockedMap<std::string, Port_Regexp> compiled_;
 };
 
 ExpressionCache& Expressions() {
@@ -60,21 +56,16 @@ ExpressionCache& Expressions() {
   return cache;
 }
 
-// The expression of each device format, made once per distinct format.
+// The expression of each device format, made once per distinct format (under the lock: cheap).
 class FormatCache {
  public:
   std::string Get(const std::string& format) {
-    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
-    auto found = expressions_.find(format);
-    if (found == expressions_.end()) {
-      found = expressions_.emplace(format, PersonalityModule::DeviceExpression(format)).first;
-    }
-    return found->second;
+    return expressions_.findOrMakeLocked(
+        format, [&format] { return PersonalityModule::DeviceExpression(format); });
   }
 
  private:
-  Port_ThrMutex mutex_;
-  std::map<std::string, std::string> expressions_;
+  PersonalityModule::LockedMap<std::string, std::string> expressions_;
 };
 
 FormatCache& Formats() {
@@ -237,18 +228,15 @@ bool PMPicImp::ApplyPart(const Port::String& part, bool record, const Port_Range
 bool PMPicImp::ProbeOnceForPattern(const Port::String& root, const Port::String& name,
                                    bool alsoUnsupported) {
   const std::string key = root.str() + '\n' + name.str() + (alsoUnsupported ? "\n1" : "\n0");
-  PatternProbes& probes = PatternProbeResults();
-  ProbeResult result{};
-  if (const std::optional<ProbeResult> known = probes.find(key)) {
-    result = *known;
-  } else {
+  const ProbeResult result = PatternProbeResults().findOrMake(key, [&] {
     const bool wasUnsupported = unsupported;
     unsupported = false;
-    result.found = ProbeArchitecture(root, name, alsoUnsupported);
-    result.unsupported = unsupported;
+    ProbeResult probed{};
+    probed.found = ProbeArchitecture(root, name, alsoUnsupported);
+    probed.unsupported = unsupported;
     unsupported = wasUnsupported;
-    probes.insert(key, result);
-  }
+    return probed;
+  });
   if (result.found && result.unsupported) unsupported = true;
   return result.found;
 }

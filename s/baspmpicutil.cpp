@@ -18,6 +18,7 @@
 #include <pmport/port_string.h>
 #include <pmport/port_thread.h>
 
+#include "pmlockedmap.h"
 #include "pmunit.h"
 
 namespace PersonalityModule {
@@ -282,21 +283,16 @@ class PatternCache {
     if (!compiled) return false;
     // Boost.Regex passes its matching memory from thread to thread through a cache whose
     // synchronisation lives in the compiled library, out of the thread checker's sight. Matching
-    // under the lock keeps every hand-over visible; a device name is matched in microseconds.
-    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
+    // under a lock keeps every hand-over visible; a device name is matched in microseconds.
+    Port::ThrGuard<Port_ThrMutex> guard(matchMutex_);
     return MatchCompiled(*compiled, pattern, text, group1);
   }
 
  private:
+  // Compiled outside the lock: two threads that miss together both compile, the first stored
+  // serves everyone.
   CompiledPattern Get(const std::string& pattern) {
-    {
-      Port::ThrGuard<Port_ThrMutex> guard(mutex_);
-      const auto found = patterns_.find(pattern);
-      if (found != patterns_.end()) return found->second;
-    }
-    const CompiledPattern compiled = Compile(pattern);
-    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
-    return patterns_.emplace(pattern, compiled).first->second;
+    return patterns_.findOrMake(pattern, [&pattern] { return Compile(pattern); });
   }
 
   static CompiledPattern Compile(const std::string& pattern) {
@@ -324,8 +320,8 @@ class PatternCache {
     return true;
   }
 
-  Port_ThrMutex mutex_;
-  std::map<std::string, CompiledPattern> patterns_;
+  Port_ThrMutex matchMutex_;
+  PersonalityModule::LockedMap<std::string, CompiledPattern> patterns_;
 };
 
 PatternCache& Patterns() {

@@ -379,11 +379,8 @@ bool PMPicImp::ProbeListedArchitecture(const Port::PathListIterator& root,
     Port_Env::IssueOverrideMessage(overridden.c_str(), overriding.c_str(), kOverrideCategory);
     return true;
   }
-  LastRootProbes& cache = LastRootProbeResults();
-  if (const std::optional<bool> known = cache.find(name.str())) return *known;
-  const bool found = ProbeArchitecture(*root, name, false);
-  cache.insert(name.str(), found);
-  return found;
+  return LastRootProbeResults().findOrMake(name.str(),
+                                           [&] { return ProbeArchitecture(*root, name, false); });
 }
 
 void PMPicImp::ListArchitectures(const char* key, const char* value, bool withBaseMode,

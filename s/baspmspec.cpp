@@ -22,6 +22,7 @@
 
 #include "baspmdevkey.h"
 #include "pmlayout.h"
+#include "pmlockedmap.h"
 #include "pmunit.h"
 
 namespace Layout = PersonalityModule::Layout;
@@ -53,17 +54,14 @@ bool SameIgnoringCase(const Port::String& a, const char* b) { return a.Compare(b
 class FriendMerges {
  public:
   bool Done(const StaticAcdRead* store, const StaticAcdRead* friendReader) {
-    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
-    return done_.count({store->version(), friendReader->version()}) != 0;
+    return done_.find({store->version(), friendReader->version()}).has_value();
   }
   void Remember(const StaticAcdRead* store, const StaticAcdRead* friendReader) {
-    Port::ThrGuard<Port_ThrMutex> guard(mutex_);
-    done_.emplace(store->version(), friendReader->version());
+    done_.insert({store->version(), friendReader->version()}, true);
   }
 
  private:
-  Port_ThrMutex mutex_;
-  std::set<std::pair<std::uint64_t, std::uint64_t>> done_;
+  PersonalityModule::LockedMap<std::pair<std::uint64_t, std::uint64_t>, bool> done_;
 };
 
 FriendMerges& MergesDone() {
@@ -77,12 +75,8 @@ using Port::Lowered;
 // module, opening its definition, every store of it), so each override is reported once per
 // process.
 void IssueOverride(const Port::String& pathInLast, const Port::String& pathUsed) {
-  static Port_ThrMutex reportedMutex;
-  static std::set<std::pair<std::string, std::string>> reported;
-  {
-    Port::ThrGuard<Port_ThrMutex> guard(reportedMutex);
-    if (!reported.emplace(pathInLast.str(), pathUsed.str()).second) return;
-  }
+  static PersonalityModule::LockedMap<std::pair<std::string, std::string>, bool> reported;
+  if (!reported.insert({pathInLast.str(), pathUsed.str()}, true)) return;
   Port_Env::IssueOverrideMessage(pathInLast.c_str(), pathUsed.c_str(), kOverrideCategory);
 }
 
