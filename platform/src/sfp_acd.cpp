@@ -172,7 +172,9 @@ std::size_t ParseInPlace(char* text, std::size_t length, const Visit& visit) {
     }
     *keyEnd = '\0';
     *valueEnd = '\0';
-    visit(line.begin, static_cast<std::size_t>(keyEnd - line.begin), value);
+    // Callers read keys as C strings: a NUL byte inside a key ends it for them, so the index
+    // must know the key by the same length.
+    visit(line.begin, std::strlen(line.begin), value);
     ++keys;
   }
   return keys;

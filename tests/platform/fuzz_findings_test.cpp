@@ -47,4 +47,18 @@ TEST(FuzzFindings, DefinitionLineStartingWithANulByteNamesNoKey) {
   EXPECT_EQ(reader.getkeyeddata(""), nullptr);
 }
 
+// fuzz_acd_reader: a key holding a NUL byte was indexed by its whole length while iteration and
+// lookups read it as a C string, so the key that iteration gave was not found by a lookup.
+TEST(FuzzFindings, KeyHoldingANulByteIsFoundAsItIsListed) {
+  const std::string input("st'xrt0x}\377\377\001\000\377%t#}p{ l\371 I423\012", 29);
+  pmtest::TempDir dir;
+  const std::string path = dir / "found.acd";
+  pmtest::WriteFile(path, input);
+  const StaticAcdRead reader(path.c_str(), nullptr, nullptr, 1, 0, 0);
+  ASSERT_EQ(reader.size(), 1u);
+  const char* const key = reader.begin()->first.get();
+  EXPECT_STREQ(key, "st'xrt0x}\377\377\001");
+  EXPECT_STREQ(reader.getkeyeddata(key), "l\371 I423");
+}
+
 }  // namespace
