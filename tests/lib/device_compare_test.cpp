@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "baspmpicutil.h"
@@ -16,29 +17,18 @@ int Sign(int value) { return (value > 0) - (value < 0); }
 
 std::string Shown(const char* name) { return name ? name : "(null)"; }
 
-struct MainNumberCase {
-  const char* name;
-  unsigned long long value;
-  std::size_t start;
-};
-
+// The longer of the first two runs of digits, the second on equal lengths; the scan stops when
+// the second run ends; without digits 0 at the start.
 TEST(DeviceMainNumber, ChoosesAmongTheFirstTwoRunsOfDigits) {
-  const MainNumberCase cases[] = {
-      {"ab12cd345", 345, 6},  // the longer second run
-      {"ab12cd34", 34, 6},    // equal lengths choose the second
-      {"ab123cd45", 123, 2},  // the first run only when strictly longer
-      {"a1b2c3", 2, 3},       // the scan stops when the second run ends
-      {"abc", 0, 0},          // no digits: 0 at the start
-      {"", 0, 0},
-      {nullptr, 0, 0},
-      {"123", 123, 0},
-      {"ab007", 7, 2},
-      {"12e-4", 12, 0},
+  const std::tuple<const char*, unsigned long long, std::size_t> cases[] = {
+      {"ab12cd345", 345, 6}, {"ab12cd34", 34, 6}, {"ab123cd45", 123, 2}, {"a1b2c3", 2, 3},
+      {"abc", 0, 0},         {"", 0, 0},          {nullptr, 0, 0},       {"123", 123, 0},
+      {"ab007", 7, 2},       {"12e-4", 12, 0},
   };
-  for (const MainNumberCase& c : cases) {
-    const PersonalityModule::DeviceMainNumber number = GetDeviceMainNumber(c.name);
-    EXPECT_EQ(number.value, c.value) << Shown(c.name);
-    EXPECT_EQ(number.start, c.start) << Shown(c.name);
+  for (const auto& [name, value, start] : cases) {
+    const PersonalityModule::DeviceMainNumber number = GetDeviceMainNumber(name);
+    EXPECT_EQ(number.value, value) << Shown(name);
+    EXPECT_EQ(number.start, start) << Shown(name);
   }
   // An overlong run is capped; numbers too large to tell apart still order by their text.
   const std::string huge = "ab" + std::string(40, '9');
@@ -49,42 +39,22 @@ TEST(DeviceMainNumber, ChoosesAmongTheFirstTwoRunsOfDigits) {
   EXPECT_LT(CompareDeviceNames(eights.c_str(), huge.c_str()), 0);
 }
 
-struct CompareCase {
-  const char* a;
-  const char* b;
-  int sign;
-};
-
 // Orders of names of different devices; the spellings of one device are in kSpellingGroups.
+// In row order: upper-case vendor letters stay in the key and "c" then "x" is no vendor prefix;
+// the main number decides first, then the text from the number on; a number at the start of
+// either name makes equal tails equal names; then the reversed prefix; degenerate names.
 TEST(DeviceNameCompare, OrdersSpellingsAsExpected) {
-  const CompareCase cases[] = {
-      {"XCAB12E", "xcab12e", 1},  // upper-case vendor letters stay in the key
-      {"XCAB12E", "ab12e", 1},
-      {"cxab12e", "xcab12e", 1},  // "c" then "x" is not the vendor prefix
-      // the main number decides first
-      {"xcab12e", "xcab40", -1},
-      {"ab40e", "xcab12e", 1},
-      {"abc", "ab1", -1},
-      {"ab12cd345", "ab400", -1},
-      // then the text from the number on
-      {"ab12e", "ab12f", -1},
-      {"ab12e", "ab012e", 1},
-      {"abc", "abd", -1},
-      // a number at the start of either name makes equal tails equal names
-      {"12e", "12E", 0},
-      {"12e", "x12e", 0},
-      {"12e", "zz12e", 0},
-      // then the reversed prefix
-      {"ab12e", "cd12e", -1},
-      {"ab12cd345", "zz345", -1},
-      {"ba12e", "ab12e", -1},
-      // degenerate names
-      {nullptr, "", 0},
-      {nullptr, "ab12e", -1},
+  const std::tuple<const char*, const char*, int> cases[] = {
+      {"XCAB12E", "xcab12e", 1},  {"XCAB12E", "ab12e", 1}, {"cxab12e", "xcab12e", 1},
+      {"xcab12e", "xcab40", -1},  {"ab40e", "xcab12e", 1}, {"abc", "ab1", -1},
+      {"ab12cd345", "ab400", -1}, {"ab12e", "ab12f", -1},  {"ab12e", "ab012e", 1},
+      {"abc", "abd", -1},         {"12e", "12E", 0},       {"12e", "x12e", 0},
+      {"12e", "zz12e", 0},        {"ab12e", "cd12e", -1},  {"ab12cd345", "zz345", -1},
+      {"ba12e", "ab12e", -1},     {nullptr, "", 0},        {nullptr, "ab12e", -1},
   };
-  for (const CompareCase& c : cases) {
-    EXPECT_EQ(Sign(CompareDeviceNames(c.a, c.b)), c.sign) << Shown(c.a) << " vs " << Shown(c.b);
-    EXPECT_EQ(Sign(CompareDeviceNames(c.b, c.a)), -c.sign) << Shown(c.b) << " vs " << Shown(c.a);
+  for (const auto& [a, b, sign] : cases) {
+    EXPECT_EQ(Sign(CompareDeviceNames(a, b)), sign) << Shown(a) << " vs " << Shown(b);
+    EXPECT_EQ(Sign(CompareDeviceNames(b, a)), -sign) << Shown(b) << " vs " << Shown(a);
   }
 }
 

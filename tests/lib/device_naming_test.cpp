@@ -25,6 +25,8 @@ const char* const kDevices =
     "DEVICE_INTERNAL = xcab12e, ab12e :xcab40e,ab40e,ab40e_alt:xcab80e:xcab90e,ab90e\n"
     "TEST_DEVICE_INTERNAL = xcab99e,ab99e_t:xcab80e,ab80e_t\n";
 
+const char kNoName[] = "NO_INTERNAL_DEVICE_NAME";
+
 std::string External(const PM_PIC& part, const char* name) {
   const std::unique_ptr<char[]> external(part.find_external_device(name));
   return external ? std::string(external.get()) : std::string("-");
@@ -60,29 +62,22 @@ class TestDeviceModeTest : public DeviceNamingTest {
 
 TEST_F(DeviceNamingTest, ExternalAndInternalNamesOfAGroup) {
   const std::unique_ptr<PM_PIC> part = Part("alpha");
+  // Spaces around names do not count; test devices are off.
   const std::pair<const char*, const char*> externals[] = {
-      {"ab40e_alt", "xcab40e"},
-      {"AB40E", "xcab40e"},
-      {"xcab12e", "xcab12e"},
-      {"ab12e", "xcab12e"},  // spaces around names do not count
-      {"ab12", "-"},
-      {"", "-"},
-      {"ab99e_t", "-"},  // a test device, test devices off
-  };
+      {"ab40e_alt", "xcab40e"}, {"AB40E", "xcab40e"}, {"xcab12e", "xcab12e"},
+      {"ab12e", "xcab12e"},     {"ab12", "-"},        {"", "-"},
+      {"ab99e_t", "-"}};
   for (const auto& [name, external] : externals) EXPECT_EQ(external, External(*part, name)) << name;
-
   // The first internal name by device comparison; upper-case vendor letters are part of the name,
   // and the lookup stops at the group without internal name.
-  const std::pair<const char*, const char*> firstInternals[] = {
-      {"ab12e", "ab12e"},
-      {"cab40e", "ab40e"},
-      {"XCAB40E", "NO_INTERNAL_DEVICE_NAME"},
-      {"xcab90e", "NO_INTERNAL_DEVICE_NAME"},
-      {"xcab99e", "NO_INTERNAL_DEVICE_NAME"}};
+  const std::pair<const char*, const char*> firstInternals[] = {{"ab12e", "ab12e"},
+                                                                {"cab40e", "ab40e"},
+                                                                {"XCAB40E", kNoName},
+                                                                {"xcab90e", kNoName},
+                                                                {"xcab99e", kNoName}};
   for (const auto& [name, internal] : firstInternals) {
     EXPECT_EQ(internal, part->find_internal_device(name).str()) << name;
   }
-
   part->set_device("ab40e_alt");
   EXPECT_EQ((Texts{"ab40e", "ab40e_alt"}), InternalNames(*part));
   EXPECT_EQ(nullptr, part->get_internal_device(2));
@@ -90,7 +85,7 @@ TEST_F(DeviceNamingTest, ExternalAndInternalNamesOfAGroup) {
   EXPECT_EQ(Texts{"ab90e"}, InternalNames(*part));
   pmtest::MessageCapture capture;
   part->set_device("xcab80e");
-  EXPECT_EQ(Texts{"NO_INTERNAL_DEVICE_NAME"}, InternalNames(*part));
+  EXPECT_EQ(Texts{kNoName}, InternalNames(*part));
   EXPECT_EQ(Texts{"Device xcab80e has NO internal names.\n"}, capture.texts(MsgKind::Debug));
   EXPECT_TRUE(capture.of(MsgKind::Warning).empty());
 }
@@ -117,8 +112,8 @@ TEST_F(DeviceNamingTest, WithoutDeviceTableOrKeyStoreNamesAreTakenAsTheyAre) {
   pmtest::MessageCapture capture;
   ASSERT_TRUE(part->set_device("XCAB12E"));
   EXPECT_EQ("-/xcab12e/-/- @2", validationtest::Levels(*part));
-  EXPECT_EQ(Texts{"NO_INTERNAL_DEVICE_NAME"}, InternalNames(*part));
-  EXPECT_EQ("NO_INTERNAL_DEVICE_NAME", part->find_internal_device("xcab12e").str());
+  EXPECT_EQ(Texts{kNoName}, InternalNames(*part));
+  EXPECT_EQ(kNoName, part->find_internal_device("xcab12e").str());
   EXPECT_EQ(
       (Texts{"Device XCAB12E has NO external name.\n", "Device xcab12e has NO internal names.\n",
              "Device xcab12e has NO internal name.\n"}),

@@ -11,7 +11,6 @@
 #include "validation_fixture.h"
 
 using Port::MsgKind;
-using spinetest::Root;
 using namespace validationtest;
 
 namespace {
@@ -20,17 +19,9 @@ using Texts = std::vector<std::string>;
 
 // "fam": an FPGA family with the device template "xcab__e"; xcab12e is complete, xcab40e is
 // declared but has no files.
-struct FamilyInstall {
-  FamilyInstall() {
-    root.Module("fam",
-                Module("fam", "FPGA", "xcab12e,ab12e:xcab40e,ab40e", "DEVICE_FORMAT = xcab__e\n"));
-    DeviceFile(root, "fam", "ab12e");
-    DataFile(root, "fam", "ab12e.pkg", {"tq144", "cs144"});
-    DataFile(root, "fam", "ab12e.spd", {"-3", "-4"});
-  }
-  void Install() const { spinetest::Install({&root}); }
-  Root root;
-};
+const ModuleRow kFamily = {"fam", "FPGA", "xcab12e,ab12e:xcab40e,ab40e",
+                           "ab12e.nph ab12e.pkg=tq144,cs144 ab12e.spd=-3,-4",
+                           "DEVICE_FORMAT = xcab__e\n"};
 
 // The status and rejected text of a part.
 std::string Status(const PM_PIC& part) {
@@ -54,9 +45,10 @@ void ExpectParses(const ParseCases& cases) {
 
 }  // namespace
 
-TEST(PartParse, SpeedAtTheEndInTheMiddleOrMissingInAnyLetterCaseAndBareNames) {
-  FamilyInstall install;
-  install.Install();
+// The speed may stand at the end, in the middle or be missing, in any letter case; a failing
+// level is recorded with its text.
+TEST(PartParse, EachLevelIsFoundOrTheFirstFailingOneIsRecordedWithItsText) {
+  const Installation install({kFamily});
   ExpectParses({
       {"xcab12etq144-3", "fam/xcab12e/tq144/-3 @4 0:"},
       {"XCAB12E-3TQ144", "fam/xcab12e/tq144/-3 @4 0:"},
@@ -65,14 +57,6 @@ TEST(PartParse, SpeedAtTheEndInTheMiddleOrMissingInAnyLetterCaseAndBareNames) {
       {"xcab12etq144", "fam/xcab12e/tq144/- @3 4:"},
       {"FAM", "fam/-/-/- @1 0:"},
       {"base", "-/-/-/- @0 1:base"},
-  });
-  EXPECT_TRUE(PM_PIC("XCAB12E-3TQ144", 1, PM_BINDING_SUPPORTED_ONLY).IsValid());
-}
-
-TEST(PartParse, EachFailingLevelIsRecordedWithItsText) {
-  FamilyInstall install;
-  install.Install();
-  ExpectParses({
       {"ZZ99", "-/-/-/- @0 1:zz99"},
       {"xcab40etq144-3", "fam/-/-/- @1 2:xcab40e"},
       {"xcab12ebg999-3", "fam/xcab12e/-/-3 @4 3:bg999"},
@@ -80,6 +64,7 @@ TEST(PartParse, EachFailingLevelIsRecordedWithItsText) {
       // A device is found only at the start of the name, never after a line break inside it.
       {"q\rXCAB12ETQ144-3", "-/-/-/- @0 1:q\rxcab12etq144-3"},
   });
+  EXPECT_TRUE(PM_PIC("XCAB12E-3TQ144", 1, PM_BINDING_SUPPORTED_ONLY).IsValid());
   // Without recording nothing is kept.
   EXPECT_EQ("0:", Status(PM_PIC("xcab12ebg999-3", 0, PM_BINDING_SUPPORTED_ONLY)));
 
@@ -99,20 +84,16 @@ TEST(PartParse, EachFailingLevelIsRecordedWithItsText) {
 // Two families whose formats both match "xcqq1b...": "aaa" takes the device "xcqq1", "bbb" the
 // device "xcqq1b". A partial match leaves its levels and the search goes on.
 TEST(PartParse, APartialMatchLetsTheSearchGoOnAndAlternativeFormatsCount) {
-  Root root;
-  root.Module("aaa", Module("aaa", "CPLD", "xcqq1,qq1", "DEVICE_FORMAT = xcqq_\n"));
-  DataFile(root, "aaa", "qq1.pkg", {"tq144"});
-  root.Module("bbb", Module("bbb", "CPLD", "xcqq1b,qq1b", "DEVICE_FORMAT = #^x?c?qq[0-9]+b\n"));
-  DataFile(root, "bbb", "qq1b.pkg", {"g9"});
-  // Only the alternative format names "alt"'s devices; the first one names none.
-  root.Module("alt", Module("alt", "CPLD", "xcmm7,mm7",
-                            "DEVICE_FORMAT = #^nothing\nALT_DEVICE_FORMAT = mm_\n"));
-  DataFile(root, "alt", "mm7.pkg", {"pq208"});
-  // A template with a trailing run of digits: "xcab40" then the package.
-  root.Module("tail", Module("tail", "CPLD", "xcab40,ab40", "DEVICE_FORMAT = xcab__\n"));
-  DataFile(root, "tail", "ab40.pkg", {"pq208"});
-  DataFile(root, "tail", "ab40.spd", {"-5"});
-  spinetest::Install({&root});
+  // Only the alternative format names "alt"'s devices; the first one names none. "tail" has a
+  // template with a trailing run of digits: "xcab40" then the package.
+  const Installation install({
+      {"aaa", "CPLD", "xcqq1,qq1", "qq1.pkg=tq144", "DEVICE_FORMAT = xcqq_\n"},
+      {"bbb", "CPLD", "xcqq1b,qq1b", "qq1b.pkg=g9", "DEVICE_FORMAT = #^x?c?qq[0-9]+b\n"},
+      {"alt", "CPLD", "xcmm7,mm7", "mm7.pkg=pq208",
+       "DEVICE_FORMAT = #^nothing\n"
+       "ALT_DEVICE_FORMAT = mm_\n"},
+      {"tail", "CPLD", "xcab40,ab40", "ab40.pkg=pq208 ab40.spd=-5", "DEVICE_FORMAT = xcab__\n"},
+  });
   ExpectParses({
       {"xcqq1bg9", "bbb/xcqq1b/g9/- @3 4:"},
       {"mm7pq208", "alt/xcmm7/pq208/- @3 4:"},
@@ -123,15 +104,12 @@ TEST(PartParse, APartialMatchLetsTheSearchGoOnAndAlternativeFormatsCount) {
 }
 
 TEST(PartParse, PatternFileIsAskedFirstAndRemembersWhatTheListFound) {
-  FamilyInstall install;
   // "pat" has no device format: only the pattern file leads to it. A pattern of an architecture
   // that is not installed leads nowhere.
-  install.root.Module("pat", Module("pat", "CPLD", "xcpt5,pt5"));
-  DataFile(install.root, "pat", "pt5.pkg", {"so8"});
+  const Installation install({kFamily, {"pat", "CPLD", "xcpt5,pt5", "pt5.pkg=so8"}});
   install.root.File("data/patternfile",
                     "# architectures and their device expressions\n"
                     "absent=^x?c?pt[0-9]+\npat=^x?c?pt[0-9]+\nno equals sign\n");
-  install.Install();
   EXPECT_EQ("pat/xcpt5/so8/- @3 4:", Parse("xcpt5so8"));
 
   // Found through the list, a part without package lacks it; the list's expression is then in
@@ -141,10 +119,8 @@ TEST(PartParse, PatternFileIsAskedFirstAndRemembersWhatTheListFound) {
 }
 
 TEST(PartParse, FormatThatDoesNotCompileIsFatalUnlessQuietAndTheSearchGoesOn) {
-  FamilyInstall install;
-  install.root.Module("bad", Module("bad", "CPLD", "xcbd1,bd1", "DEVICE_FORMAT = #^ab[\n"));
-  DataFile(install.root, "bad", "bd1.pkg", {"so8"});
-  install.Install();
+  const Installation install(
+      {kFamily, {"bad", "CPLD", "xcbd1,bd1", "bd1.pkg=so8", "DEVICE_FORMAT = #^ab[\n"}});
   pmtest::MessageCapture capture;
   Port::String arch;
   EXPECT_FALSE(Part("fam")->isvalidpartname("zz1", arch, true));
@@ -159,8 +135,7 @@ TEST(PartParse, FormatThatDoesNotCompileIsFatalUnlessQuietAndTheSearchGoesOn) {
 }
 
 TEST(PartParse, ThreeStringsWarnAboutVendorPartAndSpeed) {
-  FamilyInstall install;
-  install.Install();
+  const Installation install({kFamily});
   pmtest::MessageCapture capture;
   const PM_PIC part("acme:fam", "XCAB12E-3-TQ144", "-4");
   EXPECT_EQ("fam/xcab12e/tq144/-3 @4", Levels(part));
@@ -174,8 +149,7 @@ TEST(PartParse, ThreeStringsWarnAboutVendorPartAndSpeed) {
 }
 
 TEST(PartParse, PartNameTestsAndSetPart) {
-  FamilyInstall install;
-  install.Install();
+  const Installation install({kFamily});
   auto part = Part("fam");
   char* device = nullptr;
   char* package = nullptr;
@@ -198,9 +172,8 @@ TEST(PartParse, PartNameTestsAndSetPart) {
 
 // An unsupported architecture is searched with binding 1 only; its device is bound as found.
 TEST(PartParse, UnsupportedArchitectureIsSearchedWithBinding1Only) {
-  Root root;
-  root.UnsupportedModule("old", Module("old", "CPLD", "xcol1,ol1", "DEVICE_FORMAT = xcol_\n"));
-  spinetest::Install({&root});
+  const Installation install(
+      {{"old", "CPLD", "xcol1,ol1", "", "DEVICE_FORMAT = xcol_\n", "", true}});
   EXPECT_EQ("old/xcol1/-/- @2 3:pk8", Parse("xcol1pk8", 1, PM_BINDING_ALLOW_UNSUPPORTED));
   EXPECT_EQ(1, PM_PIC("xcol1pk8", 1, PM_BINDING_ALLOW_UNSUPPORTED).isunsupported());
   EXPECT_EQ("-/-/-/- @0 1:xcol1pk8", Parse("xcol1pk8"));

@@ -17,16 +17,11 @@ namespace {
 using Texts = std::vector<std::string>;
 
 // A CPLD family: xcd1 has packages and speeds (one speed disallowed), xcd2 has nothing.
-struct CpldInstall {
-  CpldInstall() {
-    root.Module("fam", Module("fam", "CPLD", "xcd1,d1:xcd2,d2", "DISALLOW_SPEEDS = -1, -5I\n"));
-    DataFile(root, "fam", "d1.pkg", {"tq144", "cs49"});
-    DataFile(root, "fam", "d1.spd", {"-4", "-5i", "-0"});
-    root.Module("bare", Module("bare", "CPLD", "xcb1,b1"));
-    root.Module("empty", Module("empty", "CPLD", ""));
-    spinetest::Install({&root});
-  }
-  Root root;
+const std::vector<ModuleRow> kCpld = {
+    {"fam", "CPLD", "xcd1,d1:xcd2,d2", "d1.pkg=tq144,cs49 d1.spd=-4,-5i,-0",
+     "DISALLOW_SPEEDS = -1, -5I\n"},
+    {"bare", "CPLD", "xcb1,b1"},
+    {"empty", "CPLD", ""},
 };
 
 // A part of `arch` set down to the levels given (null: not set).
@@ -39,53 +34,37 @@ std::unique_ptr<PM_PIC> PartAt(const char* arch, const char* device, const char*
   return part;
 }
 
-struct ValidityCase {
-  const char* device;
-  const char* package;
-  const char* speed;
-  int toSpeed;
-  int quiet;
-  int valid;
-  Texts internal;
-};
-
 }  // namespace
 
+// The messages are the only ones issued, and none when quiet.
 TEST(PartValidity, IsValidNamesTheFirstLevelThatFails) {
-  const ValidityCase cases[] = {
-      {"xcd1", nullptr, nullptr, 0, 0, 0, {"PIC is not specified down to the package level"}},
-      {"xcd1", "tq144", nullptr, 0, 0, 1, {}},
-      {"xcd1", "tq144", nullptr, 1, 0, 0, {"PIC is not specified down to the speed level"}},
-      {"xcd2",
-       "tq144",
-       nullptr,
-       0,
-       0,
-       0,
-       {"Cannot find package tq144 in personality module fam",
-        "package \"tq144\" is not valid.\n"}},
-      {"xcd1", "tq144", "-5i", 1, 1, 0, {}},
-      {"xcd1",
-       "tq144",
-       "-5i",
-       1,
-       0,
-       0,
-       {"Cannot find speed -5i in personality module fam", "speed \"-5i\" is not valid.\n"}},
-      {"xcd1", "tq144", "-4", 1, 0, 1, {}},
+  struct {
+    const char *device, *package, *speed;
+    int toSpeed, quiet, valid;
+    const char* internal;
+  } const cases[] = {
+      {"xcd1", nullptr, nullptr, 0, 0, 0, "PIC is not specified down to the package level"},
+      {"xcd1", "tq144", nullptr, 0, 0, 1, ""},
+      {"xcd1", "tq144", nullptr, 1, 0, 0, "PIC is not specified down to the speed level"},
+      {"xcd2", "tq144", nullptr, 0, 0, 0,
+       "Cannot find package tq144 in personality module fam,package \"tq144\" is not valid.\n"},
+      {"xcd1", "tq144", "-5i", 1, 1, 0, ""},
+      {"xcd1", "tq144", "-5i", 1, 0, 0,
+       "Cannot find speed -5i in personality module fam,speed \"-5i\" is not valid.\n"},
+      {"xcd1", "tq144", "-4", 1, 0, 1, ""},
   };
-  CpldInstall install;
-  for (const ValidityCase& c : cases) {
+  const Installation install(kCpld);
+  for (const auto& c : cases) {
     const auto part = PartAt("fam", c.device, c.package, c.speed);
     pmtest::MessageCapture capture;
     EXPECT_EQ(c.valid, part->isvalid(c.toSpeed, c.quiet)) << Levels(*part) << " q" << c.quiet;
-    EXPECT_EQ(c.internal, capture.texts(MsgKind::Internal)) << Levels(*part);
-    EXPECT_EQ(c.internal.size(), capture.messages().size()) << Levels(*part);
+    EXPECT_EQ(c.internal, JoinedNames(capture.texts(MsgKind::Internal))) << Levels(*part);
+    EXPECT_EQ(capture.of(MsgKind::Internal).size(), capture.messages().size()) << Levels(*part);
   }
 }
 
 TEST(PartValidity, NameTestsSpeakOnlyWhenAskedAndNeverChangeThePart) {
-  CpldInstall install;
+  const Installation install(kCpld);
   pmtest::MessageCapture capture;
   EXPECT_EQ(0, Part(nullptr)->isvaliddevicename("xcd1", 0));
   const auto part = Part("fam");
@@ -112,7 +91,7 @@ TEST(PartValidity, NameTestsSpeakOnlyWhenAskedAndNeverChangeThePart) {
 }
 
 TEST(PartDefaults, FirstEntriesOfEachLevelAndEmptyListsAreFatal) {
-  CpldInstall install;
+  const Installation install(kCpld);
   pmtest::MessageCapture capture;
   const auto part = Part("fam");
   EXPECT_TRUE(part->fill_defaults());
@@ -141,7 +120,7 @@ TEST(PartDefaults, FirstEntriesOfEachLevelAndEmptyListsAreFatal) {
 
 // The walk through every level is pinned with the list cache; here: what each depth lists.
 TEST(PartLists, EachDepthListsTheNextLevelAndSpeedListsSetTheSpeedFlags) {
-  CpldInstall install;
+  const Installation install(kCpld);
   const auto part = PartAt("fam", "xcd1");
   EXPECT_EQ((Texts{"tq144", "cs49"}), NextLevel(*part));
   part->set_package("cs49");
@@ -154,7 +133,7 @@ TEST(PartLists, EachDepthListsTheNextLevelAndSpeedListsSetTheSpeedFlags) {
 }
 
 TEST(PartComparison, MatchesDeviceAndEqualityFollowTheLevels) {
-  CpldInstall install;
+  const Installation install(kCpld);
   const auto part = PartAt("fam", "xcd1", "tq144", "-4");
   EXPECT_TRUE(part->matches_device("d1"));  // device name without "xc"
   EXPECT_TRUE(part->matches_device("xcd1"));
@@ -172,12 +151,10 @@ TEST(PartComparison, MatchesDeviceAndEqualityFollowTheLevels) {
 TEST(ArchitectureList, PhysicalArchitecturesWithDeviceDataOnceIgnoringCase) {
   Root first;
   Root last;
-  last.Module("fpga", Module("fpga", "FPGA", "xcf1,f1", "ALIAS_fpga = effy\n"));
-  DeviceFile(last, "fpga", "f1");
-  DataFile(last, "fpga", "f1.pkg", {"tq144"});
-  last.Module("nodata", Module("nodata", "FPGA", "xcn1,n1"));
-  last.Module("prom", Module("prom", "CONFIG", "xcp1,p1"));
-  last.Module("basic", Module("basic", "CONFIG", "xcb1,b1", "BASE_MODE = TRUE\n"));
+  Write(last, {{"fpga", "FPGA", "xcf1,f1", "f1.nph f1.pkg=tq144", "ALIAS_fpga = effy\n"},
+               {"nodata", "FPGA", "xcn1,n1"},
+               {"prom", "CONFIG", "xcp1,p1"},
+               {"basic", "CONFIG", "xcb1,b1", "", "BASE_MODE = TRUE\n"}});
   last.Module("bolt", spinetest::Definition("bolt", "",
                                             "ARCH_TYPE = CPLD\nVENDOR = acme\nSUPPORT_MODE = "
                                             "PHYSICAL\nDEVICE_INTERNAL = xcq1,q1\n"));
@@ -185,7 +162,7 @@ TEST(ArchitectureList, PhysicalArchitecturesWithDeviceDataOnceIgnoringCase) {
   last.Module("logic", spinetest::Definition("logic", "",
                                              "VENDOR = Acme\nFAMILY = logic\nSUPPORT_MODE = "
                                              "LOGICAL\nDEVICE_INTERNAL = xcl1,l1\n"));
-  first.Module("prom", Module("prom", "CONFIG", "xcp1,p1"));
+  Write(first, {{"prom", "CONFIG", "xcp1,p1"}});
   spinetest::Install({&first, &last});
 
   pmtest::MessageCapture capture;
@@ -234,10 +211,7 @@ TEST(MacroList, MacroFilesOfTheBaseInstallationSortedIgnoringCase) {
 }
 
 TEST(PartDump, PrintsEveryLineExactly) {
-  Root root;
-  root.Module("fam", Module("fam", "CPLD", "xcd1,d1", "RANGES = C,I\n"));
-  DataFile(root, "fam", "d1.pkg", {"tq144"});
-  spinetest::Install({&root});
+  const Installation install({{"fam", "CPLD", "xcd1,d1", "d1.pkg=tq144", "RANGES = C,I\n"}});
   pmtest::MessageCapture capture;
   PartAt("fam", "xcd1", "tq144", "-4i")->printme("ignored");
   EXPECT_EQ((Texts{"PM_PIC :fam\n", "   0 pm_friends\n", "   list has 0 entries: \n",

@@ -4,6 +4,7 @@
 #define PMLIB_TESTS_LIB_VALIDATION_FIXTURE_H
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,46 @@ inline void DeviceFile(const spinetest::Root& root, const std::string& pm,
   root.File(pm + "/data/" + name + ".nph", "device\n");
 }
 
+// One module of a test installation. `files` are its data files, apart by spaces: "d1.nph" a
+// device file, "d1.pkg=tq144,cs49" a segmented file of the names after "=".
+struct ModuleRow {
+  std::string name, type, devices;
+  std::string files = "";
+  std::string extra = "", friendName = "";
+  bool unsupported = false;
+};
+
+// A data file of a ModuleRow written into `folder`.
+inline void WriteDataFile(const std::string& folder, const std::string& file) {
+  const std::size_t equals = file.find('=');
+  if (equals == std::string::npos) return pmtest::WriteFile(folder + file, "device\n");
+  std::vector<std::string> names;
+  for (std::size_t at = equals; at != std::string::npos; at = file.find(',', at + 1)) {
+    names.push_back(file.substr(at + 1, file.find(',', at + 1) - at - 1));
+  }
+  pmtest::WriteSegmentedFile(folder + file.substr(0, equals), Segments(names));
+}
+
+// Writes the modules under `root`.
+inline void Write(const spinetest::Root& root, const std::vector<ModuleRow>& modules) {
+  for (const ModuleRow& m : modules) {
+    const std::string definition = Module(m.name, m.type, m.devices, m.extra, m.friendName);
+    const std::string pm = (m.unsupported ? "data/unsupported/" : "") + m.name;
+    root.File(pm + "/data/" + m.name + ".acd", definition);
+    std::istringstream files(m.files);
+    for (std::string file; files >> file;) WriteDataFile(root.path() + "/" + pm + "/data/", file);
+  }
+}
+
+// A root holding `modules`, made the installation path.
+struct Installation {
+  explicit Installation(const std::vector<ModuleRow>& modules) {
+    Write(root, modules);
+    spinetest::Install({&root});
+  }
+  spinetest::Root root;
+};
+
 // A part of `arch` made the way the library makes them.
 inline std::unique_ptr<PM_PIC> Part(const char* arch,
                                     PM_PARTNAME_BINDING binding = PM_BINDING_SUPPORTED_ONLY) {
@@ -56,6 +97,13 @@ inline std::vector<std::string> Listed(const PM_PIC& part) {
 inline std::vector<std::string> NextLevel(PM_PIC& part) {
   part.make_list(nullptr, nullptr, 0);
   return Listed(part);
+}
+
+// The names joined with ",".
+inline std::string JoinedNames(const std::vector<std::string>& names) {
+  std::string joined;
+  for (const std::string& name : names) joined += (joined.empty() ? "" : ",") + name;
+  return joined;
 }
 
 // "arch/device/package/speed @depth" of a part, "-" for a level not set.
