@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,26 +23,20 @@
 
 using Port::MsgKind;
 using spinetest::Root;
-using validationtest::Module;
+using namespace validationtest;
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// A message a row expects; "@" in the text stands for the installation root.
-struct Expected {
-  MsgKind kind;
-  std::string text;
-};
-
 struct Row {
   const char* name;
-  // Files written over the good installation: path under the root, content.
-  std::vector<std::pair<std::string, std::string>> files;
-  std::function<void(const Root&)> damage;  // what files alone cannot break, or empty
-  std::function<std::string()> probe;
+  std::string acd;    // written over the good definition of "mm" when not empty
+  std::string probe;  // what Probe asks
   std::string result;
-  std::vector<Expected> messages;
+  // The messages expected: the keys of ExpectedMessage, apart by spaces.
+  const char* messages = "";
+  std::function<void(const Root&)> damage = nullptr;  // what the definition alone cannot break
   bool permissionBits = false;  // the row relies on permission bits: it runs as an ordinary user
 };
 
@@ -48,22 +44,8 @@ struct Row {
 // The good installation the rows break: the CPLD module "mm" with the devices xcd1 and xcd2; xcd1
 // has the packages pk1 and pk2 and the speeds -1 and -2.
 
-const char kAcd[] = "mm/data/mm.acd";
-
 std::string Definition(const std::string& extra = "") {
   return Module("mm", "CPLD", "xcd1,d1:xcd2,d2", "DEVICE_FORMAT = #^x?c?d[0-9]+\n" + extra);
-}
-
-void GoodModule(const Root& root) {
-  root.Module("mm", Definition());
-  validationtest::DataFile(root, "mm", "d1.pkg", {"pk1", "pk2"});
-  validationtest::DataFile(root, "mm", "d1.spd", {"-1", "-2"});
-}
-
-std::string Joined(const std::vector<std::string>& names) {
-  std::string joined;
-  for (const std::string& name : names) joined += (joined.empty() ? "" : ",") + name;
-  return joined;
 }
 
 std::string Crlf(std::string text) {
@@ -73,18 +55,39 @@ std::string Crlf(std::string text) {
   return text;
 }
 
+// "missing:PM" (the module is not installed) or "unopened:PM" (its definition cannot be read) or
+// "corrupt".
+struct Expected {
+  MsgKind kind;
+  int code;
+  std::string text;
+};
+
+Expected ExpectedMessage(const std::string& key) {
+  const std::string pm = key.substr(key.find(':') + 1);
+  if (key.rfind("missing:", 0) == 0) {
+    return {MsgKind::UserFatal, 33,
+            "Unable to open definition file for Personality Module \"" + pm +
+                "\".  Please make sure that it has been correctly installed.\n"};
+  }
+  if (key.rfind("unopened:", 0) == 0) {
+    return {MsgKind::Internal, 0, "Could not load definition file <" + pm + ".acd>\n"};
+  }
+  return {MsgKind::Internal, 0, "Corrupt definition file <mm.acd>, expecting pm <mm>, found <>\n"};
+}
+
 // ---------------------------------------------------------------------------------------------
 // Probes: what a caller sees, as one line.
 
-std::string SpecOf(const char* arch) {
-  PM_SPEC spec(arch, PM_BINDING_SUPPORTED_ONLY);
+std::string SpecOf(const std::string& arch) {
+  PM_SPEC spec(arch.c_str(), PM_BINDING_SUPPORTED_ONLY);
   const PM_DEVKEY* definition = spec.get_defdata();
   return "defined=" + std::to_string(definition && definition->get_validity()) +
          " friends=" + std::to_string(spec.get_num_friends());
 }
 
-std::string PartOf(const char* name) {
-  const PM_PIC part(name, 1, PM_BINDING_SUPPORTED_ONLY);
+std::string PartOf(const std::string& name) {
+  const PM_PIC part(name.c_str(), 1, PM_BINDING_SUPPORTED_ONLY);
   const char* rejected = nullptr;
   const int status = part.geterrorstatus(rejected);
   const auto text = [](const char* value) { return std::string(value ? value : ""); };
@@ -93,45 +96,68 @@ std::string PartOf(const char* name) {
          " status=" + std::to_string(status);
 }
 
-std::string Listed(PM_PIC& part) {
-  part.make_list(nullptr, nullptr, 0);
-  return Joined(std::vector<std::string>(part.begin(false), part.end(false)));
-}
+std::string ListedNext(PM_PIC& part) { return JoinedNames(NextLevel(part)); }
 
 // The devices of "mm", and the packages and speeds of xcd1.
-std::string ListsOf() {
+std::string ListsOf(const std::string&) {
   PM_PIC part("mm", 0, PM_BINDING_SUPPORTED_ONLY);
-  const std::string devices = Listed(part);
+  const std::string devices = ListedNext(part);
   part.set_device("xcd1");
-  const std::string packages = Listed(part);
+  const std::string packages = ListedNext(part);
   part.set_package("pk1");
-  return "devices=" + devices + " packages=" + packages + " speeds=" + Listed(part);
+  return "devices=" + devices + " packages=" + packages + " speeds=" + ListedNext(part);
 }
 
-std::string ModulesAndPart() {
+std::string Modules(const std::string&) {
   PM_SPEC lister(nullptr, PM_BINDING_SUPPORTED_ONLY);
   lister.make_list(nullptr, nullptr, 0);
-  return "modules=" + Joined(std::vector<std::string>(lister.begin(false), lister.end(false))) +
-         " " + PartOf("xcd1pk1-1");
+  return "modules=" + JoinedNames(std::vector<std::string>(lister.begin(false), lister.end(false)));
+}
+
+std::string DepthAfterSetting(const std::string& pm) {
+  PM_SPEC spec(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  spec.verify_and_set_pm(pm.c_str(), 1);
+  return "depth=" + std::to_string(spec.get_depth());
 }
 
 // A value of the definition of "mm", or its length when it is long.
-std::string ValueOf(const char* key) {
+std::string ValueOf(const std::string& key) {
   PM_SPEC spec("mm", PM_BINDING_SUPPORTED_ONLY);
   const PM_DEVKEY* definition = spec.get_defdata();
   if (!definition) return "no definition";
-  const std::string value = definition->GetStringByKey(key, 0, 0, 0, 0).c_str();
+  const std::string value = definition->GetStringByKey(key.c_str(), 0, 0, 0, 0).c_str();
   return value.size() > 64 ? std::to_string(value.size()) + " bytes" : "<" + value + ">";
 }
 
-// ---------------------------------------------------------------------------------------------
-// Damage that files alone cannot do.
+// The answers to the probes "NAME:ARGUMENT" (apart by spaces), apart by spaces.
+std::string Probe(const std::string& probes) {
+  const std::map<std::string, std::string (*)(const std::string&)> kinds = {
+      {"spec", SpecOf},   {"part", PartOf},     {"value", ValueOf},
+      {"lists", ListsOf}, {"modules", Modules}, {"depth", DepthAfterSetting}};
+  std::istringstream in(probes);
+  std::string answers;
+  for (std::string probe; in >> probe;) {
+    const std::size_t colon = probe.find(':');  // none: the whole probe is the (unused) argument
+    answers +=
+        (answers.empty() ? "" : " ") + kinds.at(probe.substr(0, colon))(probe.substr(colon + 1));
+  }
+  return answers;
+}
 
-std::function<void(const Root&)> RemoveAccess(const std::vector<std::string>& relatives) {
+// ---------------------------------------------------------------------------------------------
+// Damage that the definition alone cannot do.
+
+// Takes every right from the files (apart by spaces) under the root.
+std::function<void(const Root&)> RemoveAccess(const std::string& relatives) {
   return [relatives](const Root& root) {
-    for (const std::string& relative : relatives)
-      ::chmod((root.path() + "/" + relative).c_str(), 0);
+    std::istringstream in(relatives);
+    for (std::string relative; in >> relative;) ::chmod((root.path() + "/" + relative).c_str(), 0);
   };
+}
+
+std::function<void(const Root&)> WriteOver(const std::string& relative,
+                                           const std::string& content) {
+  return [relative, content](const Root& root) { root.File(relative, content); };
 }
 
 void LinkLoops(const Root& root) {
@@ -141,109 +167,44 @@ void LinkLoops(const Root& root) {
   fs::create_directory_symlink(root.path() + "/mm", root.path() + "/mm/data/mm");
 }
 
-const char kPart[] = "xcd1pk1-1";
 const char kPartResult[] = "depth=4 mm/xcd1/pk1/-1 status=0";
-const char kUnopened[] = "Could not load definition file <mm.acd>\n";
-const char kUnopenedZz[] = "Could not load definition file <zz.acd>\n";
-const char kZzNotInstalled[] =
-    "Unable to open definition file for Personality Module \"zz\".  Please make sure that it has "
-    "been correctly installed.\n";
-const char kMmNotInstalled[] =
-    "Unable to open definition file for Personality Module \"mm\".  Please make sure that it has "
-    "been correctly installed.\n";
+const char kUndefined[] = "defined=0 friends=0";
+const std::string kLongKey(1 << 20, 'K');
 
+// An empty match of the device format is a range whose last position is below its first: no
+// match at all. Nothing in an unreadable data folder can be seen: the module is as good as not
+// installed.
 std::vector<Row> Rows() {
-  const auto mmSpec = [] { return SpecOf("mm"); };
   return {
-      {"MissingModule",
-       {},
-       {},
-       [] {
-         PM_SPEC spec(nullptr, PM_BINDING_SUPPORTED_ONLY);
-         spec.verify_and_set_pm("zz", 1);
-         return "depth=" + std::to_string(spec.get_depth());
-       },
-       "depth=1",
-       {{MsgKind::UserFatal, kZzNotInstalled}, {MsgKind::Internal, kUnopenedZz}}},
-      {"MissingDefinitionFile",
-       {{"zz/data/qordata.etc", ""}},
-       {},
-       [] { return SpecOf("zz"); },
-       "defined=0 friends=0",
-       {{MsgKind::Internal, kUnopenedZz}}},
-      {"UnreadableDefinitionFile",
-       {},
-       RemoveAccess({kAcd}),
-       mmSpec,
-       "defined=0 friends=0",
-       {{MsgKind::Internal, kUnopened}},
-       true},
-      // Nothing in the folder can be seen: the module is as good as not installed.
-      {"UnreadableDataFolder",
-       {},
-       RemoveAccess({"mm/data"}),
-       mmSpec,
-       "defined=0 friends=0",
-       {{MsgKind::UserFatal, kMmNotInstalled}, {MsgKind::Internal, kUnopened}},
-       true},
-      {"UnreadablePackageAndSpeedFiles",
-       {},
-       RemoveAccess({"mm/data/d1.pkg", "mm/data/d1.spd"}),
-       ListsOf,
-       "devices=xcd1,xcd2 packages= speeds=",
-       {},
-       true},
-      {"KeysWithoutValues",
-       {{kAcd, "ARCH_NAME\nARCH_FRIEND =\nBASE_MODE\n"}},
-       {},
-       mmSpec,
-       "defined=0 friends=0",
-       {{MsgKind::Internal, "Corrupt definition file <mm.acd>, expecting pm <mm>, found <>\n"}}},
-      {"TenMegabyteValue",
-       {{kAcd, Definition("BIG = " + std::string(10 << 20, 'v') + "\n")}},
-       {},
-       [] { return ValueOf("BIG") + " " + PartOf(kPart); },
-       std::to_string(10 << 20) + " bytes " + kPartResult,
-       {}},
+      {"MissingModule", "", "depth:zz", "depth=1", "missing:zz unopened:zz"},
+      {"MissingDefinitionFile", "", "spec:zz", kUndefined, "unopened:zz",
+       WriteOver("zz/data/qordata.etc", "")},
+      {"UnreadableDefinitionFile", "", "spec:mm", kUndefined, "unopened:mm",
+       RemoveAccess("mm/data/mm.acd"), true},
+      {"UnreadableDataFolder", "", "spec:mm", kUndefined, "missing:mm unopened:mm",
+       RemoveAccess("mm/data"), true},
+      {"UnreadablePackageAndSpeedFiles", "", "lists", "devices=xcd1,xcd2 packages= speeds=", "",
+       RemoveAccess("mm/data/d1.pkg mm/data/d1.spd"), true},
+      {"KeysWithoutValues", "ARCH_NAME\nARCH_FRIEND =\nBASE_MODE\n", "spec:mm", kUndefined,
+       "corrupt"},
+      {"TenMegabyteValue", Definition("BIG = " + std::string(10 << 20, 'v') + "\n"),
+       "value:BIG part:xcd1pk1-1", std::to_string(10 << 20) + " bytes " + kPartResult},
       {"OneMegabyteLine",
-       {{kAcd, "# " + std::string(1 << 20, '#') + "\n" +
-                   Definition(std::string(1 << 20, 'K') + " = long key\n")}},
-       {},
-       [] { return ValueOf(std::string(1 << 20, 'K').c_str()) + " " + PartOf(kPart); },
-       std::string("<long key> ") + kPartResult,
-       {}},
+       "# " + std::string(1 << 20, '#') + "\n" + Definition(kLongKey + " = long key\n"),
+       "value:" + kLongKey + " part:xcd1pk1-1", std::string("<long key> ") + kPartResult},
       {"NulBytes",
-       {{kAcd,
-         std::string("\0GHOST = 1\nNOTE = be", 20) + std::string("\0fore\n", 6) + Definition()}},
-       {},
-       [] { return ValueOf("NOTE") + " " + ValueOf("GHOST") + " " + PartOf(kPart); },
-       std::string("<be> <> ") + kPartResult,
-       {}},
-      {"InvalidUtf8",
-       {{kAcd, Module("mm", "CPLD", "xcd1,d1:\xff\xfe,\xc3\x28", "NOTE = \xe2\x82\n")}},
-       {},
-       [] { return ValueOf("NOTE") + " " + ListsOf(); },
-       "<\xe2\x82> devices=xcd1,\xff\xfe packages=pk1,pk2 speeds=-1,-2",
-       {}},
-      {"CrlfFiles",
-       {{kAcd, Crlf(Definition())}, {"data/patternfile", "mm=^x?c?d[0-9]+\r\n"}},
-       {},
-       [] { return ValueOf("VENDOR") + " " + PartOf("XCD1PK2-2"); },
-       "<Acme> depth=4 mm/xcd1/pk2/-2 status=0",
-       {}},
-      // An empty match is a range whose last position is below its first: no match at all.
+       std::string("\0GHOST = 1\nNOTE = be", 20) + std::string("\0fore\n", 6) + Definition(),
+       "value:NOTE value:GHOST part:xcd1pk1-1", std::string("<be> <> ") + kPartResult},
+      {"InvalidUtf8", Module("mm", "CPLD", "xcd1,d1:\xff\xfe,\xc3\x28", "NOTE = \xe2\x82\n"),
+       "value:NOTE lists", "<\xe2\x82> devices=xcd1,\xff\xfe packages=pk1,pk2 speeds=-1,-2"},
+      {"CrlfFiles", Crlf(Definition()), "value:VENDOR part:XCD1PK2-2",
+       "<Acme> depth=4 mm/xcd1/pk2/-2 status=0", "",
+       WriteOver("data/patternfile", "mm=^x?c?d[0-9]+\r\n")},
       {"DeviceFormatMatchingTheEmptyString",
-       {{kAcd, Module("mm", "CPLD", "xcd1,d1", "DEVICE_FORMAT = #^q*\n")}},
-       {},
-       [] { return PartOf(kPart); },
-       "depth=0 /// status=1",
-       {}},
-      {"SymbolicLinkLoops",
-       {},
-       LinkLoops,
-       ModulesAndPart,
-       std::string("modules=mm ") + kPartResult,
-       {}},
+       Module("mm", "CPLD", "xcd1,d1", "DEVICE_FORMAT = #^q*\n"), "part:xcd1pk1-1",
+       "depth=0 /// status=1"},
+      {"SymbolicLinkLoops", "", "modules part:xcd1pk1-1", std::string("modules=mm ") + kPartResult,
+       "", LinkLoops},
   };
 }
 
@@ -252,35 +213,32 @@ void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
 class BadInstallation : public testing::TestWithParam<Row> {};
 
-std::string WithRoot(std::string text, const std::string& root) {
-  const std::size_t at = text.find('@');
-  return at == std::string::npos ? text : text.replace(at, 1, root);
-}
-
-bool Reported(const std::vector<Port::Message>& messages, const Expected& expected,
-              const std::string& root) {
-  return std::any_of(messages.begin(), messages.end(), [&](const Port::Message& message) {
-    return message.kind == expected.kind && message.text == WithRoot(expected.text, root);
-  });
+bool Same(const Port::Message& message, const Expected& expected) {
+  return message.kind == expected.kind && message.code == expected.code &&
+         message.text == expected.text;
 }
 
 // Runs the row's probe and tells what differs from what the row expects, one line each: the
 // result, a message missing, or a message worth a user's attention that the row does not expect.
-std::string Differences(const Row& row, const std::string& root) {
+std::string Differences(const Row& row) {
   pmtest::MessageCapture capture;
-  const std::string result = row.probe();
+  const std::string result = Probe(row.probe);
   std::string differences;
   if (result != row.result) differences += "result: " + result + "\n";
+  std::vector<Expected> expected;
+  std::istringstream keys(row.messages);
+  for (std::string key; keys >> key;) expected.push_back(ExpectedMessage(key));
   const std::vector<Port::Message> messages = capture.messages();
-  for (const Expected& expected : row.messages) {
-    if (!Reported(messages, expected, root)) differences += "missing: " + expected.text;
+  for (const Expected& e : expected) {
+    const auto same = [&](const Port::Message& message) { return Same(message, e); };
+    if (std::none_of(messages.begin(), messages.end(), same)) differences += "missing: " + e.text;
   }
   for (const Port::Message& message : messages) {
+    const auto same = [&](const Expected& e) { return Same(message, e); };
     if (message.kind == MsgKind::Debug || message.kind == MsgKind::Status) continue;
-    const bool expected =
-        std::any_of(row.messages.begin(), row.messages.end(),
-                    [&](const Expected& e) { return Reported({message}, e, root); });
-    if (!expected) differences += "unexpected: " + message.text;
+    if (std::none_of(expected.begin(), expected.end(), same)) {
+      differences += "unexpected: " + message.text;
+    }
   }
   return differences;
 }
@@ -294,10 +252,10 @@ TEST_P(BadInstallation, GivesItsMessageAndACleanResult) {
   Root root;
   pmtest::OpenToEveryone(root.path());
   spinetest::Install({&root});
-  GoodModule(root);
-  for (const auto& [relative, content] : row.files) root.File(relative, content);
+  Write(root, {{"mm", "CPLD", "", "d1.pkg=pk1,pk2 d1.spd=-1,-2"}});
+  root.Module("mm", row.acd.empty() ? Definition() : row.acd);
   if (row.damage) row.damage(root);
-  const auto differences = [&] { return Differences(row, root.path()); };
+  const auto differences = [&] { return Differences(row); };
   EXPECT_EQ("", row.permissionBits ? pmtest::AsUnprivilegedUser(differences) : differences())
       << "expected result: " << row.result;
   // Permission bits are given back so that the folder can be removed.
