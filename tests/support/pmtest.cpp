@@ -1,8 +1,6 @@
 #include "pmtest.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -10,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -74,52 +73,28 @@ std::string DropPrivileges() {
   return std::string();
 }
 
-void WriteAll(int fd, const std::string& text) {
-  for (std::size_t written = 0; written < text.size();) {
-    const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return;
-    written += static_cast<std::size_t>(count);
-  }
-}
-
-std::string ReadAll(int fd) {
-  std::string text;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t count = ::read(fd, buffer, sizeof buffer);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return text;
-    text.append(buffer, static_cast<std::size_t>(count));
-  }
-}
-
 }  // namespace
 
 std::string AsUnprivilegedUser(const std::function<std::string()>& work) {
-  int channel[2];
-  if (::pipe(channel) != 0) {
-    ADD_FAILURE() << "cannot make a pipe: " << std::strerror(errno);
-    return std::string();
-  }
-  const pid_t child = ::fork();
+  // The child's answer goes through an unnamed file both processes share, read after the wait.
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> answer(std::tmpfile(), std::fclose);
+  const pid_t child = answer ? ::fork() : -1;
   if (child == 0) {
     // The child leaves with _exit: the parent's fixtures (temporary folders) are not its own.
-    ::close(channel[0]);
     const std::string refused = DropPrivileges();
-    if (!refused.empty()) {
-      WriteAll(channel[1], refused);
-      ::_exit(2);
-    }
-    WriteAll(channel[1], work());
-    ::_exit(0);
+    const std::string text = refused.empty() ? work() : refused;
+    std::fwrite(text.data(), 1, text.size(), answer.get());
+    std::fflush(answer.get());
+    ::_exit(refused.empty() ? 0 : 2);
   }
-  ::close(channel[1]);
-  const std::string text = child > 0 ? ReadAll(channel[0]) : std::string();
-  ::close(channel[0]);
   int status = 0;
-  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
-      WEXITSTATUS(status) != 0) {
+  const bool finished = child > 0 && ::waitpid(child, &status, 0) == child;
+  std::string text;
+  if (answer) {
+    std::rewind(answer.get());
+    for (int c; (c = std::fgetc(answer.get())) != EOF;) text += static_cast<char>(c);
+  }
+  if (!finished || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     ADD_FAILURE() << "the unprivileged child failed (status " << status << "): " << text;
   }
   return text;
