@@ -85,91 +85,74 @@ struct Row {
   std::function<std::string()> ask;
   // What a safe answer is: a path inside the installation, or this exact text.
   const char* expected;
+  std::string env = "";  // NAME=VALUE in the environment while asking, when set
 };
 
 const char* const kInside = "<inside>";
+const char* const kClimb = "KORVAN_PLATFORM=../../..";
 
 PM_SPEC& Dev() {
   static PM_SPEC spec("dev", PM_BINDING_SUPPORTED_ONLY);
   return spec;
 }
 
+std::string FriendKey() {
+  PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
+  const PM_DEVKEY withFriends("", &spec, 0, 1, 0);
+  return withFriends.GetStringByKey("EVIL_KEY", 0, 0, 0, 0).str() +
+         "friends=" + std::to_string(spec.get_num_friends());
+}
+
+std::string ModuleKey() {
+  PM_SPEC spec("../evilmod", PM_BINDING_ALLOW_UNSUPPORTED);
+  const PM_DEVKEY* store = spec.get_defdata();
+  return std::string(store ? store->GetStringByKey("EVIL_KEY", 0, 0, 0, 0).str() : "") +
+         "valid=" + std::to_string(spec.isvalid(1, 0));
+}
+
+std::string DeviceList() {
+  const auto part = validationtest::Part("dev");
+  part->set_device("xcd1");
+  return validationtest::JoinedNames(validationtest::NextLevel(*part));
+}
+
+std::string DataFileCopies() {
+  const auto found = Dev().getdatafiles("../../x.pkg");
+  std::string copies;
+  for (const Port::String& copy : *found) copies += copy.str();
+  return copies;
+}
+
+std::string LoadedRoute() {
+  return PM_DLM(&Dev()).get_ventrypoint("route", nullptr) ? "loaded" : "generic";
+}
+
+// What a tool named to climb out prints as its usage.
+std::string Usage() {
+  pmtest::MessageCapture capture;
+  std::string tool = "../../x";
+  std::string help = "-help";
+  char* argv[] = {tool.data(), help.data(), nullptr};
+  const PM_CMDARGS args(2, argv, "../../x -verbose", nullptr, nullptr, 0);
+  return validationtest::JoinedNames(capture.texts(MsgKind::Status));
+}
+
 const std::vector<Row>& Rows() {
   static const std::vector<Row> rows{
-      {"friend key store",
-       [] {
-         PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
-         const PM_DEVKEY withFriends("", &spec, 0, 1, 0);
-         return withFriends.GetStringByKey("EVIL_KEY", 0, 0, 0, 0).str() +
-                "friends=" + std::to_string(spec.get_num_friends());
-       },
-       "friends=0"},
-      {"module name",
-       [] {
-         PM_SPEC spec("../evilmod", PM_BINDING_ALLOW_UNSUPPORTED);
-         const PM_DEVKEY* store = spec.get_defdata();
-         return std::string(store ? store->GetStringByKey("EVIL_KEY", 0, 0, 0, 0).str() : "") +
-                "valid=" + std::to_string(spec.isvalid(1, 0));
-       },
-       "valid=0"},
+      {"friend key store", FriendKey, "friends=0"},
+      {"module name", ModuleKey, "valid=0"},
       {"module name probe", [] { return std::to_string(Dev().isvalidpmname("../evilmod", 1)); },
        "0"},
-      {"device internal name",
-       [] {
-         const auto part = validationtest::Part("dev");
-         part->set_device("xcd1");
-         std::string listed;
-         for (const std::string& name : validationtest::NextLevel(*part)) listed += name + " ";
-         return listed + "|";
-       },
-       "|"},
+      {"device internal name", DeviceList, ""},
       {"data file", [] { return Dev().GetDatafileName(0, "../../x.pkg", true, -1).str(); },
        kInside},
-      {"every copy of a data file",
-       [] {
-         const auto found = Dev().getdatafiles("../../x.pkg");
-         std::string copies;
-         for (const Port::String& copy : *found) copies += copy.str();
-         return copies;
-       },
-       kInside},
-      {"library, platform escapes",
-       [] {
-         setenv("KORVAN_PLATFORM", "../../..", 1);
-         return Text(Dev().getdllfilename("evil"));
-       },
-       kInside},
-      {"loaded library, platform escapes",
-       [] {
-         setenv("KORVAN_PLATFORM", "../../..", 1);
-         PM_DLM dlm(&Dev());
-         return dlm.get_ventrypoint("route", nullptr) ? "loaded" : "generic";
-       },
-       "generic"},
-      {"executable, platform escapes",
-       [] {
-         setenv("KORVAN_PLATFORM", "../../..", 1);
-         return Text(Dev().getexecfilename(1, "evil", 1));
-       },
-       kInside},
-      {"help file, language escapes",
-       [] {
-         setenv("KORVAN_LANG", "../../../..", 1);
-         return Text(Dev().gethelpfilename(1, "topic.hlp", 1, -1));
-       },
-       kInside},
-      {"usage file, tool name escapes",
-       [] {
-         pmtest::MessageCapture capture;
-         std::string tool = "../../x";
-         std::string help = "-help";
-         char* argv[] = {tool.data(), help.data(), nullptr};
-         const PM_CMDARGS args(2, argv, "../../x -verbose", nullptr, nullptr, 0);
-         std::string printed;
-         for (const std::string& text : capture.texts(MsgKind::Status)) printed += text;
-         return printed;
-       },
-       ""},
+      {"every copy of a data file", DataFileCopies, kInside},
+      {"library", [] { return Text(Dev().getdllfilename("evil")); }, kInside, kClimb},
+      {"loaded library", LoadedRoute, "generic", kClimb},
+      {"executable", [] { return Text(Dev().getexecfilename(1, "evil", 1)); }, kInside, kClimb},
+      {"help file", [] { return Text(Dev().gethelpfilename(1, "topic.hlp", 1, -1)); }, kInside,
+       "KORVAN_LANG=../../../.."},
+      {"usage file, the tool's name", Usage, ""},
   };
   return rows;
 }
@@ -180,6 +163,9 @@ TEST(NameEscape, NoPathBuilderLeavesTheInstallation) {
   const HostileInstall install;
   for (const Row& row : Rows()) {
     pmtest::MessageCapture quiet;
+    const std::size_t equals = row.env.find('=');
+    if (equals != std::string::npos)
+      setenv(row.env.substr(0, equals).c_str(), &row.env[equals + 1], 1);
     const std::string answer = row.ask();
     unsetenv("KORVAN_PLATFORM");
     unsetenv("KORVAN_LANG");
