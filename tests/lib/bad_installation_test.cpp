@@ -67,11 +67,7 @@ std::string SpecOf(const std::string& arch) {
 std::string PartOf(const std::string& name) {
   const PM_PIC part(name.c_str(), 1, PM_BINDING_SUPPORTED_ONLY);
   const char* rejected = nullptr;
-  const int status = part.geterrorstatus(rejected);
-  const auto text = [](const char* value) { return std::string(value ? value : ""); };
-  return "depth=" + std::to_string(part.get_depth()) + " " + text(part.get_arch()) + "/" +
-         text(part.get_device()) + "/" + text(part.get_package()) + "/" + text(part.get_speed()) +
-         " status=" + std::to_string(status);
+  return Levels(part) + " status=" + std::to_string(part.geterrorstatus(rejected));
 }
 
 std::string ListedNext(PM_PIC& part) { return JoinedNames(NextLevel(part)); }
@@ -145,7 +141,7 @@ void LinkLoops(const Root& root) {
   fs::create_directory_symlink(root.path() + "/mm", root.path() + "/mm/data/mm");
 }
 
-const std::string kPartResult = "depth=4 mm/xcd1/pk1/-1 status=0 |";
+const std::string kPartResult = "mm/xcd1/pk1/-1 @4 status=0 |";
 const std::string kUndefined = "defined=0 friends=0";
 const std::string kLongKey(1 << 20, 'K');
 
@@ -176,11 +172,11 @@ std::vector<Row> Rows() {
       {"InvalidUtf8", Module("mm", "CPLD", "xcd1,d1:\xff\xfe,\xc3\x28", "NOTE = \xe2\x82\n"),
        "value:NOTE lists", "<\xe2\x82> devices=xcd1,\xff\xfe packages=pk1,pk2 speeds=-1,-2 |"},
       {"CrlfFiles", Crlf(Definition()), "value:VENDOR part:XCD1PK2-2",
-       "<Acme> depth=4 mm/xcd1/pk2/-2 status=0 |",
+       "<Acme> mm/xcd1/pk2/-2 @4 status=0 |",
        WriteOver("data/patternfile", "mm=^x?c?d[0-9]+\r\n")},
       {"DeviceFormatMatchingTheEmptyString",
        Module("mm", "CPLD", "xcd1,d1", "DEVICE_FORMAT = #^q*\n"), "part:xcd1pk1-1",
-       "depth=0 /// status=1 |"},
+       "-/-/-/- @0 status=1 |"},
       {"SymbolicLinkLoops", "", "modules part:xcd1pk1-1", "modules=mm " + kPartResult, LinkLoops},
   };
 }

@@ -65,11 +65,10 @@ TEST_F(DeviceNamingTest, ExternalAndInternalNamesOfAGroup) {
   for (const auto& [name, external] : externals) EXPECT_EQ(external, External(*part, name)) << name;
   // The first internal name by device comparison; upper-case vendor letters are part of the name,
   // and the lookup stops at the group without internal name.
-  const std::pair<const char*, const char*> firstInternals[] = {{"ab12e", "ab12e"},
-                                                                {"cab40e", "ab40e"},
-                                                                {"XCAB40E", kNoName},
-                                                                {"xcab90e", kNoName},
-                                                                {"xcab99e", kNoName}};
+  const std::pair<const char*, const char*> firstInternals[] = {
+      {"ab12e", "ab12e"},   {"cab40e", "ab40e"},  {"xcab40e", "ab40e"},
+      {"XCAB40E", kNoName}, {"xcab90e", kNoName}, {"xcab99e", kNoName},
+  };
   for (const auto& [name, internal] : firstInternals) {
     EXPECT_EQ(internal, part->find_internal_device(name).str()) << name;
   }

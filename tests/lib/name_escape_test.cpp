@@ -36,11 +36,6 @@ const std::vector<Planted>& PlantedFiles() {
       {"inst/dev/data/dev.acd",
        validationtest::Module("dev", "CPLD", "xcd1,../../../x", "VENTRY_route = route(),tpa\n")},
       {"inst/dev/data/sub/notes.txt", "inside\n"},
-      // The folders a hostile name climbs out of must exist for the climb to work.
-      {"inst/data/common.txt", ""},
-      {"inst/dev/lib/common.txt", ""},
-      {"inst/dev/bin/common.txt", ""},
-      {"inst/dev/help/lin64/common.txt", ""},
       {"evilmod/data/evilmod.acd", evil},
       {"evilmod/evilmod.acd", evil},
       {"libevil.so", "evil"},
@@ -56,6 +51,11 @@ class HostileInstall {
   HostileInstall() {
     for (const Planted& file : PlantedFiles()) {
       pmtest::WriteFile(outer_ / file.relative, file.content);
+    }
+    // The folders a hostile name climbs out of must exist for the climb to work.
+    for (const char* folder :
+         {"inst/data", "inst/dev/lib", "inst/dev/bin", "inst/dev/help/lin64"}) {
+      pmtest::MakeDirs(outer_ / folder);
     }
     pmtest::WriteSegmentedFile(outer_ / "x.pkg", validationtest::Segments({"evilpkg"}));
     pmtest::WriteSegmentedFile(outer_ / "x.spd", validationtest::Segments({"-9"}));
@@ -159,10 +159,11 @@ const std::vector<Row>& Rows() {
 
 }  // namespace
 
+// A name that is not plain is absent, with the lookup's own message.
 TEST(NameEscape, NoPathBuilderLeavesTheInstallation) {
   const HostileInstall install;
+  const pmtest::MessageCapture capture;
   for (const Row& row : Rows()) {
-    pmtest::MessageCapture quiet;
     const std::size_t equals = row.env.find('=');
     if (equals != std::string::npos)
       setenv(row.env.substr(0, equals).c_str(), &row.env[equals + 1], 1);
@@ -176,17 +177,7 @@ TEST(NameEscape, NoPathBuilderLeavesTheInstallation) {
     }
   }
   EXPECT_EQ("", install.PluginLog());
-}
-
-TEST(NameEscape, NonPlainNamesAreAbsentWithTheLookupsOwnMessage) {
-  const HostileInstall install;
-  pmtest::MessageCapture capture;
-  PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
-  EXPECT_TRUE(capture.contains(MsgKind::UserFatal,
-                               "Unable to open definition file for Personality Module "
-                               "\"../evilmod\""));
-  setenv("KORVAN_PLATFORM", "../../..", 1);
-  Dev().getdllfilename("evil");
+  EXPECT_TRUE(capture.contains(MsgKind::UserFatal, "Personality Module \"../evilmod\""));
   EXPECT_TRUE(capture.contains(MsgKind::Warning, "KORVAN_PLATFORM"));
 }
 

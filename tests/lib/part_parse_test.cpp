@@ -46,7 +46,8 @@ void ExpectParses(const ParseCases& cases) {
 }  // namespace
 
 // The speed may stand at the end, in the middle or be missing, in any letter case; a failing
-// level is recorded with its text.
+// level is recorded with its text. A device is found only at the start of the name, never after
+// a line break inside it.
 TEST(PartParse, EachLevelIsFoundOrTheFirstFailingOneIsRecordedWithItsText) {
   const Installation install({kFamily});
   ExpectParses({
@@ -61,7 +62,6 @@ TEST(PartParse, EachLevelIsFoundOrTheFirstFailingOneIsRecordedWithItsText) {
       {"xcab40etq144-3", "fam/-/-/- @1 2:xcab40e"},
       {"xcab12ebg999-3", "fam/xcab12e/-/-3 @4 3:bg999"},
       {"xcab12etq144-9", "fam/xcab12e/tq144/- @3 4:-9"},
-      // A device is found only at the start of the name, never after a line break inside it.
       {"q\rXCAB12ETQ144-3", "-/-/-/- @0 1:q\rxcab12etq144-3"},
   });
   EXPECT_TRUE(PM_PIC("XCAB12E-3TQ144", 1, PM_BINDING_SUPPORTED_ONLY).IsValid());
@@ -85,7 +85,8 @@ TEST(PartParse, EachLevelIsFoundOrTheFirstFailingOneIsRecordedWithItsText) {
 // device "xcqq1b". A partial match leaves its levels and the search goes on.
 TEST(PartParse, APartialMatchLetsTheSearchGoOnAndAlternativeFormatsCount) {
   // Only the alternative format names "alt"'s devices; the first one names none. "tail" has a
-  // template with a trailing run of digits: "xcab40" then the package.
+  // template with a trailing run of digits: "xcab40" then the package. "xcqq1bzz" matches both
+  // "aaa" and "bbb" partially: the later candidate's levels and status remain.
   const Installation install({
       {"aaa", "CPLD", "xcqq1,qq1", "qq1.pkg=tq144", "DEVICE_FORMAT = xcqq_\n"},
       {"bbb", "CPLD", "xcqq1b,qq1b", "qq1b.pkg=g9", "DEVICE_FORMAT = #^x?c?qq[0-9]+b\n"},
@@ -98,7 +99,6 @@ TEST(PartParse, APartialMatchLetsTheSearchGoOnAndAlternativeFormatsCount) {
       {"xcqq1bg9", "bbb/xcqq1b/g9/- @3 4:"},
       {"mm7pq208", "alt/xcmm7/pq208/- @3 4:"},
       {"xcab40pq208-5", "tail/xcab40/pq208/-5 @4 0:"},
-      // Both match partially: the later candidate's levels and status remain.
       {"xcqq1bzz", "bbb/xcqq1b/-/- @2 3:zz"},
   });
 }
