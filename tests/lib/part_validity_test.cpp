@@ -154,17 +154,15 @@ TEST(PartComparison, MatchesDeviceAndEqualityFollowTheLevels) {
 TEST(ArchitectureList, PhysicalArchitecturesWithDeviceDataOnceIgnoringCase) {
   Root first;
   Root last;
-  Write(last, {{"fpga", "FPGA", "xcf1,f1", "f1.nph f1.pkg=tq144"},
-               {"nodata", "FPGA", "xcn1,n1"},
-               {"prom", "CONFIG", "xcp1,p1"},
-               {"basic", "CONFIG", "xcb1,b1", "", "BASE_MODE = TRUE\n"}});
-  last.Module("bolt", spinetest::Definition("bolt", "",
-                                            "ARCH_TYPE = CPLD\nVENDOR = acme\nSUPPORT_MODE = "
-                                            "PHYSICAL\nDEVICE_INTERNAL = xcq1,q1\n"));
-  DataFile(last, "bolt", "q1.pkg", {"pc44"});
-  last.Module("logic", spinetest::Definition("logic", "",
-                                             "VENDOR = Acme\nFAMILY = logic\nSUPPORT_MODE = "
-                                             "LOGICAL\nDEVICE_INTERNAL = xcl1,l1\n"));
+  Write(last,
+        {{"fpga", "FPGA", "xcf1,f1", "f1.nph f1.pkg=tq144"},
+         {"nodata", "FPGA", "xcn1,n1"},
+         {"prom", "CONFIG", "xcp1,p1"},
+         {"basic", "CONFIG", "xcb1,b1", "", "BASE_MODE = TRUE\n"},
+         {"bolt", "", "", "q1.pkg=pc44",
+          "ARCH_TYPE = CPLD\nVENDOR = acme\nSUPPORT_MODE = PHYSICAL\nDEVICE_INTERNAL = xcq1,q1\n"},
+         {"logic", "", "", "",
+          "VENDOR = Acme\nFAMILY = logic\nSUPPORT_MODE = LOGICAL\nDEVICE_INTERNAL = xcl1,l1\n"}});
   Write(first, {{"prom", "CONFIG", "xcp1,p1"}});
   spinetest::Install({&first, &last});
   const pmtest::MessageCapture quiet;

@@ -43,7 +43,8 @@ inline void DeviceFile(const spinetest::Root& root, const std::string& pm,
 }
 
 // One module of a test installation. `files` are its data files, apart by spaces: "d1.nph" a
-// device file, "d1.pkg=tq144,cs49" a segmented file of the names after "=".
+// device file, "d1.pkg=tq144,cs49" a segmented file of the names after "=". Without a type, the
+// definition holds no keys but its name, friend, BASE_MODE and `extra`.
 struct ModuleRow {
   std::string name, type, devices;
   std::string files = "";
@@ -65,7 +66,9 @@ inline void WriteDataFile(const std::string& folder, const std::string& file) {
 // Writes the modules under `root`.
 inline void Write(const spinetest::Root& root, const std::vector<ModuleRow>& modules) {
   for (const ModuleRow& m : modules) {
-    const std::string definition = Module(m.name, m.type, m.devices, m.extra, m.friendName);
+    const std::string definition = m.type.empty()
+                                       ? spinetest::Definition(m.name, m.friendName, m.extra)
+                                       : Module(m.name, m.type, m.devices, m.extra, m.friendName);
     const std::string pm = (m.unsupported ? "data/unsupported/" : "") + m.name;
     root.File(pm + "/data/" + m.name + ".acd", definition);
     std::istringstream files(m.files);

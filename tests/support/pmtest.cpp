@@ -13,9 +13,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
-#include <sstream>
 
 #include "pmport/ut_ifile.h"
 
@@ -53,9 +53,7 @@ void WriteFile(const std::string& path, const std::string& content) {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 namespace {
