@@ -207,7 +207,7 @@ TEST_P(BadInstallation, GivesItsMessageAndACleanResult) {
   Root root;
   pmtest::OpenToEveryone(root.path());
   spinetest::Install({&root});
-  Write(root, {{"mm", "CPLD", "", "d1.pkg=pk1,pk2 d1.spd=-1,-2"}});
+  WriteModules(root, {{"mm", "CPLD", "", "d1.pkg=pk1,pk2 d1.spd=-1,-2"}});
   root.Module("mm", row.acd.empty() ? Definition() : row.acd);
   if (row.damage) row.damage(root);
   const auto observed = [&] { return Observed(row); };

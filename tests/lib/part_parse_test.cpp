@@ -49,7 +49,7 @@ void ExpectParses(const ParseCases& cases) {
 // level is recorded with its text. A device is found only at the start of the name, never after
 // a line break inside it.
 TEST(PartParse, EachLevelIsFoundOrTheFirstFailingOneIsRecordedWithItsText) {
-  const Installation install({kFamily});
+  const InstalledModules install({kFamily});
   ExpectParses({
       {"xcab12etq144-3", "fam/xcab12e/tq144/-3 @4 0:"},
       {"XCAB12E-3TQ144", "fam/xcab12e/tq144/-3 @4 0:"},
@@ -87,7 +87,7 @@ TEST(PartParse, APartialMatchLetsTheSearchGoOnAndAlternativeFormatsCount) {
   // Only the alternative format names "alt"'s devices; the first one names none. "tail" has a
   // template with a trailing run of digits: "xcab40" then the package. "xcqq1bzz" matches both
   // "aaa" and "bbb" partially: the later candidate's levels and status remain.
-  const Installation install({
+  const InstalledModules install({
       {"aaa", "CPLD", "xcqq1,qq1", "qq1.pkg=tq144", "DEVICE_FORMAT = xcqq_\n"},
       {"bbb", "CPLD", "xcqq1b,qq1b", "qq1b.pkg=g9", "DEVICE_FORMAT = #^x?c?qq[0-9]+b\n"},
       {"alt", "CPLD", "xcmm7,mm7", "mm7.pkg=pq208",
@@ -106,7 +106,7 @@ TEST(PartParse, APartialMatchLetsTheSearchGoOnAndAlternativeFormatsCount) {
 TEST(PartParse, PatternFileIsAskedFirstAndRemembersWhatTheListFound) {
   // "pat" has no device format: only the pattern file leads to it. A pattern of an architecture
   // that is not installed leads nowhere.
-  const Installation install({kFamily, {"pat", "CPLD", "xcpt5,pt5", "pt5.pkg=so8"}});
+  const InstalledModules install({kFamily, {"pat", "CPLD", "xcpt5,pt5", "pt5.pkg=so8"}});
   install.root.File("data/patternfile",
                     "# architectures and their device expressions\n"
                     "absent=^x?c?pt[0-9]+\npat=^x?c?pt[0-9]+\nno equals sign\n");
@@ -119,7 +119,7 @@ TEST(PartParse, PatternFileIsAskedFirstAndRemembersWhatTheListFound) {
 }
 
 TEST(PartParse, FormatThatDoesNotCompileIsFatalUnlessQuietAndTheSearchGoesOn) {
-  const Installation install(
+  const InstalledModules install(
       {kFamily, {"bad", "CPLD", "xcbd1,bd1", "bd1.pkg=so8", "DEVICE_FORMAT = #^ab[\n"}});
   pmtest::MessageCapture capture;
   Port::String arch;
@@ -135,7 +135,7 @@ TEST(PartParse, FormatThatDoesNotCompileIsFatalUnlessQuietAndTheSearchGoesOn) {
 }
 
 TEST(PartParse, ThreeStringsWarnAboutVendorPartAndSpeed) {
-  const Installation install({kFamily});
+  const InstalledModules install({kFamily});
   pmtest::MessageCapture capture;
   const PM_PIC part("acme:fam", "XCAB12E-3-TQ144", "-4");
   EXPECT_EQ("fam/xcab12e/tq144/-3 @4", Levels(part));
@@ -149,7 +149,7 @@ TEST(PartParse, ThreeStringsWarnAboutVendorPartAndSpeed) {
 }
 
 TEST(PartParse, PartNameTestsAndSetPart) {
-  const Installation install({kFamily});
+  const InstalledModules install({kFamily});
   auto part = Part("fam");
   char* device = nullptr;
   char* package = nullptr;
@@ -172,7 +172,7 @@ TEST(PartParse, PartNameTestsAndSetPart) {
 
 // An unsupported architecture is searched with binding 1 only; its device is bound as found.
 TEST(PartParse, UnsupportedArchitectureIsSearchedWithBinding1Only) {
-  const Installation install(
+  const InstalledModules install(
       {{"old", "CPLD", "xcol1,ol1", "", "DEVICE_FORMAT = xcol_\n", "", true}});
   EXPECT_EQ("old/xcol1/-/- @2 3:pk8", Parse("xcol1pk8", 1, PM_BINDING_ALLOW_UNSUPPORTED));
   EXPECT_EQ(1, PM_PIC("xcol1pk8", 1, PM_BINDING_ALLOW_UNSUPPORTED).isunsupported());

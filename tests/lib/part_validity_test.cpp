@@ -53,7 +53,7 @@ TEST(PartValidity, IsValidNamesTheFirstLevelThatFails) {
        "Cannot find speed -5i in personality module fam,speed \"-5i\" is not valid.\n"},
       {"xcd1", "tq144", "-4", 1, 0, 1, ""},
   };
-  const Installation install(kCpld);
+  const InstalledModules install(kCpld);
   for (const auto& c : cases) {
     const auto part = PartAt("fam", c.device, c.package, c.speed);
     pmtest::MessageCapture capture;
@@ -64,7 +64,7 @@ TEST(PartValidity, IsValidNamesTheFirstLevelThatFails) {
 }
 
 TEST(PartValidity, NameTestsSpeakOnlyWhenAskedAndNeverChangeThePart) {
-  const Installation install(kCpld);
+  const InstalledModules install(kCpld);
   pmtest::MessageCapture capture;
   EXPECT_EQ(0, Part(nullptr)->isvaliddevicename("xcd1", 0));
   const auto part = Part("fam");
@@ -91,7 +91,7 @@ TEST(PartValidity, NameTestsSpeakOnlyWhenAskedAndNeverChangeThePart) {
 }
 
 TEST(PartDefaults, FirstEntriesOfEachLevelAndEmptyListsAreFatal) {
-  const Installation install(kCpld);
+  const InstalledModules install(kCpld);
   pmtest::MessageCapture capture;
   const auto part = Part("fam");
   EXPECT_TRUE(part->fill_defaults());
@@ -120,7 +120,7 @@ TEST(PartDefaults, FirstEntriesOfEachLevelAndEmptyListsAreFatal) {
 
 // The walk through every level is pinned with the list cache; here: what each depth lists.
 TEST(PartLists, EachDepthListsTheNextLevelAndSpeedListsSetTheSpeedFlags) {
-  const Installation install(kCpld);
+  const InstalledModules install(kCpld);
   const auto part = PartAt("fam", "xcd1");
   EXPECT_EQ((Texts{"tq144", "cs49"}), NextLevel(*part));
   part->set_package("cs49");
@@ -133,7 +133,7 @@ TEST(PartLists, EachDepthListsTheNextLevelAndSpeedListsSetTheSpeedFlags) {
 }
 
 TEST(PartComparison, MatchesDeviceAndEqualityFollowTheLevels) {
-  const Installation install(kCpld);
+  const InstalledModules install(kCpld);
   const auto part = PartAt("fam", "xcd1", "tq144", "-4");
   EXPECT_TRUE(part->matches_device("d1"));  // device name without "xc"
   EXPECT_TRUE(part->matches_device("xcd1"));
@@ -154,16 +154,17 @@ TEST(PartComparison, MatchesDeviceAndEqualityFollowTheLevels) {
 TEST(ArchitectureList, PhysicalArchitecturesWithDeviceDataOnceIgnoringCase) {
   Root first;
   Root last;
-  Write(last,
-        {{"fpga", "FPGA", "xcf1,f1", "f1.nph f1.pkg=tq144"},
-         {"nodata", "FPGA", "xcn1,n1"},
-         {"prom", "CONFIG", "xcp1,p1"},
-         {"basic", "CONFIG", "xcb1,b1", "", "BASE_MODE = TRUE\n"},
-         {"bolt", "", "", "q1.pkg=pc44",
-          "ARCH_TYPE = CPLD\nVENDOR = acme\nSUPPORT_MODE = PHYSICAL\nDEVICE_INTERNAL = xcq1,q1\n"},
-         {"logic", "", "", "",
-          "VENDOR = Acme\nFAMILY = logic\nSUPPORT_MODE = LOGICAL\nDEVICE_INTERNAL = xcl1,l1\n"}});
-  Write(first, {{"prom", "CONFIG", "xcp1,p1"}});
+  WriteModules(
+      last,
+      {{"fpga", "FPGA", "xcf1,f1", "f1.nph f1.pkg=tq144"},
+       {"nodata", "FPGA", "xcn1,n1"},
+       {"prom", "CONFIG", "xcp1,p1"},
+       {"basic", "CONFIG", "xcb1,b1", "", "BASE_MODE = TRUE\n"},
+       {"bolt", "", "", "q1.pkg=pc44",
+        "ARCH_TYPE = CPLD\nVENDOR = acme\nSUPPORT_MODE = PHYSICAL\nDEVICE_INTERNAL = xcq1,q1\n"},
+       {"logic", "", "", "",
+        "VENDOR = Acme\nFAMILY = logic\nSUPPORT_MODE = LOGICAL\nDEVICE_INTERNAL = xcl1,l1\n"}});
+  WriteModules(first, {{"prom", "CONFIG", "xcp1,p1"}});
   spinetest::Install({&first, &last});
   const pmtest::MessageCapture quiet;
   const auto part = Part(nullptr);
@@ -199,7 +200,7 @@ TEST(MacroList, MacroFilesOfTheBaseInstallationSortedIgnoringCase) {
 }
 
 TEST(PartDump, PrintsEveryLineExactly) {
-  const Installation install({{"fam", "CPLD", "xcd1,d1", "d1.pkg=tq144", "RANGES = C,I\n"}});
+  const InstalledModules install({{"fam", "CPLD", "xcd1,d1", "d1.pkg=tq144", "RANGES = C,I\n"}});
   pmtest::MessageCapture capture;
   PartAt("fam", "xcd1", "tq144", "-4i")->printme("ignored");
   EXPECT_EQ((Texts{"PM_PIC :fam\n", "   0 pm_friends\n", "   list has 0 entries: \n",

@@ -53,7 +53,7 @@ struct ModuleRow {
 };
 
 // A data file of a ModuleRow written into `folder`.
-inline void WriteDataFile(const std::string& folder, const std::string& file) {
+inline void WriteModuleFile(const std::string& folder, const std::string& file) {
   const std::size_t equals = file.find('=');
   if (equals == std::string::npos) return pmtest::WriteFile(folder + file, "device\n");
   std::vector<std::string> names;
@@ -64,7 +64,7 @@ inline void WriteDataFile(const std::string& folder, const std::string& file) {
 }
 
 // Writes the modules under `root`.
-inline void Write(const spinetest::Root& root, const std::vector<ModuleRow>& modules) {
+inline void WriteModules(const spinetest::Root& root, const std::vector<ModuleRow>& modules) {
   for (const ModuleRow& m : modules) {
     const std::string definition = m.type.empty()
                                        ? spinetest::Definition(m.name, m.friendName, m.extra)
@@ -72,14 +72,14 @@ inline void Write(const spinetest::Root& root, const std::vector<ModuleRow>& mod
     const std::string pm = (m.unsupported ? "data/unsupported/" : "") + m.name;
     root.File(pm + "/data/" + m.name + ".acd", definition);
     std::istringstream files(m.files);
-    for (std::string file; files >> file;) WriteDataFile(root.path() + "/" + pm + "/data/", file);
+    for (std::string file; files >> file;) WriteModuleFile(root.path() + "/" + pm + "/data/", file);
   }
 }
 
 // A root holding `modules`, made the installation path.
-struct Installation {
-  explicit Installation(const std::vector<ModuleRow>& modules) {
-    Write(root, modules);
+struct InstalledModules {
+  explicit InstalledModules(const std::vector<ModuleRow>& modules) {
+    WriteModules(root, modules);
     spinetest::Install({&root});
   }
   spinetest::Root root;

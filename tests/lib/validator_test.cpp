@@ -56,7 +56,7 @@ bool HasDeviceData(const Root& root, const std::string& pm, const std::string& t
 }  // namespace
 
 TEST(Validator, EachTypeDemandsItsOwnEvidenceOfTheSameFilesAlongTheFriendChain) {
-  const Installation install(kModules);
+  const InstalledModules install(kModules);
   const std::tuple<const char*, const char*, bool> cases[] = {
       {"pkgonly", "FPGA", false}, {"pkgonly", "CPLD", true},   {"both", "FPGA", true},
       {"nofiles", "CPLD", false}, {"nofiles", "CONFIG", true}, {"notable", "CONFIG", false},
@@ -85,7 +85,7 @@ TEST(Validator, FactoryComparesTypesExactly) {
 // mode; configuration memories take any package and speed; an unsupported FPGA module has no
 // device list for checking, so a declared name is enough.
 TEST(Validator, DeviceNamesFollowTheType) {
-  const Installation install(kModules);
+  const InstalledModules install(kModules);
   const std::tuple<const char*, const char*, bool> cases[] = {
       {"fam", "xcd1", true},  {"fam", "D1", true},    {"fam", "xcd2", false},
       {"fam", "xct1", false}, {"ckid", "xcd2", true}, {"ckid", "xcd7", false},
@@ -104,7 +104,7 @@ TEST(Validator, DeviceNamesFollowTheType) {
 // Devices are listed from the device files of the module and its friends in table order, or
 // from a scan without table; CPLD packages come from friends, speeds do not.
 TEST(Validator, ListsComeFromTheDataFilesOfModuleAndFriends) {
-  const Installation install(kModules);
+  const InstalledModules install(kModules);
   const std::pair<const char*, const char*> devices[] = {
       {"fam", "xcd1"},    {"ckid", "xcd1,xcd2"}, {"kid", "xcd1,xcd3"},
       {"raw", "aa1,zz9"}, {"stray", ""},         {"old", ""}};
@@ -124,7 +124,7 @@ TEST(Validator, ListsComeFromTheDataFilesOfModuleAndFriends) {
 
 TEST(Validator, TestDevicesCountInTestDeviceMode) {
   if (!spinetest::InChildWithEnv("PM_TEST_DEVICES", "")) return;
-  const Installation install(
+  const InstalledModules install(
       {{"fam", "CPLD", "xcd1,d1", "t1.pkg=tq144", "TEST_DEVICE_INTERNAL = xct1,t1\n"}});
   EXPECT_TRUE(HasDeviceData(install.root, "fam", "CPLD"));
   const auto part = Part("fam");
@@ -135,7 +135,7 @@ TEST(Validator, TestDevicesCountInTestDeviceMode) {
 TEST(Validator, NoInternalNameFallsBackToTheDeviceOncePerDirectory) {
   Root first;
   Root second;
-  Write(second, {{"fam", "CPLD", "xcd1,NO_INTERNAL_DEVICE_NAME", "xcd1.pkg=tq144"}});
+  WriteModules(second, {{"fam", "CPLD", "xcd1,NO_INTERNAL_DEVICE_NAME", "xcd1.pkg=tq144"}});
   spinetest::Install({&first, &second});
 
   pmtest::MessageCapture capture;
@@ -148,7 +148,7 @@ TEST(Validator, NoInternalNameFallsBackToTheDeviceOncePerDirectory) {
 }
 
 TEST(Validator, SpeedFlagsAnswerWithoutAWalk) {
-  const Installation install(kModules);
+  const InstalledModules install(kModules);
   PMPicImp imp(nullptr, PM_BINDING_SUPPORTED_ONLY);
   imp.verify_and_set_pm("flags", true);
   imp.SetDevice("xcd1");
