@@ -74,6 +74,10 @@ std::unique_ptr<PMPicImp> PMPicConfigImp::CreateEmptyImp(PM_PARTNAME_BINDING bin
   return std::make_unique<PMPicConfigImp>(nullptr, binding);
 }
 
+std::unique_ptr<PMPicImp> PMPicConfigImp::CreateCopy() const {
+  return std::make_unique<PMPicConfigImp>(*this);
+}
+
 // ---------------------------------------------------------------------------------------------
 // PicConfig
 

@@ -134,6 +134,21 @@ std::unique_ptr<PMPicImp> PMPicImp::CreateEmptyImp(PM_PARTNAME_BINDING binding) 
   return std::make_unique<PMPicImp>(nullptr, binding);
 }
 
+std::unique_ptr<PMPicImp> PMPicImp::CreateCopy() const { return std::make_unique<PMPicImp>(*this); }
+
+std::unique_ptr<PM_PIC> PMPicImp::CopyPart(const PM_PIC& source) {
+  std::unique_ptr<PM_PIC> part(new PM_PIC(PM_PIC::BareHandle{}));
+  InstallCopy(*part, source.pic().CreateCopy(), source.pic());
+  return part;
+}
+
+void PMPicImp::InstallCopy(PM_PIC& part, std::unique_ptr<PMPicImp> imp, const PMPicImp& source) {
+  imp->setOwner(&part);
+  PMPicImp& copy = *imp;
+  part.install(std::move(imp));
+  copy.RebuildLevelsFrom(source);
+}
+
 std::unique_ptr<PM_PIC> PMPicImp::NewPart(const char* arch, PM_PARTNAME_BINDING binding) {
   std::unique_ptr<PM_PIC> part(new PM_PIC(PM_PIC::BareHandle{}));
   auto imp = std::make_unique<PMPicImp>(part.get(), binding);
@@ -428,11 +443,7 @@ Port::String PMPicImp::DatabookName() const {
 PM_PIC::PM_PIC(BareHandle handle) : PM_SPEC(handle) {}
 
 PM_PIC::PM_PIC(const PM_PIC& other) : PM_SPEC(BareHandle{}) {
-  auto imp = std::make_unique<PMPicImp>(other.pic());
-  imp->setOwner(this);
-  PMPicImp& copy = *imp;
-  install(std::move(imp));
-  copy.RebuildLevelsFrom(other.pic());
+  PMPicImp::InstallCopy(*this, std::make_unique<PMPicImp>(other.pic()), other.pic());
 }
 
 PM_PIC::~PM_PIC() = default;

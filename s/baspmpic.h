@@ -43,10 +43,17 @@ class PMPicImp : public PMSpecImp {
   virtual void SetArchType(Port::String type) const;
   // A new implementation of the same kind with no owner, no name and `binding`.
   virtual std::unique_ptr<PMPicImp> CreateEmptyImp(PM_PARTNAME_BINDING binding) const;
+  // A copy of this implementation, of the same kind, as the copying constructor makes it.
+  virtual std::unique_ptr<PMPicImp> CreateCopy() const;
 
   // A part bound to the architecture `arch` (located and loaded, with the messages of a missing
   // or corrupt definition), or an empty part for a null `arch`.
   static std::unique_ptr<PM_PIC> NewPart(const char* arch, PM_PARTNAME_BINDING binding);
+  // A copy of `source` made as PM_PIC's copy makes it, but with an implementation of the
+  // source's kind: a configuration part's copy follows the configuration rules.
+  static std::unique_ptr<PM_PIC> CopyPart(const PM_PIC& source);
+  // Gives the bare handle `part` the copy `imp` of `source` and rebuilds the source's levels.
+  static void InstallCopy(PM_PIC& part, std::unique_ptr<PMPicImp> imp, const PMPicImp& source);
 
   // The set-architecture step: loads the module and takes its VENDOR, FAMILY, PARTNAMECHAR,
   // PMPREFIX and ARCH_TYPE.
