@@ -196,11 +196,22 @@ bool LoadWholeFile(const char* path, boost::shared_array<char>& text, std::size_
 }
 
 // The keys a text of `length` holds in all, estimated from the `parsed` keys in its first `bytes`
-// once a sixteenth of it is parsed (0 before): a large file then fills a table sized once instead
-// of one grown step by step, each step moving every slot.
+// (with an eighth to spare) once a sixteenth of it is parsed (0 before): a large file then fills
+// a table sized about once instead of one grown step by step, each step moving every slot, and
+// its key list and table take little more memory than its keys need (in a fresh process each
+// page of them costs a page fault).
 std::size_t ExpectedKeys(std::size_t parsed, std::size_t bytes, std::size_t length) {
   if (parsed == 0 || bytes < length / 16) return 0;
-  return std::min(parsed * (length / bytes + 1), length / 4 + 1);
+  const double estimate = 1.125 * static_cast<double>(parsed) * static_cast<double>(length) /
+                          static_cast<double>(bytes);
+  return std::min(static_cast<std::size_t>(estimate), length / 4 + 1);
+}
+
+// Room for the keys of a file when `size` entries (`before` of them from earlier files) are full:
+// the estimate, or at least an eighth more once there is one; twice as many before.
+std::size_t EntryCapacity(std::size_t size, std::size_t before, std::size_t expected) {
+  const std::size_t grown = expected == 0 ? 2 * size : size + size / 8;
+  return std::max({before + expected, grown, std::size_t{16}});
 }
 
 // A stamp no reader has carried before.
@@ -315,7 +326,7 @@ std::size_t KeyIndex::find(std::string_view key, const StoredEntry* entries) con
 
 std::pair<std::size_t, bool> KeyIndex::insert(std::string_view key, std::size_t position,
                                               const StoredEntry* entries) {
-  if (2 * (size_ + 1) > slots_.size()) reserve(size_ + 1);  // tested here: most inserts fit
+  if (4 * (size_ + 1) > 3 * slots_.size()) reserve(size_ + 1);  // tested here: most inserts fit
   const std::uint32_t hash = HashOf(key);
   Slot& slot = slots_[SlotOf(key, hash, entries)];
   if (slot.position != kFree) return {slot.position, false};
@@ -325,9 +336,9 @@ std::pair<std::size_t, bool> KeyIndex::insert(std::string_view key, std::size_t 
 }
 
 void KeyIndex::reserve(std::size_t count) {
-  if (2 * count <= slots_.size()) return;
+  if (4 * count <= 3 * slots_.size()) return;
   std::size_t capacity = 16;
-  while (capacity < 2 * count) capacity *= 2;
+  while (3 * capacity < 4 * count) capacity *= 2;
   std::vector<Slot> old(capacity);
   old.swap(slots_);
   // The keys are distinct: each goes into the first free slot from its hash.
@@ -460,8 +471,8 @@ bool StaticAcdRead::Impl::AddText(const boost::shared_array<char>& owner, char* 
         if (stored.entries.size() == stored.entries.capacity()) {
           const std::size_t bytes = static_cast<std::size_t>(key - text);
           const std::size_t before = stored.entries.size() - parsed;  // from files read earlier
-          stored.entries.reserve(std::max({before + ExpectedKeys(parsed, bytes, length),
-                                           2 * stored.entries.size(), std::size_t{16}}));
+          stored.entries.reserve(
+              EntryCapacity(stored.entries.size(), before, ExpectedKeys(parsed, bytes, length)));
           stored.index.reserve(stored.entries.capacity());
         }
         ++parsed;
