@@ -6,6 +6,7 @@
 #include "sfp_acd_storage.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -180,6 +181,24 @@ std::size_t ParseInPlace(char* text, std::size_t length, const Visit& visit) {
   return keys;
 }
 
+// Makes the whole pages of a fresh buffer present in one call, instead of one page fault each as
+// the read fills them: a fresh process reading every definition spent a fifth of its time in
+// those faults. Only for buffers of several pages; a kernel without the request (before Linux
+// 5.14) refuses it and the pages fault in as before.
+void MakePagesPresent(char* data, std::size_t size) {
+#if defined(MADV_POPULATE_WRITE)
+  static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto begin = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t first = (begin + page - 1) & ~(page - 1);
+  const std::uintptr_t last = (begin + size) & ~(page - 1);
+  if (last < first + 4 * page) return;
+  ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#else
+  (void)data;
+  (void)size;
+#endif
+}
+
 // The whole content of the regular file `path`, NUL-terminated, in one buffer.
 bool LoadWholeFile(const char* path, boost::shared_array<char>& text, std::size_t& length) {
   const Port::FileDescriptor file = Port::File::OpenRegular(path);
@@ -187,6 +206,7 @@ bool LoadWholeFile(const char* path, boost::shared_array<char>& text, std::size_
   if (!file.valid() || ::fstat(file.get(), &status) != 0) return false;
   const auto size = static_cast<std::size_t>(status.st_size);
   boost::shared_array<char> buffer(new char[size + 1]);
+  MakePagesPresent(buffer.get(), size + 1);
   const long long got = Port::File::ReadAt(file.get(), buffer.get(), size, 0);
   if (got < 0) return false;
   buffer[static_cast<std::size_t>(got)] = '\0';  // a file that shrank meanwhile: keep what is there
