@@ -16,6 +16,7 @@
 #include <climits>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <sstream>
 
 #include "pmport/port_file.h"
@@ -424,11 +425,31 @@ struct PMPORT_SFP_HIDDEN StaticAcdRead::Impl {
   std::pair<Sfp_ACD::Iterator, bool> Add(Sfp_ACD::KeyValue keyvalue);
   const char* ValueOf(const char* key) const;
 
+  // Every key, the inherited ones added: the storage itself while nothing is inherited, else
+  // one merged copy, made by the first query that needs it (on whichever thread asks first).
+  const std::shared_ptr<Sfp_ACD::Storage>& AllKeys() const;
+  // The storages whose keys `from` holds, to be inherited in this order.
+  std::vector<std::shared_ptr<const Sfp_ACD::Storage>> Layers() const;
+  // Makes the inherited keys the storage's own, before a change: what an eager merge would
+  // have left.
+  void Settle();
+  std::uint64_t Version() const { return inherited.empty() ? storage->version : inheritedVersion; }
+
   std::string location;
   std::string comparename;
   std::vector<std::string> searchkeys;
   bool decode;
   std::shared_ptr<Sfp_ACD::Storage> storage;
+  // The keys of other readers this one takes where it has none (inheritabsent), looked up in
+  // this order after its own; each storage as it was when inherited (a reader copies its storage
+  // before changing it while this one holds it).
+  std::vector<std::shared_ptr<const Sfp_ACD::Storage>> inherited;
+  std::uint64_t inheritedVersion = 0;
+  struct Merged {
+    std::once_flag once;
+    std::shared_ptr<Sfp_ACD::Storage> storage;
+  };
+  std::unique_ptr<Merged> merged = std::make_unique<Merged>();
 };
 
 namespace {
@@ -462,9 +483,45 @@ std::uint32_t Own(Sfp_ACD::Storage& storage, boost::shared_array<char> owner) {
   return static_cast<std::uint32_t>(storage.owners.size() - 1);
 }
 
+const char* ValueIn(const Sfp_ACD::Storage& storage, std::string_view key) {
+  const std::size_t position = storage.index.find(key, storage.entries.data());
+  return position == Sfp_ACD::KeyIndex::kNone ? nullptr : storage.entries[position].value;
+}
+
+// Adds every entry of `source` whose key `current` lacks, in `source`'s order, sharing its owner
+// arrays. `writable()` gives the storage to add to, ready for a change; it is called at the first
+// key added (it may copy `current`), so that a merge adding nothing changes nothing. Returns the
+// number of keys added.
+template <class MakeWritable>
+std::size_t AddAbsent(const Sfp_ACD::Storage& source, const Sfp_ACD::Storage& current,
+                      const MakeWritable& writable) {
+  constexpr std::uint32_t kNotOwned = static_cast<std::uint32_t>(-1);
+  std::vector<std::uint32_t> ownerHere;  // the index here of each of the source's owner arrays
+  Sfp_ACD::Storage* stored = nullptr;
+  std::size_t added = 0;
+  for (const Sfp_ACD::StoredEntry& entry : source.entries) {
+    const std::string_view key(entry.key);
+    const Sfp_ACD::Storage& lookedIn = stored ? *stored : current;
+    if (lookedIn.index.find(key, lookedIn.entries.data()) != Sfp_ACD::KeyIndex::kNone) continue;
+    if (!stored) {
+      stored = &writable();
+      ownerHere.assign(source.owners.size(), kNotOwned);
+    }
+    const auto own = [&](std::uint32_t owner) {
+      if (ownerHere[owner] == kNotOwned) ownerHere[owner] = Own(*stored, source.owners[owner]);
+      return ownerHere[owner];
+    };
+    const std::uint32_t keyOwner = own(entry.keyOwner);
+    Put(*stored, {entry.key, entry.value, keyOwner, own(entry.valueOwner)}, key.size(), false);
+    ++added;
+  }
+  return added;
+}
+
 }  // namespace
 
 Sfp_ACD::Storage& StaticAcdRead::Impl::Writable() {
+  Settle();
   // Copying keeps the index valid: it holds positions, and the copy shares the key arrays.
   if (storage.use_count() > 1) storage = std::make_shared<Sfp_ACD::Storage>(*storage);
   storage->version = NewVersion();
@@ -503,6 +560,7 @@ bool StaticAcdRead::Impl::AddText(const boost::shared_array<char>& owner, char* 
 }
 
 std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Impl::Add(Sfp_ACD::KeyValue keyvalue) {
+  Settle();
   // A key already there stays as it is: nothing changes, so a shared storage is not copied and
   // the stamp stays.
   std::size_t position =
@@ -521,8 +579,43 @@ std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Impl::Add(Sfp_ACD::KeyValue ke
 
 const char* StaticAcdRead::Impl::ValueOf(const char* key) const {
   if (!key) return nullptr;
-  const std::size_t position = storage->index.find(std::string_view(key), storage->entries.data());
-  return position == Sfp_ACD::KeyIndex::kNone ? nullptr : storage->entries[position].value;
+  const std::string_view name(key);
+  if (const char* value = ValueIn(*storage, name)) return value;
+  for (const std::shared_ptr<const Sfp_ACD::Storage>& from : inherited) {
+    if (const char* value = ValueIn(*from, name)) return value;
+  }
+  return nullptr;
+}
+
+const std::shared_ptr<Sfp_ACD::Storage>& StaticAcdRead::Impl::AllKeys() const {
+  if (inherited.empty()) return storage;
+  std::call_once(merged->once, [this] {
+    auto all = std::make_shared<Sfp_ACD::Storage>(*storage);
+    for (const std::shared_ptr<const Sfp_ACD::Storage>& from : inherited) {
+      AddAbsent(*from, *all, [&all]() -> Sfp_ACD::Storage& { return *all; });
+    }
+    merged->storage = std::move(all);
+  });
+  return merged->storage;
+}
+
+std::vector<std::shared_ptr<const Sfp_ACD::Storage>> StaticAcdRead::Impl::Layers() const {
+  // A long chain of readers inheriting from each other is given as one merged storage, so that a
+  // lookup never walks more than a few storages.
+  constexpr std::size_t kMostLayers = 8;
+  if (inherited.size() >= kMostLayers) return {AllKeys()};
+  std::vector<std::shared_ptr<const Sfp_ACD::Storage>> layers = {storage};
+  layers.insert(layers.end(), inherited.begin(), inherited.end());
+  return layers;
+}
+
+void StaticAcdRead::Impl::Settle() {
+  if (inherited.empty()) return;
+  const std::uint64_t version = inheritedVersion;
+  storage = AllKeys();
+  storage->version = version;  // the same keys as before
+  inherited.clear();
+  merged = std::make_unique<Merged>();
 }
 
 StaticAcdRead::StaticAcdRead(const char* path, const char* comparename, char* const* searchkeys,
@@ -537,7 +630,10 @@ StaticAcdRead::StaticAcdRead(const char* path, const char* comparename, char* co
 StaticAcdRead::StaticAcdRead(const StaticAcdRead& source, const char* path, const char* comparename,
                              char* const* searchkeys, unsigned char decode)
     : impl_(std::make_unique<Impl>(path, comparename, searchkeys, decode != 0,
-                                   source.impl_->storage)) {}
+                                   source.impl_->storage)) {
+  impl_->inherited = source.impl_->inherited;
+  impl_->inheritedVersion = source.impl_->inheritedVersion;
+}
 
 StaticAcdRead::~StaticAcdRead() = default;
 
@@ -562,7 +658,7 @@ unsigned char StaticAcdRead::Decode(unsigned char decode) {
 
 unsigned char StaticAcdRead::IsValid() const { return impl_->storage->valid ? 1 : 0; }
 
-std::uint64_t StaticAcdRead::version() const { return impl_->storage->version; }
+std::uint64_t StaticAcdRead::version() const { return impl_->Version(); }
 
 bool StaticAcdRead::ReadEnciphered() const { return impl_->storage->enciphered; }
 
@@ -571,17 +667,18 @@ const char* StaticAcdRead::getcomparename() const { return impl_->comparename.c_
 const char* StaticAcdRead::getlocation() const { return impl_->location.c_str(); }
 
 unsigned int StaticAcdRead::size() const {
-  return static_cast<unsigned int>(impl_->storage->entries.size());
+  return static_cast<unsigned int>(impl_->AllKeys()->entries.size());
 }
 
 short StaticAcdRead::getnsearchkeys() const { return static_cast<short>(impl_->searchkeys.size()); }
 
 const std::vector<std::string>& StaticAcdRead::getsearchkeys() const { return impl_->searchkeys; }
 
-Sfp_ACD::Iterator StaticAcdRead::begin() const { return {impl_->storage.get(), 0}; }
+Sfp_ACD::Iterator StaticAcdRead::begin() const { return {impl_->AllKeys().get(), 0}; }
 
 Sfp_ACD::Iterator StaticAcdRead::end() const {
-  return {impl_->storage.get(), impl_->storage->entries.size()};
+  const Sfp_ACD::Storage& all = *impl_->AllKeys();
+  return {&all, all.entries.size()};
 }
 
 const char* StaticAcdRead::getkeyeddata(const char* key) const { return impl_->ValueOf(key); }
@@ -631,31 +728,21 @@ std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::insert(const Sfp_ACD::KeyValue
 }
 
 std::size_t StaticAcdRead::insertabsent(const StaticAcdRead& from) {
+  impl_->Settle();
   // Held here, so that the source stays whole even when it shares this reader's storage, which
   // the first key added copies.
-  const std::shared_ptr<const Sfp_ACD::Storage> source = from.impl_->storage;
-  constexpr std::uint32_t kNotOwned = static_cast<std::uint32_t>(-1);
-  std::vector<std::uint32_t> ownerHere;  // the index here of each of the source's owner arrays
-  Sfp_ACD::Storage* stored = nullptr;    // made writable (and stamped) at the first key added
-  std::size_t added = 0;
-  for (const Sfp_ACD::StoredEntry& entry : source->entries) {
-    const std::string_view key(entry.key);
-    const Sfp_ACD::Storage& current = stored ? *stored : *impl_->storage;
-    // A key already there stays as it is; while none is added, a shared storage is not copied.
-    if (current.index.find(key, current.entries.data()) != Sfp_ACD::KeyIndex::kNone) continue;
-    if (!stored) {
-      stored = &impl_->Writable();
-      ownerHere.assign(source->owners.size(), kNotOwned);
-    }
-    const auto own = [&](std::uint32_t owner) {
-      if (ownerHere[owner] == kNotOwned) ownerHere[owner] = Own(*stored, source->owners[owner]);
-      return ownerHere[owner];
-    };
-    const std::uint32_t keyOwner = own(entry.keyOwner);
-    Put(*stored, {entry.key, entry.value, keyOwner, own(entry.valueOwner)}, key.size(), false);
-    ++added;
-  }
-  return added;
+  const std::shared_ptr<const Sfp_ACD::Storage> source = from.impl_->AllKeys();
+  return AddAbsent(*source, *impl_->storage,
+                   [this]() -> Sfp_ACD::Storage& { return impl_->Writable(); });
+}
+
+void StaticAcdRead::inheritabsent(const StaticAcdRead& from) {
+  if (&from == this) return;
+  std::vector<std::shared_ptr<const Sfp_ACD::Storage>> layers = from.impl_->Layers();
+  impl_->inherited.insert(impl_->inherited.end(), std::make_move_iterator(layers.begin()),
+                          std::make_move_iterator(layers.end()));
+  impl_->inheritedVersion = NewVersion();
+  impl_->merged = std::make_unique<Impl::Merged>();
 }
 
 bool StaticAcdRead::sortaddnewkey(const char* key) {
@@ -668,7 +755,7 @@ bool StaticAcdRead::sortaddnewkey(const char* key) {
 
 bool StaticAcdRead::dump(const char* name) const {
   std::ostringstream text;
-  for (const Sfp_ACD::StoredEntry& entry : impl_->storage->entries) {
+  for (const Sfp_ACD::StoredEntry& entry : impl_->AllKeys()->entries) {
     text << entry.key << (*entry.value ? " = " : " =") << entry.value << '\n';
   }
   if (!name || !*name) {
