@@ -332,9 +332,21 @@ std::uint32_t KeyIndex::HashOf(std::string_view key) {
     hash = (hash ^ word) * kMultiplier;
     hash ^= hash >> 32;
   }
+  // The last bytes in two overlapping loads, or three single ones, rather than a loop per byte;
+  // the length, mixed in first, tells apart keys whose tails would read alike.
   std::uint64_t tail = 0;
-  for (std::size_t i = 0; i < left; ++i)
-    tail |= std::uint64_t{static_cast<unsigned char>(at[i])} << (8 * i);
+  if (left >= 4) {
+    std::uint32_t low;
+    std::uint32_t high;
+    std::memcpy(&low, at, sizeof low);
+    std::memcpy(&high, at + left - 4, sizeof high);
+    tail = low | (std::uint64_t{high} << 32);
+  } else if (left > 0) {
+    const auto byte = [at](std::size_t i) {
+      return std::uint64_t{static_cast<unsigned char>(at[i])};
+    };
+    tail = byte(0) | (byte(left / 2) << 8) | (byte(left - 1) << 16);
+  }
   hash = (hash ^ tail) * kMultiplier;
   // The index takes the low bits: the high ones are folded into them.
   hash ^= hash >> 29;
