@@ -771,10 +771,18 @@ std::size_t StaticAcdRead::insertabsent(const StaticAcdRead& from) {
 }
 
 void StaticAcdRead::inheritabsent(const StaticAcdRead& from) {
-  if (&from == this) return;
-  std::vector<std::shared_ptr<const Sfp_ACD::Storage>> layers = from.impl_->Layers();
-  impl_->inherited.insert(impl_->inherited.end(), std::make_move_iterator(layers.begin()),
-                          std::make_move_iterator(layers.end()));
+  // A storage already held (or this reader's own) adds nothing: any key it has is found where it
+  // first comes. Inheriting nothing new changes nothing, not even the stamp, so that friends
+  // merged again (a friend loop sets its members many times) leave the records keyed by it valid.
+  bool added = false;
+  for (std::shared_ptr<const Sfp_ACD::Storage>& layer : from.impl_->Layers()) {
+    const auto& held = impl_->inherited;
+    if (layer == impl_->storage || std::find(held.begin(), held.end(), layer) != held.end())
+      continue;
+    impl_->inherited.push_back(std::move(layer));
+    added = true;
+  }
+  if (!added) return;
   impl_->inheritedVersion = NewVersion();
   impl_->merged = std::make_unique<Impl::Merged>();
 }

@@ -354,6 +354,9 @@ TEST(AcdKeys, InheritAbsentHoldsWhatInsertAbsentAddsAndSettlesOnChange) {
   StaticAcdRead lazy(*own, "lazy.acd", nullptr, nullptr, 1);
   lazy.inheritabsent(nearInheriting);
   EXPECT_NE(own->version(), lazy.version());
+  const std::uint64_t once = lazy.version();
+  lazy.inheritabsent(nearInheriting);  // nothing new: nothing changes
+  EXPECT_EQ(once, lazy.version());
   EXPECT_TRUE(nearInheriting.insert({Text("LATE"), Text("x")}).second);
 
   EXPECT_EQ(nullptr, lazy.getkeyeddata("LATE"));
