@@ -278,7 +278,7 @@ const StaticAcdRead* PMDevKeyReader(const PM_DEVKEY& store) {
 
 void PMDevKeyInsertAbsent(PM_DEVKEY& store, const PM_DEVKEY& from) {
   const StaticAcdRead* const source = PMDevKeyReader(from);
-  if (store.imp_ && store.imp_->reader && source) store.imp_->reader->insertabsent(*source);
+  if (store.imp_ && store.imp_->reader && source) store.imp_->reader->inheritabsent(*source);
 }
 
 const char* PMDevKeyRawValue(const PM_DEVKEY& store, const char* key) {
