@@ -26,6 +26,15 @@ struct PMPORT_API Message {
   std::string text;    // the printf-expanded text exactly as issued, trailing "\n" kept
 };
 
+// One row of a table of messages (the library and the platform layer each keep one): the
+// message's name, kind, code and text, the printf format it is issued with.
+struct MsgEntry {
+  const char* name;
+  MsgKind kind;
+  int code;  // the numeric code of Fatal and UserFatal; 0 otherwise
+  const char* text;
+};
+
 using MsgHandler = std::function<void(const Message&)>;
 
 // Installs `handler` and returns the previous one; an empty handler restores the default.
@@ -57,6 +66,9 @@ class PMPORT_API Port_MsgManData {
   void issueWarning(const char* format, ...) const PMPORT_PRINTF(2, 3);
   void issueStatus(const char* format, ...) const PMPORT_PRINTF(2, 3);
   void issueInternal(const char* format, ...) const PMPORT_PRINTF(2, 3);
+  // Issues `entry`, of its kind and code. `format` is the entry's text once more, spelled out at
+  // the call (the tables' issuing macros do that) so that the compiler checks the arguments.
+  void issue(const Port::MsgEntry& entry, const char* format, ...) const PMPORT_PRINTF(3, 4);
 
   // A debug trace; delivered with kind Debug (the default handler shows it only under PM_TRACE).
   static void debugStub(const char* format, ...) PMPORT_PRINTF(1, 2);
