@@ -113,6 +113,15 @@ std::string Expand(const Port::MsgEntry& entry, const std::vector<std::string>& 
 MATCHER_P(From, entry, std::string(negation ? "not " : "") + "a message from " + entry.name) {
   return IsFrom(arg, entry);
 }
+// A matcher of a Port::Message from `entry` whose conversions hold `arguments`, in order.
+MATCHER_P2(SaysWith, entry, arguments,
+           std::string(negation ? "not " : "") + "a message from " + entry.name + " saying " +
+               ::testing::PrintToString(Expand(entry, arguments))) {
+  return arg.kind == entry.kind && arg.code == entry.code && arg.text == Expand(entry, arguments);
+}
+inline auto Says(const Port::MsgEntry& entry, std::vector<std::string> arguments) {
+  return SaysWith(entry, std::move(arguments));
+}
 
 }  // namespace pmtest
 
