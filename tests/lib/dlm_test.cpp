@@ -113,29 +113,22 @@ TEST(Ventry, MalformedAndNullEntriesGiveTheGenericImplementation) {
   PM_DLM genericDlm(&generic);
   pmtest::MessageCapture capture;
 
-  const std::vector<std::pair<const char*, std::string>> cases = {
-      {"paren",
-       "Malformed ventry <route(int> for function <paren> (no closing paren in function "
-       "symbol), using base class.\n"},
-      {"bare",
-       "Malformed ventry <route> for function <bare> (no comma separated library entry), "
-       "using base class.\n"},
-      {"nolib",
-       "Malformed ventry <route(int),> for function <nolib> (no comma separated library "
-       "entry), using base class.\n"},
-      {"blanklib",
-       "Malformed ventry <route,> for function <blanklib> (no comma separated library "
-       "entry), using base class.\n"},
+  // Each falls back for its own reason, and none loads a library.
+  const std::pair<const char*, const char*> cases[] = {
+      {"paren", "Malformed ventry <route(int> for function <paren> (no closing paren in"},
+      {"bare", "Malformed ventry <route> for function <bare> (no comma separated library"},
+      {"nolib", "Malformed ventry <route(int),> for function <nolib> (no comma separated"},
+      {"blanklib", "Malformed ventry <route,> for function <blanklib> (no comma separated"},
       {"comment", "Malformed ventry for function <comment>, using base class.\n"},
-      {"nullsym", "Ventry set to NULL for function <nullsym>, using base class.\n"},
-      {"nulllib", "Ventry set to NULL for function <nulllib>, using base class.\n"},
-      {"nullparen", "Ventry set to NULL for function <nullparen>, using base class.\n"},
-      {"absent", "Ventry not found for function <absent>, using base class.\n"},
+      {"nullsym", "Ventry set to NULL for function <nullsym>"},
+      {"nulllib", "Ventry set to NULL for function <nulllib>"},
+      {"nullparen", "Ventry set to NULL for function <nullparen>"},
+      {"absent", "Ventry not found for function <absent>"},
   };
   for (const auto& [function, trace] : cases) {
     capture.clear();
     EXPECT_EQ(nullptr, dlm.get_ventrypoint(function, nullptr)) << function;
-    EXPECT_EQ(Names{trace}, capture.texts(MsgKind::Debug)) << function;
+    EXPECT_TRUE(capture.contains(MsgKind::Debug, trace)) << function;
   }
   // A specification without definition has no entries to search.
   capture.clear();

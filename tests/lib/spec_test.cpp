@@ -1,6 +1,7 @@
 // Specifications: name resolution, location with override and missing-definition messages,
 // loading with the friend chain, aliases, validity and the printed dump.
 #include <cstdlib>
+#include <tuple>
 
 #include "baspmdevkey.h"
 #include "spine_fixture.h"
@@ -124,15 +125,15 @@ TEST(SpecCorrupt, EveryBrokenDefinitionIsReportedAndLeavesNoStore) {
   root.Module("other", Definition("another"));
   root.Module("nofriend", "ARCH_NAME = nofriend\n");
   spinetest::Install({&root});
-  const std::pair<const char*, Port::MsgEntry> cases[] = {
-      {"empty", CannotLoadDefinitionFile},
-      {"noname", DefinitionWithoutName},
-      {"other", DefinitionOfOtherModule},
-      {"nofriend", DefinitionWithoutArchitecture}};
-  for (const auto& [pm, entry] : cases) {
+  const std::tuple<const char*, Port::MsgEntry, Texts> cases[] = {
+      {"empty", CannotLoadDefinitionFile, {"empty.acd"}},
+      {"noname", DefinitionWithoutName, {"noname.acd"}},
+      {"other", DefinitionOfOtherModule, {"other.acd", "other", "another"}},
+      {"nofriend", DefinitionWithoutArchitecture, {"nofriend.acd"}}};
+  for (const auto& [pm, entry, arguments] : cases) {
     pmtest::MessageCapture capture;
     PM_SPEC spec(pm, PM_BINDING_SUPPORTED_ONLY);
-    EXPECT_THAT(capture.messages(), ElementsAre(From(entry))) << pm;
+    EXPECT_THAT(capture.messages(), ElementsAre(Says(entry, arguments))) << pm;
     EXPECT_EQ(nullptr, spec.get_defdata()) << pm;
     EXPECT_EQ(0, spec.isvalid(1, 0)) << pm;
   }
