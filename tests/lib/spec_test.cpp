@@ -77,12 +77,10 @@ TEST(SpecLoad, NamesAreLowerCasedMarkersLocateAndOverlaysOverride) {
   PM_SPEC overridden("gamma", PM_BINDING_SUPPORTED_ONLY);
   ASSERT_NE(nullptr, overridden.get_defdata());
   EXPECT_EQ("overlay", Key(overridden, "WHERE"));
-  const auto warnings = capture.of(MsgKind::Warning);
-  ASSERT_EQ(1u, warnings.size());
-  EXPECT_EQ("PMSPEC: " + overlay.DataFile("gamma", "gamma.acd") + " overrides " +
-                base.DataFile("gamma", "gamma.acd") + "\n",
-            warnings[0].text);
-  EXPECT_EQ("Port", warnings[0].domain);
+  EXPECT_EQ(Texts{OverrideText(overlay.DataFile("gamma", "gamma.acd"),
+                               base.DataFile("gamma", "gamma.acd"))},
+            capture.texts(MsgKind::Warning));
+  EXPECT_EQ("Port", capture.messages().at(0).domain);
 }
 
 // Readers are cached by name for the life of the process, so each binding asks for its own module.
