@@ -107,22 +107,7 @@
 namespace pmlib {
 namespace msg {
 
-// The texts as arrays of their own: a format the compiler can see through at every issuing call.
-namespace text {
-#define PMLIB_MESSAGE_TEXT(name, kind, code, format) constexpr char name[] = format;
-PMLIB_MESSAGES(PMLIB_MESSAGE_TEXT)
-#undef PMLIB_MESSAGE_TEXT
-}  // namespace text
-
-#define PMLIB_MESSAGE_ENTRY(name, kind, code, format) \
-  constexpr Port::MsgEntry name{#name, Port::MsgKind::kind, code, text::name};
-PMLIB_MESSAGES(PMLIB_MESSAGE_ENTRY)
-#undef PMLIB_MESSAGE_ENTRY
-
-// Every entry, in the order of the table.
-#define PMLIB_MESSAGE_ROW(name, kind, code, format) name,
-constexpr Port::MsgEntry kAll[] = {PMLIB_MESSAGES(PMLIB_MESSAGE_ROW)};
-#undef PMLIB_MESSAGE_ROW
+PMPORT_MESSAGE_TABLE(PMLIB_MESSAGES)
 
 }  // namespace msg
 }  // namespace pmlib

@@ -1,10 +1,12 @@
-// The library's messages: each one's kind, code and exact text is pinned here and only here.
-// Other tests recognise a message by its entry (pmtest::From, pmtest::Issued, pmtest::Expand).
+// The messages of the library and of the platform layer: each one's kind, code and exact text is
+// pinned here and only here. Other tests recognise a message by its entry (pmtest::From,
+// pmtest::Says, pmtest::Issued).
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "pmmessages.h"
+#include "port_messages.h"
 #include "pmtest.h"
 
 namespace {
@@ -18,7 +20,19 @@ struct Row {
   const char* text;
 };
 
-TEST(Messages, TableHoldsEachMessageWithItsKindCodeAndText) {
+// The table `entries` holds exactly `rows`, in order.
+template <std::size_t N, std::size_t M>
+void ExpectTable(const Row (&rows)[N], const Port::MsgEntry (&entries)[M]) {
+  ASSERT_EQ(N, M);
+  for (std::size_t i = 0; i < N; ++i) {
+    EXPECT_STREQ(rows[i].name, entries[i].name);
+    EXPECT_EQ(rows[i].kind, entries[i].kind) << entries[i].name;
+    EXPECT_EQ(rows[i].code, entries[i].code) << entries[i].name;
+    EXPECT_STREQ(rows[i].text, entries[i].text) << entries[i].name;
+  }
+}
+
+TEST(Messages, LibraryTableHoldsEachMessageWithItsKindCodeAndText) {
   // One row a message, however long.
   // clang-format off
   const Row rows[] = {
@@ -93,14 +107,24 @@ TEST(Messages, TableHoldsEachMessageWithItsKindCodeAndText) {
       {"DumpLineEnd", MsgKind::Status, 0, "\n"},
   };
   // clang-format on
-  ASSERT_EQ(std::size(rows), std::size(pmlib::msg::kAll));
-  for (std::size_t i = 0; i < std::size(rows); ++i) {
-    const Port::MsgEntry& entry = pmlib::msg::kAll[i];
-    EXPECT_STREQ(rows[i].name, entry.name);
-    EXPECT_EQ(rows[i].kind, entry.kind) << entry.name;
-    EXPECT_EQ(rows[i].code, entry.code) << entry.name;
-    EXPECT_STREQ(rows[i].text, entry.text) << entry.name;
-  }
+  ExpectTable(rows, pmlib::msg::kAll);
+}
+
+TEST(Messages, PlatformTableHoldsEachMessageWithItsKindCodeAndText) {
+  // clang-format off
+  const Row rows[] = {
+      {"NotAWordName", MsgKind::Warning, 0, "%s is not a %s name (letters, digits, \"_\" and \"-\" only); %s is used.\n"},
+      {"Override", MsgKind::Warning, 0, "%s: %s overrides %s\n"},
+      {"CannotOpenForReading", MsgKind::Warning, 0, "Cannot open file \"%s\" for reading.\n"},
+      {"UnknownOption", MsgKind::Warning, 0, "unknown option \"%s\"\n"},
+      {"OptionNeedsValue", MsgKind::Warning, 0, "the option \"%s\" needs a value\n"},
+      {"MalformedOptionSpec", MsgKind::Warning, 0, "the option specification of \"%s\" is malformed: %s\n"},
+      {"CommandFileNamesItself", MsgKind::Warning, 0, "the command file \"%s\" names itself; skipped\n"},
+      {"CommandFilesTooDeep", MsgKind::Warning, 0, "command files are nested too deeply at \"%s\"; skipped\n"},
+      {"CannotReadCommandFile", MsgKind::Warning, 0, "cannot read the command file \"%s\"\n"},
+  };
+  // clang-format on
+  ExpectTable(rows, Port::msg::kAll);
 }
 
 TEST(Messages, IsFromComparesKindCodeAndTextWithConversionsAsWildcards) {

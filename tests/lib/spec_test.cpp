@@ -77,9 +77,9 @@ TEST(SpecLoad, NamesAreLowerCasedMarkersLocateAndOverlaysOverride) {
   PM_SPEC overridden("gamma", PM_BINDING_SUPPORTED_ONLY);
   ASSERT_NE(nullptr, overridden.get_defdata());
   EXPECT_EQ("overlay", Key(overridden, "WHERE"));
-  EXPECT_EQ(Texts{OverrideText(overlay.DataFile("gamma", "gamma.acd"),
-                               base.DataFile("gamma", "gamma.acd"))},
-            capture.texts(MsgKind::Warning));
+  EXPECT_THAT(capture.of(MsgKind::Warning),
+              ElementsAre(Overrides(overlay.DataFile("gamma", "gamma.acd"),
+                                    base.DataFile("gamma", "gamma.acd"))));
   EXPECT_EQ("Port", capture.messages().at(0).domain);
 }
 

@@ -92,9 +92,9 @@ TEST(DataFile, UncheckedAnswersInternedResultsAndOverridesReportedOnce) {
   EXPECT_EQ(install.overlay.DataFile("alpha", "alpha.nph"), first);
   EXPECT_EQ(install.base.DataFile("alpha", "only.txt"),
             spec.GetDatafileName(1, "only.txt", true, -1).str());
-  EXPECT_EQ(Texts{OverrideText(install.overlay.DataFile("alpha", "alpha.nph"),
-                               install.base.DataFile("alpha", "alpha.nph"))},
-            capture.texts(MsgKind::Warning));
+  EXPECT_THAT(capture.of(MsgKind::Warning),
+              ElementsAre(Overrides(install.overlay.DataFile("alpha", "alpha.nph"),
+                                    install.base.DataFile("alpha", "alpha.nph"))));
 
   // An empty installation finds nothing.
   Port::KorvanPath::Set({});
@@ -161,8 +161,8 @@ TEST(OverlaidFiles, UncheckedAnswersLieInTheLastEntryAndOverridesAreReported) {
   EXPECT_EQ(unchecked, spec.gethelpfilename(1, "topic.hlp", 0, -1));  // interned
   overlay.File(help, "");
   EXPECT_EQ(overlay.path() + "/" + help, Text(spec.gethelpfilename(1, "topic.hlp", 1, -1)));
-  EXPECT_EQ(Texts{OverrideText(overlay.path() + "/" + help, base.path() + "/" + help)},
-            capture.texts(MsgKind::Warning));
+  EXPECT_THAT(capture.of(MsgKind::Warning),
+              ElementsAre(Overrides(overlay.path() + "/" + help, base.path() + "/" + help)));
 
   // Executables: ".exe" appended; the own folder, the friends' and the common one.
   capture.clear();
@@ -184,8 +184,8 @@ TEST(OverlaidFiles, UncheckedAnswersLieInTheLastEntryAndOverridesAreReported) {
   const std::string own = PlatformDir("beta", "bin") + "map.exe";
   overlay.File(own, "");
   EXPECT_EQ(overlay.path() + "/" + own, exec(1, "map", true));
-  EXPECT_EQ(Texts{OverrideText(overlay.path() + "/" + own, base.path() + "/" + own)},
-            capture.texts(MsgKind::Warning));
+  EXPECT_THAT(capture.of(MsgKind::Warning),
+              ElementsAre(Overrides(overlay.path() + "/" + own, base.path() + "/" + own)));
 }
 
 TEST(DllFile, SearchesOwnFriendsWithTheirPrefixAndCommonFoldersSilently) {

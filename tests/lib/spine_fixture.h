@@ -18,6 +18,7 @@
 #include "pmmessages.h"
 #include "pmport/port_path.h"
 #include "pmtest.h"
+#include "port_messages.h"
 
 namespace spinetest {
 
@@ -59,9 +60,9 @@ class Root {
   pmtest::TempDir dir_;
 };
 
-// The platform layer's warning that the copy `used` hides the one in the last root, `inLast`.
-inline std::string OverrideText(const std::string& used, const std::string& inLast) {
-  return "PMSPEC: " + used + " overrides " + inLast + "\n";
+// A matcher of the platform layer's warning that the copy `used` hides the one in the last root.
+inline auto Overrides(const std::string& used, const std::string& inLast) {
+  return Says(Port::msg::Override, {"PMSPEC", used, inLast});
 }
 
 // Makes `roots` the installation path list, first overriding.

@@ -35,6 +35,20 @@ struct MsgEntry {
   const char* text;
 };
 
+// A table of messages in the current namespace from LIST(X), whose rows are
+// X(Name, Kind, code, "text"): each text as an array text::Name (a format the compiler sees at
+// every issuing call), each entry as Name, and every entry in the order of the list as kAll.
+#define PMPORT_MESSAGE_TEXT(name, kind, code, format) constexpr char name[] = format;
+#define PMPORT_MESSAGE_ENTRY(name, kind, code, format) \
+  constexpr ::Port::MsgEntry name{#name, ::Port::MsgKind::kind, code, text::name};
+#define PMPORT_MESSAGE_ROW(name, kind, code, format) name,
+#define PMPORT_MESSAGE_TABLE(LIST) \
+  namespace text {                 \
+  LIST(PMPORT_MESSAGE_TEXT)        \
+  }                                \
+  LIST(PMPORT_MESSAGE_ENTRY)       \
+  constexpr ::Port::MsgEntry kAll[] = {LIST(PMPORT_MESSAGE_ROW)};
+
 using MsgHandler = std::function<void(const Message&)>;
 
 // Installs `handler` and returns the previous one; an empty handler restores the default.
