@@ -2,6 +2,8 @@
 // loading with the friend chain, aliases, validity and the printed dump.
 #include <cstdlib>
 #include <tuple>
+#include <type_traits>
+#include <utility>
 
 #include "baspmdevkey.h"
 #include "spine_fixture.h"
@@ -14,6 +16,15 @@ namespace {
 std::string Key(const PM_SPEC& spec, const char* key) {
   return spec.get_defdata()->GetStringByKey(key, 0, 0, 0, 0).c_str();
 }
+
+// A const handle reaches its implementation read-only.
+struct ImplementationAccess : PM_SPEC {
+  static void Check() {
+    static_assert(
+        std::is_same_v<decltype(std::declval<const ImplementationAccess&>().implementation()),
+                       const PMSpecImp&>);
+  }
+};
 
 }  // namespace
 
