@@ -141,11 +141,12 @@ class FriendChain {
 
 // Tries the data files of a device in the data folders of `pm`, installation root by root and,
 // within a root, internal name by internal name. A name standing for "no internal name" is
-// replaced by the device name (with `substituteWarning`), and then the root's search ends.
+// replaced by the device name (saying so with `substituteWarning`, a text without conversions),
+// and then the root's search ends.
 // `tryFile` gets each file name and says whether it was found; the walk stops at the first.
 template <class TryFile>
 bool FindDeviceFile(const PMPicImp& part, const Port::String& pm, const char* extension,
-                    const char* substituteWarning, const TryFile& tryFile) {
+                    const Port::MsgEntry& substituteWarning, const TryFile& tryFile) {
   std::vector<Port::String> internalNames;
   for (int i = 0; i < part.InternalNameCount(); ++i)
     internalNames.emplace_back(part.InternalName(i));
@@ -153,7 +154,7 @@ bool FindDeviceFile(const PMPicImp& part, const Port::String& pm, const char* ex
   for (auto root = roots.begin(); root != roots.end(); ++root) {
     for (const Port::String& internalName : internalNames) {
       const bool substitute = internalName == kNoInternalName;
-      if (substitute) PM_MSG().issueWarning("%s", substituteWarning);
+      if (substitute) PM_MSG().issue(substituteWarning, "%s", substituteWarning.text);
       const Port::String name = substitute ? part.deviceName() : internalName;
       const Port::String file = Layout::DataFile(*root, pm, false, name + "." + extension);
       if (!file.empty() && tryFile(file)) return true;
@@ -305,9 +306,7 @@ NameVectorPtr Validator::makepackagelist(const Port::String& /*device*/) {
     return !packages->empty();
   };
   for (const Port::String& module : ModuleAndFriends(*imp)) {
-    if (FindDeviceFile(*imp, module, "pkg",
-                       "No internal device name, using external device to build package list.\n",
-                       readPackages)) {
+    if (FindDeviceFile(*imp, module, "pkg", pmlib::msg::NoInternalNameForPackages, readPackages)) {
       break;
     }
   }
@@ -325,9 +324,7 @@ SpeedListSource Validator::makespeedlist(const Port::String& /*device*/) {
     if (reader.spd411()) result.flags |= kSpeed411Bit;
     return true;
   };
-  FindDeviceFile(*imp, imp->pmName(), "spd",
-                 "No internal device name, using external device to build speed list.\n",
-                 readSpeeds);
+  FindDeviceFile(*imp, imp->pmName(), "spd", pmlib::msg::NoInternalNameForSpeeds, readSpeeds);
   return result;
 }
 
@@ -409,10 +406,7 @@ NameVectorPtr FPGA_Validator::makedevicelist(bool listing) {
     }
   }
   if (devices->empty() && ownFilesFound) {
-    PM_MSG().issueInternal(
-        "nph data files found with no internal name.  Please check the PM level acd file "
-        "%s.acd.\n",
-        imp->pmName().c_str());
+    PM_ISSUE(DataFilesWithoutInternalName, imp->pmName().c_str());
   }
   return devices;
 }

@@ -290,7 +290,7 @@ const char* PMDevKeyRawValue(const PM_DEVKEY& store, const char* key) {
 // PM_INTDEVKEY_MGR
 
 PM_INTDEVKEY_MGR::PM_INTDEVKEY_MGR() : UT_STATOBJ("PM_INTDEVKEY_MGR"), enabled_(true) {
-  if (instanceExists_) PM_MSG().issueFatal(22, "Attempt to create second PM_INTDEVKEY_MGR\n");
+  if (instanceExists_) PM_ISSUE(SecondDevKeyManager);
   instanceExists_ = true;
   const char* setting = Port_Env::GetEnv("PM_DEVKEY_CACHE");
   enabled_ = !(setting && Port::stricmp(setting, "NO") == 0);
@@ -363,7 +363,7 @@ short PM_DEVKEY::myret2 = 0;
 PM_DEVKEY::PM_DEVKEY(const char* name, PM_SPEC* spec, unsigned char decode,
                      unsigned char withfriends, unsigned char usecache) {
   if (!spec || !spec->imp_) {
-    if (!decode) PM_MSG().issueInternal("No PM_SPEC specified.\n");
+    if (!decode) PM_ISSUE(NoSpec);
     return;
   }
   auto imp = boost::make_shared<PMDevKeyImp>(usecache != 0);
@@ -446,9 +446,7 @@ int PM_DEVKEY::GetInt32ByKeyFatal(const char* key, const char* sep1, short idx1,
                                   short idx2) {
   const Port::String value = GetStringByKey(key, FirstChar(sep1), idx1, FirstChar(sep2), idx2);
   if (value.empty()) {
-    PM_MSG().issueFatal(
-        1, "search for key %s in acd file %s encountered NULL ptr.Make sure this file is correct\n",
-        key ? key : "", getlocation());
+    PM_ISSUE(KeySearchFailed, key ? key : "", getlocation());
   }
   return UT_STR::AToI(value);
 }
@@ -464,10 +462,7 @@ int PM_DEVKEY::GetInt32ByStringFatal(const char* str, const char* sep1, short id
                                      const char* sep2, short idx2) {
   const Port::String value = GetStringByString(str, FirstChar(sep1), idx1, FirstChar(sep2), idx2);
   if (value.empty()) {
-    PM_MSG().issueFatal(
-        1,
-        "search for string %s in acd file %s encountered NULL ptr.Make sure this file is correct\n",
-        str ? str : "", getlocation());
+    PM_ISSUE(StringSearchFailed, str ? str : "", getlocation());
   }
   return UT_STR::AToI(value);
 }

@@ -169,7 +169,7 @@ Port::String PMPicImp::UpperKeyValue(const char* key) const { return Uppered(Key
 
 unsigned char PMPicImp::SetArchitecture(const char* name, bool report) {
   if (!name) {
-    if (report) PM_MSG().issueInternal("NULL Architecture cannot be created\n");
+    if (report) PM_ISSUE(NullArchitecture);
     return 0;
   }
   friends.clear();
@@ -178,7 +178,7 @@ unsigned char PMPicImp::SetArchitecture(const char* name, bool report) {
   vendor = KeyValue(Keys::kVendor);
   family = KeyValue(Keys::kFamily);
   if (family.empty() && UpperKeyValue(Keys::kSupportMode) == "PHYSICAL") {
-    PM_MSG().issueWarning("No <FAMILY> in PM definition file for %s\n", pm.c_str());
+    PM_ISSUE(NoFamily, pm.c_str());
   }
   partNameChar = KeyValue(Keys::kPartNameChar);
   pmprefix = KeyValue(Keys::kPmPrefix);
@@ -237,7 +237,7 @@ bool PMPicImp::SetDevice(const char* name) {
 
 bool PMPicImp::SetPackage(const char* name) {
   if (device.empty()) {
-    PM_MSG().issueWarning("Device not defined, cannot set package.\n");
+    PM_ISSUE(PackageWithoutDevice);
     return false;
   }
   if (!name || !*name) return false;
@@ -251,7 +251,7 @@ bool PMPicImp::SetPackage(const char* name) {
 
 bool PMPicImp::SetSpeed(const char* name) {
   if (device.empty()) {
-    PM_MSG().issueWarning("Device not defined, cannot set speed.\n");
+    PM_ISSUE(SpeedWithoutDevice);
     return false;
   }
   ClearSpeed();
@@ -318,7 +318,7 @@ std::vector<const PersonalityModule::DeviceTable*> PMPicImp::DeviceTables() cons
 
 Port::String PMPicImp::ExternalName(const char* name) const {
   if (!defdata) {
-    PM_MSG().issueWarning("Device %s has NO external name.\n", name);
+    PM_ISSUE(NoExternalName, name);
     return name;
   }
   const std::vector<const PersonalityModule::DeviceTable*> tables = DeviceTables();
@@ -332,7 +332,7 @@ Port::String PMPicImp::ExternalName(const char* name) const {
 
 Port::String PMPicImp::FirstInternalName(const char* name) const {
   if (!defdata) {
-    PM_MSG().issueWarning("Device %s has NO internal name.\n", name ? name : "");
+    PM_ISSUE(NoInternalName, name ? name : "");
     return kNoInternalName;
   }
   for (const PersonalityModule::DeviceTable* table : DeviceTables()) {
@@ -344,7 +344,7 @@ Port::String PMPicImp::FirstInternalName(const char* name) const {
 
 void PMPicImp::LookUpInternalNames() {
   if (!defdata) {
-    PM_MSG().issueWarning("Device %s has NO internal names.\n", device.c_str());
+    PM_ISSUE(NoInternalNames, device.c_str());
     SetInternalNames({kNoInternalName});
     return;
   }

@@ -281,7 +281,7 @@ bool PMPicImp::SearchInstalledArchitectures(const Port::String& part, bool recor
       const std::string expressionText = Formats().Get(format.str());
       const Port_Regexp expression = Expressions().Get(expressionText);
       if (expression.GetStatus() != 0) {
-        if (!quiet) PM_MSG().issueFatal(22, "Bad pattern found for PM %s\n", name.c_str());
+        if (!quiet) PM_ISSUE(BadPartPattern, name.c_str());
         continue;
       }
       const Port_Range deviceRange = expression.GetRangeOfMatch(part, 0);
@@ -408,7 +408,7 @@ void PMPicImp::ParseThreeStrings(const char* arch, const char* part, const char*
     const Port::String vendorPrefix(arch, static_cast<std::size_t>(colon - arch));
     verify_and_set_pm(colon + 1, true);
     if (KeyValue("VENDOR").Compare(vendorPrefix.c_str(), 1) != 0) {
-      PM_MSG().issueWarning("Wrong vendor name <%s>\n", vendorPrefix.c_str());
+      PM_ISSUE(WrongVendor, vendorPrefix.c_str());
     }
   } else {
     verify_and_set_pm(arch, true);
@@ -428,11 +428,9 @@ void PMPicImp::ParseThreeStrings(const char* arch, const char* part, const char*
     }
   }
   if (!applied) {
-    PM_MSG().issueWarning("The part <%s> was not found in family <%s>.\n", lowered.c_str(), arch);
+    PM_ISSUE(PartNotInFamily, lowered.c_str(), arch);
   } else if (speedGiven && *speedGiven && speed.Compare(speedGiven, 1) != 0) {
-    PM_MSG().issueWarning(
-        "The given speed <%s> is inconsistent with the speed <%s> in part <%s>.\n", speedGiven,
-        speed.c_str(), lowered.c_str());
+    PM_ISSUE(InconsistentSpeed, speedGiven, speed.c_str(), lowered.c_str());
   }
 }
 
@@ -443,7 +441,7 @@ bool PMPicImp::IsValidPartName(const char* name, char*& deviceOut, char*& packag
   if (!name) return false;
   if (depth == 0) {
     if (!quiet) {
-      PM_MSG().issueStatus("Cannot find partname, because personality module is not specified\n");
+      PM_ISSUE(PartNameNeedsModule);
     }
     return false;
   }
@@ -462,7 +460,7 @@ bool PMPicImp::IsValidPartName(const char* name, char*& deviceOut, char*& packag
     return true;
   }
   if (!quiet) {
-    PM_MSG().issueInternal("Cannot find part %s in personality module %s\n", name, pm.c_str());
+    PM_ISSUE(CannotFindPart, name, pm.c_str());
   }
   return false;
 }
@@ -476,8 +474,7 @@ bool PMPicImp::FindPartArchitecture(const Port::String& name, Port::String& arch
     return true;
   }
   if (!quiet) {
-    PM_MSG().issueInternal("Cannot find part %s in personality module %s\n", name.c_str(),
-                           temporary->pm.c_str());
+    PM_ISSUE(CannotFindPart, name.c_str(), temporary->pm.c_str());
   }
   return false;
 }
@@ -489,8 +486,7 @@ bool PMPicImp::SetPart(const char* name) {
   const auto_array<char> deviceOwner(deviceName);
   const auto_array<char> packageOwner(packageName);
   if (!valid) {
-    PM_MSG().issueWarning("Cannot find part %s in personality module %s\n", name ? name : "",
-                          pm.empty() ? "Undefined" : pm.c_str());
+    PM_ISSUE(CannotSetPart, name ? name : "", pm.empty() ? "Undefined" : pm.c_str());
     return false;
   }
   SetDevice(deviceName);

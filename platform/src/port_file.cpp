@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "pmport/port_msg.h"
+#include "port_messages.h"
 
 namespace Port {
 
@@ -120,8 +121,8 @@ Stream* File::open(const char* path, int access, bool quiet) {
   if (file) fd.release();
   if (!file) {
     if (!quiet) {
-      Port_MsgManData::createObject("Port", "port_file", __LINE__, "1")
-          .issueWarning("Cannot open file \"%s\" for reading.\n", path ? path : "");
+      PORT_ISSUE(Port_MsgManData::createObject("Port", "port_file", __LINE__, "1"),
+                 CannotOpenForReading, path ? path : "");
     }
     return nullptr;
   }

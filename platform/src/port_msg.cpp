@@ -167,6 +167,10 @@ void Port_MsgManData::issueInternal(const char* format, ...) const {
   PMPORT_ISSUE(Port::MsgKind::Internal, 0);
 }
 
+void Port_MsgManData::issue(const Port::MsgEntry& entry, const char* format, ...) const {
+  PMPORT_ISSUE(entry.kind, entry.code);
+}
+
 void Port_MsgManData::debugStub(const char* format, ...) {
   va_list args;
   va_start(args, format);
