@@ -153,12 +153,24 @@ void PMDevKeyImp::OpenForSpec(const char* name, PMSpecImp& spec, const PMDevKeyF
   Open(path, cacheKey, nullptr, flags, FilesToRead(spec, path, fileName.c_str(), flags));
 }
 
-void PMDevKeyImp::OpenForPart(const char* name, PMSpecImp& spec, const PMPartNames& part,
-                              const PMDevKeyFlags& flags) {
-  Port::FileName file(name ? name : "");
+namespace {
+
+// The file a part store reads: `name` with the module's name for a missing base and "acd" for a
+// missing extension. The empty name, which every part's device-level store is opened with, is
+// "<module>.acd" without taking it apart.
+std::string PartStoreFileName(const char* name, const PMSpecImp& spec) {
+  if (!name || !*name) return spec.pmName().str() + ".acd";
+  Port::FileName file(name);
   if (!file.HasBase()) file.SetBase(spec.pmName().c_str());
   if (!file.HasExtension()) file.SetExtension("acd");
-  const std::string fileName = file.GetName().str();
+  return file.GetName().str();
+}
+
+}  // namespace
+
+void PMDevKeyImp::OpenForPart(const char* name, PMSpecImp& spec, const PMPartNames& part,
+                              const PMDevKeyFlags& flags) {
+  const std::string fileName = PartStoreFileName(name, spec);
   const std::string cacheKey =
       PMDevKeyCacheKey(fileName, spec.pmName().str(), part.device.str(), part.package.str(), flags);
   if (flags.usecache && TakeCachedReader(cacheKey)) return;
