@@ -86,7 +86,7 @@ void PMPicImp::Reset() {
   ClearDevice();
 }
 
-Port::String PMPicImp::GetChainName(int level, int index, int internalIndex) {
+Port::String PMPicImp::GetChainName(int level, int index, int internalIndex) const {
   if (level == 1) return PMSpecImp::GetChainName(level, index, internalIndex);
   if (level > depth) return Port::String();
   switch (level) {
@@ -108,7 +108,7 @@ Port::String PMPicImp::GetChainName(int level, int index, int internalIndex) {
 // A device's data files are named after its internal names: an extension is tried with each of
 // them, in order, and the first file found wins.
 bool PMPicImp::FindInPathList(char level, Port::String& path, const Port::String& name,
-                              int firstIndex) {
+                              int firstIndex) const {
   if (level != 2 || depth < 2 || name.empty() || name[0] != '.') {
     return PMSpecImp::FindInPathList(level, path, name, firstIndex);
   }
@@ -123,15 +123,30 @@ bool PMPicImp::FindInPathList(char level, Port::String& path, const Port::String
   return false;
 }
 
-void PMPicImp::SetArchType(Port::String type) {
+void PMPicImp::SetArchType(Port::String type) const {
   const Port::String upper = type.empty() ? Port::String("FPGA") : Uppered(type);
   if (archType.Compare(upper.c_str(), 1) == 0) return;
   archType = upper;
   validator = PersonalityModule::CreatePicValidator(archType, this);
 }
 
-std::unique_ptr<PMPicImp> PMPicImp::CreateEmptyImp(PM_PARTNAME_BINDING binding) {
+std::unique_ptr<PMPicImp> PMPicImp::CreateEmptyImp(PM_PARTNAME_BINDING binding) const {
   return std::make_unique<PMPicImp>(nullptr, binding);
+}
+
+std::unique_ptr<PMPicImp> PMPicImp::CreateCopy() const { return std::make_unique<PMPicImp>(*this); }
+
+std::unique_ptr<PM_PIC> PMPicImp::CopyPart(const PM_PIC& source) {
+  std::unique_ptr<PM_PIC> part(new PM_PIC(PM_PIC::BareHandle{}));
+  InstallCopy(*part, source.pic().CreateCopy(), source.pic());
+  return part;
+}
+
+void PMPicImp::InstallCopy(PM_PIC& part, std::unique_ptr<PMPicImp> imp, const PMPicImp& source) {
+  imp->setOwner(&part);
+  PMPicImp& copy = *imp;
+  part.install(std::move(imp));
+  copy.RebuildLevelsFrom(source);
 }
 
 std::unique_ptr<PM_PIC> PMPicImp::NewPart(const char* arch, PM_PARTNAME_BINDING binding) {
@@ -433,16 +448,14 @@ Port::String PMPicImp::DatabookName() const {
 PM_PIC::PM_PIC(BareHandle handle) : PM_SPEC(handle) {}
 
 PM_PIC::PM_PIC(const PM_PIC& other) : PM_SPEC(BareHandle{}) {
-  auto imp = std::make_unique<PMPicImp>(other.pic());
-  imp->setOwner(this);
-  PMPicImp& copy = *imp;
-  install(std::move(imp));
-  copy.RebuildLevelsFrom(other.pic());
+  PMPicImp::InstallCopy(*this, std::make_unique<PMPicImp>(other.pic()), other.pic());
 }
 
 PM_PIC::~PM_PIC() = default;
 
-PMPicImp& PM_PIC::pic() const { return static_cast<PMPicImp&>(implementation()); }
+const PMPicImp& PM_PIC::pic() const { return static_cast<const PMPicImp&>(implementation()); }
+
+PMPicImp& PM_PIC::pic() { return static_cast<PMPicImp&>(implementation()); }
 
 unsigned char PM_PIC::set_pm(const char* pm) { return pic().SetArchitecture(pm, true); }
 
