@@ -57,7 +57,8 @@ std::vector<const char*> DeviceTableKeys() {
 // counts as none.
 bool HasDeviceTable(const PMPicImp& part) {
   const PM_DEVKEY* store = part.defdataStore();
-  return store && !store->GetStringByKey(kDeviceTableKey, ':', 0, ',', 0).empty();
+  const char* table = store ? PMDevKeyRawValue(*store, kDeviceTableKey) : nullptr;
+  return table && !Sfp_ACD::AddressField(table, ':', 0, ',', 0).empty();
 }
 
 // The entries of the part's device tables that know `device` under one of their names. They
@@ -348,15 +349,21 @@ bool FPGA_Validator::HasDeviceFileWithoutTable(const Port::String& device) const
 }
 
 bool FPGA_Validator::HasDeviceFileOfTableEntry(const Port::String& device) const {
-  const std::vector<Port::String> modules = ModuleAndFriends(*imp);
+  const std::vector<char*>& friends = imp->friendNames();
+  // The module, then its friends up to the first null name (as ModuleAndFriends lists them).
+  const auto inModules = [&](const Port::String& fileName) {
+    if (InSomeDataDir(imp->pmName(), fileName)) return true;
+    for (const char* friendName : friends) {
+      if (!friendName) break;
+      if (InSomeDataDir(friendName, fileName)) return true;
+    }
+    return false;
+  };
   for (const Entry* entry : EntriesNaming(*imp, device)) {
     for (const std::string& name : *entry) {
       if (name.empty()) continue;
       const Port::String fileName = Port::String(name) + ".nph";
-      const bool inModules =
-          std::any_of(modules.begin(), modules.end(),
-                      [&](const Port::String& m) { return InSomeDataDir(m, fileName); });
-      if (inModules) return true;
+      if (inModules(fileName)) return true;
       if (imp->unsupportedPermitted() && InSomeDataDir(imp->pmName(), fileName, true)) {
         return true;
       }

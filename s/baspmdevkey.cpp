@@ -42,8 +42,6 @@ PMDebugStream debugStream;
 // The first character of a C-string separator; 0 (none) for a null pointer.
 char FirstChar(const char* separator) { return separator ? *separator : 0; }
 
-std::string DashWhenEmpty(const std::string& text) { return text.empty() ? "-" : text; }
-
 char FlagLetter(bool flag) { return flag ? 't' : 'f'; }
 
 // The four rotating buffers of the C-string lookups and the index of the current one. Guarded by
@@ -88,8 +86,15 @@ const char* StoreResult(ResultBuffers& results, std::string_view field) {
 std::string PMDevKeyCacheKey(const std::string& fileName, const std::string& pm,
                              const std::string& device, const std::string& package,
                              const PMDevKeyFlags& flags) {
-  std::string key = fileName + ":" + DashWhenEmpty(pm) + ":" + DashWhenEmpty(device) + ":" +
-                    DashWhenEmpty(package) + ":";
+  // Made for every store opened, in one allocation.
+  std::string key;
+  key.reserve(fileName.size() + pm.size() + device.size() + package.size() + 10);
+  key += fileName;
+  for (const std::string* field : {&pm, &device, &package}) {
+    key += ':';
+    key += field->empty() ? std::string_view("-") : std::string_view(*field);
+  }
+  key += ':';
   key += FlagLetter(flags.decode);
   key += FlagLetter(flags.withfriends);
   key += FlagLetter(flags.usecache);
@@ -148,12 +153,24 @@ void PMDevKeyImp::OpenForSpec(const char* name, const PMSpecImp& spec, const PMD
   Open(path, cacheKey, nullptr, flags, FilesToRead(spec, path, fileName.c_str(), flags));
 }
 
-void PMDevKeyImp::OpenForPart(const char* name, const PMSpecImp& spec, const PMPartNames& part,
-                              const PMDevKeyFlags& flags) {
-  Port::FileName file(name ? name : "");
+namespace {
+
+// The file a part store reads: `name` with the module's name for a missing base and "acd" for a
+// missing extension. The empty name, which every part's device-level store is opened with, is
+// "<module>.acd" without taking it apart.
+std::string PartStoreFileName(const char* name, const PMSpecImp& spec) {
+  if (!name || !*name) return spec.pmName().str() + ".acd";
+  Port::FileName file(name);
   if (!file.HasBase()) file.SetBase(spec.pmName().c_str());
   if (!file.HasExtension()) file.SetExtension("acd");
-  const std::string fileName = file.GetName().str();
+  return file.GetName().str();
+}
+
+}  // namespace
+
+void PMDevKeyImp::OpenForPart(const char* name, const PMSpecImp& spec, const PMPartNames& part,
+                              const PMDevKeyFlags& flags) {
+  const std::string fileName = PartStoreFileName(name, spec);
   const std::string cacheKey =
       PMDevKeyCacheKey(fileName, spec.pmName().str(), part.device.str(), part.package.str(), flags);
   if (flags.usecache && TakeCachedReader(cacheKey)) return;

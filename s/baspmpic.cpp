@@ -167,6 +167,11 @@ Port::String PMPicImp::KeyValue(const char* key) const {
 
 Port::String PMPicImp::UpperKeyValue(const char* key) const { return Uppered(KeyValue(key)); }
 
+bool PMPicImp::HasKeyValue(const char* key) const {
+  const char* raw = defdata ? PMDevKeyRawValue(*defdata, key) : nullptr;
+  return raw && !Sfp_ACD::AddressField(raw, '\0', 0, '\0', 0).empty();
+}
+
 unsigned char PMPicImp::SetArchitecture(const char* name, bool report) {
   if (!name) {
     if (report) PM_ISSUE(NullArchitecture);
@@ -348,7 +353,7 @@ void PMPicImp::LookUpInternalNames() {
     SetInternalNames({kNoInternalName});
     return;
   }
-  if (KeyValue(kDeviceInternal).empty()) {
+  if (!HasKeyValue(kDeviceInternal)) {
     SetInternalNames({device.str()});
     return;
   }

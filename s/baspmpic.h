@@ -167,15 +167,20 @@ class PMPicImp : public PMSpecImp {
 
  private:
   struct ParseRecord;
-  bool MatchPatternFile(const Port::String& part, bool record, bool alsoUnsupported);
+  struct CheckedBinding;
+  // On success `checked` says what the route bound and tested.
+  bool MatchPatternFile(const Port::String& part, bool record, bool alsoUnsupported,
+                        CheckedBinding& checked);
   bool SearchInstalledArchitectures(const Port::String& part, bool record,
                                     PM_PARTNAME_BINDING binding, bool quiet,
                                     ParseRecord& candidate);
+  // `fromPatternFile` is null unless the pattern file's route found the architecture.
   void BindRecord(const Port::String& part, bool record, PM_PARTNAME_BINDING binding, bool quiet,
-                  bool fromPatternFile, const ParseRecord& candidate);
+                  const CheckedBinding* fromPatternFile, const ParseRecord& candidate);
   void BindUnsupported(bool record, const ParseRecord& candidate);
-  void BindSupported(const Port::String& part, bool record, bool fromPatternFile,
+  void BindSupported(const Port::String& part, bool record, const CheckedBinding* fromPatternFile,
                      const ParseRecord& candidate);
+  bool StillBoundAsChecked(const CheckedBinding& checked, const ParseRecord& candidate) const;
   bool ProbeOnceForPattern(const Port::String& root, const Port::String& name,
                            bool alsoUnsupported);
   void TakeLevelsInto(ParseRecord& candidate) const;
@@ -216,6 +221,8 @@ class PMPicImp : public PMSpecImp {
 
   Port::String KeyValue(const char* key) const;
   Port::String UpperKeyValue(const char* key) const;
+  // Whether KeyValue(key) would be non-empty, without copying the value.
+  bool HasKeyValue(const char* key) const;
   // The device tables to search, in order: DEVICE_INTERNAL, then TEST_DEVICE_INTERNAL in
   // test-device mode. Empty without a key store.
   std::vector<const PersonalityModule::DeviceTable*> DeviceTables() const;

@@ -73,12 +73,29 @@ FormatCache& Formats() {
   return cache;
 }
 
+// An architecture's expression in the pattern table, and its compiled form once it was matched:
+// a parse tries the expressions one after the other, and taking each from the shared expression
+// cache (a lock and a hash of its text) would cost more than most of them take to fail.
+class PatternExpression {
+ public:
+  explicit PatternExpression(std::string text) : text_(std::move(text)) {}
+
+  const Port_Regexp& Compiled() {
+    if (!compiled_) compiled_ = Expressions().Get(text_);
+    return *compiled_;
+  }
+
+ private:
+  std::string text_;
+  std::optional<Port_Regexp> compiled_;
+};
+
 // The architectures of the pattern files with their expressions, iterated in byte order of the
 // architecture names. Like the other tables that parsing fills, it is not locked: parsing is not
 // to run on two threads at once.
 struct PatternTable {
   bool loaded = false;
-  std::map<std::string, std::string> expressions;
+  std::map<std::string, PatternExpression> expressions;
 };
 
 PatternTable& Patterns() {
@@ -103,7 +120,7 @@ void LoadPatternFiles(PatternTable& table) {
       const std::string arch = Trimmed(line.substr(0, equals));
       // A name that is not plain would lead the probe out of the installation: no architecture.
       if (!PersonalityModule::Layout::IsModuleName(arch)) continue;
-      table.expressions.emplace(arch, Trimmed(line.substr(equals + 1)));
+      table.expressions.emplace(arch, PatternExpression(Trimmed(line.substr(equals + 1))));
     }
   }
   table.loaded = true;
@@ -166,6 +183,16 @@ struct PMPicImp::ParseRecord {
   Port::String device;
   Port::String package;
   Port::String speed;
+};
+
+// What the pattern file's route bound and accepted: the architecture as it was handed to
+// verify_and_set_pm, the device text the device test accepted, and how much had been said on the
+// thread before the architecture was set.
+struct PMPicImp::CheckedBinding {
+  Port::String arch;
+  Port::String deviceText;
+  unsigned long long messagesBefore = 0;
+  unsigned long long tracesBefore = 0;
 };
 
 void PMPicImp::TakeLevelsInto(ParseRecord& candidate) const {
@@ -241,18 +268,24 @@ bool PMPicImp::ProbeOnceForPattern(const Port::String& root, const Port::String&
   return result.found;
 }
 
-bool PMPicImp::MatchPatternFile(const Port::String& part, bool record, bool alsoUnsupported) {
+bool PMPicImp::MatchPatternFile(const Port::String& part, bool record, bool alsoUnsupported,
+                                CheckedBinding& checked) {
   const Port::PathList& roots = Port::KorvanPath::GetInstance();
-  for (const auto& pattern : LoadedPatterns().expressions) {
+  for (auto& pattern : LoadedPatterns().expressions) {
     const std::string& arch = pattern.first;
-    const Port_Range deviceRange = Expressions().Get(pattern.second).GetRangeOfMatch(part, 0);
+    const Port_Range deviceRange = pattern.second.Compiled().GetRangeOfMatch(part, 0);
     if (deviceRange.empty()) continue;
     const bool installed = std::any_of(roots.begin(), roots.end(), [&](const Port::String& root) {
       return ProbeOnceForPattern(root, arch, alsoUnsupported);
     });
     if (!installed) continue;
+    const unsigned long long messagesBefore = Port::MessagesIssuedOnThread();
+    const unsigned long long tracesBefore = Port::TracesIssuedOnThread();
     verify_and_set_pm(arch.c_str(), true);
-    if (ApplyPart(part, record, deviceRange)) return true;
+    if (ApplyPart(part, record, deviceRange)) {
+      checked = {arch, part.Extract(deviceRange), messagesBefore, tracesBefore};
+      return true;
+    }
   }
   return false;
 }
@@ -290,7 +323,7 @@ bool PMPicImp::SearchInstalledArchitectures(const Port::String& part, bool recor
       const bool applied = ApplyPart(part, record, deviceRange);
       TakeLevelsInto(candidate);
       if (applied) {
-        Patterns().expressions[name.str()] = expressionText;
+        Patterns().expressions.insert_or_assign(name.str(), PatternExpression(expressionText));
         return true;
       }
     }
@@ -306,6 +339,7 @@ bool PMPicImp::ParsePartName(const char* name, bool record, PM_PARTNAME_BINDING 
   Port::String part = Lowered(name);
   ParseRecord candidate;
   bool found = false;
+  CheckedBinding checked;
   bool fromPatternFile = false;
   if (part == "base") {
     // "base" is no architecture of its own and never binds one.
@@ -314,7 +348,7 @@ bool PMPicImp::ParsePartName(const char* name, bool record, PM_PARTNAME_BINDING 
     SetArchitecture(part.c_str(), false);
     part = Port::String();
     found = true;
-  } else if (MatchPatternFile(part, record, unsupported)) {
+  } else if (MatchPatternFile(part, record, unsupported, checked)) {
     candidate.arch = family;
     TakeLevelsInto(candidate);
     found = fromPatternFile = true;
@@ -327,13 +361,14 @@ bool PMPicImp::ParsePartName(const char* name, bool record, PM_PARTNAME_BINDING 
       SetArchitecture(candidate.arch.c_str(), false);
     }
   }
-  BindRecord(part, record, binding, quiet, fromPatternFile, candidate);
+  BindRecord(part, record, binding, quiet, fromPatternFile ? &checked : nullptr, candidate);
   validity = found ? 1 : 0;
   return found;
 }
 
 void PMPicImp::BindRecord(const Port::String& part, bool record, PM_PARTNAME_BINDING binding,
-                          bool quiet, bool fromPatternFile, const ParseRecord& candidate) {
+                          bool quiet, const CheckedBinding* fromPatternFile,
+                          const ParseRecord& candidate) {
   if (candidate.arch.empty()) {
     if (!quiet) {
       Port_MsgManData::debugStub(
@@ -372,8 +407,29 @@ void PMPicImp::BindUnsupported(bool record, const ParseRecord& candidate) {
   }
 }
 
-void PMPicImp::BindSupported(const Port::String& part, bool record, bool fromPatternFile,
-                             const ParseRecord& candidate) {
+// Whether the part is still as the pattern file's route left it when it bound `checked`: the same
+// architecture is to be bound, its device test accepted the very device text the record holds, and
+// nothing at all was said since it was set. Binding it again would then locate the same files (the
+// parse asks the file system once per path), load the same shared definition, find the same levels
+// valid and say nothing, so the binding keeps the levels it has.
+bool PMPicImp::StillBoundAsChecked(const CheckedBinding& checked,
+                                   const ParseRecord& candidate) const {
+  return defdata && !pm.empty() && checked.arch == candidate.arch &&
+         checked.deviceText == candidate.device && device == candidate.device &&
+         package == candidate.package && speed == candidate.speed &&
+         Port::MessagesIssuedOnThread() == checked.messagesBefore &&
+         Port::TracesIssuedOnThread() == checked.tracesBefore;
+}
+
+void PMPicImp::BindSupported(const Port::String& part, bool record,
+                             const CheckedBinding* fromPatternFile, const ParseRecord& candidate) {
+  if (fromPatternFile && !part.empty() && StillBoundAsChecked(*fromPatternFile, candidate)) {
+    // What binding again adds to the route: the device-level store (the route made it current
+    // only when it tested a speed) and the status of a part named without a speed.
+    MakeDeviceKeysCurrent();
+    if (candidate.speed.empty() && record && errorStatus == 0) errorStatus = 4;
+    return;
+  }
   verify_and_set_pm(candidate.arch.c_str(), true);
   if (pm.empty() || !defdata || part.empty()) return;
   const char* const deviceName = candidate.device.c_str();

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -434,7 +435,8 @@ PM_SPECMGR::PM_SPECMGR(const char* name)
 PM_SPECMGR::~PM_SPECMGR() = default;
 
 bool PM_SPECMGR::isunsupported_pm(const char* pm) const {
-  return pm && IsInUnsupportedList(Port::String(kUnsupportedTag) + pm);
+  // Asked several times for every module set: an empty list is answered without making the entry.
+  return pm && !unsupportedList_.empty() && IsInUnsupportedList(Port::String(kUnsupportedTag) + pm);
 }
 
 void PM_SPECMGR::InitUnsuppPMsOnce() const {
@@ -923,27 +925,29 @@ Port::String PMSpecImp::GetDatafileName(char level, const char* name, bool searc
   const char* given = name ? name : "";
   const Port::String fileName =
       given[0] == '.' ? GetChainName(level, -1, -1) + given : Port::String(given);
-  const Port::String module =
+  const std::string_view module =
       (level == 0 || pm.empty())
-          ? Port::String()
-          : (index < 0 ? pm : Port::String(friends[static_cast<std::size_t>(index)]));
+          ? std::string_view()
+          : (index < 0 ? std::string_view(pm.str()) : friends[static_cast<std::size_t>(index)]);
   if (!Layout::IsDataFileName(fileName) || !Layout::IsDataFileName(given) ||
-      (!module.empty() && !Layout::IsModuleName(module))) {
+      (!module.empty() && !Port::IsPlainName(module))) {
     return Port::String();
   }
-  const Port::String chainDir = module.empty() ? module : module + "/";
-  const Port::String sub = UnsupportedPrefix(index) + chainDir + "data/";
-  if (!search) return *entries.begin() + sub + fileName;
+  const Port::String sub =
+      Layout::Joined({UnsupportedPrefix(index).str(), module, module.empty() ? "" : "/", "data/"});
+  const Port::String relative = Layout::Joined({sub.str(), fileName.str()});
+  if (!search) return *entries.begin() + relative;
 
-  Port::String found = FirstExisting(sub + fileName);
+  Port::String found = FirstExisting(relative);
   if (found.empty() && !probing && level != 0 && index == -1) {
     found = FindFallback(level, sub, given, fileName);
   }
   if (found.empty()) return found;
-  const Port::String lastRoot = *entries.last() + "/";
-  if (found.str().compare(0, lastRoot.length(), lastRoot.str()) != 0) {
-    IssueOverride(*entries.last() + sub + fileName, found);
-  }
+  const std::string& lastRoot = entries.last()->str();
+  const bool inLastRoot = found.str().compare(0, lastRoot.length(), lastRoot) == 0 &&
+                          found.str().size() > lastRoot.length() &&
+                          found.str()[lastRoot.length()] == '/';
+  if (!inLastRoot) IssueOverride(*entries.last() + relative, found);
   return found;
 }
 

@@ -58,9 +58,10 @@ void RunHandler(const Port::Message& message) {
 }
 
 thread_local unsigned long long issuedOnThread = 0;
+thread_local unsigned long long tracesOnThread = 0;
 
 void Deliver(const Port::Message& message) {
-  if (message.kind != Port::MsgKind::Debug) ++issuedOnThread;
+  ++(message.kind != Port::MsgKind::Debug ? issuedOnThread : tracesOnThread);
   if (insideHandler) {
     RunHandler(message);
     return;
@@ -83,6 +84,8 @@ bool HasCode(Port::MsgKind kind) {
 namespace Port {
 
 unsigned long long MessagesIssuedOnThread() { return issuedOnThread; }
+
+unsigned long long TracesIssuedOnThread() { return tracesOnThread; }
 
 MsgHandler SetMsgHandler(MsgHandler handler) {
   Delivery& delivery = TheDelivery();

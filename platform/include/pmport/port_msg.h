@@ -66,6 +66,9 @@ PMPORT_API const char* MsgKindName(MsgKind kind);
 // How many messages other than debug traces were issued on this thread so far: an operation that
 // remembers its result can tell whether redoing it would say something again.
 PMPORT_API unsigned long long MessagesIssuedOnThread();
+// How many debug traces were issued on this thread so far: with the count above, whether
+// redoing an operation would deliver anything at all again.
+PMPORT_API unsigned long long TracesIssuedOnThread();
 
 }  // namespace Port
 
