@@ -32,8 +32,7 @@ struct Row {
   const char* name;
   std::string acd;    // written over the good definition of "mm" when not empty
   std::string probe;  // what Probe asks
-  // What Probe answers, then " |" and the kind (and code) of each message worth a user's
-  // attention.
+  // What Probe answers, then " |" and the names of the messages (MessageNames).
   std::string expected;
   std::function<void(const Root&)> damage = nullptr;  // what the definition alone cannot break
   bool permissionBits = false;  // the row relies on permission bits: it runs as an ordinary user
@@ -150,17 +149,19 @@ const std::string kLongKey(1 << 20, 'K');
 // installed.
 std::vector<Row> Rows() {
   return {
-      {"MissingModule", "", "depth:zz", "depth=1 | USERFATAL:33 INTERNAL"},
-      {"MissingDefinitionFile", "", "spec:zz", kUndefined + " | INTERNAL",
+      {"MissingModule", "", "depth:zz",
+       "depth=1 | CannotOpenDefinitionFile CannotLoadModuleDefinition"},
+      {"MissingDefinitionFile", "", "spec:zz", kUndefined + " | CannotLoadModuleDefinition",
        WriteOver("zz/data/qordata.etc", "")},
-      {"UnreadableDefinitionFile", "", "spec:mm", kUndefined + " | INTERNAL",
+      {"UnreadableDefinitionFile", "", "spec:mm", kUndefined + " | CannotLoadModuleDefinition",
        RemoveAccess("mm/data/mm.acd"), true},
-      {"UnreadableDataFolder", "", "spec:mm", kUndefined + " | USERFATAL:33 INTERNAL",
+      {"UnreadableDataFolder", "", "spec:mm",
+       kUndefined + " | CannotOpenDefinitionFile CannotLoadModuleDefinition",
        RemoveAccess("mm/data"), true},
       {"UnreadablePackageAndSpeedFiles", "", "lists", "devices=xcd1,xcd2 packages= speeds= |",
        RemoveAccess("mm/data/d1.pkg mm/data/d1.spd"), true},
       {"KeysWithoutValues", "ARCH_NAME\nARCH_FRIEND =\nBASE_MODE\n", "spec:mm",
-       kUndefined + " | INTERNAL"},
+       kUndefined + " | DefinitionOfOtherModule"},
       {"TenMegabyteValue", Definition("BIG = " + std::string(10 << 20, 'v') + "\n"),
        "value:BIG part:xcd1pk1-1", std::to_string(10 << 20) + " bytes " + kPartResult},
       {"OneMegabyteLine",
@@ -185,17 +186,12 @@ void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
 class BadInstallation : public testing::TestWithParam<Row> {};
 
-// The probe's answers, then " |" and each message worth a user's attention as "KIND" or, for
-// the fatal kinds, "KIND:CODE".
+// The probe's answers, then " |" and the names of the messages it gave.
 std::string Observed(const Row& row) {
   const pmtest::MessageCapture capture;
-  std::string observed = Probe(row.probe) + " |";
-  for (const Port::Message& message : capture.messages()) {
-    if (message.kind == MsgKind::Debug || message.kind == MsgKind::Status) continue;
-    observed += std::string(" ") + Port::MsgKindName(message.kind);
-    if (message.code) observed += ":" + std::to_string(message.code);
-  }
-  return observed;
+  const std::string answers = Probe(row.probe);
+  const std::string names = MessageNames(capture.messages());
+  return answers + " |" + (names.empty() ? "" : " ") + names;
 }
 
 }  // namespace

@@ -177,7 +177,8 @@ TEST(NameEscape, NoPathBuilderLeavesTheInstallation) {
     }
   }
   EXPECT_EQ("", install.PluginLog());
-  EXPECT_TRUE(capture.contains(MsgKind::UserFatal, "Personality Module \"../evilmod\""));
+  EXPECT_TRUE(capture.contains(
+      MsgKind::UserFatal, pmtest::Expand(pmlib::msg::CannotOpenDefinitionFile, {"../evilmod"})));
   EXPECT_TRUE(capture.contains(MsgKind::Warning, "KORVAN_PLATFORM"));
 }
 

@@ -11,6 +11,10 @@
 using Port::MsgKind;
 using spinetest::Root;
 using namespace validationtest;
+using namespace pmlib::msg;
+using pmtest::Expand;
+using pmtest::From;
+using testing::ElementsAre;
 
 namespace {
 
@@ -36,21 +40,19 @@ std::unique_ptr<PM_PIC> PartAt(const char* arch, const char* device, const char*
 
 }  // namespace
 
-// The messages are the only ones issued, and none when quiet.
+// The messages (their names) are the only ones issued, and none when quiet.
 TEST(PartValidity, IsValidNamesTheFirstLevelThatFails) {
   struct {
     const char *device, *package, *speed;
     int toSpeed, quiet, valid;
-    const char* internal;
+    const char* messages;
   } const cases[] = {
-      {"xcd1", nullptr, nullptr, 0, 0, 0, "PIC is not specified down to the package level"},
+      {"xcd1", nullptr, nullptr, 0, 0, 0, "PicNotDownToPackage"},
       {"xcd1", "tq144", nullptr, 0, 0, 1, ""},
-      {"xcd1", "tq144", nullptr, 1, 0, 0, "PIC is not specified down to the speed level"},
-      {"xcd2", "tq144", nullptr, 0, 0, 0,
-       "Cannot find package tq144 in personality module fam,package \"tq144\" is not valid.\n"},
+      {"xcd1", "tq144", nullptr, 1, 0, 0, "PicNotDownToSpeed"},
+      {"xcd2", "tq144", nullptr, 0, 0, 0, "CannotFindPackage InvalidPackage"},
       {"xcd1", "tq144", "-5i", 1, 1, 0, ""},
-      {"xcd1", "tq144", "-5i", 1, 0, 0,
-       "Cannot find speed -5i in personality module fam,speed \"-5i\" is not valid.\n"},
+      {"xcd1", "tq144", "-5i", 1, 0, 0, "CannotFindSpeed InvalidSpeed"},
       {"xcd1", "tq144", "-4", 1, 0, 1, ""},
   };
   const InstalledModules install(kCpld);
@@ -58,7 +60,7 @@ TEST(PartValidity, IsValidNamesTheFirstLevelThatFails) {
     const auto part = PartAt("fam", c.device, c.package, c.speed);
     pmtest::MessageCapture capture;
     EXPECT_EQ(c.valid, part->isvalid(c.toSpeed, c.quiet)) << Levels(*part) << " q" << c.quiet;
-    EXPECT_EQ(c.internal, JoinedNames(capture.texts(MsgKind::Internal))) << Levels(*part);
+    EXPECT_EQ(c.messages, MessageNames(capture.messages())) << Levels(*part);
     EXPECT_EQ(capture.of(MsgKind::Internal).size(), capture.messages().size()) << Levels(*part);
   }
 }
@@ -70,14 +72,12 @@ TEST(PartValidity, NameTestsSpeakOnlyWhenAskedAndNeverChangeThePart) {
   const auto part = Part("fam");
   EXPECT_EQ(0, part->isvalidpackagename("tq144", 0));
   EXPECT_EQ(0, part->isvalidspeedname("-4", 0));
-  EXPECT_EQ((Texts{"Cannot find device name, because personality module is not specified\n",
-                   "Cannot find package name, because device is not specified\n",
-                   "Cannot find speed name, because device is not specified"}),
-            capture.texts(MsgKind::Status));
-  EXPECT_TRUE(capture.texts(MsgKind::Internal).empty());
+  EXPECT_THAT(capture.of(MsgKind::Status),
+              ElementsAre(From(DeviceNameNeedsModule), From(PackageNameNeedsDevice),
+                          From(SpeedNameNeedsDevice)));
+  EXPECT_EQ("", MessageNames(capture.messages()));
   EXPECT_EQ(0, part->isvaliddevicename("xcd7", 0));
-  EXPECT_EQ(Texts{"Cannot find device xcd7 in personality module fam\n"},
-            capture.texts(MsgKind::Internal));
+  EXPECT_EQ("CannotFindDevice", MessageNames(capture.messages()));
 
   capture.clear();
   part->set_device("xcd1");
@@ -105,17 +105,13 @@ TEST(PartDefaults, FirstEntriesOfEachLevelAndEmptyListsAreFatal) {
 
   // An empty list is fatal and keeps the levels so far.
   EXPECT_FALSE(Part(nullptr)->fill_defaults());
-  EXPECT_EQ(Texts{"fill defaults called on empty PM_PIC\n"}, capture.texts(MsgKind::Internal));
   const auto bare = Part("bare");
   EXPECT_FALSE(bare->fill_defaults());
   EXPECT_EQ("bare/xcb1/-/- @2", Levels(*bare));
   const auto empty = Part("empty");
   EXPECT_FALSE(empty->fill_defaults());
   EXPECT_EQ("empty/-/-/- @1", Levels(*empty));
-  EXPECT_EQ((Texts{"fill_defaults: cannot find a default package\n",
-                   "fill_defaults: cannot find a default device\n"}),
-            capture.texts(MsgKind::Fatal));
-  EXPECT_EQ(19, capture.of(MsgKind::Fatal).at(0).code);
+  EXPECT_EQ("FillDefaultsOnEmptyPic NoDefault NoDefault", MessageNames(capture.messages()));
 }
 
 // The walk through every level is pinned with the list cache; here: what each depth lists.
@@ -196,25 +192,26 @@ TEST(MacroList, MacroFilesOfTheBaseInstallationSortedIgnoringCase) {
   const auto empty = Part(nullptr);
   empty->make_macrolist();
   EXPECT_TRUE(Listed(*empty).empty());
-  EXPECT_EQ(Texts{"bad pm name <NULL>\n"}, capture.texts(MsgKind::Warning));
+  EXPECT_EQ("BadModuleName", MessageNames(capture.messages()));
 }
 
-TEST(PartDump, PrintsEveryLineExactly) {
+TEST(PartDump, PrintsEveryLine) {
   const InstalledModules install({{"fam", "CPLD", "xcd1,d1", "d1.pkg=tq144", "RANGES = C,I\n"}});
   pmtest::MessageCapture capture;
   PartAt("fam", "xcd1", "tq144", "-4i")->printme("ignored");
-  EXPECT_EQ((Texts{"PM_PIC :fam\n", "   0 pm_friends\n", "   list has 0 entries: \n",
-                   "   pic is officially Supported, and valid\n",
-                   "   vendor:family:device:package:speed = <Acme:fam:xcd1:tq144:-4i>\n",
-                   "   Databook spec = [xcd1-4itq144]\n", "   Has no minimum speed\n",
-                   "   Power Temperature Range = [I]\n",
-                   "   The Supported Power Temperature Ranges are:", " C", " I", "\n"}),
-            capture.texts(MsgKind::Status));
+  EXPECT_EQ(
+      (Texts{Expand(DumpSpecName, {"PM_PIC ", "fam"}), Expand(DumpFriendCount, {"0"}),
+             Expand(DumpListSize, {"0"}), Expand(DumpPicStatus, {"Supported", ""}),
+             Expand(DumpPicNames, {"Acme", "fam", "xcd1", "tq144", "-4i"}),
+             Expand(DumpDatabook, {"xcd1-4itq144"}), Expand(DumpMinimumSpeed, {"no "}),
+             Expand(DumpRange, {"I"}), DumpSupportedRanges.text, Expand(DumpSupportedRange, {"C"}),
+             Expand(DumpSupportedRange, {"I"}), DumpLineEnd.text}),
+      capture.texts(MsgKind::Status));
 
   capture.clear();
   PartAt("fam", "xcd1")->printme(nullptr);
   const Texts lines = capture.texts(MsgKind::Status);
   ASSERT_EQ(11u, lines.size());  // no minimum-speed line without a package
-  EXPECT_EQ("   vendor:family:device:package:speed = <Acme:fam:xcd1:-:->\n", lines[4]);
-  EXPECT_EQ("   Power Temperature Range = [C]\n", lines[6]);
+  EXPECT_EQ(Expand(DumpPicNames, {"Acme", "fam", "xcd1", "-", "-"}), lines[4]);
+  EXPECT_EQ(Expand(DumpRange, {"C"}), lines[6]);
 }

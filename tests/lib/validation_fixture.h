@@ -3,6 +3,7 @@
 #ifndef PMLIB_TESTS_LIB_VALIDATION_FIXTURE_H
 #define PMLIB_TESTS_LIB_VALIDATION_FIXTURE_H
 
+#include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "baspmpic.h"
 #include "pmlib/pmpic.h"
+#include "pmmessages.h"
 #include "pmtest.h"
 #include "spine_fixture.h"
 
@@ -107,6 +109,23 @@ inline std::string JoinedNames(const std::vector<std::string>& names) {
   std::string joined;
   for (const std::string& name : names) joined += (joined.empty() ? "" : ",") + name;
   return joined;
+}
+
+// The names of the library's messages among `messages` (their entries in pmlib::msg), apart by
+// spaces; Debug and Status messages are left out, and a message of no entry shows as "?" and its
+// text. Where two entries fit a text, the one with the longer format names it.
+inline std::string MessageNames(const std::vector<Port::Message>& messages) {
+  std::string names;
+  for (const Port::Message& message : messages) {
+    if (message.kind == Port::MsgKind::Debug || message.kind == Port::MsgKind::Status) continue;
+    const Port::MsgEntry* named = nullptr;
+    for (const Port::MsgEntry& entry : pmlib::msg::kAll) {
+      const bool longer = !named || std::strlen(entry.text) > std::strlen(named->text);
+      if (longer && pmtest::IsFrom(message, entry)) named = &entry;
+    }
+    names += (names.empty() ? "" : " ") + (named ? std::string(named->name) : "?" + message.text);
+  }
+  return names;
 }
 
 // "arch/device/package/speed @depth" of a part, "-" for a level not set.

@@ -112,9 +112,7 @@ TEST(Validator, ListsComeFromTheDataFilesOfModuleAndFriends) {
   for (const auto& [pm, listed] : devices) {
     EXPECT_EQ(listed, JoinedNames(NextLevel(*Part(pm, PM_BINDING_ALLOW_UNSUPPORTED)))) << pm;
   }
-  EXPECT_EQ(Texts{"nph data files found with no internal name.  Please check the PM level acd "
-                  "file stray.acd.\n"},
-            capture.texts(Port::MsgKind::Internal));
+  EXPECT_EQ("DataFilesWithoutInternalName", MessageNames(capture.messages()));
   const auto part = Part("ckid");
   part->set_device("xcd1");
   EXPECT_EQ("tq144,cs49", JoinedNames(NextLevel(*part)));
@@ -142,9 +140,8 @@ TEST(Validator, NoInternalNameFallsBackToTheDeviceOncePerDirectory) {
   const auto part = Part("fam");
   part->set_device("xcd1");
   EXPECT_EQ(Texts{"tq144"}, NextLevel(*part));
-  const std::string fallback =
-      "No internal device name, using external device to build package list.\n";
-  EXPECT_EQ((Texts{fallback, fallback}), capture.texts(Port::MsgKind::Warning));
+  EXPECT_EQ("NoInternalNameForPackages NoInternalNameForPackages",
+            MessageNames(capture.messages()));
 }
 
 TEST(Validator, SpeedFlagsAnswerWithoutAWalk) {
