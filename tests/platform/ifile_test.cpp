@@ -66,19 +66,25 @@ TEST_F(SegmentedFile, WriterAndReaderRoundTripInFileOrder) {
 }
 
 TEST_F(SegmentedFile, WriterRefusesWhatTheFormatCannotHold) {
-  UT_SEGWRITER empty;
-  empty.add("", 0, "x");
-  EXPECT_FALSE(empty.write(path_.c_str()));
-  EXPECT_NE(std::string(empty.geterror()), "");
-  UT_SEGWRITER tooLong;
-  tooLong.add(std::string(UT_IFILE::kMaxNameLength + 1, 'n'), 0, "");
-  EXPECT_FALSE(tooLong.write(path_.c_str()));
+  const std::string elsewhere = dir_ / "no/such/dir/x.spd";
+  const struct {
+    const char* fault;
+    std::string name;
+    const char* path;
+  } rows[] = {
+      {"empty name", "", path_.c_str()},
+      {"name too long", std::string(UT_IFILE::kMaxNameLength + 1, 'n'), path_.c_str()},
+      {"fuzz finding: a segment name holding a NUL byte", std::string("-4\0x", 4), path_.c_str()},
+      {"no such folder", "-5", elsewhere.c_str()},
+      {"no path", "-5", nullptr},
+  };
+  for (const auto& row : rows) {
+    UT_SEGWRITER writer;
+    writer.add(row.name, 0, "x");
+    EXPECT_FALSE(writer.write(row.path)) << row.fault;
+    EXPECT_NE(std::string(writer.geterror()), "") << row.fault;
+  }
   EXPECT_EQ(pmtest::ReadFile(path_), "");
-  UT_SEGWRITER fine;
-  fine.add("-5", 0, "");
-  EXPECT_FALSE(fine.write((dir_ / "no/such/dir/x.spd").c_str()));
-  EXPECT_NE(std::string(fine.geterror()), "");
-  EXPECT_FALSE(fine.write(nullptr));
 }
 
 TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
@@ -122,6 +128,13 @@ TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
        "segment \"-4\" " + beyond},
       {"size wraps", SegmentHeader(1) + SegmentRecord("-4", 0, 2, UINT64_MAX) + contents,
        "segment \"-4\" " + beyond},
+      // Callers read names as C strings and listed a segment with an empty name.
+      {"fuzz finding: a segment name holding a NUL byte",
+       std::string("UTSEG01\012\002\000\000\000\005\000\0004t\00014q\000\000C\000\000\000\000\000"
+                   "\000\000\004\000\000\000\000\000\000\000\006\000hidden\001\000\000\000G\000"
+                   "\000\000\000\000\000\000\000\000\000\000\000\000\000\000pins",
+                   71),
+       "segment 0 has a name holding a NUL byte"},
   };
   for (const auto& [name, bytes, reason] : malformed) {
     EXPECT_FALSE(Load(bytes)) << name;

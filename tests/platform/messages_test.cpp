@@ -1,8 +1,7 @@
-// Message delivery: formatting, the default handler's lines, and serialised handler calls.
+// Message delivery: formatting, the default handler's lines and a handler's own messages. Delivery
+// from many threads at once is the stress suite's (tests/stress).
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 #include <vector>
 
 #include "pmport/port_msg.h"
@@ -70,26 +69,6 @@ TEST(Messages, SetMsgHandlerReturnsThePreviousAndEmptyRestoresTheDefault) {
             "FATAL:PersonalityModule:22 - Attempt to create second PM_INTDEVKEY_MGR\n"
             "WARNING:PersonalityModule - careful\n"
             "DEBUG - shown\n");
-}
-
-TEST(Messages, HandlerIsNeverEnteredOnTwoThreadsAtOnce) {
-  std::atomic<int> inside{0}, overlaps{0}, calls{0};
-  Port::SetMsgHandler([&](const Port::Message&) {
-    if (inside.fetch_add(1) != 0) ++overlaps;
-    std::this_thread::yield();
-    ++calls;
-    inside.fetch_sub(1);
-  });
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 8; ++t) {
-    threads.emplace_back([] {
-      for (int i = 0; i < 200; ++i) Here(i).issueWarning("w %d\n", i);
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  Port::SetMsgHandler(Port::MsgHandler());
-  EXPECT_EQ(calls.load(), 1600);
-  EXPECT_EQ(overlaps.load(), 0);
 }
 
 TEST(Messages, AHandlerMayIssueMessagesItself) {
