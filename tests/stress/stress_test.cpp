@@ -17,6 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include <boost/make_shared.hpp>
+
+#include "PMLists.h"
 #include "PkgRder.h"
 #include "SpdRder.h"
 #include "Validator.h"
@@ -275,16 +278,18 @@ TEST(StressKeyStores, CStringLookupsOnTheRotatingBuffersFromManyThreads) {
 }
 
 // Half the threads walk the device, package and speed lists of every module through their own
-// parts, the first walks racing to build the same lists and device tables; the other half read
-// the speed and package files those builds read at the same time, some of them missing. Every
-// walk lists every part, every reader sees the whole file.
+// parts, going through the modules together so that their first walks race to build the same
+// lists and device tables; the other half read the speed and package files those builds read at
+// the same time, some of them missing. Every walk lists every part, every reader sees the whole
+// file.
 TEST(StressLists, WalksWhoseBuildsRaceAndReadersBesideThemSeeEverything) {
   Installation installation;
   const Bounds bounds{8, 500};
   const auto parts = PerThreadPerModule<PMPicImp>(bounds.threads, Part);
   RunOnThreads(bounds, [&](int t, int i) {
+    const std::size_t together = i % Modules().size();
+    if (t % 2 == 0) return WalkGivesEveryPart(*parts[t][together], Modules()[together], i % 2 == 0);
     const Module& module = Modules()[ModuleOf(t, i)];
-    if (t % 2 == 0) return WalkGivesEveryPart(*parts[t][ModuleOf(t, i)], module, i % 2 == 0);
     const int d = 1 + i % 3;
     const std::string file =
         installation.path() + "/" + module.name + "/data/" + module.name + std::to_string(d);
@@ -301,6 +306,31 @@ TEST(StressLists, WalksWhoseBuildsRaceAndReadersBesideThemSeeEverything) {
            Strings(copy.begin(), copy.end()) == expectedSpeeds &&
            Strings(packages.begin(), packages.end()) == expectedPackages;
   });
+}
+
+// A list that takes its time over each build and counts them, so that threads wanting it meet.
+class SlowList : public PersonalityModule::BaseList {
+ public:
+  void build() override {
+    builds.fetch_add(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    items = boost::make_shared<PersonalityModule::NameVector>(PersonalityModule::NameVector{"a"});
+    built.store(true);
+  }
+  std::atomic<int> builds{0};
+};
+
+// Threads walk the same lists at once, each list new to all of them: each is built once.
+TEST(StressLists, EachListIsBuiltOnceHoweverManyThreadsWalkIt) {
+  const Bounds bounds{8, 20};
+  std::vector<boost::shared_ptr<SlowList>> lists;
+  for (int i = 0; i < bounds.iterations; ++i) lists.push_back(boost::make_shared<SlowList>());
+  RunOnThreads(bounds, [&lists](int, int i) {
+    using PersonalityModule::ListIterator;
+    return Strings(ListIterator(*lists[i], ListIterator::Begin),
+                   ListIterator(*lists[i], ListIterator::End)) == Names{"a"};
+  });
+  for (const auto& list : lists) EXPECT_LE(list->builds.load(), 1);
 }
 
 // Threads resolve virtual entries of two modules: libraries of their own, one library both
