@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -94,42 +95,32 @@ TEST(File, OpenFailsForMissingFilesDirectoriesAndOtherAccess) {
   EXPECT_NE(capture.of(Port::MsgKind::Warning)[0].text.find(dir / "missing"), std::string::npos);
 }
 
-// Lines longer than the buffer are split across reads; a line that exactly filled the buffer
-// leaves no empty remainder behind; CR LF ends a line; an unterminated last line is delivered
-// before the end of the file is reported.
-TEST(Stream, LinesAreSplitAcrossReadsAndTheEndComesAfterTheLastLine) {
-  pmtest::TempDir dir;
-  StreamPtr stream = OpenText(dir, "abcdefgh\nxyz\r\n\nend");
-  ASSERT_TRUE(stream);
-  const std::pair<int, const char*> reads[] = {{4, "abcd"}, {4, "efgh"}, {3, "xyz"},
-                                               {0, ""},     {3, "end"},  {-1, ""}};
-  char buffer[5] = "junk";
-  for (const auto& [length, text] : reads) {
-    EXPECT_EQ(stream->readline(buffer, sizeof buffer), length) << text;
-    EXPECT_STREQ(buffer, text);
-    EXPECT_EQ(stream->geteof(), length < 0) << text;
+// Every read of a stream over `content` with a buffer of `size` bytes, each followed by "|", up to
+// the end of the file, which must be reported then and not before.
+std::string Reads(const std::string& content, std::size_t size) {
+  const pmtest::TempDir dir;
+  const StreamPtr stream = OpenText(dir, content);
+  std::vector<char> buffer(size);
+  std::string reads;
+  for (int length; (length = stream->readline(buffer.data(), static_cast<int>(size))) >= 0;) {
+    EXPECT_EQ(static_cast<std::size_t>(length), std::strlen(buffer.data()));
+    EXPECT_FALSE(stream->geteof());
+    reads += std::string(buffer.data()) + "|";
   }
-  StreamPtr empty = OpenText(dir, "");
-  EXPECT_EQ(empty->readline(buffer, sizeof buffer), -1);
-  EXPECT_TRUE(empty->geteof());
+  EXPECT_TRUE(stream->geteof());
+  return reads;
 }
 
-// A line many times the buffer comes back whole, piece by piece, and the next line after it.
-TEST(Stream, ALongLineReadInSmallPiecesComesBackWholeAndInOrder) {
-  pmtest::TempDir dir;
-  std::string longLine;
+// Lines longer than the buffer are split across reads, however many times longer; a line that
+// exactly filled the buffer leaves no empty remainder behind; CR LF ends a line; an unterminated
+// last line is delivered before the end of the file is reported.
+TEST(Stream, LinesAreSplitAcrossReadsAndTheEndComesAfterTheLastLine) {
+  EXPECT_EQ(Reads("abcdefgh\nxyz\r\n\nend", 5), "abcd|efgh|xyz||end|");
+  EXPECT_EQ(Reads("", 5), "");
+  std::string longLine, pieces;
   for (int i = 0; longLine.size() < 100000; ++i) longLine += std::to_string(i) + ",";
-  StreamPtr stream = OpenText(dir, longLine + "\nnext");
-  char buffer[8];
-  std::string joined;
-  int pieces = 0;
-  for (int length; (length = stream->readline(buffer, sizeof buffer)) == 7; ++pieces)
-    joined += buffer;
-  joined += buffer;
-  EXPECT_EQ(joined, longLine);
-  EXPECT_EQ(pieces, static_cast<int>(longLine.size() / 7));
-  EXPECT_EQ(stream->readline(buffer, sizeof buffer), 4);
-  EXPECT_STREQ(buffer, "next");
+  for (std::size_t at = 0; at < longLine.size(); at += 7) pieces += longLine.substr(at, 7) + "|";
+  EXPECT_EQ(Reads(longLine + "\nnext", 8), pieces + "next|");
 }
 
 TEST(Stream, StringReadLineTakesWholeLinesAndTheRestOfAPartlyReadOne) {

@@ -2,6 +2,7 @@
 // from many threads at once is the stress suite's (tests/stress).
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "pmport/port_msg.h"
@@ -15,15 +16,11 @@ Port_MsgManData Here(int line) {
 
 // Every field of a message on one line, so that whole deliveries compare at once.
 std::string Describe(const Port::Message& m) {
-  return std::to_string(static_cast<int>(m.kind)) + " " + std::to_string(m.code) + " " + m.domain +
+  return std::string(Port::MsgKindName(m.kind)) + " " + std::to_string(m.code) + " " + m.domain +
          " " + m.unit + " " + std::to_string(m.line) + " " + m.text;
 }
 
 TEST(Messages, EachKindArrivesWithItsCodeAndPlaceAndLongTextsAreNotCut) {
-  using Port::MsgKind;
-  const auto Expected = [](MsgKind kind, int code, int line, const std::string& text) {
-    return Describe(Port::Message{kind, code, "PersonalityModule", "messages_test", line, text});
-  };
   const std::string longName(10000, 'n');
   pmtest::MessageCapture capture;
   Here(10).issueFatal(22, "Bad pattern found for PM %s\n", "alpha");
@@ -34,14 +31,14 @@ TEST(Messages, EachKindArrivesWithItsCodeAndPlaceAndLongTextsAreNotCut) {
   Port_MsgManData::debugStub("trace %s\n", "x");
   std::vector<std::string> delivered;
   for (const Port::Message& message : capture.messages()) delivered.push_back(Describe(message));
+  const std::string here = " PersonalityModule messages_test ";
   EXPECT_EQ(delivered,
             (std::vector<std::string>{
-                Expected(MsgKind::Fatal, 22, 10, "Bad pattern found for PM alpha\n"),
-                Expected(MsgKind::UserFatal, 33, 11, "missing 3\n"),
-                Expected(MsgKind::Warning, 0, 12, "Wrong vendor name <" + longName + ">\n"),
-                Expected(MsgKind::Status, 0, 13, " "),
-                Expected(MsgKind::Internal, 0, 14, "No PM_SPEC specified.\n"),
-                Describe(Port::Message{MsgKind::Debug, 0, "", "", 0, "trace x\n"})}));
+                "FATAL 22" + here + "10 Bad pattern found for PM alpha\n",
+                "USERFATAL 33" + here + "11 missing 3\n",
+                "WARNING 0" + here + "12 Wrong vendor name <" + longName + ">\n",
+                "STATUS 0" + here + "13  ", "INTERNAL 0" + here + "14 No PM_SPEC specified.\n",
+                "DEBUG 0   0 trace x\n"}));
 }
 
 // The default handler writes status lines to stdout, the rest to stderr; debug traces only

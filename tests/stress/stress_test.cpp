@@ -228,43 +228,30 @@ bool WalkGivesEveryPart(PMPicImp& part, const Module& module, bool byTable) {
   return parts == Parts(module);
 }
 
-TEST(StressKeyStores, StoresOfTheSameAndDifferentFilesAnswerForTheirOwnFile) {
+// Each step makes a store of a key file and checks its answers, the same and different files on
+// different threads; one store in three bypasses the cache, a miss that reads the file again.
+// A C-string result is only safe to read while no other thread makes a C-string lookup, so the
+// C-string lookups check only what each call decides under the buffers' lock: a field that exists
+// gives a buffer, one that does not gives null. The fields grow and shrink, so buffers are
+// replaced while other threads fill theirs.
+TEST(StressKeyStores, StoresAndTheirResultBuffersAnswerForTheirOwnFile) {
   Installation installation;
   const Bounds bounds{8, 1000};
   const auto specs = PerThreadPerModule<PM_SPEC>(bounds.threads, Spec);
   RunOnThreads(bounds, [&](int t, int i) {
     const std::string& module = Modules()[ModuleOf(t, i)].name;
     const int file = (t * 7 + i) % kKeyFiles;
-    // One store in three bypasses the cache: a miss that reads the file again.
-    const bool cached = i % 3 != 0;
     const bool withFriends = i % 2 == 0;
     const std::string name = "keys" + std::to_string(file);
-    PM_DEVKEY store(name.c_str(), specs[t][ModuleOf(t, i)].get(), 0, withFriends, cached);
+    PM_DEVKEY store(name.c_str(), specs[t][ModuleOf(t, i)].get(), 0, withFriends, i % 3 != 0);
     // "sc" takes "sa" as its friend: with friends its store also holds the friend's keys.
     const bool friendKeys = withFriends && module == "sc";
-    return store.get_validity() == 1 &&
-           store.GetStringByKey("ID", ':', 0, 0, 0) == module.c_str() &&
-           store.GetInt32ByKey("ID", ":", 1, nullptr, 0) == file &&
-           store.GetStringByKey("LONG", ':', kLongFields - 1, 0, 0) ==
-               LongField(kLongFields - 1).c_str() &&
-           store.GetStringByKey("OWN_sa", 0, 0, 0, 0).empty() == (module != "sa" && !friendKeys);
-  });
-}
-
-// A C-string result is only safe to read while no other thread makes a C-string lookup, so the
-// threads check what each call decides under the buffers' lock: a field that exists gives a
-// buffer, one that does not gives null. The fields grow and shrink, so buffers are replaced
-// while other threads fill theirs.
-TEST(StressKeyStores, CStringLookupsOnTheRotatingBuffersFromManyThreads) {
-  Installation installation;
-  const Bounds bounds{8, 1000};
-  const auto specs = PerThreadPerModule<PM_SPEC>(bounds.threads, Spec);
-  std::vector<std::unique_ptr<PM_DEVKEY>> stores;
-  for (const auto& own : specs)
-    stores.push_back(std::make_unique<PM_DEVKEY>("keys1", own[0].get(), 0, 0, 1));
-  RunOnThreads(bounds, [&](int t, int i) {
-    PM_DEVKEY& store = *stores[t];
-    bool right = true;
+    bool right =
+        store.get_validity() == 1 && store.GetStringByKey("ID", ':', 0, 0, 0) == module.c_str() &&
+        store.GetInt32ByKey("ID", ":", 1, nullptr, 0) == file &&
+        store.GetStringByKey("LONG", ':', kLongFields - 1, 0, 0) ==
+            LongField(kLongFields - 1).c_str() &&
+        store.GetStringByKey("OWN_sa", 0, 0, 0, 0).empty() == (module != "sa" && !friendKeys);
     for (int j = 0; j < 8; ++j) {
       const short field =
           static_cast<short>((i * 5 + j * 11 + t) % (kLongFields + 4));  // some past the last
