@@ -52,8 +52,7 @@ boost::shared_array<char> Text(const char* text) {
 TEST(AcdFormat, KeysValuesCommentsAndContinuations) {
   const struct {
     const char* name;
-    std::string content;
-    std::string listing;
+    std::string content, listing;
   } rows[] = {
       // A "#" starts a comment only at the start of a line.
       {"comments and a continuation",

@@ -68,6 +68,7 @@ TEST(CmdCheck, FlagsValuesHelpAndPositionalsAndWhatIsRejected) {
       {{"x", "--help", "alpha", "y"}, "ok usage:alpha [x y]"},
       {{"x", "-h"}, "ok usage: [x]"},
       {{"-h", "-help", "alpha"}, "ok usage:-help [alpha]"},
+      {{"-h", "x", "--help", "y"}, "ok usage:x [y]"},
       {{"-bogus", "-help", "alpha"}, "rejected usage:alpha [] warning:\"-bogus\""},
   };
   for (const auto& row : rows) EXPECT_EQ(Outcome(row.args), row.outcome);

@@ -41,17 +41,15 @@ TEST(File, ExistenceReadabilityAndSize) {
   pmtest::TempDir dir;
   pmtest::WriteFile(dir / "a.spd", "12345");
   pmtest::WriteFile(dir / "empty.pkg", "");
-  struct Row {
+  const struct {
     std::string path;
-    bool exists;
-    bool readable;
+    bool exists, readable;
     long size;
-  };
-  const Row rows[] = {{dir / "a.spd", true, true, 5},
-                      {dir / "empty.pkg", true, true, 0},
-                      {dir / "missing", false, false, 0},
-                      {dir.path(), true, false, 0}};
-  for (const Row& row : rows) {
+  } rows[] = {{dir / "a.spd", true, true, 5},
+              {dir / "empty.pkg", true, true, 0},
+              {dir / "missing", false, false, 0},
+              {dir.path(), true, false, 0}};
+  for (const auto& row : rows) {
     EXPECT_EQ(Port::File::exist(row.path.c_str()), row.exists) << row.path;
     EXPECT_EQ(Port::File::canread(row.path.c_str()), row.readable) << row.path;
     EXPECT_EQ(Port::File::getsize_noopen(row.path.c_str()), row.size) << row.path;
@@ -96,17 +94,22 @@ TEST(File, OpenFailsForMissingFilesDirectoriesAndOtherAccess) {
 }
 
 // Every read of a stream over `content` with a buffer of `size` bytes, each followed by "|", up to
-// the end of the file, which must be reported then and not before.
+// the end of the file, which must be reported then and not before (and come: a file of n bytes
+// takes at most n + 1 reads).
 std::string Reads(const std::string& content, std::size_t size) {
   const pmtest::TempDir dir;
   const StreamPtr stream = OpenText(dir, content);
   std::vector<char> buffer(size);
   std::string reads;
-  for (int length; (length = stream->readline(buffer.data(), static_cast<int>(size))) >= 0;) {
+  int length = 0;
+  for (std::size_t n = 0; n <= content.size() &&
+                          (length = stream->readline(buffer.data(), static_cast<int>(size))) >= 0;
+       ++n) {
     EXPECT_EQ(static_cast<std::size_t>(length), std::strlen(buffer.data()));
     EXPECT_FALSE(stream->geteof());
     reads += std::string(buffer.data()) + "|";
   }
+  EXPECT_LT(length, 0);
   EXPECT_TRUE(stream->geteof());
   return reads;
 }

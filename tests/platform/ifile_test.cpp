@@ -100,8 +100,7 @@ TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
   const std::string beyond = "lies beyond the end of the file";
   const struct {
     const char* name;
-    std::string bytes;
-    std::string reason;
+    std::string bytes, reason;
   } malformed[] = {
       {"wrong magic", wrongMagic, "not a segmented data file (wrong magic)"},
       {"empty", "", "not a segmented data file (wrong magic)"},
