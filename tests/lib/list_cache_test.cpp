@@ -70,6 +70,8 @@ TEST(ListIterator, PositionsLazilyAndComparesAsStated) {
   EXPECT_TRUE(ListIterator() == ListIterator());
 }
 
+// Parts share one list per module and device, and one device table; a second walk reads no file;
+// a device without package file, and a part without module, give empty ranges.
 TEST(ListCache, PartsShareOneListPerModuleAndDeviceAndASecondWalkReadsNoFile) {
   Root root;
   root.Module("fam", Module("fam", "CPLD", "xcd1,d1:xcd2,d2"));
@@ -84,6 +86,15 @@ TEST(ListCache, PartsShareOneListPerModuleAndDeviceAndASecondWalkReadsNoFile) {
             PersonalityModule::GetPackageList(*second, "xcd1"));
   EXPECT_NE(PersonalityModule::GetPackageList(*first, "xcd1"),
             PersonalityModule::GetSpeedList(*first, "xcd1"));
+  PersonalityModule::Validator& validator = *first->validatorObject();
+  EXPECT_EQ(&validator.devicelists(), &second->validatorObject()->devicelists());
+  EXPECT_TRUE(validator.packagebegin("xcd2") == validator.packageend("xcd2"));
+  EXPECT_FALSE(validator.isvalidpackage("xcd2", "tq144"));
+  PMPicImp nameless(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  nameless.SetArchType("CPLD");
+  PersonalityModule::Validator& none = *nameless.validatorObject();
+  EXPECT_TRUE(none.devicebegin() == none.deviceend());
+  EXPECT_TRUE(none.devicelists().empty());
 
   const auto walkAll = [] {
     std::vector<std::string> all;
@@ -102,23 +113,4 @@ TEST(ListCache, PartsShareOneListPerModuleAndDeviceAndASecondWalkReadsNoFile) {
   std::filesystem::remove(root.DataFile("fam", "d1.pkg"));
   std::filesystem::remove(root.DataFile("fam", "d1.spd"));
   EXPECT_EQ(expected, walkAll());
-}
-
-// A module without package file, and a part without module, give empty ranges; a device table
-// is made once.
-TEST(ListCache, MissingDataGivesEmptyRangesAndTheDeviceTableIsMadeOnce) {
-  Root root;
-  root.Module("bare", Module("bare", "CPLD", "xcb1,b1"));
-  spinetest::Install({&root});
-  const auto bare = BoundPart("bare");
-  PersonalityModule::Validator& validator = *bare->validatorObject();
-  EXPECT_TRUE(validator.packagebegin("xcb1") == validator.packageend("xcb1"));
-  EXPECT_FALSE(validator.isvalidpackage("xcb1", "tq144"));
-  ASSERT_EQ(1u, validator.devicelists().size());
-  EXPECT_EQ(&validator.devicelists(), &BoundPart("bare")->validatorObject()->devicelists());
-  PMPicImp nameless(nullptr, PM_BINDING_SUPPORTED_ONLY);
-  nameless.SetArchType("CPLD");
-  PersonalityModule::Validator& none = *nameless.validatorObject();
-  EXPECT_TRUE(none.devicebegin() == none.deviceend());
-  EXPECT_TRUE(none.devicelists().empty());
 }
