@@ -117,17 +117,16 @@ std::string Reads(const std::string& content, std::size_t size) {
 // Lines longer than the buffer are split across reads, however many times longer; a line that
 // exactly filled the buffer leaves no empty remainder behind; CR LF ends a line; an unterminated
 // last line is delivered before the end of the file is reported.
-TEST(Stream, LinesAreSplitAcrossReadsAndTheEndComesAfterTheLastLine) {
+TEST(Stream, LinesAreSplitAcrossReadsOrReadWholeAndTheEndComesAfterTheLastLine) {
   EXPECT_EQ(Reads("abcdefgh\nxyz\r\n\nend", 5), "abcd|efgh|xyz||end|");
   EXPECT_EQ(Reads("", 5), "");
   std::string longLine, pieces;
   for (int i = 0; longLine.size() < 100000; ++i) longLine += std::to_string(i) + ",";
   for (std::size_t at = 0; at < longLine.size(); at += 7) pieces += longLine.substr(at, 7) + "|";
   EXPECT_EQ(Reads(longLine + "\nnext", 8), pieces + "next|");
-}
 
-TEST(Stream, StringReadLineTakesWholeLinesAndTheRestOfAPartlyReadOne) {
-  pmtest::TempDir dir;
+  // A whole line read into a string, and the rest of a line partly read.
+  const pmtest::TempDir dir;
   StreamPtr stream = OpenText(dir, std::string(300, 'a') + "\r\n" + "0123456789\n");
   Port::String line("old");
   ASSERT_TRUE(line.ReadLine(stream.get()));
