@@ -92,7 +92,8 @@ TEST(AcdFormat, KeysValuesCommentsAndContinuations) {
     for (const std::string& content : forms) {
       AcdFile file(content);
       EXPECT_EQ(Listing(*file), row.listing) << row.name;
-      EXPECT_EQ(file->size(), std::count(row.listing.begin(), row.listing.end(), '\n')) << row.name;
+      const auto keys = std::count(row.listing.begin(), row.listing.end(), '\n');
+      EXPECT_EQ(file->size(), static_cast<std::size_t>(keys)) << row.name;
       EXPECT_EQ(file->IsValid() != 0, !row.listing.empty()) << row.name;
     }
     EXPECT_EQ(Listing(*AcdFile(row.content, 0)), row.listing) << row.name;  // plain: no decoding
