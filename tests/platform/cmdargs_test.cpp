@@ -17,9 +17,9 @@ Words Warnings(const pmtest::MessageCapture& capture) {
 
 const char* const kSpec = "tool -verbose -out= -level= -4";
 
-// What the check of `args` against kSpec made of them, on one line: the result, "usage:" and the
-// help word when help was asked for, each option given with its values, the positionals, and the
-// quoted word of each warning.
+// What the check of `args` against kSpec made of them, on one line: the result ("?" when the
+// returned value and the error flag disagree), "usage:" and the help word when help was asked
+// for, each option given with its values, the positionals, and the quoted word of each warning.
 std::string Outcome(std::vector<const char*> args) {
   const pmtest::MessageCapture capture;
   UT_ARGINFO info;
