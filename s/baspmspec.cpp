@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -92,12 +93,7 @@ Port::String FirstExisting(const Port::String& relative) {
 
 // The message for a module whose definition cannot be had: missing, or named by a name that is
 // no module name (Layout::IsModuleName) and so never looked for.
-void ReportMissingDefinition(const char* name) {
-  PM_MSG().issueUserFatal(33,
-                          "Unable to open definition file for Personality Module \"%s\".  "
-                          "Please make sure that it has been correctly installed.\n",
-                          name);
-}
+void ReportMissingDefinition(const char* name) { PM_ISSUE(CannotOpenDefinitionFile, name); }
 
 bool AllowsUnsupported(PM_PARTNAME_BINDING binding) {
   if (binding == PM_BINDING_SUPPORTED_ONLY) return false;
@@ -439,7 +435,8 @@ PM_SPECMGR::PM_SPECMGR(const char* name)
 PM_SPECMGR::~PM_SPECMGR() = default;
 
 bool PM_SPECMGR::isunsupported_pm(const char* pm) const {
-  return pm && IsInUnsupportedList(Port::String(kUnsupportedTag) + pm);
+  // Asked several times for every module set: an empty list is answered without making the entry.
+  return pm && !unsupportedList_.empty() && IsInUnsupportedList(Port::String(kUnsupportedTag) + pm);
 }
 
 void PM_SPECMGR::InitUnsuppPMsOnce() const {
@@ -580,7 +577,7 @@ unsigned char PMSpecImp::verify_and_set_pm(const char* name, bool set) {
 
 unsigned char PMSpecImp::set_pm(const char* name) {
   if (!name) {
-    PM_MSG().issueInternal("NULL PM cannot be created\n");
+    PM_ISSUE(NullModule);
     validity = 0;
     return 0;
   }
@@ -602,7 +599,7 @@ unsigned char PMSpecImp::set_pm(const char* name) {
   if (!Layout::IsModuleName(pm)) {
     // Neither a module nor an alias of one: absent, as a module without a definition is.
     if (reportErrors) {
-      PM_MSG().issueInternal("Could not load definition file <%s.acd>\n", pm.c_str());
+      PM_ISSUE(CannotLoadModuleDefinition, pm.c_str());
     }
     Reset();
     validity = 0;
@@ -632,27 +629,24 @@ boost::shared_ptr<PM_DEVKEY> PMSpecImp::OpenDefinition(bool followFriends, bool 
   const Port::String fileName = pm + ".acd";
   boost::shared_ptr<PM_DEVKEY> store = OpenStore(fileName, decode);
   if (!store->get_validity()) {
-    if (report) PM_MSG().issueInternal("Could not load definition file <%s>\n", fileName.c_str());
+    if (report) PM_ISSUE(CannotLoadDefinitionFile, fileName.c_str());
     return {};
   }
   const char* const file = fileName.c_str();
   if (!PMDevKeyRawValue(*store, "ARCH_NAME")) {
     if (report) {
-      PM_MSG().issueInternal("Corrupt definition file <%s>, did not find architecture name\n",
-                             file);
+      PM_ISSUE(DefinitionWithoutName, file);
     }
     return {};
   }
   const Port::String arch = store->GetStringByKey("ARCH_NAME", 0, 0, 0, 0);
   if (!SameIgnoringCase(pm, arch.c_str()) && report) {
-    PM_MSG().issueInternal("Corrupt definition file <%s>, expecting pm <%s>, found <%s>\n", file,
-                           pm.c_str(), arch.c_str());
+    PM_ISSUE(DefinitionOfOtherModule, file, pm.c_str(), arch.c_str());
     return {};
   }
   if (!PMDevKeyRawValue(*store, "ARCH_FRIEND")) {
     if (report) {
-      PM_MSG().issueInternal("Corrupt definition file <%s>, did not find architecture definition\n",
-                             file);
+      PM_ISSUE(DefinitionWithoutArchitecture, file);
     }
     return {};
   }
@@ -753,7 +747,7 @@ void PMSpecImp::Reset() {
   defdata.reset();
 }
 
-Port::String PMSpecImp::GetChainName(int level, int index, int /*internalIndex*/) {
+Port::String PMSpecImp::GetChainName(int level, int index, int /*internalIndex*/) const {
   if (level != 1 || index >= static_cast<int>(friends.size())) return Port::String();
   return index < 0 ? pm : Port::String(friends[static_cast<std::size_t>(index)]);
 }
@@ -796,8 +790,8 @@ unsigned char PMSpecImp::isvalidpmname(const char* name, bool quiet) {
   }
   if (store->get_validity()) return 1;
   if (!quiet) {
-    PM_MSG().issueInternal("Could not find a definition file for personality module %s\n", name);
-    PM_MSG().issueInternal("Could not find personality module %s\n", name);
+    PM_ISSUE(NoDefinitionFileForModule, name);
+    PM_ISSUE(CannotFindModule, name);
   }
   return 0;
 }
@@ -808,14 +802,14 @@ void PMSpecImp::ForgetNames() {
 }
 
 void PMSpecImp::printme(const char* label) const {
-  PM_MSG().issueStatus("%s:%s\n", label ? label : "PM_SPEC", pm.empty() ? "<Null>" : pm.c_str());
-  PM_MSG().issueStatus("   %d pm_friends\n", static_cast<int>(friends.size()));
+  PM_ISSUE(DumpSpecName, label ? label : "PM_SPEC", pm.empty() ? "<Null>" : pm.c_str());
+  PM_ISSUE(DumpFriendCount, static_cast<int>(friends.size()));
   for (std::size_t i = 0; i < friends.size(); ++i) {
-    PM_MSG().issueStatus("      friend %d = <%s>\n", static_cast<int>(i), friends[i]);
+    PM_ISSUE(DumpFriend, static_cast<int>(i), friends[i]);
   }
-  PM_MSG().issueStatus("   list has %d entries: \n", static_cast<int>(names.size()));
+  PM_ISSUE(DumpListSize, static_cast<int>(names.size()));
   for (std::size_t i = 0; i < names.size(); ++i) {
-    PM_MSG().issueStatus("      entry %d: <%s>\n", static_cast<int>(i), names[i]);
+    PM_ISSUE(DumpListEntry, static_cast<int>(i), names[i]);
   }
 }
 
@@ -857,7 +851,7 @@ void PMSpecImp::ScanInstallDir(const Port::String& dir, const char* key, const c
   }
 }
 
-const std::vector<char*>& PMSpecImp::GetListVector(bool aliased) {
+const std::vector<char*>& PMSpecImp::GetListVector(bool aliased) const {
   if (!aliased || !pm.empty() || aliases.empty()) return names.items();
   if (!aliasedNames) {
     aliasedNames = std::make_unique<PMOwnedStrings>();
@@ -897,7 +891,7 @@ Port::String PMSpecImp::UnsupportedPrefix(int index) const {
 }
 
 bool PMSpecImp::FindInPathList(char /*level*/, Port::String& path, const Port::String& name,
-                               int /*firstIndex*/) {
+                               int /*firstIndex*/) const {
   const Port::PathList& entries = Installation();
   for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
     const Port::String candidate = *entry + path + name;
@@ -912,7 +906,7 @@ bool PMSpecImp::FindInPathList(char /*level*/, Port::String& path, const Port::S
 // The places tried when a file is not in the module's own data folder: the own folder again
 // under the name as given, each friend's data folder, then the common data folder.
 Port::String PMSpecImp::FindFallback(char level, const Port::String& sub, const char* name,
-                                     const Port::String& fileName) {
+                                     const Port::String& fileName) const {
   Port::String path = sub;
   if (FindInPathList(level, path, name, 1)) return path;
   Port::String commonPrefix = UnsupportedPrefix(-1);
@@ -924,41 +918,44 @@ Port::String PMSpecImp::FindFallback(char level, const Port::String& sub, const 
   return FirstExisting(commonPrefix + "data/" + fileName);
 }
 
-Port::String PMSpecImp::GetDatafileName(char level, const char* name, bool search, int index) {
+Port::String PMSpecImp::GetDatafileName(char level, const char* name, bool search,
+                                        int index) const {
   const Port::PathList& entries = Installation();
   if (entries.empty() || index >= static_cast<int>(friends.size())) return Port::String();
   const char* given = name ? name : "";
   const Port::String fileName =
       given[0] == '.' ? GetChainName(level, -1, -1) + given : Port::String(given);
-  const Port::String module =
+  const std::string_view module =
       (level == 0 || pm.empty())
-          ? Port::String()
-          : (index < 0 ? pm : Port::String(friends[static_cast<std::size_t>(index)]));
+          ? std::string_view()
+          : (index < 0 ? std::string_view(pm.str()) : friends[static_cast<std::size_t>(index)]);
   if (!Layout::IsDataFileName(fileName) || !Layout::IsDataFileName(given) ||
-      (!module.empty() && !Layout::IsModuleName(module))) {
+      (!module.empty() && !Port::IsPlainName(module))) {
     return Port::String();
   }
-  const Port::String chainDir = module.empty() ? module : module + "/";
-  const Port::String sub = UnsupportedPrefix(index) + chainDir + "data/";
-  if (!search) return *entries.begin() + sub + fileName;
+  const Port::String sub =
+      Layout::Joined({UnsupportedPrefix(index).str(), module, module.empty() ? "" : "/", "data/"});
+  const Port::String relative = Layout::Joined({sub.str(), fileName.str()});
+  if (!search) return *entries.begin() + relative;
 
-  Port::String found = FirstExisting(sub + fileName);
+  Port::String found = FirstExisting(relative);
   if (found.empty() && !probing && level != 0 && index == -1) {
     found = FindFallback(level, sub, given, fileName);
   }
   if (found.empty()) return found;
-  const Port::String lastRoot = *entries.last() + "/";
-  if (found.str().compare(0, lastRoot.length(), lastRoot.str()) != 0) {
-    IssueOverride(*entries.last() + sub + fileName, found);
-  }
+  const std::string& lastRoot = entries.last()->str();
+  const bool inLastRoot = found.str().compare(0, lastRoot.length(), lastRoot) == 0 &&
+                          found.str().size() > lastRoot.length() &&
+                          found.str()[lastRoot.length()] == '/';
+  if (!inLastRoot) IssueOverride(*entries.last() + relative, found);
   return found;
 }
 
-char* PMSpecImp::getdatafilename(char level, const char* name, bool search, int index) {
+char* PMSpecImp::getdatafilename(char level, const char* name, bool search, int index) const {
   return Intern(GetDatafileName(level, name, search, index));
 }
 
-char* PMSpecImp::Intern(const Port::String& path) {
+char* PMSpecImp::Intern(const Port::String& path) const {
   if (path.empty()) return nullptr;
   // The set keeps one copy of every path handed out, for as long as the PM_SPEC lives.
   // Library loading asks for paths from several threads at once.
@@ -988,7 +985,7 @@ std::unique_ptr<std::vector<Port::String>> PMSpecImp::getdatafiles(const Port::S
   return files;
 }
 
-char* PMSpecImp::gethelpfilename(char level, const char* name, bool search, int index) {
+char* PMSpecImp::gethelpfilename(char level, const char* name, bool search, int index) const {
   const Port::PathList& entries = Installation();
   if (entries.empty() || index >= static_cast<int>(friends.size())) return nullptr;
   const char* given = name ? name : "";
@@ -1015,7 +1012,7 @@ char* PMSpecImp::gethelpfilename(char level, const char* name, bool search, int 
 // installation's common help folder.
 Port::String PMSpecImp::FindHelpFallback(char level, const Port::String& platformHelp,
                                          const char* name, const Port::String& fileName,
-                                         int index) {
+                                         int index) const {
   if (!probing && level != 0) {
     Port::String path = platformHelp + Port_Env::GetLang() + "/";
     if (FindInPathList(level, path, name, 1)) return path;
@@ -1029,7 +1026,7 @@ Port::String PMSpecImp::FindHelpFallback(char level, const Port::String& platfor
   return english.empty() ? FirstExisting("/help/" + fileName) : english;
 }
 
-char* PMSpecImp::getexecfilename(char level, const char* name, bool search) {
+char* PMSpecImp::getexecfilename(char level, const char* name, bool search) const {
   const Port::PathList& entries = Installation();
   if (entries.empty()) return nullptr;
   const Port::String fileName = Port::String(name ? name : "") + ".exe";
@@ -1058,7 +1055,7 @@ Port::String PMSpecImp::FindExecFallback(const Port::String& fileName) const {
   return FirstExisting(platformBin + fileName);
 }
 
-char* PMSpecImp::getdllfilename(const char* name) {
+char* PMSpecImp::getdllfilename(const char* name) const {
   if (!Layout::IsModuleName(Port::String("lib") + (name ? name : ""))) return nullptr;
   const Port::String file = Port::String(Port_Env::GetPlatformPath()) + "/lib" +
                             (name ? name : "") + PortDynamicLib::GetFileType();
@@ -1091,13 +1088,15 @@ PM_SPEC::~PM_SPEC() = default;
 
 void PM_SPEC::install(std::unique_ptr<PMSpecImp> imp) { imp_ = std::move(imp); }
 
-PMSpecImp& PM_SPEC::implementation() const { return *imp_; }
+const PMSpecImp& PM_SPEC::implementation() const { return *imp_; }
+
+PMSpecImp& PM_SPEC::implementation() { return *imp_; }
 
 unsigned char PM_SPEC::set_pm(const char* pm) { return imp_->set_pm(pm); }
 
 unsigned char PM_SPEC::isvalid(unsigned char quiet, unsigned char) {
   if (imp_->getDepth() < 1) {
-    if (!quiet) PM_MSG().issueInternal("SPEC is not specified down to the pm level\n");
+    if (!quiet) PM_ISSUE(SpecNotDownToModule);
     return 0;
   }
   imp_->ForgetNames();
@@ -1108,7 +1107,7 @@ unsigned char PM_SPEC::isvalidpmname(const char* pm, unsigned char quiet) {
   return imp_->isvalidpmname(pm, quiet != 0);
 }
 
-unsigned char PM_SPEC::isunsupported() const { return imp_->isunsupported() ? 1 : 0; }
+unsigned char PM_SPEC::isunsupported() const { return implementation().isunsupported() ? 1 : 0; }
 
 void PM_SPEC::make_list(const char* key, const char* value, unsigned char withBaseMode) {
   imp_->make_list(key, value, withBaseMode != 0, 0);
@@ -1116,11 +1115,11 @@ void PM_SPEC::make_list(const char* key, const char* value, unsigned char withBa
 
 char* PM_SPEC::getdatafilename(char level, const char* name, unsigned char search,
                                int index) const {
-  return imp_->getdatafilename(level, name, search != 0, index);
+  return implementation().getdatafilename(level, name, search != 0, index);
 }
 
 Port::String PM_SPEC::GetDatafileName(char level, const char* name, bool search, int index) const {
-  return imp_->GetDatafileName(level, name, search, index);
+  return implementation().GetDatafileName(level, name, search, index);
 }
 
 std::unique_ptr<std::vector<Port::String>> PM_SPEC::getdatafiles(const Port::String& name) {
@@ -1129,42 +1128,46 @@ std::unique_ptr<std::vector<Port::String>> PM_SPEC::getdatafiles(const Port::Str
 
 char* PM_SPEC::gethelpfilename(char level, const char* name, unsigned char search,
                                int index) const {
-  return imp_->gethelpfilename(level, name, search != 0, index);
+  return implementation().gethelpfilename(level, name, search != 0, index);
 }
 
 char* PM_SPEC::getexecfilename(char level, const char* name, unsigned char search) const {
-  return imp_->getexecfilename(level, name, search != 0);
+  return implementation().getexecfilename(level, name, search != 0);
 }
 
-char* PM_SPEC::getdllfilename(const char* name) const { return imp_->getdllfilename(name); }
+char* PM_SPEC::getdllfilename(const char* name) const {
+  return implementation().getdllfilename(name);
+}
 
-void PM_SPEC::printme(const char* label) const { imp_->printme(label); }
+void PM_SPEC::printme(const char* label) const { implementation().printme(label); }
 
 unsigned char PM_SPEC::verify_and_set_pm(const char* pm, unsigned char set) {
   return imp_->verify_and_set_pm(pm, set != 0);
 }
 
 char* PM_SPEC::get_pm() const {
-  const Port::String& pm = imp_->pmName();
+  const Port::String& pm = implementation().pmName();
   return pm.empty() ? nullptr : const_cast<char*>(pm.c_str());
 }
 
-const char* PM_SPEC::get_pmprefix() const { return imp_->prefix().c_str(); }
+const char* PM_SPEC::get_pmprefix() const { return implementation().prefix().c_str(); }
 
 char* PM_SPEC::get_pm_friend(int i) const {
-  const std::vector<char*>& friends = imp_->friendNames();
+  const std::vector<char*>& friends = implementation().friendNames();
   if (i < 0 || i >= static_cast<int>(friends.size())) return nullptr;
   return friends[static_cast<std::size_t>(i)];
 }
 
-int PM_SPEC::get_num_friends() const { return static_cast<int>(imp_->friendNames().size()); }
+int PM_SPEC::get_num_friends() const {
+  return static_cast<int>(implementation().friendNames().size());
+}
 
-PM_DEVKEY* PM_SPEC::get_defdata() const { return imp_->defdataStore(); }
+PM_DEVKEY* PM_SPEC::get_defdata() const { return implementation().defdataStore(); }
 
-char PM_SPEC::get_depth() const { return imp_->getDepth(); }
+char PM_SPEC::get_depth() const { return implementation().getDepth(); }
 
 auto_array<char> PM_SPEC::GetName() const {
-  const Port::String& pm = imp_->pmName();
+  const Port::String& pm = implementation().pmName();
   if (pm.empty()) return auto_array<char>();
   const auto& registry = PMAliasRegistry();
   const auto alias = registry.find(pm.str());
@@ -1179,11 +1182,11 @@ auto_array<char> PM_SPEC::GetProperName(const char* alias, bool scan) {
 DARRAY_NAME* PM_SPEC::get_list(unsigned char aliased) { return imp_->get_list(aliased != 0); }
 
 const char* const* PM_SPEC::begin(bool aliased) const {
-  const std::vector<char*>& entries = imp_->GetListVector(aliased);
+  const std::vector<char*>& entries = implementation().GetListVector(aliased);
   return entries.data();
 }
 
 const char* const* PM_SPEC::end(bool aliased) const {
-  const std::vector<char*>& entries = imp_->GetListVector(aliased);
+  const std::vector<char*>& entries = implementation().GetListVector(aliased);
   return entries.data() + entries.size();
 }

@@ -155,7 +155,9 @@ class Shell:
         self.read()
         with open(status) as file:
             code = int(file.read())
-        return lines_of(out), lines_of(err), code
+        # An instrumented build's runtime complains when a command's limits stop its counts.
+        errors = [line for line in lines_of(err) if not line.startswith("libgcov profiling error:")]
+        return lines_of(out), errors, code
 
     def send(self, text):
         self.process.stdin.write(text)

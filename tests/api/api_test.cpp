@@ -420,3 +420,18 @@ TEST(ApiDefinitions, OwnKeysAndTheLibrarysVocabulary) {
 }
 
 }  // namespace
+
+// A copy of a configuration part was a plain part: the copy refused the device that only the
+// configuration rules accept, and completed() completed it by the plain rules.
+TEST_F(ApiTest, ConfigurationPartCopyLostTheConfigurationRules) {
+  pmlib::PartOptions options;
+  options.configuration = true;
+  const pmlib::Part part = pmlib::Part::parse("xcab80ecs144-4", options);
+  ASSERT_EQ(part.device(), "xcab80e");
+  const pmlib::Part copy(part);
+  EXPECT_EQ(copy.device(), "xcab80e");
+  EXPECT_EQ(copy.valid(), part.valid());
+  const std::optional<pmlib::Part> completed = part.completed();
+  ASSERT_TRUE(completed);
+  EXPECT_EQ(completed->device(), "xcab80e");
+}

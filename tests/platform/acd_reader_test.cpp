@@ -287,4 +287,38 @@ TEST(AcdKeys, CopiesShareKeysUntilEitherChanges) {
   EXPECT_EQ(4u, stamps.size());
 }
 
+// Inheriting gives what inserting the absent keys gives, in the same order, without adding them:
+// the friend's later changes stay out, and a change here first makes the inherited keys its own.
+// (A long chain walked by many threads at once is the stress suite's.)
+TEST(AcdKeys, InheritAbsentHoldsWhatInsertAbsentAddsAndSettlesOnChange) {
+  AcdFile own("A = own\nEMPTY\n");
+  AcdFile near("Z = 1\nA = near\nB = near\n");
+  AcdFile far("B = far\nC = far\n");
+  StaticAcdRead eager(*own, "eager.acd", nullptr, nullptr, 1);
+  eager.insertabsent(*near);
+  eager.insertabsent(*far);
+  StaticAcdRead nearInheriting(*near, "near.acd", nullptr, nullptr, 1);
+  nearInheriting.inheritabsent(*far);
+  StaticAcdRead lazy(*own, "lazy.acd", nullptr, nullptr, 1);
+  lazy.inheritabsent(nearInheriting);
+  EXPECT_NE(own->version(), lazy.version());
+  const std::uint64_t once = lazy.version();
+  lazy.inheritabsent(nearInheriting);  // nothing new: nothing changes
+  EXPECT_EQ(once, lazy.version());
+  EXPECT_TRUE(nearInheriting.insert({Text("LATE"), Text("x")}).second);
+
+  EXPECT_EQ(nullptr, lazy.getkeyeddata("LATE"));
+  EXPECT_EQ(far->getkeyeddata("C"), lazy.getkeyeddata("C"));
+  EXPECT_EQ(Listing(eager), Listing(lazy));
+  EXPECT_EQ("A=own\nEMPTY=\nZ=1\nB=near\nC=far\n", Listing(lazy));
+  EXPECT_EQ(5u, lazy.size());
+
+  const std::uint64_t inherited = lazy.version();
+  EXPECT_FALSE(lazy.insert({Text("C"), Text("other")}).second);
+  EXPECT_EQ(inherited, lazy.version());
+  EXPECT_TRUE(lazy.sortaddnewkey("D"));
+  EXPECT_EQ("A=own\nEMPTY=\nZ=1\nB=near\nC=far\nD=\n", Listing(lazy));
+  EXPECT_EQ(2u, own->size());
+}
+
 }  // namespace

@@ -35,6 +35,23 @@ TEST(PortRegexp, RangeOfTheFirstMatchAtOrAfterStart) {
       {"-[0-9]+$", "-3\rtq144", 0, "none"},
       {"-[0-9]+$", "-3x", 0, "none"},
       {"-[0-9]+$", "tq144-3", 3, "5-6"},
+      // A pattern anchored at the start is turned down early when the text cannot begin with its
+      // literal characters; every kind of atom the early test reads, or stops at, keeps its
+      // meaning.
+      {"^x?c?ab[0-9]+e", "cab1e", 0, "0-4"},
+      {"^x?c?ab[0-9]+e", "xxab1e", 0, "none"},
+      {"^x?x?ab", "xab", 0, "0-2"},
+      {"^a+b", "aaab", 0, "0-3"},
+      {"^ab*c", "ac", 0, "0-1"},
+      {"^ab{2}c", "abbc", 0, "0-3"},
+      {"^ab??c", "ac", 0, "0-1"},
+      {"^ab?+c", "abc", 0, "0-2"},
+      {"^ab|cd", "cd", 0, "0-1"},
+      {"^a\\.b", "a.b", 0, "0-2"},
+      {"^ab(c)?d", "abd", 0, "0-2"},
+      {"^abc", "ab", 0, "none"},
+      {"^-[0-9]", "-3", 0, "0-1"},
+      {"^x?c?ab", "", 0, "none"},
       // Empty matches are skipped; starts out of range give no range.
       {"a*", "bbb", 0, "none"},
       {"a*", "baa", 0, "1-2"},

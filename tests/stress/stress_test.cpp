@@ -32,6 +32,7 @@
 #include "pmport/port_msg.h"
 #include "pmport/port_path.h"
 #include "pmport/port_thread.h"
+#include "pmport/sfp_acd.h"
 #include "pmport/ut_statobj.h"
 #include "pmtest.h"
 
@@ -405,6 +406,32 @@ TEST(StressPlatform, NamedObjectsAreFoundWhileTheyLive) {
       right &= std::string(second.getname()) == name;
     }
     return right && UT_STATOBJ::Find(name.c_str()) == nullptr;
+  });
+}
+
+// A reader inheriting along a chain longer than the layers it keeps apart, walked by many threads
+// at once: every walk sees every key once, with the nearest value.
+TEST(StressPlatform, ReaderInheritingAlongALongChainWalkedAtOnce) {
+  constexpr int kChain = 20;
+  const pmtest::TempDir dir;
+  std::vector<std::unique_ptr<StaticAcdRead>> files, readers(kChain);
+  for (int i = kChain - 1; i >= 0; --i) {
+    const std::string n = std::to_string(i), path = dir / ("r" + n + ".acd");
+    pmtest::WriteFile(path, "K" + n + " = " + n + "\nS = " + n + "\n");
+    files.push_back(std::make_unique<StaticAcdRead>(path.c_str(), nullptr, nullptr, 1, 0, 1));
+    readers[i] = std::make_unique<StaticAcdRead>(*files.back(), "r.acd", nullptr, nullptr, 1);
+    if (i + 1 < kChain) readers[i]->inheritabsent(*readers[i + 1]);
+  }
+  std::string expected = "K0=0 S=0 ";
+  for (int i = 1; i < kChain; ++i)
+    expected += "K" + std::to_string(i) + "=" + std::to_string(i) + " ";
+  const StaticAcdRead& first = *readers[0];
+  RunOnThreads({8, 100}, [&](int, int) {
+    std::string walk;
+    for (const Sfp_ACD::KeyValue& entry : first) {
+      walk += std::string(entry.first.get()) + "=" + entry.second.get() + " ";
+    }
+    return walk == expected && first.size() == kChain + 1u && !first.getkeyeddata("K20");
   });
 }
 
