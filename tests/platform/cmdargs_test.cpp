@@ -6,8 +6,11 @@
 
 #include "pmport/ut_cmdargs.h"
 #include "pmtest.h"
+#include "port_messages.h"
 
 namespace {
+
+using testing::ElementsAre;
 
 using Words = std::vector<std::string>;
 
@@ -124,8 +127,9 @@ TEST(CmdOpcodes, MalformedSpecificationsAreRejectedWithAWarning) {
     EXPECT_FALSE(opcodes.geterror().empty()) << shown;
     EXPECT_EQ(UT_CMDCHK::chkargs(1, args.data(), opcodes, info), 0) << shown;
     EXPECT_EQ(info.error, 1) << shown;
-    ASSERT_EQ(Warnings(capture).size(), 1u) << shown;  // the specification's, not the argument's
-    EXPECT_NE(Warnings(capture)[0].find("malformed"), std::string::npos);
+    // The specification's warning, not the argument's.
+    EXPECT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::MalformedOptionSpec)))
+        << shown;
   }
 }
 
@@ -158,15 +162,17 @@ TEST(CmdFile, SelfReferenceAndUnreadableFilesAreReportedAndStop) {
   UT_CMDFILE looped(2, args.data());
   EXPECT_FALSE(looped.isvalid());
   EXPECT_EQ(Expanded(looped), (Words{"a", "b"}));
-  ASSERT_EQ(Warnings(capture).size(), 1u);
-  EXPECT_NE(Warnings(capture)[0].find(loop), std::string::npos);
+  ASSERT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::CommandFileNamesItself)));
+  EXPECT_NE(capture.messages()[0].text.find(loop), std::string::npos);
 
   const std::string missing = dir / "missing.cmd";
   const std::vector<const char*> bad = {"-f", missing.c_str(), "-f", dir.path().c_str(), "-f"};
   UT_CMDFILE unread(5, bad.data());
   EXPECT_FALSE(unread.isvalid());
   EXPECT_EQ(Expanded(unread), (Words{"-f", missing, "-f", dir.path(), "-f"}));
-  EXPECT_EQ(Warnings(capture).size(), 3u);
+  EXPECT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::CommandFileNamesItself),
+                                              pmtest::From(Port::msg::CannotReadCommandFile),
+                                              pmtest::From(Port::msg::CannotReadCommandFile)));
 }
 
 }  // namespace

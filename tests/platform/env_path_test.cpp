@@ -8,8 +8,11 @@
 #include "pmport/port_env.h"
 #include "pmport/port_path.h"
 #include "pmtest.h"
+#include "port_messages.h"
 
 namespace {
+
+using testing::ElementsAre;
 
 std::vector<std::string> Entries(const Port::PathList& list) {
   std::vector<std::string> entries;
@@ -32,7 +35,8 @@ TEST(PortEnv, PlatformAndLanguageComeFromTheEnvironmentOrFallBack) {
     EXPECT_EQ(Port_Env::GetPlatformPath(), fallback) << notAWord;
     EXPECT_STREQ(Port_Env::GetLang(), "usenglish") << notAWord;
   }
-  EXPECT_EQ(capture.texts(Port::MsgKind::Warning).size(), 2u);
+  EXPECT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::NotAWordName),
+                                              pmtest::From(Port::msg::NotAWordName)));
   setenv("KORVAN_PLATFORM", "lin", 1);
   setenv("KORVAN_LANG", "german", 1);
   EXPECT_STREQ(Port_Env::GetPlatformPath(), "lin");
@@ -70,11 +74,11 @@ TEST(PortEnv, OverrideMessageIsAWarningNamingBothPaths) {
   pmtest::MessageCapture capture;
   Port_Env::IssueOverrideMessage("/base/alpha/data/alpha.acd", "/site/alpha/data/alpha.acd",
                                  "PMSPEC");
-  const std::vector<Port::Message> warnings = capture.of(Port::MsgKind::Warning);
-  ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_EQ(warnings[0].domain, "Port");
-  EXPECT_EQ(warnings[0].text,
-            "PMSPEC: /site/alpha/data/alpha.acd overrides /base/alpha/data/alpha.acd\n");
+  ASSERT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::Override)));
+  EXPECT_EQ(capture.messages()[0].domain, "Port");
+  EXPECT_EQ(capture.messages()[0].text,
+            pmtest::Expand(Port::msg::Override,
+                           {"PMSPEC", "/site/alpha/data/alpha.acd", "/base/alpha/data/alpha.acd"}));
 }
 
 TEST(KorvanPath, ParsesTheVariableOnFirstUse) {

@@ -15,6 +15,7 @@
 #include "pmport/ut_cmdargs.h"
 #include "pmport/ut_ifile.h"
 #include "pmtest.h"
+#include "port_messages.h"
 
 namespace {
 
@@ -89,8 +90,9 @@ TEST(File, OpenFailsForMissingFilesDirectoriesAndOtherAccess) {
   EXPECT_EQ(Port::File::open((dir / "x.usg").c_str(), 2, true), nullptr);
   EXPECT_TRUE(capture.messages().empty());
   EXPECT_EQ(Port::File::open((dir / "missing").c_str(), Port::File::Read, false), nullptr);
-  ASSERT_EQ(capture.of(Port::MsgKind::Warning).size(), 1u);
-  EXPECT_NE(capture.of(Port::MsgKind::Warning)[0].text.find(dir / "missing"), std::string::npos);
+  ASSERT_THAT(capture.messages(),
+              testing::ElementsAre(pmtest::From(Port::msg::CannotOpenForReading)));
+  EXPECT_NE(capture.messages()[0].text.find(dir / "missing"), std::string::npos);
 }
 
 // Every read of a stream over `content` with a buffer of `size` bytes, each followed by "|", up to
