@@ -1,12 +1,6 @@
 # pmtool modules, info, key, locate and ventry on the bundled sample installation with its
 # architecture libraries. Listing, merging, searching and resolving are the library's (pinned by
 # its own tests); these pin what pmtool prints and the status it ends with.
-$ pmtool modules
-alpha
-beta
-delta
-gamma
-prom
 $ pmtool modules --base --aliases
 alpha
 basic
@@ -29,14 +23,8 @@ $ pmtool modules --value x
 # info shows the friend chain, the alias and the definition.
 $ pmtool info --json bravo | compact_json
 {"name": "beta", "alias": "bravo", "unsupported": false, "friends": ["alpha"], "definition": "<sample>/beta/data/beta.acd"}
-$ pmtool info gamma | grep ^friends
-friends:      beta -> alpha
 $ pmtool info legacy | grep ^unsupported
 unsupported:  yes
-$ pmtool info nosuch
-! pmtool info: no usable personality module "nosuch"
-! pmtool info: the personality modules: alpha, beta, delta, gamma, prom
-[1]
 
 # key reads merged keys, fields and other files, with friends.
 # VENDOR comes from alpha, two steps up gamma's friend chain.
@@ -51,17 +39,11 @@ alphatiming
 $ pmtool key alpha NO_SUCH_KEY
 ! pmtool key: <sample>/alpha/data/alpha.acd: no value for "NO_SUCH_KEY"
 [1]
-$ pmtool key alpha K x
-! pmtool key: an index is a number from 0 to 32767, not "x"
-! Run 'pmtool key --help' for usage.
-[2]
 $ pmtool key --file nothing alpha K
 ! pmtool key: no copy of "nothing" for alpha or its friends
 [1]
 
 # locate finds files of every kind, reports overrides and misses.
-$ pmtool locate alpha .acd
-<sample>/alpha/data/alpha.acd
 $ pmtool locate --index -2 alpha .nph
 ! pmtool locate: ".nph" not found for alpha
 [1]
@@ -88,23 +70,13 @@ $ pmtool locate alpha ../../alpha/data/alpha.acd
 $ pmtool locate --no-search alpha ../x
 ! pmtool locate: "../x" not found for alpha
 [1]
-# Options that do not go together, or out of range.
-$ pmtool locate --level 9 alpha x
-! pmtool locate: --level is a number from 0 to 4, not "9"
-! Run 'pmtool locate --help' for usage.
-[2]
-$ pmtool locate --dll --all alpha x
-! pmtool locate: --help-file, --exec, --dll and --all exclude each other
-! Run 'pmtool locate --help' for usage.
-[2]
-$ pmtool locate --dll --level 0 alpha x
-! pmtool locate: --level does not apply to --dll
-! Run 'pmtool locate --help' for usage.
-[2]
-$ pmtool locate --exec --index 0 alpha x
-! pmtool locate: --index does not apply to --exec
-! Run 'pmtool locate --help' for usage.
-[2]
+# Options that do not go together, or out of range, are usage errors.
+$ for options in '--level 9' '--dll --all' '--dll --level 0' '--exec --index 0'; do
+>   pmtool locate $options alpha x 2>err; echo "$? $(head -1 err)"; done
+2 pmtool locate: --level is a number from 0 to 4, not "9"
+2 pmtool locate: --help-file, --exec, --dll and --all exclude each other
+2 pmtool locate: --level does not apply to --dll
+2 pmtool locate: --index does not apply to --exec
 # An override is shown with --verbose, and only when the overridden file exists.
 $ export KORVAN_PATH=<sample>/overlay:<sample>
 $ pmtool locate beta .acd
@@ -125,9 +97,6 @@ $ KORVAN_PLATFORM=../../.. pmtool locate --dll gamma arch
 # ventry resolves the platform entry or says why the generic one applies.
 $ pmtool ventry --json alpha route | compact_json
 {"arch": "alpha", "function": "route", "key": "VENTRY_LIN64_route", "entry": "arch_route(const char*),arch", "symbol": "arch_route", "library": "arch", "file": "<sample>/alpha/lib/lin64/libarch.so", "loaded": true, "libraries": ["alphalib", "arch"], "replaced": true, "reason": null}
-# gamma takes the library from its friend alpha, with its own dependency file's library.
-$ pmtool ventry gamma place | grep libraries
-libraries:  arch gammalib
 $ pmtool ventry alpha pack 2>/dev/null | grep replaced
 replaced:  no, the entry is NULL
 [1]
@@ -140,7 +109,3 @@ replaced:  no, no VENTRY_LIN64_route or VENTRY_route
 $ pmtool ventry --file nosuch alpha route
 ! pmtool ventry: no copy of "nosuch" for alpha or its friends
 [1]
-$ pmtool ventry alpha
-! pmtool ventry: missing arguments; usage: pmtool ventry [OPTIONS] ARCH FUNCTION
-! Run 'pmtool ventry --help' for usage.
-[2]
