@@ -49,12 +49,6 @@ $ pmtool locate --index -2 alpha .nph
 [1]
 $ pmtool locate --no-search alpha anything.txt
 <sample>/alpha/data/anything.txt
-$ pmtool locate --help-file alpha .hlp
-<sample>/alpha/help/lin64/usenglish/alpha.hlp
-$ pmtool locate --help-file gamma modules.hlp
-<sample>/help/modules.hlp
-$ pmtool locate --dll gamma arch
-<sample>/alpha/lib/lin64/libarch.so
 $ pmtool locate --exec alpha map
 ! pmtool locate: executable "map" not found for alpha
 [1]
@@ -105,7 +99,4 @@ function:  route
 key:       (none)
 replaced:  no, no VENTRY_LIN64_route or VENTRY_route
 ! pmtool ventry: "route" keeps its generic implementation for basic: no VENTRY_LIN64_route or VENTRY_route
-[1]
-$ pmtool ventry --file nosuch alpha route
-! pmtool ventry: no copy of "nosuch" for alpha or its friends
 [1]
