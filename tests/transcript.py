@@ -23,12 +23,12 @@ A plain line is one of standard output, "! TEXT" one of standard error ("!" alon
 line), "[N]" the exit status when it is not 0, "<empty>" an empty line of standard output; each
 stream is compared whole. Lines "> TEXT" right after a command continue it (a here-document, say).
 Blank lines and "#" lines are left out. KORVAN_PATH is the build tree's sample unless a
-transcript sets it. The shell runs with "set -o pipefail" (the status of "pmtool ... | grep ..."
-is pmtool's) and has "compact_json", which prints the JSON document on its standard input on one
-line.
+transcript sets it.
 
 Either kind runs in order in one bash, in a fresh folder that holds `build` (a link to the build
-tree), with pmtool first on the PATH. Placeholders: "<checkout>" is the source tree (its `build/`
+tree), with pmtool first on the PATH, "set -o pipefail" (the status of "pmtool ... | grep ..." is
+pmtool's) and a function "compact_json" that prints the JSON document on its standard input on
+one line. Placeholders: "<checkout>" is the source tree (its `build/`
 the build tree in use), "/tmp/inst" and "/tmp/ovl" fresh folders of the run's own; in
 transcripts "<sample>" is also the build tree's sample installation and "<work>" the fresh folder.
 
@@ -48,8 +48,8 @@ COMMAND = re.compile(r"^( *)\$ (.*)$")
 FILE_CAPTION = re.compile(r"`([^`\s]+)`:\s*$")
 NOT_RUN = re.compile(r"^<!-- not run: .* -->$")
 STATUS = re.compile(r"^\[(\d+)\]$")
-# What every transcript's shell has before its first command.
-TRANSCRIPT_PRELUDE = """set -o pipefail
+# What every shell has before its first command.
+PRELUDE = """set -o pipefail
 compact_json() { python3 -c 'import json, sys; print(json.dumps(json.load(sys.stdin)))'; }"""
 
 
@@ -186,25 +186,21 @@ def matches(expected, actual):
     return bool(actual) and line_fits(head, actual[0]) and matches(rest, actual[1:])
 
 
-class Placeholders:
-    def __init__(self, source, build, scratch, transcript):
-        pairs = [("<checkout>/build", build), ("<checkout>", source)]
-        if transcript:
-            pairs += [("<sample>", os.path.join(build, "sample")),
-                      ("<work>", os.path.join(scratch, "work"))]
-        pairs += [(f"/tmp/{name}", os.path.join(scratch, name)) for name in ("inst", "ovl")]
-        # The longest first, so that the build tree is named before the source tree around it.
-        self.pairs = sorted(pairs, key=lambda pair: -len(pair[1]))
+def placeholders(source, build, scratch, transcript):
+    """(placeholder, what it stands for) pairs, the longest meaning first, so that the build
+    tree is named before the source tree around it."""
+    pairs = [("<checkout>/build", build), ("<checkout>", source)]
+    if transcript:
+        pairs += [("<sample>", os.path.join(build, "sample")),
+                  ("<work>", os.path.join(scratch, "work"))]
+    pairs += [(f"/tmp/{name}", os.path.join(scratch, name)) for name in ("inst", "ovl")]
+    return sorted(pairs, key=lambda pair: -len(pair[1]))
 
-    def to_real(self, text):
-        for placeholder, real in self.pairs:
-            text = text.replace(placeholder, real)
-        return text
 
-    def to_shown(self, text):
-        for placeholder, real in self.pairs:
-            text = text.replace(real, placeholder)
-        return text
+def replaced(text, pairs):
+    for old, new in pairs:
+        text = text.replace(old, new)
+    return text
 
 
 def shown(out, err, status):
@@ -225,23 +221,22 @@ def run_file(path, args):
         work = os.path.join(folder, "work")
         os.makedirs(work)
         os.symlink(args.build, os.path.join(work, "build"))
-        names = Placeholders(args.source, args.build, folder, transcript)
+        to_real = placeholders(args.source, args.build, folder, transcript)
+        to_shown = [(real, placeholder) for placeholder, real in to_real]
         env = {key: value for key, value in os.environ.items() if key != "KORVAN_PATH"}
         env["PATH"] = os.path.join(args.build, "tools", "pmtool") + os.pathsep + env["PATH"]
         env["LC_ALL"] = "C"
         if transcript:
             env["KORVAN_PATH"] = os.path.join(args.build, "sample")
         shell = Shell(work, env, folder, merged=not transcript)
-        if transcript:
-            shell.run(TRANSCRIPT_PRELUDE)
+        shell.run(PRELUDE)
         try:
             for step in steps:
                 if step.path is not None:
-                    shell.write(names.to_real(step.path), step.text)
+                    shell.write(replaced(step.path, to_real), step.text)
                     continue
-                out, err, status = shell.run(names.to_real(step.command))
-                out = [names.to_shown(line) for line in out]
-                err = [names.to_shown(line) for line in err]
+                out, err, status = shell.run(replaced(step.command, to_real))
+                out, err = ([replaced(line, to_shown) for line in lines] for lines in (out, err))
                 if not (matches(step.expected, out) and matches(step.errors, err)
                         and status == step.status):
                     failures += 1

@@ -11,25 +11,22 @@ from conftest import run_python
 SAMPLE = os.environ["KORVAN_PATH"]
 ARCHS = ["Korvan:alpha", "Korvan:beta", "Korvan:delta", "Korvan:gamma"]
 
-MODULE_ROWS = [  # module, attribute, expected
-    ("bravo", "name", "beta"),
-    ("alpha", "alias", None),
-    ("beta", "alias", "bravo"),
-    ("alpha", "unsupported", False),
-    ("alpha", "definition", f"{SAMPLE}/alpha/data/alpha.acd"),
-    ("gamma", "vendor", "Korvan"),
-    ("gamma", "family", "gamma"),
-    ("delta", "type", ModuleType.CPLD),
-    ("prom", "type", ModuleType.CONFIG),
-    ("prom", "type_name", "CONFIG"),
-    ("gamma", "friends", ["beta", "alpha"]),
-    ("alpha", "device_names", ["xcab12e", "xcab40e"]),
+MODULE_FIELDS = ("name", "alias", "unsupported", "definition", "vendor", "family", "type",
+                 "type_name", "friends", "device_names")
+MODULE_ROWS = [  # module, the values of MODULE_FIELDS
+    ("bravo", ("beta", "bravo", False, f"{SAMPLE}/beta/data/beta.acd", "Korvan", "beta",
+               ModuleType.FPGA, "FPGA", ["alpha"], ["xcbe10"])),
+    ("delta", ("delta", None, False, f"{SAMPLE}/delta/data/delta.acd", "Korvan", "delta",
+               ModuleType.CPLD, "CPLD", [], ["xcde16"])),
+    ("prom", ("prom", None, False, f"{SAMPLE}/prom/data/prom.acd", "Korvan", "prom",
+              ModuleType.CONFIG, "CONFIG", [], ["xcpr01", "xcpr04"])),
 ]
 
 
-@pytest.mark.parametrize("name, attribute, expected", MODULE_ROWS)
-def test_module_property(name, attribute, expected):
-    assert getattr(pmlib.Module(name), attribute) == expected
+@pytest.mark.parametrize("name, values", MODULE_ROWS)
+def test_module_properties(name, values):
+    module = pmlib.Module(name)
+    assert tuple(getattr(module, field) for field in MODULE_FIELDS) == values
 
 
 def test_module_own_keys():
@@ -67,24 +64,19 @@ def test_module_device(module, device):
     assert device.range == (device.ranges[0] if device.ranges else None)
 
 
-FILE_ROWS = [  # module, method, argument, expected (relative to the sample)
-    ("gamma", "files", "ab40e.pkg", ["alpha/data/ab40e.pkg"]),
-    ("gamma", "data_file", ".acd", "gamma/data/gamma.acd"),
+FILE_ROWS = [  # module, method, argument, expected
+    ("gamma", "files", "ab40e.pkg", [f"{SAMPLE}/alpha/data/ab40e.pkg"]),
+    ("gamma", "data_file", ".acd", f"{SAMPLE}/gamma/data/gamma.acd"),
     ("gamma", "data_file", "nothing.pkg", None),
-    ("gamma", "library_file", "arch", "alpha/lib/lin64/libarch.so"),
-    ("alpha", "help_file", "modules.hlp", "help/modules.hlp"),
+    ("gamma", "library_file", "arch", f"{SAMPLE}/alpha/lib/lin64/libarch.so"),
+    ("alpha", "help_file", "modules.hlp", f"{SAMPLE}/help/modules.hlp"),
     ("alpha", "program_file", "nothing", None),
 ]
 
 
 @pytest.mark.parametrize("module, method, argument, expected", FILE_ROWS)
 def test_module_files(module, method, argument, expected):
-    found = getattr(pmlib.Module(module), method)(argument)
-    if isinstance(expected, list):
-        expected = [f"{SAMPLE}/{path}" for path in expected]
-    elif expected is not None:
-        expected = f"{SAMPLE}/{expected}"
-    assert found == expected
+    assert getattr(pmlib.Module(module), method)(argument) == expected
 
 
 def test_installation_lists():

@@ -1,30 +1,27 @@
-# pmtool part: what it shows of a valid part, the level that fails with its choices,
-# configuration parts, the three-string form and the usage errors. Which level fails is the
+# pmtool part: the level that fails with its choices, configuration parts, the three-string form
+# and the usage errors. Which level fails is the
 # parser's (pinned by its own tests); these pin what pmtool makes of it.
-# A failing level is named with its choices and the closest: the fields of the JSON document
-# that tell where the part fails (arch, status, rejected, fails_at, choices, suggestions).
-$ verdict() { pmtool part --json "$1" 2>/dev/null | python3 -c 'import json, sys
+# A failing level is named with its choices and the closest: pmtool's status, then the fields of
+# the JSON document that tell where the part fails (arch, status, rejected, fails_at, choices,
+# suggestions).
+$ verdict() { json=$(pmtool part --json "$1" 2>/dev/null); echo "$? $(python3 -c 'import json, sys
 > part = json.load(sys.stdin)
-> print(*(json.dumps(part[key]) for key in ("arch", "status", "rejected", "fails_at", "choices", "suggestions")))'; }
+> keys = ("arch", "status", "rejected", "fails_at", "choices", "suggestions")
+> print(*(json.dumps(part[key]) for key in keys))' <<<"$json")"; }
 # delta's parts match only its alternative format.
 $ verdict xcde16pc44-6
-"delta" 0 null null [] []
+0 "delta" 0 null null [] []
 $ verdict xczz9tq144-3
-null 1 "xczz9tq144-3" "architecture" [] []
-[1]
+1 null 1 "xczz9tq144-3" "architecture" [] []
 $ verdict xcab41etq144-3
-"alpha" 2 "xcab41e" "device" ["xcab12e", "xcab40e"] ["xcab40e"]
-[1]
+1 "alpha" 2 "xcab41e" "device" ["xcab12e", "xcab40e"] ["xcab40e"]
 $ verdict xcab12ebg999-3
-"alpha" 3 "bg999" "package" ["tq144", "cs144"] []
-[1]
+1 "alpha" 3 "bg999" "package" ["tq144", "cs144"] []
 $ verdict xcab40epq208-5
-"alpha" 4 "-5" "speed" ["-4"] ["-4"]
-[1]
+1 "alpha" 4 "-5" "speed" ["-4"] ["-4"]
 # A level not given has its choices and nothing to be close to.
 $ verdict xcga20
-"gamma" 4 null "package" ["ff324", "ff484"] []
-[1]
+1 "gamma" 4 null "package" ["ff324", "ff484"] []
 $ pmtool part xcga20 >/dev/null
 ! pmtool part: "xcga20" fails at the package level (not given)
 ! pmtool part: the packages of gamma xcga20: ff324, ff484
