@@ -126,10 +126,16 @@ void ExpectCleanEnd(const Args& args, const std::vector<int>& statuses = {0, 1, 
   EXPECT_TRUE(result.status == 0 || !result.err.empty()) << shown << " said nothing";
 }
 
+// Goes to a folder deep enough in `work` that the odd names climbing out ("../../../../etc/passwd")
+// stay inside it: seg write writes where it is told to, and the tests run as root.
+void EnterDeepFolder(const pmtest::TempDir& work) {
+  pmtest::MakeDirs(work / "1/2/3/4");
+  ASSERT_EQ(0, chdir((work / "1/2/3/4").c_str()));
+}
+
 class BadInput : public testing::TestWithParam<TableCommand> {
  protected:
-  // seg write creates its files in the working folder.
-  void SetUp() override { ASSERT_EQ(0, chdir(work_.path().c_str())); }
+  void SetUp() override { EnterDeepFolder(work_); }
 
   pmtest::TempDir work_;
 };
@@ -190,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(EveryCommand, BadInput, testing::ValuesIn(TableCommands
 
 TEST(BadInputGlobal, OddInstallationsAndHelpWordsEndCleanly) {
   const pmtest::TempDir work;
-  ASSERT_EQ(0, chdir(work.path().c_str()));
+  EnterDeepFolder(work);
   for (const std::string& name : OddNames()) {
     ExpectCleanEnd({"--install", name, "parts", "alpha"});
     ExpectCleanEnd({"--install", kSample, "--help", name});
