@@ -204,7 +204,7 @@ ListIterator ListIterator::operator++(int) {
 // ---------------------------------------------------------------------------------------------
 // Caches
 
-BaseList& DeviceListOf(PMSpecImp& part) {
+BaseList& DeviceListOf(const PMSpecImp& part) {
   if (part.isunsupported()) {
     return LookupOrCreate(kUnsupportedDevices, part.pmName(),
                           [&part] { return part.CreateDeviceList(); });
@@ -213,23 +213,23 @@ BaseList& DeviceListOf(PMSpecImp& part) {
                         [&part] { return part.CreateNSDeviceList(); });
 }
 
-BaseList& PackageListOf(PMSpecImp& part, const Port::String& device) {
+BaseList& PackageListOf(const PMSpecImp& part, const Port::String& device) {
   return LookupOrCreate(kPackages, device, [&] { return part.CreatePkgList(device); });
 }
 
-BaseList& SpeedListOf(PMSpecImp& part, const Port::String& device) {
+BaseList& SpeedListOf(const PMSpecImp& part, const Port::String& device) {
   return LookupOrCreate(kSpeeds, device, [&] { return part.CreateSpdList(device); });
 }
 
-boost::shared_ptr<BaseList> GetDeviceList(PMSpecImp& part) {
+boost::shared_ptr<BaseList> GetDeviceList(const PMSpecImp& part) {
   return DeviceListOf(part).shared_from_this();
 }
 
-boost::shared_ptr<BaseList> GetPackageList(PMSpecImp& part, const Port::String& device) {
+boost::shared_ptr<BaseList> GetPackageList(const PMSpecImp& part, const Port::String& device) {
   return PackageListOf(part, device).shared_from_this();
 }
 
-boost::shared_ptr<BaseList> GetSpeedList(PMSpecImp& part, const Port::String& device) {
+boost::shared_ptr<BaseList> GetSpeedList(const PMSpecImp& part, const Port::String& device) {
   return SpeedListOf(part, device).shared_from_this();
 }
 
@@ -238,18 +238,20 @@ boost::shared_ptr<BaseList> GetSpeedList(PMSpecImp& part, const Port::String& de
 // ---------------------------------------------------------------------------------------------
 // The list factories of PMSpecImp
 
-boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreateDeviceList() {
+boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreateDeviceList() const {
   return boost::make_shared<PersonalityModule::DeviceList>(pm);
 }
 
-boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreateNSDeviceList() {
+boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreateNSDeviceList() const {
   return boost::make_shared<PersonalityModule::NS_DeviceList>(pm);
 }
 
-boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreatePkgList(const Port::String& name) {
+boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreatePkgList(
+    const Port::String& name) const {
   return boost::make_shared<PersonalityModule::PkgList>(pm, name, unsupportedAllowed);
 }
 
-boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreateSpdList(const Port::String& name) {
+boost::shared_ptr<PersonalityModule::BaseList> PMSpecImp::CreateSpdList(
+    const Port::String& name) const {
   return boost::make_shared<PersonalityModule::SpdList>(pm, name);
 }

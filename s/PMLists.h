@@ -258,14 +258,16 @@ class ListIterator {
 // The process-wide caches. Each returns the list cached under its key, creating an unbuilt one
 // through the part implementation's factory on a miss; nothing is built and no file is read while
 // the cache is locked. Lists never leave the caches: a reference stays valid for the whole process.
-BaseList& DeviceListOf(PMSpecImp& part);
-BaseList& PackageListOf(PMSpecImp& part, const Port::StringBase<char>& device);
-BaseList& SpeedListOf(PMSpecImp& part, const Port::StringBase<char>& device);
+BaseList& DeviceListOf(const PMSpecImp& part);
+BaseList& PackageListOf(const PMSpecImp& part, const Port::StringBase<char>& device);
+BaseList& SpeedListOf(const PMSpecImp& part, const Port::StringBase<char>& device);
 
 // The same lists, shared.
-boost::shared_ptr<BaseList> GetDeviceList(PMSpecImp& part);
-boost::shared_ptr<BaseList> GetPackageList(PMSpecImp& part, const Port::StringBase<char>& device);
-boost::shared_ptr<BaseList> GetSpeedList(PMSpecImp& part, const Port::StringBase<char>& device);
+boost::shared_ptr<BaseList> GetDeviceList(const PMSpecImp& part);
+boost::shared_ptr<BaseList> GetPackageList(const PMSpecImp& part,
+                                           const Port::StringBase<char>& device);
+boost::shared_ptr<BaseList> GetSpeedList(const PMSpecImp& part,
+                                         const Port::StringBase<char>& device);
 
 }  // namespace PersonalityModule
 

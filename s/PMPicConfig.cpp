@@ -22,7 +22,8 @@ std::unique_ptr<PMPicImp> MakeConfigurationPart(PM_PARTNAME_BINDING binding) {
   return std::make_unique<PMPicConfigImp>(nullptr, binding);
 }
 
-boost::shared_ptr<Validator> NewConfigurationValidator(const Port::String& type, PMPicImp* imp) {
+boost::shared_ptr<Validator> NewConfigurationValidator(const Port::String& type,
+                                                       const PMPicImp* imp) {
   if (type == "FPGA") return boost::make_shared<FPGA_CF_Validator>(imp);
   if (type == "CPLD") return boost::make_shared<CPLD_Validator>(imp);
   if (type == "CONFIG") return boost::make_shared<CONFIG_Validator>(imp);
@@ -36,23 +37,23 @@ PMPicConfigImp::PMPicConfigImp(PM_SPEC* ownerSpec, PM_PARTNAME_BINDING binding)
 
 PMPicConfigImp::~PMPicConfigImp() = default;
 
-boost::shared_ptr<BaseList> PMPicConfigImp::CreateDeviceList() {
+boost::shared_ptr<BaseList> PMPicConfigImp::CreateDeviceList() const {
   return boost::make_shared<CF_DeviceList>(pm, MakeConfigurationPart);
 }
 
-boost::shared_ptr<BaseList> PMPicConfigImp::CreateNSDeviceList() {
+boost::shared_ptr<BaseList> PMPicConfigImp::CreateNSDeviceList() const {
   return boost::make_shared<CF_NS_DeviceList>(pm, MakeConfigurationPart);
 }
 
-boost::shared_ptr<BaseList> PMPicConfigImp::CreatePkgList(const Port::String& name) {
+boost::shared_ptr<BaseList> PMPicConfigImp::CreatePkgList(const Port::String& name) const {
   return boost::make_shared<CF_PkgList>(pm, name, MakeConfigurationPart);
 }
 
-boost::shared_ptr<BaseList> PMPicConfigImp::CreateSpdList(const Port::String& name) {
+boost::shared_ptr<BaseList> PMPicConfigImp::CreateSpdList(const Port::String& name) const {
   return boost::make_shared<CF_SpdList>(pm, name, MakeConfigurationPart);
 }
 
-void PMPicConfigImp::SetArchType(Port::String type) {
+void PMPicConfigImp::SetArchType(Port::String type) const {
   std::string upper = type.empty() ? std::string("FPGA") : type.str();
   UT_STR::Upper(upper.data());
   if (archType.Compare(upper.c_str(), 1) == 0) return;
@@ -69,7 +70,7 @@ void PMPicConfigImp::SetArchType(Port::String type) {
   }
 }
 
-std::unique_ptr<PMPicImp> PMPicConfigImp::CreateEmptyImp(PM_PARTNAME_BINDING binding) {
+std::unique_ptr<PMPicImp> PMPicConfigImp::CreateEmptyImp(PM_PARTNAME_BINDING binding) const {
   return std::make_unique<PMPicConfigImp>(nullptr, binding);
 }
 

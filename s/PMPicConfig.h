@@ -18,14 +18,14 @@ class PMPicConfigImp : public PMPicImp {
   PMPicConfigImp(PM_SPEC* owner, PM_PARTNAME_BINDING binding);
   ~PMPicConfigImp() override;
 
-  boost::shared_ptr<BaseList> CreateDeviceList() override;
-  boost::shared_ptr<BaseList> CreateNSDeviceList() override;
-  boost::shared_ptr<BaseList> CreatePkgList(const Port::StringBase<char>& name) override;
-  boost::shared_ptr<BaseList> CreateSpdList(const Port::StringBase<char>& name) override;
+  boost::shared_ptr<BaseList> CreateDeviceList() const override;
+  boost::shared_ptr<BaseList> CreateNSDeviceList() const override;
+  boost::shared_ptr<BaseList> CreatePkgList(const Port::StringBase<char>& name) const override;
+  boost::shared_ptr<BaseList> CreateSpdList(const Port::StringBase<char>& name) const override;
   // "FPGA" (also for an empty type) takes the configuration FPGA validator, "CPLD" and "CONFIG"
   // their own; any other type is fatal 101 and keeps the validator in place.
-  void SetArchType(Port::StringBase<char> type) override;
-  std::unique_ptr<PMPicImp> CreateEmptyImp(PM_PARTNAME_BINDING binding) override;
+  void SetArchType(Port::StringBase<char> type) const override;
+  std::unique_ptr<PMPicImp> CreateEmptyImp(PM_PARTNAME_BINDING binding) const override;
 };
 
 }  // namespace PersonalityModule

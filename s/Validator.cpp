@@ -170,7 +170,7 @@ namespace PersonalityModule {
 // ---------------------------------------------------------------------------------------------
 // Validator
 
-Validator::Validator(PMPicImp* part) : imp(part) {}
+Validator::Validator(const PMPicImp* part) : imp(part) {}
 
 Validator::~Validator() = default;
 
@@ -267,7 +267,7 @@ const DeviceListsTable& Validator::devicelists() {
 
 namespace {
 // The speed list of `device`, built; null when the cache holds another kind of list.
-const SpdList* BuiltSpeedList(PMPicImp& part, const Port::String& device) {
+const SpdList* BuiltSpeedList(const PMPicImp& part, const Port::String& device) {
   BaseList& list = SpeedListOf(part, device);
   EnsureBuilt(list);
   return dynamic_cast<const SpdList*>(&list);
@@ -334,7 +334,7 @@ SpeedListSource Validator::makespeedlist(const Port::String& /*device*/) {
 // ---------------------------------------------------------------------------------------------
 // FPGA_Validator
 
-FPGA_Validator::FPGA_Validator(PMPicImp* part) : Validator(part) {}
+FPGA_Validator::FPGA_Validator(const PMPicImp* part) : Validator(part) {}
 
 bool FPGA_Validator::HasDeviceFileWithoutTable(const Port::String& device) const {
   const Port::String fileName = device + ".nph";
@@ -420,7 +420,7 @@ NameVectorPtr FPGA_Validator::makedevicelist(bool listing) {
 // ---------------------------------------------------------------------------------------------
 // FPGA_CF_Validator, CPLD_Validator, CONFIG_Validator
 
-FPGA_CF_Validator::FPGA_CF_Validator(PMPicImp* part) : Validator(part) {}
+FPGA_CF_Validator::FPGA_CF_Validator(const PMPicImp* part) : Validator(part) {}
 
 bool FPGA_CF_Validator::haskeydata(const StaticAcdRead& acd, const Port::String& key,
                                    const Port::String& pm) {
@@ -435,14 +435,14 @@ NameVectorPtr FPGA_CF_Validator::makedevicelist(bool listing) {
   return Validator::makedevicelist(listing);
 }
 
-CPLD_Validator::CPLD_Validator(PMPicImp* part) : Validator(part) {}
+CPLD_Validator::CPLD_Validator(const PMPicImp* part) : Validator(part) {}
 
 bool CPLD_Validator::haskeydata(const StaticAcdRead& acd, const Port::String& key,
                                 const Port::String& pm) {
   return HasEntryWithDataFiles(acd, key, pm, {"pkg"});
 }
 
-CONFIG_Validator::CONFIG_Validator(PMPicImp* part) : Validator(part) {}
+CONFIG_Validator::CONFIG_Validator(const PMPicImp* part) : Validator(part) {}
 
 bool CONFIG_Validator::haskeydata(const StaticAcdRead& acd, const Port::String& key,
                                   const Port::String& /*pm*/) {

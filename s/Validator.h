@@ -32,7 +32,7 @@ enum SpeedFlagBits : unsigned char { kMinSpeedBit = 1, kSpeed411Bit = 2 };
 class Validator {
  public:
   // `imp` is the part implementation that owns this validator; it outlives it.
-  explicit Validator(PMPicImp* imp);
+  explicit Validator(const PMPicImp* imp);
   virtual ~Validator();
   Validator(const Validator&) = delete;
   Validator& operator=(const Validator&) = delete;
@@ -75,12 +75,12 @@ class Validator {
   // name.
   bool IsDeclaredDevice(const Port::StringBase<char>& device) const;
 
-  PMPicImp* imp;
+  const PMPicImp* imp;
 };
 
 class FPGA_Validator : public Validator {
  public:
-  explicit FPGA_Validator(PMPicImp* imp);
+  explicit FPGA_Validator(const PMPicImp* imp);
   // The device file (.nph) decides.
   bool isvaliddevice(const Port::StringBase<char>& device) override;
   // The devices whose device files are installed.
@@ -95,7 +95,7 @@ class FPGA_Validator : public Validator {
 // file is enough.
 class FPGA_CF_Validator : public Validator {
  public:
-  explicit FPGA_CF_Validator(PMPicImp* imp);
+  explicit FPGA_CF_Validator(const PMPicImp* imp);
   bool haskeydata(const StaticAcdRead& acd, const Port::StringBase<char>& key,
                   const Port::StringBase<char>& pm) override;
   bool isvaliddevice(const Port::StringBase<char>& device) override;
@@ -105,7 +105,7 @@ class FPGA_CF_Validator : public Validator {
 // CPLD architectures: a device needs its package file only.
 class CPLD_Validator : public Validator {
  public:
-  explicit CPLD_Validator(PMPicImp* imp);
+  explicit CPLD_Validator(const PMPicImp* imp);
   bool haskeydata(const StaticAcdRead& acd, const Port::StringBase<char>& key,
                   const Port::StringBase<char>& pm) override;
 };
@@ -114,7 +114,7 @@ class CPLD_Validator : public Validator {
 // package and speed name is accepted.
 class CONFIG_Validator : public Validator {
  public:
-  explicit CONFIG_Validator(PMPicImp* imp);
+  explicit CONFIG_Validator(const PMPicImp* imp);
   bool haskeydata(const StaticAcdRead& acd, const Port::StringBase<char>& key,
                   const Port::StringBase<char>& pm) override;
   bool isvalidpackage(const Port::StringBase<char>& device,

@@ -15,9 +15,9 @@ constexpr char kUnit[] = "ValidatorFactory";
 }  // namespace
 
 boost::shared_ptr<Validator> CreatePicValidator(const Port::StringBase<char>& type,
-                                                PMSpecImp* imp) {
+                                                const PMSpecImp* imp) {
   // Validators answer from a part's device and internal names: only parts get one.
-  PMPicImp* const part = dynamic_cast<PMPicImp*>(imp);
+  const PMPicImp* const part = dynamic_cast<const PMPicImp*>(imp);
   if (part && type == "FPGA") return boost::make_shared<FPGA_Validator>(part);
   if (part && type == "CPLD") return boost::make_shared<CPLD_Validator>(part);
   if (part && type == "CONFIG") return boost::make_shared<CONFIG_Validator>(part);

@@ -16,7 +16,8 @@ class Validator;
 // The validator a part (`imp`, which keeps it) gets for the upper-case architecture type `type`:
 // "FPGA", "CPLD" and "CONFIG" are compared exactly; any other type issues fatal 101 "Error in
 // setting up validator\n" and yields none.
-boost::shared_ptr<Validator> CreatePicValidator(const Port::StringBase<char>& type, PMSpecImp* imp);
+boost::shared_ptr<Validator> CreatePicValidator(const Port::StringBase<char>& type,
+                                                const PMSpecImp* imp);
 
 }  // namespace PersonalityModule
 

@@ -109,7 +109,7 @@ std::vector<std::string> PMPartSearchKeys(const PMPartNames& part) {
   return keys;
 }
 
-Port::String PMLocateDefinitionFile(const char* fileName, PMSpecImp& spec) {
+Port::String PMLocateDefinitionFile(const char* fileName, const PMSpecImp& spec) {
   char baseBuffer[UT_PATH::BaseBufferSize];
   const std::string base = UT_PATH::GetBase(fileName, baseBuffer);
   const std::string definition = base + ".acd";
@@ -138,7 +138,7 @@ bool PMDevKeyImp::TakeCachedReader(const std::string& cacheKey) {
   return true;
 }
 
-void PMDevKeyImp::OpenForSpec(const char* name, PMSpecImp& spec, const PMDevKeyFlags& flags) {
+void PMDevKeyImp::OpenForSpec(const char* name, const PMSpecImp& spec, const PMDevKeyFlags& flags) {
   std::string fileName = name ? name : "";
   if (!UT_PATH::GetExt(fileName.c_str(), nullptr)) fileName += ".acd";
   const std::string cacheKey = PMDevKeyCacheKey(fileName, spec.pmName().str(), "", "", flags);
@@ -148,7 +148,7 @@ void PMDevKeyImp::OpenForSpec(const char* name, PMSpecImp& spec, const PMDevKeyF
   Open(path, cacheKey, nullptr, flags, FilesToRead(spec, path, fileName.c_str(), flags));
 }
 
-void PMDevKeyImp::OpenForPart(const char* name, PMSpecImp& spec, const PMPartNames& part,
+void PMDevKeyImp::OpenForPart(const char* name, const PMSpecImp& spec, const PMPartNames& part,
                               const PMDevKeyFlags& flags) {
   Port::FileName file(name ? name : "");
   if (!file.HasBase()) file.SetBase(spec.pmName().c_str());
@@ -225,7 +225,7 @@ boost::shared_ptr<const StaticAcdRead> PMReadDefinitionFile(const Port::String& 
   return reader;
 }
 
-std::vector<Port::String> PMDevKeyImp::FilesToRead(PMSpecImp& spec, const Port::String& path,
+std::vector<Port::String> PMDevKeyImp::FilesToRead(const PMSpecImp& spec, const Port::String& path,
                                                    const char* name, const PMDevKeyFlags& flags) {
   if (!flags.withfriends) return {path};
   return ArchitectureFiles(spec, name);
@@ -254,7 +254,7 @@ void PMDevKeyImp::Open(const Port::String& path, const std::string& cacheKey,
 
 // The files of every friend architecture, nearest first, then the architecture's own copy, so
 // that on a key defined more than once the architecture's own value wins.
-std::vector<Port::String> PMDevKeyImp::ArchitectureFiles(PMSpecImp& spec, const char* name) {
+std::vector<Port::String> PMDevKeyImp::ArchitectureFiles(const PMSpecImp& spec, const char* name) {
   Port::FileName file(name);
   const bool hasBase = file.HasBase();
   if (!file.HasExtension()) file.SetExtension("acd");
@@ -377,7 +377,7 @@ PM_DEVKEY::PM_DEVKEY(const char* name, PM_PIC* pic, unsigned char decode, unsign
   // every lookup as empty).
   const PM_SPEC* spec = pic;
   if (!spec || !spec->imp_) return;
-  PMPicImp& part = static_cast<PMPicImp&>(*spec->imp_);
+  const PMPicImp& part = static_cast<const PMPicImp&>(spec->implementation());
   auto imp = boost::make_shared<PMDevKeyImp>(usecache != 0);
   imp->OpenForPart(name, part, part.PartNames(), {decode != 0, withfriends != 0, usecache != 0});
   imp_ = imp;

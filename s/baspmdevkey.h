@@ -44,9 +44,9 @@ class PMDevKeyImp {
   PMDevKeyImp& operator=(const PMDevKeyImp&) = delete;
 
   // Opens the store for the PM_SPEC's architecture.
-  void OpenForSpec(const char* name, PMSpecImp& spec, const PMDevKeyFlags& flags);
+  void OpenForSpec(const char* name, const PMSpecImp& spec, const PMDevKeyFlags& flags);
   // Opens the store for a part of the PM_SPEC's architecture.
-  void OpenForPart(const char* name, PMSpecImp& spec, const PMPartNames& part,
+  void OpenForPart(const char* name, const PMSpecImp& spec, const PMPartNames& part,
                    const PMDevKeyFlags& flags);
 
   bool valid() const;
@@ -62,9 +62,9 @@ class PMDevKeyImp {
             const PMDevKeyFlags& flags, const std::vector<Port::String>& files);
   // What a store opened with `flags` reads: the file at `path` alone, or with friends the
   // architecture files.
-  static std::vector<Port::String> FilesToRead(PMSpecImp& spec, const Port::String& path,
+  static std::vector<Port::String> FilesToRead(const PMSpecImp& spec, const Port::String& path,
                                                const char* name, const PMDevKeyFlags& flags);
-  static std::vector<Port::String> ArchitectureFiles(PMSpecImp& spec, const char* name);
+  static std::vector<Port::String> ArchitectureFiles(const PMSpecImp& spec, const char* name);
 };
 
 // The cache key of a store: file, PM, device and package ("-" when empty), then the three flags
@@ -76,7 +76,7 @@ std::string PMDevKeyCacheKey(const std::string& fileName, const std::string& pm,
 // first (alone, then with ":<package>"), then the device (alone, then with ":<package>").
 std::vector<std::string> PMPartSearchKeys(const PMPartNames& part);
 // The path of definition file `fileName` of the PM_SPEC's architecture; empty when none.
-Port::String PMLocateDefinitionFile(const char* fileName, PMSpecImp& spec);
+Port::String PMLocateDefinitionFile(const char* fileName, const PMSpecImp& spec);
 
 // A reader of the one definition file `path`, read with decoding as the library's direct readers
 // do; when a key store has read that file already and not changed since, a copy of its reader,

@@ -86,7 +86,7 @@ void PMPicImp::Reset() {
   ClearDevice();
 }
 
-Port::String PMPicImp::GetChainName(int level, int index, int internalIndex) {
+Port::String PMPicImp::GetChainName(int level, int index, int internalIndex) const {
   if (level == 1) return PMSpecImp::GetChainName(level, index, internalIndex);
   if (level > depth) return Port::String();
   switch (level) {
@@ -108,7 +108,7 @@ Port::String PMPicImp::GetChainName(int level, int index, int internalIndex) {
 // A device's data files are named after its internal names: an extension is tried with each of
 // them, in order, and the first file found wins.
 bool PMPicImp::FindInPathList(char level, Port::String& path, const Port::String& name,
-                              int firstIndex) {
+                              int firstIndex) const {
   if (level != 2 || depth < 2 || name.empty() || name[0] != '.') {
     return PMSpecImp::FindInPathList(level, path, name, firstIndex);
   }
@@ -123,14 +123,14 @@ bool PMPicImp::FindInPathList(char level, Port::String& path, const Port::String
   return false;
 }
 
-void PMPicImp::SetArchType(Port::String type) {
+void PMPicImp::SetArchType(Port::String type) const {
   const Port::String upper = type.empty() ? Port::String("FPGA") : Uppered(type);
   if (archType.Compare(upper.c_str(), 1) == 0) return;
   archType = upper;
   validator = PersonalityModule::CreatePicValidator(archType, this);
 }
 
-std::unique_ptr<PMPicImp> PMPicImp::CreateEmptyImp(PM_PARTNAME_BINDING binding) {
+std::unique_ptr<PMPicImp> PMPicImp::CreateEmptyImp(PM_PARTNAME_BINDING binding) const {
   return std::make_unique<PMPicImp>(nullptr, binding);
 }
 
@@ -437,7 +437,9 @@ PM_PIC::PM_PIC(const PM_PIC& other) : PM_SPEC(BareHandle{}) {
 
 PM_PIC::~PM_PIC() = default;
 
-PMPicImp& PM_PIC::pic() const { return static_cast<PMPicImp&>(implementation()); }
+const PMPicImp& PM_PIC::pic() const { return static_cast<const PMPicImp&>(implementation()); }
+
+PMPicImp& PM_PIC::pic() { return static_cast<PMPicImp&>(implementation()); }
 
 unsigned char PM_PIC::set_pm(const char* pm) { return pic().SetArchitecture(pm, true); }
 

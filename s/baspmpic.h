@@ -22,7 +22,7 @@ class ListIterator;
 
 // The implementation behind a PM_PIC handle: the module specification of the architecture extended
 // with the part levels (device, package, speed) and what the architecture's definition says of
-// them.
+// them. Thread safety: as PMSpecImp's; const operations write the mutable members, each says why.
 class PMPicImp : public PMSpecImp {
  public:
   // A part with no architecture yet.
@@ -35,14 +35,14 @@ class PMPicImp : public PMSpecImp {
   ~PMPicImp() override;
   unsigned char set_pm(const char* pm) override;
   void Reset() override;
-  Port::String GetChainName(int level, int index, int internalIndex) override;
+  Port::String GetChainName(int level, int index, int internalIndex) const override;
   bool FindInPathList(char level, Port::String& path, const Port::String& name,
-                      int firstIndex) override;
+                      int firstIndex) const override;
   // Stores the architecture type (empty means "FPGA") and, when it changed, takes the validator
-  // for it.
-  virtual void SetArchType(Port::String type);
+  // for it. Const: probing a definition selects its type, and const queries probe (IsValid).
+  virtual void SetArchType(Port::String type) const;
   // A new implementation of the same kind with no owner, no name and `binding`.
-  virtual std::unique_ptr<PMPicImp> CreateEmptyImp(PM_PARTNAME_BINDING binding);
+  virtual std::unique_ptr<PMPicImp> CreateEmptyImp(PM_PARTNAME_BINDING binding) const;
 
   // A part bound to the architecture `arch` (located and loaded, with the messages of a missing
   // or corrupt definition), or an empty part for a null `arch`.
@@ -95,33 +95,33 @@ class PMPicImp : public PMSpecImp {
                  int withConfiguration) override;
   // The level tests: whether the validator accepts the name for this part, with the messages
   // unless `quiet`. They never change the part.
-  bool IsValidDeviceName(const char* name, bool quiet);
-  bool IsValidPackageName(const char* name, bool quiet);
-  bool IsValidSpeedName(const char* name, bool quiet);
+  bool IsValidDeviceName(const char* name, bool quiet) const;
+  bool IsValidPackageName(const char* name, bool quiet) const;
+  bool IsValidSpeedName(const char* name, bool quiet) const;
   unsigned char IsValidPart(bool toSpeed, bool quiet);
   // Replaces the key store by the part's device-level store, once per device and package.
-  void MakeDeviceKeysCurrent();
+  void MakeDeviceKeysCurrent() const;
   // Whether the definition of `name` under `root` is a physical architecture whose validator
   // finds device data (or, with `alsoUnsupported`, a physical unsupported one). Selects the
   // architecture type of the definition found.
   bool ProbeArchitecture(const Port::String& root, const Port::String& name, bool alsoUnsupported);
   // Whether some installation root holds the current architecture (supported ones only).
-  bool FindArchitectureOnPath();
-  bool IsValidArchitecture();
+  bool FindArchitectureOnPath() const;
+  bool IsValidArchitecture() const;
   // The error status and, for a status with a rejected text, that text; ErrorStatus resets a
   // status without one to 0.
   char PicStatus(const char*& text) const;
-  char ErrorStatus(const char*& text);
+  char ErrorStatus(const char*& text) const;
   bool FillDefaults();
   bool MatchesDevice(const char* name) const;
   bool SameLevels(const PMPicImp& other) const;
   void MakeMacroList();
-  void PrintPart();
+  void PrintPart() const;
 
  private:
-  std::vector<std::string> DisallowedSpeeds();
-  bool IsDisallowedSpeed(const char* speedName);
-  bool ProbeDefinition(const Port::String& path, const Port::String& name, bool askValidator);
+  std::vector<std::string> DisallowedSpeeds() const;
+  bool IsDisallowedSpeed(const char* speedName) const;
+  bool ProbeDefinition(const Port::String& path, const Port::String& name, bool askValidator) const;
   const Port::String* RejectedText() const;
   bool DefaultLevel(const char* level, bool (PMPicImp::*set)(const char*));
   void ReleaseList();
@@ -151,9 +151,9 @@ class PMPicImp : public PMSpecImp {
   bool ApplyPart(const Port::String& part, bool record, const Port_Range& deviceRange);
   // The device and package of `name` as a part of this architecture (DEVICE_FORMAT only), newly
   // allocated (delete[]) or null; false, with a message unless `quiet`, when it is none.
-  bool IsValidPartName(const char* name, char*& deviceOut, char*& packageOut, bool quiet);
+  bool IsValidPartName(const char* name, char*& deviceOut, char*& packageOut, bool quiet) const;
   // The architecture whose part `name` is; false when none.
-  bool FindPartArchitecture(const Port::String& name, Port::String& arch, bool quiet);
+  bool FindPartArchitecture(const Port::String& name, Port::String& arch, bool quiet) const;
   bool SetPart(const char* name);
   // Definitions of this part are read with the decode option (the three-string constructor).
   void DecodeDefinitions() { decodeDefinition = true; }
@@ -173,7 +173,7 @@ class PMPicImp : public PMSpecImp {
                            bool alsoUnsupported);
   void TakeLevelsInto(ParseRecord& candidate) const;
   // An empty implementation of this one's kind, for the same owner.
-  std::unique_ptr<PMPicImp> TemporaryOfSameKind(PM_PARTNAME_BINDING binding);
+  std::unique_ptr<PMPicImp> TemporaryOfSameKind(PM_PARTNAME_BINDING binding) const;
   // ---- end of part-name parsing ----
 
  protected:
@@ -186,10 +186,12 @@ class PMPicImp : public PMSpecImp {
   Port::String family;
   Port::String partNameChar;
   Port::String givenDevice;
-  int errorStatus;
+  // The const geterrorstatus resets a status that has no rejected text.
+  mutable int errorStatus;
   bool spd411;
   bool minSpeed;
-  bool deviceKeysCurrent;
+  // Whether defdata is the device-level store, which a const speed test makes on first need.
+  mutable bool deviceKeysCurrent;
   Port::String rejectedArch;
   Port::String rejectedDevice;
   Port::String rejectedPackage;

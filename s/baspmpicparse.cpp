@@ -174,7 +174,7 @@ void PMPicImp::TakeLevelsInto(ParseRecord& candidate) const {
   candidate.speed = speed;
 }
 
-std::unique_ptr<PMPicImp> PMPicImp::TemporaryOfSameKind(PM_PARTNAME_BINDING binding) {
+std::unique_ptr<PMPicImp> PMPicImp::TemporaryOfSameKind(PM_PARTNAME_BINDING binding) const {
   std::unique_ptr<PMPicImp> temporary = CreateEmptyImp(binding);
   temporary->setOwner(owner);
   return temporary;
@@ -436,7 +436,8 @@ void PMPicImp::ParseThreeStrings(const char* arch, const char* part, const char*
   }
 }
 
-bool PMPicImp::IsValidPartName(const char* name, char*& deviceOut, char*& packageOut, bool quiet) {
+bool PMPicImp::IsValidPartName(const char* name, char*& deviceOut, char*& packageOut,
+                               bool quiet) const {
   deviceOut = nullptr;
   packageOut = nullptr;
   if (!name) return false;
@@ -466,7 +467,8 @@ bool PMPicImp::IsValidPartName(const char* name, char*& deviceOut, char*& packag
   return false;
 }
 
-bool PMPicImp::FindPartArchitecture(const Port::String& name, Port::String& arch, bool quiet) {
+bool PMPicImp::FindPartArchitecture(const Port::String& name, Port::String& arch,
+                                    bool quiet) const {
   if (name.empty()) return false;
   const std::unique_ptr<PMPicImp> temporary = TemporaryOfSameKind(PM_BINDING_SUPPORTED_ONLY);
   if (temporary->ParsePartName(name.c_str(), false, PM_BINDING_SUPPORTED_ONLY, true)) {

@@ -90,7 +90,7 @@ void InsertIgnoringCase(std::vector<std::string>& entries, const std::string& en
 // ---------------------------------------------------------------------------------------------
 // PMPicImp: name tests
 
-bool PMPicImp::IsValidDeviceName(const char* name, bool quiet) {
+bool PMPicImp::IsValidDeviceName(const char* name, bool quiet) const {
   if (!name) return false;
   if (depth == 0) {
     if (!quiet) {
@@ -106,7 +106,7 @@ bool PMPicImp::IsValidDeviceName(const char* name, bool quiet) {
   return false;
 }
 
-bool PMPicImp::IsValidPackageName(const char* name, bool quiet) {
+bool PMPicImp::IsValidPackageName(const char* name, bool quiet) const {
   if (!name || !*name) return false;
   if (depth < 2) {
     if (!quiet) PM_MSG().issueStatus("Cannot find package name, because device is not specified\n");
@@ -119,7 +119,7 @@ bool PMPicImp::IsValidPackageName(const char* name, bool quiet) {
   return false;
 }
 
-bool PMPicImp::IsValidSpeedName(const char* name, bool quiet) {
+bool PMPicImp::IsValidSpeedName(const char* name, bool quiet) const {
   if (!name) return false;
   if (device.empty()) {
     if (!quiet) PM_MSG().issueStatus("Cannot find speed name, because device is not specified");
@@ -134,7 +134,7 @@ bool PMPicImp::IsValidSpeedName(const char* name, bool quiet) {
   return false;
 }
 
-void PMPicImp::MakeDeviceKeysCurrent() {
+void PMPicImp::MakeDeviceKeysCurrent() const {
   if (deviceKeysCurrent || !defdata) return;
   auto store = boost::make_shared<PMDevKeyImp>(true);
   store->OpenForPart("", *this, PartNames(), {true, true, true});
@@ -143,12 +143,12 @@ void PMPicImp::MakeDeviceKeysCurrent() {
   deviceKeysCurrent = true;
 }
 
-std::vector<std::string> PMPicImp::DisallowedSpeeds() {
+std::vector<std::string> PMPicImp::DisallowedSpeeds() const {
   MakeDeviceKeysCurrent();
   return ListedNames(KeyValue("DISALLOW_SPEEDS"));
 }
 
-bool PMPicImp::IsDisallowedSpeed(const char* speedName) {
+bool PMPicImp::IsDisallowedSpeed(const char* speedName) const {
   const std::vector<std::string> disallowed = DisallowedSpeeds();
   return std::any_of(disallowed.begin(), disallowed.end(), [speedName](const std::string& name) {
     return Port::stricmp(name.c_str(), speedName) == 0;
@@ -191,7 +191,7 @@ unsigned char PMPicImp::IsValidPart(bool toSpeed, bool quiet) {
 // PMPicImp: the architecture on the installation
 
 bool PMPicImp::ProbeDefinition(const Port::String& path, const Port::String& name,
-                               bool askValidator) {
+                               bool askValidator) const {
   if (!Port::File::exist(path)) return false;
   // The listing that comes before a probe has usually read this definition already.
   const boost::shared_ptr<const StaticAcdRead> reader = PMReadDefinitionFile(path);
@@ -214,14 +214,15 @@ bool PMPicImp::ProbeArchitecture(const Port::String& root, const Port::String& n
   return true;
 }
 
-bool PMPicImp::FindArchitectureOnPath() {
+// ProbeArchitecture without the unsupported folders, which changes no more than the selected type.
+bool PMPicImp::FindArchitectureOnPath() const {
   const Port::PathList& roots = Installation();
   return std::any_of(roots.begin(), roots.end(), [this](const Port::String& root) {
-    return ProbeArchitecture(root, pm, false);
+    return ProbeDefinition(Layout::DefinitionPath(root, pm, false), pm, true);
   });
 }
 
-bool PMPicImp::IsValidArchitecture() {
+bool PMPicImp::IsValidArchitecture() const {
   if (validity == 255) validity = FindArchitectureOnPath() ? 1 : 0;
   return validity != 0;
 }
@@ -235,7 +236,7 @@ char PMPicImp::PicStatus(const char*& text) const {
   return static_cast<char>(errorStatus);
 }
 
-char PMPicImp::ErrorStatus(const char*& text) {
+char PMPicImp::ErrorStatus(const char*& text) const {
   const Port::String* rejected = RejectedText();
   if (rejected && rejected->empty()) errorStatus = 0;
   return PicStatus(text);
@@ -436,7 +437,7 @@ void PMPicImp::MakeMacroList() {
   for (const std::string& macro : macros) names.push_back(macro.c_str());
 }
 
-void PMPicImp::PrintPart() {
+void PMPicImp::PrintPart() const {
   printme("PM_PIC ");
   PM_MSG().issueStatus("   pic is officially %s, and %svalid\n",
                        unsupported ? "Unsupported" : "Supported",

@@ -753,7 +753,7 @@ void PMSpecImp::Reset() {
   defdata.reset();
 }
 
-Port::String PMSpecImp::GetChainName(int level, int index, int /*internalIndex*/) {
+Port::String PMSpecImp::GetChainName(int level, int index, int /*internalIndex*/) const {
   if (level != 1 || index >= static_cast<int>(friends.size())) return Port::String();
   return index < 0 ? pm : Port::String(friends[static_cast<std::size_t>(index)]);
 }
@@ -857,7 +857,7 @@ void PMSpecImp::ScanInstallDir(const Port::String& dir, const char* key, const c
   }
 }
 
-const std::vector<char*>& PMSpecImp::GetListVector(bool aliased) {
+const std::vector<char*>& PMSpecImp::GetListVector(bool aliased) const {
   if (!aliased || !pm.empty() || aliases.empty()) return names.items();
   if (!aliasedNames) {
     aliasedNames = std::make_unique<PMOwnedStrings>();
@@ -897,7 +897,7 @@ Port::String PMSpecImp::UnsupportedPrefix(int index) const {
 }
 
 bool PMSpecImp::FindInPathList(char /*level*/, Port::String& path, const Port::String& name,
-                               int /*firstIndex*/) {
+                               int /*firstIndex*/) const {
   const Port::PathList& entries = Installation();
   for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
     const Port::String candidate = *entry + path + name;
@@ -912,7 +912,7 @@ bool PMSpecImp::FindInPathList(char /*level*/, Port::String& path, const Port::S
 // The places tried when a file is not in the module's own data folder: the own folder again
 // under the name as given, each friend's data folder, then the common data folder.
 Port::String PMSpecImp::FindFallback(char level, const Port::String& sub, const char* name,
-                                     const Port::String& fileName) {
+                                     const Port::String& fileName) const {
   Port::String path = sub;
   if (FindInPathList(level, path, name, 1)) return path;
   Port::String commonPrefix = UnsupportedPrefix(-1);
@@ -924,7 +924,8 @@ Port::String PMSpecImp::FindFallback(char level, const Port::String& sub, const 
   return FirstExisting(commonPrefix + "data/" + fileName);
 }
 
-Port::String PMSpecImp::GetDatafileName(char level, const char* name, bool search, int index) {
+Port::String PMSpecImp::GetDatafileName(char level, const char* name, bool search,
+                                        int index) const {
   const Port::PathList& entries = Installation();
   if (entries.empty() || index >= static_cast<int>(friends.size())) return Port::String();
   const char* given = name ? name : "";
@@ -954,11 +955,11 @@ Port::String PMSpecImp::GetDatafileName(char level, const char* name, bool searc
   return found;
 }
 
-char* PMSpecImp::getdatafilename(char level, const char* name, bool search, int index) {
+char* PMSpecImp::getdatafilename(char level, const char* name, bool search, int index) const {
   return Intern(GetDatafileName(level, name, search, index));
 }
 
-char* PMSpecImp::Intern(const Port::String& path) {
+char* PMSpecImp::Intern(const Port::String& path) const {
   if (path.empty()) return nullptr;
   // The set keeps one copy of every path handed out, for as long as the PM_SPEC lives.
   // Library loading asks for paths from several threads at once.
@@ -988,7 +989,7 @@ std::unique_ptr<std::vector<Port::String>> PMSpecImp::getdatafiles(const Port::S
   return files;
 }
 
-char* PMSpecImp::gethelpfilename(char level, const char* name, bool search, int index) {
+char* PMSpecImp::gethelpfilename(char level, const char* name, bool search, int index) const {
   const Port::PathList& entries = Installation();
   if (entries.empty() || index >= static_cast<int>(friends.size())) return nullptr;
   const char* given = name ? name : "";
@@ -1015,7 +1016,7 @@ char* PMSpecImp::gethelpfilename(char level, const char* name, bool search, int 
 // installation's common help folder.
 Port::String PMSpecImp::FindHelpFallback(char level, const Port::String& platformHelp,
                                          const char* name, const Port::String& fileName,
-                                         int index) {
+                                         int index) const {
   if (!probing && level != 0) {
     Port::String path = platformHelp + Port_Env::GetLang() + "/";
     if (FindInPathList(level, path, name, 1)) return path;
@@ -1029,7 +1030,7 @@ Port::String PMSpecImp::FindHelpFallback(char level, const Port::String& platfor
   return english.empty() ? FirstExisting("/help/" + fileName) : english;
 }
 
-char* PMSpecImp::getexecfilename(char level, const char* name, bool search) {
+char* PMSpecImp::getexecfilename(char level, const char* name, bool search) const {
   const Port::PathList& entries = Installation();
   if (entries.empty()) return nullptr;
   const Port::String fileName = Port::String(name ? name : "") + ".exe";
@@ -1058,7 +1059,7 @@ Port::String PMSpecImp::FindExecFallback(const Port::String& fileName) const {
   return FirstExisting(platformBin + fileName);
 }
 
-char* PMSpecImp::getdllfilename(const char* name) {
+char* PMSpecImp::getdllfilename(const char* name) const {
   if (!Layout::IsModuleName(Port::String("lib") + (name ? name : ""))) return nullptr;
   const Port::String file = Port::String(Port_Env::GetPlatformPath()) + "/lib" +
                             (name ? name : "") + PortDynamicLib::GetFileType();
@@ -1091,7 +1092,9 @@ PM_SPEC::~PM_SPEC() = default;
 
 void PM_SPEC::install(std::unique_ptr<PMSpecImp> imp) { imp_ = std::move(imp); }
 
-PMSpecImp& PM_SPEC::implementation() const { return *imp_; }
+const PMSpecImp& PM_SPEC::implementation() const { return *imp_; }
+
+PMSpecImp& PM_SPEC::implementation() { return *imp_; }
 
 unsigned char PM_SPEC::set_pm(const char* pm) { return imp_->set_pm(pm); }
 
@@ -1108,7 +1111,7 @@ unsigned char PM_SPEC::isvalidpmname(const char* pm, unsigned char quiet) {
   return imp_->isvalidpmname(pm, quiet != 0);
 }
 
-unsigned char PM_SPEC::isunsupported() const { return imp_->isunsupported() ? 1 : 0; }
+unsigned char PM_SPEC::isunsupported() const { return implementation().isunsupported() ? 1 : 0; }
 
 void PM_SPEC::make_list(const char* key, const char* value, unsigned char withBaseMode) {
   imp_->make_list(key, value, withBaseMode != 0, 0);
@@ -1116,11 +1119,11 @@ void PM_SPEC::make_list(const char* key, const char* value, unsigned char withBa
 
 char* PM_SPEC::getdatafilename(char level, const char* name, unsigned char search,
                                int index) const {
-  return imp_->getdatafilename(level, name, search != 0, index);
+  return implementation().getdatafilename(level, name, search != 0, index);
 }
 
 Port::String PM_SPEC::GetDatafileName(char level, const char* name, bool search, int index) const {
-  return imp_->GetDatafileName(level, name, search, index);
+  return implementation().GetDatafileName(level, name, search, index);
 }
 
 std::unique_ptr<std::vector<Port::String>> PM_SPEC::getdatafiles(const Port::String& name) {
@@ -1129,42 +1132,46 @@ std::unique_ptr<std::vector<Port::String>> PM_SPEC::getdatafiles(const Port::Str
 
 char* PM_SPEC::gethelpfilename(char level, const char* name, unsigned char search,
                                int index) const {
-  return imp_->gethelpfilename(level, name, search != 0, index);
+  return implementation().gethelpfilename(level, name, search != 0, index);
 }
 
 char* PM_SPEC::getexecfilename(char level, const char* name, unsigned char search) const {
-  return imp_->getexecfilename(level, name, search != 0);
+  return implementation().getexecfilename(level, name, search != 0);
 }
 
-char* PM_SPEC::getdllfilename(const char* name) const { return imp_->getdllfilename(name); }
+char* PM_SPEC::getdllfilename(const char* name) const {
+  return implementation().getdllfilename(name);
+}
 
-void PM_SPEC::printme(const char* label) const { imp_->printme(label); }
+void PM_SPEC::printme(const char* label) const { implementation().printme(label); }
 
 unsigned char PM_SPEC::verify_and_set_pm(const char* pm, unsigned char set) {
   return imp_->verify_and_set_pm(pm, set != 0);
 }
 
 char* PM_SPEC::get_pm() const {
-  const Port::String& pm = imp_->pmName();
+  const Port::String& pm = implementation().pmName();
   return pm.empty() ? nullptr : const_cast<char*>(pm.c_str());
 }
 
-const char* PM_SPEC::get_pmprefix() const { return imp_->prefix().c_str(); }
+const char* PM_SPEC::get_pmprefix() const { return implementation().prefix().c_str(); }
 
 char* PM_SPEC::get_pm_friend(int i) const {
-  const std::vector<char*>& friends = imp_->friendNames();
+  const std::vector<char*>& friends = implementation().friendNames();
   if (i < 0 || i >= static_cast<int>(friends.size())) return nullptr;
   return friends[static_cast<std::size_t>(i)];
 }
 
-int PM_SPEC::get_num_friends() const { return static_cast<int>(imp_->friendNames().size()); }
+int PM_SPEC::get_num_friends() const {
+  return static_cast<int>(implementation().friendNames().size());
+}
 
-PM_DEVKEY* PM_SPEC::get_defdata() const { return imp_->defdataStore(); }
+PM_DEVKEY* PM_SPEC::get_defdata() const { return implementation().defdataStore(); }
 
-char PM_SPEC::get_depth() const { return imp_->getDepth(); }
+char PM_SPEC::get_depth() const { return implementation().getDepth(); }
 
 auto_array<char> PM_SPEC::GetName() const {
-  const Port::String& pm = imp_->pmName();
+  const Port::String& pm = implementation().pmName();
   if (pm.empty()) return auto_array<char>();
   const auto& registry = PMAliasRegistry();
   const auto alias = registry.find(pm.str());
@@ -1179,11 +1186,11 @@ auto_array<char> PM_SPEC::GetProperName(const char* alias, bool scan) {
 DARRAY_NAME* PM_SPEC::get_list(unsigned char aliased) { return imp_->get_list(aliased != 0); }
 
 const char* const* PM_SPEC::begin(bool aliased) const {
-  const std::vector<char*>& entries = imp_->GetListVector(aliased);
+  const std::vector<char*>& entries = implementation().GetListVector(aliased);
   return entries.data();
 }
 
 const char* const* PM_SPEC::end(bool aliased) const {
-  const std::vector<char*>& entries = imp_->GetListVector(aliased);
+  const std::vector<char*>& entries = implementation().GetListVector(aliased);
   return entries.data() + entries.size();
 }

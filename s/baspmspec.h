@@ -49,6 +49,9 @@ class PMOwnedStrings {
 
 // The implementation behind a PM_SPEC handle. Part and configuration implementations derive from
 // it and override its virtual operations; the handle forwards to them.
+// Thread safety: as its handle's, one object per thread, except that the file lookups may run on
+// several threads over one object (architecture libraries load so). Const operations write the
+// mutable members below, each saying why; returnedNames only under a lock.
 class PMSpecImp {
  public:
   PMSpecImp(PM_SPEC* owner, const char* pm, PM_PARTNAME_BINDING binding);
@@ -60,16 +63,18 @@ class PMSpecImp {
   virtual unsigned char isvalidpmname(const char* pm, bool quiet);
   virtual bool isunsupported() const;
   virtual void make_list(const char* key, const char* value, bool withBaseMode, int unused);
-  virtual Port::String GetDatafileName(char level, const char* name, bool search, int index);
+  virtual Port::String GetDatafileName(char level, const char* name, bool search, int index) const;
   virtual void Reset();
-  virtual Port::String GetChainName(int level, int index, int internalIndex);
+  virtual Port::String GetChainName(int level, int index, int internalIndex) const;
   virtual bool FindInPathList(char level, Port::String& path, const Port::String& name,
-                              int firstIndex);
+                              int firstIndex) const;
   // New unbuilt device, package and speed lists for this module (defined with the lists).
-  virtual boost::shared_ptr<PersonalityModule::BaseList> CreateDeviceList();
-  virtual boost::shared_ptr<PersonalityModule::BaseList> CreateNSDeviceList();
-  virtual boost::shared_ptr<PersonalityModule::BaseList> CreatePkgList(const Port::String& name);
-  virtual boost::shared_ptr<PersonalityModule::BaseList> CreateSpdList(const Port::String& name);
+  virtual boost::shared_ptr<PersonalityModule::BaseList> CreateDeviceList() const;
+  virtual boost::shared_ptr<PersonalityModule::BaseList> CreateNSDeviceList() const;
+  virtual boost::shared_ptr<PersonalityModule::BaseList> CreatePkgList(
+      const Port::String& name) const;
+  virtual boost::shared_ptr<PersonalityModule::BaseList> CreateSpdList(
+      const Port::String& name) const;
 
   unsigned char verify_and_set_pm(const char* name, bool set);
   void SetName(const char* name);
@@ -81,12 +86,12 @@ class PMSpecImp {
 
   // Empties the listed names and the array made of them (a validity check does this).
   void ForgetNames();
-  char* getdatafilename(char level, const char* name, bool search, int index);
+  char* getdatafilename(char level, const char* name, bool search, int index) const;
   std::unique_ptr<std::vector<Port::String>> getdatafiles(const Port::String& name) const;
-  char* gethelpfilename(char level, const char* name, bool search, int index);
-  char* getexecfilename(char level, const char* name, bool search);
-  char* getdllfilename(const char* name);
-  const std::vector<char*>& GetListVector(bool aliased);
+  char* gethelpfilename(char level, const char* name, bool search, int index) const;
+  char* getexecfilename(char level, const char* name, bool search) const;
+  char* getdllfilename(const char* name) const;
+  const std::vector<char*>& GetListVector(bool aliased) const;
   DARRAY_NAME* get_list(bool aliased);
   void printme(const char* label) const;
 
@@ -102,24 +107,29 @@ class PMSpecImp {
 
  protected:
   std::unique_ptr<DARRAY_NAME> list;
-  std::unique_ptr<PMOwnedStrings> aliasedNames;
+  // A cache: the const listing (begin, end) makes it on first use.
+  mutable std::unique_ptr<PMOwnedStrings> aliasedNames;
   std::map<std::string, std::string> aliases;
   bool unsupportedAllowed;
   bool unsupported;
   PMOwnedStrings friends;
   PMOwnedStrings names;
   signed char depth;
-  boost::shared_ptr<PM_DEVKEY> defdata;
-  boost::shared_ptr<PersonalityModule::Validator> validator;
+  // A part's const speed test replaces it by the device-level store on first need.
+  mutable boost::shared_ptr<PM_DEVKEY> defdata;
+  // With archType: the type last set or probed; a const query may probe (PM_PIC::IsValid).
+  mutable boost::shared_ptr<PersonalityModule::Validator> validator;
   Port::String pm;
   bool probing;
   Port::String pmprefix;
-  Port::String archType;
+  mutable Port::String archType;
   PM_SPEC* owner;
   bool reportErrors;
   bool decodeDefinition;
-  std::set<Port::String> returnedNames;
-  unsigned char validity;
+  // A cache of the paths the const file lookups hand out as char*.
+  mutable std::set<Port::String> returnedNames;
+  // The result of the last set_pm or parse; a part's const IsValid records it while unknown.
+  mutable unsigned char validity;
 
  private:
   void ClearListing();
@@ -138,13 +148,13 @@ class PMSpecImp {
   bool LocateUnsupportedDefinition(const char* name);
   Port::String UnsupportedPrefix(int index) const;
   Port::String FindFallback(char level, const Port::String& sub, const char* name,
-                            const Port::String& fileName);
+                            const Port::String& fileName) const;
   // Help, executable and library lookups beyond the module's own folder.
   Port::String FindHelpFallback(char level, const Port::String& helpDir, const char* name,
-                                const Port::String& fileName, int index);
+                                const Port::String& fileName, int index) const;
   Port::String FindExecFallback(const Port::String& fileName) const;
   // Keeps one copy of a path handed out as char*; null for an empty path.
-  char* Intern(const Port::String& path);
+  char* Intern(const Port::String& path) const;
 };
 
 // Whether the library file `path` exists. A "*" in its name stands for a version "MAJOR.MINOR":

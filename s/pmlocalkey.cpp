@@ -33,7 +33,7 @@ class DevKeyImp : public PMDevKeyImp {
 
 namespace {
 
-boost::shared_ptr<DevKeyImp> OpenOverlay(const char* name, PMSpecImp* spec, int nprefixes,
+boost::shared_ptr<DevKeyImp> OpenOverlay(const char* name, const PMSpecImp* spec, int nprefixes,
                                          bool decode, bool withfriends, bool usecache) {
   if (!spec) return {};
   auto imp = boost::make_shared<DevKeyImp>(nprefixes, usecache);

@@ -180,7 +180,8 @@ class PMLIB_API PM_PIC : public PM_SPEC {
   friend class PMPicImp;
   explicit PM_PIC(BareHandle);
 
-  PMPicImp& pic() const;
+  const PMPicImp& pic() const;
+  PMPicImp& pic();
 };
 
 #endif  // PMLIB_PMPIC_H

@@ -149,8 +149,11 @@ class PMLIB_API PM_SPEC {
   struct BareHandle {};
   explicit PM_SPEC(BareHandle);
   void install(std::unique_ptr<PMSpecImp> imp);
-  /// The installed implementation.
-  PMSpecImp& implementation() const;
+  ///@{
+  /// The installed implementation; a const handle reaches it read-only.
+  const PMSpecImp& implementation() const;
+  PMSpecImp& implementation();
+  ///@}
 
  private:
   friend class PM_DEVKEY;

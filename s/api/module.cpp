@@ -79,7 +79,7 @@ using SharedList = boost::shared_ptr<PersonalityModule::BaseList>;
 // The names of one of the library's shared lists of the architecture's device, as `get` finds
 // it for a bare implementation of the architecture (no levels set, so none is refused).
 std::vector<std::string> SharedListNames(const char* architecture, std::string_view device,
-                                         SharedList (*get)(PMSpecImp&, const Port::String&)) {
+                                         SharedList (*get)(const PMSpecImp&, const Port::String&)) {
   PMPicImp part(nullptr, PM_BINDING_ALLOW_UNSUPPORTED);
   part.verify_and_set_pm(architecture, true);
   const SharedList list = get(part, Port::String(detail::Terminated(device).c_str()));

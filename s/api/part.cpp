@@ -106,7 +106,7 @@ std::vector<std::string> Part::internalNames() const {
 bool Part::valid(bool toSpeed) const { return handle().isvalid(toSpeed ? 1 : 0, 1) != 0; }
 
 std::optional<Failure> Part::failure() const {
-  PM_PIC& part = handle();
+  const PM_PIC& part = handle();
   const char* rejected = nullptr;
   const std::optional<Level> recorded = LevelOfStatus(part.getpicstatus(rejected));
   if (recorded && rejected && *rejected) return Failure{*recorded, std::string(rejected)};

@@ -3,7 +3,8 @@
 #   check_symbols.sh NM CXXFILT LIBRARY LIST ACTUAL [SANITIZERS]
 # The names are the library's defined dynamic symbols, demangled and sorted. Left out are what
 # the toolchain adds on its own: instantiations of the standard library's and Boost's templates
-# (which compilers and optimisation levels emit differently) and the linker's section markers.
+# (which compilers and optimisation levels emit differently), the linker's section markers and
+# the coverage runtime of an instrumented build.
 nm=$1 cxxfilt=$2 library=$3 list=$4 actual=$5 sanitizers=$6
 
 if [ -n "$sanitizers" ]; then
@@ -12,7 +13,7 @@ if [ -n "$sanitizers" ]; then
 fi
 
 toolchain='^_Z(T[VITS]|GV|TH|TW)?Z?N?[rVKRO]*(S[tabsiod]|9__gnu_cxx|5boost|10__cxxabiv1)'
-linker='^(_edata|_end|__bss_start|_init|_fini)$'
+linker='^(_edata|_end|__bss_start|_init|_fini|__gcov_.*|mangle_path)$'
 "$nm" -D --defined-only -P "$library" | cut -d' ' -f1 | sed 's/@.*//' \
   | grep -Ev "$toolchain" | grep -Ev "$linker" | "$cxxfilt" | LC_ALL=C sort -u >"$actual" || exit 1
 

@@ -218,16 +218,16 @@ class ConfigurationLikePart : public PMPicImp {
   static std::unique_ptr<PMPicImp> Make(PM_PARTNAME_BINDING binding) {
     return std::make_unique<ConfigurationLikePart>(nullptr, binding);
   }
-  void SetArchType(Port::String type) override {
+  void SetArchType(Port::String type) const override {
     PMPicImp::SetArchType(type);
     if (architectureType() == "FPGA") {
       validator = boost::make_shared<PersonalityModule::FPGA_CF_Validator>(this);
     }
   }
-  boost::shared_ptr<BaseList> CreateNSDeviceList() override {
+  boost::shared_ptr<BaseList> CreateNSDeviceList() const override {
     return boost::make_shared<PersonalityModule::CF_NS_DeviceList>(pm, Make);
   }
-  boost::shared_ptr<BaseList> CreatePkgList(const Port::String& device) override {
+  boost::shared_ptr<BaseList> CreatePkgList(const Port::String& device) const override {
     return boost::make_shared<PersonalityModule::CF_PkgList>(pm, device, Make);
   }
 };

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "pmlib/pmdevkey.h"
@@ -27,6 +29,15 @@ std::string MissingDefinitionText(const std::string& name) {
 std::string Key(const PM_SPEC& spec, const char* key) {
   return spec.get_defdata()->GetStringByKey(key, 0, 0, 0, 0).c_str();
 }
+
+// A const handle reaches its implementation read-only.
+struct ImplementationAccess : PM_SPEC {
+  static void Check() {
+    static_assert(
+        std::is_same_v<decltype(std::declval<const ImplementationAccess&>().implementation()),
+                       const PMSpecImp&>);
+  }
+};
 
 }  // namespace
 
