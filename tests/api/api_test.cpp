@@ -41,9 +41,6 @@ std::string Text(const pmlib::VirtualEntry& e) {
   return Text({e.function, Text(e.form), Text(e.key), Text(e.symbol), Text(e.library),
                Text(e.loaded), Text(e.resolves), e.reason});
 }
-std::string Text(const std::optional<pmlib::Failure>& failure) {
-  return failure ? Text(failure->level) + " " + Text(failure->rejected) : "(none)";
-}
 
 std::string Text(const pmlib::ModuleLocation& l) {
   return Text({Text(l.definition), Text(l.dataFolders), Text(l.unsupported)});
@@ -191,9 +188,11 @@ TEST_F(ApiTest, VirtualEntryCalls) {
   });
 }
 
-// A part as "level rejected [choices]" of its failure, or "(none) [next levels]".
+// A part as "level rejected [choices] valid" of its failure, or "(none) [next levels] valid".
 std::string Verdict(const Part& part) {
-  return Text(part.failure()) + " " + Text(part.choices()) + " " + Text(part.valid());
+  const std::optional<pmlib::Failure> failure = part.failure();
+  return (failure ? Text(failure->level) + " " + Text(failure->rejected) : "(none)") + " " +
+         Text(part.choices()) + " " + Text(part.valid());
 }
 
 TEST_F(ApiTest, PartCalls) {

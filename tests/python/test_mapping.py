@@ -6,7 +6,6 @@ import pytest
 
 import pmlib
 from pmlib import ErrorKind, ModuleType
-from conftest import run_python
 
 SAMPLE = os.environ["KORVAN_PATH"]
 ARCHS = ["Korvan:alpha", "Korvan:beta", "Korvan:delta", "Korvan:gamma"]
@@ -108,18 +107,6 @@ def test_errors_carry_kind_and_code(call, kind, code):
             call()
     assert (raised.value.kind, raised.value.code) == (kind, code)
     assert str(raised.value) == raised.value.message != ""
-
-
-def test_installation_bundled_sample_from_folders_and_without_any():
-    script = ("import pmlib\n"
-              "print(pmlib.Installation().source, pmlib.parse_part('xcab40e-4-pq208'))\n"
-              "pmlib.Installation([])\n"
-              "try:\n    pmlib.parse_part('xcab40e-4-pq208')\n"
-              "except pmlib.Error as error:\n    print(error.kind, error.code)\n"
-              f"print(pmlib.Installation([{SAMPLE!r}]).source)\n")
-    result = run_python("-c", script, env={"KORVAN_PATH": ""})
-    assert (result.stdout, result.stderr) == ("bundled sample ab40epq208-4\nErrorKind.NO_INSTALLATION 0\n"
-                                              "set by the program\n", "")
 
 
 def test_messages_go_to_the_capture_else_the_logger_never_the_terminal(caplog, capfd):

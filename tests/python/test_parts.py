@@ -1,16 +1,26 @@
-"""Parts: each failing level, the other fields, iteration, threads, and the
-example and demonstration scripts."""
+"""Parts: each failing level, the other fields, iteration, threads; the installation chosen
+without KORVAN_PATH, and the example and demonstration scripts (each in a child, with its own
+library caches). CTest sets KORVAN_PATH to the bundled sample, PYTHONPATH to the build tree's
+package, PMTOOL and PMLIB_SOURCE_DIR."""
 
+import concurrent.futures
 import os
-import threading
+import subprocess
+import sys
 
 import pytest
 
 import pmlib
 from pmlib import Level
-from conftest import run_python
 
 ARCHS = ["Korvan:alpha", "Korvan:beta", "Korvan:delta", "Korvan:gamma"]
+
+
+def run_python(*args, env=None):
+    """Runs this interpreter with ARGS in a child (its own library caches)."""
+    return subprocess.run([sys.executable, *args], capture_output=True, text=True,
+                          env={**os.environ, **(env or {})}, check=False)
+
 
 LEVEL_ROWS = [  # name, arch, device, package, speed, fails_at, rejected, choices
     ("XCAB40E-4-PQ208", "alpha", "xcab40e", "pq208", "-4", None, None, []),
@@ -64,7 +74,6 @@ OPTION_ROWS = [  # name, options, repr
     ("xcab80ecs144-4", {}, "device=None"),
     ("xcab80ecs144-4", {"configuration": True}, "device='xcab80e'"),
     ("xcab12e-3-tq144", {"arch": "Korvan:alpha"}, "device='xcab12e'"),
-    ("xcab12e-3-tq144", {"arch": "gamma"}, "device=None"),
 ]
 
 
@@ -83,22 +92,27 @@ def test_threads_share_modules_and_parts():
     names = [row[0] for row in LEVEL_ROWS] * 4
     expected = [repr(pmlib.parse_part(name)) for name in names]
     shared_module, shared_part = pmlib.Module("gamma"), pmlib.parse_part("xcab40e-4-pq208")
-    results, failures = [], []
 
-    def work():
-        try:
-            results.append(([repr(pmlib.parse_part(name)) for name in names],
-                            shared_module.devices, shared_part.choices, shared_part.databook_name))
-        except Exception as error:  # reported below, in the test's own thread
-            failures.append(error)
+    def work(_):
+        return ([repr(pmlib.parse_part(name)) for name in names], shared_module.devices,
+                shared_part.choices, shared_part.databook_name)
 
-    threads = [threading.Thread(target=work) for _ in range(8)]
-    for thread in threads:
-        thread.start()
-    for thread in threads:
-        thread.join()
-    assert failures == []
+    # Eight at once; the pool raises what a thread raised.
+    with concurrent.futures.ThreadPoolExecutor(8) as pool:
+        results = list(pool.map(work, range(8)))
     assert results == [(expected, shared_module.devices, [], "xcab40e-4pq208")] * 8
+
+
+def test_installation_bundled_sample_from_folders_and_without_any():
+    script = ("import pmlib\n"
+              "print(pmlib.Installation().source, pmlib.parse_part('xcab40e-4-pq208'))\n"
+              "pmlib.Installation([])\n"
+              "try:\n    pmlib.parse_part('xcab40e-4-pq208')\n"
+              "except pmlib.Error as error:\n    print(error.kind, error.code)\n"
+              f"print(pmlib.Installation([{os.environ['KORVAN_PATH']!r}]).source)\n")
+    result = run_python("-c", script, env={"KORVAN_PATH": ""})
+    assert (result.stdout, result.stderr) == ("bundled sample ab40epq208-4\nErrorKind.NO_INSTALLATION 0\n"
+                                              "set by the program\n", "")
 
 
 def test_docs_example_checks_a_project(tmp_path):

@@ -61,15 +61,14 @@ $ for options in '--level 9' '--dll --all' '--dll --level 0' '--exec --index 0';
 2 pmtool locate: --level does not apply to --dll
 2 pmtool locate: --index does not apply to --exec
 # An override is shown with --verbose, and only when the overridden file exists.
-$ export KORVAN_PATH=<sample>/overlay:<sample>
-$ pmtool locate beta .acd
+$ overlay=<sample>/overlay:<sample>
+$ pmtool --install $overlay locate beta .acd
 <sample>/overlay/beta/data/beta.acd
-$ pmtool locate beta .acd --verbose
+$ pmtool --install $overlay locate beta .acd --verbose
 <sample>/overlay/beta/data/beta.acd
 ! pmtool locate: warning: PMSPEC: <sample>/overlay/beta/data/beta.acd overrides <sample>/beta/data/beta.acd
-$ pmtool --verbose locate alpha .acd
+$ pmtool --install $overlay --verbose locate alpha .acd
 <sample>/alpha/data/alpha.acd
-$ export KORVAN_PATH=<sample>
 $ KORVAN_LANG=german pmtool locate --help-file alpha .hlp
 <sample>/alpha/help/lin64/german/alpha.hlp
 # A platform that is no word name is the default one, said once.

@@ -9,15 +9,13 @@ $ pmtool device --json alpha xcab99e 2>/dev/null | compact_json
 $ pmtool device bravo be10 | grep 'of beta'
 device of beta:  yes
 # Test devices only when switched on, and never among the choices.
-$ export PM_TEST_DEVICES=
-$ pmtool device alpha ab99e_t | grep ^device:
+$ PM_TEST_DEVICES= pmtool device alpha ab99e_t | grep ^device:
 device:           xcab99e
-$ pmtool device alpha xcab98e >/dev/null
+$ PM_TEST_DEVICES= pmtool device alpha xcab98e >/dev/null
 ! pmtool device: "xcab98e" is no device of alpha
 ! pmtool device: the devices of alpha: xcab12e, xcab40e
 ! pmtool device: did you mean xcab12e or xcab40e?
 [1]
-$ unset PM_TEST_DEVICES
 
 # parts lists the next level, or the choices and the closest.
 $ pmtool parts --json alpha xcab12e | compact_json

@@ -47,12 +47,9 @@ $ for file in short-directory zero-name beyond-end missing.spd <work>; do pmtool
 [1]
 
 # The writer rejects bad types, names and targets.
-$ for name in tq144:hidden a:99999999999; do pmtool seg write x.pkg $name 2>err; echo "$? $(head -1 err)"; done
+$ for args in 'x.pkg tq144:hidden' 'x.pkg a:99999999999' 'x.pkg tq144 :1' 'none/x.pkg tq144'; do
+>   pmtool seg write $args 2>err; echo "$? $(head -1 err)"; done
 2 pmtool seg write: the type of "tq144:hidden" is not a whole number (write NAME or NAME:TYPE)
 2 pmtool seg write: the type of "a:99999999999" is not a whole number (write NAME or NAME:TYPE)
-$ pmtool seg write x.pkg tq144 :1
-! pmtool seg write: cannot write x.pkg: segment name of length 0 (names take 1 to 4096 bytes)
-[1]
-$ pmtool seg write none/x.pkg tq144
-! pmtool seg write: cannot create none/x.pkg: No such file or directory
-[1]
+1 pmtool seg write: cannot write x.pkg: segment name of length 0 (names take 1 to 4096 bytes)
+1 pmtool seg write: cannot create none/x.pkg: No such file or directory
