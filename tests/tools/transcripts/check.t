@@ -53,6 +53,8 @@ inst/beta/data/beta.acd DEVICE_INTERNAL incomplete-device-data
 $ fault 'pmtool seg write beta/data/be1.spd -- -0'
 inst/beta/data/be1.spd - empty-data-file
 inst/beta/data/beta.acd DEVICE_INTERNAL incomplete-device-data
+$ fault 'pmtool seg write alpha/data/ab1.pkg tq144 pc44 tq144'
+inst/alpha/data/ab1.pkg tq144 duplicate-segment
 $ fault 'pmtool seg write beta/data/be1.spd -- -6a -6A'
 inst/beta/data/be1.spd -6A duplicate-segment
 $ fault 'set_key $A DISALLOW_SPEEDS -2,-9'
