@@ -23,6 +23,9 @@ $ pmtool acd get beta.acd arch_name
 $ pmtool acd get beta.acd EMPTY_KEY 0
 ! pmtool acd get: beta.acd: EMPTY_KEY has 0 field(s); there is no field 0
 [1]
+$ pmtool acd get beta.acd DEVICE_INTERNAL 2 1
+! pmtool acd get: beta.acd: field 2 of DEVICE_INTERNAL has 1 subfield(s); there is no subfield 1
+[1]
 # The greatest index is still an index; counts beyond it do not stop at it.
 $ pmtool acd get beta.acd DEVICE_INTERNAL 0 32767
 ! pmtool acd get: beta.acd: field 0 of DEVICE_INTERNAL has 3 subfield(s); there is no subfield 32767
