@@ -23,8 +23,9 @@ $ fault() { rm -rf inst && cp -r clean inst && (cd inst && eval "$1") &&
 
 $ fault 'echo "# no key" > $A'
 inst/alpha/data/alpha.acd - unreadable-definition
-$ fault 'set_key $A ARCH_NAME'
+$ fault 'set_key $A ARCH_NAME; set_key $B ARCH_FRIEND'
 inst/alpha/data/alpha.acd ARCH_NAME missing-key
+inst/beta/data/beta.acd ARCH_FRIEND missing-key
 $ fault 'set_key $A ARCH_NAME beta'
 inst/alpha/data/alpha.acd ARCH_NAME wrong-arch-name
 # Names that would lead out of the installation name nothing.
