@@ -20,14 +20,11 @@ $ pmtool acd get beta.acd EMPTY_KEY
 $ pmtool acd get beta.acd arch_name
 ! pmtool acd get: beta.acd: no key "arch_name"
 [1]
-$ pmtool acd get beta.acd EMPTY_KEY 0
+# The field or subfield one past the last is none; the greatest index is still an index, and
+# counts beyond it do not stop at it.
+$ for index in 'EMPTY_KEY 0' 'DEVICE_INTERNAL 2 1' 'DEVICE_INTERNAL 0 32767'; do pmtool acd get beta.acd $index; done
 ! pmtool acd get: beta.acd: EMPTY_KEY has 0 field(s); there is no field 0
-[1]
-$ pmtool acd get beta.acd DEVICE_INTERNAL 2 1
 ! pmtool acd get: beta.acd: field 2 of DEVICE_INTERNAL has 1 subfield(s); there is no subfield 1
-[1]
-# The greatest index is still an index; counts beyond it do not stop at it.
-$ pmtool acd get beta.acd DEVICE_INTERNAL 0 32767
 ! pmtool acd get: beta.acd: field 0 of DEVICE_INTERNAL has 3 subfield(s); there is no subfield 32767
 [1]
 $ pmtool acd get wide.acd FIELDS 32767

@@ -41,7 +41,8 @@ $ pmtool acd gett
 ! Run 'pmtool acd --help' for usage.
 [2]
 $ for line in 'frobnicate x' archz 'seg dump --brief x.spd' 'seg write x.spd --json a' \
->   '--json seg write x.spd a' '--bogus seg dump x' --install 'acd get file.acd' 'acd get f K 0 1 2'; do
+>   '--json seg write x.spd a' '--bogus seg dump x' --install '--install : check' 'acd get file.acd' \
+>   'acd get f K 0 1 2'; do
 >   pmtool $line 2>err; echo "$? $(head -1 err)"; done
 2 pmtool: unknown command "frobnicate"
 2 pmtool: unknown command "archz"; did you mean "archs"?
@@ -50,6 +51,7 @@ $ for line in 'frobnicate x' archz 'seg dump --brief x.spd' 'seg write x.spd --j
 2 pmtool seg write: unknown option "--json"
 2 pmtool: unknown option "--bogus"
 2 pmtool: the option "--install" needs a value
+2 pmtool: --install ":" names no installation folder
 2 pmtool acd get: missing arguments; usage: pmtool acd get [OPTIONS] FILE KEY [FIELD [SUBFIELD]]
 2 pmtool acd get: too many arguments; usage: pmtool acd get [OPTIONS] FILE KEY [FIELD [SUBFIELD]]
 
@@ -68,12 +70,8 @@ $ pmtool --install /a:/b -install /c --version | sed 1d
 installation: /a:/b:/c (--install)
 $ export KORVAN_PATH=<sample>
 
-# An --install that names no folder is a mistake on the command line; an entry that is no
-# folder is warned about by every command but check, which reports it as a finding.
-$ pmtool --install : check
-! pmtool: --install ":" names no installation folder
-! Run 'pmtool --help' for usage.
-[2]
+# An entry of the installation that is no folder is warned about by every command but check,
+# which reports it as a finding (an --install that names no folder at all is a usage error).
 $ touch file; pmtool --install none:file:<sample> archs | tail -1
 Korvan:gamma
 ! pmtool archs: warning: none: the installation entry does not exist; correct it in --install
