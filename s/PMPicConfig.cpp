@@ -61,7 +61,7 @@ void PMPicConfigImp::SetArchType(Port::String type) const {
   try {
     boost::shared_ptr<Validator> chosen = NewConfigurationValidator(archType, this);
     if (!chosen) {
-      PM_MSG().issueFatal(101, "Error in setting up validator\n");
+      PM_ISSUE(ValidatorSetupFailed);
       return;
     }
     validator = std::move(chosen);
@@ -72,6 +72,10 @@ void PMPicConfigImp::SetArchType(Port::String type) const {
 
 std::unique_ptr<PMPicImp> PMPicConfigImp::CreateEmptyImp(PM_PARTNAME_BINDING binding) const {
   return std::make_unique<PMPicConfigImp>(nullptr, binding);
+}
+
+std::unique_ptr<PMPicImp> PMPicConfigImp::CreateCopy() const {
+  return std::make_unique<PMPicConfigImp>(*this);
 }
 
 // ---------------------------------------------------------------------------------------------

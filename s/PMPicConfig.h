@@ -26,6 +26,7 @@ class PMPicConfigImp : public PMPicImp {
   // their own; any other type is fatal 101 and keeps the validator in place.
   void SetArchType(Port::StringBase<char> type) const override;
   std::unique_ptr<PMPicImp> CreateEmptyImp(PM_PARTNAME_BINDING binding) const override;
+  std::unique_ptr<PMPicImp> CreateCopy() const override;
 };
 
 }  // namespace PersonalityModule

@@ -42,7 +42,7 @@ PackageRecordPtr ReadPackageFile(const Port::String& filename) {
   const bool read = detail::ReadSegmentDirectory(
       filename, [&info](const char* name, int type) { AddPackageSegment(*info, name, type); });
   if (!read) {
-    PM_MSG().issueFatal(30, "Can't read package file %s\n", filename.c_str());
+    PM_ISSUE(CannotReadPackageFile, filename.c_str());
     return info;
   }
   info->loaded = true;

@@ -35,7 +35,7 @@ SpeedRecordPtr ReadSpeedFile(const Port::String& filename) {
     const bool read = detail::ReadSegmentDirectory(
         filename, [&info](const char* name, int) { AddSpeedSegment(*info, name); });
     if (!read) {
-      PM_MSG().issueFatal(30, "Can't read speed file %s\n", filename.c_str());
+      PM_ISSUE(CannotReadSpeedFile, filename.c_str());
       return info;  // not cached: the next reader tries the file again
     }
     info->loaded = true;

@@ -57,7 +57,8 @@ std::vector<const char*> DeviceTableKeys() {
 // counts as none.
 bool HasDeviceTable(const PMPicImp& part) {
   const PM_DEVKEY* store = part.defdataStore();
-  return store && !store->GetStringByKey(kDeviceTableKey, ':', 0, ',', 0).empty();
+  const char* table = store ? PMDevKeyRawValue(*store, kDeviceTableKey) : nullptr;
+  return table && !Sfp_ACD::AddressField(table, ':', 0, ',', 0).empty();
 }
 
 // The entries of the part's device tables that know `device` under one of their names. They
@@ -141,11 +142,12 @@ class FriendChain {
 
 // Tries the data files of a device in the data folders of `pm`, installation root by root and,
 // within a root, internal name by internal name. A name standing for "no internal name" is
-// replaced by the device name (with `substituteWarning`), and then the root's search ends.
+// replaced by the device name (saying so with `substituteWarning`, a text without conversions),
+// and then the root's search ends.
 // `tryFile` gets each file name and says whether it was found; the walk stops at the first.
 template <class TryFile>
 bool FindDeviceFile(const PMPicImp& part, const Port::String& pm, const char* extension,
-                    const char* substituteWarning, const TryFile& tryFile) {
+                    const Port::MsgEntry& substituteWarning, const TryFile& tryFile) {
   std::vector<Port::String> internalNames;
   for (int i = 0; i < part.InternalNameCount(); ++i)
     internalNames.emplace_back(part.InternalName(i));
@@ -153,7 +155,7 @@ bool FindDeviceFile(const PMPicImp& part, const Port::String& pm, const char* ex
   for (auto root = roots.begin(); root != roots.end(); ++root) {
     for (const Port::String& internalName : internalNames) {
       const bool substitute = internalName == kNoInternalName;
-      if (substitute) PM_MSG().issueWarning("%s", substituteWarning);
+      if (substitute) PM_MSG().issue(substituteWarning, "%s", substituteWarning.text);
       const Port::String name = substitute ? part.deviceName() : internalName;
       const Port::String file = Layout::DataFile(*root, pm, false, name + "." + extension);
       if (!file.empty() && tryFile(file)) return true;
@@ -305,9 +307,7 @@ NameVectorPtr Validator::makepackagelist(const Port::String& /*device*/) {
     return !packages->empty();
   };
   for (const Port::String& module : ModuleAndFriends(*imp)) {
-    if (FindDeviceFile(*imp, module, "pkg",
-                       "No internal device name, using external device to build package list.\n",
-                       readPackages)) {
+    if (FindDeviceFile(*imp, module, "pkg", pmlib::msg::NoInternalNameForPackages, readPackages)) {
       break;
     }
   }
@@ -325,9 +325,7 @@ SpeedListSource Validator::makespeedlist(const Port::String& /*device*/) {
     if (reader.spd411()) result.flags |= kSpeed411Bit;
     return true;
   };
-  FindDeviceFile(*imp, imp->pmName(), "spd",
-                 "No internal device name, using external device to build speed list.\n",
-                 readSpeeds);
+  FindDeviceFile(*imp, imp->pmName(), "spd", pmlib::msg::NoInternalNameForSpeeds, readSpeeds);
   return result;
 }
 
@@ -351,15 +349,21 @@ bool FPGA_Validator::HasDeviceFileWithoutTable(const Port::String& device) const
 }
 
 bool FPGA_Validator::HasDeviceFileOfTableEntry(const Port::String& device) const {
-  const std::vector<Port::String> modules = ModuleAndFriends(*imp);
+  const std::vector<char*>& friends = imp->friendNames();
+  // The module, then its friends up to the first null name (as ModuleAndFriends lists them).
+  const auto inModules = [&](const Port::String& fileName) {
+    if (InSomeDataDir(imp->pmName(), fileName)) return true;
+    for (const char* friendName : friends) {
+      if (!friendName) break;
+      if (InSomeDataDir(friendName, fileName)) return true;
+    }
+    return false;
+  };
   for (const Entry* entry : EntriesNaming(*imp, device)) {
     for (const std::string& name : *entry) {
       if (name.empty()) continue;
       const Port::String fileName = Port::String(name) + ".nph";
-      const bool inModules =
-          std::any_of(modules.begin(), modules.end(),
-                      [&](const Port::String& m) { return InSomeDataDir(m, fileName); });
-      if (inModules) return true;
+      if (inModules(fileName)) return true;
       if (imp->unsupportedPermitted() && InSomeDataDir(imp->pmName(), fileName, true)) {
         return true;
       }
@@ -409,10 +413,7 @@ NameVectorPtr FPGA_Validator::makedevicelist(bool listing) {
     }
   }
   if (devices->empty() && ownFilesFound) {
-    PM_MSG().issueInternal(
-        "nph data files found with no internal name.  Please check the PM level acd file "
-        "%s.acd.\n",
-        imp->pmName().c_str());
+    PM_ISSUE(DataFilesWithoutInternalName, imp->pmName().c_str());
   }
   return devices;
 }

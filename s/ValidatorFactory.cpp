@@ -21,7 +21,7 @@ boost::shared_ptr<Validator> CreatePicValidator(const Port::StringBase<char>& ty
   if (part && type == "FPGA") return boost::make_shared<FPGA_Validator>(part);
   if (part && type == "CPLD") return boost::make_shared<CPLD_Validator>(part);
   if (part && type == "CONFIG") return boost::make_shared<CONFIG_Validator>(part);
-  PM_MSG().issueFatal(101, "Error in setting up validator\n");
+  PM_ISSUE(ValidatorSetupFailed);
   return boost::shared_ptr<Validator>();
 }
 

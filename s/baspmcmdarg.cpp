@@ -46,10 +46,7 @@ UsageStream OpenArchitectureUsage(const std::string& helpWord, const std::string
   if (part.get_depth() < 1) return nullptr;
   UsageStream stream = OpenQuietly(part.GetDatafileName(1, usageFile.c_str(), true, -1));
   if (!stream) {
-    PM_MSG().issueStatus(
-        "There is no %s architecture specific help available for %s.  The architecture "
-        "independent help is instead provided below.\n",
-        helpWord.c_str(), tool.c_str());
+    PM_ISSUE(NoArchitectureHelp, helpWord.c_str(), tool.c_str());
   }
   return stream;
 }
@@ -66,11 +63,11 @@ UsageStream OpenInstallationUsage(const std::string& usageFile) {
 
 // Each line goes out as text: a usage file's "%" is not a format directive.
 void PrintUsageFile(Port::Stream& stream) {
-  PM_MSG().issueStatus(" ");
+  PM_ISSUE(UsageStart);
   char line[kUsageLineBuffer];
   stream.readline(line, kUsageLineBuffer);
   while (!stream.geteof()) {
-    PM_MSG().issueStatus("%s\n", line);
+    PM_ISSUE(UsageLine, line);
     stream.readline(line, kUsageLineBuffer);
   }
 }

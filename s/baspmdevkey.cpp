@@ -42,8 +42,6 @@ PMDebugStream debugStream;
 // The first character of a C-string separator; 0 (none) for a null pointer.
 char FirstChar(const char* separator) { return separator ? *separator : 0; }
 
-std::string DashWhenEmpty(const std::string& text) { return text.empty() ? "-" : text; }
-
 char FlagLetter(bool flag) { return flag ? 't' : 'f'; }
 
 // The four rotating buffers of the C-string lookups and the index of the current one. Guarded by
@@ -88,8 +86,15 @@ const char* StoreResult(ResultBuffers& results, std::string_view field) {
 std::string PMDevKeyCacheKey(const std::string& fileName, const std::string& pm,
                              const std::string& device, const std::string& package,
                              const PMDevKeyFlags& flags) {
-  std::string key = fileName + ":" + DashWhenEmpty(pm) + ":" + DashWhenEmpty(device) + ":" +
-                    DashWhenEmpty(package) + ":";
+  // Made for every store opened, in one allocation.
+  std::string key;
+  key.reserve(fileName.size() + pm.size() + device.size() + package.size() + 10);
+  key += fileName;
+  for (const std::string* field : {&pm, &device, &package}) {
+    key += ':';
+    key += field->empty() ? std::string_view("-") : std::string_view(*field);
+  }
+  key += ':';
   key += FlagLetter(flags.decode);
   key += FlagLetter(flags.withfriends);
   key += FlagLetter(flags.usecache);
@@ -148,12 +153,24 @@ void PMDevKeyImp::OpenForSpec(const char* name, const PMSpecImp& spec, const PMD
   Open(path, cacheKey, nullptr, flags, FilesToRead(spec, path, fileName.c_str(), flags));
 }
 
-void PMDevKeyImp::OpenForPart(const char* name, const PMSpecImp& spec, const PMPartNames& part,
-                              const PMDevKeyFlags& flags) {
-  Port::FileName file(name ? name : "");
+namespace {
+
+// The file a part store reads: `name` with the module's name for a missing base and "acd" for a
+// missing extension. The empty name, which every part's device-level store is opened with, is
+// "<module>.acd" without taking it apart.
+std::string PartStoreFileName(const char* name, const PMSpecImp& spec) {
+  if (!name || !*name) return spec.pmName().str() + ".acd";
+  Port::FileName file(name);
   if (!file.HasBase()) file.SetBase(spec.pmName().c_str());
   if (!file.HasExtension()) file.SetExtension("acd");
-  const std::string fileName = file.GetName().str();
+  return file.GetName().str();
+}
+
+}  // namespace
+
+void PMDevKeyImp::OpenForPart(const char* name, const PMSpecImp& spec, const PMPartNames& part,
+                              const PMDevKeyFlags& flags) {
+  const std::string fileName = PartStoreFileName(name, spec);
   const std::string cacheKey =
       PMDevKeyCacheKey(fileName, spec.pmName().str(), part.device.str(), part.package.str(), flags);
   if (flags.usecache && TakeCachedReader(cacheKey)) return;
@@ -278,7 +295,7 @@ const StaticAcdRead* PMDevKeyReader(const PM_DEVKEY& store) {
 
 void PMDevKeyInsertAbsent(PM_DEVKEY& store, const PM_DEVKEY& from) {
   const StaticAcdRead* const source = PMDevKeyReader(from);
-  if (store.imp_ && store.imp_->reader && source) store.imp_->reader->insertabsent(*source);
+  if (store.imp_ && store.imp_->reader && source) store.imp_->reader->inheritabsent(*source);
 }
 
 const char* PMDevKeyRawValue(const PM_DEVKEY& store, const char* key) {
@@ -290,7 +307,7 @@ const char* PMDevKeyRawValue(const PM_DEVKEY& store, const char* key) {
 // PM_INTDEVKEY_MGR
 
 PM_INTDEVKEY_MGR::PM_INTDEVKEY_MGR() : UT_STATOBJ("PM_INTDEVKEY_MGR"), enabled_(true) {
-  if (instanceExists_) PM_MSG().issueFatal(22, "Attempt to create second PM_INTDEVKEY_MGR\n");
+  if (instanceExists_) PM_ISSUE(SecondDevKeyManager);
   instanceExists_ = true;
   const char* setting = Port_Env::GetEnv("PM_DEVKEY_CACHE");
   enabled_ = !(setting && Port::stricmp(setting, "NO") == 0);
@@ -363,7 +380,7 @@ short PM_DEVKEY::myret2 = 0;
 PM_DEVKEY::PM_DEVKEY(const char* name, PM_SPEC* spec, unsigned char decode,
                      unsigned char withfriends, unsigned char usecache) {
   if (!spec || !spec->imp_) {
-    if (!decode) PM_MSG().issueInternal("No PM_SPEC specified.\n");
+    if (!decode) PM_ISSUE(NoSpec);
     return;
   }
   auto imp = boost::make_shared<PMDevKeyImp>(usecache != 0);
@@ -446,9 +463,7 @@ int PM_DEVKEY::GetInt32ByKeyFatal(const char* key, const char* sep1, short idx1,
                                   short idx2) {
   const Port::String value = GetStringByKey(key, FirstChar(sep1), idx1, FirstChar(sep2), idx2);
   if (value.empty()) {
-    PM_MSG().issueFatal(
-        1, "search for key %s in acd file %s encountered NULL ptr.Make sure this file is correct\n",
-        key ? key : "", getlocation());
+    PM_ISSUE(KeySearchFailed, key ? key : "", getlocation());
   }
   return UT_STR::AToI(value);
 }
@@ -464,10 +479,7 @@ int PM_DEVKEY::GetInt32ByStringFatal(const char* str, const char* sep1, short id
                                      const char* sep2, short idx2) {
   const Port::String value = GetStringByString(str, FirstChar(sep1), idx1, FirstChar(sep2), idx2);
   if (value.empty()) {
-    PM_MSG().issueFatal(
-        1,
-        "search for string %s in acd file %s encountered NULL ptr.Make sure this file is correct\n",
-        str ? str : "", getlocation());
+    PM_ISSUE(StringSearchFailed, str ? str : "", getlocation());
   }
   return UT_STR::AToI(value);
 }

@@ -85,8 +85,8 @@ boost::shared_ptr<const StaticAcdRead> PMReadDefinitionFile(const Port::String& 
 
 // The reader behind a store; null for a store without one.
 const StaticAcdRead* PMDevKeyReader(const PM_DEVKEY& store);
-// Gives `store` every key of `from` it lacks (see StaticAcdRead::insertabsent); nothing when
-// either has no reader.
+// Gives `store` every key of `from` it lacks, inherited rather than copied (see
+// StaticAcdRead::inheritabsent); nothing when either has no reader.
 void PMDevKeyInsertAbsent(PM_DEVKEY& store, const PM_DEVKEY& from);
 // The raw value of `key` in the store's reader; null when the key (or the reader) is absent.
 const char* PMDevKeyRawValue(const PM_DEVKEY& store, const char* key);

@@ -180,20 +180,19 @@ PMVentry PMReadVentry(const PM_DEVKEY& store, const char* function) {
 PM_LIBENT::PM_LIBENT(const char* name, PM_SPEC* spec) : name_(Port::strdup(name ? name : "")) {
   const char* const path = spec ? spec->getdllfilename(getname()) : nullptr;
   if (!path) {
-    PM_MSG().issueFatal(92, "dll library <%s> does not exist.\n", getname());
+    PM_ISSUE(LibraryMissing, getname());
     return;
   }
   if (!*path) return;
   Port_MsgManData::debugStub("now Creating Personality Module library entry <%s>\n", getname());
   if (!Port::File::exist(path)) {
-    PM_MSG().issueFatal(92, "dll library <%s> does not exist.\n", path);
+    PM_ISSUE(LibraryMissing, path);
     return;
   }
   const std::string initEntry = std::string("_init_lib") + getname();
   library_ = std::make_unique<PortDynamicLib>(path, initEntry.c_str(), nullptr);
   if (!library_->isLoaded()) {
-    PM_MSG().issueFatal(91, "dll open of library <%s> failed due to %s.\n", path,
-                        "an unknown reason");
+    PM_ISSUE(LibraryOpenFailed, path, "an unknown reason");
     return;
   }
   Port_MsgManData::debugStub("Load successful\n");
@@ -266,7 +265,7 @@ void PM_DLMMGR::LoadDependencies(const char* name, PM_SPEC* spec) {
   // The store reads the file of the architecture and of each friend, the architecture's winning.
   const PM_DEVKEY store(fileName.c_str(), spec, 1, 1, 1);
   if (!store.get_validity()) {
-    PM_MSG().issueFatal(33, "bad load of library dependency file \"%s\"\n", path.c_str());
+    PM_ISSUE(BadDependencyFile, path.c_str());
     return;
   }
   for (short index = 0; index < kMaxDependencies; ++index) {
@@ -309,8 +308,7 @@ PM_DLM::EntryPoint PM_DLM::Resolve(const char* function, const PM_DEVKEY& store)
   if (!entry || !entry->isloaded()) return nullptr;
   void* const address = entry->getlib()->getEntryPoint(ventry.symbol.c_str());
   if (!address) {
-    PM_MSG().issueInternal("Dynamic lib <%s> does not contain entry for function <%s>\n",
-                           ventry.library.c_str(), ventry.symbol.c_str());
+    PM_ISSUE(MissingLibraryEntry, ventry.library.c_str(), ventry.symbol.c_str());
     return nullptr;
   }
   return reinterpret_cast<EntryPoint>(address);

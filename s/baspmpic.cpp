@@ -134,6 +134,21 @@ std::unique_ptr<PMPicImp> PMPicImp::CreateEmptyImp(PM_PARTNAME_BINDING binding) 
   return std::make_unique<PMPicImp>(nullptr, binding);
 }
 
+std::unique_ptr<PMPicImp> PMPicImp::CreateCopy() const { return std::make_unique<PMPicImp>(*this); }
+
+std::unique_ptr<PM_PIC> PMPicImp::CopyPart(const PM_PIC& source) {
+  std::unique_ptr<PM_PIC> part(new PM_PIC(PM_PIC::BareHandle{}));
+  InstallCopy(*part, source.pic().CreateCopy(), source.pic());
+  return part;
+}
+
+void PMPicImp::InstallCopy(PM_PIC& part, std::unique_ptr<PMPicImp> imp, const PMPicImp& source) {
+  imp->setOwner(&part);
+  PMPicImp& copy = *imp;
+  part.install(std::move(imp));
+  copy.RebuildLevelsFrom(source);
+}
+
 std::unique_ptr<PM_PIC> PMPicImp::NewPart(const char* arch, PM_PARTNAME_BINDING binding) {
   std::unique_ptr<PM_PIC> part(new PM_PIC(PM_PIC::BareHandle{}));
   auto imp = std::make_unique<PMPicImp>(part.get(), binding);
@@ -152,9 +167,14 @@ Port::String PMPicImp::KeyValue(const char* key) const {
 
 Port::String PMPicImp::UpperKeyValue(const char* key) const { return Uppered(KeyValue(key)); }
 
+bool PMPicImp::HasKeyValue(const char* key) const {
+  const char* raw = defdata ? PMDevKeyRawValue(*defdata, key) : nullptr;
+  return raw && !Sfp_ACD::AddressField(raw, '\0', 0, '\0', 0).empty();
+}
+
 unsigned char PMPicImp::SetArchitecture(const char* name, bool report) {
   if (!name) {
-    if (report) PM_MSG().issueInternal("NULL Architecture cannot be created\n");
+    if (report) PM_ISSUE(NullArchitecture);
     return 0;
   }
   friends.clear();
@@ -163,7 +183,7 @@ unsigned char PMPicImp::SetArchitecture(const char* name, bool report) {
   vendor = KeyValue(Keys::kVendor);
   family = KeyValue(Keys::kFamily);
   if (family.empty() && UpperKeyValue(Keys::kSupportMode) == "PHYSICAL") {
-    PM_MSG().issueWarning("No <FAMILY> in PM definition file for %s\n", pm.c_str());
+    PM_ISSUE(NoFamily, pm.c_str());
   }
   partNameChar = KeyValue(Keys::kPartNameChar);
   pmprefix = KeyValue(Keys::kPmPrefix);
@@ -222,7 +242,7 @@ bool PMPicImp::SetDevice(const char* name) {
 
 bool PMPicImp::SetPackage(const char* name) {
   if (device.empty()) {
-    PM_MSG().issueWarning("Device not defined, cannot set package.\n");
+    PM_ISSUE(PackageWithoutDevice);
     return false;
   }
   if (!name || !*name) return false;
@@ -236,7 +256,7 @@ bool PMPicImp::SetPackage(const char* name) {
 
 bool PMPicImp::SetSpeed(const char* name) {
   if (device.empty()) {
-    PM_MSG().issueWarning("Device not defined, cannot set speed.\n");
+    PM_ISSUE(SpeedWithoutDevice);
     return false;
   }
   ClearSpeed();
@@ -303,7 +323,7 @@ std::vector<const PersonalityModule::DeviceTable*> PMPicImp::DeviceTables() cons
 
 Port::String PMPicImp::ExternalName(const char* name) const {
   if (!defdata) {
-    PM_MSG().issueWarning("Device %s has NO external name.\n", name);
+    PM_ISSUE(NoExternalName, name);
     return name;
   }
   const std::vector<const PersonalityModule::DeviceTable*> tables = DeviceTables();
@@ -317,7 +337,7 @@ Port::String PMPicImp::ExternalName(const char* name) const {
 
 Port::String PMPicImp::FirstInternalName(const char* name) const {
   if (!defdata) {
-    PM_MSG().issueWarning("Device %s has NO internal name.\n", name ? name : "");
+    PM_ISSUE(NoInternalName, name ? name : "");
     return kNoInternalName;
   }
   for (const PersonalityModule::DeviceTable* table : DeviceTables()) {
@@ -329,11 +349,11 @@ Port::String PMPicImp::FirstInternalName(const char* name) const {
 
 void PMPicImp::LookUpInternalNames() {
   if (!defdata) {
-    PM_MSG().issueWarning("Device %s has NO internal names.\n", device.c_str());
+    PM_ISSUE(NoInternalNames, device.c_str());
     SetInternalNames({kNoInternalName});
     return;
   }
-  if (KeyValue(kDeviceInternal).empty()) {
+  if (!HasKeyValue(kDeviceInternal)) {
     SetInternalNames({device.str()});
     return;
   }
@@ -428,11 +448,7 @@ Port::String PMPicImp::DatabookName() const {
 PM_PIC::PM_PIC(BareHandle handle) : PM_SPEC(handle) {}
 
 PM_PIC::PM_PIC(const PM_PIC& other) : PM_SPEC(BareHandle{}) {
-  auto imp = std::make_unique<PMPicImp>(other.pic());
-  imp->setOwner(this);
-  PMPicImp& copy = *imp;
-  install(std::move(imp));
-  copy.RebuildLevelsFrom(other.pic());
+  PMPicImp::InstallCopy(*this, std::make_unique<PMPicImp>(other.pic()), other.pic());
 }
 
 PM_PIC::~PM_PIC() = default;

@@ -43,10 +43,17 @@ class PMPicImp : public PMSpecImp {
   virtual void SetArchType(Port::String type) const;
   // A new implementation of the same kind with no owner, no name and `binding`.
   virtual std::unique_ptr<PMPicImp> CreateEmptyImp(PM_PARTNAME_BINDING binding) const;
+  // A copy of this implementation, of the same kind, as the copying constructor makes it.
+  virtual std::unique_ptr<PMPicImp> CreateCopy() const;
 
   // A part bound to the architecture `arch` (located and loaded, with the messages of a missing
   // or corrupt definition), or an empty part for a null `arch`.
   static std::unique_ptr<PM_PIC> NewPart(const char* arch, PM_PARTNAME_BINDING binding);
+  // A copy of `source` made as PM_PIC's copy makes it, but with an implementation of the
+  // source's kind: a configuration part's copy follows the configuration rules.
+  static std::unique_ptr<PM_PIC> CopyPart(const PM_PIC& source);
+  // Gives the bare handle `part` the copy `imp` of `source` and rebuilds the source's levels.
+  static void InstallCopy(PM_PIC& part, std::unique_ptr<PMPicImp> imp, const PMPicImp& source);
 
   // The set-architecture step: loads the module and takes its VENDOR, FAMILY, PARTNAMECHAR,
   // PMPREFIX and ARCH_TYPE.
@@ -160,15 +167,20 @@ class PMPicImp : public PMSpecImp {
 
  private:
   struct ParseRecord;
-  bool MatchPatternFile(const Port::String& part, bool record, bool alsoUnsupported);
+  struct CheckedBinding;
+  // On success `checked` says what the route bound and tested.
+  bool MatchPatternFile(const Port::String& part, bool record, bool alsoUnsupported,
+                        CheckedBinding& checked);
   bool SearchInstalledArchitectures(const Port::String& part, bool record,
                                     PM_PARTNAME_BINDING binding, bool quiet,
                                     ParseRecord& candidate);
+  // `fromPatternFile` is null unless the pattern file's route found the architecture.
   void BindRecord(const Port::String& part, bool record, PM_PARTNAME_BINDING binding, bool quiet,
-                  bool fromPatternFile, const ParseRecord& candidate);
+                  const CheckedBinding* fromPatternFile, const ParseRecord& candidate);
   void BindUnsupported(bool record, const ParseRecord& candidate);
-  void BindSupported(const Port::String& part, bool record, bool fromPatternFile,
+  void BindSupported(const Port::String& part, bool record, const CheckedBinding* fromPatternFile,
                      const ParseRecord& candidate);
+  bool StillBoundAsChecked(const CheckedBinding& checked, const ParseRecord& candidate) const;
   bool ProbeOnceForPattern(const Port::String& root, const Port::String& name,
                            bool alsoUnsupported);
   void TakeLevelsInto(ParseRecord& candidate) const;
@@ -209,6 +221,8 @@ class PMPicImp : public PMSpecImp {
 
   Port::String KeyValue(const char* key) const;
   Port::String UpperKeyValue(const char* key) const;
+  // Whether KeyValue(key) would be non-empty, without copying the value.
+  bool HasKeyValue(const char* key) const;
   // The device tables to search, in order: DEVICE_INTERNAL, then TEST_DEVICE_INTERNAL in
   // test-device mode. Empty without a key store.
   std::vector<const PersonalityModule::DeviceTable*> DeviceTables() const;

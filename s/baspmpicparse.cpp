@@ -73,12 +73,29 @@ FormatCache& Formats() {
   return cache;
 }
 
+// An architecture's expression in the pattern table, and its compiled form once it was matched:
+// a parse tries the expressions one after the other, and taking each from the shared expression
+// cache (a lock and a hash of its text) would cost more than most of them take to fail.
+class PatternExpression {
+ public:
+  explicit PatternExpression(std::string text) : text_(std::move(text)) {}
+
+  const Port_Regexp& Compiled() {
+    if (!compiled_) compiled_ = Expressions().Get(text_);
+    return *compiled_;
+  }
+
+ private:
+  std::string text_;
+  std::optional<Port_Regexp> compiled_;
+};
+
 // The architectures of the pattern files with their expressions, iterated in byte order of the
 // architecture names. Like the other tables that parsing fills, it is not locked: parsing is not
 // to run on two threads at once.
 struct PatternTable {
   bool loaded = false;
-  std::map<std::string, std::string> expressions;
+  std::map<std::string, PatternExpression> expressions;
 };
 
 PatternTable& Patterns() {
@@ -103,7 +120,7 @@ void LoadPatternFiles(PatternTable& table) {
       const std::string arch = Trimmed(line.substr(0, equals));
       // A name that is not plain would lead the probe out of the installation: no architecture.
       if (!PersonalityModule::Layout::IsModuleName(arch)) continue;
-      table.expressions.emplace(arch, Trimmed(line.substr(equals + 1)));
+      table.expressions.emplace(arch, PatternExpression(Trimmed(line.substr(equals + 1))));
     }
   }
   table.loaded = true;
@@ -166,6 +183,16 @@ struct PMPicImp::ParseRecord {
   Port::String device;
   Port::String package;
   Port::String speed;
+};
+
+// What the pattern file's route bound and accepted: the architecture as it was handed to
+// verify_and_set_pm, the device text the device test accepted, and how much had been said on the
+// thread before the architecture was set.
+struct PMPicImp::CheckedBinding {
+  Port::String arch;
+  Port::String deviceText;
+  unsigned long long messagesBefore = 0;
+  unsigned long long tracesBefore = 0;
 };
 
 void PMPicImp::TakeLevelsInto(ParseRecord& candidate) const {
@@ -241,18 +268,24 @@ bool PMPicImp::ProbeOnceForPattern(const Port::String& root, const Port::String&
   return result.found;
 }
 
-bool PMPicImp::MatchPatternFile(const Port::String& part, bool record, bool alsoUnsupported) {
+bool PMPicImp::MatchPatternFile(const Port::String& part, bool record, bool alsoUnsupported,
+                                CheckedBinding& checked) {
   const Port::PathList& roots = Port::KorvanPath::GetInstance();
-  for (const auto& pattern : LoadedPatterns().expressions) {
+  for (auto& pattern : LoadedPatterns().expressions) {
     const std::string& arch = pattern.first;
-    const Port_Range deviceRange = Expressions().Get(pattern.second).GetRangeOfMatch(part, 0);
+    const Port_Range deviceRange = pattern.second.Compiled().GetRangeOfMatch(part, 0);
     if (deviceRange.empty()) continue;
     const bool installed = std::any_of(roots.begin(), roots.end(), [&](const Port::String& root) {
       return ProbeOnceForPattern(root, arch, alsoUnsupported);
     });
     if (!installed) continue;
+    const unsigned long long messagesBefore = Port::MessagesIssuedOnThread();
+    const unsigned long long tracesBefore = Port::TracesIssuedOnThread();
     verify_and_set_pm(arch.c_str(), true);
-    if (ApplyPart(part, record, deviceRange)) return true;
+    if (ApplyPart(part, record, deviceRange)) {
+      checked = {arch, part.Extract(deviceRange), messagesBefore, tracesBefore};
+      return true;
+    }
   }
   return false;
 }
@@ -281,7 +314,7 @@ bool PMPicImp::SearchInstalledArchitectures(const Port::String& part, bool recor
       const std::string expressionText = Formats().Get(format.str());
       const Port_Regexp expression = Expressions().Get(expressionText);
       if (expression.GetStatus() != 0) {
-        if (!quiet) PM_MSG().issueFatal(22, "Bad pattern found for PM %s\n", name.c_str());
+        if (!quiet) PM_ISSUE(BadPartPattern, name.c_str());
         continue;
       }
       const Port_Range deviceRange = expression.GetRangeOfMatch(part, 0);
@@ -290,7 +323,7 @@ bool PMPicImp::SearchInstalledArchitectures(const Port::String& part, bool recor
       const bool applied = ApplyPart(part, record, deviceRange);
       TakeLevelsInto(candidate);
       if (applied) {
-        Patterns().expressions[name.str()] = expressionText;
+        Patterns().expressions.insert_or_assign(name.str(), PatternExpression(expressionText));
         return true;
       }
     }
@@ -306,6 +339,7 @@ bool PMPicImp::ParsePartName(const char* name, bool record, PM_PARTNAME_BINDING 
   Port::String part = Lowered(name);
   ParseRecord candidate;
   bool found = false;
+  CheckedBinding checked;
   bool fromPatternFile = false;
   if (part == "base") {
     // "base" is no architecture of its own and never binds one.
@@ -314,7 +348,7 @@ bool PMPicImp::ParsePartName(const char* name, bool record, PM_PARTNAME_BINDING 
     SetArchitecture(part.c_str(), false);
     part = Port::String();
     found = true;
-  } else if (MatchPatternFile(part, record, unsupported)) {
+  } else if (MatchPatternFile(part, record, unsupported, checked)) {
     candidate.arch = family;
     TakeLevelsInto(candidate);
     found = fromPatternFile = true;
@@ -327,13 +361,14 @@ bool PMPicImp::ParsePartName(const char* name, bool record, PM_PARTNAME_BINDING 
       SetArchitecture(candidate.arch.c_str(), false);
     }
   }
-  BindRecord(part, record, binding, quiet, fromPatternFile, candidate);
+  BindRecord(part, record, binding, quiet, fromPatternFile ? &checked : nullptr, candidate);
   validity = found ? 1 : 0;
   return found;
 }
 
 void PMPicImp::BindRecord(const Port::String& part, bool record, PM_PARTNAME_BINDING binding,
-                          bool quiet, bool fromPatternFile, const ParseRecord& candidate) {
+                          bool quiet, const CheckedBinding* fromPatternFile,
+                          const ParseRecord& candidate) {
   if (candidate.arch.empty()) {
     if (!quiet) {
       Port_MsgManData::debugStub(
@@ -372,8 +407,29 @@ void PMPicImp::BindUnsupported(bool record, const ParseRecord& candidate) {
   }
 }
 
-void PMPicImp::BindSupported(const Port::String& part, bool record, bool fromPatternFile,
-                             const ParseRecord& candidate) {
+// Whether the part is still as the pattern file's route left it when it bound `checked`: the same
+// architecture is to be bound, its device test accepted the very device text the record holds, and
+// nothing at all was said since it was set. Binding it again would then locate the same files (the
+// parse asks the file system once per path), load the same shared definition, find the same levels
+// valid and say nothing, so the binding keeps the levels it has.
+bool PMPicImp::StillBoundAsChecked(const CheckedBinding& checked,
+                                   const ParseRecord& candidate) const {
+  return defdata && !pm.empty() && checked.arch == candidate.arch &&
+         checked.deviceText == candidate.device && device == candidate.device &&
+         package == candidate.package && speed == candidate.speed &&
+         Port::MessagesIssuedOnThread() == checked.messagesBefore &&
+         Port::TracesIssuedOnThread() == checked.tracesBefore;
+}
+
+void PMPicImp::BindSupported(const Port::String& part, bool record,
+                             const CheckedBinding* fromPatternFile, const ParseRecord& candidate) {
+  if (fromPatternFile && !part.empty() && StillBoundAsChecked(*fromPatternFile, candidate)) {
+    // What binding again adds to the route: the device-level store (the route made it current
+    // only when it tested a speed) and the status of a part named without a speed.
+    MakeDeviceKeysCurrent();
+    if (candidate.speed.empty() && record && errorStatus == 0) errorStatus = 4;
+    return;
+  }
   verify_and_set_pm(candidate.arch.c_str(), true);
   if (pm.empty() || !defdata || part.empty()) return;
   const char* const deviceName = candidate.device.c_str();
@@ -408,7 +464,7 @@ void PMPicImp::ParseThreeStrings(const char* arch, const char* part, const char*
     const Port::String vendorPrefix(arch, static_cast<std::size_t>(colon - arch));
     verify_and_set_pm(colon + 1, true);
     if (KeyValue("VENDOR").Compare(vendorPrefix.c_str(), 1) != 0) {
-      PM_MSG().issueWarning("Wrong vendor name <%s>\n", vendorPrefix.c_str());
+      PM_ISSUE(WrongVendor, vendorPrefix.c_str());
     }
   } else {
     verify_and_set_pm(arch, true);
@@ -428,11 +484,9 @@ void PMPicImp::ParseThreeStrings(const char* arch, const char* part, const char*
     }
   }
   if (!applied) {
-    PM_MSG().issueWarning("The part <%s> was not found in family <%s>.\n", lowered.c_str(), arch);
+    PM_ISSUE(PartNotInFamily, lowered.c_str(), arch);
   } else if (speedGiven && *speedGiven && speed.Compare(speedGiven, 1) != 0) {
-    PM_MSG().issueWarning(
-        "The given speed <%s> is inconsistent with the speed <%s> in part <%s>.\n", speedGiven,
-        speed.c_str(), lowered.c_str());
+    PM_ISSUE(InconsistentSpeed, speedGiven, speed.c_str(), lowered.c_str());
   }
 }
 
@@ -443,7 +497,7 @@ bool PMPicImp::IsValidPartName(const char* name, char*& deviceOut, char*& packag
   if (!name) return false;
   if (depth == 0) {
     if (!quiet) {
-      PM_MSG().issueStatus("Cannot find partname, because personality module is not specified\n");
+      PM_ISSUE(PartNameNeedsModule);
     }
     return false;
   }
@@ -462,7 +516,7 @@ bool PMPicImp::IsValidPartName(const char* name, char*& deviceOut, char*& packag
     return true;
   }
   if (!quiet) {
-    PM_MSG().issueInternal("Cannot find part %s in personality module %s\n", name, pm.c_str());
+    PM_ISSUE(CannotFindPart, name, pm.c_str());
   }
   return false;
 }
@@ -476,8 +530,7 @@ bool PMPicImp::FindPartArchitecture(const Port::String& name, Port::String& arch
     return true;
   }
   if (!quiet) {
-    PM_MSG().issueInternal("Cannot find part %s in personality module %s\n", name.c_str(),
-                           temporary->pm.c_str());
+    PM_ISSUE(CannotFindPart, name.c_str(), temporary->pm.c_str());
   }
   return false;
 }
@@ -489,8 +542,7 @@ bool PMPicImp::SetPart(const char* name) {
   const auto_array<char> deviceOwner(deviceName);
   const auto_array<char> packageOwner(packageName);
   if (!valid) {
-    PM_MSG().issueWarning("Cannot find part %s in personality module %s\n", name ? name : "",
-                          pm.empty() ? "Undefined" : pm.c_str());
+    PM_ISSUE(CannotSetPart, name ? name : "", pm.empty() ? "Undefined" : pm.c_str());
     return false;
   }
   SetDevice(deviceName);

@@ -94,14 +94,13 @@ bool PMPicImp::IsValidDeviceName(const char* name, bool quiet) const {
   if (!name) return false;
   if (depth == 0) {
     if (!quiet) {
-      PM_MSG().issueStatus(
-          "Cannot find device name, because personality module is not specified\n");
+      PM_ISSUE(DeviceNameNeedsModule);
     }
     if (!validator) return false;
   }
   if (validator && validator->isvaliddevice(name)) return true;
   if (!quiet) {
-    PM_MSG().issueInternal("Cannot find device %s in personality module %s\n", name, pm.c_str());
+    PM_ISSUE(CannotFindDevice, name, pm.c_str());
   }
   return false;
 }
@@ -109,12 +108,12 @@ bool PMPicImp::IsValidDeviceName(const char* name, bool quiet) const {
 bool PMPicImp::IsValidPackageName(const char* name, bool quiet) const {
   if (!name || !*name) return false;
   if (depth < 2) {
-    if (!quiet) PM_MSG().issueStatus("Cannot find package name, because device is not specified\n");
+    if (!quiet) PM_ISSUE(PackageNameNeedsDevice);
     return false;
   }
   if (validator && validator->isvalidpackage(device, name)) return true;
   if (!quiet) {
-    PM_MSG().issueInternal("Cannot find package %s in personality module %s", name, pm.c_str());
+    PM_ISSUE(CannotFindPackage, name, pm.c_str());
   }
   return false;
 }
@@ -122,14 +121,14 @@ bool PMPicImp::IsValidPackageName(const char* name, bool quiet) const {
 bool PMPicImp::IsValidSpeedName(const char* name, bool quiet) const {
   if (!name) return false;
   if (device.empty()) {
-    if (!quiet) PM_MSG().issueStatus("Cannot find speed name, because device is not specified");
+    if (!quiet) PM_ISSUE(SpeedNameNeedsDevice);
     return false;
   }
   const bool accepted = validator && validator->isvalidspeed(device, name);
   const bool disallowed = IsDisallowedSpeed(name);
   if (accepted && !disallowed) return true;
   if (!quiet) {
-    PM_MSG().issueInternal("Cannot find speed %s in personality module %s", name, pm.c_str());
+    PM_ISSUE(CannotFindSpeed, name, pm.c_str());
   }
   return false;
 }
@@ -157,31 +156,30 @@ bool PMPicImp::IsDisallowedSpeed(const char* speedName) const {
 
 unsigned char PMPicImp::IsValidPart(bool toSpeed, bool quiet) {
   if (toSpeed && depth < 4) {
-    if (!quiet) PM_MSG().issueInternal("PIC is not specified down to the speed level");
+    if (!quiet) PM_ISSUE(PicNotDownToSpeed);
     return 0;
   }
   if (!toSpeed && depth < 3) {
-    if (!quiet) PM_MSG().issueInternal("PIC is not specified down to the package level");
+    if (!quiet) PM_ISSUE(PicNotDownToPackage);
     return 0;
   }
   ForgetNames();
   if (!isvalidpmname(pm.c_str(), quiet)) {
-    if (!quiet) PM_MSG().issueInternal("Personality module \"%s\" is not valid.\n", pm.c_str());
+    if (!quiet) PM_ISSUE(InvalidModule, pm.c_str());
     return 0;
   }
   if (!IsValidDeviceName(device.c_str(), quiet)) {
-    if (!quiet) PM_MSG().issueInternal("device \"%s\" is not valid.\n", device.c_str());
+    if (!quiet) PM_ISSUE(InvalidDevice, device.c_str());
     return 0;
   }
   if (!IsValidPackageName(package.c_str(), quiet)) {
     if (!quiet) {
-      PM_MSG().issueInternal("package \"%s\" is not valid.\n",
-                             package.empty() ? "unknown" : package.c_str());
+      PM_ISSUE(InvalidPackage, package.empty() ? "unknown" : package.c_str());
     }
     return 0;
   }
   if (toSpeed && !IsValidSpeedName(speed.c_str(), quiet)) {
-    if (!quiet) PM_MSG().issueInternal("speed \"%s\" is not valid.\n", speed.c_str());
+    if (!quiet) PM_ISSUE(InvalidSpeed, speed.c_str());
     return 0;
   }
   return 1;
@@ -263,7 +261,7 @@ const Port::String* PMPicImp::RejectedText() const {
 bool PMPicImp::DefaultLevel(const char* level, bool (PMPicImp::*set)(const char*)) {
   make_list(nullptr, nullptr, false, 0);
   if (names.empty()) {
-    PM_MSG().issueFatal(19, "fill_defaults: cannot find a default %s\n", level);
+    PM_ISSUE(NoDefault, level);
     return false;
   }
   const std::string first = names[0];
@@ -274,7 +272,7 @@ bool PMPicImp::DefaultLevel(const char* level, bool (PMPicImp::*set)(const char*
 
 bool PMPicImp::FillDefaults() {
   if (pm.empty()) {
-    PM_MSG().issueInternal("fill defaults called on empty PM_PIC\n");
+    PM_ISSUE(FillDefaultsOnEmptyPic);
     return false;
   }
   if (!speed.empty()) return true;
@@ -423,7 +421,7 @@ void PMPicImp::ListArchitectures(const char* key, const char* value, bool withBa
 void PMPicImp::MakeMacroList() {
   ReleaseList();
   if (pm.empty()) {
-    PM_MSG().issueWarning("bad pm name <%s>\n", "NULL");
+    PM_ISSUE(BadModuleName, "NULL");
     return;
   }
   const Port::PathList& roots = Installation();
@@ -439,20 +437,18 @@ void PMPicImp::MakeMacroList() {
 
 void PMPicImp::PrintPart() const {
   printme("PM_PIC ");
-  PM_MSG().issueStatus("   pic is officially %s, and %svalid\n",
-                       unsupported ? "Unsupported" : "Supported",
-                       IsValidArchitecture() ? "" : "not ");
-  PM_MSG().issueStatus("   vendor:family:device:package:speed = <%s:%s:%s:%s:%s>\n",
-                       DashWhenEmpty(vendor), DashWhenEmpty(family), DashWhenEmpty(device),
-                       DashWhenEmpty(package), DashWhenEmpty(speed));
-  PM_MSG().issueStatus("   Databook spec = [%s]\n", DatabookName().c_str());
-  if (!package.empty()) PM_MSG().issueStatus("   Has %sminimum speed\n", minSpeed ? "" : "no ");
-  PM_MSG().issueStatus("   Power Temperature Range = [%s]\n", Range().c_str());
+  PM_ISSUE(DumpPicStatus, unsupported ? "Unsupported" : "Supported",
+           IsValidArchitecture() ? "" : "not ");
+  PM_ISSUE(DumpPicNames, DashWhenEmpty(vendor), DashWhenEmpty(family), DashWhenEmpty(device),
+           DashWhenEmpty(package), DashWhenEmpty(speed));
+  PM_ISSUE(DumpDatabook, DatabookName().c_str());
+  if (!package.empty()) PM_ISSUE(DumpMinimumSpeed, minSpeed ? "" : "no ");
+  PM_ISSUE(DumpRange, Range().c_str());
   std::vector<Port::String> ranges;
   if (SupportedRanges(ranges) && !ranges.empty()) {
-    PM_MSG().issueStatus("   The Supported Power Temperature Ranges are:");
-    for (const Port::String& range : ranges) PM_MSG().issueStatus(" %s", range.c_str());
-    PM_MSG().issueStatus("\n");
+    PM_ISSUE(DumpSupportedRanges);
+    for (const Port::String& range : ranges) PM_ISSUE(DumpSupportedRange, range.c_str());
+    PM_ISSUE(DumpLineEnd);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -92,12 +93,7 @@ Port::String FirstExisting(const Port::String& relative) {
 
 // The message for a module whose definition cannot be had: missing, or named by a name that is
 // no module name (Layout::IsModuleName) and so never looked for.
-void ReportMissingDefinition(const char* name) {
-  PM_MSG().issueUserFatal(33,
-                          "Unable to open definition file for Personality Module \"%s\".  "
-                          "Please make sure that it has been correctly installed.\n",
-                          name);
-}
+void ReportMissingDefinition(const char* name) { PM_ISSUE(CannotOpenDefinitionFile, name); }
 
 bool AllowsUnsupported(PM_PARTNAME_BINDING binding) {
   if (binding == PM_BINDING_SUPPORTED_ONLY) return false;
@@ -439,7 +435,8 @@ PM_SPECMGR::PM_SPECMGR(const char* name)
 PM_SPECMGR::~PM_SPECMGR() = default;
 
 bool PM_SPECMGR::isunsupported_pm(const char* pm) const {
-  return pm && IsInUnsupportedList(Port::String(kUnsupportedTag) + pm);
+  // Asked several times for every module set: an empty list is answered without making the entry.
+  return pm && !unsupportedList_.empty() && IsInUnsupportedList(Port::String(kUnsupportedTag) + pm);
 }
 
 void PM_SPECMGR::InitUnsuppPMsOnce() const {
@@ -580,7 +577,7 @@ unsigned char PMSpecImp::verify_and_set_pm(const char* name, bool set) {
 
 unsigned char PMSpecImp::set_pm(const char* name) {
   if (!name) {
-    PM_MSG().issueInternal("NULL PM cannot be created\n");
+    PM_ISSUE(NullModule);
     validity = 0;
     return 0;
   }
@@ -602,7 +599,7 @@ unsigned char PMSpecImp::set_pm(const char* name) {
   if (!Layout::IsModuleName(pm)) {
     // Neither a module nor an alias of one: absent, as a module without a definition is.
     if (reportErrors) {
-      PM_MSG().issueInternal("Could not load definition file <%s.acd>\n", pm.c_str());
+      PM_ISSUE(CannotLoadModuleDefinition, pm.c_str());
     }
     Reset();
     validity = 0;
@@ -632,27 +629,24 @@ boost::shared_ptr<PM_DEVKEY> PMSpecImp::OpenDefinition(bool followFriends, bool 
   const Port::String fileName = pm + ".acd";
   boost::shared_ptr<PM_DEVKEY> store = OpenStore(fileName, decode);
   if (!store->get_validity()) {
-    if (report) PM_MSG().issueInternal("Could not load definition file <%s>\n", fileName.c_str());
+    if (report) PM_ISSUE(CannotLoadDefinitionFile, fileName.c_str());
     return {};
   }
   const char* const file = fileName.c_str();
   if (!PMDevKeyRawValue(*store, "ARCH_NAME")) {
     if (report) {
-      PM_MSG().issueInternal("Corrupt definition file <%s>, did not find architecture name\n",
-                             file);
+      PM_ISSUE(DefinitionWithoutName, file);
     }
     return {};
   }
   const Port::String arch = store->GetStringByKey("ARCH_NAME", 0, 0, 0, 0);
   if (!SameIgnoringCase(pm, arch.c_str()) && report) {
-    PM_MSG().issueInternal("Corrupt definition file <%s>, expecting pm <%s>, found <%s>\n", file,
-                           pm.c_str(), arch.c_str());
+    PM_ISSUE(DefinitionOfOtherModule, file, pm.c_str(), arch.c_str());
     return {};
   }
   if (!PMDevKeyRawValue(*store, "ARCH_FRIEND")) {
     if (report) {
-      PM_MSG().issueInternal("Corrupt definition file <%s>, did not find architecture definition\n",
-                             file);
+      PM_ISSUE(DefinitionWithoutArchitecture, file);
     }
     return {};
   }
@@ -796,8 +790,8 @@ unsigned char PMSpecImp::isvalidpmname(const char* name, bool quiet) {
   }
   if (store->get_validity()) return 1;
   if (!quiet) {
-    PM_MSG().issueInternal("Could not find a definition file for personality module %s\n", name);
-    PM_MSG().issueInternal("Could not find personality module %s\n", name);
+    PM_ISSUE(NoDefinitionFileForModule, name);
+    PM_ISSUE(CannotFindModule, name);
   }
   return 0;
 }
@@ -808,14 +802,14 @@ void PMSpecImp::ForgetNames() {
 }
 
 void PMSpecImp::printme(const char* label) const {
-  PM_MSG().issueStatus("%s:%s\n", label ? label : "PM_SPEC", pm.empty() ? "<Null>" : pm.c_str());
-  PM_MSG().issueStatus("   %d pm_friends\n", static_cast<int>(friends.size()));
+  PM_ISSUE(DumpSpecName, label ? label : "PM_SPEC", pm.empty() ? "<Null>" : pm.c_str());
+  PM_ISSUE(DumpFriendCount, static_cast<int>(friends.size()));
   for (std::size_t i = 0; i < friends.size(); ++i) {
-    PM_MSG().issueStatus("      friend %d = <%s>\n", static_cast<int>(i), friends[i]);
+    PM_ISSUE(DumpFriend, static_cast<int>(i), friends[i]);
   }
-  PM_MSG().issueStatus("   list has %d entries: \n", static_cast<int>(names.size()));
+  PM_ISSUE(DumpListSize, static_cast<int>(names.size()));
   for (std::size_t i = 0; i < names.size(); ++i) {
-    PM_MSG().issueStatus("      entry %d: <%s>\n", static_cast<int>(i), names[i]);
+    PM_ISSUE(DumpListEntry, static_cast<int>(i), names[i]);
   }
 }
 
@@ -931,27 +925,29 @@ Port::String PMSpecImp::GetDatafileName(char level, const char* name, bool searc
   const char* given = name ? name : "";
   const Port::String fileName =
       given[0] == '.' ? GetChainName(level, -1, -1) + given : Port::String(given);
-  const Port::String module =
+  const std::string_view module =
       (level == 0 || pm.empty())
-          ? Port::String()
-          : (index < 0 ? pm : Port::String(friends[static_cast<std::size_t>(index)]));
+          ? std::string_view()
+          : (index < 0 ? std::string_view(pm.str()) : friends[static_cast<std::size_t>(index)]);
   if (!Layout::IsDataFileName(fileName) || !Layout::IsDataFileName(given) ||
-      (!module.empty() && !Layout::IsModuleName(module))) {
+      (!module.empty() && !Port::IsPlainName(module))) {
     return Port::String();
   }
-  const Port::String chainDir = module.empty() ? module : module + "/";
-  const Port::String sub = UnsupportedPrefix(index) + chainDir + "data/";
-  if (!search) return *entries.begin() + sub + fileName;
+  const Port::String sub =
+      Layout::Joined({UnsupportedPrefix(index).str(), module, module.empty() ? "" : "/", "data/"});
+  const Port::String relative = Layout::Joined({sub.str(), fileName.str()});
+  if (!search) return *entries.begin() + relative;
 
-  Port::String found = FirstExisting(sub + fileName);
+  Port::String found = FirstExisting(relative);
   if (found.empty() && !probing && level != 0 && index == -1) {
     found = FindFallback(level, sub, given, fileName);
   }
   if (found.empty()) return found;
-  const Port::String lastRoot = *entries.last() + "/";
-  if (found.str().compare(0, lastRoot.length(), lastRoot.str()) != 0) {
-    IssueOverride(*entries.last() + sub + fileName, found);
-  }
+  const std::string& lastRoot = entries.last()->str();
+  const bool inLastRoot = found.str().compare(0, lastRoot.length(), lastRoot) == 0 &&
+                          found.str().size() > lastRoot.length() &&
+                          found.str()[lastRoot.length()] == '/';
+  if (!inLastRoot) IssueOverride(*entries.last() + relative, found);
   return found;
 }
 
@@ -1100,7 +1096,7 @@ unsigned char PM_SPEC::set_pm(const char* pm) { return imp_->set_pm(pm); }
 
 unsigned char PM_SPEC::isvalid(unsigned char quiet, unsigned char) {
   if (imp_->getDepth() < 1) {
-    if (!quiet) PM_MSG().issueInternal("SPEC is not specified down to the pm level\n");
+    if (!quiet) PM_ISSUE(SpecNotDownToModule);
     return 0;
   }
   imp_->ForgetNames();

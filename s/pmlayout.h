@@ -11,12 +11,14 @@
 #ifndef PMLIB_S_PMLAYOUT_H
 #define PMLIB_S_PMLAYOUT_H
 
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
 #include <pmport/port_path.h>
 #include <pmport/port_string.h>
 
 namespace PersonalityModule::Layout {
-
-inline constexpr char kUnsupportedFolder[] = "data/unsupported/";
 
 // Whether `name` can be a module's name, or a device's, or the name of a device's file: a plain
 // name.
@@ -26,30 +28,44 @@ inline bool IsModuleName(const Port::String& name) { return Port::IsPlainName(na
 inline bool IsDataFileName(const Port::String& name) { return Port::IsRelativeSubPath(name.str()); }
 inline constexpr char kModuleMarker[] = "qordata.etc";
 
-// What follows a root to reach the folder of module folders: "/" or "/data/unsupported/".
-inline Port::String ModulesPrefix(bool unsupported) {
-  return Port::String("/") + (unsupported ? kUnsupportedFolder : "");
+// The pieces one after the other, made in one allocation: paths are built on every lookup.
+inline Port::String Joined(std::initializer_list<std::string_view> pieces) {
+  std::size_t length = 0;
+  for (const std::string_view piece : pieces) length += piece.size();
+  std::string joined;
+  joined.reserve(length);
+  for (const std::string_view piece : pieces) joined.append(piece);
+  return Port::String(std::move(joined));
 }
 
+// What follows a root to reach the folder of module folders: "/" or "/data/unsupported/".
+inline const char* ModulesPrefixText(bool unsupported) {
+  return unsupported ? "/data/unsupported/" : "/";
+}
+inline Port::String ModulesPrefix(bool unsupported) { return ModulesPrefixText(unsupported); }
+
 // "<module>/data/", relative to the folder of module folders.
-inline Port::String DataFolder(const Port::String& module) { return module + "/data/"; }
+inline Port::String DataFolder(const Port::String& module) {
+  return Joined({module.str(), "/data/"});
+}
 
 // "<module>/data/<module>.acd", relative to the folder of module folders.
 inline Port::String Definition(const Port::String& module) {
-  return DataFolder(module) + module + ".acd";
+  return Joined({module.str(), "/data/", module.str(), ".acd"});
 }
 
 // The module's data folder under `root`, with its trailing "/".
 inline Port::String DataDir(const Port::String& root, const Port::String& module,
                             bool unsupported) {
-  return root + ModulesPrefix(unsupported) + DataFolder(module);
+  return Joined({root.str(), ModulesPrefixText(unsupported), module.str(), "/data/"});
 }
 
 // The module's definition under `root`; empty (no file) for a name that is no module name.
 inline Port::String DefinitionPath(const Port::String& root, const Port::String& module,
                                    bool unsupported) {
   if (!IsModuleName(module)) return Port::String();
-  return root + ModulesPrefix(unsupported) + Definition(module);
+  return Joined(
+      {root.str(), ModulesPrefixText(unsupported), module.str(), "/data/", module.str(), ".acd"});
 }
 
 // A device's data file `fileName` ("<internal name>.pkg") in the module's data folder under
@@ -57,7 +73,8 @@ inline Port::String DefinitionPath(const Port::String& root, const Port::String&
 inline Port::String DataFile(const Port::String& root, const Port::String& module, bool unsupported,
                              const Port::String& fileName) {
   if (!IsModuleName(module) || !IsModuleName(fileName)) return Port::String();
-  return DataDir(root, module, unsupported) + fileName;
+  return Joined(
+      {root.str(), ModulesPrefixText(unsupported), module.str(), "/data/", fileName.str()});
 }
 
 }  // namespace PersonalityModule::Layout

@@ -8,6 +8,8 @@
 #include <pmport/port_msg.h>
 #include <pmport/port_path.h>
 
+#include "pmmessages.h"
+
 namespace pmlib {
 
 // The domain of every message the library issues.

@@ -6,6 +6,7 @@
 
 #include "pmport/port_msg.h"
 #include "pmport/port_path.h"
+#include "port_messages.h"
 
 namespace {
 
@@ -22,9 +23,8 @@ const char* WordEnvOr(const char* name, const char* fallback, const char* what,
   const char* value = NonEmptyEnvOr(name, fallback);
   if (Port::IsWordName(value)) return value;
   if (!reported.exchange(true)) {
-    Port_MsgManData::createObject("Port", "port_env", __LINE__, "1")
-        .issueWarning("%s is not a %s name (letters, digits, \"_\" and \"-\" only); %s is used.\n",
-                      name, what, fallback);
+    PORT_ISSUE(Port_MsgManData::createObject("Port", "port_env", __LINE__, "1"), NotAWordName, name,
+               what, fallback);
   }
   return fallback;
 }
@@ -49,7 +49,6 @@ const char* Port_Env::GetLang() {
 
 void Port_Env::IssueOverrideMessage(const char* pathInLast, const char* pathUsed,
                                     const char* category) {
-  Port_MsgManData::createObject("Port", "port_env", __LINE__, "1")
-      .issueWarning("%s: %s overrides %s\n", OrEmpty(category), OrEmpty(pathUsed),
-                    OrEmpty(pathInLast));
+  PORT_ISSUE(Port_MsgManData::createObject("Port", "port_env", __LINE__, "1"), Override,
+             OrEmpty(category), OrEmpty(pathUsed), OrEmpty(pathInLast));
 }

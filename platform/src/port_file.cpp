@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "pmport/port_msg.h"
+#include "port_messages.h"
 
 namespace Port {
 
@@ -26,6 +27,9 @@ bool IsRegularFile(const char* path) {
 std::atomic<int> fileUnits{0};
 
 // What the existence scopes of this thread have found; empty outside any scope.
+// The buckets of an existence memo kept from one scope to the next: room for the paths of a parse.
+constexpr std::size_t kBucketsKept = 64;
+
 struct ExistenceMemo {
   int depth = 0;
   std::unordered_map<std::string, bool> known;
@@ -103,7 +107,15 @@ ExistenceScope::ExistenceScope() { ++ThreadExistenceMemo().depth; }
 
 ExistenceScope::~ExistenceScope() {
   ExistenceMemo& memo = ThreadExistenceMemo();
-  if (--memo.depth == 0) memo.known.clear();
+  if (--memo.depth != 0) return;
+  // Emptying a table clears every bucket it ever grew to: after a scope that asked for many paths
+  // (a first parse lists the whole installation) that would cost each later scope far more than
+  // its few paths, so a grown table is given back instead.
+  if (memo.known.bucket_count() > kBucketsKept) {
+    std::unordered_map<std::string, bool>().swap(memo.known);
+  } else {
+    memo.known.clear();
+  }
 }
 
 bool File::canread(const char* path) { return IsRegularFile(path) && ::access(path, R_OK) == 0; }
@@ -120,8 +132,8 @@ Stream* File::open(const char* path, int access, bool quiet) {
   if (file) fd.release();
   if (!file) {
     if (!quiet) {
-      Port_MsgManData::createObject("Port", "port_file", __LINE__, "1")
-          .issueWarning("Cannot open file \"%s\" for reading.\n", path ? path : "");
+      PORT_ISSUE(Port_MsgManData::createObject("Port", "port_file", __LINE__, "1"),
+                 CannotOpenForReading, path ? path : "");
     }
     return nullptr;
   }

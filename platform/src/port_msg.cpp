@@ -58,9 +58,10 @@ void RunHandler(const Port::Message& message) {
 }
 
 thread_local unsigned long long issuedOnThread = 0;
+thread_local unsigned long long tracesOnThread = 0;
 
 void Deliver(const Port::Message& message) {
-  if (message.kind != Port::MsgKind::Debug) ++issuedOnThread;
+  ++(message.kind != Port::MsgKind::Debug ? issuedOnThread : tracesOnThread);
   if (insideHandler) {
     RunHandler(message);
     return;
@@ -83,6 +84,8 @@ bool HasCode(Port::MsgKind kind) {
 namespace Port {
 
 unsigned long long MessagesIssuedOnThread() { return issuedOnThread; }
+
+unsigned long long TracesIssuedOnThread() { return tracesOnThread; }
 
 MsgHandler SetMsgHandler(MsgHandler handler) {
   Delivery& delivery = TheDelivery();
@@ -165,6 +168,10 @@ void Port_MsgManData::issueStatus(const char* format, ...) const {
 
 void Port_MsgManData::issueInternal(const char* format, ...) const {
   PMPORT_ISSUE(Port::MsgKind::Internal, 0);
+}
+
+void Port_MsgManData::issue(const Port::MsgEntry& entry, const char* format, ...) const {
+  PMPORT_ISSUE(entry.kind, entry.code);
 }
 
 void Port_MsgManData::debugStub(const char* format, ...) {

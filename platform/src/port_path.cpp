@@ -78,8 +78,9 @@ PathListInit::~PathListInit() { --pathListUnits; }
 int PathListInit::count() { return pathListUnits; }
 
 bool IsPlainName(std::string_view name) {
+  // A plain loop: find_first_of would search the two-character set once per character.
   return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+         std::none_of(name.begin(), name.end(), [](char c) { return c == '/' || c == '\0'; });
 }
 
 bool IsRelativeSubPath(std::string_view path) {

@@ -2,16 +2,74 @@
 #include "pmport/port_regexp.h"
 
 #include <boost/regex.hpp>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
+#include <vector>
+
+namespace {
+
+bool IsPlainLiteral(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '-';
+}
+
+}  // namespace
+
+// The literal characters every match at the start of the text begins with, for a pattern anchored
+// there: "^x?c?ab[0-9]+e" gives x (optional), c (optional), a, b. A part name is searched with
+// many such patterns of which one matches; the others are turned down here without running the
+// matcher. Only a pattern with no alternation anywhere has such a prefix; it ends at the first
+// character that is not a plain literal or that may repeat (a "+" still asks for it once).
+class Port_Regexp::AnchoredPrefix {
+ public:
+  explicit AnchoredPrefix(const char* pattern) {
+    if (pattern[0] != '^' || std::strchr(pattern, '|')) return;
+    for (const char* at = pattern + 1; IsPlainLiteral(*at) && atoms_.size() < kMaxAtoms; ++at) {
+      const char next = at[1];
+      if (next == '*' || next == '{') break;
+      if (next == '?' && (at[2] == '?' || at[2] == '+')) break;
+      atoms_.push_back({*at, next == '?'});
+      if (next == '+') break;
+      if (next == '?') ++at;
+    }
+  }
+
+  // False only when no match can start at the beginning of `text`.
+  bool MayMatch(const char* text) const {
+    // Bit i: a path through the atoms so far ends at offset i of the text.
+    std::uint64_t ends = 1;
+    for (const Atom& atom : atoms_) {
+      std::uint64_t advanced = 0;
+      for (std::size_t offset = 0; offset < kMaxAtoms && (ends >> offset) != 0; ++offset) {
+        if ((ends >> offset & 1) == 0) continue;
+        if (text[offset] == atom.character) advanced |= std::uint64_t{1} << (offset + 1);
+        if (text[offset] == '\0') break;
+      }
+      ends = atom.optional ? (ends | advanced) : advanced;
+      if (ends == 0) return false;
+    }
+    return true;
+  }
+
+ private:
+  struct Atom {
+    char character;
+    bool optional;
+  };
+  static constexpr std::size_t kMaxAtoms = 62;
+  std::vector<Atom> atoms_;
+};
 
 struct Port_Regexp::Compiled {
+  explicit Compiled(const char* pattern) : prefix(pattern) {}
   boost::regex expression;
+  AnchoredPrefix prefix;
 };
 
 Port_Regexp::Port_Regexp(const char* pattern) {
   try {
-    auto compiled = std::make_shared<Compiled>();
+    auto compiled = std::make_shared<Compiled>(pattern ? pattern : "");
     // As in Perl, "^" and "$" mean the ends of the text, not of a line within it: a part name
     // holding a line break must not have its device found after that break.
     compiled->expression.assign(pattern ? pattern : "",
@@ -27,6 +85,7 @@ Port_Regexp::Port_Regexp(const char* pattern) {
 Port_Range Port_Regexp::GetRangeOfMatch(const char* text, long start) const {
   Port_Range none;
   if (!compiled_ || !text || start < 0) return none;
+  if (start == 0 && !compiled_->prefix.MayMatch(text)) return none;
   const char* const end = text + std::strlen(text);
   if (start > end - text) return none;
   // An empty match cannot be told from no match in a range, so only non-empty ones count.

@@ -9,8 +9,10 @@
 
 namespace {
 
-char AsciiLower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-char AsciiUpper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+// ASCII letters only, whatever locale the host has set, and without a library call per character:
+// names are lowered and compared on every lookup.
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 int CompareIgnoringCase(const char* a, const char* b) {
   if (a == b) return 0;

@@ -6,6 +6,7 @@
 #include "sfp_acd_storage.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <climits>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <sstream>
 
 #include "pmport/port_file.h"
@@ -87,11 +89,14 @@ Line NextLine(char* at, char* limit) {
   return {at, end, next};
 }
 
-// The first blank or "=" in [at, end): where a key ends. Eight bytes at a time on a
-// little-endian machine, as this scan is the hottest loop of reading a definition: a byte equal to
-// one of the three is found by the zero-byte test on the word xor-ed with it, whose lowest mark is
-// always a true match.
-char* KeyEnd(char* at, char* const end) {
+// The first blank or "=" in [at, end): where a key ends; `holdsNul` tells whether a NUL byte comes
+// before it. Eight bytes at a time on a little-endian machine, as this scan is the hottest loop
+// of reading a definition: a byte equal to one of the three is found by the zero-byte test on the
+// word xor-ed with it, whose lowest mark is always a true match. (The NUL is noted here because
+// measuring the key afterwards with strlen, across the terminator just stored, stalled on every
+// line.)
+char* KeyEnd(char* at, char* const end, bool& holdsNul) {
+  holdsNul = false;
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
   constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
@@ -101,10 +106,15 @@ char* KeyEnd(char* at, char* const end) {
     std::memcpy(&word, at, sizeof word);
     const std::uint64_t found = zeroBytes(word ^ (kOnes * ' ')) | zeroBytes(word ^ (kOnes * '\t')) |
                                 zeroBytes(word ^ (kOnes * '='));
-    if (found != 0) return at + __builtin_ctzll(found) / 8;
+    const std::uint64_t nul = zeroBytes(word);
+    if (found != 0) {
+      holdsNul = holdsNul || (nul & ((found & (0 - found)) - 1)) != 0;  // a NUL below the match
+      return at + __builtin_ctzll(found) / 8;
+    }
+    holdsNul = holdsNul || nul != 0;
   }
 #endif
-  while (at < end && !IsBlank(*at) && *at != '=') ++at;
+  for (; at < end && !IsBlank(*at) && *at != '='; ++at) holdsNul = holdsNul || *at == '\0';
   return at;
 }
 
@@ -150,7 +160,8 @@ std::size_t ParseInPlace(char* text, std::size_t length, const Visit& visit) {
     const Line line = NextLine(at, limit);
     at = line.next;
     if (line.empty() || *line.begin == '#') continue;
-    char* const keyEnd = KeyEnd(line.begin, line.end);
+    bool keyHoldsNul = false;
+    char* const keyEnd = KeyEnd(line.begin, line.end, keyHoldsNul);
     // A line that starts with "=" names no key; nor does one that starts with a NUL byte, since
     // callers read keys as C strings and would see an empty key.
     if (keyEnd == line.begin || *line.begin == '\0') continue;
@@ -174,10 +185,31 @@ std::size_t ParseInPlace(char* text, std::size_t length, const Visit& visit) {
     *valueEnd = '\0';
     // Callers read keys as C strings: a NUL byte inside a key ends it for them, so the index
     // must know the key by the same length.
-    visit(line.begin, std::strlen(line.begin), value);
+    visit(line.begin,
+          keyHoldsNul ? std::strlen(line.begin) : static_cast<std::size_t>(keyEnd - line.begin),
+          value);
     ++keys;
   }
   return keys;
+}
+
+// Makes the whole pages of a fresh buffer present in one call, instead of one page fault each as
+// they are first written: a fresh process reading every definition spent a fifth of its time in
+// those faults (the definitions' texts, then their key lists and index tables). Only for buffers of
+// several pages; a kernel without the request (before Linux 5.14) refuses it and the pages fault in
+// as before.
+void MakePagesPresent(char* data, std::size_t size) {
+#if defined(MADV_POPULATE_WRITE)
+  static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto begin = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t first = (begin + page - 1) & ~(page - 1);
+  const std::uintptr_t last = (begin + size) & ~(page - 1);
+  if (last < first + 4 * page) return;
+  ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#else
+  (void)data;
+  (void)size;
+#endif
 }
 
 // The whole content of the regular file `path`, NUL-terminated, in one buffer.
@@ -187,6 +219,7 @@ bool LoadWholeFile(const char* path, boost::shared_array<char>& text, std::size_
   if (!file.valid() || ::fstat(file.get(), &status) != 0) return false;
   const auto size = static_cast<std::size_t>(status.st_size);
   boost::shared_array<char> buffer(new char[size + 1]);
+  MakePagesPresent(buffer.get(), size + 1);
   const long long got = Port::File::ReadAt(file.get(), buffer.get(), size, 0);
   if (got < 0) return false;
   buffer[static_cast<std::size_t>(got)] = '\0';  // a file that shrank meanwhile: keep what is there
@@ -196,11 +229,29 @@ bool LoadWholeFile(const char* path, boost::shared_array<char>& text, std::size_
 }
 
 // The keys a text of `length` holds in all, estimated from the `parsed` keys in its first `bytes`
-// once a sixteenth of it is parsed (0 before): a large file then fills a table sized once instead
-// of one grown step by step, each step moving every slot.
+// (with an eighth to spare) once a sixteenth of it is parsed (0 before): a large file then fills
+// a table sized about once instead of one grown step by step, each step moving every slot, and
+// its key list and table take little more memory than its keys need (in a fresh process each
+// page of them costs a page fault).
 std::size_t ExpectedKeys(std::size_t parsed, std::size_t bytes, std::size_t length) {
   if (parsed == 0 || bytes < length / 16) return 0;
-  return std::min(parsed * (length / bytes + 1), length / 4 + 1);
+  const double estimate = 1.125 * static_cast<double>(parsed) * static_cast<double>(length) /
+                          static_cast<double>(bytes);
+  return std::min(static_cast<std::size_t>(estimate), length / 4 + 1);
+}
+
+// Room for the keys of a file when `size` entries (`before` of them from earlier files) are full:
+// the estimate, or at least an eighth more once there is one; twice as many before.
+std::size_t EntryCapacity(std::size_t size, std::size_t before, std::size_t expected) {
+  const std::size_t grown = expected == 0 ? 2 * size : size + size / 8;
+  return std::max({before + expected, grown, std::size_t{16}});
+}
+
+// Room for `capacity` entries, made present at once (see MakePagesPresent).
+void ReserveEntries(std::vector<Sfp_ACD::StoredEntry>& entries, std::size_t capacity) {
+  entries.reserve(capacity);
+  MakePagesPresent(reinterpret_cast<char*>(entries.data()),
+                   entries.capacity() * sizeof(Sfp_ACD::StoredEntry));
 }
 
 // A stamp no reader has carried before.
@@ -281,9 +332,21 @@ std::uint32_t KeyIndex::HashOf(std::string_view key) {
     hash = (hash ^ word) * kMultiplier;
     hash ^= hash >> 32;
   }
+  // The last bytes in two overlapping loads, or three single ones, rather than a loop per byte;
+  // the length, mixed in first, tells apart keys whose tails would read alike.
   std::uint64_t tail = 0;
-  for (std::size_t i = 0; i < left; ++i)
-    tail |= std::uint64_t{static_cast<unsigned char>(at[i])} << (8 * i);
+  if (left >= 4) {
+    std::uint32_t low;
+    std::uint32_t high;
+    std::memcpy(&low, at, sizeof low);
+    std::memcpy(&high, at + left - 4, sizeof high);
+    tail = low | (std::uint64_t{high} << 32);
+  } else if (left > 0) {
+    const auto byte = [at](std::size_t i) {
+      return std::uint64_t{static_cast<unsigned char>(at[i])};
+    };
+    tail = byte(0) | (byte(left / 2) << 8) | (byte(left - 1) << 16);
+  }
   hash = (hash ^ tail) * kMultiplier;
   // The index takes the low bits: the high ones are folded into them.
   hash ^= hash >> 29;
@@ -315,7 +378,7 @@ std::size_t KeyIndex::find(std::string_view key, const StoredEntry* entries) con
 
 std::pair<std::size_t, bool> KeyIndex::insert(std::string_view key, std::size_t position,
                                               const StoredEntry* entries) {
-  if (2 * (size_ + 1) > slots_.size()) reserve(size_ + 1);  // tested here: most inserts fit
+  if (4 * (size_ + 1) > 3 * slots_.size()) reserve(size_ + 1);  // tested here: most inserts fit
   const std::uint32_t hash = HashOf(key);
   Slot& slot = slots_[SlotOf(key, hash, entries)];
   if (slot.position != kFree) return {slot.position, false};
@@ -325,10 +388,13 @@ std::pair<std::size_t, bool> KeyIndex::insert(std::string_view key, std::size_t 
 }
 
 void KeyIndex::reserve(std::size_t count) {
-  if (2 * count <= slots_.size()) return;
+  if (4 * count <= 3 * slots_.size()) return;
   std::size_t capacity = 16;
-  while (capacity < 2 * count) capacity *= 2;
-  std::vector<Slot> old(capacity);
+  while (3 * capacity < 4 * count) capacity *= 2;
+  std::vector<Slot> old;
+  old.reserve(capacity);
+  MakePagesPresent(reinterpret_cast<char*>(old.data()), capacity * sizeof(Slot));
+  old.resize(capacity);
   old.swap(slots_);
   // The keys are distinct: each goes into the first free slot from its hash.
   const std::size_t mask = capacity - 1;
@@ -393,11 +459,31 @@ struct PMPORT_SFP_HIDDEN StaticAcdRead::Impl {
   std::pair<Sfp_ACD::Iterator, bool> Add(Sfp_ACD::KeyValue keyvalue);
   const char* ValueOf(const char* key) const;
 
+  // Every key, the inherited ones added: the storage itself while nothing is inherited, else
+  // one merged copy, made by the first query that needs it (on whichever thread asks first).
+  const std::shared_ptr<Sfp_ACD::Storage>& AllKeys() const;
+  // The storages whose keys `from` holds, to be inherited in this order.
+  std::vector<std::shared_ptr<const Sfp_ACD::Storage>> Layers() const;
+  // Makes the inherited keys the storage's own, before a change: what an eager merge would
+  // have left.
+  void Settle();
+  std::uint64_t Version() const { return inherited.empty() ? storage->version : inheritedVersion; }
+
   std::string location;
   std::string comparename;
   std::vector<std::string> searchkeys;
   bool decode;
   std::shared_ptr<Sfp_ACD::Storage> storage;
+  // The keys of other readers this one takes where it has none (inheritabsent), looked up in
+  // this order after its own; each storage as it was when inherited (a reader copies its storage
+  // before changing it while this one holds it).
+  std::vector<std::shared_ptr<const Sfp_ACD::Storage>> inherited;
+  std::uint64_t inheritedVersion = 0;
+  struct Merged {
+    std::once_flag once;
+    std::shared_ptr<Sfp_ACD::Storage> storage;
+  };
+  std::unique_ptr<Merged> merged = std::make_unique<Merged>();
 };
 
 namespace {
@@ -431,9 +517,45 @@ std::uint32_t Own(Sfp_ACD::Storage& storage, boost::shared_array<char> owner) {
   return static_cast<std::uint32_t>(storage.owners.size() - 1);
 }
 
+const char* ValueIn(const Sfp_ACD::Storage& storage, std::string_view key) {
+  const std::size_t position = storage.index.find(key, storage.entries.data());
+  return position == Sfp_ACD::KeyIndex::kNone ? nullptr : storage.entries[position].value;
+}
+
+// Adds every entry of `source` whose key `current` lacks, in `source`'s order, sharing its owner
+// arrays. `writable()` gives the storage to add to, ready for a change; it is called at the first
+// key added (it may copy `current`), so that a merge adding nothing changes nothing. Returns the
+// number of keys added.
+template <class MakeWritable>
+std::size_t AddAbsent(const Sfp_ACD::Storage& source, const Sfp_ACD::Storage& current,
+                      const MakeWritable& writable) {
+  constexpr std::uint32_t kNotOwned = static_cast<std::uint32_t>(-1);
+  std::vector<std::uint32_t> ownerHere;  // the index here of each of the source's owner arrays
+  Sfp_ACD::Storage* stored = nullptr;
+  std::size_t added = 0;
+  for (const Sfp_ACD::StoredEntry& entry : source.entries) {
+    const std::string_view key(entry.key);
+    const Sfp_ACD::Storage& lookedIn = stored ? *stored : current;
+    if (lookedIn.index.find(key, lookedIn.entries.data()) != Sfp_ACD::KeyIndex::kNone) continue;
+    if (!stored) {
+      stored = &writable();
+      ownerHere.assign(source.owners.size(), kNotOwned);
+    }
+    const auto own = [&](std::uint32_t owner) {
+      if (ownerHere[owner] == kNotOwned) ownerHere[owner] = Own(*stored, source.owners[owner]);
+      return ownerHere[owner];
+    };
+    const std::uint32_t keyOwner = own(entry.keyOwner);
+    Put(*stored, {entry.key, entry.value, keyOwner, own(entry.valueOwner)}, key.size(), false);
+    ++added;
+  }
+  return added;
+}
+
 }  // namespace
 
 Sfp_ACD::Storage& StaticAcdRead::Impl::Writable() {
+  Settle();
   // Copying keeps the index valid: it holds positions, and the copy shares the key arrays.
   if (storage.use_count() > 1) storage = std::make_shared<Sfp_ACD::Storage>(*storage);
   storage->version = NewVersion();
@@ -460,8 +582,8 @@ bool StaticAcdRead::Impl::AddText(const boost::shared_array<char>& owner, char* 
         if (stored.entries.size() == stored.entries.capacity()) {
           const std::size_t bytes = static_cast<std::size_t>(key - text);
           const std::size_t before = stored.entries.size() - parsed;  // from files read earlier
-          stored.entries.reserve(std::max({before + ExpectedKeys(parsed, bytes, length),
-                                           2 * stored.entries.size(), std::size_t{16}}));
+          ReserveEntries(stored.entries, EntryCapacity(stored.entries.size(), before,
+                                                       ExpectedKeys(parsed, bytes, length)));
           stored.index.reserve(stored.entries.capacity());
         }
         ++parsed;
@@ -472,6 +594,7 @@ bool StaticAcdRead::Impl::AddText(const boost::shared_array<char>& owner, char* 
 }
 
 std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Impl::Add(Sfp_ACD::KeyValue keyvalue) {
+  Settle();
   // A key already there stays as it is: nothing changes, so a shared storage is not copied and
   // the stamp stays.
   std::size_t position =
@@ -490,8 +613,43 @@ std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::Impl::Add(Sfp_ACD::KeyValue ke
 
 const char* StaticAcdRead::Impl::ValueOf(const char* key) const {
   if (!key) return nullptr;
-  const std::size_t position = storage->index.find(std::string_view(key), storage->entries.data());
-  return position == Sfp_ACD::KeyIndex::kNone ? nullptr : storage->entries[position].value;
+  const std::string_view name(key);
+  if (const char* value = ValueIn(*storage, name)) return value;
+  for (const std::shared_ptr<const Sfp_ACD::Storage>& from : inherited) {
+    if (const char* value = ValueIn(*from, name)) return value;
+  }
+  return nullptr;
+}
+
+const std::shared_ptr<Sfp_ACD::Storage>& StaticAcdRead::Impl::AllKeys() const {
+  if (inherited.empty()) return storage;
+  std::call_once(merged->once, [this] {
+    auto all = std::make_shared<Sfp_ACD::Storage>(*storage);
+    for (const std::shared_ptr<const Sfp_ACD::Storage>& from : inherited) {
+      AddAbsent(*from, *all, [&all]() -> Sfp_ACD::Storage& { return *all; });
+    }
+    merged->storage = std::move(all);
+  });
+  return merged->storage;
+}
+
+std::vector<std::shared_ptr<const Sfp_ACD::Storage>> StaticAcdRead::Impl::Layers() const {
+  // A long chain of readers inheriting from each other is given as one merged storage, so that a
+  // lookup never walks more than a few storages.
+  constexpr std::size_t kMostLayers = 8;
+  if (inherited.size() >= kMostLayers) return {AllKeys()};
+  std::vector<std::shared_ptr<const Sfp_ACD::Storage>> layers = {storage};
+  layers.insert(layers.end(), inherited.begin(), inherited.end());
+  return layers;
+}
+
+void StaticAcdRead::Impl::Settle() {
+  if (inherited.empty()) return;
+  const std::uint64_t version = inheritedVersion;
+  storage = AllKeys();
+  storage->version = version;  // the same keys as before
+  inherited.clear();
+  merged = std::make_unique<Merged>();
 }
 
 StaticAcdRead::StaticAcdRead(const char* path, const char* comparename, char* const* searchkeys,
@@ -506,7 +664,10 @@ StaticAcdRead::StaticAcdRead(const char* path, const char* comparename, char* co
 StaticAcdRead::StaticAcdRead(const StaticAcdRead& source, const char* path, const char* comparename,
                              char* const* searchkeys, unsigned char decode)
     : impl_(std::make_unique<Impl>(path, comparename, searchkeys, decode != 0,
-                                   source.impl_->storage)) {}
+                                   source.impl_->storage)) {
+  impl_->inherited = source.impl_->inherited;
+  impl_->inheritedVersion = source.impl_->inheritedVersion;
+}
 
 StaticAcdRead::~StaticAcdRead() = default;
 
@@ -531,7 +692,7 @@ unsigned char StaticAcdRead::Decode(unsigned char decode) {
 
 unsigned char StaticAcdRead::IsValid() const { return impl_->storage->valid ? 1 : 0; }
 
-std::uint64_t StaticAcdRead::version() const { return impl_->storage->version; }
+std::uint64_t StaticAcdRead::version() const { return impl_->Version(); }
 
 bool StaticAcdRead::ReadEnciphered() const { return impl_->storage->enciphered; }
 
@@ -540,17 +701,18 @@ const char* StaticAcdRead::getcomparename() const { return impl_->comparename.c_
 const char* StaticAcdRead::getlocation() const { return impl_->location.c_str(); }
 
 unsigned int StaticAcdRead::size() const {
-  return static_cast<unsigned int>(impl_->storage->entries.size());
+  return static_cast<unsigned int>(impl_->AllKeys()->entries.size());
 }
 
 short StaticAcdRead::getnsearchkeys() const { return static_cast<short>(impl_->searchkeys.size()); }
 
 const std::vector<std::string>& StaticAcdRead::getsearchkeys() const { return impl_->searchkeys; }
 
-Sfp_ACD::Iterator StaticAcdRead::begin() const { return {impl_->storage.get(), 0}; }
+Sfp_ACD::Iterator StaticAcdRead::begin() const { return {impl_->AllKeys().get(), 0}; }
 
 Sfp_ACD::Iterator StaticAcdRead::end() const {
-  return {impl_->storage.get(), impl_->storage->entries.size()};
+  const Sfp_ACD::Storage& all = *impl_->AllKeys();
+  return {&all, all.entries.size()};
 }
 
 const char* StaticAcdRead::getkeyeddata(const char* key) const { return impl_->ValueOf(key); }
@@ -600,31 +762,29 @@ std::pair<Sfp_ACD::Iterator, bool> StaticAcdRead::insert(const Sfp_ACD::KeyValue
 }
 
 std::size_t StaticAcdRead::insertabsent(const StaticAcdRead& from) {
+  impl_->Settle();
   // Held here, so that the source stays whole even when it shares this reader's storage, which
   // the first key added copies.
-  const std::shared_ptr<const Sfp_ACD::Storage> source = from.impl_->storage;
-  constexpr std::uint32_t kNotOwned = static_cast<std::uint32_t>(-1);
-  std::vector<std::uint32_t> ownerHere;  // the index here of each of the source's owner arrays
-  Sfp_ACD::Storage* stored = nullptr;    // made writable (and stamped) at the first key added
-  std::size_t added = 0;
-  for (const Sfp_ACD::StoredEntry& entry : source->entries) {
-    const std::string_view key(entry.key);
-    const Sfp_ACD::Storage& current = stored ? *stored : *impl_->storage;
-    // A key already there stays as it is; while none is added, a shared storage is not copied.
-    if (current.index.find(key, current.entries.data()) != Sfp_ACD::KeyIndex::kNone) continue;
-    if (!stored) {
-      stored = &impl_->Writable();
-      ownerHere.assign(source->owners.size(), kNotOwned);
-    }
-    const auto own = [&](std::uint32_t owner) {
-      if (ownerHere[owner] == kNotOwned) ownerHere[owner] = Own(*stored, source->owners[owner]);
-      return ownerHere[owner];
-    };
-    const std::uint32_t keyOwner = own(entry.keyOwner);
-    Put(*stored, {entry.key, entry.value, keyOwner, own(entry.valueOwner)}, key.size(), false);
-    ++added;
+  const std::shared_ptr<const Sfp_ACD::Storage> source = from.impl_->AllKeys();
+  return AddAbsent(*source, *impl_->storage,
+                   [this]() -> Sfp_ACD::Storage& { return impl_->Writable(); });
+}
+
+void StaticAcdRead::inheritabsent(const StaticAcdRead& from) {
+  // A storage already held (or this reader's own) adds nothing: any key it has is found where it
+  // first comes. Inheriting nothing new changes nothing, not even the stamp, so that friends
+  // merged again (a friend loop sets its members many times) leave the records keyed by it valid.
+  bool added = false;
+  for (std::shared_ptr<const Sfp_ACD::Storage>& layer : from.impl_->Layers()) {
+    const auto& held = impl_->inherited;
+    if (layer == impl_->storage || std::find(held.begin(), held.end(), layer) != held.end())
+      continue;
+    impl_->inherited.push_back(std::move(layer));
+    added = true;
   }
-  return added;
+  if (!added) return;
+  impl_->inheritedVersion = NewVersion();
+  impl_->merged = std::make_unique<Impl::Merged>();
 }
 
 bool StaticAcdRead::sortaddnewkey(const char* key) {
@@ -637,7 +797,7 @@ bool StaticAcdRead::sortaddnewkey(const char* key) {
 
 bool StaticAcdRead::dump(const char* name) const {
   std::ostringstream text;
-  for (const Sfp_ACD::StoredEntry& entry : impl_->storage->entries) {
+  for (const Sfp_ACD::StoredEntry& entry : impl_->AllKeys()->entries) {
     text << entry.key << (*entry.value ? " = " : " =") << entry.value << '\n';
   }
   if (!name || !*name) {

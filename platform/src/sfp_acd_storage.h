@@ -49,7 +49,7 @@ class KeyIndex {
   static std::uint32_t HashOf(std::string_view key);
   std::size_t SlotOf(std::string_view key, std::uint32_t hash, const StoredEntry* entries) const;
 
-  std::vector<Slot> slots_;  // a power of two in size, at most half full
+  std::vector<Slot> slots_;  // a power of two in size, at most three quarters full
   std::size_t size_ = 0;
 };
 

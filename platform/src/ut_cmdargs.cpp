@@ -7,6 +7,7 @@
 
 #include "pmport/port_file.h"
 #include "pmport/port_msg.h"
+#include "port_messages.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ class ArgumentWalker {
       info_.positionals.push_back(arg);
       return true;
     }
-    Messages(__LINE__).issueWarning("unknown option \"%s\"\n", arg.c_str());
+    PORT_ISSUE(Messages(__LINE__), UnknownOption, arg.c_str());
     return false;
   }
 
@@ -100,7 +101,7 @@ class ArgumentWalker {
 
   bool value(const std::string& arg, const std::string& name) {
     if (!hasnext()) {
-      Messages(__LINE__).issueWarning("the option \"%s\" needs a value\n", arg.c_str());
+      PORT_ISSUE(Messages(__LINE__), OptionNeedsValue, arg.c_str());
       return false;
     }
     info_.options[name].push_back(next());
@@ -178,8 +179,7 @@ void UT_CMDOPCODES::declare(const std::string& word) {
 
 void UT_CMDOPCODES::reject(const std::string& reason) {
   error_ = reason;
-  Messages(__LINE__).issueWarning("the option specification of \"%s\" is malformed: %s\n",
-                                  toolname_.c_str(), reason.c_str());
+  PORT_ISSUE(Messages(__LINE__), MalformedOptionSpec, toolname_.c_str(), reason.c_str());
 }
 
 UT_CMDOPCODES::Kind UT_CMDOPCODES::find(const char* name) const {
@@ -239,20 +239,18 @@ void UT_CMDFILE::expand(int argc, const char* const* argv, std::vector<std::stri
 
 void UT_CMDFILE::expandfile(const std::string& path, std::vector<std::string>& chain) {
   if (std::find(chain.begin(), chain.end(), path) != chain.end()) {
-    Messages(__LINE__).issueWarning("the command file \"%s\" names itself; skipped\n",
-                                    path.c_str());
+    PORT_ISSUE(Messages(__LINE__), CommandFileNamesItself, path.c_str());
     valid_ = false;
     return;
   }
   if (chain.size() >= kMaxCommandFileDepth) {
-    Messages(__LINE__).issueWarning("command files are nested too deeply at \"%s\"; skipped\n",
-                                    path.c_str());
+    PORT_ISSUE(Messages(__LINE__), CommandFilesTooDeep, path.c_str());
     valid_ = false;
     return;
   }
   std::string content;
   if (!Port::File::ReadAll(path.c_str(), content)) {
-    Messages(__LINE__).issueWarning("cannot read the command file \"%s\"\n", path.c_str());
+    PORT_ISSUE(Messages(__LINE__), CannotReadCommandFile, path.c_str());
     words_.push_back("-f");
     words_.push_back(path);
     valid_ = false;

@@ -69,9 +69,9 @@ Part Part::fromLevels(std::string_view architecture, std::optional<std::string_v
   return Part(std::make_unique<Impl>(Impl{std::move(part)}));
 }
 
-// A configuration part copies as a plain part: its rules live in the original's implementation.
+// A configuration part's copy is a configuration part.
 Part::Part(const Part& other)
-    : impl_(std::make_unique<Impl>(Impl{std::make_unique<PM_PIC>(other.handle())})) {}
+    : impl_(std::make_unique<Impl>(Impl{PMPicImp::CopyPart(other.handle())})) {}
 
 Part& Part::operator=(const Part& other) {
   if (this != &other) *this = Part(other);

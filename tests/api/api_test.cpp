@@ -199,6 +199,7 @@ TEST_F(ApiTest, PartCalls) {
   const Part part = Part::parse("XCAB40E-4-PQ208");
   const Part unknown = Part::parse("xczz9tq144-3");
   const Part levels = Part::fromLevels("alpha", "xcab12e");
+  const Part config = Part::parse("xcab80ecs144-4", {{}, {}, {}, true});
   ExpectMappings({
       {Verdict(unknown),
        "architecture xczz9tq144-3 [Korvan:alpha Korvan:beta Korvan:delta Korvan:gamma] no"},
@@ -220,7 +221,12 @@ TEST_F(ApiTest, PartCalls) {
        "[(none) (none) (none) no]"},
       {Text(levels.speedFlags().has_value()) + Text(levels.completed()->composedName()),
        "noab12etq144-3"},
-      {Text(Part::parse("xcab80ecs144-4", {{}, {}, {}, true}).device()), "xcab80e"},
+      {Text(config.device()), "xcab80e"},
+      // ConfigurationPartCopyLostTheConfigurationRules: a copy of a configuration part was a
+      // plain part, and completed() completed it by the plain rules.
+      {Text(Part(config).device()) + Text(Part(config).valid() == config.valid()) +
+           Text(config.completed().value().device()),
+       "xcab80eyesxcab80e"},
       {Text(Part::parse("xcab80ecs144-4").device()), "(none)"},
   });
   // With an architecture given, a speed other than the expected one is warned about.

@@ -1,17 +1,8 @@
 // Tool command lines: the argument check, the flag bits and the usage text a help option prints.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "pmlib/pmcmdargs.h"
-#include "pmtest.h"
 #include "spine_fixture.h"
 
-using Port::MsgKind;
-using spinetest::Definition;
-using spinetest::Root;
-using Texts = std::vector<std::string>;
+using namespace spinetest;
 
 namespace {
 
@@ -19,6 +10,7 @@ int usageCalls = 0;
 void CountUsage() { ++usageCalls; }
 
 const char* const kSpec = "tool -verbose -out=";
+const std::string kStart = pmtest::Expand(pmlib::msg::UsageStart, {});
 
 struct Outcome {
   bool error;
@@ -52,8 +44,8 @@ TEST(CmdArgs, ArchitectureUsageFileIsPrintedAsTextOrTheInstallationOneFound) {
   const Outcome run = Parse({"tool", "-help", "ALPHA"});
   EXPECT_FALSE(run.error);
   EXPECT_TRUE(run.gaveUsage);
-  EXPECT_EQ(run.status, (Texts{" ", "alpha usage: %s %d\n", "100% sure\n"}));
-  EXPECT_EQ(Parse({"tool", "-h", "Beta"}).status, (Texts{" ", "generic\n"}));
+  EXPECT_EQ(run.status, (Texts{kStart, "alpha usage: %s %d\n", "100% sure\n"}));
+  EXPECT_EQ(Parse({"tool", "-h", "Beta"}).status, (Texts{kStart, "generic\n"}));
   EXPECT_EQ(usageCalls, 0);
 }
 
@@ -62,8 +54,7 @@ TEST(CmdArgs, ArchitectureLookupFindingNothingSaysSoAndCallsUsage) {
   root.Module("beta", Definition("beta"));
   spinetest::Install({&root});
   EXPECT_EQ(Parse({"tool", "-help", "Beta"}).status,
-            Texts{"There is no Beta architecture specific help available for tool.  The "
-                  "architecture independent help is instead provided below.\n"});
+            Texts{pmtest::Expand(pmlib::msg::NoArchitectureHelp, {"Beta", "tool"})});
   EXPECT_EQ(usageCalls, 1);
 }
 
@@ -74,9 +65,9 @@ TEST(CmdArgs, WithoutWordTheFirstInstallationFileIsPrintedOrUsageCalled) {
   second.File("data/tool.usg", "second\n");
   third.File("data/tool.usg", "third\n");
   spinetest::Install({&first, &second, &third});
-  EXPECT_EQ(Parse({"tool", "-h"}).status, (Texts{" ", "second\n"}));
+  EXPECT_EQ(Parse({"tool", "-h"}).status, (Texts{kStart, "second\n"}));
   // An unknown word is no architecture: the generic text, no message.
-  EXPECT_EQ(Parse({"tool", "-?", "nosuch"}).status, (Texts{" ", "second\n"}));
+  EXPECT_EQ(Parse({"tool", "-?", "nosuch"}).status, (Texts{kStart, "second\n"}));
   EXPECT_EQ(usageCalls, 0);
 
   spinetest::Install({&first});
@@ -94,9 +85,9 @@ TEST(CmdArgs, LongLinesAndLongToolNamesAreCut) {
   root.File("data/" + longName.substr(0, 75) + ".usg", "long\n");
   spinetest::Install({&root});
   EXPECT_EQ(Parse({"tool", "-h"}).status,
-            (Texts{" ", std::string(255, 'x') + "\n", std::string(45, 'x') + "\n",
+            (Texts{kStart, std::string(255, 'x') + "\n", std::string(45, 'x') + "\n",
                    "last line without end\n"}));
-  EXPECT_EQ(Parse({"tool", "-h"}, 0, longName.c_str()).status, (Texts{" ", "long\n"}));
+  EXPECT_EQ(Parse({"tool", "-h"}, 0, longName.c_str()).status, (Texts{kStart, "long\n"}));
 }
 
 TEST(CmdArgs, EmptyInstallationListFailsUnlessAllowed) {

@@ -1,31 +1,20 @@
 // Architecture libraries: virtual entries in both forms and every malformed one, library names
 // that cannot leave the installation, loading with dependencies (loops included), the messages of
-// failed loads, unloading, and concurrent resolution.
-#include <gtest/gtest.h>
-
-#include <atomic>
+// failed loads and unloading.
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <string>
-#include <thread>
 #include <utility>
-#include <vector>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "pmlib/pmdevkey.h"
+#include "baspmdlm.h"
 #include "pmlib/pmdlm.h"
-#include "pmlib/pmspec.h"
 #include "pmport/port_env.h"
-#include "pmtest.h"
 #include "spine_fixture.h"
-#include "../../s/baspmdlm.h"
 
-using Port::MsgKind;
-using spinetest::Definition;
-using spinetest::Root;
+using namespace spinetest;
+using namespace pmlib::msg;
 using Names = std::vector<std::string>;
 
 namespace {
@@ -124,29 +113,22 @@ TEST(Ventry, MalformedAndNullEntriesGiveTheGenericImplementation) {
   PM_DLM genericDlm(&generic);
   pmtest::MessageCapture capture;
 
-  const std::vector<std::pair<const char*, std::string>> cases = {
-      {"paren",
-       "Malformed ventry <route(int> for function <paren> (no closing paren in function "
-       "symbol), using base class.\n"},
-      {"bare",
-       "Malformed ventry <route> for function <bare> (no comma separated library entry), "
-       "using base class.\n"},
-      {"nolib",
-       "Malformed ventry <route(int),> for function <nolib> (no comma separated library "
-       "entry), using base class.\n"},
-      {"blanklib",
-       "Malformed ventry <route,> for function <blanklib> (no comma separated library "
-       "entry), using base class.\n"},
+  // Each falls back for its own reason, and none loads a library.
+  const std::pair<const char*, const char*> cases[] = {
+      {"paren", "Malformed ventry <route(int> for function <paren> (no closing paren in"},
+      {"bare", "Malformed ventry <route> for function <bare> (no comma separated library"},
+      {"nolib", "Malformed ventry <route(int),> for function <nolib> (no comma separated"},
+      {"blanklib", "Malformed ventry <route,> for function <blanklib> (no comma separated"},
       {"comment", "Malformed ventry for function <comment>, using base class.\n"},
-      {"nullsym", "Ventry set to NULL for function <nullsym>, using base class.\n"},
-      {"nulllib", "Ventry set to NULL for function <nulllib>, using base class.\n"},
-      {"nullparen", "Ventry set to NULL for function <nullparen>, using base class.\n"},
-      {"absent", "Ventry not found for function <absent>, using base class.\n"},
+      {"nullsym", "Ventry set to NULL for function <nullsym>"},
+      {"nulllib", "Ventry set to NULL for function <nulllib>"},
+      {"nullparen", "Ventry set to NULL for function <nullparen>"},
+      {"absent", "Ventry not found for function <absent>"},
   };
   for (const auto& [function, trace] : cases) {
     capture.clear();
     EXPECT_EQ(nullptr, dlm.get_ventrypoint(function, nullptr)) << function;
-    EXPECT_EQ(Names{trace}, capture.texts(MsgKind::Debug)) << function;
+    EXPECT_TRUE(capture.contains(MsgKind::Debug, trace)) << function;
   }
   // A specification without definition has no entries to search.
   capture.clear();
@@ -239,29 +221,17 @@ TEST(LibraryLoading, FailedLoadsAreReportedOnceAndKept) {
       EXPECT_EQ(nullptr, dlm.get_ventrypoint(function, nullptr)) << function;
     }
   }
-  const std::vector<Port::Message> fatals = capture.of(MsgKind::Fatal);
-  ASSERT_EQ(3u, fatals.size());
-  EXPECT_EQ(92, fatals[0].code);
-  EXPECT_EQ("dll library <nolib> does not exist.\n", fatals[0].text);
-  EXPECT_EQ(91, fatals[1].code);
-  EXPECT_EQ("dll open of library <" + root.path() + "/" + LibDir("arch") +
-                "libbroken.so> failed due to an unknown reason.\n",
-            fatals[1].text);
-  EXPECT_EQ("PersonalityModule", fatals[1].domain);
-  EXPECT_EQ("dll library <..> does not exist.\n", fatals[2].text);
   EXPECT_EQ("", log.text());
-
-  capture.clear();
   EXPECT_EQ(nullptr, dlm.get_ventrypoint("nosym", nullptr));
-  EXPECT_EQ(Names{"Dynamic lib <tpa> does not contain entry for function <nosuch>\n"},
-            capture.texts(MsgKind::Internal));
-
-  capture.clear();
   EXPECT_EQ("tpb:place", Call(dlm.get_ventrypoint("baddep", nullptr)));
-  ASSERT_EQ(1u, capture.of(MsgKind::Fatal).size());
-  EXPECT_EQ(33, capture.of(MsgKind::Fatal)[0].code);
-  EXPECT_EQ("bad load of library dependency file \"" + root.DataFile("arch", "libtpb.acd") + "\"\n",
-            capture.of(MsgKind::Fatal)[0].text);
+  const std::string broken = root.path() + "/" + LibDir("arch") + "libbroken.so";
+  EXPECT_THAT(capture.of(MsgKind::Fatal),
+              ElementsAre(Says(LibraryMissing, {"nolib"}),
+                          Says(LibraryOpenFailed, {broken, "an unknown reason"}),
+                          Says(LibraryMissing, {".."}),
+                          Says(BadDependencyFile, {root.DataFile("arch", "libtpb.acd")})));
+  EXPECT_THAT(capture.of(MsgKind::Internal),
+              ElementsAre(Says(MissingLibraryEntry, {"tpa", "nosuch"})));
   EXPECT_EQ((Names{"..", "broken", "nolib", "tpa", "tpb"}), PM_DLMMGR::Instance().getnames());
 }
 
@@ -296,32 +266,4 @@ TEST(LibraryRegistry, LibrariesAreFinalisedLatestFirstOnDestructionAndAtExit) {
   waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(loadAndUnload + loadAndUnload, log.text());
-}
-
-TEST(LibraryRegistry, ConcurrentRequestsShareOneEntryPerLibrary) {
-  Root root;
-  InstallArch(root,
-              "VENTRY_a = route,tpa\nVENTRY_b = place,tpb\nVENTRY_c = route,tpc\n"
-              "VENTRY_d = place,tpd\n",
-              {"tpa", "tpb", "tpc", "tpd"}, {{"tpa", "DEPEND = tpb"}, {"tpc", "DEPEND = tpd,tpb"}});
-  PM_SPEC spec("arch", PM_BINDING_SUPPORTED_ONLY);
-
-  const std::vector<std::pair<const char*, std::string>> expected = {
-      {"a", "tpa:route"}, {"b", "tpb:place"}, {"c", "tpc:route"}, {"d", "tpd:place"}};
-  std::atomic<int> mismatches{0};
-  std::vector<std::thread> threads;
-  for (std::size_t t = 0; t < 8; ++t) {
-    threads.emplace_back([&, t] {
-      PM_DLM dlm(&spec);
-      for (std::size_t i = 0; i < 40; ++i) {
-        // Half the threads start on the same library, the others spread over all of them.
-        const auto& [function, answer] = expected[(t % 2 == 0 ? i : i + t) % expected.size()];
-        if (Call(dlm.get_ventrypoint(function, nullptr)) != answer) ++mismatches;
-      }
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(0, mismatches.load());
-  EXPECT_EQ((Names{"tpa", "tpb", "tpc", "tpd"}), PM_DLMMGR::Instance().getnames());
-  EXPECT_EQ(PM_DLMMGR::Instance().findlibent("tpb"), PM_DLMMGR::Instance().getlibent("tpb", &spec));
 }

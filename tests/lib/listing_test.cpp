@@ -1,16 +1,9 @@
 // Listing installed modules: scan order, filters, duplicates, skipped folders and aliases.
-#include <gtest/gtest.h>
-
-#include <string>
 #include <tuple>
-#include <vector>
 
-#include "pmlib/pmspec.h"
-#include "pmtest.h"
 #include "spine_fixture.h"
 
-using spinetest::Definition;
-using spinetest::Root;
+using namespace spinetest;
 using Names = std::vector<std::string>;
 
 namespace {
@@ -74,16 +67,16 @@ TEST(Listing, ModulesComeOnceInByteOrderFilteredByBaseModeKeysAndValues) {
     EXPECT_EQ(expected, Listed(spec, false)) << (key ? key : "") << "=" << (value ? value : "");
   }
   EXPECT_EQ(nullptr, spec.get_pm());
-  EXPECT_TRUE(capture.of(Port::MsgKind::Internal).empty());
-  EXPECT_TRUE(capture.of(Port::MsgKind::UserFatal).empty());
+  EXPECT_TRUE(capture.of(MsgKind::Internal).empty());
+  EXPECT_TRUE(capture.of(MsgKind::UserFatal).empty());
 
   capture.clear();
   spec.make_list(nullptr, nullptr, 1);
   spec.printme("list");
-  const auto lines = capture.texts(Port::MsgKind::Status);
+  const auto lines = capture.of(MsgKind::Status);
   ASSERT_EQ(7u, lines.size());
-  EXPECT_EQ("   list has 4 entries: \n", lines[2]);
-  EXPECT_EQ("      entry 2: <basic>\n", lines[5]);
+  EXPECT_THAT(lines[2], Says(pmlib::msg::DumpListSize, {"4"}));
+  EXPECT_THAT(lines[5], Says(pmlib::msg::DumpListEntry, {"2", "basic"}));
 
   // A specification with a module lists nothing.
   PM_SPEC zeta("zeta", PM_BINDING_SUPPORTED_ONLY);

@@ -1,17 +1,9 @@
 // The local-key overlay: local keys answer first, prefixes select qualified file keys.
-#include <gtest/gtest.h>
-
-#include <string>
 #include <tuple>
-#include <vector>
 
-#include "pmlib/pmdevkey.h"
-#include "pmlib/pmspec.h"
-#include "pmtest.h"
 #include "spine_fixture.h"
 
-using spinetest::Definition;
-using spinetest::Root;
+using namespace spinetest;
 
 // A store of alpha's definition with `slots` key prefixes and the local-key overlay.
 PersonalityModule::DevKey Store(PM_SPEC* spec, short slots) {

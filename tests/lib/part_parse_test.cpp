@@ -140,6 +140,20 @@ TEST(PartParse, PatternFileIsAskedFirstAndRemembersWhatTheListFound) {
   EXPECT_EQ("0:", Status(PM_PIC("xcab12e-3", 1, PM_BINDING_SUPPORTED_ONLY)));
 }
 
+// The binding step after the pattern file's route says again what binding the architecture said
+// the first time: here the debug trace of a device without internal names, once per binding.
+TEST(PartParse, BindingAfterThePatternFileSaysWhatTheRouteSaid) {
+  FamilyInstall install;
+  install.root.Module("pat", Module("pat", "CPLD", "xcpt5,pt5:xcpt7"));
+  DataFile(install.root, "pat", "xcpt7.pkg", {"so8"});
+  install.root.File("data/patternfile", "pat=^x?c?pt[0-9]+\n");
+  install.Install();
+  EXPECT_EQ("pat/xcpt7/so8/- @3 4:", Parse("xcpt7so8"));  // builds the package list
+  pmtest::MessageCapture capture;
+  EXPECT_EQ("pat/xcpt7/so8/- @3 4:", Parse("xcpt7so8"));
+  EXPECT_EQ(Texts(2, "Device xcpt7 has NO internal names.\n"), capture.texts(MsgKind::Debug));
+}
+
 TEST(PartParse, FormatThatDoesNotCompileIsFatalUnlessQuietAndTheSearchGoesOn) {
   FamilyInstall install;
   install.root.Module("bad", Module("bad", "CPLD", "xcbd1,bd1", "DEVICE_FORMAT = #^ab[\n"));

@@ -1,30 +1,17 @@
 // Specifications: name resolution, location with override and missing-definition messages,
 // loading with the friend chain, aliases, validity and the printed dump.
-#include <gtest/gtest.h>
-
 #include <cstdlib>
-#include <string>
+#include <tuple>
 #include <type_traits>
 #include <utility>
-#include <vector>
 
-#include "pmlib/pmdevkey.h"
-#include "pmlib/pmspec.h"
-#include "pmtest.h"
+#include "baspmdevkey.h"
 #include "spine_fixture.h"
-#include "../../s/baspmdevkey.h"
 
-using Port::MsgKind;
-using spinetest::Definition;
-using spinetest::Root;
-using Texts = std::vector<std::string>;
+using namespace spinetest;
+using namespace pmlib::msg;
 
 namespace {
-
-std::string MissingDefinitionText(const std::string& name) {
-  return "Unable to open definition file for Personality Module \"" + name +
-         "\".  Please make sure that it has been correctly installed.\n";
-}
 
 std::string Key(const PM_SPEC& spec, const char* key) {
   return spec.get_defdata()->GetStringByKey(key, 0, 0, 0, 0).c_str();
@@ -50,12 +37,10 @@ TEST(SpecWithoutModule, EmptyBaseAndMissingModulesReportOnlyWhatIsAsked) {
   EXPECT_EQ(0, spec.isvalid(1, 0));
   EXPECT_TRUE(capture.messages().empty());
   EXPECT_EQ(0, spec.isvalid(0, 0));
-  EXPECT_EQ(Texts{"SPEC is not specified down to the pm level\n"},
-            capture.texts(MsgKind::Internal));
-  capture.clear();
   spec.printme(nullptr);
-  EXPECT_EQ((Texts{"PM_SPEC:<Null>\n", "   0 pm_friends\n", "   list has 0 entries: \n"}),
-            capture.texts(MsgKind::Status));
+  EXPECT_THAT(capture.messages(),
+              ElementsAre(From(SpecNotDownToModule), Says(DumpSpecName, {"PM_SPEC", "<Null>"}),
+                          Says(DumpFriendCount, {"0"}), Says(DumpListSize, {"0"})));
 
   // "base" loads nothing and is never reported.
   capture.clear();
@@ -63,16 +48,11 @@ TEST(SpecWithoutModule, EmptyBaseAndMissingModulesReportOnlyWhatIsAsked) {
   EXPECT_EQ(0, base.get_depth());
   EXPECT_EQ(0, base.set_pm("base"));
   EXPECT_EQ(0, base.set_pm(nullptr));
-  EXPECT_EQ(Texts{"NULL PM cannot be created\n"}, capture.texts(MsgKind::Internal));
-  EXPECT_TRUE(capture.of(MsgKind::UserFatal).empty());
-
-  capture.clear();
   PM_SPEC missing("Nosuch", PM_BINDING_SUPPORTED_ONLY);
-  const auto fatals = capture.of(MsgKind::UserFatal);
-  ASSERT_EQ(1u, fatals.size());
-  EXPECT_EQ(33, fatals[0].code);
-  EXPECT_EQ("PersonalityModule", fatals[0].domain);
-  EXPECT_EQ(MissingDefinitionText("Nosuch"), fatals[0].text);
+  EXPECT_THAT(capture.messages(),
+              ElementsAre(From(NullModule), Says(CannotOpenDefinitionFile, {"Nosuch"}),
+                          Says(CannotLoadModuleDefinition, {"nosuch"})));
+  EXPECT_EQ("PersonalityModule", capture.messages()[1].domain);
   EXPECT_EQ(nullptr, missing.get_defdata());
   EXPECT_EQ(0, missing.isvalid(1, 0));
 }
@@ -108,12 +88,10 @@ TEST(SpecLoad, NamesAreLowerCasedMarkersLocateAndOverlaysOverride) {
   PM_SPEC overridden("gamma", PM_BINDING_SUPPORTED_ONLY);
   ASSERT_NE(nullptr, overridden.get_defdata());
   EXPECT_EQ("overlay", Key(overridden, "WHERE"));
-  const auto warnings = capture.of(MsgKind::Warning);
-  ASSERT_EQ(1u, warnings.size());
-  EXPECT_EQ("PMSPEC: " + overlay.DataFile("gamma", "gamma.acd") + " overrides " +
-                base.DataFile("gamma", "gamma.acd") + "\n",
-            warnings[0].text);
-  EXPECT_EQ("Port", warnings[0].domain);
+  EXPECT_THAT(capture.of(MsgKind::Warning),
+              ElementsAre(Overrides(overlay.DataFile("gamma", "gamma.acd"),
+                                    base.DataFile("gamma", "gamma.acd"))));
+  EXPECT_EQ("Port", capture.messages().at(0).domain);
 }
 
 // Readers are cached by name for the life of the process, so each binding asks for its own module.
@@ -124,7 +102,8 @@ TEST(SpecUnsupported, RefusedWithoutTheBindingAndFoundWithIt) {
   spinetest::Install({&root});
   pmtest::MessageCapture capture;
   PM_SPEC refused("old", PM_BINDING_SUPPORTED_ONLY);
-  EXPECT_EQ(Texts{MissingDefinitionText("old")}, capture.texts(MsgKind::UserFatal));
+  EXPECT_THAT(capture.messages(), ElementsAre(Says(CannotOpenDefinitionFile, {"old"}),
+                                              Says(CannotLoadModuleDefinition, {"old"})));
   EXPECT_EQ(0, refused.isunsupported());
   EXPECT_EQ(nullptr, refused.get_defdata());
 
@@ -155,17 +134,15 @@ TEST(SpecCorrupt, EveryBrokenDefinitionIsReportedAndLeavesNoStore) {
   root.Module("other", Definition("another"));
   root.Module("nofriend", "ARCH_NAME = nofriend\n");
   spinetest::Install({&root});
-  const std::vector<std::pair<const char*, std::string>> cases = {
-      {"empty", "Could not load definition file <empty.acd>\n"},
-      {"noname", "Corrupt definition file <noname.acd>, did not find architecture name\n"},
-      {"other", "Corrupt definition file <other.acd>, expecting pm <other>, found <another>\n"},
-      {"nofriend",
-       "Corrupt definition file <nofriend.acd>, did not find architecture definition\n"},
-  };
-  for (const auto& [pm, text] : cases) {
+  const std::tuple<const char*, Port::MsgEntry, Texts> cases[] = {
+      {"empty", CannotLoadDefinitionFile, {"empty.acd"}},
+      {"noname", DefinitionWithoutName, {"noname.acd"}},
+      {"other", DefinitionOfOtherModule, {"other.acd", "other", "another"}},
+      {"nofriend", DefinitionWithoutArchitecture, {"nofriend.acd"}}};
+  for (const auto& [pm, entry, arguments] : cases) {
     pmtest::MessageCapture capture;
     PM_SPEC spec(pm, PM_BINDING_SUPPORTED_ONLY);
-    EXPECT_EQ(Texts{text}, capture.texts(MsgKind::Internal)) << pm;
+    EXPECT_THAT(capture.messages(), ElementsAre(Says(entry, arguments))) << pm;
     EXPECT_EQ(nullptr, spec.get_defdata()) << pm;
     EXPECT_EQ(0, spec.isvalid(1, 0)) << pm;
   }
@@ -194,9 +171,10 @@ TEST(SpecFriends, ChainsListNearestFirstStopAtARepeatedNameAndAreReadOnce) {
   EXPECT_EQ("alpha", Key(spec, "ARCH_NAME"));
   EXPECT_TRUE(capture.messages().empty());
   spec.printme("chain");
-  EXPECT_EQ((Texts{"chain:alpha\n", "   2 pm_friends\n", "      friend 0 = <beta>\n",
-                   "      friend 1 = <gamma>\n", "   list has 0 entries: \n"}),
-            capture.texts(MsgKind::Status));
+  EXPECT_THAT(capture.messages(),
+              ElementsAre(Says(DumpSpecName, {"chain", "alpha"}), Says(DumpFriendCount, {"2"}),
+                          Says(DumpFriend, {"0", "beta"}), Says(DumpFriend, {"1", "gamma"}),
+                          Says(DumpListSize, {"0"})));
 
   // A second specification, or a copy, reads no file again.
   const std::size_t readers = PM_INTDEVKEY_MGR::Instance().count();

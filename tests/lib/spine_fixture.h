@@ -13,10 +13,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "pmlib/pmdevkey.h"
+#include "pmlib/pmspec.h"
+#include "pmmessages.h"
 #include "pmport/port_path.h"
 #include "pmtest.h"
+#include "port_messages.h"
 
 namespace spinetest {
+
+using Texts = std::vector<std::string>;
+using pmtest::From;
+using pmtest::Says;
+using Port::MsgKind;
+using ::testing::ElementsAre;
 
 // A definition text: ARCH_NAME, ARCH_FRIEND (the module itself when `friendName` is empty),
 // BASE_MODE FALSE, then `extra` lines.
@@ -49,6 +59,11 @@ class Root {
  private:
   pmtest::TempDir dir_;
 };
+
+// A matcher of the platform layer's warning that the copy `used` hides the one in the last root.
+inline auto Overrides(const std::string& used, const std::string& inLast) {
+  return Says(Port::msg::Override, {"PMSPEC", used, inLast});
+}
 
 // Makes `roots` the installation path list, first overriding.
 inline void Install(const std::vector<const Root*>& roots) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "pmport/sfp_acd.h"
@@ -331,6 +332,72 @@ TEST(AcdKeys, InsertAbsentAddsTheMissingKeysLikeInsertsAndLeavesTheRest) {
   for (const Sfp_ACD::KeyValue& entry : copy) order += entry.first.get() + std::string(" ");
   EXPECT_EQ(order, "A EMPTY Z B ");
   EXPECT_EQ(2u, own->size());
+}
+
+std::string Order(const StaticAcdRead& reader) {
+  std::string order;
+  for (const Sfp_ACD::KeyValue& entry : reader) order += entry.first.get() + std::string(" ");
+  return order;
+}
+
+// Inheriting gives what inserting the absent keys gives, in the same order, without adding them:
+// the friend's later changes stay out, and a change here first makes the inherited keys its own.
+TEST(AcdKeys, InheritAbsentHoldsWhatInsertAbsentAddsAndSettlesOnChange) {
+  AcdFile own("A = own\nEMPTY\n");
+  AcdFile near("Z = 1\nA = near\nB = near\n");
+  AcdFile far("B = far\nC = far\n");
+  StaticAcdRead eager(*own, "eager.acd", nullptr, nullptr, 1);
+  eager.insertabsent(*near);
+  eager.insertabsent(*far);
+  StaticAcdRead nearInheriting(*near, "near.acd", nullptr, nullptr, 1);
+  nearInheriting.inheritabsent(*far);
+  StaticAcdRead lazy(*own, "lazy.acd", nullptr, nullptr, 1);
+  lazy.inheritabsent(nearInheriting);
+  EXPECT_NE(own->version(), lazy.version());
+  const std::uint64_t once = lazy.version();
+  lazy.inheritabsent(nearInheriting);  // nothing new: nothing changes
+  EXPECT_EQ(once, lazy.version());
+  EXPECT_TRUE(nearInheriting.insert({Text("LATE"), Text("x")}).second);
+
+  EXPECT_EQ(nullptr, lazy.getkeyeddata("LATE"));
+  EXPECT_STREQ("own", lazy.getkeyeddata("A"));
+  EXPECT_STREQ("near", lazy.getkeyeddata("B"));
+  EXPECT_EQ(far->getkeyeddata("C"), lazy.getkeyeddata("C"));
+  EXPECT_EQ(AllKeys(eager), AllKeys(lazy));
+  EXPECT_EQ("A EMPTY Z B C ", Order(lazy));
+  EXPECT_EQ(5u, lazy.size());
+
+  const std::uint64_t inherited = lazy.version();
+  EXPECT_FALSE(lazy.insert({Text("C"), Text("other")}).second);
+  EXPECT_EQ(inherited, lazy.version());
+  EXPECT_TRUE(lazy.sortaddnewkey("D"));
+  EXPECT_EQ("A EMPTY Z B C D ", Order(lazy));
+  EXPECT_EQ(2u, own->size());
+}
+
+// A chain longer than the layers a reader keeps apart: the nearest value of a key wins, and two
+// threads walking every key at once see the same keys.
+TEST(AcdKeys, InheritAbsentAlongALongChainOnTwoThreads) {
+  constexpr int kChain = 20;
+  std::vector<std::unique_ptr<AcdFile>> files;
+  std::vector<std::unique_ptr<StaticAcdRead>> readers(kChain);
+  for (int i = kChain - 1; i >= 0; --i) {
+    const std::string n = std::to_string(i);
+    files.push_back(std::make_unique<AcdFile>("K" + n + " = " + n + "\nS = " + n + "\n"));
+    readers[i] = std::make_unique<StaticAcdRead>(**files.back(), "r.acd", nullptr, nullptr, 1);
+    if (i + 1 < kChain) readers[i]->inheritabsent(*readers[i + 1]);
+  }
+  const StaticAcdRead& first = *readers[0];
+  EXPECT_STREQ("0", first.getkeyeddata("S"));
+  EXPECT_STREQ("19", first.getkeyeddata("K19"));
+  EXPECT_EQ(nullptr, first.getkeyeddata("K20"));
+  Keys seen[2];
+  std::thread walkers[2];
+  for (int t = 0; t < 2; ++t) walkers[t] = std::thread([&, t] { seen[t] = AllKeys(first); });
+  for (std::thread& walker : walkers) walker.join();
+  EXPECT_EQ(seen[0], seen[1]);
+  EXPECT_EQ(static_cast<std::size_t>(kChain + 1), seen[0].size());
+  EXPECT_EQ(static_cast<unsigned>(kChain + 1), first.size());
 }
 
 }  // namespace

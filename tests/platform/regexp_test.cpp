@@ -40,6 +40,40 @@ TEST(PortRegexp, AnchorsMeanTheEndsOfTheTextNotOfALineNorTheStart) {
   ExpectRange(speed.GetRangeOfMatch("tq144-3", 3), 5, 6);
 }
 
+// A pattern anchored at the start is turned down early when the text cannot begin with its
+// literal characters; every kind of atom the early test reads, or stops at, keeps its meaning.
+TEST(PortRegexp, AnchoredLiteralPrefixesMatchAsTheMatcherDoes) {
+  struct Row {
+    const char* pattern;
+    const char* text;
+    long last;  // of a match from 0; -1 for none
+  };
+  const Row rows[] = {
+      {"^x?c?ab[0-9]+e", "cab1e", 4},
+      {"^x?c?ab[0-9]+e", "xxab1e", -1},
+      {"^x?x?ab", "xab", 2},
+      {"^a+b", "aaab", 3},
+      {"^ab*c", "ac", 1},
+      {"^ab{2}c", "abbc", 3},
+      {"^ab??c", "ac", 1},
+      {"^ab?+c", "abc", 2},
+      {"^ab|cd", "cd", 1},
+      {"^a\\.b", "a.b", 2},
+      {"^ab(c)?d", "abd", 2},
+      {"^abc", "ab", -1},
+      {"^-[0-9]", "-3", 1},
+      {"^x?c?ab", "", -1},
+  };
+  for (const Row& row : rows) {
+    const Port_Range range = Port_Regexp(row.pattern).GetRangeOfMatch(row.text, 0);
+    if (row.last < 0) {
+      EXPECT_TRUE(range.empty()) << row.pattern << " " << row.text;
+    } else {
+      ExpectRange(range, 0, row.last);
+    }
+  }
+}
+
 TEST(PortRegexp, OutOfRangeStartsGiveNoRangeAndEmptyMatchesAreSkipped) {
   const Port_Regexp any("a*");
   EXPECT_TRUE(any.GetRangeOfMatch("bbb", 0).empty());

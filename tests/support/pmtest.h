@@ -9,6 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 #include "pmport/port_msg.h"
 
 namespace pmtest {
@@ -95,6 +98,36 @@ class MessageCapture {
   Port::MsgHandler previous_;
 };
 
+// ---- Messages by their entry in a table of messages (the library's is s/pmmessages.h) ----
+// A test says which message was issued by its entry; the texts are pinned once, by the table's
+// own test.
+
+// Whether `message` came from `entry`: the same kind and code, and a text that is the entry's
+// format with each conversion (%s, %d, ...) standing for any run of characters.
+bool IsFrom(const Port::Message& message, const Port::MsgEntry& entry);
+// The entry's text with its conversions replaced, in order, by `arguments`.
+std::string Expand(const Port::MsgEntry& entry, const std::vector<std::string>& arguments);
+// Succeeds when `capture` holds a message from `entry`; a failure lists what it holds.
+::testing::AssertionResult Issued(const MessageCapture& capture, const Port::MsgEntry& entry);
+// A matcher of a Port::Message from `entry`, e.g. ElementsAre(pmtest::From(pmlib::msg::NoSpec)).
+MATCHER_P(From, entry, std::string(negation ? "not " : "") + "a message from " + entry.name) {
+  return IsFrom(arg, entry);
+}
+// A matcher of a Port::Message from `entry` whose conversions hold `arguments`, in order.
+MATCHER_P2(SaysWith, entry, arguments,
+           std::string(negation ? "not " : "") + "a message from " + entry.name + " saying " +
+               ::testing::PrintToString(Expand(entry, arguments))) {
+  return arg.kind == entry.kind && arg.code == entry.code && arg.text == Expand(entry, arguments);
+}
+inline auto Says(const Port::MsgEntry& entry, std::vector<std::string> arguments) {
+  return SaysWith(entry, std::move(arguments));
+}
+
 }  // namespace pmtest
+
+namespace Port {
+// How gtest shows a message in a failure: kind, code and text.
+void PrintTo(const Message& message, std::ostream* out);
+}  // namespace Port
 
 #endif  // PMLIB_TESTS_PMTEST_H

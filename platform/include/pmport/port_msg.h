@@ -26,6 +26,29 @@ struct PMPORT_API Message {
   std::string text;    // the printf-expanded text exactly as issued, trailing "\n" kept
 };
 
+// One row of a table of messages (the library and the platform layer each keep one): the
+// message's name, kind, code and text, the printf format it is issued with.
+struct MsgEntry {
+  const char* name;
+  MsgKind kind;
+  int code;  // the numeric code of Fatal and UserFatal; 0 otherwise
+  const char* text;
+};
+
+// A table of messages in the current namespace from LIST(X), whose rows are
+// X(Name, Kind, code, "text"): each text as an array text::Name (a format the compiler sees at
+// every issuing call), each entry as Name, and every entry in the order of the list as kAll.
+#define PMPORT_MESSAGE_TEXT(name, kind, code, format) constexpr char name[] = format;
+#define PMPORT_MESSAGE_ENTRY(name, kind, code, format) \
+  constexpr ::Port::MsgEntry name{#name, ::Port::MsgKind::kind, code, text::name};
+#define PMPORT_MESSAGE_ROW(name, kind, code, format) name,
+#define PMPORT_MESSAGE_TABLE(LIST) \
+  namespace text {                 \
+  LIST(PMPORT_MESSAGE_TEXT)        \
+  }                                \
+  LIST(PMPORT_MESSAGE_ENTRY)       \
+  constexpr ::Port::MsgEntry kAll[] = {LIST(PMPORT_MESSAGE_ROW)};
+
 using MsgHandler = std::function<void(const Message&)>;
 
 // Installs `handler` and returns the previous one; an empty handler restores the default.
@@ -43,6 +66,9 @@ PMPORT_API const char* MsgKindName(MsgKind kind);
 // How many messages other than debug traces were issued on this thread so far: an operation that
 // remembers its result can tell whether redoing it would say something again.
 PMPORT_API unsigned long long MessagesIssuedOnThread();
+// How many debug traces were issued on this thread so far: with the count above, whether
+// redoing an operation would deliver anything at all again.
+PMPORT_API unsigned long long TracesIssuedOnThread();
 
 }  // namespace Port
 
@@ -57,6 +83,9 @@ class PMPORT_API Port_MsgManData {
   void issueWarning(const char* format, ...) const PMPORT_PRINTF(2, 3);
   void issueStatus(const char* format, ...) const PMPORT_PRINTF(2, 3);
   void issueInternal(const char* format, ...) const PMPORT_PRINTF(2, 3);
+  // Issues `entry`, of its kind and code. `format` is the entry's text once more, spelled out at
+  // the call (the tables' issuing macros do that) so that the compiler checks the arguments.
+  void issue(const Port::MsgEntry& entry, const char* format, ...) const PMPORT_PRINTF(3, 4);
 
   // A debug trace; delivered with kind Debug (the default handler shows it only under PM_TRACE).
   static void debugStub(const char* format, ...) PMPORT_PRINTF(1, 2);

@@ -38,6 +38,7 @@ class PMPORT_API Port_Regexp {
   }
 
  private:
+  class AnchoredPrefix;
   struct Compiled;
   std::shared_ptr<const Compiled> compiled_;  // immutable, so copies share it; null when invalid
   int status_ = 0;

@@ -201,6 +201,12 @@ class PMPORT_API StaticAcdRead {
   // insert of each of `from`'s keys would do, without a pair of shared arrays per key. Returns
   // the number of keys added.
   std::size_t insertabsent(const StaticAcdRead& from);
+  // What insertabsent(from) would give, without the work of adding the keys now: lookups answer
+  // a key this reader lacks from `from`'s keys as they are now (later changes to `from` are not
+  // seen), and iterating, size() and dump() see the keys added in insertabsent's order. A merge
+  // of a friend's keys that are seldom all asked for then costs nothing per key. The stamp
+  // changes.
+  void inheritabsent(const StaticAcdRead& from);
   // Makes `key` present: adds it with the empty value when it is absent. True when added.
   bool sortaddnewkey(const char* key);
   // Writes every key as "KEY = value" lines, in iteration order, to the file `name`, or to

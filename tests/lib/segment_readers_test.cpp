@@ -1,0 +1,149 @@
+// The speed and package file readers: flags, grades and hidden packages, and what each remembers
+// per file name.
+#include <cstdio>
+#include <cstdlib>
+#include <tuple>
+
+#include "PkgRder.h"
+#include "SpdRder.h"
+#include "pmmessages.h"
+#include "reader_files.h"
+
+namespace {
+
+using PersonalityModule::PkgRder;
+using PersonalityModule::SpdRder;
+using readertest::Listed;
+using readertest::Segments;
+using readertest::WriteSegments;
+using Names = std::vector<std::string>;
+
+// Each row: the segments of a file, and what the reader makes of them: "<minspd><spd411>" and
+// the grades, blank-separated.
+TEST(SpeedReader, FlagSegmentsAreNotGradesAndNamesMatchExactly) {
+  const std::pair<Segments, const char*> rows[] = {
+      {{{"-4", 0}, {"-0", 0}, {"-5", 0}, {"-411", 0}, {"-0P", 0}, {"-6", 0}}, "11 -4 -5 -6"},
+      {{{"-0", 0}, {"-411", 0}}, "11"},
+      // Near misses are grades, and repeats stay.
+      {{{"-0p", 0}, {"-4", 3}, {"-00", 0}, {"-411 ", 0}, {"-4", 1}, {"-0P ", 0}},
+       "00 -0p -4 -00 -411  -4 -0P "},
+  };
+  pmtest::TempDir dir;
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    WriteSegments(dir / std::to_string(i), rows[i].first);
+    const SpdRder reader(dir / std::to_string(i));
+    EXPECT_TRUE(reader.loaded()) << i;
+    std::string summary = std::to_string(reader.minspd()) + std::to_string(reader.spd411());
+    for (const std::string& grade : Listed(reader)) summary += " " + grade;
+    EXPECT_EQ(rows[i].second, summary);
+  }
+}
+
+TEST(SpeedReader, MissingEmptyOrFolderIsRememberedAsEmpty) {
+  pmtest::TempDir dir;
+  pmtest::WriteFile(dir / "empty.spd", "");
+  pmtest::MakeDirs(dir / "folder.spd");
+  pmtest::MessageCapture capture;
+  for (const char* name : {"late.spd", "empty.spd", "folder.spd"}) {
+    const SpdRder before(dir / name);
+    EXPECT_FALSE(before.loaded()) << name;
+    EXPECT_EQ(before.begin(), before.end()) << name;
+  }
+  for (const char* name : {"late.spd", "empty.spd"}) {
+    WriteSegments(dir / name, {{"-4", 0}, {"-0", 0}});
+    const SpdRder after(dir / name);
+    EXPECT_FALSE(after.loaded()) << name;
+    EXPECT_FALSE(after.minspd()) << name;
+    EXPECT_EQ(after.begin(), after.end()) << name;
+  }
+  EXPECT_TRUE(capture.messages().empty());
+}
+
+const Segments kWithHidden = {
+    {"tq144", 0}, {"vq100", 1}, {"cs144", 2}, {"tq144", -1}, {"fg256", 1}};
+
+// The switch is looked at whenever a file is read, not once per process.
+TEST(PackageReader, HiddenPackagesAreListedInPlaceOnlyWhileTheSwitchIsPresent) {
+  pmtest::TempDir dir;
+  const Names shown{"tq144", "cs144", "tq144"};
+  const std::vector<std::tuple<const char*, bool, Names>> reads = {
+      {"ab12e.pkg", false, shown},
+      {"ab20e.pkg", true, {"tq144", "vq100", "cs144", "tq144", "fg256"}},
+      {"ab40e.pkg", false, shown},
+  };
+  for (const auto& [file, hidden, expected] : reads) {
+    if (hidden) {
+      setenv("PM_HIDDEN_PACKAGES", "", 1);
+    } else {
+      unsetenv("PM_HIDDEN_PACKAGES");
+    }
+    WriteSegments(dir / file, kWithHidden);
+    const PkgRder reader(dir / file);
+    EXPECT_TRUE(reader.loaded()) << file;
+    EXPECT_EQ(Listed(reader), expected) << file;
+  }
+}
+
+TEST(PackageReader, MissingOrEmptyFilesAreLookedForAgain) {
+  pmtest::TempDir dir;
+  const std::string missing = dir / "late.pkg";
+  const std::string empty = dir / "empty.pkg";
+  pmtest::WriteFile(empty, "");
+  pmtest::MessageCapture capture;
+  EXPECT_FALSE(PkgRder(missing).loaded());
+  EXPECT_FALSE(PkgRder(empty).loaded());
+  EXPECT_EQ(PkgRder(missing).begin(), PkgRder(missing).end());
+  WriteSegments(missing, {{"pq208", 0}});
+  WriteSegments(empty, {{"fg256", 0}});
+  EXPECT_EQ(Listed(PkgRder(missing)), (Names{"pq208"}));
+  EXPECT_EQ(Listed(PkgRder(empty)), (Names{"fg256"}));
+  EXPECT_TRUE(capture.messages().empty());
+}
+
+// What both readers share: the records of the files they read, and the report of a file that
+// cannot be read.
+template <class Reader>
+class Readers : public testing::Test {};
+using ReaderTypes = testing::Types<SpdRder, PkgRder>;
+TYPED_TEST_SUITE(Readers, ReaderTypes);
+
+const Port::MsgEntry& Unreadable(const SpdRder*) { return pmlib::msg::CannotReadSpeedFile; }
+const Port::MsgEntry& Unreadable(const PkgRder*) { return pmlib::msg::CannotReadPackageFile; }
+
+// A file read is not read again, even when it changes or goes; another spelling is another file.
+TYPED_TEST(Readers, EachFileIsReadOnceAndAnotherSpellingIsAnotherFile) {
+  pmtest::TempDir dir;
+  const std::string path = dir / "once";
+  WriteSegments(path, {{"a1", 0}});
+  EXPECT_EQ(Listed(TypeParam(path)), (Names{"a1"}));
+  WriteSegments(path, {{"b2", 0}});
+  EXPECT_EQ(Listed(TypeParam(path)), (Names{"a1"}));
+  EXPECT_EQ(Listed(TypeParam(dir / "./once")), (Names{"b2"}));
+  ASSERT_EQ(std::remove(path.c_str()), 0);
+  const TypeParam removed(path);
+  EXPECT_TRUE(removed.loaded());
+  EXPECT_EQ(Listed(removed), (Names{"a1"}));
+}
+
+TYPED_TEST(Readers, UnreadableFileIsReportedEachTimeAndReadOnceRepaired) {
+  pmtest::TempDir dir;
+  const std::string broken = dir / "broken";
+  const std::string truncated = dir / "truncated";
+  pmtest::WriteFile(broken, "this is not a segmented file");
+  WriteSegments(truncated, {{"a1", 0}, {"b2", 0}});
+  pmtest::WriteFile(truncated, pmtest::ReadFile(truncated).substr(0, 20));
+  pmtest::MessageCapture capture;
+  for (const std::string& path : {broken, truncated, broken}) {
+    const TypeParam reader(path);
+    EXPECT_FALSE(reader.loaded()) << path;
+    EXPECT_EQ(reader.begin(), reader.end()) << path;
+  }
+  const Port::MsgEntry& entry = Unreadable(static_cast<const TypeParam*>(nullptr));
+  EXPECT_THAT(capture.of(Port::MsgKind::Fatal),
+              testing::ElementsAre(pmtest::Says(entry, {broken}), pmtest::Says(entry, {truncated}),
+                                   pmtest::Says(entry, {broken})));
+  WriteSegments(broken, {{"a1", 0}});
+  EXPECT_EQ(Listed(TypeParam(broken)), (Names{"a1"}));
+}
+
+}  // namespace
