@@ -18,8 +18,6 @@ $ PM_TEST_DEVICES= pmtool device alpha xcab98e >/dev/null
 [1]
 
 # parts lists the next level, or the choices and the closest.
-$ pmtool parts --json alpha xcab12e | compact_json
-{"arch": "alpha", "device": "xcab12e", "list": "packages", "names": ["tq144", "cs144"]}
 $ pmtool parts --json alpha xcab12e TQ14 | compact_json
 {"arch": "alpha", "device": "xcab12e", "package": "TQ14", "fails_at": "package", "choices": ["tq144", "cs144"], "suggestions": ["tq144"]}
 ! pmtool parts: "TQ14" is no package of alpha xcab12e
