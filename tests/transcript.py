@@ -1,15 +1,15 @@
 #!/usr/bin/env python3
 """Runs shell transcripts and compares what their commands print.
 
-Two kinds of file, one syntax at heart: a line "$ COMMAND" is a command and the lines after it,
-up to the next command, are what it prints. A line "..." stands for any number of lines; a line
-ending in "..." for any line that starts with what comes before it, one starting with "..." for
-any line that ends with what comes after it (both: any line holding the middle).
+A line "$ COMMAND" is a command and the lines after it, up to the next command, are what it
+prints. A line "..." stands for any number of lines; a line ending in "..." for any line that
+starts with what comes before it, one starting with "..." for any line that ends with what comes
+after it (both: any line holding the middle).
 
 Markdown documents (*.md): the commands are those in fenced blocks ("  $ COMMAND" inside a list
-too) and what they print is standard output and standard error merged, as a terminal shows them.
-A block without commands right after a line that ends in "`PATH`:" is written to PATH when the
-run reaches it. A block right after a line "<!-- not run: REASON -->" is left alone. The commands
+too), what they print standard output and standard error merged, as a terminal shows them. A
+block without commands right after a line ending in "`PATH`:" is written to PATH when the run
+reaches it; a block right after a line "<!-- not run: REASON -->" is left alone. The commands
 run with no KORVAN_PATH.
 
 Transcripts (*.t), the tests of a command-line tool, one file per command family:
@@ -17,25 +17,20 @@ Transcripts (*.t), the tests of a command-line tool, one file per command family
     # a comment says what the following runs show
     $ pmtool parts alpha xcab12e tq14
     ! pmtool parts: "tq14" is no package of alpha xcab12e
-    ! pmtool parts: the packages of alpha xcab12e: tq144, cs144
-    ! pmtool parts: did you mean tq144?
     [1]
 
-A plain line is one of standard output, a line "! TEXT" one of standard error ("!" alone: an
-empty line), "[N]" the exit status when it is not 0, and "<empty>" an empty line of standard
-output. Each stream is compared whole. Lines "> TEXT" right after a command continue it, as a
-shell's second prompt shows (a here-document, say). Blank lines and lines starting with "#" are
-left out. Files are written and the environment set with plain shell commands
-("$ export PM_TEST_DEVICES=", "$ printf 'KEY = v\\n' > f.acd"). KORVAN_PATH is the build
-tree's sample unless a transcript sets it. The shell runs with "set -o pipefail", so that the
-status of "pmtool ... | grep ..." is pmtool's, and has a function "compact_json" that prints the
-JSON document on its standard input on one line (JSON output is compared as text either way).
+A plain line is one of standard output, "! TEXT" one of standard error ("!" alone: an empty
+line), "[N]" the exit status when it is not 0, "<empty>" an empty line of standard output; each
+stream is compared whole. Lines "> TEXT" right after a command continue it (a here-document, say).
+Blank lines and "#" lines are left out. KORVAN_PATH is the build tree's sample unless a
+transcript sets it.
 
 Either kind runs in order in one bash, in a fresh folder that holds `build` (a link to the build
-tree), with pmtool first on the PATH. Placeholders tie the files to that shell: "<checkout>" is
-the source tree (its `build/` the build tree in use), and "/tmp/inst" and "/tmp/ovl" are fresh
-folders of the run's own; in transcripts "<sample>" is also the build tree's sample installation
-and "<work>" the fresh folder.
+tree), with pmtool first on the PATH, "set -o pipefail" (the status of "pmtool ... | grep ..." is
+pmtool's) and a function "compact_json" that prints the JSON document on its standard input on
+one line. Placeholders: "<checkout>" is the source tree (its `build/`
+the build tree in use), "/tmp/inst" and "/tmp/ovl" fresh folders of the run's own; in
+transcripts "<sample>" is also the build tree's sample installation and "<work>" the fresh folder.
 
 Usage: transcript.py --source DIR --build DIR FILE...
 Exit status: 0 when every command prints what its file shows, 1 otherwise.
@@ -45,7 +40,6 @@ import argparse
 import os
 import re
 import shlex
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -54,8 +48,8 @@ COMMAND = re.compile(r"^( *)\$ (.*)$")
 FILE_CAPTION = re.compile(r"`([^`\s]+)`:\s*$")
 NOT_RUN = re.compile(r"^<!-- not run: .* -->$")
 STATUS = re.compile(r"^\[(\d+)\]$")
-# What every transcript's shell has before its first command.
-TRANSCRIPT_PRELUDE = """set -o pipefail
+# What every shell has before its first command.
+PRELUDE = """set -o pipefail
 compact_json() { python3 -c 'import json, sys; print(json.dumps(json.load(sys.stdin)))'; }"""
 
 
@@ -135,41 +129,30 @@ class Shell:
 
     MARKER = "@@transcript-done@@"
 
-    def __init__(self, cwd, env, streams):
-        self.streams = streams  # a folder for the separate streams, or None to merge them
+    def __init__(self, cwd, env, streams, merged):
+        self.merged = merged  # standard error goes with standard output, the status is not read
+        self.out, self.err, self.status = (os.path.join(streams, name)
+                                           for name in ("out", "err", "status"))
         self.process = subprocess.Popen(
             ["bash", "--noprofile", "--norc"], cwd=cwd, env=env, stdin=subprocess.PIPE,
             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, errors="replace")
 
     def run(self, command):
-        """What `command` printed: (merged lines, [], 0) or (stdout, stderr, exit status)."""
-        if self.streams is None:
-            self.send(f"{{ {command}\n}} 2>&1 </dev/null\necho; echo {self.MARKER}\n")
-            output = self.read()
-            if output and output[-1] == "":
-                output.pop()  # the echo before the marker
-            return output, [], 0
-        out, err, status = (os.path.join(self.streams, name) for name in ("out", "err", "status"))
-        self.send(f"{{ {command}\n}} >{out} 2>{err} </dev/null; echo $? >{status}\n"
-                  f"echo {self.MARKER}\n")
-        self.read()
-        with open(status) as file:
-            code = int(file.read())
-        # An instrumented build's runtime complains when a command's limits stop its counts.
-        errors = [line for line in lines_of(err) if not line.startswith("libgcov profiling error:")]
-        return lines_of(out), errors, code
-
-    def send(self, text):
-        self.process.stdin.write(text)
+        """What `command` printed: (its standard output, its standard error, its exit status)."""
+        err = "&1" if self.merged else self.err
+        self.process.stdin.write(f"{{ {command}\n}} >{self.out} 2>{err} </dev/null; "
+                                 f"echo $? >{self.status}; echo {self.MARKER}\n")
         self.process.stdin.flush()
-
-    def read(self):
-        output = []
         for line in self.process.stdout:
             if line.rstrip("\n") == self.MARKER:
                 break
-            output.append(line.rstrip("\n"))
-        return output
+        if self.merged:
+            return lines_of(self.out), [], 0
+        # An instrumented build's runtime complains when a command's limits stop its counts.
+        errors = [line for line in lines_of(self.err)
+                  if not line.startswith("libgcov profiling error:")]
+        with open(self.status) as file:
+            return lines_of(self.out), errors, int(file.read())
 
     def write(self, path, text):
         """Writes `text` to `path`, relative to the shell's folder, making its folder first."""
@@ -190,15 +173,10 @@ def lines_of(path):
 def line_fits(pattern, line):
     """Whether `line` fits `pattern`, whose leading or trailing "..." stands for any text."""
     pattern, line = pattern.rstrip(), line.rstrip()
-    any_start, any_end = pattern.startswith("..."), pattern.endswith("...") and len(pattern) > 3
-    middle = pattern[3 if any_start else 0:len(pattern) - (3 if any_end else 0)]
-    if any_start and any_end:
-        return middle in line
-    if any_start:
-        return line.endswith(middle)
-    if any_end:
-        return line.startswith(middle)
-    return pattern == line
+    start, end = pattern.startswith("..."), pattern.endswith("...") and len(pattern) > 3
+    middle = pattern[3 * start:len(pattern) - 3 * end]
+    return (middle in line if start and end else line.endswith(middle) if start
+            else line.startswith(middle) if end else pattern == line)
 
 
 def matches(expected, actual):
@@ -211,37 +189,27 @@ def matches(expected, actual):
     return bool(actual) and line_fits(head, actual[0]) and matches(rest, actual[1:])
 
 
-class Placeholders:
-    def __init__(self, source, build, scratch, transcript):
-        pairs = [("<checkout>/build", build), ("<checkout>", source)]
-        if transcript:
-            pairs += [("<sample>", os.path.join(build, "sample")),
-                      ("<work>", os.path.join(scratch, "work"))]
-        pairs += [(f"/tmp/{name}", os.path.join(scratch, name)) for name in ("inst", "ovl")]
-        # The longest first, so that the build tree is named before the source tree around it.
-        self.pairs = sorted(pairs, key=lambda pair: -len(pair[1]))
-
-    def to_real(self, text):
-        for placeholder, real in self.pairs:
-            text = text.replace(placeholder, real)
-        return text
-
-    def to_shown(self, text):
-        for placeholder, real in self.pairs:
-            text = text.replace(real, placeholder)
-        return text
+def placeholders(source, build, scratch, transcript):
+    """(placeholder, what it stands for) pairs, the longest meaning first, so that the build
+    tree is named before the source tree around it."""
+    pairs = [("<checkout>/build", build), ("<checkout>", source)]
+    if transcript:
+        pairs += [("<sample>", os.path.join(build, "sample")),
+                  ("<work>", os.path.join(scratch, "work"))]
+    pairs += [(f"/tmp/{name}", os.path.join(scratch, name)) for name in ("inst", "ovl")]
+    return sorted(pairs, key=lambda pair: -len(pair[1]))
 
 
-def shown(lines, prefix=""):
-    return "".join(f"    {prefix}{line}\n".replace(" \n", "\n") for line in lines)
+def replaced(text, pairs):
+    for old, new in pairs:
+        text = text.replace(old, new)
+    return text
 
 
-def report(where, step, actual, errors, status):
-    print(f"{where}: $ {step.command}\n  expected:")
-    print(shown(step.expected) + shown(step.errors, "! ") +
-          (f"    [{step.status}]\n" if step.status else ""), end="")
-    print("  got:")
-    print(shown(actual) + shown(errors, "! ") + (f"    [{status}]\n" if status else ""), end="")
+def shown(out, err, status):
+    """The lines as a transcript writes them, indented."""
+    lines = out + [f"! {line}" for line in err] + ([f"[{status}]"] if status else [])
+    return "".join(f"    {line}".rstrip() + "\n" for line in lines)
 
 
 def run_file(path, args):
@@ -254,31 +222,30 @@ def run_file(path, args):
     with tempfile.TemporaryDirectory() as folder:
         folder = os.path.realpath(folder)
         work = os.path.join(folder, "work")
-        streams = os.path.join(folder, "streams")
         os.makedirs(work)
-        os.makedirs(streams)
         os.symlink(args.build, os.path.join(work, "build"))
-        names = Placeholders(args.source, args.build, folder, transcript)
+        to_real = placeholders(args.source, args.build, folder, transcript)
+        to_shown = [(real, placeholder) for placeholder, real in to_real]
         env = {key: value for key, value in os.environ.items() if key != "KORVAN_PATH"}
         env["PATH"] = os.path.join(args.build, "tools", "pmtool") + os.pathsep + env["PATH"]
         env["LC_ALL"] = "C"
         if transcript:
             env["KORVAN_PATH"] = os.path.join(args.build, "sample")
-        shell = Shell(work, env, streams if transcript else None)
-        if transcript:
-            shell.run(TRANSCRIPT_PRELUDE)
+        shell = Shell(work, env, folder, merged=not transcript)
+        shell.run(PRELUDE)
         try:
             for step in steps:
                 if step.path is not None:
-                    shell.write(names.to_real(step.path), step.text)
+                    shell.write(replaced(step.path, to_real), step.text)
                     continue
-                out, err, status = shell.run(names.to_real(step.command))
-                out = [names.to_shown(line) for line in out]
-                err = [names.to_shown(line) for line in err]
+                out, err, status = shell.run(replaced(step.command, to_real))
+                out, err = ([replaced(line, to_shown) for line in lines] for lines in (out, err))
                 if not (matches(step.expected, out) and matches(step.errors, err)
                         and status == step.status):
                     failures += 1
-                    report(f"{name}:{step.line}", step, out, err, status)
+                    print(f"{name}:{step.line}: $ {step.command}\n  expected:\n"
+                          f"{shown(step.expected, step.errors, step.status)}  got:\n"
+                          f"{shown(out, err, status)}", end="")
         finally:
             shell.close()
     commands = sum(1 for step in steps if step.command is not None)
@@ -293,9 +260,6 @@ def main():
     parser.add_argument("files", nargs="+")
     args = parser.parse_args()
     args.source, args.build = os.path.realpath(args.source), os.path.realpath(args.build)
-    if not shutil.which("bash"):
-        print("transcript.py: bash is needed", file=sys.stderr)
-        return 1
     failures = sum(run_file(os.path.abspath(path), args) for path in args.files)
     return 1 if failures else 0
 

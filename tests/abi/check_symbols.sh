@@ -8,8 +8,7 @@
 nm=$1 cxxfilt=$2 library=$3 list=$4 actual=$5 sanitizers=$6
 
 if [ -n "$sanitizers" ]; then
-  echo "skipped: sanitizer build ($sanitizers): the sanitizer runtimes add and interpose symbols;"
-  echo "the plain builds of CI check the list"
+  echo "skipped: sanitizer build ($sanitizers): its runtimes add symbols; plain builds check the list"
   exit 77
 fi
 
@@ -22,12 +21,9 @@ if diff -u "$list" "$actual" >"$actual.diff"; then
   echo "$(wc -l <"$actual") names exported by $(basename "$library"), as $list lists"
   exit 0
 fi
-echo "$(basename "$library") exports other names than $list lists"
-echo "(- listed but no longer exported, + exported but not listed):"
+echo "$(basename "$library") exports other names than $list lists (- listed but no longer"
+echo "exported, + exported but not listed):"
 tail -n +3 "$actual.diff" | grep '^[-+]'
-echo
-echo "A name marked PMLIB_API or PMPORT_API by accident, or an internal name that lost its hidden"
-echo "visibility, is a fault: fix the declaration. A deliberate change of the public API is"
-echo "accepted by updating the list:"
-echo "  cp $actual $list"
+echo "A name exported by accident (PMLIB_API, PMPORT_API, lost hidden visibility) is a fault: fix"
+echo "the declaration. A deliberate change of the public API updates the list: cp $actual $list"
 exit 1

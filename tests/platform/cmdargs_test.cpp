@@ -6,8 +6,11 @@
 
 #include "pmport/ut_cmdargs.h"
 #include "pmtest.h"
+#include "port_messages.h"
 
 namespace {
+
+using testing::ElementsAre;
 
 using Words = std::vector<std::string>;
 
@@ -15,19 +18,86 @@ Words Warnings(const pmtest::MessageCapture& capture) {
   return capture.texts(Port::MsgKind::Warning);
 }
 
-struct Parsed {
-  int result;
-  UT_ARGINFO info;
-};
+const char* const kSpec = "tool -verbose -out= -level= -4";
 
-Parsed Check(const char* spec, std::vector<const char*> args) {
-  Parsed parsed{0, UT_ARGINFO()};
-  parsed.result = UT_CMDCHK::chkargs(static_cast<int>(args.size()), args.data(),
-                                     UT_CMDOPCODES(spec), parsed.info);
-  return parsed;
+// What the check of `args` against kSpec made of them, on one line: the result ("?" when the
+// returned value and the error flag disagree), "usage:" and the help word when help was asked
+// for, each option given with its values, the positionals, and the quoted word of each warning.
+std::string Outcome(std::vector<const char*> args) {
+  const pmtest::MessageCapture capture;
+  UT_ARGINFO info;
+  const int result =
+      UT_CMDCHK::chkargs(static_cast<int>(args.size()), args.data(), UT_CMDOPCODES(kSpec), info);
+  std::string outcome = result == 1 && !info.error  ? "ok"
+                        : result == 0 && info.error ? "rejected"
+                                                    : "?";
+  if (info.usagegiven) outcome += " usage:" + info.helpvalue;
+  for (const char* option : {"verbose", "4", "out", "level"}) {
+    if (info.hasflag(option)) outcome += std::string(" -") + option;
+    for (const std::string& value : info.getvalues(option))
+      outcome += std::string(" -") + option + "=" + value;
+  }
+  outcome += " [";
+  for (const std::string& word : info.positionals)
+    outcome += (outcome.back() == '[' ? "" : " ") + word;
+  outcome += "]";
+  for (const std::string& warning : Warnings(capture)) {
+    const std::size_t open = warning.find('"');
+    outcome += " warning:" + warning.substr(open, warning.find('"', open + 1) + 1 - open);
+  }
+  return outcome;
 }
 
-const char* const kSpec = "tool -verbose -out= -level= -4";
+TEST(CmdCheck, FlagsValuesHelpAndPositionalsAndWhatIsRejected) {
+  const struct {
+    std::vector<const char*> args;
+    const char* outcome;
+  } rows[] = {
+      {{"a.acd", "-verbose", "-out", "x", "--out", "y", "b", "-level", "-3"},
+       "ok -verbose -out=x -out=y -level=-3 [a.acd b]"},  // a value option takes what follows it
+      // Dash-digit words are positional unless declared; so is every word after "--".
+      {{"-5", "-0P", "-4", "-", "--", "-verbose", "--", "-help"},
+       "ok -4 [-5 -0P - -verbose -- -help]"},
+      // Every argument is looked at: two faults give two warnings.
+      {{"-verbose", "-quiet", "file"}, "rejected -verbose [file] warning:\"-quiet\""},
+      {{"file", "--out"}, "rejected [file] warning:\"--out\""},
+      {{"-x", "-y"}, "rejected [] warning:\"-x\" warning:\"-y\""},
+      {{"---verbose"}, "rejected [] warning:\"---verbose\""},
+      {{"---h"}, "rejected [] warning:\"---h\""},
+      // Help options set usage, and the first takes the word after it, even another help option.
+      {{"x", "-help", "alpha", "y"}, "ok usage:alpha [x y]"},
+      {{"x", "-h", "alpha", "y"}, "ok usage:alpha [x y]"},
+      {{"x", "-?", "alpha", "y"}, "ok usage:alpha [x y]"},
+      {{"x", "--help", "alpha", "y"}, "ok usage:alpha [x y]"},
+      {{"x", "-h"}, "ok usage: [x]"},
+      {{"-h", "-help", "alpha"}, "ok usage:-help [alpha]"},
+      {{"-h", "x", "--help", "y"}, "ok usage:x [y]"},
+      {{"-bogus", "-help", "alpha"}, "rejected usage:alpha [] warning:\"-bogus\""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(Outcome(row.args), row.outcome);
+
+  const std::vector<const char*> twice = {"-h", "-help", "alpha"};
+  EXPECT_EQ(UT_CMDCHK::findhelpword(3, twice.data()), "-help");
+  const std::vector<const char*> none = {"a", "--", "-h", "b"};
+  EXPECT_EQ(UT_CMDCHK::findhelpword(4, none.data()), "");
+}
+
+TEST(CmdCheck, LookupsTakeNamesWithOrWithoutDashes) {
+  const std::vector<const char*> args = {"-verbose", "-out", "x", "--out", "y", "b"};
+  UT_CMDARGS parsed(6, args.data(), kSpec);
+  const UT_ARGINFO& info = parsed.getinfo();
+  EXPECT_FALSE(parsed.iserror());
+  EXPECT_FALSE(parsed.gaveusage());
+  EXPECT_TRUE(info.hasflag("--verbose"));
+  EXPECT_STREQ(info.getvalue("-out"), "y");
+  EXPECT_EQ(info.getvalue("verbose"), nullptr);
+  EXPECT_STREQ(info.getpositional(0), "b");
+  EXPECT_EQ(info.getpositional(1), nullptr);
+  parsed.getinfo().clear();
+  EXPECT_EQ(info.npositionals(), 0u);
+  EXPECT_FALSE(info.hasoption("out"));
+  EXPECT_FALSE(UT_CMDARGS().iserror());
+}
 
 TEST(CmdOpcodes, ReadsToolNameFlagsAndValueOptions) {
   const UT_CMDOPCODES opcodes("mytool  -verbose\t-out= -4");
@@ -42,118 +112,25 @@ TEST(CmdOpcodes, ReadsToolNameFlagsAndValueOptions) {
   EXPECT_EQ(UT_CMDOPCODES("mytool -help -h -?").size(), 0u);
 }
 
+// A malformed specification is rejected with one warning, and the check then fails without
+// looking at the arguments.
 TEST(CmdOpcodes, MalformedSpecificationsAreRejectedWithAWarning) {
   for (const char* spec : {static_cast<const char*>(nullptr), "", "   ", "-x tool", "tool x",
                            "tool -", "tool -=", "tool --x", "tool -a=b", "tool -a=b=", "tool -a -a",
                            "tool -a -a=", "tool -h="}) {
     const pmtest::MessageCapture capture;
     const UT_CMDOPCODES opcodes(spec);
+    const std::vector<const char*> args = {"-anything"};
+    UT_ARGINFO info;
     const std::string shown = spec ? spec : "(null)";
     EXPECT_TRUE(opcodes.iserror()) << shown;
     EXPECT_FALSE(opcodes.geterror().empty()) << shown;
-    ASSERT_EQ(Warnings(capture).size(), 1u) << shown;
-    EXPECT_NE(Warnings(capture)[0].find("malformed"), std::string::npos);
+    EXPECT_EQ(UT_CMDCHK::chkargs(1, args.data(), opcodes, info), 0) << shown;
+    EXPECT_EQ(info.error, 1) << shown;
+    // The specification's warning, not the argument's.
+    EXPECT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::MalformedOptionSpec)))
+        << shown;
   }
-}
-
-TEST(CmdCheck, RecordsFlagsValuesAndPositionalsInOrder) {
-  const Parsed p =
-      Check(kSpec, {"a.acd", "-verbose", "-out", "x", "--out", "y", "b", "-level", "-3"});
-  ASSERT_EQ(p.result, 1);
-  EXPECT_EQ(p.info.error, 0);
-  EXPECT_EQ(p.info.usagegiven, 0);
-  EXPECT_TRUE(p.info.hasflag("--verbose"));
-  EXPECT_FALSE(p.info.hasflag("4"));
-  EXPECT_EQ(p.info.getvalues("out"), (Words{"x", "y"}));
-  EXPECT_STREQ(p.info.getvalue("-out"), "y");
-  EXPECT_STREQ(p.info.getvalue("level"), "-3");  // a value option takes whatever follows it
-  EXPECT_EQ(p.info.getvalue("verbose"), nullptr);
-  EXPECT_EQ(p.info.positionals, (Words{"a.acd", "b"}));
-  EXPECT_STREQ(p.info.getpositional(1), "b");
-  EXPECT_EQ(p.info.getpositional(2), nullptr);
-}
-
-TEST(CmdCheck, DashDigitWordsAndWordsAfterDoubleDashArePositional) {
-  const Parsed p = Check(kSpec, {"-5", "-0P", "-4", "-", "--", "-verbose", "--", "-help"});
-  ASSERT_EQ(p.result, 1);
-  EXPECT_TRUE(p.info.hasflag("4"));  // declared, so an option
-  EXPECT_FALSE(p.info.hasflag("verbose"));
-  EXPECT_EQ(p.info.usagegiven, 0);
-  EXPECT_EQ(p.info.positionals, (Words{"-5", "-0P", "-", "-verbose", "--", "-help"}));
-}
-
-TEST(CmdCheck, RejectedArgumentsFailWithAWarningNamingEach) {
-  struct Row {
-    std::vector<const char*> args;
-    Words named;
-  };
-  const Row rows[] = {
-      {{"-verbose", "-quiet", "file"}, {"\"-quiet\""}},
-      {{"file", "--out"}, {"\"--out\""}},
-      // Every argument is looked at: two faults give two warnings.
-      {{"-x", "-y"}, {"\"-x\"", "\"-y\""}},
-      // One or two dashes, not three.
-      {{"---verbose"}, {"\"---verbose\""}},
-  };
-  for (const Row& row : rows) {
-    const pmtest::MessageCapture capture;
-    const Parsed p = Check(kSpec, row.args);
-    EXPECT_EQ(p.result, 0) << row.named[0];
-    EXPECT_EQ(p.info.error, 1) << row.named[0];
-    ASSERT_EQ(Warnings(capture).size(), row.named.size()) << row.named[0];
-    for (std::size_t w = 0; w < row.named.size(); ++w) {
-      EXPECT_NE(Warnings(capture)[w].find(row.named[w]), std::string::npos) << Warnings(capture)[w];
-    }
-  }
-  EXPECT_EQ(Check(kSpec, {"---h"}).info.usagegiven, 0);
-}
-
-TEST(CmdCheck, HelpOptionsSetUsageAndTheFirstTakesTheFollowingWord) {
-  for (const char* help : {"-help", "-h", "-?", "--help"}) {
-    const Parsed p = Check(kSpec, {"x", help, "alpha", "y"});
-    EXPECT_EQ(p.result, 1) << help;
-    EXPECT_EQ(p.info.usagegiven, 1) << help;
-    EXPECT_EQ(p.info.helpvalue, "alpha") << help;
-    EXPECT_EQ(p.info.positionals, (Words{"x", "y"})) << help;
-  }
-  const Parsed last = Check(kSpec, {"x", "-h"});
-  EXPECT_EQ(last.info.usagegiven, 1);
-  EXPECT_EQ(last.info.helpvalue, "");
-
-  // The first help option takes whatever follows it, even another help option.
-  const std::vector<const char*> args = {"-h", "-help", "alpha"};
-  const Parsed twice = Check(kSpec, args);
-  EXPECT_EQ(twice.info.helpvalue, "-help");
-  EXPECT_EQ(twice.info.positionals, (Words{"alpha"}));
-  EXPECT_EQ(UT_CMDCHK::findhelpword(3, args.data()), "-help");
-  const std::vector<const char*> none = {"a", "--", "-h", "b"};
-  EXPECT_EQ(UT_CMDCHK::findhelpword(4, none.data()), "");
-
-  // Help is recorded even when an option is rejected.
-  const pmtest::MessageCapture capture;
-  const Parsed rejected = Check(kSpec, {"-bogus", "-help", "alpha"});
-  EXPECT_EQ(rejected.result, 0);
-  EXPECT_EQ(rejected.info.usagegiven, 1);
-  EXPECT_EQ(rejected.info.helpvalue, "alpha");
-}
-
-TEST(CmdArgs, RejectedSpecificationFailsWithoutCheckingArgumentsAndClearEmpties) {
-  const std::vector<const char*> args = {"-out", "o.txt", "in.txt"};
-  UT_CMDARGS parsed(3, args.data(), kSpec);
-  EXPECT_FALSE(parsed.iserror());
-  EXPECT_FALSE(parsed.gaveusage());
-  EXPECT_STREQ(parsed.getinfo().getvalue("out"), "o.txt");
-  parsed.getinfo().clear();
-  EXPECT_EQ(parsed.getinfo().npositionals(), 0u);
-  EXPECT_FALSE(parsed.getinfo().hasoption("out"));
-  EXPECT_FALSE(UT_CMDARGS().iserror());
-
-  const pmtest::MessageCapture capture;
-  EXPECT_TRUE(UT_CMDARGS(3, args.data(), "tool -in=").iserror());
-  const Parsed p = Check("tool -a=b", {"-anything"});
-  EXPECT_EQ(p.result, 0);
-  EXPECT_EQ(p.info.error, 1);
-  EXPECT_EQ(Warnings(capture).size(), 2u);  // each option list's warning only
 }
 
 Words Expanded(UT_CMDFILE& expanded) {
@@ -185,15 +162,17 @@ TEST(CmdFile, SelfReferenceAndUnreadableFilesAreReportedAndStop) {
   UT_CMDFILE looped(2, args.data());
   EXPECT_FALSE(looped.isvalid());
   EXPECT_EQ(Expanded(looped), (Words{"a", "b"}));
-  ASSERT_EQ(Warnings(capture).size(), 1u);
-  EXPECT_NE(Warnings(capture)[0].find(loop), std::string::npos);
+  ASSERT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::CommandFileNamesItself)));
+  EXPECT_NE(capture.messages()[0].text.find(loop), std::string::npos);
 
   const std::string missing = dir / "missing.cmd";
   const std::vector<const char*> bad = {"-f", missing.c_str(), "-f", dir.path().c_str(), "-f"};
   UT_CMDFILE unread(5, bad.data());
   EXPECT_FALSE(unread.isvalid());
   EXPECT_EQ(Expanded(unread), (Words{"-f", missing, "-f", dir.path(), "-f"}));
-  EXPECT_EQ(Warnings(capture).size(), 3u);
+  EXPECT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::CommandFileNamesItself),
+                                              pmtest::From(Port::msg::CannotReadCommandFile),
+                                              pmtest::From(Port::msg::CannotReadCommandFile)));
 }
 
 }  // namespace

@@ -8,8 +8,11 @@
 #include "pmport/port_env.h"
 #include "pmport/port_path.h"
 #include "pmtest.h"
+#include "port_messages.h"
 
 namespace {
+
+using testing::ElementsAre;
 
 std::vector<std::string> Entries(const Port::PathList& list) {
   std::vector<std::string> entries;
@@ -18,28 +21,26 @@ std::vector<std::string> Entries(const Port::PathList& list) {
   return entries;
 }
 
-TEST(PortEnv, PlatformAndLanguageFallBackWhenUnsetOrEmpty) {
-  const char* const fallback = sizeof(void*) == 8 ? "lin64" : "lin";
+// Unset, empty, or not a word name (reported once) the platform and language fall back.
+TEST(PortEnv, PlatformAndLanguageComeFromTheEnvironmentOrFallBack) {
   unsetenv("KORVAN_PLATFORM");
-  EXPECT_STREQ(Port_Env::GetPlatformPath(), fallback);
-  setenv("KORVAN_PLATFORM", "", 1);
-  setenv("KORVAN_LANG", "", 1);
-  EXPECT_STREQ(Port_Env::GetPlatformPath(), fallback);
+  unsetenv("KORVAN_LANG");
+  const std::string fallback = Port_Env::GetPlatformPath();
+  EXPECT_TRUE(Port::IsWordName(fallback));
   EXPECT_STREQ(Port_Env::GetLang(), "usenglish");
+  const pmtest::MessageCapture capture;
+  for (const char* notAWord : {"", "../../..", "de/../.."}) {
+    setenv("KORVAN_PLATFORM", notAWord, 1);
+    setenv("KORVAN_LANG", notAWord, 1);
+    EXPECT_EQ(Port_Env::GetPlatformPath(), fallback) << notAWord;
+    EXPECT_STREQ(Port_Env::GetLang(), "usenglish") << notAWord;
+  }
+  EXPECT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::NotAWordName),
+                                              pmtest::From(Port::msg::NotAWordName)));
   setenv("KORVAN_PLATFORM", "lin", 1);
   setenv("KORVAN_LANG", "german", 1);
   EXPECT_STREQ(Port_Env::GetPlatformPath(), "lin");
   EXPECT_STREQ(Port_Env::GetLang(), "german");
-}
-
-TEST(PortEnv, PlatformOrLanguageThatIsNoWordNameCountsAsUnsetOnceReported) {
-  pmtest::MessageCapture capture;
-  setenv("KORVAN_PLATFORM", "../../..", 1);
-  setenv("KORVAN_LANG", "de/../..", 1);
-  EXPECT_STREQ(Port_Env::GetPlatformPath(), sizeof(void*) == 8 ? "lin64" : "lin");
-  EXPECT_STREQ(Port_Env::GetPlatformPath(), sizeof(void*) == 8 ? "lin64" : "lin");
-  EXPECT_STREQ(Port_Env::GetLang(), "usenglish");
-  EXPECT_EQ(capture.texts(Port::MsgKind::Warning).size(), 2u);
 }
 
 // The one rule for names joined into paths: a row per kind of name and its verdicts.
@@ -73,11 +74,11 @@ TEST(PortEnv, OverrideMessageIsAWarningNamingBothPaths) {
   pmtest::MessageCapture capture;
   Port_Env::IssueOverrideMessage("/base/alpha/data/alpha.acd", "/site/alpha/data/alpha.acd",
                                  "PMSPEC");
-  const std::vector<Port::Message> warnings = capture.of(Port::MsgKind::Warning);
-  ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_EQ(warnings[0].domain, "Port");
-  EXPECT_EQ(warnings[0].text,
-            "PMSPEC: /site/alpha/data/alpha.acd overrides /base/alpha/data/alpha.acd\n");
+  ASSERT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::Override)));
+  EXPECT_EQ(capture.messages()[0].domain, "Port");
+  EXPECT_EQ(capture.messages()[0].text,
+            pmtest::Expand(Port::msg::Override,
+                           {"PMSPEC", "/site/alpha/data/alpha.acd", "/base/alpha/data/alpha.acd"}));
 }
 
 TEST(KorvanPath, ParsesTheVariableOnFirstUse) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 #include "pmport/ut_cmdargs.h"
 #include "pmport/ut_ifile.h"
 #include "pmtest.h"
+#include "port_messages.h"
 
 namespace {
 
@@ -40,17 +42,15 @@ TEST(File, ExistenceReadabilityAndSize) {
   pmtest::TempDir dir;
   pmtest::WriteFile(dir / "a.spd", "12345");
   pmtest::WriteFile(dir / "empty.pkg", "");
-  struct Row {
+  const struct {
     std::string path;
-    bool exists;
-    bool readable;
+    bool exists, readable;
     long size;
-  };
-  const Row rows[] = {{dir / "a.spd", true, true, 5},
-                      {dir / "empty.pkg", true, true, 0},
-                      {dir / "missing", false, false, 0},
-                      {dir.path(), true, false, 0}};
-  for (const Row& row : rows) {
+  } rows[] = {{dir / "a.spd", true, true, 5},
+              {dir / "empty.pkg", true, true, 0},
+              {dir / "missing", false, false, 0},
+              {dir.path(), true, false, 0}};
+  for (const auto& row : rows) {
     EXPECT_EQ(Port::File::exist(row.path.c_str()), row.exists) << row.path;
     EXPECT_EQ(Port::File::canread(row.path.c_str()), row.readable) << row.path;
     EXPECT_EQ(Port::File::getsize_noopen(row.path.c_str()), row.size) << row.path;
@@ -90,50 +90,45 @@ TEST(File, OpenFailsForMissingFilesDirectoriesAndOtherAccess) {
   EXPECT_EQ(Port::File::open((dir / "x.usg").c_str(), 2, true), nullptr);
   EXPECT_TRUE(capture.messages().empty());
   EXPECT_EQ(Port::File::open((dir / "missing").c_str(), Port::File::Read, false), nullptr);
-  ASSERT_EQ(capture.of(Port::MsgKind::Warning).size(), 1u);
-  EXPECT_NE(capture.of(Port::MsgKind::Warning)[0].text.find(dir / "missing"), std::string::npos);
+  ASSERT_THAT(capture.messages(),
+              testing::ElementsAre(pmtest::From(Port::msg::CannotOpenForReading)));
+  EXPECT_NE(capture.messages()[0].text.find(dir / "missing"), std::string::npos);
 }
 
-// Lines longer than the buffer are split across reads; a line that exactly filled the buffer
-// leaves no empty remainder behind; CR LF ends a line; an unterminated last line is delivered
-// before the end of the file is reported.
-TEST(Stream, LinesAreSplitAcrossReadsAndTheEndComesAfterTheLastLine) {
-  pmtest::TempDir dir;
-  StreamPtr stream = OpenText(dir, "abcdefgh\nxyz\r\n\nend");
-  ASSERT_TRUE(stream);
-  const std::pair<int, const char*> reads[] = {{4, "abcd"}, {4, "efgh"}, {3, "xyz"},
-                                               {0, ""},     {3, "end"},  {-1, ""}};
-  char buffer[5] = "junk";
-  for (const auto& [length, text] : reads) {
-    EXPECT_EQ(stream->readline(buffer, sizeof buffer), length) << text;
-    EXPECT_STREQ(buffer, text);
-    EXPECT_EQ(stream->geteof(), length < 0) << text;
+// Every read of a stream over `content` with a buffer of `size` bytes, each followed by "|", up to
+// the end of the file, which must be reported then and not before (and come: a file of n bytes
+// takes at most n + 1 reads).
+std::string Reads(const std::string& content, std::size_t size) {
+  const pmtest::TempDir dir;
+  const StreamPtr stream = OpenText(dir, content);
+  std::vector<char> buffer(size);
+  std::string reads;
+  int length = 0;
+  for (std::size_t n = 0; n <= content.size() &&
+                          (length = stream->readline(buffer.data(), static_cast<int>(size))) >= 0;
+       ++n) {
+    EXPECT_EQ(static_cast<std::size_t>(length), std::strlen(buffer.data()));
+    EXPECT_FALSE(stream->geteof());
+    reads += std::string(buffer.data()) + "|";
   }
-  StreamPtr empty = OpenText(dir, "");
-  EXPECT_EQ(empty->readline(buffer, sizeof buffer), -1);
-  EXPECT_TRUE(empty->geteof());
+  EXPECT_LT(length, 0);
+  EXPECT_TRUE(stream->geteof());
+  return reads;
 }
 
-// A line many times the buffer comes back whole, piece by piece, and the next line after it.
-TEST(Stream, ALongLineReadInSmallPiecesComesBackWholeAndInOrder) {
-  pmtest::TempDir dir;
-  std::string longLine;
+// Lines longer than the buffer are split across reads, however many times longer; a line that
+// exactly filled the buffer leaves no empty remainder behind; CR LF ends a line; an unterminated
+// last line is delivered before the end of the file is reported.
+TEST(Stream, LinesAreSplitAcrossReadsOrReadWholeAndTheEndComesAfterTheLastLine) {
+  EXPECT_EQ(Reads("abcdefgh\nxyz\r\n\nend", 5), "abcd|efgh|xyz||end|");
+  EXPECT_EQ(Reads("", 5), "");
+  std::string longLine, pieces;
   for (int i = 0; longLine.size() < 100000; ++i) longLine += std::to_string(i) + ",";
-  StreamPtr stream = OpenText(dir, longLine + "\nnext");
-  char buffer[8];
-  std::string joined;
-  int pieces = 0;
-  for (int length; (length = stream->readline(buffer, sizeof buffer)) == 7; ++pieces)
-    joined += buffer;
-  joined += buffer;
-  EXPECT_EQ(joined, longLine);
-  EXPECT_EQ(pieces, static_cast<int>(longLine.size() / 7));
-  EXPECT_EQ(stream->readline(buffer, sizeof buffer), 4);
-  EXPECT_STREQ(buffer, "next");
-}
+  for (std::size_t at = 0; at < longLine.size(); at += 7) pieces += longLine.substr(at, 7) + "|";
+  EXPECT_EQ(Reads(longLine + "\nnext", 8), pieces + "next|");
 
-TEST(Stream, StringReadLineTakesWholeLinesAndTheRestOfAPartlyReadOne) {
-  pmtest::TempDir dir;
+  // A whole line read into a string, and the rest of a line partly read.
+  const pmtest::TempDir dir;
   StreamPtr stream = OpenText(dir, std::string(300, 'a') + "\r\n" + "0123456789\n");
   Port::String line("old");
   ASSERT_TRUE(line.ReadLine(stream.get()));
@@ -147,53 +142,61 @@ TEST(Stream, StringReadLineTakesWholeLinesAndTheRestOfAPartlyReadOne) {
   EXPECT_FALSE(line.ReadLine(nullptr));
 }
 
-TEST(FileName, SplitsAndComposes) {
+// The parts of a path as the file name class and the path helpers take it apart.
+TEST(FileName, DirectoryBaseAndExtensionOfAPath) {
+  const struct {
+    const char* path;
+    std::string directory, base, extension;
+  } rows[] = {
+      {"alpha", "", "alpha", ""},
+      {".nph", "", "", "nph"},
+      {"unsupported/beta.x/data/beta.v2.acd", "unsupported/beta.x/data/", "beta.v2", "acd"},
+      // A dot in a directory or at the end starts no extension.
+      {"dir.d/name", "dir.d/", "name", ""},
+      {"name.", "", "name", ""},
+      {"/inst/", "/inst/", "", ""},
+      {"/libfoo.so", "/", "libfoo", "so"},
+      {"/inst/lin64/lib/libfoo.so.*", "/inst/lin64/lib/", "libfoo.so", "*"},
+  };
+  for (const auto& row : rows) {
+    const Port::FileName name(row.path);
+    EXPECT_EQ(name.GetDirectory(), row.directory) << row.path;
+    EXPECT_EQ(name.GetBase(), row.base) << row.path;
+    EXPECT_EQ(name.GetExtension(), row.extension) << row.path;
+    EXPECT_EQ(name.GetName(), row.path);
+    char buffer[UT_PATH::BaseBufferSize];
+    EXPECT_EQ(UT_PATH::GetBase(row.path, buffer), row.base) << row.path;
+    const char* extension = UT_PATH::GetExt(row.path, nullptr);
+    EXPECT_EQ(extension ? extension : "", row.extension) << row.path;
+    const std::string head = row.directory.size() > 1
+                                 ? row.directory.substr(0, row.directory.size() - 1)
+                                 : row.directory;
+    EXPECT_EQ(UT_PATH::GetHead(row.path), head) << row.path;
+    EXPECT_EQ(UT_PATH::GetTail(row.path), row.path + row.directory.size()) << row.path;
+  }
+}
+
+TEST(FileName, ComposedNamesAndCopiedParts) {
   Port::FileName plain("alpha");
-  EXPECT_FALSE(plain.HasExtension());
   plain.SetExtension("acd");
   EXPECT_EQ(plain.GetName(), "alpha.acd");
   Port::FileName extensionOnly(".nph");
-  EXPECT_FALSE(extensionOnly.HasBase());
-  EXPECT_EQ(extensionOnly.GetExtension(), "nph");
   extensionOnly.SetBase("ab12e");
   EXPECT_EQ(extensionOnly.GetName(), "ab12e.nph");
-  Port::FileName nested("unsupported/beta.x/data/beta.v2.acd");
-  EXPECT_EQ(nested.GetDirectory(), "unsupported/beta.x/data/");
-  EXPECT_EQ(nested.GetBase(), "beta.v2");
+  Port::FileName nested("data/beta.v2.acd");
   nested.SetBase("gamma");
   nested.SetExtension(".spd");
-  EXPECT_EQ(nested.GetName(), "unsupported/beta.x/data/gamma.spd");
-  // A dot in a directory or at the end starts no extension.
-  for (const char* name : {"dir.d/name", "name."}) {
-    EXPECT_FALSE(Port::FileName(name).HasExtension()) << name;
-    EXPECT_EQ(Port::FileName(name).GetName(), name);
-  }
+  EXPECT_EQ(nested.GetName(), "data/gamma.spd");
   Port::FileName trailingDot("name.");
   trailingDot.SetExtension("");
   EXPECT_EQ(trailingDot.GetName(), "name");
   EXPECT_FALSE(Port::FileName(static_cast<const char*>(nullptr)).HasBase());
-}
 
-TEST(UtPath, BaseExtensionHeadAndTail) {
   char buffer[UT_PATH::BaseBufferSize];
-  EXPECT_STREQ(UT_PATH::GetBase("/inst/alpha/data/alpha.acd", buffer), "alpha");
-  EXPECT_STREQ(UT_PATH::GetBase("dir.d/name", buffer), "name");
-  EXPECT_STREQ(UT_PATH::GetBase("/inst/", buffer), "");
-  EXPECT_STREQ(UT_PATH::GetBase(std::string(400, 'n').c_str(), buffer),
-               std::string(255, 'n').c_str());
-  const char* path = "data/ab12e.nph";
-  EXPECT_EQ(UT_PATH::GetExt(path, nullptr), path + 11);
-  for (const char* none : {"alpha", "dir.d/alpha", "alpha."}) {
-    EXPECT_EQ(UT_PATH::GetExt(none, nullptr), nullptr) << none;
-  }
+  EXPECT_EQ(UT_PATH::GetBase(std::string(400, 'n').c_str(), buffer), std::string(255, 'n'));
   EXPECT_STREQ(UT_PATH::GetExt(".acd", buffer), "acd");
   EXPECT_EQ(UT_PATH::GetExt("alpha", buffer), nullptr);
   EXPECT_STREQ(buffer, "");
-  EXPECT_EQ(UT_PATH::GetHead("/inst/lin64/lib/libfoo.so.*"), "/inst/lin64/lib");
-  EXPECT_EQ(UT_PATH::GetTail("/inst/lin64/lib/libfoo.so.*"), "libfoo.so.*");
-  EXPECT_EQ(UT_PATH::GetHead("/libfoo.so"), "/");
-  EXPECT_EQ(UT_PATH::GetHead("libfoo.so"), "");
-  EXPECT_EQ(UT_PATH::GetTail("libfoo.so"), "libfoo.so");
 }
 
 TEST(UtDir, ListsEveryEntryInByteOrderAndPatternsKeepMatchingNames) {

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -66,19 +65,25 @@ TEST_F(SegmentedFile, WriterAndReaderRoundTripInFileOrder) {
 }
 
 TEST_F(SegmentedFile, WriterRefusesWhatTheFormatCannotHold) {
-  UT_SEGWRITER empty;
-  empty.add("", 0, "x");
-  EXPECT_FALSE(empty.write(path_.c_str()));
-  EXPECT_NE(std::string(empty.geterror()), "");
-  UT_SEGWRITER tooLong;
-  tooLong.add(std::string(UT_IFILE::kMaxNameLength + 1, 'n'), 0, "");
-  EXPECT_FALSE(tooLong.write(path_.c_str()));
+  const std::string elsewhere = dir_ / "no/such/dir/x.spd";
+  const struct {
+    const char* fault;
+    std::string name;
+    const char* path;
+  } rows[] = {
+      {"empty name", "", path_.c_str()},
+      {"name too long", std::string(UT_IFILE::kMaxNameLength + 1, 'n'), path_.c_str()},
+      {"fuzz finding: a segment name holding a NUL byte", std::string("-4\0x", 4), path_.c_str()},
+      {"no such folder", "-5", elsewhere.c_str()},
+      {"no path", "-5", nullptr},
+  };
+  for (const auto& row : rows) {
+    UT_SEGWRITER writer;
+    writer.add(row.name, 0, "x");
+    EXPECT_FALSE(writer.write(row.path)) << row.fault;
+    EXPECT_NE(std::string(writer.geterror()), "") << row.fault;
+  }
   EXPECT_EQ(pmtest::ReadFile(path_), "");
-  UT_SEGWRITER fine;
-  fine.add("-5", 0, "");
-  EXPECT_FALSE(fine.write((dir_ / "no/such/dir/x.spd").c_str()));
-  EXPECT_NE(std::string(fine.geterror()), "");
-  EXPECT_FALSE(fine.write(nullptr));
 }
 
 TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
@@ -95,8 +100,7 @@ TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
   const std::string beyond = "lies beyond the end of the file";
   const struct {
     const char* name;
-    std::string bytes;
-    std::string reason;
+    std::string bytes, reason;
   } malformed[] = {
       {"wrong magic", wrongMagic, "not a segmented data file (wrong magic)"},
       {"empty", "", "not a segmented data file (wrong magic)"},
@@ -122,6 +126,13 @@ TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
        "segment \"-4\" " + beyond},
       {"size wraps", SegmentHeader(1) + SegmentRecord("-4", 0, 2, UINT64_MAX) + contents,
        "segment \"-4\" " + beyond},
+      // Callers read names as C strings and listed a segment with an empty name.
+      {"fuzz finding: a segment name holding a NUL byte",
+       std::string("UTSEG01\012\002\000\000\000\005\000\0004t\00014q\000\000C\000\000\000\000\000"
+                   "\000\000\004\000\000\000\000\000\000\000\006\000hidden\001\000\000\000G\000"
+                   "\000\000\000\000\000\000\000\000\000\000\000\000\000\000pins",
+                   71),
+       "segment 0 has a name holding a NUL byte"},
   };
   for (const auto& [name, bytes, reason] : malformed) {
     EXPECT_FALSE(Load(bytes)) << name;
@@ -138,26 +149,6 @@ TEST_F(SegmentedFile, EveryTruncationOfAValidFileFails) {
   for (std::size_t length = 0; length < image.size(); ++length) {
     EXPECT_FALSE(Load(image.substr(0, length))) << "truncated to " << length << " bytes";
     EXPECT_FALSE(file_.isloaded());
-  }
-}
-
-TEST_F(SegmentedFile, DamagedBytesNeverLetASegmentPassTheEnd) {
-  std::string image, error;
-  ASSERT_TRUE(UT_SEGWRITER::Serialize({{"-4", 0, "abc"}, {"tq144", 1, "xy"}}, image, error));
-  std::mt19937 random(99);
-  std::uniform_int_distribution<std::size_t> position(0, image.size() - 1);
-  std::uniform_int_distribution<int> byte(0, 255);
-  for (int round = 0; round < 500; ++round) {
-    std::string damaged = image;
-    for (int flips = 0; flips < 3; ++flips)
-      damaged[position(random)] = static_cast<char>(byte(random));
-    if (!Load(damaged)) continue;
-    UT_IFILESEGINFO info;
-    while (file_.getnextseginfo(info)) {
-      EXPECT_LE(info.getoffset(), damaged.size());
-      EXPECT_LE(info.getsize(), damaged.size() - info.getoffset());
-      EXPECT_GT(std::string(info.getname()).size(), 0u);
-    }
   }
 }
 

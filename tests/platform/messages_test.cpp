@@ -1,8 +1,8 @@
-// Message delivery: formatting, the default handler's lines, and serialised handler calls.
+// Message delivery: formatting, the default handler's lines and a handler's own messages. Delivery
+// from many threads at once is the stress suite's (tests/stress).
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
+#include <string>
 #include <vector>
 
 #include "pmport/port_msg.h"
@@ -16,15 +16,11 @@ Port_MsgManData Here(int line) {
 
 // Every field of a message on one line, so that whole deliveries compare at once.
 std::string Describe(const Port::Message& m) {
-  return std::to_string(static_cast<int>(m.kind)) + " " + std::to_string(m.code) + " " + m.domain +
+  return std::string(Port::MsgKindName(m.kind)) + " " + std::to_string(m.code) + " " + m.domain +
          " " + m.unit + " " + std::to_string(m.line) + " " + m.text;
 }
 
 TEST(Messages, EachKindArrivesWithItsCodeAndPlaceAndLongTextsAreNotCut) {
-  using Port::MsgKind;
-  const auto Expected = [](MsgKind kind, int code, int line, const std::string& text) {
-    return Describe(Port::Message{kind, code, "PersonalityModule", "messages_test", line, text});
-  };
   const std::string longName(10000, 'n');
   pmtest::MessageCapture capture;
   Here(10).issueFatal(22, "Bad pattern found for PM %s\n", "alpha");
@@ -35,14 +31,14 @@ TEST(Messages, EachKindArrivesWithItsCodeAndPlaceAndLongTextsAreNotCut) {
   Port_MsgManData::debugStub("trace %s\n", "x");
   std::vector<std::string> delivered;
   for (const Port::Message& message : capture.messages()) delivered.push_back(Describe(message));
+  const std::string here = " PersonalityModule messages_test ";
   EXPECT_EQ(delivered,
             (std::vector<std::string>{
-                Expected(MsgKind::Fatal, 22, 10, "Bad pattern found for PM alpha\n"),
-                Expected(MsgKind::UserFatal, 33, 11, "missing 3\n"),
-                Expected(MsgKind::Warning, 0, 12, "Wrong vendor name <" + longName + ">\n"),
-                Expected(MsgKind::Status, 0, 13, " "),
-                Expected(MsgKind::Internal, 0, 14, "No PM_SPEC specified.\n"),
-                Describe(Port::Message{MsgKind::Debug, 0, "", "", 0, "trace x\n"})}));
+                "FATAL 22" + here + "10 Bad pattern found for PM alpha\n",
+                "USERFATAL 33" + here + "11 missing 3\n",
+                "WARNING 0" + here + "12 Wrong vendor name <" + longName + ">\n",
+                "STATUS 0" + here + "13  ", "INTERNAL 0" + here + "14 No PM_SPEC specified.\n",
+                "DEBUG 0   0 trace x\n"}));
 }
 
 // The default handler writes status lines to stdout, the rest to stderr; debug traces only
@@ -70,26 +66,6 @@ TEST(Messages, SetMsgHandlerReturnsThePreviousAndEmptyRestoresTheDefault) {
             "FATAL:PersonalityModule:22 - Attempt to create second PM_INTDEVKEY_MGR\n"
             "WARNING:PersonalityModule - careful\n"
             "DEBUG - shown\n");
-}
-
-TEST(Messages, HandlerIsNeverEnteredOnTwoThreadsAtOnce) {
-  std::atomic<int> inside{0}, overlaps{0}, calls{0};
-  Port::SetMsgHandler([&](const Port::Message&) {
-    if (inside.fetch_add(1) != 0) ++overlaps;
-    std::this_thread::yield();
-    ++calls;
-    inside.fetch_sub(1);
-  });
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 8; ++t) {
-    threads.emplace_back([] {
-      for (int i = 0; i < 200; ++i) Here(i).issueWarning("w %d\n", i);
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  Port::SetMsgHandler(Port::MsgHandler());
-  EXPECT_EQ(calls.load(), 1600);
-  EXPECT_EQ(overlaps.load(), 0);
 }
 
 TEST(Messages, AHandlerMayIssueMessagesItself) {

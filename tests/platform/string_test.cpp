@@ -9,15 +9,13 @@ namespace {
 
 using Port::String;
 
-TEST(StringBase, NineArgumentFormConcatenatesTheNonNullArguments) {
+TEST(StringBase, NineArgumentFormConcatenatesAndCompareTypeOneIgnoresCase) {
   EXPECT_EQ(String("a", nullptr, "b", nullptr, "c"), "abc");
   EXPECT_EQ(
       String("/", "data/unsupported/", "alpha", "/data/", nullptr, nullptr, nullptr, nullptr, "x"),
       "/data/unsupported/alpha/data/x");
   EXPECT_TRUE(String(nullptr, nullptr, nullptr).empty());
-}
-
-TEST(StringBase, CompareTypeOneIgnoresLetterCaseOnly) {
+  // Compare type 1 ignores letter case only.
   EXPECT_EQ(String("FPGA").Compare("fpga", 1), 0);
   EXPECT_NE(String("FPGA").Compare("fpga", 0), 0);
   EXPECT_LT(String("abc").Compare("ABD", 1), 0);
@@ -37,7 +35,7 @@ TEST(StringBase, ExtractAndRemoveUseInclusiveRanges) {
   EXPECT_EQ(s, "xcab12etq144");
 }
 
-TEST(StringHelpers, CaseAndCopies) {
+TEST(StringHelpers, CaseCopiesAndNumbers) {
   char name[] = "XcAb12E";
   EXPECT_STREQ(Port::strlwr(name), "xcab12e");
   EXPECT_STREQ(UT_STR::Upper(name), "XCAB12E");
@@ -48,9 +46,6 @@ TEST(StringHelpers, CaseAndCopies) {
   std::unique_ptr<char[]> copy(UT_STR::Dup("abc"));
   EXPECT_STREQ(copy.get(), "abc");
   EXPECT_EQ(UT_STR::Dup(nullptr), nullptr);
-}
-
-TEST(StringHelpers, AToIAndStrToL) {
   EXPECT_EQ(UT_STR::AToI(static_cast<const char*>(nullptr)), 0);
   EXPECT_EQ(UT_STR::AToI("  42abc"), 42);
   EXPECT_EQ(UT_STR::AToI("-7"), -7);
@@ -59,9 +54,7 @@ TEST(StringHelpers, AToIAndStrToL) {
   const char* text = "12.3";
   EXPECT_EQ(UT_STR::StrToL(text, &end, 10), 12);
   EXPECT_EQ(*end, '.');
-}
-
-TEST(StringHelpers, LibraryNameCharacters) {
+  // Library name characters.
   for (char c : std::string("azAZ09_-.+")) EXPECT_TRUE(UT_STR::IsAscii(c)) << c;
   for (char c : std::string("/\\ ();:\t")) EXPECT_FALSE(UT_STR::IsAscii(c)) << c;
   EXPECT_FALSE(UT_STR::IsAscii(static_cast<char>(0xE9)));

