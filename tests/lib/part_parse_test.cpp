@@ -103,30 +103,26 @@ TEST(PartParse, APartialMatchLetsTheSearchGoOnAndAlternativeFormatsCount) {
   });
 }
 
+// "pat" has no device format: only the pattern file leads to it. A pattern of an architecture
+// that is not installed leads nowhere. The binding step after the pattern file's route says again
+// what binding the architecture said the first time: the debug trace of a device without
+// internal names, once per binding.
 TEST(PartParse, PatternFileIsAskedFirstAndRemembersWhatTheListFound) {
-  // "pat" has no device format: only the pattern file leads to it. A pattern of an architecture
-  // that is not installed leads nowhere.
-  const InstalledModules install({kFamily, {"pat", "CPLD", "xcpt5,pt5", "pt5.pkg=so8"}});
+  const InstalledModules install(
+      {kFamily, {"pat", "CPLD", "xcpt5,pt5:xcpt7", "pt5.pkg=so8 xcpt7.pkg=so8"}});
   install.root.File("data/patternfile",
                     "# architectures and their device expressions\n"
                     "absent=^x?c?pt[0-9]+\npat=^x?c?pt[0-9]+\nno equals sign\n");
   EXPECT_EQ("pat/xcpt5/so8/- @3 4:", Parse("xcpt5so8"));
+  EXPECT_EQ("pat/xcpt7/so8/- @3 4:", Parse("xcpt7so8"));  // builds the package list
+  pmtest::MessageCapture capture;
+  EXPECT_EQ("pat/xcpt7/so8/- @3 4:", Parse("xcpt7so8"));
+  EXPECT_EQ(Texts(2, "Device xcpt7 has NO internal names.\n"), capture.texts(MsgKind::Debug));
 
   // Found through the list, a part without package lacks it; the list's expression is then in
   // the pattern table, and through it a missing package is not held against the part.
   EXPECT_EQ("3:", Status(PM_PIC("xcab12e-3", 1, PM_BINDING_SUPPORTED_ONLY)).substr(0, 2));
   EXPECT_EQ("0:", Status(PM_PIC("xcab12e-3", 1, PM_BINDING_SUPPORTED_ONLY)));
-}
-
-// The binding step after the pattern file's route says again what binding the architecture said
-// the first time: here the debug trace of a device without internal names, once per binding.
-TEST(PartParse, BindingAfterThePatternFileSaysWhatTheRouteSaid) {
-  const InstalledModules install({kFamily, {"pat", "CPLD", "xcpt5,pt5:xcpt7", "xcpt7.pkg=so8"}});
-  install.root.File("data/patternfile", "pat=^x?c?pt[0-9]+\n");
-  EXPECT_EQ("pat/xcpt7/so8/- @3 4:", Parse("xcpt7so8"));  // builds the package list
-  pmtest::MessageCapture capture;
-  EXPECT_EQ("pat/xcpt7/so8/- @3 4:", Parse("xcpt7so8"));
-  EXPECT_EQ(Texts(2, "Device xcpt7 has NO internal names.\n"), capture.texts(MsgKind::Debug));
 }
 
 TEST(PartParse, FormatThatDoesNotCompileIsFatalUnlessQuietAndTheSearchGoesOn) {
