@@ -4,6 +4,7 @@
 #include <climits>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "baspmpicutil.h"
@@ -27,13 +28,12 @@ TEST(DeviceMainNumber, ChoosesAmongTheFirstTwoRunsOfDigits) {
   };
   for (const auto& [name, value, start] : cases) {
     const PersonalityModule::DeviceMainNumber number = GetDeviceMainNumber(name);
-    EXPECT_EQ(number.value, value) << Shown(name);
-    EXPECT_EQ(number.start, start) << Shown(name);
+    EXPECT_EQ(std::pair(number.value, number.start), std::pair(value, start)) << Shown(name);
   }
   // An overlong run is capped; numbers too large to tell apart still order by their text.
   const std::string huge = "ab" + std::string(40, '9');
-  EXPECT_EQ(GetDeviceMainNumber(huge.c_str()).value, ULLONG_MAX);
-  EXPECT_EQ(GetDeviceMainNumber(huge.c_str()).start, 2u);
+  const PersonalityModule::DeviceMainNumber capped = GetDeviceMainNumber(huge.c_str());
+  EXPECT_EQ(std::pair(capped.value, capped.start), std::pair(ULLONG_MAX, std::size_t{2}));
   const std::string eights = "ab" + std::string(39, '9') + "8";
   EXPECT_GT(CompareDeviceNames(huge.c_str(), eights.c_str()), 0);
   EXPECT_LT(CompareDeviceNames(eights.c_str(), huge.c_str()), 0);

@@ -130,10 +130,11 @@ TEST(PartLists, EachDepthListsTheNextLevelAndSpeedListsSetTheSpeedFlags) {
 TEST(PartComparison, MatchesDeviceAndEqualityFollowTheLevels) {
   const InstalledModules install(kCpld);
   const auto part = PartAt("fam", "xcd1", "tq144", "-4");
-  EXPECT_TRUE(part->matches_device("d1"));  // device name without "xc"
-  EXPECT_TRUE(part->matches_device("xcd1"));
-  EXPECT_FALSE(part->matches_device("XCD1"));
-  EXPECT_FALSE(part->matches_device("xcd2"));
+  // A device name without "xc" matches; letter case counts.
+  for (const auto& [name, matches] :
+       {std::pair{"d1", true}, {"xcd1", true}, {"XCD1", false}, {"xcd2", false}}) {
+    EXPECT_EQ(matches, part->matches_device(name)) << name;
+  }
   EXPECT_FALSE(Part("fam")->matches_device("xcd1"));
 
   EXPECT_TRUE(*part == *PartAt("fam", "xcd1", "tq144", "-4"));
