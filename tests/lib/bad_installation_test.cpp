@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <ostream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -35,7 +36,8 @@ struct Row {
   // What Probe answers, then " |" and the names of the messages (MessageNames).
   std::string expected;
   std::function<void(const Root&)> damage = nullptr;  // what the definition alone cannot break
-  bool permissionBits = false;  // the row relies on permission bits: it runs as an ordinary user
+  // Files (apart by spaces) whose every right is taken: the row then runs as an ordinary user.
+  std::string unreadable = "";
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -46,11 +48,8 @@ std::string Definition(const std::string& extra = "") {
   return Module("mm", "CPLD", "xcd1,d1:xcd2,d2", "DEVICE_FORMAT = #^x?c?d[0-9]+\n" + extra);
 }
 
-std::string Crlf(std::string text) {
-  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2)) {
-    text.insert(at, "\r");
-  }
-  return text;
+std::string Crlf(const std::string& text) {
+  return std::regex_replace(text, std::regex("\n"), "\r\n");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -120,14 +119,6 @@ std::string Probe(const std::string& probes) {
 // ---------------------------------------------------------------------------------------------
 // Damage that the definition alone cannot do.
 
-// Takes every right from the files (apart by spaces) under the root.
-std::function<void(const Root&)> RemoveAccess(const std::string& relatives) {
-  return [relatives](const Root& root) {
-    std::istringstream in(relatives);
-    for (std::string relative; in >> relative;) ::chmod((root.path() + "/" + relative).c_str(), 0);
-  };
-}
-
 std::function<void(const Root&)> WriteOver(const std::string& relative,
                                            const std::string& content) {
   return [relative, content](const Root& root) { root.File(relative, content); };
@@ -154,12 +145,11 @@ std::vector<Row> Rows() {
       {"MissingDefinitionFile", "", "spec:zz", kUndefined + " | CannotLoadModuleDefinition",
        WriteOver("zz/data/qordata.etc", "")},
       {"UnreadableDefinitionFile", "", "spec:mm", kUndefined + " | CannotLoadModuleDefinition",
-       RemoveAccess("mm/data/mm.acd"), true},
+       nullptr, "mm/data/mm.acd"},
       {"UnreadableDataFolder", "", "spec:mm",
-       kUndefined + " | CannotOpenDefinitionFile CannotLoadModuleDefinition",
-       RemoveAccess("mm/data"), true},
+       kUndefined + " | CannotOpenDefinitionFile CannotLoadModuleDefinition", nullptr, "mm/data"},
       {"UnreadablePackageAndSpeedFiles", "", "lists", "devices=xcd1,xcd2 packages= speeds= |",
-       RemoveAccess("mm/data/d1.pkg mm/data/d1.spd"), true},
+       nullptr, "mm/data/d1.pkg mm/data/d1.spd"},
       {"KeysWithoutValues", "ARCH_NAME\nARCH_FRIEND =\nBASE_MODE\n", "spec:mm",
        kUndefined + " | DefinitionOfOtherModule"},
       {"TenMegabyteValue", Definition("BIG = " + std::string(10 << 20, 'v') + "\n"),
@@ -179,6 +169,12 @@ std::vector<Row> Rows() {
        "-/-/-/- @0 status=1 |"},
       {"SymbolicLinkLoops", "", "modules part:xcd1pk1-1", "modules=mm " + kPartResult, LinkLoops},
   };
+}
+
+// Sets the mode of the files (apart by spaces) under the root.
+void SetMode(const Root& root, const std::string& relatives, mode_t mode) {
+  std::istringstream in(relatives);
+  for (std::string relative; in >> relative;) ::chmod((root.path() + "/" + relative).c_str(), mode);
 }
 
 // Test names carry the row's name; so do the parameters gtest prints.
@@ -206,14 +202,11 @@ TEST_P(BadInstallation, GivesItsMessageAndACleanResult) {
   WriteModules(root, {{"mm", "CPLD", "", "d1.pkg=pk1,pk2 d1.spd=-1,-2"}});
   root.Module("mm", row.acd.empty() ? Definition() : row.acd);
   if (row.damage) row.damage(root);
+  SetMode(root, row.unreadable, 0);
   const auto observed = [&] { return Observed(row); };
-  EXPECT_EQ(row.expected, row.permissionBits ? pmtest::AsUnprivilegedUser(observed) : observed());
-  // Permission bits are given back so that the folder can be removed.
-  ::chmod((root.path() + "/mm/data").c_str(), 0755);
-  for (const auto& entry : fs::recursive_directory_iterator(
-           root.path(), fs::directory_options::skip_permission_denied)) {
-    ::chmod(entry.path().c_str(), 0755);
-  }
+  EXPECT_EQ(row.expected,
+            row.unreadable.empty() ? observed() : pmtest::AsUnprivilegedUser(observed));
+  SetMode(root, row.unreadable, 0755);  // so that the folder can be removed
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, BadInstallation, testing::ValuesIn(Rows()),
