@@ -23,11 +23,14 @@ const ModuleRow kFamily = {"fam", "FPGA", "xcab12e,ab12e:xcab40e,ab40e",
                            "ab12e.nph ab12e.pkg=tq144,cs144 ab12e.spd=-3,-4",
                            "DEVICE_FORMAT = xcab__e\n"};
 
-// The status and rejected text of a part.
+// The status and rejected text of a part, then its error status where that differs: a level
+// rejected without text is no error.
 std::string Status(const PM_PIC& part) {
   const char* text = "";
   const int status = part.getpicstatus(text);
-  return std::to_string(status) + ":" + text;
+  const int error = part.geterrorstatus(text);
+  return std::to_string(status) + ":" + text +
+         (error == status ? "" : " error " + std::to_string(error));
 }
 
 // "arch/device/package/speed @depth status:text" of the part parsed from `name`.
@@ -55,7 +58,7 @@ TEST(PartParse, EachLevelIsFoundOrTheFirstFailingOneIsRecordedWithItsText) {
       {"XCAB12E-3TQ144", "fam/xcab12e/tq144/-3 @4 0:"},
       {"xcab12e-3-tq144", "fam/xcab12e/tq144/-3 @4 0:"},
       {"ab12etq144-3", "fam/xcab12e/tq144/-3 @4 0:"},
-      {"xcab12etq144", "fam/xcab12e/tq144/- @3 4:"},
+      {"xcab12etq144", "fam/xcab12e/tq144/- @3 4: error 0"},
       {"FAM", "fam/-/-/- @1 0:"},
       {"base", "-/-/-/- @0 1:base"},
       {"ZZ99", "-/-/-/- @0 1:zz99"},
@@ -68,16 +71,9 @@ TEST(PartParse, EachLevelIsFoundOrTheFirstFailingOneIsRecordedWithItsText) {
   // Without recording nothing is kept.
   EXPECT_EQ("0:", Status(PM_PIC("xcab12ebg999-3", 0, PM_BINDING_SUPPORTED_ONLY)));
 
-  // The error status keeps a rejected text; a level rejected without text is no error.
-  const char* text = "";
-  const PM_PIC badPackage("xcab12ebg999-3", 1, PM_BINDING_SUPPORTED_ONLY);
-  EXPECT_EQ(3, badPackage.geterrorstatus(text));  // the text is the part's: it must outlive it
-  EXPECT_STREQ("bg999", text);
-  const PM_PIC noSpeed("xcab12etq144", 1, PM_BINDING_SUPPORTED_ONLY);
-  text = "untouched";
-  EXPECT_EQ(4, noSpeed.getpicstatus(text));
-  EXPECT_EQ(0, noSpeed.geterrorstatus(text));
-  EXPECT_EQ(0, noSpeed.getpicstatus(text));
+  // A level rejected without text leaves the caller's text as it was.
+  const char* text = "untouched";
+  EXPECT_EQ(4, PM_PIC("xcab12etq144", 1, PM_BINDING_SUPPORTED_ONLY).getpicstatus(text));
   EXPECT_STREQ("untouched", text);
 }
 
@@ -96,8 +92,8 @@ TEST(PartParse, APartialMatchLetsTheSearchGoOnAndAlternativeFormatsCount) {
       {"tail", "CPLD", "xcab40,ab40", "ab40.pkg=pq208 ab40.spd=-5", "DEVICE_FORMAT = xcab__\n"},
   });
   ExpectParses({
-      {"xcqq1bg9", "bbb/xcqq1b/g9/- @3 4:"},
-      {"mm7pq208", "alt/xcmm7/pq208/- @3 4:"},
+      {"xcqq1bg9", "bbb/xcqq1b/g9/- @3 4: error 0"},
+      {"mm7pq208", "alt/xcmm7/pq208/- @3 4: error 0"},
       {"xcab40pq208-5", "tail/xcab40/pq208/-5 @4 0:"},
       {"xcqq1bzz", "bbb/xcqq1b/-/- @2 3:zz"},
   });
@@ -113,10 +109,10 @@ TEST(PartParse, PatternFileIsAskedFirstAndRemembersWhatTheListFound) {
   install.root.File("data/patternfile",
                     "# architectures and their device expressions\n"
                     "absent=^x?c?pt[0-9]+\npat=^x?c?pt[0-9]+\nno equals sign\n");
-  EXPECT_EQ("pat/xcpt5/so8/- @3 4:", Parse("xcpt5so8"));
-  EXPECT_EQ("pat/xcpt7/so8/- @3 4:", Parse("xcpt7so8"));  // builds the package list
+  EXPECT_EQ("pat/xcpt5/so8/- @3 4: error 0", Parse("xcpt5so8"));
+  EXPECT_EQ("pat/xcpt7/so8/- @3 4: error 0", Parse("xcpt7so8"));  // builds the package list
   pmtest::MessageCapture capture;
-  EXPECT_EQ("pat/xcpt7/so8/- @3 4:", Parse("xcpt7so8"));
+  EXPECT_EQ("pat/xcpt7/so8/- @3 4: error 0", Parse("xcpt7so8"));
   EXPECT_EQ(Texts(2, "Device xcpt7 has NO internal names.\n"), capture.texts(MsgKind::Debug));
 
   // Found through the list, a part without package lacks it; the list's expression is then in
