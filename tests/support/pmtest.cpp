@@ -71,28 +71,34 @@ std::string DropPrivileges() {
   return std::string();
 }
 
+// Runs `work` in a forked child, which leaves with _exit: the parent's fixtures (temporary
+// folders) are not its own. The child's exit status, or -1 when it did not exit.
+int ExitStatusOfChild(const std::function<int()>& work) {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(work());
+  int status = 0;
+  const bool waited = child > 0 && ::waitpid(child, &status, 0) == child;
+  return waited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 }  // namespace
 
 std::string AsUnprivilegedUser(const std::function<std::string()>& work) {
   // The child's answer goes through an unnamed file both processes share, read after the wait.
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> answer(std::tmpfile(), std::fclose);
-  const pid_t child = answer ? ::fork() : -1;
-  if (child == 0) {
-    // The child leaves with _exit: the parent's fixtures (temporary folders) are not its own.
+  const int status = !answer ? -1 : ExitStatusOfChild([&] {
     const std::string refused = DropPrivileges();
     const std::string text = refused.empty() ? work() : refused;
     std::fwrite(text.data(), 1, text.size(), answer.get());
     std::fflush(answer.get());
-    ::_exit(refused.empty() ? 0 : 2);
-  }
-  int status = 0;
-  const bool finished = child > 0 && ::waitpid(child, &status, 0) == child;
+    return refused.empty() ? 0 : 2;
+  });
   std::string text;
   if (answer) {
     std::rewind(answer.get());
     for (int c; (c = std::fgetc(answer.get())) != EOF;) text += static_cast<char>(c);
   }
-  if (!finished || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+  if (status != 0) {
     ADD_FAILURE() << "the unprivileged child failed (status " << status << "): " << text;
   }
   return text;
@@ -171,14 +177,10 @@ void MessageCapture::clear() {
 }
 
 bool FinishesInTime(const std::function<bool()>& work, unsigned seconds) {
-  const pid_t child = fork();
-  if (child == 0) {
-    ::alarm(seconds);  // the default action ends the child
-    _exit(work() ? 0 : 1);
-  }
-  int status = 0;
-  if (child < 0 || waitpid(child, &status, 0) != child) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return ExitStatusOfChild([&] {
+           ::alarm(seconds);  // the default action ends the child
+           return work() ? 0 : 1;
+         }) == 0;
 }
 
 }  // namespace pmtest
