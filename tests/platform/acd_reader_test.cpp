@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -48,12 +49,10 @@ boost::shared_array<char> Text(const char* text) {
   return copy;
 }
 
-// Each row: a file's text and the keys it holds; a file without keys leaves the reader invalid.
+// Each row: a name, a file's text and the keys it holds; a file without keys leaves the reader
+// invalid.
 TEST(AcdFormat, KeysValuesCommentsAndContinuations) {
-  const struct {
-    const char* name;
-    std::string content, listing;
-  } rows[] = {
+  const std::tuple<const char*, std::string, std::string> rows[] = {
       // A "#" starts a comment only at the start of a line.
       {"comments and a continuation",
        "# c\nFORMAT = #^x?c?ab[0-9]+e\nLIST = one,two,\\\n    three\n",
@@ -83,20 +82,19 @@ TEST(AcdFormat, KeysValuesCommentsAndContinuations) {
        std::string("st'xrt0x}\377\377\001\000\377%t#}p{ l\371 I423\012", 29),
        "st'xrt0x}\377\377\001=l\371 I423\n"},
   };
-  for (const auto& row : rows) {
+  for (const auto& [name, text, listing] : rows) {
     // Enciphered, a file reads the same, unless it holds a NUL byte (an enciphered line ends
     // there).
-    std::vector<std::string> forms{row.content};
-    if (row.content.find('\0') == std::string::npos)
-      forms.push_back(Sfp_ACD::Encipher(row.content));
+    std::vector<std::string> forms{text};
+    if (text.find('\0') == std::string::npos) forms.push_back(Sfp_ACD::Encipher(text));
     for (const std::string& content : forms) {
       AcdFile file(content);
-      EXPECT_EQ(Listing(*file), row.listing) << row.name;
-      const auto keys = std::count(row.listing.begin(), row.listing.end(), '\n');
-      EXPECT_EQ(file->size(), static_cast<std::size_t>(keys)) << row.name;
-      EXPECT_EQ(file->IsValid() != 0, !row.listing.empty()) << row.name;
+      EXPECT_EQ(Listing(*file), listing) << name;
+      const auto keys = std::count(listing.begin(), listing.end(), '\n');
+      EXPECT_EQ(file->size(), static_cast<std::size_t>(keys)) << name;
+      EXPECT_EQ(file->IsValid() != 0, !listing.empty()) << name;
     }
-    EXPECT_EQ(Listing(*AcdFile(row.content, 0)), row.listing) << row.name;  // plain: no decoding
+    EXPECT_EQ(Listing(*AcdFile(text, 0)), listing) << name;  // plain: no decoding
   }
   AcdFile file("BARE\n");
   EXPECT_EQ(file->getkeyeddata("bare"), nullptr);
@@ -110,11 +108,9 @@ TEST(AcdFormat, NoFileLeavesTheReaderInvalidAndEmpty) {
   for (const char* path :
        {missing.c_str(), dir.path().c_str(), "", static_cast<const char*>(nullptr)}) {
     const StaticAcdRead none(path, nullptr, nullptr, 1, 0, 1);
-    EXPECT_FALSE(none.IsValid()) << (path ? path : "(null)");
-    EXPECT_EQ(none.size(), 0u);
-    EXPECT_EQ(none.GetStringByKey("K", 0, 0, 0, 0), "");
-    EXPECT_TRUE(none.begin() == none.end());
-    EXPECT_STREQ(none.getcomparename(), "");
+    EXPECT_TRUE(!none.IsValid() && none.size() == 0 && none.begin() == none.end() &&
+                none.GetStringByKey("K", 0, 0, 0, 0).empty() && !*none.getcomparename())
+        << (path ? path : "(null)");
   }
 }
 
@@ -129,14 +125,8 @@ TEST(AcdFormat, LargeFileKeepsEveryKey) {
 }
 
 TEST(AcdFieldAddressing, FieldsSubfieldsAndStrippedWholeValues) {
-  const struct {
-    const char* value;
-    char sep;
-    short field;
-    char subSep;
-    short subfield;
-    const char* expected;
-  } rows[] = {
+  // value, field separator and field, subfield separator and subfield, the text addressed
+  const std::tuple<const char*, char, short, char, short, const char*> rows[] = {
       // The store's lookups pin the fields of "a : b,c: d"; here what they do not reach.
       {"a : b,c: d", ':', 0, ',', 0, "a"},
       {"a : b,c: d", ':', 1, 0, 0, "b,c"},
@@ -153,11 +143,9 @@ TEST(AcdFieldAddressing, FieldsSubfieldsAndStrippedWholeValues) {
       {"a,b:c", 0, 0, ',', 1, "b:c"},
       {"a,b", 0, 0, ',', 2, ""},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(
-        StaticAcdRead::GetStringFromString(row.value, row.sep, row.field, row.subSep, row.subfield),
-        row.expected)
-        << (row.value ? row.value : "(null)") << " " << row.field << "/" << row.subfield;
+  for (const auto& [value, sep, field, subSep, subfield, expected] : rows) {
+    EXPECT_EQ(StaticAcdRead::GetStringFromString(value, sep, field, subSep, subfield), expected)
+        << (value ? value : "(null)") << " " << field << "/" << subfield;
   }
 }
 
@@ -171,17 +159,11 @@ TEST(AcdReaderQueries, FieldsAndIndexBoundsOfKeys) {
   EXPECT_EQ(file->GetStringByKey("ABSENT", ":", 0, 0, 0), "");
   EXPECT_EQ(file->GetStringByString(" x : y ", ":", 1, 0, 0), "y");
   EXPECT_EQ(file->GetStringByString(nullptr, ":", 0, 0, 0), "");
-  const struct {
-    const char* key;
-    char subSep;
-    Bounds bounds;
-  } bounds[] = {{"K", ',', {3, 3}},
-                {"K", 0, {3, 1}},
-                {"PLAIN", ',', {1, 1}},
-                {"EMPTY", ',', {0, 0}},
-                {"ABSENT", ',', {0, 0}}};
-  for (const auto& row : bounds)
-    EXPECT_EQ(file->GetMaxIndex(row.key, ':', row.subSep), row.bounds) << row.key;
+  EXPECT_EQ(file->GetMaxIndex("K", ':', ','), Bounds(3, 3));
+  EXPECT_EQ(file->GetMaxIndex("K", ':', 0), Bounds(3, 1));
+  EXPECT_EQ(file->GetMaxIndex("PLAIN", ':', ','), Bounds(1, 1));
+  EXPECT_EQ(file->GetMaxIndex("EMPTY", ':', ','), Bounds(0, 0));
+  EXPECT_EQ(file->GetMaxIndex("ABSENT", ':', ','), Bounds(0, 0));
   EXPECT_EQ(StaticAcdRead::GetMaxIndexFromString("x,y", 0, ','), Bounds(1, 2));
 
   // The lower-case forms count the fields, or with a second separator the subfields of one field.
