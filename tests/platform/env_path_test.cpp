@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pmport/port_env.h"
@@ -45,10 +46,8 @@ TEST(PortEnv, PlatformAndLanguageComeFromTheEnvironmentOrFallBack) {
 
 // The one rule for names joined into paths: a row per kind of name and its verdicts.
 TEST(PortNames, PlainNamesSubPathsAndWordNames) {
-  const struct {
-    std::string text;
-    bool plain, subPath, word;
-  } rows[] = {
+  // a name: whether it is plain, a relative sub-path, a word
+  const std::tuple<std::string, bool, bool, bool> rows[] = {
       {"alpha", true, true, true},
       {"lin-64_x", true, true, true},
       {"a.acd", true, true, false},
@@ -63,10 +62,10 @@ TEST(PortNames, PlainNamesSubPathsAndWordNames) {
       {"sub/", false, false, false},
       {std::string("a\0b", 3), false, false, false},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(row.plain, Port::IsPlainName(row.text)) << row.text;
-    EXPECT_EQ(row.subPath, Port::IsRelativeSubPath(row.text)) << row.text;
-    EXPECT_EQ(row.word, Port::IsWordName(row.text)) << row.text;
+  for (const auto& [text, plain, subPath, word] : rows) {
+    EXPECT_EQ(plain, Port::IsPlainName(text)) << text;
+    EXPECT_EQ(subPath, Port::IsRelativeSubPath(text)) << text;
+    EXPECT_EQ(word, Port::IsWordName(text)) << text;
   }
 }
 
