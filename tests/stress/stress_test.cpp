@@ -35,6 +35,7 @@
 #include "pmport/sfp_acd.h"
 #include "pmport/ut_statobj.h"
 #include "pmtest.h"
+#include "../lib/validation_fixture.h"
 
 namespace {
 
@@ -101,10 +102,11 @@ constexpr int kLongFields = 40;
 
 std::string LongField(int j) { return std::string(j + 1, static_cast<char>('a' + j % 26)); }
 
-std::vector<pmtest::Segment> Segments(const std::string& prefix, int count) {
-  std::vector<pmtest::Segment> segments;
-  for (int k = 1; k <= count; ++k) segments.push_back({prefix + std::to_string(k), 0, "data"});
-  return segments;
+// prefix1, prefix2, ... prefix<count>: the names in a package or speed file.
+Names Numbered(const std::string& prefix, int count) {
+  Names names;
+  for (int k = 1; k <= count; ++k) names.push_back(prefix + std::to_string(k));
+  return names;
 }
 
 // Every part (device + package + speed) a module offers: an FPGA lists only devices with a file.
@@ -124,44 +126,41 @@ class Installation {
  public:
   Installation() {
     for (const Module& module : Modules()) Write(module);
-    pmtest::WriteFile(dir_ / "sa/data/libtpa.acd", "DEPEND = tpb\n");
+    root_.File("sa/data/libtpa.acd", "DEPEND = tpb\n");
     Port::KorvanPath::Set({path()});
   }
-  const std::string& path() const { return dir_.path(); }
+  const std::string& path() const { return root_.path(); }
 
  private:
   void Write(const Module& module) {
-    const std::string data = dir_ / (module.name + "/data/");
-    std::string table, longValue, ventries;
+    const std::string& name = module.name;
+    std::string table, longValue, ventries = "DEVICE_FORMAT = #^x?c?" + name + "[0-9]+\n";
     for (int d = 1; d <= module.devices; ++d) {
-      const std::string internal = module.name + std::to_string(d);
+      const std::string internal = name + std::to_string(d);
       table += (d > 1 ? ":xc" : "xc") + internal + "," + internal;
-      pmtest::WriteSegmentedFile(data + internal + ".pkg", Segments("pk" + std::to_string(d), d));
-      pmtest::WriteSegmentedFile(data + internal + ".spd", Segments("-", d));
-      if (d <= module.deviceFiles) pmtest::WriteFile(data + internal + ".nph", "device\n");
+      validationtest::DataFile(root_, name, internal + ".pkg",
+                               Numbered("pk" + std::to_string(d), d));
+      validationtest::DataFile(root_, name, internal + ".spd", Numbered("-", d));
+      if (d <= module.deviceFiles) validationtest::DeviceFile(root_, name, internal);
     }
-    for (const std::string& name : module.libraries)
-      ventries += "VENTRY_" + name.substr(2) + " = route," + name + "\n";
-    pmtest::WriteFile(
-        data + module.name + ".acd",
-        "ARCH_NAME = " + module.name + "\nARCH_FRIEND = " + module.friendName +
-            "\nARCH_TYPE = " + module.type + "\nVENDOR = Acme\nFAMILY = " + module.name +
-            "\nSUPPORT_MODE = PHYSICAL\nBASE_MODE = FALSE\nDEVICE_INTERNAL = " + table +
-            "\nDEVICE_FORMAT = #^x?c?" + module.name + "[0-9]+\n" + ventries);
+    for (const std::string& library : module.libraries)
+      ventries += "VENTRY_" + library.substr(2) + " = route," + library + "\n";
+    root_.Module(name,
+                 validationtest::Module(name, module.type, table, ventries, module.friendName));
     for (int j = 0; j < kLongFields; ++j) longValue += (j ? ":" : "") + LongField(j);
-    for (int k = 0; k < kKeyFiles; ++k) {
-      pmtest::WriteFile(data + "keys" + std::to_string(k) + ".acd",
-                        "ID = " + module.name + ":" + std::to_string(k) + "\nOWN_" + module.name +
-                            " = yes\nLONG = " + longValue + "\n");
-    }
-    const std::string libDir = dir_ / (module.name + "/lib/" + Port_Env::GetPlatformPath() + "/");
+    for (int k = 0; k < kKeyFiles; ++k)
+      root_.File(name + "/data/keys" + std::to_string(k) + ".acd",
+                 "ID = " + name + ":" + std::to_string(k) + "\nOWN_" + name +
+                     " = yes\nLONG = " + longValue + "\n");
+    const std::string libDir =
+        root_.path() + "/" + name + "/lib/" + Port_Env::GetPlatformPath() + "/";
     pmtest::MakeDirs(libDir);
-    for (const std::string& name : module.libraries)
-      std::filesystem::copy_file(std::string(PMTEST_PLUGIN_DIR) + "/lib" + name + ".so",
-                                 libDir + "lib" + name + ".so");
+    for (const std::string& library : module.libraries)
+      std::filesystem::copy_file(std::string(PMTEST_PLUGIN_DIR) + "/lib" + library + ".so",
+                                 libDir + "lib" + library + ".so");
   }
 
-  pmtest::TempDir dir_;
+  spinetest::Root root_;
 };
 
 // The module a thread works on in a given iteration: threads start apart and meet as they go.
@@ -275,14 +274,10 @@ TEST(StressLists, WalksWhoseBuildsRaceAndReadersBesideThemSeeEverything) {
     const PersonalityModule::PkgRder packages(file + ".pkg");
     const PersonalityModule::SpdRder copy = speeds;  // handles travel between threads
     const bool written = d <= module.devices;
-    Names expectedSpeeds, expectedPackages;
-    for (int k = 1; written && k <= d; ++k) {
-      expectedSpeeds.push_back("-" + std::to_string(k));
-      expectedPackages.push_back("pk" + std::to_string(d) + std::to_string(k));
-    }
     return copy.loaded() == written && packages.loaded() == written &&
-           Strings(copy.begin(), copy.end()) == expectedSpeeds &&
-           Strings(packages.begin(), packages.end()) == expectedPackages;
+           Strings(copy.begin(), copy.end()) == Numbered("-", written ? d : 0) &&
+           Strings(packages.begin(), packages.end()) ==
+               Numbered("pk" + std::to_string(d), written ? d : 0);
   });
 }
 
