@@ -69,17 +69,6 @@ TEST(PortNames, PlainNamesSubPathsAndWordNames) {
   }
 }
 
-TEST(PortEnv, OverrideMessageIsAWarningNamingBothPaths) {
-  pmtest::MessageCapture capture;
-  Port_Env::IssueOverrideMessage("/base/alpha/data/alpha.acd", "/site/alpha/data/alpha.acd",
-                                 "PMSPEC");
-  ASSERT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::Override)));
-  EXPECT_EQ(capture.messages()[0].domain, "Port");
-  EXPECT_EQ(capture.messages()[0].text,
-            pmtest::Expand(Port::msg::Override,
-                           {"PMSPEC", "/site/alpha/data/alpha.acd", "/base/alpha/data/alpha.acd"}));
-}
-
 TEST(KorvanPath, ParsesTheVariableOnFirstUse) {
   setenv("KORVAN_PATH", "/site/:::/opt/base//:relative", 1);
   const Port::PathList& paths = Port::KorvanPath::GetInstance();

@@ -43,7 +43,7 @@ TEST(Messages, EachKindArrivesWithItsCodeAndPlaceAndLongTextsAreNotCut) {
 
 // The default handler writes status lines to stdout, the rest to stderr; debug traces only
 // under PM_TRACE.
-TEST(Messages, SetMsgHandlerReturnsThePreviousAndEmptyRestoresTheDefault) {
+TEST(Messages, SetMsgHandlerReturnsThePreviousHandlersMayIssueAndEmptyRestoresTheDefault) {
   int first = 0;
   Port::SetMsgHandler([&first](const Port::Message&) { ++first; });
   Port::MsgHandler previous = Port::SetMsgHandler([](const Port::Message&) {});
@@ -51,6 +51,14 @@ TEST(Messages, SetMsgHandlerReturnsThePreviousAndEmptyRestoresTheDefault) {
   previous(Port::Message{Port::MsgKind::Status, 0, "", "", 0, ""});
   EXPECT_EQ(first, 1);
   Port::SetMsgHandler(Port::MsgHandler());
+  std::vector<std::string> texts;  // a handler may issue messages itself
+  Port::SetMsgHandler([&texts](const Port::Message& message) {
+    texts.push_back(message.text);
+    if (message.kind == Port::MsgKind::Warning) Here(2).issueStatus("nested\n");
+  });
+  Here(1).issueWarning("outer\n");
+  Port::SetMsgHandler(Port::MsgHandler());
+  EXPECT_EQ(texts, (std::vector<std::string>{"outer\n", "nested\n"}));
 
   unsetenv("PM_TRACE");
   testing::internal::CaptureStderr();
@@ -66,17 +74,6 @@ TEST(Messages, SetMsgHandlerReturnsThePreviousAndEmptyRestoresTheDefault) {
             "FATAL:PersonalityModule:22 - Attempt to create second PM_INTDEVKEY_MGR\n"
             "WARNING:PersonalityModule - careful\n"
             "DEBUG - shown\n");
-}
-
-TEST(Messages, AHandlerMayIssueMessagesItself) {
-  std::vector<std::string> texts;
-  Port::SetMsgHandler([&texts](const Port::Message& message) {
-    texts.push_back(message.text);
-    if (message.kind == Port::MsgKind::Warning) Here(2).issueStatus("nested\n");
-  });
-  Here(1).issueWarning("outer\n");
-  Port::SetMsgHandler(Port::MsgHandler());
-  EXPECT_EQ(texts, (std::vector<std::string>{"outer\n", "nested\n"}));
 }
 
 }  // namespace
