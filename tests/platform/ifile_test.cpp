@@ -108,8 +108,12 @@ TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
   EXPECT_EQ(file_.getnsegments(), 0u);
   const std::string contents = "0123456789";
   const std::uint64_t start = 12 + 24;  // header, then one record with a 2-byte name
-  ASSERT_TRUE(Load(SegmentHeader(1) + SegmentRecord("-4", 0, start, 10) + contents));
-  const std::string beyond = "lies beyond the end of the file";
+  // One segment "-4" at `offset` of `size` bytes, followed by the contents.
+  const auto one = [&](std::uint64_t offset, std::uint64_t size) {
+    return SegmentHeader(1) + SegmentRecord("-4", 0, offset, size) + contents;
+  };
+  ASSERT_TRUE(Load(one(start, 10)));
+  const std::string beyond = "segment \"-4\" lies beyond the end of the file";
   const std::tuple<const char*, std::string, std::string> malformed[] = {
       // name, bytes, reason
       {"wrong magic", "UTSEG02" + SegmentHeader(0).substr(7),
@@ -129,14 +133,10 @@ TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
        "segment 0 has a name length of 0"},
       {"long name", SegmentHeader(1) + SegmentRecord(std::string(4097, 'n'), 0, 0, 0),
        "segment 0 has a name length of 4097"},
-      {"ends past the end", SegmentHeader(1) + SegmentRecord("-4", 0, start, 11) + contents,
-       "segment \"-4\" " + beyond},
-      {"starts past the end", SegmentHeader(1) + SegmentRecord("-4", 0, start + 11, 0) + contents,
-       "segment \"-4\" " + beyond},
-      {"offset wraps", SegmentHeader(1) + SegmentRecord("-4", 0, UINT64_MAX, 2) + contents,
-       "segment \"-4\" " + beyond},
-      {"size wraps", SegmentHeader(1) + SegmentRecord("-4", 0, 2, UINT64_MAX) + contents,
-       "segment \"-4\" " + beyond},
+      {"ends past the end", one(start, 11), beyond},
+      {"starts past the end", one(start + 11, 0), beyond},
+      {"offset wraps", one(UINT64_MAX, 2), beyond},
+      {"size wraps", one(2, UINT64_MAX), beyond},
       // Callers read names as C strings and listed a segment with an empty name.
       {"fuzz finding: a segment name holding a NUL byte",
        std::string("UTSEG01\012\002\000\000\000\005\000\0004t\00014q\000\000C\000\000\000\000\000"

@@ -324,11 +324,6 @@ TEST(StressLibraries, VirtualEntriesOfTheSameAndDifferentLibraries) {
   EXPECT_EQ((Names{"tpa", "tpb", "tpc", "tpd"}), PM_DLMMGR::Instance().getnames());
 }
 
-std::string Describe(const Port::Message& message) {
-  return std::to_string(static_cast<int>(message.kind)) + ":" + std::to_string(message.code) + ":" +
-         message.text;
-}
-
 // Messages issued on many threads reach the handler whole, one at a time, as each would alone.
 // The handler keeps no lock of its own: were it entered on two threads at once, the sanitizer
 // would see its writes race.
@@ -346,14 +341,14 @@ TEST(StressMessages, DeliveredWholeAndOneAtATime) {
     stores.push_back(std::make_unique<PM_DEVKEY>("keys2", own[1].get(), 0, 0, 1));
     const pmtest::MessageCapture capture;
     lookUp(static_cast<int>(alone.size()));
-    alone.push_back(Describe(capture.messages().at(0)));
+    alone.push_back(testing::PrintToString(capture.messages().at(0)));
   }
   std::atomic<bool> inside{false};
   int overlaps = 0;
   std::map<std::string, int> received;  // each message described: how often it came
   Port::SetMsgHandler([&](const Port::Message& message) {
     if (inside.exchange(true)) ++overlaps;
-    ++received[Describe(message)];
+    ++received[testing::PrintToString(message)];
     inside = false;
   });
   std::vector<std::atomic<int>> issued(bounds.threads);
@@ -366,7 +361,8 @@ TEST(StressMessages, DeliveredWholeAndOneAtATime) {
   Port::SetMsgHandler(nullptr);
   EXPECT_EQ(0, overlaps);
   std::map<std::string, int> expected{
-      {Describe(Port::Message{Port::MsgKind::Debug, 0, "", "", 0, "stress trace\n"}), steps}};
+      {testing::PrintToString(Port::Message{Port::MsgKind::Debug, 0, "", "", 0, "stress trace\n"}),
+       steps}};
   for (int t = 0; t < bounds.threads; ++t) {
     if (issued[t].load() > 0) expected[alone[t]] = issued[t].load();
   }
