@@ -129,7 +129,7 @@ Words Expanded(UT_CMDFILE& expanded) {
   return words;
 }
 
-TEST(CmdFile, ExpandsNestedCommandFilesInPlace) {
+TEST(CmdFile, ExpandsNestedCommandFilesInPlaceAndStopsAtLoopsAndUnreadableFiles) {
   pmtest::TempDir dir;
   pmtest::WriteFile(dir / "inner.cmd", "-level 3\r\n");
   pmtest::WriteFile(dir / "outer.cmd",
@@ -141,23 +141,19 @@ TEST(CmdFile, ExpandsNestedCommandFilesInPlace) {
   EXPECT_TRUE(expanded.isvalid());
   EXPECT_EQ(Expanded(expanded),
             (Words{"first", "-verbose", "-out", "o.txt", "-level", "3", "last", "end"}));
-}
 
-TEST(CmdFile, SelfReferenceAndUnreadableFilesAreReportedAndStop) {
-  pmtest::TempDir dir;
+  // A file naming itself, and files that cannot be read, are reported and stop.
   const pmtest::MessageCapture capture;
   const std::string loop = dir / "loop.cmd";
   pmtest::WriteFile(loop, "a -f " + loop + " b");
-  const std::vector<const char*> args = {"-f", loop.c_str()};
-  UT_CMDFILE looped(2, args.data());
+  UT_CMDFILE looped(2, std::array{"-f", loop.c_str()}.data());
   EXPECT_FALSE(looped.isvalid());
   EXPECT_EQ(Expanded(looped), (Words{"a", "b"}));
   ASSERT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::CommandFileNamesItself)));
   EXPECT_NE(capture.messages()[0].text.find(loop), std::string::npos);
 
   const std::string missing = dir / "missing.cmd";
-  const std::vector<const char*> bad = {"-f", missing.c_str(), "-f", dir.path().c_str(), "-f"};
-  UT_CMDFILE unread(5, bad.data());
+  UT_CMDFILE unread(5, std::array{"-f", missing.c_str(), "-f", dir.path().c_str(), "-f"}.data());
   EXPECT_FALSE(unread.isvalid());
   EXPECT_EQ(Expanded(unread), (Words{"-f", missing, "-f", dir.path(), "-f"}));
   EXPECT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::CommandFileNamesItself),

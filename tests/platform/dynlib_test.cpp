@@ -43,15 +43,11 @@ TEST(PortDynamicLib, RunsTheInitEntryResolvesSymbolsAndUnloadRunsTheFiniEntryOnc
 // Absent or null entry names run nothing; a missing or broken file is not loaded.
 TEST(PortDynamicLib, AbsentEntriesRunNothingAndMissingOrBrokenFilesAreNotLoaded) {
   EntryLog log;
-  {
-    PortDynamicLib lib(PMTEST_DYNLIB_PATH, "_init_libother", nullptr);
-    ASSERT_TRUE(lib.isLoaded());
-    lib.unload(nullptr);
-  }
-  {
-    PortDynamicLib lib(PMTEST_DYNLIB_PATH, nullptr, nullptr);
-    EXPECT_TRUE(lib.isLoaded());
-  }  // the destructor releases the library without a finalisation entry
+  PortDynamicLib other(PMTEST_DYNLIB_PATH, "_init_libother", nullptr);
+  ASSERT_TRUE(other.isLoaded());
+  other.unload(nullptr);
+  // The destructor releases the library without a finalisation entry.
+  EXPECT_TRUE(PortDynamicLib(PMTEST_DYNLIB_PATH, nullptr, nullptr).isLoaded());
   pmtest::TempDir dir;
   pmtest::WriteFile(dir / "libbroken.so", "not a shared library");
   for (const std::string& path : {dir / "libmissing.so", dir / "libbroken.so"}) {

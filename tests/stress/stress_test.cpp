@@ -199,9 +199,8 @@ bool WalkGivesEveryPart(PMPicImp& part, const Module& module, bool byTable) {
   PersonalityModule::Validator& lists = *part.validatorObject();
   Names parts;
   const auto add = [&parts](const std::string& device, const Names& packages, const Names& speeds) {
-    for (const std::string& package : packages) {
+    for (const std::string& package : packages)
       for (const std::string& speed : speeds) parts.push_back(device + package + speed);
-    }
   };
   if (byTable) {
     for (const PersonalityModule::DeviceLists& device : lists.devicelists()) {
