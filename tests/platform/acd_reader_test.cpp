@@ -51,7 +51,7 @@ boost::shared_array<char> Text(const char* text) {
 
 // Each row: a name, a file's text and the keys it holds; a file without keys leaves the reader
 // invalid.
-TEST(AcdFormat, KeysValuesCommentsAndContinuations) {
+TEST(AcdFormat, KeysValuesCommentsAndContinuationsAndNoFileLeavesTheReaderEmpty) {
   const std::tuple<const char*, std::string, std::string> rows[] = {
       // A "#" starts a comment only at the start of a line.
       {"comments and a continuation",
@@ -100,9 +100,7 @@ TEST(AcdFormat, KeysValuesCommentsAndContinuations) {
   EXPECT_EQ(file->getkeyeddata("bare"), nullptr);
   EXPECT_EQ(file->getkeyeddata(nullptr), nullptr);
   EXPECT_STREQ(file->getlocation(), file.path().c_str());
-}
 
-TEST(AcdFormat, NoFileLeavesTheReaderInvalidAndEmpty) {
   const pmtest::TempDir dir;
   const std::string missing = dir / "missing.acd";
   for (const char* path :

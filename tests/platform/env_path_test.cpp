@@ -45,7 +45,7 @@ TEST(PortEnv, PlatformAndLanguageComeFromTheEnvironmentOrFallBack) {
 }
 
 // The one rule for names joined into paths: a row per kind of name and its verdicts.
-TEST(PortNames, PlainNamesSubPathsAndWordNames) {
+TEST(PortNames, PlainNamesSubPathsWordNamesAndJoinedPaths) {
   // a name: whether it is plain, a relative sub-path, a word
   const std::tuple<std::string, bool, bool, bool> rows[] = {
       {"alpha", true, true, true},
@@ -99,9 +99,8 @@ TEST(KorvanPath, SetReplacesTheListWithCleanedEntries) {
             (std::vector<std::string>{"/one", "/two", "/"}));
   Port::KorvanPath::Set({});
   EXPECT_TRUE(Port::KorvanPath::GetInstance().empty());
-}
 
-TEST(JoinPath, AddsASeparatorOnlyWhenNeitherSideHasOne) {
+  // A separator is added only when neither side has one.
   EXPECT_EQ(Port::JoinPath("/inst/", "data"), "/inst/data");
   EXPECT_EQ(Port::JoinPath("/inst", "/data"), "/inst/data");
   EXPECT_EQ(Port::JoinPath("c:\\inst\\", "data"), "c:\\inst\\data");

@@ -40,7 +40,7 @@ Names List(const UT_DIR::iterator& begin, const UT_DIR::iterator& end) {
   return names;
 }
 
-TEST(File, ExistenceReadabilityAndSize) {
+TEST(File, ExistenceReadabilitySizeAndOpening) {
   pmtest::TempDir dir;
   pmtest::WriteFile(dir / "a.spd", "12345");
   pmtest::WriteFile(dir / "empty.pkg", "");
@@ -78,10 +78,8 @@ TEST(File, ExistenceIsRememberedOnlyWithinOneScope) {
   }
   EXPECT_TRUE(Port::File::exist(appearing.c_str()));
   EXPECT_FALSE(Port::File::exist(vanishing.c_str()));
-}
 
-TEST(File, OpenFailsForMissingFilesDirectoriesAndOtherAccess) {
-  pmtest::TempDir dir;
+  // Opening fails for missing files, directories and other access.
   pmtest::WriteFile(dir / "x.usg", "x\n");
   pmtest::MessageCapture capture;
   EXPECT_EQ(Port::File::open((dir / "missing").c_str(), Port::File::Read, true), nullptr);
@@ -192,7 +190,7 @@ TEST(FileName, ComposedNamesAndCopiedParts) {
   EXPECT_STREQ(buffer, "");
 }
 
-TEST(UtDir, ListsEveryEntryInByteOrderAndPatternsKeepMatchingNames) {
+TEST(UtDir, ListsEveryEntryInByteOrderPatternsKeepMatchingNamesAndBadFoldersAreEmpty) {
   pmtest::TempDir dir;
   const Names files{".hidden", "Zeta",          "ab12e.nph",   "ab40e.nph",
                     "beta",    "libfoo.so.1.2", "libfoo.so.10"};
@@ -211,10 +209,8 @@ TEST(UtDir, ListsEveryEntryInByteOrderAndPatternsKeepMatchingNames) {
             (Names{"libfoo.so.1.2", "libfoo.so.10"}));
   EXPECT_EQ(List(listing.begin("ab?[1-2]e.*"), listing.end()), (Names{"ab12e.nph"}));
   EXPECT_EQ(listing.begin("*.xyz"), listing.end());
-}
 
-TEST(UtDir, UnreadableOrMissingDirectoryIsInvalidAndEmpty) {
-  pmtest::TempDir dir;
+  // An unreadable or missing folder is invalid and empty.
   const UT_DIR missing((dir / "none").c_str(), 1);
   EXPECT_FALSE(missing.isvalid());
   EXPECT_EQ(missing.begin(), missing.end());

@@ -66,7 +66,7 @@ TEST(PortRegexp, RangeOfTheFirstMatchAtOrAfterStart) {
   EXPECT_EQ(Port_Regexp("-[0-9]").GetRangeOfMatch(Port::String("a-1b-2"), 2).first, 4);
 }
 
-TEST(PortRegexp, BadPatternsReportAStatusAndMatchNothing) {
+TEST(PortRegexp, WholeStringMatchesWithGroupsAndBadPatternsMatchNothing) {
   EXPECT_EQ(Port_Regexp("^x?c?ab[0-9]+e").GetStatus(), 0);
   for (const char* bad : {"(", "[a-", "a{2,1}", "*x", "(?<"}) {
     const Port_Regexp regexp(bad);
@@ -74,9 +74,7 @@ TEST(PortRegexp, BadPatternsReportAStatusAndMatchNothing) {
     EXPECT_TRUE(regexp.GetRangeOfMatch("(((", 0).empty()) << bad;
     EXPECT_FALSE(regexp.Matches("(")) << bad;
   }
-}
 
-TEST(PortRegexp, WholeStringMatchWithGroups) {
   const Port_Regexp subfamily("x?c?ab([0-9]+)e");
   std::vector<Port::String> groups;
   ASSERT_TRUE(subfamily.Matches("xcab40e", &groups));
