@@ -20,7 +20,7 @@ std::string Describe(const Port::Message& m) {
          " " + m.unit + " " + std::to_string(m.line) + " " + m.text;
 }
 
-TEST(Messages, EachKindArrivesWithItsCodeAndPlaceAndLongTextsAreNotCut) {
+TEST(Messages, EachKindArrivesWholeHandlersChainAndEmptyRestoresTheDefault) {
   const std::string longName(10000, 'n');
   pmtest::MessageCapture capture;
   Here(10).issueFatal(22, "Bad pattern found for PM %s\n", "alpha");
@@ -39,11 +39,9 @@ TEST(Messages, EachKindArrivesWithItsCodeAndPlaceAndLongTextsAreNotCut) {
                 "WARNING 0" + here + "12 Wrong vendor name <" + longName + ">\n",
                 "STATUS 0" + here + "13  ", "INTERNAL 0" + here + "14 No PM_SPEC specified.\n",
                 "DEBUG 0   0 trace x\n"}));
-}
 
-// The default handler writes status lines to stdout, the rest to stderr; debug traces only
-// under PM_TRACE.
-TEST(Messages, SetMsgHandlerReturnsThePreviousHandlersMayIssueAndEmptyRestoresTheDefault) {
+  // The default handler writes status lines to stdout, the rest to stderr; debug traces only
+  // under PM_TRACE.
   int first = 0;
   Port::SetMsgHandler([&first](const Port::Message&) { ++first; });
   Port::MsgHandler previous = Port::SetMsgHandler([](const Port::Message&) {});

@@ -9,7 +9,7 @@ namespace {
 
 using Port::String;
 
-TEST(StringBase, NineArgumentFormConcatenatesAndCompareTypeOneIgnoresCase) {
+TEST(StringBase, NineArgumentFormCompareTypeOneIgnoresCaseAndInclusiveRanges) {
   EXPECT_EQ(String("a", nullptr, "b", nullptr, "c"), "abc");
   EXPECT_EQ(
       String("/", "data/unsupported/", "alpha", "/data/", nullptr, nullptr, nullptr, nullptr, "x"),
@@ -21,9 +21,8 @@ TEST(StringBase, NineArgumentFormConcatenatesAndCompareTypeOneIgnoresCase) {
   EXPECT_LT(String("abc").Compare("ABD", 1), 0);
   EXPECT_NE(String("abc").Compare(nullptr, 1), 0);
   EXPECT_EQ(String("").Compare(nullptr, 1), 0);
-}
 
-TEST(StringBase, ExtractAndRemoveUseInclusiveRanges) {
+  // Extract and Remove use inclusive ranges.
   String s("xcab12etq144-3");
   EXPECT_EQ(s.Extract(Port_Range{12, 13}), "-3");
   EXPECT_EQ(s.Extract(Port_Range{5, 4}), "");        // empty range
