@@ -51,7 +51,7 @@ boost::shared_array<char> Text(const char* text) {
 
 // Each row: a name, a file's text and the keys it holds; a file without keys leaves the reader
 // invalid.
-TEST(AcdFormat, KeysValuesCommentsAndContinuationsAndNoFileLeavesTheReaderEmpty) {
+TEST(AcdFormat, KeysValuesCommentsContinuationsLargeFilesAndNoFile) {
   const std::tuple<const char*, std::string, std::string> rows[] = {
       // A "#" starts a comment only at the start of a line.
       {"comments and a continuation",
@@ -109,9 +109,8 @@ TEST(AcdFormat, KeysValuesCommentsAndContinuationsAndNoFileLeavesTheReaderEmpty)
                 none.GetStringByKey("K", 0, 0, 0, 0).empty() && !*none.getcomparename())
         << (path ? path : "(null)");
   }
-}
 
-TEST(AcdFormat, LargeFileKeepsEveryKey) {
+  // A large file keeps every key.
   const std::string filler(1000, 'v');
   std::string content, listing;
   for (int i = 0; i < 10000; ++i) {
@@ -176,7 +175,7 @@ TEST(AcdFieldAddressing, FieldsSubfieldsStrippedWholeValuesAndIndexBoundsOfKeys)
 }
 
 // Friend chains: the friend's file is enciphered with CR LF line ends, the own one plain.
-TEST(AcdReader, WithFriendsTheCallerReadsEveryFileAndTheLastReadWins) {
+TEST(AcdReader, WithFriendsTheCallerReadsEveryFileAndEncipheredOnesAreHeldUntilDecoded) {
   pmtest::TempDir dir;
   std::string friendText = Sfp_ACD::Encipher("ARCH_NAME = beta\r\nONLY_FRIEND = f\r\n");
   friendText.insert(std::strlen(Sfp_ACD::kEncipheredMarker), "\r");
@@ -194,9 +193,8 @@ TEST(AcdReader, WithFriendsTheCallerReadsEveryFileAndTheLastReadWins) {
   EXPECT_TRUE(reader.ReadFile((dir / "own.acd").c_str()));
   EXPECT_TRUE(reader.Decode(1));
   EXPECT_EQ(Listing(reader), "ARCH_NAME=alpha\nONLY_FRIEND=f\nONLY_OWN=o\n");
-}
 
-TEST(AcdDecode, WithoutDecodeAnEncipheredFileIsHeldBackUntilDecodeIsAsked) {
+  // Without decoding, an enciphered file is held back until decoding is asked for.
   const std::string enciphered = Sfp_ACD::Encipher("ARCH_NAME = alpha\n");
   ASSERT_EQ(enciphered.find("alpha"), std::string::npos);
   AcdFile held(enciphered, 0);
