@@ -67,6 +67,13 @@ TEST(PortNames, PlainNamesSubPathsWordNamesAndJoinedPaths) {
     EXPECT_EQ(subPath, Port::IsRelativeSubPath(text)) << text;
     EXPECT_EQ(word, Port::IsWordName(text)) << text;
   }
+
+  // A separator is added only when neither side has one.
+  EXPECT_EQ(Port::JoinPath("/inst/", "data"), "/inst/data");
+  EXPECT_EQ(Port::JoinPath("/inst", "/data"), "/inst/data");
+  EXPECT_EQ(Port::JoinPath("c:\\inst\\", "data"), "c:\\inst\\data");
+  EXPECT_EQ(Port::JoinPath("/inst", "\\data"), "/inst\\data");
+  EXPECT_EQ(Port::JoinPath("", "data"), "/data");
 }
 
 TEST(KorvanPath, ParsesTheVariableOnFirstUse) {
@@ -99,13 +106,6 @@ TEST(KorvanPath, SetReplacesTheListWithCleanedEntries) {
             (std::vector<std::string>{"/one", "/two", "/"}));
   Port::KorvanPath::Set({});
   EXPECT_TRUE(Port::KorvanPath::GetInstance().empty());
-
-  // A separator is added only when neither side has one.
-  EXPECT_EQ(Port::JoinPath("/inst/", "data"), "/inst/data");
-  EXPECT_EQ(Port::JoinPath("/inst", "/data"), "/inst/data");
-  EXPECT_EQ(Port::JoinPath("c:\\inst\\", "data"), "c:\\inst\\data");
-  EXPECT_EQ(Port::JoinPath("/inst", "\\data"), "/inst\\data");
-  EXPECT_EQ(Port::JoinPath("", "data"), "/data");
 }
 
 }  // namespace

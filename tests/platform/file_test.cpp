@@ -55,6 +55,18 @@ TEST(File, ExistenceReadabilitySizeAndOpening) {
     EXPECT_EQ(Port::File::getsize_noopen(path.c_str()), size) << path;
   }
   EXPECT_FALSE(Port::File::exist(static_cast<const char*>(nullptr)));
+
+  // Opening fails for missing files, directories and other access.
+  pmtest::WriteFile(dir / "x.usg", "x\n");
+  pmtest::MessageCapture capture;
+  EXPECT_EQ(Port::File::open((dir / "missing").c_str(), Port::File::Read, true), nullptr);
+  EXPECT_EQ(Port::File::open(dir.path().c_str(), Port::File::Read, true), nullptr);
+  EXPECT_EQ(Port::File::open((dir / "x.usg").c_str(), 2, true), nullptr);
+  EXPECT_TRUE(capture.messages().empty());
+  EXPECT_EQ(Port::File::open((dir / "missing").c_str(), Port::File::Read, false), nullptr);
+  ASSERT_THAT(capture.messages(),
+              testing::ElementsAre(pmtest::From(Port::msg::CannotOpenForReading)));
+  EXPECT_NE(capture.messages()[0].text.find(dir / "missing"), std::string::npos);
 }
 
 // Within one scope a path is asked for once (nested scopes included); once the outermost scope
@@ -78,18 +90,6 @@ TEST(File, ExistenceIsRememberedOnlyWithinOneScope) {
   }
   EXPECT_TRUE(Port::File::exist(appearing.c_str()));
   EXPECT_FALSE(Port::File::exist(vanishing.c_str()));
-
-  // Opening fails for missing files, directories and other access.
-  pmtest::WriteFile(dir / "x.usg", "x\n");
-  pmtest::MessageCapture capture;
-  EXPECT_EQ(Port::File::open((dir / "missing").c_str(), Port::File::Read, true), nullptr);
-  EXPECT_EQ(Port::File::open(dir.path().c_str(), Port::File::Read, true), nullptr);
-  EXPECT_EQ(Port::File::open((dir / "x.usg").c_str(), 2, true), nullptr);
-  EXPECT_TRUE(capture.messages().empty());
-  EXPECT_EQ(Port::File::open((dir / "missing").c_str(), Port::File::Read, false), nullptr);
-  ASSERT_THAT(capture.messages(),
-              testing::ElementsAre(pmtest::From(Port::msg::CannotOpenForReading)));
-  EXPECT_NE(capture.messages()[0].text.find(dir / "missing"), std::string::npos);
 }
 
 // Every read of a stream over `content` with a buffer of `size` bytes, each followed by "|", up to
