@@ -46,10 +46,8 @@ std::string Outcome(std::vector<const char*> args) {
 }
 
 TEST(CmdCheck, FlagsValuesHelpAndPositionalsAndWhatIsRejected) {
-  const struct {
-    std::vector<const char*> args;
-    const char* outcome;
-  } rows[] = {
+  const std::pair<std::vector<const char*>, const char*> rows[] = {
+      // arguments, outcome
       {{"a.acd", "-verbose", "-out", "x", "--out", "y", "b", "-level", "-3"},
        "ok -verbose -out=x -out=y -level=-3 [a.acd b]"},  // a value option takes what follows it
       // Dash-digit words are positional unless declared; so is every word after "--".
@@ -68,7 +66,7 @@ TEST(CmdCheck, FlagsValuesHelpAndPositionalsAndWhatIsRejected) {
       {{"-h", "x", "--help", "y"}, "ok usage:x [y]"},
       {{"-bogus", "-help", "alpha"}, "rejected usage:alpha [] warning:\"-bogus\""},
   };
-  for (const auto& row : rows) EXPECT_EQ(Outcome(row.args), row.outcome);
+  for (const auto& [args, outcome] : rows) EXPECT_EQ(Outcome(args), outcome);
   for (const char* help : {"-help", "-h", "--help"})
     EXPECT_EQ(Outcome({"x", help, "alpha", "y"}), "ok usage:alpha [x y]") << help;
   EXPECT_EQ(UT_CMDCHK::findhelpword(3, std::array{"-h", "-help", "alpha"}.data()), "-help");
