@@ -31,7 +31,7 @@ Names Contents(const NameArray& array) {
 
 char alpha[] = "alpha", beta[] = "beta", gamma_[] = "gamma", Upper[] = "Upper";
 
-TEST(UtDarray, SlotsAreFilledThroughGetaddrAndSeenThroughTheDerivedField) {
+TEST(UtDarray, SlotsGrowthSortedAddSearchSortShiftAndResize) {
   NameArray array(3, 0);
   EXPECT_EQ(array.size(), 3);
   *array.getaddr(0) = beta;
@@ -48,10 +48,8 @@ TEST(UtDarray, SlotsAreFilledThroughGetaddrAndSeenThroughTheDerivedField) {
   array.clearmem();
   EXPECT_EQ(array.size(), 0);
   EXPECT_EQ(array.names(), nullptr);
-}
 
-TEST(UtDarray, SortedAddBinarySearchSortShiftAndResizeUseByteOrder) {
-  NameArray array(0, 0);
+  // Sorted adding (into the cleared array) and binary search use byte order.
   EXPECT_EQ(array.a_sortadd(gamma_), 0);
   EXPECT_EQ(array.a_sortadd(alpha), 0);
   EXPECT_EQ(array.a_sortadd(Upper), 0);

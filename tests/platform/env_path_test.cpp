@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pmport/port_env.h"
@@ -44,11 +45,9 @@ TEST(PortEnv, PlatformAndLanguageComeFromTheEnvironmentOrFallBack) {
 }
 
 // The one rule for names joined into paths: a row per kind of name and its verdicts.
-TEST(PortNames, PlainNamesSubPathsAndWordNames) {
-  const struct {
-    std::string text;
-    bool plain, subPath, word;
-  } rows[] = {
+TEST(PortNames, PlainNamesSubPathsWordNamesAndJoinedPaths) {
+  // a name: whether it is plain, a relative sub-path, a word
+  const std::tuple<std::string, bool, bool, bool> rows[] = {
       {"alpha", true, true, true},
       {"lin-64_x", true, true, true},
       {"a.acd", true, true, false},
@@ -63,22 +62,18 @@ TEST(PortNames, PlainNamesSubPathsAndWordNames) {
       {"sub/", false, false, false},
       {std::string("a\0b", 3), false, false, false},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(row.plain, Port::IsPlainName(row.text)) << row.text;
-    EXPECT_EQ(row.subPath, Port::IsRelativeSubPath(row.text)) << row.text;
-    EXPECT_EQ(row.word, Port::IsWordName(row.text)) << row.text;
+  for (const auto& [text, plain, subPath, word] : rows) {
+    EXPECT_EQ(plain, Port::IsPlainName(text)) << text;
+    EXPECT_EQ(subPath, Port::IsRelativeSubPath(text)) << text;
+    EXPECT_EQ(word, Port::IsWordName(text)) << text;
   }
-}
 
-TEST(PortEnv, OverrideMessageIsAWarningNamingBothPaths) {
-  pmtest::MessageCapture capture;
-  Port_Env::IssueOverrideMessage("/base/alpha/data/alpha.acd", "/site/alpha/data/alpha.acd",
-                                 "PMSPEC");
-  ASSERT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::Override)));
-  EXPECT_EQ(capture.messages()[0].domain, "Port");
-  EXPECT_EQ(capture.messages()[0].text,
-            pmtest::Expand(Port::msg::Override,
-                           {"PMSPEC", "/site/alpha/data/alpha.acd", "/base/alpha/data/alpha.acd"}));
+  // A separator is added only when neither side has one.
+  EXPECT_EQ(Port::JoinPath("/inst/", "data"), "/inst/data");
+  EXPECT_EQ(Port::JoinPath("/inst", "/data"), "/inst/data");
+  EXPECT_EQ(Port::JoinPath("c:\\inst\\", "data"), "c:\\inst\\data");
+  EXPECT_EQ(Port::JoinPath("/inst", "\\data"), "/inst\\data");
+  EXPECT_EQ(Port::JoinPath("", "data"), "/data");
 }
 
 TEST(KorvanPath, ParsesTheVariableOnFirstUse) {
@@ -111,14 +106,6 @@ TEST(KorvanPath, SetReplacesTheListWithCleanedEntries) {
             (std::vector<std::string>{"/one", "/two", "/"}));
   Port::KorvanPath::Set({});
   EXPECT_TRUE(Port::KorvanPath::GetInstance().empty());
-}
-
-TEST(JoinPath, AddsASeparatorOnlyWhenNeitherSideHasOne) {
-  EXPECT_EQ(Port::JoinPath("/inst/", "data"), "/inst/data");
-  EXPECT_EQ(Port::JoinPath("/inst", "/data"), "/inst/data");
-  EXPECT_EQ(Port::JoinPath("c:\\inst\\", "data"), "c:\\inst\\data");
-  EXPECT_EQ(Port::JoinPath("/inst", "\\data"), "/inst\\data");
-  EXPECT_EQ(Port::JoinPath("", "data"), "/data");
 }
 
 }  // namespace

@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pmport/port_file.h"
@@ -38,24 +40,33 @@ Names List(const UT_DIR::iterator& begin, const UT_DIR::iterator& end) {
   return names;
 }
 
-TEST(File, ExistenceReadabilityAndSize) {
+TEST(File, ExistenceReadabilitySizeAndOpening) {
   pmtest::TempDir dir;
   pmtest::WriteFile(dir / "a.spd", "12345");
   pmtest::WriteFile(dir / "empty.pkg", "");
-  const struct {
-    std::string path;
-    bool exists, readable;
-    long size;
-  } rows[] = {{dir / "a.spd", true, true, 5},
-              {dir / "empty.pkg", true, true, 0},
-              {dir / "missing", false, false, 0},
-              {dir.path(), true, false, 0}};
-  for (const auto& row : rows) {
-    EXPECT_EQ(Port::File::exist(row.path.c_str()), row.exists) << row.path;
-    EXPECT_EQ(Port::File::canread(row.path.c_str()), row.readable) << row.path;
-    EXPECT_EQ(Port::File::getsize_noopen(row.path.c_str()), row.size) << row.path;
+  // path: whether it exists, whether it can be read, its size
+  const std::tuple<std::string, bool, bool, long> rows[] = {{dir / "a.spd", true, true, 5},
+                                                            {dir / "empty.pkg", true, true, 0},
+                                                            {dir / "missing", false, false, 0},
+                                                            {dir.path(), true, false, 0}};
+  for (const auto& [path, exists, readable, size] : rows) {
+    EXPECT_EQ(Port::File::exist(path.c_str()), exists) << path;
+    EXPECT_EQ(Port::File::canread(path.c_str()), readable) << path;
+    EXPECT_EQ(Port::File::getsize_noopen(path.c_str()), size) << path;
   }
   EXPECT_FALSE(Port::File::exist(static_cast<const char*>(nullptr)));
+
+  // Opening fails for missing files, directories and other access.
+  pmtest::WriteFile(dir / "x.usg", "x\n");
+  pmtest::MessageCapture capture;
+  EXPECT_EQ(Port::File::open((dir / "missing").c_str(), Port::File::Read, true), nullptr);
+  EXPECT_EQ(Port::File::open(dir.path().c_str(), Port::File::Read, true), nullptr);
+  EXPECT_EQ(Port::File::open((dir / "x.usg").c_str(), 2, true), nullptr);
+  EXPECT_TRUE(capture.messages().empty());
+  EXPECT_EQ(Port::File::open((dir / "missing").c_str(), Port::File::Read, false), nullptr);
+  ASSERT_THAT(capture.messages(),
+              testing::ElementsAre(pmtest::From(Port::msg::CannotOpenForReading)));
+  EXPECT_NE(capture.messages()[0].text.find(dir / "missing"), std::string::npos);
 }
 
 // Within one scope a path is asked for once (nested scopes included); once the outermost scope
@@ -79,20 +90,6 @@ TEST(File, ExistenceIsRememberedOnlyWithinOneScope) {
   }
   EXPECT_TRUE(Port::File::exist(appearing.c_str()));
   EXPECT_FALSE(Port::File::exist(vanishing.c_str()));
-}
-
-TEST(File, OpenFailsForMissingFilesDirectoriesAndOtherAccess) {
-  pmtest::TempDir dir;
-  pmtest::WriteFile(dir / "x.usg", "x\n");
-  pmtest::MessageCapture capture;
-  EXPECT_EQ(Port::File::open((dir / "missing").c_str(), Port::File::Read, true), nullptr);
-  EXPECT_EQ(Port::File::open(dir.path().c_str(), Port::File::Read, true), nullptr);
-  EXPECT_EQ(Port::File::open((dir / "x.usg").c_str(), 2, true), nullptr);
-  EXPECT_TRUE(capture.messages().empty());
-  EXPECT_EQ(Port::File::open((dir / "missing").c_str(), Port::File::Read, false), nullptr);
-  ASSERT_THAT(capture.messages(),
-              testing::ElementsAre(pmtest::From(Port::msg::CannotOpenForReading)));
-  EXPECT_NE(capture.messages()[0].text.find(dir / "missing"), std::string::npos);
 }
 
 // Every read of a stream over `content` with a buffer of `size` bytes, each followed by "|", up to
@@ -144,10 +141,7 @@ TEST(Stream, LinesAreSplitAcrossReadsOrReadWholeAndTheEndComesAfterTheLastLine) 
 
 // The parts of a path as the file name class and the path helpers take it apart.
 TEST(FileName, DirectoryBaseAndExtensionOfAPath) {
-  const struct {
-    const char* path;
-    std::string directory, base, extension;
-  } rows[] = {
+  const std::tuple<const char*, std::string, std::string, std::string> rows[] = {
       {"alpha", "", "alpha", ""},
       {".nph", "", "", "nph"},
       {"unsupported/beta.x/data/beta.v2.acd", "unsupported/beta.x/data/", "beta.v2", "acd"},
@@ -158,38 +152,35 @@ TEST(FileName, DirectoryBaseAndExtensionOfAPath) {
       {"/libfoo.so", "/", "libfoo", "so"},
       {"/inst/lin64/lib/libfoo.so.*", "/inst/lin64/lib/", "libfoo.so", "*"},
   };
-  for (const auto& row : rows) {
-    const Port::FileName name(row.path);
-    EXPECT_EQ(name.GetDirectory(), row.directory) << row.path;
-    EXPECT_EQ(name.GetBase(), row.base) << row.path;
-    EXPECT_EQ(name.GetExtension(), row.extension) << row.path;
-    EXPECT_EQ(name.GetName(), row.path);
+  for (const auto& [path, directory, base, extension] : rows) {
+    const Port::FileName name(path);
+    EXPECT_EQ(name.GetDirectory() + "|" + name.GetBase() + "|" + name.GetExtension(),
+              directory + "|" + base + "|" + extension);
+    EXPECT_EQ(name.GetName(), path);
     char buffer[UT_PATH::BaseBufferSize];
-    EXPECT_EQ(UT_PATH::GetBase(row.path, buffer), row.base) << row.path;
-    const char* extension = UT_PATH::GetExt(row.path, nullptr);
-    EXPECT_EQ(extension ? extension : "", row.extension) << row.path;
-    const std::string head = row.directory.size() > 1
-                                 ? row.directory.substr(0, row.directory.size() - 1)
-                                 : row.directory;
-    EXPECT_EQ(UT_PATH::GetHead(row.path), head) << row.path;
-    EXPECT_EQ(UT_PATH::GetTail(row.path), row.path + row.directory.size()) << row.path;
+    EXPECT_EQ(UT_PATH::GetBase(path, buffer), base) << path;
+    const char* const ext = UT_PATH::GetExt(path, nullptr);
+    EXPECT_EQ(ext ? ext : "", extension) << path;
+    // The head is the directory without its last "/", unless that is all there is.
+    EXPECT_EQ(UT_PATH::GetHead(path),
+              directory.substr(0, directory.size() - (directory.size() > 1)));
+    EXPECT_EQ(UT_PATH::GetTail(path), path + directory.size()) << path;
   }
 }
 
 TEST(FileName, ComposedNamesAndCopiedParts) {
-  Port::FileName plain("alpha");
-  plain.SetExtension("acd");
-  EXPECT_EQ(plain.GetName(), "alpha.acd");
-  Port::FileName extensionOnly(".nph");
-  extensionOnly.SetBase("ab12e");
-  EXPECT_EQ(extensionOnly.GetName(), "ab12e.nph");
-  Port::FileName nested("data/beta.v2.acd");
-  nested.SetBase("gamma");
-  nested.SetExtension(".spd");
-  EXPECT_EQ(nested.GetName(), "data/gamma.spd");
-  Port::FileName trailingDot("name.");
-  trailingDot.SetExtension("");
-  EXPECT_EQ(trailingDot.GetName(), "name");
+  // a name, the base and extension set (null: left alone), the name composed
+  const std::tuple<const char*, const char*, const char*, const char*> rows[] = {
+      {"alpha", nullptr, "acd", "alpha.acd"},
+      {".nph", "ab12e", nullptr, "ab12e.nph"},
+      {"data/beta.v2.acd", "gamma", ".spd", "data/gamma.spd"},
+      {"name.", nullptr, "", "name"}};
+  for (const auto& [path, base, extension, composed] : rows) {
+    Port::FileName name(path);
+    if (base) name.SetBase(base);
+    if (extension) name.SetExtension(extension);
+    EXPECT_EQ(name.GetName(), composed);
+  }
   EXPECT_FALSE(Port::FileName(static_cast<const char*>(nullptr)).HasBase());
 
   char buffer[UT_PATH::BaseBufferSize];
@@ -199,7 +190,7 @@ TEST(FileName, ComposedNamesAndCopiedParts) {
   EXPECT_STREQ(buffer, "");
 }
 
-TEST(UtDir, ListsEveryEntryInByteOrderAndPatternsKeepMatchingNames) {
+TEST(UtDir, ListsEveryEntryInByteOrderPatternsKeepMatchingNamesAndBadFoldersAreEmpty) {
   pmtest::TempDir dir;
   const Names files{".hidden", "Zeta",          "ab12e.nph",   "ab40e.nph",
                     "beta",    "libfoo.so.1.2", "libfoo.so.10"};
@@ -218,10 +209,8 @@ TEST(UtDir, ListsEveryEntryInByteOrderAndPatternsKeepMatchingNames) {
             (Names{"libfoo.so.1.2", "libfoo.so.10"}));
   EXPECT_EQ(List(listing.begin("ab?[1-2]e.*"), listing.end()), (Names{"ab12e.nph"}));
   EXPECT_EQ(listing.begin("*.xyz"), listing.end());
-}
 
-TEST(UtDir, UnreadableOrMissingDirectoryIsInvalidAndEmpty) {
-  pmtest::TempDir dir;
+  // An unreadable or missing folder is invalid and empty.
   const UT_DIR missing((dir / "none").c_str(), 1);
   EXPECT_FALSE(missing.isvalid());
   EXPECT_EQ(missing.begin(), missing.end());
@@ -245,28 +234,18 @@ TEST(SpecialFiles, ReadersRefuseFifosAndDevicesWithoutBlocking) {
   const std::string fifo = dir / "fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const pmtest::MessageCapture quiet;
-  const struct {
-    const char* reader;
-    std::function<bool(const char*)> reads;
-  } rows[] = {
-      {"File::open",
-       [](const char* path) {
-         return StreamPtr(Port::File::open(path, Port::File::Read, true)) != nullptr;
-       }},
-      {"UT_IFILE", [](const char* path) { return UT_IFILE().load(path); }},
-      {"StaticAcdRead",
-       [](const char* path) { return StaticAcdRead(path, nullptr, nullptr, 1, 0, 1).size() != 0; }},
-      {"UT_CMDFILE",
-       [](const char* path) {
-         const char* args[] = {"-f", path};
-         return UT_CMDFILE(2, args).isvalid();
-       }},
-  };
+  // File::open, UT_IFILE, StaticAcdRead and UT_CMDFILE
+  const std::function<bool(const char*)> readers[] = {
+      [](const char* p) { return bool(StreamPtr(Port::File::open(p, Port::File::Read, true))); },
+      [](const char* p) { return UT_IFILE().load(p); },
+      [](const char* p) { return StaticAcdRead(p, nullptr, nullptr, 1, 0, 1).size() != 0; },
+      [](const char* p) {
+        return UT_CMDFILE(2, std::array{"-f", p}.data()).isvalid();
+      }};
   for (const std::string& path : {fifo, std::string("/dev/zero")}) {
-    for (const auto& row : rows) {
-      EXPECT_TRUE(pmtest::FinishesInTime([&] { return !row.reads(path.c_str()); }, 5))
-          << row.reader << " on " << path;
-    }
+    for (std::size_t r = 0; r < std::size(readers); ++r)
+      EXPECT_TRUE(pmtest::FinishesInTime([&] { return !readers[r](path.c_str()); }, 5))
+          << "reader " << r << " on " << path;
   }
 }
 

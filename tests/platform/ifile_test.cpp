@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pmport/ut_ifile.h"
@@ -41,7 +42,8 @@ class SegmentedFile : public ::testing::Test {
   UT_IFILE file_;
 };
 
-TEST_F(SegmentedFile, WriterAndReaderRoundTripInFileOrder) {
+// Every shorter prefix of a file fails to load, and a failed load forgets the last file.
+TEST_F(SegmentedFile, WriterAndReaderRoundTripInFileOrderAndEveryTruncationFails) {
   const std::string longName(UT_IFILE::kMaxNameLength, 'n');
   UT_SEGWRITER writer;
   writer.add("-4", 0, "speed data");
@@ -62,26 +64,38 @@ TEST_F(SegmentedFile, WriterAndReaderRoundTripInFileOrder) {
   file_.unload();
   EXPECT_FALSE(file_.isloaded());
   EXPECT_FALSE(file_.getnextseginfo(info));
+
+  std::string image, contents;
+  ASSERT_TRUE(UT_SEGWRITER::Serialize({{"-4", 0, "abc"}, {"tq144", 1, ""}, {"-5", 0, "de"}}, image,
+                                      contents));
+  for (std::size_t length = 0; length < image.size(); ++length) {
+    ASSERT_TRUE(Load(image));
+    EXPECT_FALSE(Load(image.substr(0, length))) << "truncated to " << length << " bytes";
+    EXPECT_FALSE(file_.isloaded());
+    EXPECT_EQ(file_.getnsegments(), 0u);
+    EXPECT_FALSE(file_.getnextseginfo(info));
+  }
+  EXPECT_FALSE(file_.readcontents(info, contents));
+  for (const std::string& path : {dir_ / "missing.spd", dir_.path(), std::string()})
+    EXPECT_FALSE(file_.load(path.c_str())) << path;
+  EXPECT_FALSE(file_.load(nullptr));
 }
 
 TEST_F(SegmentedFile, WriterRefusesWhatTheFormatCannotHold) {
   const std::string elsewhere = dir_ / "no/such/dir/x.spd";
-  const struct {
-    const char* fault;
-    std::string name;
-    const char* path;
-  } rows[] = {
+  const std::tuple<const char*, std::string, const char*> rows[] = {
+      // fault, name, path
       {"empty name", "", path_.c_str()},
       {"name too long", std::string(UT_IFILE::kMaxNameLength + 1, 'n'), path_.c_str()},
       {"fuzz finding: a segment name holding a NUL byte", std::string("-4\0x", 4), path_.c_str()},
       {"no such folder", "-5", elsewhere.c_str()},
       {"no path", "-5", nullptr},
   };
-  for (const auto& row : rows) {
+  for (const auto& [fault, name, path] : rows) {
     UT_SEGWRITER writer;
-    writer.add(row.name, 0, "x");
-    EXPECT_FALSE(writer.write(row.path)) << row.fault;
-    EXPECT_NE(std::string(writer.geterror()), "") << row.fault;
+    writer.add(name, 0, "x");
+    EXPECT_FALSE(writer.write(path)) << fault;
+    EXPECT_NE(std::string(writer.geterror()), "") << fault;
   }
   EXPECT_EQ(pmtest::ReadFile(path_), "");
 }
@@ -92,17 +106,18 @@ TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
   EXPECT_EQ(image, SegmentHeader(0));
   ASSERT_TRUE(Load(image));  // a file without segments is fine
   EXPECT_EQ(file_.getnsegments(), 0u);
-  std::string wrongMagic = SegmentHeader(0);
-  wrongMagic[6] = '2';
   const std::string contents = "0123456789";
   const std::uint64_t start = 12 + 24;  // header, then one record with a 2-byte name
-  ASSERT_TRUE(Load(SegmentHeader(1) + SegmentRecord("-4", 0, start, 10) + contents));
-  const std::string beyond = "lies beyond the end of the file";
-  const struct {
-    const char* name;
-    std::string bytes, reason;
-  } malformed[] = {
-      {"wrong magic", wrongMagic, "not a segmented data file (wrong magic)"},
+  // One segment "-4" at `offset` of `size` bytes, followed by the contents.
+  const auto one = [&](std::uint64_t offset, std::uint64_t size) {
+    return SegmentHeader(1) + SegmentRecord("-4", 0, offset, size) + contents;
+  };
+  ASSERT_TRUE(Load(one(start, 10)));
+  const std::string beyond = "segment \"-4\" lies beyond the end of the file";
+  const std::tuple<const char*, std::string, std::string> malformed[] = {
+      // name, bytes, reason
+      {"wrong magic", "UTSEG02" + SegmentHeader(0).substr(7),
+       "not a segmented data file (wrong magic)"},
       {"empty", "", "not a segmented data file (wrong magic)"},
       {"magic only", "UTSEG01", "not a segmented data file (wrong magic)"},
       // One more segment than the format allows, even though the directory would fit.
@@ -118,14 +133,10 @@ TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
        "segment 0 has a name length of 0"},
       {"long name", SegmentHeader(1) + SegmentRecord(std::string(4097, 'n'), 0, 0, 0),
        "segment 0 has a name length of 4097"},
-      {"ends past the end", SegmentHeader(1) + SegmentRecord("-4", 0, start, 11) + contents,
-       "segment \"-4\" " + beyond},
-      {"starts past the end", SegmentHeader(1) + SegmentRecord("-4", 0, start + 11, 0) + contents,
-       "segment \"-4\" " + beyond},
-      {"offset wraps", SegmentHeader(1) + SegmentRecord("-4", 0, UINT64_MAX, 2) + contents,
-       "segment \"-4\" " + beyond},
-      {"size wraps", SegmentHeader(1) + SegmentRecord("-4", 0, 2, UINT64_MAX) + contents,
-       "segment \"-4\" " + beyond},
+      {"ends past the end", one(start, 11), beyond},
+      {"starts past the end", one(start + 11, 0), beyond},
+      {"offset wraps", one(UINT64_MAX, 2), beyond},
+      {"size wraps", one(2, UINT64_MAX), beyond},
       // Callers read names as C strings and listed a segment with an empty name.
       {"fuzz finding: a segment name holding a NUL byte",
        std::string("UTSEG01\012\002\000\000\000\005\000\0004t\00014q\000\000C\000\000\000\000\000"
@@ -139,31 +150,6 @@ TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
     EXPECT_EQ(reason, file_.geterror()) << name;
     EXPECT_FALSE(file_.isloaded()) << name;
   }
-}
-
-TEST_F(SegmentedFile, EveryTruncationOfAValidFileFails) {
-  std::string image, error;
-  ASSERT_TRUE(
-      UT_SEGWRITER::Serialize({{"-4", 0, "abc"}, {"tq144", 1, ""}, {"-5", 0, "de"}}, image, error));
-  ASSERT_TRUE(Load(image));
-  for (std::size_t length = 0; length < image.size(); ++length) {
-    EXPECT_FALSE(Load(image.substr(0, length))) << "truncated to " << length << " bytes";
-    EXPECT_FALSE(file_.isloaded());
-  }
-}
-
-TEST_F(SegmentedFile, UnreadablePathsFailAndAFailedLoadForgetsTheLastFile) {
-  std::string image, error;
-  ASSERT_TRUE(UT_SEGWRITER::Serialize({{"-4", 0, ""}}, image, error));
-  ASSERT_TRUE(Load(image));
-  EXPECT_FALSE(file_.load((dir_ / "missing.spd").c_str()));
-  EXPECT_EQ(file_.getnsegments(), 0u);
-  UT_IFILESEGINFO info;
-  EXPECT_FALSE(file_.getnextseginfo(info));
-  EXPECT_FALSE(file_.readcontents(info, image));
-  EXPECT_FALSE(file_.load(dir_.path().c_str()));
-  EXPECT_FALSE(file_.load(""));
-  EXPECT_FALSE(file_.load(nullptr));
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ std::string Describe(const Port::Message& m) {
          " " + m.unit + " " + std::to_string(m.line) + " " + m.text;
 }
 
-TEST(Messages, EachKindArrivesWithItsCodeAndPlaceAndLongTextsAreNotCut) {
+TEST(Messages, EachKindArrivesWholeHandlersChainAndEmptyRestoresTheDefault) {
   const std::string longName(10000, 'n');
   pmtest::MessageCapture capture;
   Here(10).issueFatal(22, "Bad pattern found for PM %s\n", "alpha");
@@ -39,11 +39,9 @@ TEST(Messages, EachKindArrivesWithItsCodeAndPlaceAndLongTextsAreNotCut) {
                 "WARNING 0" + here + "12 Wrong vendor name <" + longName + ">\n",
                 "STATUS 0" + here + "13  ", "INTERNAL 0" + here + "14 No PM_SPEC specified.\n",
                 "DEBUG 0   0 trace x\n"}));
-}
 
-// The default handler writes status lines to stdout, the rest to stderr; debug traces only
-// under PM_TRACE.
-TEST(Messages, SetMsgHandlerReturnsThePreviousAndEmptyRestoresTheDefault) {
+  // The default handler writes status lines to stdout, the rest to stderr; debug traces only
+  // under PM_TRACE.
   int first = 0;
   Port::SetMsgHandler([&first](const Port::Message&) { ++first; });
   Port::MsgHandler previous = Port::SetMsgHandler([](const Port::Message&) {});
@@ -51,6 +49,14 @@ TEST(Messages, SetMsgHandlerReturnsThePreviousAndEmptyRestoresTheDefault) {
   previous(Port::Message{Port::MsgKind::Status, 0, "", "", 0, ""});
   EXPECT_EQ(first, 1);
   Port::SetMsgHandler(Port::MsgHandler());
+  std::vector<std::string> texts;  // a handler may issue messages itself
+  Port::SetMsgHandler([&texts](const Port::Message& message) {
+    texts.push_back(message.text);
+    if (message.kind == Port::MsgKind::Warning) Here(2).issueStatus("nested\n");
+  });
+  Here(1).issueWarning("outer\n");
+  Port::SetMsgHandler(Port::MsgHandler());
+  EXPECT_EQ(texts, (std::vector<std::string>{"outer\n", "nested\n"}));
 
   unsetenv("PM_TRACE");
   testing::internal::CaptureStderr();
@@ -66,17 +72,6 @@ TEST(Messages, SetMsgHandlerReturnsThePreviousAndEmptyRestoresTheDefault) {
             "FATAL:PersonalityModule:22 - Attempt to create second PM_INTDEVKEY_MGR\n"
             "WARNING:PersonalityModule - careful\n"
             "DEBUG - shown\n");
-}
-
-TEST(Messages, AHandlerMayIssueMessagesItself) {
-  std::vector<std::string> texts;
-  Port::SetMsgHandler([&texts](const Port::Message& message) {
-    texts.push_back(message.text);
-    if (message.kind == Port::MsgKind::Warning) Here(2).issueStatus("nested\n");
-  });
-  Here(1).issueWarning("outer\n");
-  Port::SetMsgHandler(Port::MsgHandler());
-  EXPECT_EQ(texts, (std::vector<std::string>{"outer\n", "nested\n"}));
 }
 
 }  // namespace

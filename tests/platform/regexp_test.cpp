@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pmport/port_regexp.h"
@@ -15,11 +16,8 @@ std::string Match(const char* pattern, const char* text, long start) {
 }
 
 TEST(PortRegexp, RangeOfTheFirstMatchAtOrAfterStart) {
-  const struct {
-    const char *pattern, *text;
-    long start;
-    const char* range;
-  } rows[] = {
+  // pattern, text, start, the range matched
+  const std::tuple<const char*, const char*, long, const char*> rows[] = {
       {"^x?c?ab[0-9]+e", "xcab12etq144-3", 0, "0-6"},
       {"^x?c?ab[0-9]+e", "ab12etq144-3", 0, "0-4"},
       {"^x?c?ab[0-9]+e", "zab12e", 0, "none"},
@@ -61,14 +59,14 @@ TEST(PortRegexp, RangeOfTheFirstMatchAtOrAfterStart) {
       {"b", "abc", -1, "none"},
       {"b", nullptr, 0, "none"},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(Match(row.pattern, row.text, row.start), row.range)
-        << row.pattern << " in " << (row.text ? row.text : "(null)") << " from " << row.start;
+  for (const auto& [pattern, text, start, range] : rows) {
+    EXPECT_EQ(Match(pattern, text, start), range)
+        << pattern << " in " << (text ? text : "(null)") << " from " << start;
   }
   EXPECT_EQ(Port_Regexp("-[0-9]").GetRangeOfMatch(Port::String("a-1b-2"), 2).first, 4);
 }
 
-TEST(PortRegexp, BadPatternsReportAStatusAndMatchNothing) {
+TEST(PortRegexp, WholeStringMatchesWithGroupsAndBadPatternsMatchNothing) {
   EXPECT_EQ(Port_Regexp("^x?c?ab[0-9]+e").GetStatus(), 0);
   for (const char* bad : {"(", "[a-", "a{2,1}", "*x", "(?<"}) {
     const Port_Regexp regexp(bad);
@@ -76,9 +74,7 @@ TEST(PortRegexp, BadPatternsReportAStatusAndMatchNothing) {
     EXPECT_TRUE(regexp.GetRangeOfMatch("(((", 0).empty()) << bad;
     EXPECT_FALSE(regexp.Matches("(")) << bad;
   }
-}
 
-TEST(PortRegexp, WholeStringMatchWithGroups) {
   const Port_Regexp subfamily("x?c?ab([0-9]+)e");
   std::vector<Port::String> groups;
   ASSERT_TRUE(subfamily.Matches("xcab40e", &groups));

@@ -9,7 +9,7 @@ namespace {
 
 using Port::String;
 
-TEST(StringBase, NineArgumentFormConcatenatesAndCompareTypeOneIgnoresCase) {
+TEST(StringBase, NineArgumentFormCompareTypeOneIgnoresCaseAndInclusiveRanges) {
   EXPECT_EQ(String("a", nullptr, "b", nullptr, "c"), "abc");
   EXPECT_EQ(
       String("/", "data/unsupported/", "alpha", "/data/", nullptr, nullptr, nullptr, nullptr, "x"),
@@ -21,9 +21,8 @@ TEST(StringBase, NineArgumentFormConcatenatesAndCompareTypeOneIgnoresCase) {
   EXPECT_LT(String("abc").Compare("ABD", 1), 0);
   EXPECT_NE(String("abc").Compare(nullptr, 1), 0);
   EXPECT_EQ(String("").Compare(nullptr, 1), 0);
-}
 
-TEST(StringBase, ExtractAndRemoveUseInclusiveRanges) {
+  // Extract and Remove use inclusive ranges.
   String s("xcab12etq144-3");
   EXPECT_EQ(s.Extract(Port_Range{12, 13}), "-3");
   EXPECT_EQ(s.Extract(Port_Range{5, 4}), "");        // empty range
@@ -35,7 +34,7 @@ TEST(StringBase, ExtractAndRemoveUseInclusiveRanges) {
   EXPECT_EQ(s, "xcab12etq144");
 }
 
-TEST(StringHelpers, CaseCopiesAndNumbers) {
+TEST(StringHelpers, CaseCopiesNumbersAndEncoding) {
   char name[] = "XcAb12E";
   EXPECT_STREQ(Port::strlwr(name), "xcab12e");
   EXPECT_STREQ(UT_STR::Upper(name), "XCAB12E");
@@ -58,15 +57,13 @@ TEST(StringHelpers, CaseCopiesAndNumbers) {
   for (char c : std::string("azAZ09_-.+")) EXPECT_TRUE(UT_STR::IsAscii(c)) << c;
   for (char c : std::string("/\\ ();:\t")) EXPECT_FALSE(UT_STR::IsAscii(c)) << c;
   EXPECT_FALSE(UT_STR::IsAscii(static_cast<char>(0xE9)));
-}
-
-TEST(StringHelpers, DecodeUndoesEncode) {
-  char name[] = "PM_HIDDEN_PACKAGES";
-  UT_STR::Encode(name);
-  EXPECT_STRNE(name, "PM_HIDDEN_PACKAGES");
-  EXPECT_EQ(Port::strdec(name), "PM_HIDDEN_PACKAGES");
-  UT_STR::Decode(name);
-  EXPECT_STREQ(name, "PM_HIDDEN_PACKAGES");
+  // Decoding undoes encoding.
+  char key[] = "PM_HIDDEN_PACKAGES";
+  UT_STR::Encode(key);
+  EXPECT_STRNE(key, "PM_HIDDEN_PACKAGES");
+  EXPECT_EQ(Port::strdec(key), "PM_HIDDEN_PACKAGES");
+  UT_STR::Decode(key);
+  EXPECT_STREQ(key, "PM_HIDDEN_PACKAGES");
 }
 
 }  // namespace

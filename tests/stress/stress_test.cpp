@@ -35,6 +35,7 @@
 #include "pmport/sfp_acd.h"
 #include "pmport/ut_statobj.h"
 #include "pmtest.h"
+#include "../lib/validation_fixture.h"
 
 namespace {
 
@@ -76,27 +77,20 @@ int RunOnThreads(const Bounds& bounds, const std::function<bool(int, int)>& step
 
 // One module of the shared installation: `devices` devices xc<name><d>,<name><d> (d = 1..), each
 // with a package file of d packages ("pk<d>1" ...) and a speed file of d grades ("-1" ...); the
-// first `deviceFiles` of them with a device file; its libraries copied from the plugin folder.
+// first `deviceFiles` of them with a device file; its libraries copied from the plugin folder,
+// library tp<x> giving the virtual entry x: its "route" ("tp<x>:route").
 struct Module {
   std::string name, type, friendName;
   int devices, deviceFiles;
   Names libraries;
-  std::string ventries;
 };
 
 // "sa" (CPLD) with libraries tpa and tpb, tpa depending on tpb; "sb" (FPGA) without a device file
 // for its third device, with libraries tpb, tpc and tpd; "sc" (CPLD) whose friend is "sa".
 const std::vector<Module>& Modules() {
-  static const std::vector<Module> modules{
-      {"sa", "CPLD", "sa", 3, 0, {"tpa", "tpb"}, "VENTRY_a = route,tpa\nVENTRY_b = place,tpb\n"},
-      {"sb",
-       "FPGA",
-       "sb",
-       3,
-       2,
-       {"tpb", "tpc", "tpd"},
-       "VENTRY_b = place,tpb\nVENTRY_c = route,tpc\nVENTRY_d = place,tpd\n"},
-      {"sc", "CPLD", "sa", 1, 0, {}, ""}};
+  static const std::vector<Module> modules{{"sa", "CPLD", "sa", 3, 0, {"tpa", "tpb"}},
+                                           {"sb", "FPGA", "sb", 3, 2, {"tpb", "tpc", "tpd"}},
+                                           {"sc", "CPLD", "sa", 1, 0, {}}};
   return modules;
 }
 
@@ -108,24 +102,22 @@ constexpr int kLongFields = 40;
 
 std::string LongField(int j) { return std::string(j + 1, static_cast<char>('a' + j % 26)); }
 
-std::vector<pmtest::Segment> Segments(const std::string& prefix, int count) {
-  std::vector<pmtest::Segment> segments;
-  for (int k = 1; k <= count; ++k) segments.push_back({prefix + std::to_string(k), 0, "data"});
-  return segments;
+// prefix1, prefix2, ... prefix<count>: the names in a package or speed file.
+Names Numbered(const std::string& prefix, int count) {
+  Names names;
+  for (int k = 1; k <= count; ++k) names.push_back(prefix + std::to_string(k));
+  return names;
 }
 
 // Every part (device + package + speed) a module offers: an FPGA lists only devices with a file.
 Names Parts(const Module& module) {
   const int listed = module.type == "FPGA" ? module.deviceFiles : module.devices;
   Names parts;
-  for (int d = 1; d <= listed; ++d) {
-    for (int p = 1; p <= d; ++p) {
-      for (int s = 1; s <= d; ++s) {
+  for (int d = 1; d <= listed; ++d)
+    for (int p = 1; p <= d; ++p)
+      for (int s = 1; s <= d; ++s)
         parts.push_back("xc" + module.name + std::to_string(d) + "pk" + std::to_string(d) +
                         std::to_string(p) + "-" + std::to_string(s));
-      }
-    }
-  }
   return parts;
 }
 
@@ -134,44 +126,41 @@ class Installation {
  public:
   Installation() {
     for (const Module& module : Modules()) Write(module);
-    pmtest::WriteFile(dir_ / "sa/data/libtpa.acd", "DEPEND = tpb\n");
+    root_.File("sa/data/libtpa.acd", "DEPEND = tpb\n");
     Port::KorvanPath::Set({path()});
   }
-  const std::string& path() const { return dir_.path(); }
+  const std::string& path() const { return root_.path(); }
 
  private:
   void Write(const Module& module) {
-    const std::string data = dir_ / (module.name + "/data/");
-    std::string table, longValue;
+    const std::string& name = module.name;
+    std::string table, longValue, ventries = "DEVICE_FORMAT = #^x?c?" + name + "[0-9]+\n";
     for (int d = 1; d <= module.devices; ++d) {
-      const std::string internal = module.name + std::to_string(d);
+      const std::string internal = name + std::to_string(d);
       table += (d > 1 ? ":xc" : "xc") + internal + "," + internal;
-      pmtest::WriteSegmentedFile(data + internal + ".pkg", Segments("pk" + std::to_string(d), d));
-      pmtest::WriteSegmentedFile(data + internal + ".spd", Segments("-", d));
-      if (d <= module.deviceFiles) pmtest::WriteFile(data + internal + ".nph", "device\n");
+      validationtest::DataFile(root_, name, internal + ".pkg",
+                               Numbered("pk" + std::to_string(d), d));
+      validationtest::DataFile(root_, name, internal + ".spd", Numbered("-", d));
+      if (d <= module.deviceFiles) validationtest::DeviceFile(root_, name, internal);
     }
-    pmtest::WriteFile(
-        data + module.name + ".acd",
-        "ARCH_NAME = " + module.name + "\nARCH_FRIEND = " + module.friendName +
-            "\nARCH_TYPE = " + module.type + "\nVENDOR = Acme\nFAMILY = " + module.name +
-            "\nSUPPORT_MODE = PHYSICAL\nBASE_MODE = FALSE\nDEVICE_INTERNAL = " + table +
-            "\nDEVICE_FORMAT = #^x?c?" + module.name + "[0-9]+\n" + module.ventries);
+    for (const std::string& library : module.libraries)
+      ventries += "VENTRY_" + library.substr(2) + " = route," + library + "\n";
+    root_.Module(name,
+                 validationtest::Module(name, module.type, table, ventries, module.friendName));
     for (int j = 0; j < kLongFields; ++j) longValue += (j ? ":" : "") + LongField(j);
-    for (int k = 0; k < kKeyFiles; ++k) {
-      pmtest::WriteFile(data + "keys" + std::to_string(k) + ".acd",
-                        "ID = " + module.name + ":" + std::to_string(k) + "\nOWN_" + module.name +
-                            " = yes\nLONG = " + longValue + "\n");
-    }
-    const std::string libDir = dir_ / (module.name + "/lib/" + Port_Env::GetPlatformPath() + "/");
+    for (int k = 0; k < kKeyFiles; ++k)
+      root_.File(name + "/data/keys" + std::to_string(k) + ".acd",
+                 "ID = " + name + ":" + std::to_string(k) + "\nOWN_" + name +
+                     " = yes\nLONG = " + longValue + "\n");
+    const std::string libDir =
+        root_.path() + "/" + name + "/lib/" + Port_Env::GetPlatformPath() + "/";
     pmtest::MakeDirs(libDir);
-    for (const std::string& name : module.libraries) {
-      std::filesystem::copy_file(std::string(PMTEST_PLUGIN_DIR) + "/lib" + name + ".so",
-                                 libDir + "lib" + name + ".so",
-                                 std::filesystem::copy_options::overwrite_existing);
-    }
+    for (const std::string& library : module.libraries)
+      std::filesystem::copy_file(std::string(PMTEST_PLUGIN_DIR) + "/lib" + library + ".so",
+                                 libDir + "lib" + library + ".so");
   }
 
-  pmtest::TempDir dir_;
+  spinetest::Root root_;
 };
 
 // The module a thread works on in a given iteration: threads start apart and meet as they go.
@@ -210,9 +199,8 @@ bool WalkGivesEveryPart(PMPicImp& part, const Module& module, bool byTable) {
   PersonalityModule::Validator& lists = *part.validatorObject();
   Names parts;
   const auto add = [&parts](const std::string& device, const Names& packages, const Names& speeds) {
-    for (const std::string& package : packages) {
+    for (const std::string& package : packages)
       for (const std::string& speed : speeds) parts.push_back(device + package + speed);
-    }
   };
   if (byTable) {
     for (const PersonalityModule::DeviceLists& device : lists.devicelists()) {
@@ -285,14 +273,10 @@ TEST(StressLists, WalksWhoseBuildsRaceAndReadersBesideThemSeeEverything) {
     const PersonalityModule::PkgRder packages(file + ".pkg");
     const PersonalityModule::SpdRder copy = speeds;  // handles travel between threads
     const bool written = d <= module.devices;
-    Names expectedSpeeds, expectedPackages;
-    for (int k = 1; written && k <= d; ++k) {
-      expectedSpeeds.push_back("-" + std::to_string(k));
-      expectedPackages.push_back("pk" + std::to_string(d) + std::to_string(k));
-    }
     return copy.loaded() == written && packages.loaded() == written &&
-           Strings(copy.begin(), copy.end()) == expectedSpeeds &&
-           Strings(packages.begin(), packages.end()) == expectedPackages;
+           Strings(copy.begin(), copy.end()) == Numbered("-", written ? d : 0) &&
+           Strings(packages.begin(), packages.end()) ==
+               Numbered("pk" + std::to_string(d), written ? d : 0);
   });
 }
 
@@ -327,27 +311,16 @@ TEST(StressLibraries, VirtualEntriesOfTheSameAndDifferentLibraries) {
   Installation installation;
   const Bounds bounds{8, 300};
   const auto specs = PerThreadPerModule<PM_SPEC>(bounds.threads, Spec);
-  struct Entry {
-    std::size_t module;
-    const char* function;
-    const char* answer;
-  };
-  const std::vector<Entry> entries{{0, "a", "tpa:route"}, {0, "b", "tpb:place"},
-                                   {1, "b", "tpb:place"}, {1, "c", "tpc:route"},
-                                   {1, "d", "tpd:place"}, {0, "c", nullptr}};
+  const std::vector<std::pair<std::size_t, std::string>> entries{{0, "a"}, {0, "b"}, {1, "b"},
+                                                                 {1, "c"}, {1, "d"}, {0, "c"}};
   RunOnThreads(bounds, [&](int t, int i) {
-    const Entry& entry = entries[(t + i) % entries.size()];
-    PM_DLM dlm(specs[t][entry.module].get());
-    const PM_DLM::EntryPoint function = dlm.get_ventrypoint(entry.function, nullptr);
-    if (!entry.answer) return function == nullptr;
-    return function && std::string(reinterpret_cast<const char* (*)()>(function)()) == entry.answer;
+    const auto& [module, letter] = entries[(t + i) % entries.size()];
+    PM_DLM dlm(specs[t][module].get());
+    const PM_DLM::EntryPoint function = dlm.get_ventrypoint(letter.c_str(), nullptr);
+    if (module == 0 && letter == "c") return function == nullptr;  // "sa" has no entry c
+    return function && reinterpret_cast<const char* (*)()>(function)() == "tp" + letter + ":route";
   });
   EXPECT_EQ((Names{"tpa", "tpb", "tpc", "tpd"}), PM_DLMMGR::Instance().getnames());
-}
-
-std::string Describe(const Port::Message& message) {
-  return std::to_string(static_cast<int>(message.kind)) + ":" + std::to_string(message.code) + ":" +
-         message.text;
 }
 
 // Messages issued on many threads reach the handler whole, one at a time, as each would alone.
@@ -367,14 +340,14 @@ TEST(StressMessages, DeliveredWholeAndOneAtATime) {
     stores.push_back(std::make_unique<PM_DEVKEY>("keys2", own[1].get(), 0, 0, 1));
     const pmtest::MessageCapture capture;
     lookUp(static_cast<int>(alone.size()));
-    alone.push_back(Describe(capture.messages().at(0)));
+    alone.push_back(testing::PrintToString(capture.messages().at(0)));
   }
   std::atomic<bool> inside{false};
   int overlaps = 0;
   std::map<std::string, int> received;  // each message described: how often it came
   Port::SetMsgHandler([&](const Port::Message& message) {
     if (inside.exchange(true)) ++overlaps;
-    ++received[Describe(message)];
+    ++received[testing::PrintToString(message)];
     inside = false;
   });
   std::vector<std::atomic<int>> issued(bounds.threads);
@@ -387,7 +360,8 @@ TEST(StressMessages, DeliveredWholeAndOneAtATime) {
   Port::SetMsgHandler(nullptr);
   EXPECT_EQ(0, overlaps);
   std::map<std::string, int> expected{
-      {Describe(Port::Message{Port::MsgKind::Debug, 0, "", "", 0, "stress trace\n"}), steps}};
+      {testing::PrintToString(Port::Message{Port::MsgKind::Debug, 0, "", "", 0, "stress trace\n"}),
+       steps}};
   for (int t = 0; t < bounds.threads; ++t) {
     if (issued[t].load() > 0) expected[alone[t]] = issued[t].load();
   }
