@@ -115,7 +115,7 @@ TEST(CmdOpcodes, MalformedSpecificationsAreRejectedWithAWarning) {
     EXPECT_TRUE(opcodes.iserror() && !opcodes.geterror().empty()) << shown;
     EXPECT_EQ(UT_CMDCHK::chkargs(1, args.data(), opcodes, info), 0) << shown;
     EXPECT_EQ(info.error, 1) << shown;
-    // The specification's warning, not the argument's.
+    // The malformed option table's warning, not the argument's.
     EXPECT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::MalformedOptionSpec)))
         << shown;
   }
