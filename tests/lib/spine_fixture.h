@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,14 @@ class Root {
  private:
   pmtest::TempDir dir_;
 };
+
+// The values of `keys` in `store`, each followed by a blank ("" for an absent one).
+template <class Store>
+std::string Values(const Store& store, std::initializer_list<const char*> keys) {
+  std::string text;
+  for (const char* key : keys) text += store.GetStringByKey(key, 0, 0, 0, 0).str() + " ";
+  return text;
+}
 
 // A matcher of the platform layer's warning that the copy `used` hides the one in the last root.
 inline auto Overrides(const std::string& used, const std::string& inLast) {
