@@ -53,8 +53,10 @@ class Root {
   void UnsupportedModule(const std::string& pm, const std::string& content) const {
     pmtest::WriteFile(dir_.path() + "/data/unsupported/" + pm + "/data/" + pm + ".acd", content);
   }
-  void File(const std::string& relative, const std::string& content) const {
+  // Writes <root>/<relative> and answers its path.
+  std::string File(const std::string& relative, const std::string& content = "") const {
     pmtest::WriteFile(dir_.path() + "/" + relative, content);
+    return dir_.path() + "/" + relative;
   }
 
  private:
