@@ -118,21 +118,6 @@ TEST(DevKeyCache, DisabledCacheGivesEveryStoreItsOwnReader) {
   EXPECT_EQ(before + 1, PM_INTDEVKEY_MGR::Instance().count());  // still added, never hit
 }
 
-TEST(DevKeyCache, SecondManagerIsFatal) {
-  EXPECT_NE(nullptr, UT_STATOBJ::Find("PM_INTDEVKEY_MGR"));
-  pmtest::MessageCapture capture;
-  { PM_INTDEVKEY_MGR second; }
-  EXPECT_THAT(capture.messages(), ElementsAre(From(SecondDevKeyManager)));
-}
-
-// Keys with every part present are pinned through the stores' compare names.
-TEST(DevKeyCache, KeysNameFileModulePartAndFlags) {
-  EXPECT_EQ("x.acd:-:-:-:tft", PMDevKeyCacheKey("x.acd", "", "", "", {true, false, true}));
-  EXPECT_EQ((Texts{"ab12e_alt", "ab12e_alt:tq144", "ab12e_int", "ab12e_int:tq144", "xcab12e",
-                   "xcab12e:tq144"}),
-            PMPartSearchKeys({"xcab12e", "tq144", {"ab12e_int", "ab12e_alt"}}));
-}
-
 TEST(DevKeyFriends, FriendFilesAreReadNearestFirstAndTheOwnCopyLast) {
   Root root;
   root.Module("alpha", Definition("alpha", "beta"));
@@ -157,20 +142,6 @@ TEST(DevKeyFriends, FriendFilesAreReadNearestFirstAndTheOwnCopyLast) {
   EXPECT_EQ(3u, definitions.size());
 }
 
-TEST(DevKeyDebugStream, NamedFileIsCreatedEmptyAtLoad) {
-  pmtest::TempDir dir;
-  const std::string path = dir / "debug.txt";
-  if (!std::getenv("PM_DEBUG_FILE")) {
-    pmtest::WriteFile(path, "earlier content\n");
-    // The child writes through the stream; its output must replace the earlier content.
-    if (!spinetest::InChildWithEnv("PM_DEBUG_FILE", path.c_str())) {
-      EXPECT_EQ("#marker\n", pmtest::ReadFile(path));
-    }
-    return;
-  }
-  PMDebugStream::Instance().indented() << "marker" << std::endl;
-}
-
 TEST(DevKeyPart, PartStoresKeyOnDeviceAndPackageAndShareTheFilesKeys) {
   AlphaInstall install("K = v\n");
   PMSpecImp spec(nullptr, "alpha", PM_BINDING_SUPPORTED_ONLY);
@@ -180,6 +151,9 @@ TEST(DevKeyPart, PartStoresKeyOnDeviceAndPackageAndShareTheFilesKeys) {
   ASSERT_TRUE(store.valid());
   EXPECT_STREQ("alpha.acd:alpha:xcab12e:tq144:fft", store.reader->getcomparename());
   EXPECT_EQ(4, store.reader->getnsearchkeys());
+  EXPECT_EQ((Texts{"ab12e_alt", "ab12e_alt:tq144", "ab12e_int", "ab12e_int:tq144", "xcab12e",
+                   "xcab12e:tq144"}),
+            PMPartSearchKeys({"xcab12e", "tq144", {"ab12e_int", "ab12e_alt"}}));
 
   PMDevKeyImp again(true);
   again.OpenForPart("alpha.acd", spec, part, {false, false, true});

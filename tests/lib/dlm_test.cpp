@@ -116,24 +116,6 @@ TEST(Ventry, MalformedAndNullEntriesGiveTheGenericImplementation) {
   EXPECT_TRUE(PM_DLMMGR::Instance().getnames().empty()) << "nothing may have been loaded";
 }
 
-TEST(Ventry, ValueFormsSplitIntoSymbolAndLibraryName) {
-  const auto parts = [](const std::string& field) {
-    const PMVentry ventry = PMParseVentryField(field);
-    return ventry.status == PMVentryStatus::Found ? ventry.symbol + "|" + ventry.library
-                                                  : "(unusable)";
-  };
-  // Any one separator; leading blanks belong to the name, which ends where a character a library
-  // name cannot hold appears: never a path.
-  const std::pair<const char*, const char*> rows[] = {
-      {"myroute(int, char*)/archlib", "myroute|archlib"},
-      {"fn, lib2", "fn| lib2"},
-      {"fn,lib2 x", "fn|lib2"},
-      {"fn,lib/../../escape", "fn|lib"},
-      {"fn,/tmp/escape", "(unusable)"}};
-  for (const auto& [field, expected] : rows) EXPECT_EQ(expected, parts(field)) << field;
-  EXPECT_EQ(std::string("VENTRY_") + UpperPlatform() + "_fn", PMVentryPlatformKey("fn"));
-}
-
 TEST(Ventry, EntriesOfAnotherFileAndStoreWithFriends) {
   Root root;
   root.Module("beta", Definition("beta", "alpha"));
