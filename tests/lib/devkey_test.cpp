@@ -165,3 +165,23 @@ TEST(DevKeyPart, PartStoresKeyOnDeviceAndPackageAndShareTheFilesKeys) {
   // Both stand for the same file: the second holds the first one's keys instead of reading it.
   EXPECT_EQ(store.reader->getkeyeddata("K"), otherPackage.reader->getkeyeddata("K"));
 }
+
+TEST(DevKeyCache, SecondManagerIsFatal) {
+  pmtest::MessageCapture capture;
+  { PM_INTDEVKEY_MGR second; }
+  EXPECT_THAT(capture.messages(), ElementsAre(From(SecondDevKeyManager)));
+}
+
+TEST(DevKeyDebugStream, NamedFileIsCreatedEmptyAtLoad) {
+  pmtest::TempDir dir;
+  const std::string path = dir / "debug.txt";
+  if (!std::getenv("PM_DEBUG_FILE")) {
+    pmtest::WriteFile(path, "earlier content\n");
+    // The child writes through the stream; its output must replace the earlier content.
+    if (!spinetest::InChildWithEnv("PM_DEBUG_FILE", path.c_str())) {
+      EXPECT_EQ("#marker\n", pmtest::ReadFile(path));
+    }
+    return;
+  }
+  PMDebugStream::Instance().indented() << "marker" << std::endl;
+}
