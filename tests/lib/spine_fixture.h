@@ -65,7 +65,7 @@ class Root {
 
 // The values of `keys` in `store`, each followed by a blank ("" for an absent one).
 template <class Store>
-std::string Values(const Store& store, std::initializer_list<const char*> keys) {
+std::string Values(Store& store, std::initializer_list<const char*> keys) {
   std::string text;
   for (const char* key : keys) text += store.GetStringByKey(key, 0, 0, 0, 0).str() + " ";
   return text;
