@@ -57,6 +57,10 @@ TEST_F(PicTest, FamilyWarningOnlyForPhysicalModulesAndTheTypeIsUpperCased) {
   PMPicImp imp(nullptr, PM_BINDING_SUPPORTED_ONLY);
   ASSERT_EQ(1, imp.SetArchitecture("logi", true));
   EXPECT_EQ("FPGA", imp.architectureType());
+  // The same type again, in any case, keeps its validator.
+  const PersonalityModule::Validator* const fpga = imp.currentValidator();
+  imp.SetArchType("fpga");
+  EXPECT_EQ(fpga, imp.currentValidator());
   EXPECT_EQ(1u, capture.messages().size());
 }
 
