@@ -53,11 +53,7 @@ TEST(PackageReader, HiddenPackagesAreListedInPlaceOnlyWhileTheSwitchIsPresent) {
       {"ab40e.pkg", false, shown},
   };
   for (const auto& [file, hidden, expected] : reads) {
-    if (hidden) {
-      setenv("PM_HIDDEN_PACKAGES", "", 1);
-    } else {
-      unsetenv("PM_HIDDEN_PACKAGES");
-    }
+    hidden ? setenv("PM_HIDDEN_PACKAGES", "", 1) : unsetenv("PM_HIDDEN_PACKAGES");
     WriteSegments(dir / file, kWithHidden);
     const PkgRder reader(dir / file);
     EXPECT_TRUE(reader.loaded()) << file;
