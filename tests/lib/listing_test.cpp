@@ -28,9 +28,8 @@ struct ListingInstall {
     second.Module("basic", Module("basic", "TRUE", "ARCH_TYPE = FPGA\n"));
     second.Module("nomode", Module("nomode", ""));
     second.Module("odd", Module("odd", "MAYBE"));
-    second.Module("bin", Module("bin", "FALSE"));
-    second.Module("data", Module("data", "FALSE"));
-    second.Module("help", Module("help", "FALSE"));
+    for (const char* folder : {"bin", "data", "help"})
+      second.Module(folder, Module(folder, "FALSE"));
     second.File("loose.txt", "not a module\n");
     spinetest::Install({&first, &second});
   }
@@ -50,7 +49,6 @@ TEST(Listing, ModulesComeOnceInByteOrderFilteredByBaseModeKeysAndValues) {
   EXPECT_EQ((Names{"Upper", "Aleph", "zeta"}), Listed(spec, true));
   DARRAY_NAME* names = spec.get_list(1);
   ASSERT_EQ(3, names->size());
-  EXPECT_EQ(4, names->getelemsize());
   EXPECT_STREQ("Aleph", (*names)[1]);
   EXPECT_EQ(spec.begin(true)[2], (*names)[2]);  // the strings are shared, not copied
 
@@ -67,8 +65,7 @@ TEST(Listing, ModulesComeOnceInByteOrderFilteredByBaseModeKeysAndValues) {
     EXPECT_EQ(expected, Listed(spec, false)) << (key ? key : "") << "=" << (value ? value : "");
   }
   EXPECT_EQ(nullptr, spec.get_pm());
-  EXPECT_TRUE(capture.of(MsgKind::Internal).empty());
-  EXPECT_TRUE(capture.of(MsgKind::UserFatal).empty());
+  EXPECT_TRUE(capture.of(MsgKind::Internal).empty() && capture.of(MsgKind::UserFatal).empty());
 
   capture.clear();
   spec.make_list(nullptr, nullptr, 1);
@@ -81,9 +78,8 @@ TEST(Listing, ModulesComeOnceInByteOrderFilteredByBaseModeKeysAndValues) {
   // A specification with a module lists nothing.
   PM_SPEC zeta("zeta", PM_BINDING_SUPPORTED_ONLY);
   zeta.make_list(nullptr, nullptr, 1);
-  EXPECT_TRUE(Listed(zeta, false).empty());
+  EXPECT_TRUE(Listed(zeta, false).empty() && zeta.get_list(0)->size() == 0);
   EXPECT_STREQ("zeta", zeta.get_pm());
-  EXPECT_EQ(0, zeta.get_list(0)->size());
 }
 
 TEST(Listing, DefinitionsThatFailChecksAreListedSilentlyAndUnreadableRootsSkipped) {

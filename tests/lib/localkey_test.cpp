@@ -28,20 +28,15 @@ TEST(LocalKeys, LocalValuesAnswerBeforeTheFileCaseSensitivelyAndCanBeRemoved) {
   EXPECT_EQ(4, keys.GetInt32ByKey("K", nullptr, 0, nullptr, 0));
   keys.dellocalkey("K");
   keys.dellocalkey("K");
-  EXPECT_EQ("9:8,7", keys.GetStringByKey("K", 0, 0, 0, 0));
-
   keys.addlocalkey("k", "local");
-  EXPECT_EQ("9:8,7", keys.GetStringByKey("K", 0, 0, 0, 0));
-  EXPECT_EQ("local", keys.GetStringByKey("k", 0, 0, 0, 0));
-  EXPECT_TRUE(keys.GetStringByKey("ABSENT", 0, 0, 0, 0).empty());
+  EXPECT_EQ("9:8,7 local  ", Values(keys, {"K", "k", "ABSENT"}));
   EXPECT_EQ(0, keys.GetInt32ByKey("ABSENT", nullptr, 0, nullptr, 0));
 
   // Without a specification nothing is created, and nothing is said.
   pmtest::MessageCapture capture;
   PersonalityModule::DevKey none = Store(nullptr, 2);
   none.addlocalkey("K", "1");
-  EXPECT_TRUE(none.GetStringByKey("K", 0, 0, 0, 0).empty());
-  EXPECT_FALSE(none.get_validity());
+  EXPECT_FALSE(none.get_validity() || !none.GetStringByKey("K", 0, 0, 0, 0).empty());
   EXPECT_TRUE(capture.messages().empty());
 }
 

@@ -43,14 +43,6 @@ TEST(PicConfig, DeclaredDeviceWithAPackageFileIsEnoughForConfigurationOnly) {
   EXPECT_STREQ("xcab40e", text);
 }
 
-// A plain part made after a configuration part gets its lists: pinned with the list cache.
-TEST(PicConfig, ConfigurationPartAfterAPlainPartReusesItsLists) {
-  FpgaInstall install;
-  EXPECT_EQ(Texts{"xcab12e"}, NextLevel(*Part("fam")));
-  PicConfig config("fam", 0, PM_BINDING_SUPPORTED_ONLY);
-  EXPECT_EQ(Texts{"xcab12e"}, NextLevel(config));
-}
-
 TEST(PicConfig, ValidatorFollowsTheTypeAndAnUnknownTypeKeepsThePreviousOne) {
   PMPicConfigImp imp(nullptr, PM_BINDING_SUPPORTED_ONLY);
   imp.SetArchType("");

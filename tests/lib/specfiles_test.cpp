@@ -54,23 +54,19 @@ TEST(DataFile, FallbacksRunInOrderOwnNameThenFriendsThenCommonFolder) {
   }
 
   // Plain names are looked up under the same name everywhere.
-  base.File("data/patternfile", "");
-  EXPECT_EQ(base.path() + "/data/patternfile", found("patternfile"));
-  EXPECT_EQ(base.path() + "/data/patternfile", found("patternfile", -1, 0));
-  base.File("beta/data/patternfile", "");
-  EXPECT_EQ(base.DataFile("beta", "patternfile"), found("patternfile"));
-  EXPECT_EQ(base.DataFile("beta", "patternfile"), found("patternfile", 0));
-
+  const std::string common = base.File("data/patternfile");
+  EXPECT_EQ(common + common, found("patternfile") + found("patternfile", -1, 0));
+  const std::string friendCopy = base.File("beta/data/patternfile");
+  EXPECT_EQ(friendCopy + friendCopy, found("patternfile") + found("patternfile", 0));
   // The own folder only (-2) looks neither at friends nor at the common folder.
-  base.File("beta/data/alpha.own", "");
-  base.File("data/alpha.own", "");
+  base.File("beta/data/alpha.own");
+  base.File("data/alpha.own");
   EXPECT_EQ("", found(".own", -2));
   EXPECT_EQ(base.DataFile("alpha", "alpha.acd"), found(".acd", -2));
   // A friend's folder is searched under the name given; an extension name stands for the
   // module's own name there too.
   EXPECT_EQ(base.DataFile("beta", "beta.acd"), found("beta.acd", 0));
-  EXPECT_EQ("", found(".acd", 0));
-  EXPECT_EQ("", found("beta.acd", 1));  // no second friend
+  EXPECT_EQ("", found(".acd", 0) + found("beta.acd", 1));  // no second friend
 }
 
 TEST(DataFile, UncheckedAnswersInternedResultsAndOverridesReportedOnce) {
@@ -82,29 +78,27 @@ TEST(DataFile, UncheckedAnswersInternedResultsAndOverridesReportedOnce) {
   EXPECT_EQ(install.overlay.path() + "/data/x.txt",
             spec.GetDatafileName(0, "x.txt", false, -1).str());
 
-  install.base.File("alpha/data/alpha.nph", "");
-  install.base.File("alpha/data/only.txt", "");
-  install.overlay.File("alpha/data/alpha.nph", "");
+  const std::string hidden = install.base.File("alpha/data/alpha.nph");
+  const std::string only = install.base.File("alpha/data/only.txt");
+  const std::string used = install.overlay.File("alpha/data/alpha.nph");
   pmtest::MessageCapture capture;
   char* first = spec.getdatafilename(1, ".nph", 1, -1);
   ASSERT_NE(nullptr, first);
   EXPECT_EQ(first, spec.getdatafilename(1, "alpha.nph", 1, -1));
-  EXPECT_EQ(install.overlay.DataFile("alpha", "alpha.nph"), first);
-  EXPECT_EQ(install.base.DataFile("alpha", "only.txt"),
-            spec.GetDatafileName(1, "only.txt", true, -1).str());
-  EXPECT_THAT(capture.of(MsgKind::Warning),
-              ElementsAre(Overrides(install.overlay.DataFile("alpha", "alpha.nph"),
-                                    install.base.DataFile("alpha", "alpha.nph"))));
+  EXPECT_EQ(used, first);
+  EXPECT_EQ(only, spec.GetDatafileName(1, "only.txt", true, -1).str());
+  EXPECT_THAT(capture.of(MsgKind::Warning), ElementsAre(Overrides(used, hidden)));
 
   // An empty installation finds nothing.
   Port::KorvanPath::Set({});
   PM_SPEC none(nullptr, PM_BINDING_FROM_ENVIRONMENT);
-  EXPECT_TRUE(none.GetDatafileName(0, "patternfile", true, -1).empty());
-  EXPECT_TRUE(none.GetDatafileName(0, "patternfile", false, -1).empty());
+  EXPECT_EQ("", none.GetDatafileName(0, "patternfile", true, -1).str() +
+                    none.GetDatafileName(0, "patternfile", false, -1).str());
   EXPECT_EQ(nullptr, none.getdatafilename(1, ".acd", 1, -1));
 }
 
 TEST(HelpFile, SearchesLanguageFriendsEnglishAndCommonFoldersInOrder) {
+  std::string placed;  // written before it is looked up
   setenv("KORVAN_LANG", "german", 1);
   Root root;
   root.Module("gamma", Definition("gamma", "beta"));
@@ -117,7 +111,6 @@ TEST(HelpFile, SearchesLanguageFriendsEnglishAndCommonFoldersInOrder) {
   const auto help = [&spec](const char* name, int index = -1, char level = 1) {
     return Text(spec.gethelpfilename(level, name, 1, index));
   };
-  const auto at = [&root](const std::string& relative) { return root.path() + "/" + relative; };
 
   EXPECT_EQ("(null)", help("topic.hlp"));
   // Each copy is nearer than the ones before: the common folder, the English copy, a friend's
@@ -126,27 +119,27 @@ TEST(HelpFile, SearchesLanguageFriendsEnglishAndCommonFoldersInOrder) {
        {std::string("help/topic.hlp"), HelpDir("gamma", "usenglish") + "topic.hlp",
         std::string("alpha/help/topic.hlp"), std::string("beta/help/topic.hlp"),
         HelpDir("gamma", "german") + "topic.hlp"}) {
-    root.File(relative, "");
-    EXPECT_EQ(at(relative), help("topic.hlp"));
+    placed = root.File(relative);
+    EXPECT_EQ(placed, help("topic.hlp"));
   }
   // An extension name is completed by the module's name; a friend's own folder by index.
-  root.File(HelpDir("gamma", "german") + "gamma.hlp", "");
-  EXPECT_EQ(at(HelpDir("gamma", "german") + "gamma.hlp"), help(".hlp"));
-  root.File(HelpDir("beta", "german") + "only.hlp", "");
-  EXPECT_EQ(at(HelpDir("beta", "german") + "only.hlp"), help("only.hlp", 0));
+  placed = root.File(HelpDir("gamma", "german") + "gamma.hlp");
+  EXPECT_EQ(placed, help(".hlp"));
+  placed = root.File(HelpDir("beta", "german") + "only.hlp");
+  EXPECT_EQ(placed, help("only.hlp", 0));
   // Asked for friend 0 (beta) itself: its plain help folder is not a fallback then.
-  root.File("beta/help/plain.hlp", "");
-  EXPECT_EQ(at("beta/help/plain.hlp"), help("plain.hlp"));
-  EXPECT_EQ("(null)", help("plain.hlp", 0));
-  EXPECT_EQ("(null)", help("topic.hlp", 5));
+  placed = root.File("beta/help/plain.hlp");
+  EXPECT_EQ(placed, help("plain.hlp"));
+  EXPECT_EQ("(null)(null)", help("plain.hlp", 0) + help("topic.hlp", 5));
   // Level 0: the installation's own help/<platform>/<language>/ folder, no friends.
-  root.File(HelpDir("", "german") + "common.hlp", "");
-  EXPECT_EQ(at(HelpDir("", "german") + "common.hlp"), help("common.hlp", -1, 0));
+  placed = root.File(HelpDir("", "german") + "common.hlp");
+  EXPECT_EQ(placed, help("common.hlp", -1, 0));
   EXPECT_EQ("(null)", help("plain.hlp", -1, 0));
   EXPECT_TRUE(capture.messages().empty());
 }
 
 TEST(OverlaidFiles, UncheckedAnswersLieInTheLastEntryAndOverridesAreReported) {
+  std::string placed;  // written before it is looked up
   Root overlay;
   Root base;
   base.Module("beta", Definition("beta", "alpha"));
@@ -159,8 +152,8 @@ TEST(OverlaidFiles, UncheckedAnswersLieInTheLastEntryAndOverridesAreReported) {
   const char* unchecked = spec.gethelpfilename(1, "topic.hlp", 0, -1);
   EXPECT_EQ(base.path() + "/" + help, Text(unchecked));
   EXPECT_EQ(unchecked, spec.gethelpfilename(1, "topic.hlp", 0, -1));  // interned
-  overlay.File(help, "");
-  EXPECT_EQ(overlay.path() + "/" + help, Text(spec.gethelpfilename(1, "topic.hlp", 1, -1)));
+  placed = overlay.File(help);
+  EXPECT_EQ(placed, Text(spec.gethelpfilename(1, "topic.hlp", 1, -1)));
   EXPECT_THAT(capture.of(MsgKind::Warning),
               ElementsAre(Overrides(overlay.path() + "/" + help, base.path() + "/" + help)));
 
@@ -172,23 +165,24 @@ TEST(OverlaidFiles, UncheckedAnswersLieInTheLastEntryAndOverridesAreReported) {
   EXPECT_EQ(base.path() + "/" + PlatformDir("beta", "bin") + "map.exe", exec(1, "map", false));
   EXPECT_EQ("(null)", exec(1, "map", true));
   for (const std::string& relative : {PlatformDir("", "bin"), PlatformDir("alpha", "bin")}) {
-    overlay.File(relative + "map.exe", "");
-    EXPECT_EQ(overlay.path() + "/" + relative + "map.exe", exec(1, "map", true));
+    placed = overlay.File(relative + "map.exe");
+    EXPECT_EQ(placed, exec(1, "map", true));
   }
   EXPECT_TRUE(capture.messages().empty()) << "no override message for friends or the common folder";
   // Level 0 looks only in the common folder, without fallbacks.
-  base.File(PlatformDir("", "bin") + "tool.exe", "");
-  EXPECT_EQ(base.path() + "/" + PlatformDir("", "bin") + "tool.exe", exec(0, "tool", true));
-  base.File(PlatformDir("alpha", "bin") + "other.exe", "");
+  placed = base.File(PlatformDir("", "bin") + "tool.exe");
+  EXPECT_EQ(placed, exec(0, "tool", true));
+  base.File(PlatformDir("alpha", "bin") + "other.exe");
   EXPECT_EQ("(null)", exec(0, "other", true));
   const std::string own = PlatformDir("beta", "bin") + "map.exe";
-  overlay.File(own, "");
-  EXPECT_EQ(overlay.path() + "/" + own, exec(1, "map", true));
+  placed = overlay.File(own);
+  EXPECT_EQ(placed, exec(1, "map", true));
   EXPECT_THAT(capture.of(MsgKind::Warning),
               ElementsAre(Overrides(overlay.path() + "/" + own, base.path() + "/" + own)));
 }
 
 TEST(DllFile, SearchesOwnFriendsWithTheirPrefixAndCommonFoldersSilently) {
+  std::string placed;  // written before it is looked up
   Root overlay;
   Root base;
   base.Module("beta", Definition("beta", "legacy"));
@@ -205,18 +199,16 @@ TEST(DllFile, SearchesOwnFriendsWithTheirPrefixAndCommonFoldersSilently) {
            {&base, PlatformDir("", "lib")},
            {&base, "data/unsupported/" + PlatformDir("legacy", "lib")},
            {&overlay, PlatformDir("beta", "lib")}}) {
-    root->File(relative + "libarch.so", "");
-    EXPECT_EQ(root->path() + "/" + relative + "libarch.so", Text(spec.getdllfilename("arch")));
+    placed = root->File(relative + "libarch.so");
+    EXPECT_EQ(placed, Text(spec.getdllfilename("arch")));
   }
   EXPECT_EQ(spec.getdllfilename("arch"), spec.getdllfilename("arch"));  // interned
   EXPECT_TRUE(capture.messages().empty());
 
   // An unsupported module looks under its unsupported folder.
-  const std::string old = "data/unsupported/" + PlatformDir("legacy", "lib") + "libold.so";
-  base.File(old, "");
-  PM_SPEC legacy("legacy", PM_BINDING_ALLOW_UNSUPPORTED);
-  ASSERT_EQ(1, legacy.isunsupported());
-  EXPECT_EQ(base.path() + "/" + old, Text(legacy.getdllfilename("old")));
+  const std::string old =
+      base.File("data/unsupported/" + PlatformDir("legacy", "lib") + "libold.so");
+  EXPECT_EQ(old, Text(PM_SPEC("legacy", PM_BINDING_ALLOW_UNSUPPORTED).getdllfilename("old")));
 }
 
 TEST(VersionedFile, PicksTheHighestMajorMinorAndNeedsBoth) {
@@ -250,22 +242,18 @@ TEST(DataFiles, ListsEveryExistingCopyInSearchOrder) {
   base.Module("gamma", Definition("gamma", "beta"));
   base.Module("beta", Definition("beta", "alpha"));
   base.Module("alpha", Definition("alpha"));
-  for (const char* file :
-       {"data/gamma.nph", "gamma/data/gamma.nph", "alpha/data/gamma.nph", "beta/data/other"}) {
-    base.File(file, "");
-  }
-  overlay.File("alpha/data/gamma.nph", "");
+  const Port::String common = base.File("data/gamma.nph");
+  const Port::String own = base.File("gamma/data/gamma.nph");
+  base.File("alpha/data/gamma.nph");
+  const Port::String other = base.File("beta/data/other");
+  const Port::String overlaid = overlay.File("alpha/data/gamma.nph");
   spinetest::Install({&overlay, &base});
   PM_SPEC spec("gamma", PM_BINDING_SUPPORTED_ONLY);
-
-  const std::vector<Port::String> expected = {base.DataFile("gamma", "gamma.nph"),
-                                              overlay.DataFile("alpha", "gamma.nph"),
-                                              base.path() + "/data/gamma.nph"};
-  EXPECT_EQ(expected, *spec.getdatafiles(".nph"));
-  EXPECT_EQ(std::vector<Port::String>{base.DataFile("beta", "other")}, *spec.getdatafiles("other"));
+  using Paths = std::vector<Port::String>;
+  EXPECT_EQ((Paths{own, overlaid, common}), *spec.getdatafiles(".nph"));
+  EXPECT_EQ(Paths{other}, *spec.getdatafiles("other"));
   EXPECT_TRUE(spec.getdatafiles("nothing")->empty());
   // Without a module the module's folder is the common one: one copy.
-  PM_SPEC empty(nullptr, PM_BINDING_FROM_ENVIRONMENT);
-  EXPECT_EQ(std::vector<Port::String>{base.path() + "/data/gamma.nph"},
-            *empty.getdatafiles("gamma.nph"));
+  EXPECT_EQ(Paths{common},
+            *PM_SPEC(nullptr, PM_BINDING_FROM_ENVIRONMENT).getdatafiles("gamma.nph"));
 }

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -52,13 +53,23 @@ class Root {
   void UnsupportedModule(const std::string& pm, const std::string& content) const {
     pmtest::WriteFile(dir_.path() + "/data/unsupported/" + pm + "/data/" + pm + ".acd", content);
   }
-  void File(const std::string& relative, const std::string& content) const {
+  // Writes <root>/<relative> and answers its path.
+  std::string File(const std::string& relative, const std::string& content = "") const {
     pmtest::WriteFile(dir_.path() + "/" + relative, content);
+    return dir_.path() + "/" + relative;
   }
 
  private:
   pmtest::TempDir dir_;
 };
+
+// The values of `keys` in `store`, each followed by a blank ("" for an absent one).
+template <class Store>
+std::string Values(Store& store, std::initializer_list<const char*> keys) {
+  std::string text;
+  for (const char* key : keys) text += store.GetStringByKey(key, 0, 0, 0, 0).str() + " ";
+  return text;
+}
 
 // A matcher of the platform layer's warning that the copy `used` hides the one in the last root.
 inline auto Overrides(const std::string& used, const std::string& inLast) {

@@ -1,5 +1,6 @@
 // Recognising a captured message by its entry in a table of messages.
 #include <cstring>
+#include <regex>
 #include <sstream>
 
 #include "pmtest.h"
@@ -12,13 +13,10 @@ namespace {
 std::vector<std::string> LiteralPieces(const char* format) {
   std::vector<std::string> pieces(1);
   for (const char* at = format; *at; ++at) {
-    if (*at != '%') {
-      pieces.back() += *at;
-    } else if (at[1] == '%') {
-      pieces.back() += *++at;
-    } else {
-      // Flags, width, precision and length up to the conversion letter.
-      while (at[1] && !std::strchr("diouxXeEfFgGaAcspn", at[1])) ++at;
+    if (*at != '%' || at[1] == '%') {
+      pieces.back() += *at == '%' ? *++at : *at;
+    } else {  // flags, width, precision and length up to the conversion letter
+      at += std::strcspn(at + 1, "diouxXeEfFgGaAcspn");
       if (at[1]) ++at;
       pieces.emplace_back();
     }
@@ -28,21 +26,12 @@ std::vector<std::string> LiteralPieces(const char* format) {
 
 // Whether `text` is the pieces with any run of characters between each two of them.
 bool MatchesPieces(const std::string& text, const std::vector<std::string>& pieces) {
-  if (pieces.size() == 1) return text == pieces[0];
-  const std::string& first = pieces.front();
-  const std::string& last = pieces.back();
-  if (text.size() < first.size() + last.size()) return false;
-  if (text.compare(0, first.size(), first) != 0) return false;
-  if (text.compare(text.size() - last.size(), last.size(), last) != 0) return false;
-  // Leftmost placement of each middle piece is as good as any for a pattern of wildcards.
-  std::size_t from = first.size();
-  const std::size_t end = text.size() - last.size();
-  for (std::size_t i = 1; i + 1 < pieces.size(); ++i) {
-    const std::size_t found = text.find(pieces[i], from);
-    if (found == std::string::npos || found + pieces[i].size() > end) return false;
-    from = found + pieces[i].size();
+  const std::regex special(R"([.^$|()\[\]{}*+?\\])");
+  std::string pattern = std::regex_replace(pieces[0], special, "\\$&");
+  for (std::size_t i = 1; i < pieces.size(); ++i) {
+    pattern += "[\\s\\S]*" + std::regex_replace(pieces[i], special, "\\$&");
   }
-  return true;
+  return std::regex_match(text, std::regex(pattern));
 }
 
 }  // namespace
