@@ -14,7 +14,6 @@
 
 using PersonalityModule::BaseList;
 using PersonalityModule::ListIterator;
-using spinetest::Root;
 using namespace validationtest;
 
 namespace {
@@ -73,11 +72,8 @@ TEST(ListIterator, PositionsLazilyAndComparesAsStated) {
 // Parts share one list per module and device, and one device table; a second walk reads no file;
 // a device without package file, and a part without module, give empty ranges.
 TEST(ListCache, PartsShareOneListPerModuleAndDeviceAndASecondWalkReadsNoFile) {
-  Root root;
-  root.Module("fam", Module("fam", "CPLD", "xcd1,d1:xcd2,d2"));
-  DataFile(root, "fam", "d1.pkg", {"tq144", "cs49"});
-  DataFile(root, "fam", "d1.spd", {"-4", "-5"});
-  spinetest::Install({&root});
+  const InstalledModules install(
+      {{"fam", "CPLD", "xcd1,d1:xcd2,d2", "d1.pkg=tq144,cs49 d1.spd=-4,-5"}});
 
   const auto first = BoundPart("fam");
   const auto second = BoundPart("fam");
@@ -110,7 +106,7 @@ TEST(ListCache, PartsShareOneListPerModuleAndDeviceAndASecondWalkReadsNoFile) {
   };
   const std::vector<std::string> expected{"xcd1tq144-4", "xcd1tq144-5", "xcd1cs49-4", "xcd1cs49-5"};
   EXPECT_EQ(expected, walkAll());
-  std::filesystem::remove(root.DataFile("fam", "d1.pkg"));
-  std::filesystem::remove(root.DataFile("fam", "d1.spd"));
+  std::filesystem::remove(install.root.DataFile("fam", "d1.pkg"));
+  std::filesystem::remove(install.root.DataFile("fam", "d1.spd"));
   EXPECT_EQ(expected, walkAll());
 }

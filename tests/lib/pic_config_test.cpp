@@ -14,23 +14,14 @@ namespace {
 
 // An FPGA family: xcab12e has every file, xcab40e is declared with package and speed files but
 // has no device file.
-struct FpgaInstall {
-  FpgaInstall() {
-    root.Module("fam",
-                Module("fam", "FPGA", "xcab12e,ab12e:xcab40e,ab40e", "DEVICE_FORMAT = xcab__e\n"));
-    DeviceFile(root, "fam", "ab12e");
-    DataFile(root, "fam", "ab12e.pkg", {"tq144"});
-    DataFile(root, "fam", "ab40e.pkg", {"pq208"});
-    DataFile(root, "fam", "ab40e.spd", {"-4"});
-    spinetest::Install({&root});
-  }
-  spinetest::Root root;
-};
+const ModuleRow kFpga = {"fam", "FPGA", "xcab12e,ab12e:xcab40e,ab40e",
+                         "ab12e.nph ab12e.pkg=tq144 ab40e.pkg=pq208 ab40e.spd=-4",
+                         "DEVICE_FORMAT = xcab__e\n"};
 
 }  // namespace
 
 TEST(PicConfig, DeclaredDeviceWithAPackageFileIsEnoughForConfigurationOnly) {
-  FpgaInstall install;
+  const InstalledModules install({kFpga});
   PicConfig config("xcab40epq208-4", 1, PM_BINDING_SUPPORTED_ONLY);
   EXPECT_EQ(1, config.isvalid(1, 1));
   const char* text = "";

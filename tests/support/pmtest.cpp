@@ -164,13 +164,6 @@ std::vector<std::string> MessageCapture::texts(Port::MsgKind kind) const {
   return selected;
 }
 
-bool MessageCapture::contains(Port::MsgKind kind, const std::string& fragment) const {
-  for (const Port::Message& message : of(kind)) {
-    if (message.text.find(fragment) != std::string::npos) return true;
-  }
-  return false;
-}
-
 void MessageCapture::clear() {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->messages.clear();

@@ -88,8 +88,6 @@ class MessageCapture {
   std::vector<Port::Message> of(Port::MsgKind kind) const;
   // Texts of the messages of one kind, in order.
   std::vector<std::string> texts(Port::MsgKind kind) const;
-  // Whether any message of `kind` contains `fragment`.
-  bool contains(Port::MsgKind kind, const std::string& fragment) const;
   void clear();
 
  private:
@@ -107,8 +105,6 @@ class MessageCapture {
 bool IsFrom(const Port::Message& message, const Port::MsgEntry& entry);
 // The entry's text with its conversions replaced, in order, by `arguments`.
 std::string Expand(const Port::MsgEntry& entry, const std::vector<std::string>& arguments);
-// Succeeds when `capture` holds a message from `entry`; a failure lists what it holds.
-::testing::AssertionResult Issued(const MessageCapture& capture, const Port::MsgEntry& entry);
 // A matcher of a Port::Message from `entry`, e.g. ElementsAre(pmtest::From(pmlib::msg::NoSpec)).
 MATCHER_P(From, entry, std::string(negation ? "not " : "") + "a message from " + entry.name) {
   return IsFrom(arg, entry);

@@ -53,17 +53,6 @@ std::string Expand(const Port::MsgEntry& entry, const std::vector<std::string>& 
   return text;
 }
 
-::testing::AssertionResult Issued(const MessageCapture& capture, const Port::MsgEntry& entry) {
-  const std::vector<Port::Message> messages = capture.messages();
-  for (const Port::Message& message : messages) {
-    if (IsFrom(message, entry)) return ::testing::AssertionSuccess();
-  }
-  std::ostringstream held;
-  for (const Port::Message& message : messages) held << "\n  " << ::testing::PrintToString(message);
-  return ::testing::AssertionFailure() << "no message from " << entry.name << " among the "
-                                       << messages.size() << " captured:" << held.str();
-}
-
 }  // namespace pmtest
 
 void Port::PrintTo(const Message& message, std::ostream* out) {
