@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "pmmessages.h"
 #include "port_messages.h"
@@ -23,16 +24,14 @@ struct Row {
 // The table `entries` holds exactly `rows`, in order.
 template <std::size_t N, std::size_t M>
 void ExpectTable(const Row (&rows)[N], const Port::MsgEntry (&entries)[M]) {
+  const auto fields = [](const auto& row) {
+    return std::make_tuple(std::string(row.name), row.kind, row.code, std::string(row.text));
+  };
   ASSERT_EQ(N, M);
-  for (std::size_t i = 0; i < N; ++i) {
-    EXPECT_STREQ(rows[i].name, entries[i].name);
-    EXPECT_EQ(rows[i].kind, entries[i].kind) << entries[i].name;
-    EXPECT_EQ(rows[i].code, entries[i].code) << entries[i].name;
-    EXPECT_STREQ(rows[i].text, entries[i].text) << entries[i].name;
-  }
+  for (std::size_t i = 0; i < N; ++i) EXPECT_EQ(fields(rows[i]), fields(entries[i]));
 }
 
-TEST(Messages, LibraryTableHoldsEachMessageWithItsKindCodeAndText) {
+TEST(Messages, LibraryAndPlatformTablesHoldEachMessageWithItsKindCodeAndText) {
   // One row a message, however long.
   // clang-format off
   const Row rows[] = {
@@ -106,13 +105,7 @@ TEST(Messages, LibraryTableHoldsEachMessageWithItsKindCodeAndText) {
       {"DumpSupportedRange", MsgKind::Status, 0, " %s"},
       {"DumpLineEnd", MsgKind::Status, 0, "\n"},
   };
-  // clang-format on
-  ExpectTable(rows, pmlib::msg::kAll);
-}
-
-TEST(Messages, PlatformTableHoldsEachMessageWithItsKindCodeAndText) {
-  // clang-format off
-  const Row rows[] = {
+  const Row platformRows[] = {
       {"NotAWordName", MsgKind::Warning, 0, "%s is not a %s name (letters, digits, \"_\" and \"-\" only); %s is used.\n"},
       {"Override", MsgKind::Warning, 0, "%s: %s overrides %s\n"},
       {"CannotOpenForReading", MsgKind::Warning, 0, "Cannot open file \"%s\" for reading.\n"},
@@ -124,26 +117,25 @@ TEST(Messages, PlatformTableHoldsEachMessageWithItsKindCodeAndText) {
       {"CannotReadCommandFile", MsgKind::Warning, 0, "cannot read the command file \"%s\"\n"},
   };
   // clang-format on
-  ExpectTable(rows, Port::msg::kAll);
+  ExpectTable(rows, pmlib::msg::kAll);
+  ExpectTable(platformRows, Port::msg::kAll);
 }
 
 // The matcher every other test relies on: a conversion matches any text, the rest must be equal.
 TEST(Messages, IsFromComparesKindCodeAndTextWithConversionsAsWildcards) {
   using namespace pmlib::msg;
-  const auto from = [](const Port::MsgEntry& entry, MsgKind kind, int code, const char* text) {
-    return pmtest::IsFrom(Port::Message{kind, code, "", "", 0, text}, entry);
+  const std::tuple<Port::MsgEntry, MsgKind, int, const char*, bool> cases[] = {
+      {CannotFindPart, MsgKind::Internal, 0, "Cannot find part a in personality module b\n", true},
+      {CannotFindPart, MsgKind::Internal, 0, "Cannot find part  in personality module \n", true},
+      {CannotSetPart, MsgKind::Internal, 0, "Cannot find part a in personality module b\n", false},
+      {CannotFindPart, MsgKind::Internal, 0, "Cannot find part a in personality module b", false},
+      {CannotFindPart, MsgKind::Internal, 0, "Cannot find part a in module b\n", false},
+      {LibraryMissing, MsgKind::Fatal, 91, "dll library <x.so> does not exist.\n", false},
+      {DumpLineEnd, MsgKind::Status, 0, " \n", false},
   };
-  EXPECT_TRUE(
-      from(CannotFindPart, MsgKind::Internal, 0, "Cannot find part a in personality module b\n"));
-  EXPECT_TRUE(
-      from(CannotFindPart, MsgKind::Internal, 0, "Cannot find part  in personality module \n"));
-  EXPECT_FALSE(
-      from(CannotSetPart, MsgKind::Internal, 0, "Cannot find part a in personality module b\n"));
-  EXPECT_FALSE(
-      from(CannotFindPart, MsgKind::Internal, 0, "Cannot find part a in personality module b"));
-  EXPECT_FALSE(from(CannotFindPart, MsgKind::Internal, 0, "Cannot find part a in module b\n"));
-  EXPECT_FALSE(from(LibraryMissing, MsgKind::Fatal, 91, "dll library <x.so> does not exist.\n"));
-  EXPECT_FALSE(from(DumpLineEnd, MsgKind::Status, 0, " \n"));
+  for (const auto& [entry, kind, code, text, matches] : cases) {
+    EXPECT_EQ(matches, pmtest::IsFrom(Port::Message{kind, code, "", "", 0, text}, entry)) << text;
+  }
   EXPECT_EQ("Cannot find part a in personality module b\n",
             pmtest::Expand(CannotFindPart, {"a", "b"}));
 }
