@@ -31,8 +31,6 @@ std::string HelpDir(const std::string& pm, const std::string& language) {
   return PlatformDir(pm, "help") + language + "/";
 }
 
-std::string Text(const char* path) { return path ? path : "(null)"; }
-
 }  // namespace
 
 TEST(DataFile, FallbacksRunInOrderOwnNameThenFriendsThenCommonFolder) {

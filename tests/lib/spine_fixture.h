@@ -37,6 +37,9 @@ inline std::string Definition(const std::string& arch, const std::string& friend
          "\nBASE_MODE = FALSE\n" + extra;
 }
 
+// `text`, or "(null)" for none.
+inline std::string Text(const char* text) { return text ? text : "(null)"; }
+
 // One installation root in a temporary folder.
 class Root {
  public:
