@@ -18,29 +18,22 @@ std::string Module(const std::string& name, const std::string& baseMode,
          (baseMode.empty() ? "" : "BASE_MODE = " + baseMode + "\n") + extra;
 }
 
-// Two roots: modules in byte order trouble, base-mode variants, a duplicate and skipped folders.
-struct ListingInstall {
-  ListingInstall() {
-    first.Module("zeta", Module("zeta", "FALSE", "ARCH_TYPE = CPLD\n"));
-    first.Module("Upper", Module("Upper", "false"));
-    first.Module("alpha", Module("alpha", "FALSE", "ARCH_TYPE = fpga\nALIAS_alpha = Aleph\n"));
-    second.Module("alpha", Module("alpha", "FALSE", "ARCH_TYPE = fpga\n"));
-    second.Module("basic", Module("basic", "TRUE", "ARCH_TYPE = FPGA\n"));
-    second.Module("nomode", Module("nomode", ""));
-    second.Module("odd", Module("odd", "MAYBE"));
-    for (const char* folder : {"bin", "data", "help"})
-      second.Module(folder, Module(folder, "FALSE"));
-    second.File("loose.txt", "not a module\n");
-    spinetest::Install({&first, &second});
-  }
-  Root first;
-  Root second;
-};
-
 }  // namespace
 
+// Two roots: modules in byte order trouble, base-mode variants, a duplicate and skipped folders.
 TEST(Listing, ModulesComeOnceInByteOrderFilteredByBaseModeKeysAndValues) {
-  ListingInstall install;
+  Root first;
+  Root second;
+  first.Module("zeta", Module("zeta", "FALSE", "ARCH_TYPE = CPLD\n"));
+  first.Module("Upper", Module("Upper", "false"));
+  first.Module("alpha", Module("alpha", "FALSE", "ARCH_TYPE = fpga\nALIAS_alpha = Aleph\n"));
+  second.Module("alpha", Module("alpha", "FALSE", "ARCH_TYPE = fpga\n"));
+  second.Module("basic", Module("basic", "TRUE", "ARCH_TYPE = FPGA\n"));
+  second.Module("nomode", Module("nomode", ""));
+  second.Module("odd", Module("odd", "MAYBE"));
+  for (const char* folder : {"bin", "data", "help"}) second.Module(folder, Module(folder, "FALSE"));
+  second.File("loose.txt", "not a module\n");
+  spinetest::Install({&first, &second});
   pmtest::MessageCapture capture;
   PM_SPEC spec(nullptr, PM_BINDING_FROM_ENVIRONMENT);
   spec.make_list(nullptr, nullptr, 0);

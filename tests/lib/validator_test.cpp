@@ -92,8 +92,7 @@ TEST(Validator, DeviceNamesFollowTheType) {
   }
   const auto prom = Part("prom");
   prom->set_device("xcp1");
-  EXPECT_TRUE(prom->isvalidpackagename("anything", 1));
-  EXPECT_TRUE(prom->isvalidspeedname("-99", 1));
+  EXPECT_TRUE(prom->isvalidpackagename("anything", 1) && prom->isvalidspeedname("-99", 1));
 }
 
 // Devices are listed from the device files of the module and its friends in table order, or
@@ -120,9 +119,8 @@ TEST(Validator, TestDevicesCountInTestDeviceMode) {
   const InstalledModules install(
       {{"fam", "CPLD", "xcd1,d1", "t1.pkg=tq144", "TEST_DEVICE_INTERNAL = xct1,t1\n"}});
   EXPECT_TRUE(HasDeviceData(install.root, "fam", "CPLD"));
-  const auto part = Part("fam");
-  EXPECT_TRUE(part->isvaliddevicename("xct1", 1));
-  EXPECT_EQ((Texts{"xcd1", "xct1"}), NextLevel(*part));
+  EXPECT_TRUE(Part("fam")->isvaliddevicename("xct1", 1));
+  EXPECT_EQ((Texts{"xcd1", "xct1"}), NextLevel(*Part("fam")));
 }
 
 TEST(Validator, NoInternalNameFallsBackToTheDeviceOncePerDirectory) {
@@ -145,9 +143,9 @@ TEST(Validator, SpeedFlagsAnswerWithoutAWalk) {
   imp.verify_and_set_pm("flags", true);
   imp.SetDevice("xcd1");
   PersonalityModule::Validator& validator = *imp.validatorObject();
-  EXPECT_TRUE(validator.getminspd("xcd1"));
-  EXPECT_TRUE(validator.get411spd("xcd1"));
-  EXPECT_FALSE(validator.getminspd("xcd2"));
-  EXPECT_TRUE(validator.isvalidspeed("xcd1", "-4"));
-  EXPECT_FALSE(validator.isvalidspeed("xcd1", "-0"));  // a flag, not a grade
+  // "-0" is a flag, not a grade.
+  EXPECT_EQ((std::vector<bool>{true, true, false, true, false}),
+            (std::vector<bool>{validator.getminspd("xcd1"), validator.get411spd("xcd1"),
+                               validator.getminspd("xcd2"), validator.isvalidspeed("xcd1", "-4"),
+                               validator.isvalidspeed("xcd1", "-0")}));
 }
