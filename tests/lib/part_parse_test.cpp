@@ -153,8 +153,7 @@ TEST(PartParse, PartNameTestsAndSetPart) {
   EXPECT_EQ(1, part->isvalidpartname("AB12ETQ144", device, package, 0));
   const auto_array<char> deviceOwner(device);
   const auto_array<char> packageOwner(package);
-  EXPECT_STREQ("xcab12e", device);
-  EXPECT_STREQ("tq144", package);
+  EXPECT_EQ("xcab12e tq144", std::string(device) + " " + package);
   EXPECT_EQ(1, part->get_depth());  // the part itself is not changed
 
   EXPECT_TRUE(part->set_part("xcab12ecs144"));
