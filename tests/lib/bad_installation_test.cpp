@@ -1,24 +1,13 @@
 // Broken installations, one a row: each gives its message and a clean result (a module without
 // definition, an unbound part, an empty list), never a crash, a hang or a read out of bounds.
 // Every row runs in a process of its own, so the library's caches start empty for each.
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <ostream>
 #include <regex>
-#include <sstream>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include <sys/stat.h>
 
-#include "pmlib/pmpic.h"
-#include "pmlib/pmspec.h"
-#include "pmport/port_path.h"
-#include "pmtest.h"
 #include "validation_fixture.h"
 
 using Port::MsgKind;

@@ -1,13 +1,7 @@
 // Device naming: external and internal names, test devices, subfamilies, ranges, databook names
 // and the speed flags.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <memory>
-#include <string>
 #include <thread>
 #include <tuple>
-#include <vector>
 
 #include "validation_fixture.h"
 

@@ -3,10 +3,6 @@
 // failed loads and unloading.
 #include <cstdio>
 #include <filesystem>
-#include <utility>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "baspmdlm.h"
 #include "pmlib/pmdlm.h"

@@ -1,10 +1,6 @@
 // Shared lists: one list object per module or device for every part, and lazy iterators. Their
 // builds on many threads at once are the stress suite's (tests/stress).
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include <boost/make_shared.hpp>
 

@@ -1,9 +1,6 @@
 // The messages of the library and of the platform layer: each one's kind, code and exact text is
 // pinned here and only here. Other tests recognise a message by its entry (pmtest::From,
 // pmtest::Says).
-#include <gtest/gtest.h>
-
-#include <string>
 #include <tuple>
 
 #include "pmmessages.h"

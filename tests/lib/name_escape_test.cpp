@@ -2,20 +2,10 @@
 // platform and language names. One installation `<outer>/inst`, with a readable "evil" copy of
 // everything planted just outside it; each row asks one path builder and fails if the outside
 // copy shows.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <functional>
-#include <string>
-#include <vector>
 
 #include "pmlib/pmcmdargs.h"
-#include "pmlib/pmdevkey.h"
 #include "pmlib/pmdlm.h"
-#include "pmlib/pmspec.h"
-#include "pmport/port_path.h"
-#include "pmtest.h"
 #include "validation_fixture.h"
 
 using Port::MsgKind;

@@ -1,13 +1,6 @@
 // Part-name parsing: device formats and speeds, the architecture search (bare names, "base", the
 // pattern file, the installed architectures), error status, the three-string form and the
 // part-name tests.
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "validation_fixture.h"
 
 using Port::MsgKind;

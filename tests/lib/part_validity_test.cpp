@@ -1,10 +1,6 @@
 // Parts: level tests and their messages, DISALLOW_SPEEDS, defaults, comparison, the lists by
 // depth, the architecture list, macro lists and the dump.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "validation_fixture.h"
 

@@ -1,9 +1,7 @@
 // Specifications: name resolution, location with override and missing-definition messages,
 // loading with the friend chain, aliases, validity and the printed dump.
-#include <cstdlib>
 #include <tuple>
 #include <type_traits>
-#include <utility>
 
 #include "baspmdevkey.h"
 #include "spine_fixture.h"

@@ -1,8 +1,5 @@
 // Data files, help files, executables, shared libraries and every copy of a data file: search
 // order, language and version fallbacks, unchecked answers, override messages, interned results.
-#include <cstdlib>
-#include <utility>
-
 #include "baspmspec.h"
 #include "pmport/port_env.h"
 #include "spine_fixture.h"

@@ -1,14 +1,9 @@
 // Validators: evidence on disk per architecture type, friend chains, device names, and the list
 // sources behind device, package and speed lists.
-#include <gtest/gtest.h>
-
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "Validator.h"
 #include "ValidatorFactory.h"
-#include "baspmpic.h"
 #include "pmport/sfp_acd.h"
 #include "validation_fixture.h"
 
