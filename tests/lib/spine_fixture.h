@@ -3,13 +3,9 @@
 #ifndef PMLIB_TESTS_LIB_SPINE_FIXTURE_H
 #define PMLIB_TESTS_LIB_SPINE_FIXTURE_H
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-#include <string>
-#include <vector>
 
 #include <sys/wait.h>
 #include <unistd.h>

@@ -3,16 +3,10 @@
 #ifndef PMLIB_TESTS_LIB_VALIDATION_FIXTURE_H
 #define PMLIB_TESTS_LIB_VALIDATION_FIXTURE_H
 
-#include <cstring>
-#include <memory>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "baspmpic.h"
 #include "pmlib/pmpic.h"
-#include "pmmessages.h"
-#include "pmtest.h"
 #include "spine_fixture.h"
 
 namespace validationtest {

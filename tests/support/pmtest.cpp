@@ -1,7 +1,5 @@
 #include "pmtest.h"
 
-#include <gtest/gtest.h>
-
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <mutex>
 
 #include "pmport/ut_ifile.h"
