@@ -15,12 +15,6 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-std::string UpperPlatform() {
-  std::string platform = Port_Env::GetPlatformPath();
-  UT_STR::Upper(platform.data());
-  return platform;
-}
-
 // "<module>/lib/<platform>/", the folder where getdllfilename looks first.
 std::string LibDir(const std::string& module) {
   return module + "/lib/" + Port_Env::GetPlatformPath() + "/";
@@ -66,15 +60,12 @@ void InstallArch(const Root& root, const std::string& ventries, const Names& lib
 }  // namespace
 
 TEST(Ventry, PlatformKeyWinsAndBothValueFormsResolve) {
+  std::string platform = std::string("VENTRY_") + Port_Env::GetPlatformPath();
+  UT_STR::Upper(platform.data());
   Root root;
   InstallArch(root,
-              "VENTRY_" + UpperPlatform() +
-                  "_route = route(const char*),tpa\n"
-                  "VENTRY_route = place,tpb\n"
-                  "VENTRY_" +
-                  UpperPlatform() +
-                  "_pack =\n"
-                  "VENTRY_pack = route(void) tpc\n"
+              platform + "_route = route(const char*),tpa\nVENTRY_route = place,tpb\n" + platform +
+                  "_pack =\nVENTRY_pack = route(void) tpc\n"
                   "VENTRY_place = place ,tpb ; the comment is not part of the entry\n",
               {"tpa", "tpb", "tpc"});
   PM_SPEC spec("arch", PM_BINDING_SUPPORTED_ONLY);
