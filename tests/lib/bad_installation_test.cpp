@@ -37,10 +37,6 @@ std::string Definition(const std::string& extra = "") {
   return Module("mm", "CPLD", "xcd1,d1:xcd2,d2", "DEVICE_FORMAT = #^x?c?d[0-9]+\n" + extra);
 }
 
-std::string Crlf(const std::string& text) {
-  return std::regex_replace(text, std::regex("\n"), "\r\n");
-}
-
 // ---------------------------------------------------------------------------------------------
 // Probes: what a caller sees, as one line.
 
@@ -151,8 +147,9 @@ std::vector<Row> Rows() {
        "value:NOTE value:GHOST part:xcd1pk1-1", "<be> <> " + kPartResult},
       {"InvalidUtf8", Module("mm", "CPLD", "xcd1,d1:\xff\xfe,\xc3\x28", "NOTE = \xe2\x82\n"),
        "value:NOTE lists", "<\xe2\x82> devices=xcd1,\xff\xfe packages=pk1,pk2 speeds=-1,-2 |"},
-      {"CrlfFiles", Crlf(Definition()), "value:VENDOR part:XCD1PK2-2",
-       "<Acme> mm/xcd1/pk2/-2 @4 status=0 |", WriteOver("data/patternfile", "mm=^x?c?d[0-9]+\r\n")},
+      {"CrlfFiles", std::regex_replace(Definition(), std::regex("\n"), "\r\n"),
+       "value:VENDOR part:XCD1PK2-2", "<Acme> mm/xcd1/pk2/-2 @4 status=0 |",
+       WriteOver("data/patternfile", "mm=^x?c?d[0-9]+\r\n")},
       {"DeviceFormatMatchingTheEmptyString",
        Module("mm", "CPLD", "xcd1,d1", "DEVICE_FORMAT = #^q*\n"), "part:xcd1pk1-1",
        "-/-/-/- @0 status=1 |"},

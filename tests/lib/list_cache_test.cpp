@@ -30,12 +30,6 @@ class CountingList : public BaseList {
   const PersonalityModule::NameVector names_;
 };
 
-std::vector<std::string> Walk(ListIterator name, const ListIterator& end) {
-  std::vector<std::string> names;
-  for (; name != end; name++) names.push_back(name->c_str());
-  return names;
-}
-
 // A part bound to `arch`.
 std::unique_ptr<PMPicImp> BoundPart(const char* arch) {
   auto part = std::make_unique<PMPicImp>(nullptr, PM_BINDING_SUPPORTED_ONLY);
@@ -56,7 +50,9 @@ TEST(ListIterator, PositionsLazilyAndComparesAsStated) {
   const ListIterator before = begin++;
   EXPECT_EQ("a", std::string(before->c_str()));
   EXPECT_EQ("b", std::string(begin->c_str()));
-  EXPECT_EQ((std::vector<std::string>{"b", "c"}), Walk(begin, end));
+  std::vector<std::string> rest;
+  for (; begin != end; begin++) rest.push_back(begin->c_str());
+  EXPECT_EQ((std::vector<std::string>{"b", "c"}), rest);
   EXPECT_EQ(1, builds);
 
   // An empty list: a begin iterator equals the end one; so do two iterators over no list.

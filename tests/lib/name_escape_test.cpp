@@ -14,36 +14,25 @@ using testing::Contains;
 
 namespace {
 
-// A file, relative to the outer folder; only "inst/..." lies inside the installation.
-struct Planted {
-  std::string relative;
-  std::string content;
-};
-
-const std::vector<Planted>& PlantedFiles() {
-  // Named as the hostile friend names it, so that nothing but the name's rule keeps it out.
-  static const std::string evil = spinetest::Definition("../evilmod", "", "EVIL_KEY = leaked\n");
-  static const std::vector<Planted> files{
-      {"inst/alpha/data/alpha.acd", spinetest::Definition("alpha", "../evilmod")},
-      {"inst/dev/data/dev.acd",
-       validationtest::Module("dev", "CPLD", "xcd1,../../../x", "VENTRY_route = route(),tpa\n")},
-      {"inst/dev/data/sub/notes.txt", "inside\n"},
-      {"evilmod/data/evilmod.acd", evil},
-      {"evilmod/evilmod.acd", evil},
-      {"libevil.so", "evil"},
-      {"evil.exe", "evil"},
-      {"topic.hlp", "evil"},
-      {"x.usg", "evil usage"},
-  };
-  return files;
-}
-
 class HostileInstall {
  public:
   HostileInstall() {
-    for (const Planted& file : PlantedFiles()) {
-      pmtest::WriteFile(outer_ / file.relative, file.content);
-    }
+    // Named as the hostile friend names it, so that nothing but the name's rule keeps it out.
+    const std::string evil = spinetest::Definition("../evilmod", "", "EVIL_KEY = leaked\n");
+    // Relative to the outer folder; only "inst/..." lies inside the installation.
+    const std::pair<const char*, std::string> files[] = {
+        {"inst/alpha/data/alpha.acd", spinetest::Definition("alpha", "../evilmod")},
+        {"inst/dev/data/dev.acd",
+         validationtest::Module("dev", "CPLD", "xcd1,../../../x", "VENTRY_route = route(),tpa\n")},
+        {"inst/dev/data/sub/notes.txt", "inside\n"},
+        {"evilmod/data/evilmod.acd", evil},
+        {"evilmod/evilmod.acd", evil},
+        {"libevil.so", "evil"},
+        {"evil.exe", "evil"},
+        {"topic.hlp", "evil"},
+        {"x.usg", "evil usage"},
+    };
+    for (const auto& [relative, content] : files) pmtest::WriteFile(outer_ / relative, content);
     // The folders a hostile name climbs out of must exist for the climb to work.
     for (const char* folder :
          {"inst/data", "inst/dev/lib", "inst/dev/bin", "inst/dev/help/lin64"}) {
