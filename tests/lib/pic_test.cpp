@@ -1,5 +1,7 @@
 // Parts: the set-architecture step, the level setters and clears, composed part names, copies,
 // device data files found by internal name, and part key stores.
+#include <tuple>
+
 #include "baspmdevkey.h"
 #include "validation_fixture.h"
 
@@ -62,16 +64,10 @@ TEST_F(PicTest, FamilyWarningOnlyForPhysicalModulesAndTheTypeIsUpperCased) {
   EXPECT_EQ(1u, capture.messages().size());
 }
 
-// Each row sets one level ('d'evice, 'p'ackage, 's'peed) on the same part, in order.
-struct LevelStep {
-  char level;
-  const char* value;
-  bool accepted;
-  const char* levels;
-};
-
+// Each row sets one level ('d'evice, 'p'ackage, 's'peed) on the same part, in order: the level,
+// the value, whether it is accepted, then the levels of the part.
 TEST_F(PicTest, SettingALevelClearsOnlyWhatChanges) {
-  const LevelStep steps[] = {
+  const std::tuple<char, const char*, bool, const char*> steps[] = {
       {'p', "tq144", false, "alpha/-/-/- @1"},  // package and speed need a device
       {'s', "-3", false, "alpha/-/-/- @1"},
       {'d', "xcab12e", true, "alpha/xcab12e/-/- @2"},
@@ -94,13 +90,12 @@ TEST_F(PicTest, SettingALevelClearsOnlyWhatChanges) {
   };
   pmtest::MessageCapture capture;
   const std::unique_ptr<PM_PIC> part = Part("alpha");
-  for (const LevelStep& step : steps) {
-    const bool accepted = step.level == 'd'   ? part->set_device(step.value)
-                          : step.level == 'p' ? part->set_package(step.value)
-                                              : part->set_speed(step.value);
-    EXPECT_EQ(step.accepted, accepted) << step.level << " " << (step.value ? step.value : "null");
-    EXPECT_EQ(step.levels, Levels(*part))
-        << step.level << " " << (step.value ? step.value : "null");
+  for (const auto& [level, value, accepted, levels] : steps) {
+    const bool set = level == 'd'   ? part->set_device(value)
+                     : level == 'p' ? part->set_package(value)
+                                    : part->set_speed(value);
+    EXPECT_EQ(accepted, set) << level << " " << Text(value);
+    EXPECT_EQ(levels, Levels(*part)) << level << " " << Text(value);
   }
   ASSERT_EQ(1, part->get_num_idnames());
   EXPECT_STREQ("NO_INTERNAL_DEVICE_NAME", part->get_internal_device(0));
@@ -110,39 +105,33 @@ TEST_F(PicTest, SettingALevelClearsOnlyWhatChanges) {
                           From(PackageWithoutDevice)));
 }
 
-struct CompositionCase {
-  const char* arch;  // lettered: PARTNAMECHAR x, capital: X, bare: none
-  const char* device;
-  const char* package;  // null: not set
-  const char* speed;    // null: not set
-  const char* part;
-  const char* partname;
-};
-
+// Each row: the architecture (lettered: PARTNAMECHAR x, capital: X, bare: none), the device, the
+// package and speed (null: not set), then get_part and get_partname.
 TEST_F(PicTest, PartNamesDropTheLetterAndC) {
-  const CompositionCase cases[] = {
-      {"lettered", "xcab12e", "tq144", "-3", "ab12etq144", "ab12etq144-3"},
-      {"lettered", "XCAB12E", "tq144", "-3", "ab12etq144", "ab12etq144-3"},
-      {"capital", "xcab12e", "tq144", nullptr, "ab12etq144", "ab12etq144"},
-      // Without a letter get_part still drops the first character before a second "c".
-      {"bare", "xcab12e", "tq144", "-3", "cab12etq144", "xcab12etq144-3"},
-      // get_part looks at the second character; get_partname at the one after the letter.
-      {"lettered", "cab12e", "tq144", "-3", "cab12etq144", "ab12etq144-3"},
-      {"lettered", "ab12e", "tq144", "-3", "ab12etq144", "ab12etq144-3"},
-      {"lettered", "xc", "tq144", "-3", "tq144", "tq144-3"},
-      {"lettered", "xcab12e", nullptr, nullptr, "-", "ab12e"},
-      {"lettered", "xcab12e", nullptr, "-3", "-", "ab12e-3"},
-  };
+  const std::tuple<const char*, const char*, const char*, const char*, const char*, const char*>
+      cases[] = {
+          {"lettered", "xcab12e", "tq144", "-3", "ab12etq144", "ab12etq144-3"},
+          {"lettered", "XCAB12E", "tq144", "-3", "ab12etq144", "ab12etq144-3"},
+          {"capital", "xcab12e", "tq144", nullptr, "ab12etq144", "ab12etq144"},
+          // Without a letter get_part still drops the first character before a second "c".
+          {"bare", "xcab12e", "tq144", "-3", "cab12etq144", "xcab12etq144-3"},
+          // get_part looks at the second character; get_partname at the one after the letter.
+          {"lettered", "cab12e", "tq144", "-3", "cab12etq144", "ab12etq144-3"},
+          {"lettered", "ab12e", "tq144", "-3", "ab12etq144", "ab12etq144-3"},
+          {"lettered", "xc", "tq144", "-3", "tq144", "tq144-3"},
+          {"lettered", "xcab12e", nullptr, nullptr, "-", "ab12e"},
+          {"lettered", "xcab12e", nullptr, "-3", "-", "ab12e-3"},
+      };
   root_.Module("lettered", Definition("lettered", "", "PARTNAMECHAR = x\n"));
   root_.Module("capital", Definition("capital", "", "PARTNAMECHAR = X\n"));
   root_.Module("bare", Definition("bare"));
-  for (const CompositionCase& c : cases) {
-    const std::unique_ptr<PM_PIC> part = Part(c.arch);
-    part->set_device(c.device);
-    if (c.package) part->set_package(c.package);
-    if (c.speed) part->set_speed(c.speed);
-    EXPECT_EQ(c.part, Owned(part->get_part())) << c.arch << " " << c.device;
-    EXPECT_EQ(c.partname, Owned(part->get_partname())) << c.arch << " " << c.device;
+  for (const auto& [arch, device, package, speed, composed, partname] : cases) {
+    const std::unique_ptr<PM_PIC> part = Part(arch);
+    part->set_device(device);
+    if (package) part->set_package(package);
+    if (speed) part->set_speed(speed);
+    EXPECT_EQ(composed, Owned(part->get_part())) << arch << " " << device;
+    EXPECT_EQ(partname, Owned(part->get_partname())) << arch << " " << device;
   }
 }
 
