@@ -11,21 +11,15 @@ namespace {
 
 using Port::MsgKind;
 
-struct Row {
-  const char* name;
-  MsgKind kind;
-  int code;
-  const char* text;
-};
+using Row = std::tuple<std::string, MsgKind, int, std::string>;  // name, kind, code, text
 
 // The table `entries` holds exactly `rows`, in order.
 template <std::size_t N, std::size_t M>
 void ExpectTable(const Row (&rows)[N], const Port::MsgEntry (&entries)[M]) {
-  const auto fields = [](const auto& row) {
-    return std::make_tuple(std::string(row.name), row.kind, row.code, std::string(row.text));
-  };
   ASSERT_EQ(N, M);
-  for (std::size_t i = 0; i < N; ++i) EXPECT_EQ(fields(rows[i]), fields(entries[i]));
+  for (std::size_t i = 0; i < N; ++i) {
+    EXPECT_EQ(rows[i], Row(entries[i].name, entries[i].kind, entries[i].code, entries[i].text));
+  }
 }
 
 TEST(Messages, LibraryAndPlatformTablesHoldEachMessageWithItsKindCodeAndText) {
