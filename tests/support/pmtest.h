@@ -124,6 +124,8 @@ inline auto Says(const Port::MsgEntry& entry, std::vector<std::string> arguments
 namespace Port {
 // How gtest shows a message in a failure: kind, code and text.
 void PrintTo(const Message& message, std::ostream* out);
+// How gtest shows a kind: by its name.
+inline void PrintTo(MsgKind kind, std::ostream* out) { *out << MsgKindName(kind); }
 }  // namespace Port
 
 #endif  // PMLIB_TESTS_PMTEST_H
