@@ -168,14 +168,6 @@ void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
 class BadInstallation : public testing::TestWithParam<Row> {};
 
-// The probe's answers, then " |" and the names of the messages it gave.
-std::string Observed(const Row& row) {
-  const pmtest::MessageCapture capture;
-  const std::string answers = Probe(row.probe);
-  const std::string names = MessageNames(capture.messages());
-  return answers + " |" + (names.empty() ? "" : " ") + names;
-}
-
 }  // namespace
 
 // A row that relies on permission bits runs as an unprivileged user, since root reads files
@@ -189,7 +181,13 @@ TEST_P(BadInstallation, GivesItsMessageAndACleanResult) {
   root.Module("mm", row.acd.empty() ? Definition() : row.acd);
   if (row.damage) row.damage(root);
   SetMode(root, row.unreadable, 0);
-  const auto observed = [&] { return Observed(row); };
+  // The probe's answers, then " |" and the names of the messages it gave.
+  const auto observed = [&row] {
+    const pmtest::MessageCapture capture;
+    const std::string answers = Probe(row.probe);
+    const std::string names = MessageNames(capture.messages());
+    return answers + " |" + (names.empty() ? "" : " ") + names;
+  };
   EXPECT_EQ(row.expected,
             row.unreadable.empty() ? observed() : pmtest::AsUnprivilegedUser(observed));
   SetMode(root, row.unreadable, 0755);  // so that the folder can be removed

@@ -43,10 +43,6 @@ class DeviceNamingTest : public testing::Test {
   Root root_;
 };
 
-// Test devices count when PM_TEST_DEVICES is set before the first library call: the mode is read
-// once per process.
-void TestDevicesOn() { setenv("PM_TEST_DEVICES", "", 1); }
-
 }  // namespace
 
 TEST_F(DeviceNamingTest, ExternalAndInternalNamesOfAGroup) {
@@ -77,8 +73,10 @@ TEST_F(DeviceNamingTest, ExternalAndInternalNamesOfAGroup) {
   EXPECT_TRUE(capture.of(MsgKind::Warning).empty());
 }
 
+// Test devices count when PM_TEST_DEVICES is set before the first library call: the mode is read
+// once per process.
 TEST_F(DeviceNamingTest, TestDevicesCountAfterTheDeviceTable) {
-  TestDevicesOn();
+  setenv("PM_TEST_DEVICES", "", 1);
   const std::unique_ptr<PM_PIC> part = Part("alpha");
   EXPECT_EQ("xcab99e", External(*part, "AB99E_T"));
   EXPECT_EQ("ab99e_t", part->find_internal_device("xcab99e").str());
@@ -187,7 +185,7 @@ TEST_F(DeviceNamingTest, LookupsInALargeTableDoNotScanIt) {
 // Parts are bound to their architecture on one thread and then used each by a thread of its own:
 // the first use of test-device mode and of the subfamily pattern happen on all of them at once.
 TEST_F(DeviceNamingTest, PartsOnSeveralThreadsShareTheModeAndThePatterns) {
-  TestDevicesOn();
+  setenv("PM_TEST_DEVICES", "", 1);
   root_.Module(
       "sub", Definition("sub", "",
                         std::string(kDevices) + "SUBFAM_FORMAT = x?c?ab([0-9]+)e\n"
