@@ -292,20 +292,4 @@ TEST_F(ApiTest, MessageCaptureIsScopedToItsThread) {
   Port::SetMsgHandler(nullptr);
 }
 
-// Two threads capturing at once: each capture holds its own thread's messages and no other's.
-TEST_F(ApiTest, CapturesOnTwoThreadsStayApart) {
-  Names seen[2];
-  const auto captureOwn = [&seen](int thread) {
-    const pmlib::MessageCapture capture;
-    for (int i = 0; i < 50; ++i) Warn(std::to_string(thread).c_str());
-    for (const Port::Message& message : capture.messages()) seen[thread].push_back(message.text);
-  };
-  std::thread one(captureOwn, 0);
-  std::thread two(captureOwn, 1);
-  one.join();
-  two.join();
-  EXPECT_EQ(seen[0], Names(50, "0"));
-  EXPECT_EQ(seen[1], Names(50, "1"));
-}
-
 }  // namespace

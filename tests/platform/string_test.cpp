@@ -45,10 +45,10 @@ TEST(StringHelpers, CaseCopiesNumbersAndEncoding) {
   std::unique_ptr<char[]> copy(UT_STR::Dup("abc"));
   EXPECT_STREQ(copy.get(), "abc");
   EXPECT_EQ(UT_STR::Dup(nullptr), nullptr);
-  EXPECT_EQ(UT_STR::AToI(static_cast<const char*>(nullptr)), 0);
-  EXPECT_EQ(UT_STR::AToI("  42abc"), 42);
-  EXPECT_EQ(UT_STR::AToI("-7"), -7);
-  EXPECT_EQ(UT_STR::AToI("99999999999999999999"), 2147483647);
+  EXPECT_EQ(
+      (std::vector<int>{UT_STR::AToI(static_cast<const char*>(nullptr)), UT_STR::AToI("  42abc"),
+                        UT_STR::AToI("-7"), UT_STR::AToI("99999999999999999999")}),
+      (std::vector<int>{0, 42, -7, 2147483647}));
   char* end = nullptr;
   const char* text = "12.3";
   EXPECT_EQ(UT_STR::StrToL(text, &end, 10), 12);
