@@ -68,6 +68,8 @@ def test_part_names_and_completion():
     assert repr(pmlib.Part.from_levels("alpha", "xcab12e", "cs144")) == (
         "Part(arch='alpha', device='xcab12e', package='cs144', speed=None, "
         "fails_at=Level.SPEED, rejected=None)")
+    assert [str(part) for part in pmlib.Module("beta").parts()] == [
+        "be10tq100-1", "be10tq100-2", "be10cs121-1", "be10cs121-2"]
 
 
 OPTION_ROWS = [  # name, options, repr
@@ -81,11 +83,6 @@ OPTION_ROWS = [  # name, options, repr
 def test_parse_options(name, options, shown):
     with pmlib.capture_messages():
         assert shown in repr(pmlib.parse_part(name, **options))
-
-
-def test_module_parts():
-    assert [str(part) for part in pmlib.Module("beta").parts()] == [
-        "be10tq100-1", "be10tq100-2", "be10cs121-1", "be10cs121-2"]
 
 
 def test_threads_share_modules_and_parts():
