@@ -53,9 +53,7 @@ TEST_F(SegmentedFile, WriterAndReaderRoundTripInFileOrderAndEveryTruncationFails
   ASSERT_TRUE(writer.write(path_.c_str())) << writer.geterror();
 
   ASSERT_TRUE(file_.load(path_.c_str())) << file_.geterror();
-  EXPECT_TRUE(file_.isloaded());
-  EXPECT_EQ(file_.getnsegments(), 4u);
-  EXPECT_STREQ(file_.geterror(), "");
+  EXPECT_TRUE(file_.isloaded() && file_.getnsegments() == 4u && *file_.geterror() == '\0');
   EXPECT_EQ(Directory(file_), (std::vector<std::string>{"-4 0 speed data", "tq144 1 ",
                                                         "-0P -7 " + std::string("\0\1\2", 3),
                                                         longName + " 2147483647 x"}));
@@ -70,10 +68,9 @@ TEST_F(SegmentedFile, WriterAndReaderRoundTripInFileOrderAndEveryTruncationFails
                                       contents));
   for (std::size_t length = 0; length < image.size(); ++length) {
     ASSERT_TRUE(Load(image));
-    EXPECT_FALSE(Load(image.substr(0, length))) << "truncated to " << length << " bytes";
-    EXPECT_FALSE(file_.isloaded());
-    EXPECT_EQ(file_.getnsegments(), 0u);
-    EXPECT_FALSE(file_.getnextseginfo(info));
+    EXPECT_FALSE(Load(image.substr(0, length)) || file_.isloaded() || file_.getnsegments() != 0 ||
+                 file_.getnextseginfo(info))
+        << "truncated to " << length << " bytes";
   }
   EXPECT_FALSE(file_.readcontents(info, contents));
   for (const std::string& path : {dir_ / "missing.spd", dir_.path(), std::string()})
@@ -146,9 +143,8 @@ TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
        "segment 0 has a name holding a NUL byte"},
   };
   for (const auto& [name, bytes, reason] : malformed) {
-    EXPECT_FALSE(Load(bytes)) << name;
+    EXPECT_FALSE(Load(bytes) || file_.isloaded()) << name;
     EXPECT_EQ(reason, file_.geterror()) << name;
-    EXPECT_FALSE(file_.isloaded()) << name;
   }
 }
 
