@@ -247,16 +247,13 @@ TEST_F(ApiTest, WhatCannotProduceAResultThrowsWithTheLibrarysCode) {
   });
 }
 
-TEST(ApiInstallation, NothingSetThrowsNoInstallation) {
+TEST(ApiInstallation, NothingSetThrowsNoInstallationAndABrokenDefinitionUnreadableDefinition) {
   pmlib::setInstallation({});
   for (const std::function<void()>& call : std::vector<std::function<void()>>{
            [] { pmlib::architectures(); }, [] { pmlib::modules(); }, [] { Module("alpha"); },
            [] { Part::parse("xcab12etq144-3"); }, [] { pmlib::locateModule("alpha"); }}) {
     EXPECT_EQ(ErrorOf(call), "NoInstallation 0");
   }
-}
-
-TEST(ApiInstallation, UnreadableDefinitionThrows) {
   const pmtest::TempDir root;
   pmtest::WriteFile(root / "broken/data/broken.acd", "ARCH_NAME = other\nARCH_FRIEND = other\n");
   pmlib::setInstallation({root.path()});
