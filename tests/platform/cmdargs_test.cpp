@@ -87,11 +87,10 @@ TEST(CmdCheck, LookupsTakeNamesWithOrWithoutDashes) {
 
 TEST(CmdOpcodes, ReadsToolNameFlagsAndValueOptions) {
   const UT_CMDOPCODES opcodes("mytool  -verbose\t-out= -4");
-  EXPECT_FALSE(opcodes.iserror());
   EXPECT_EQ(opcodes.gettoolname(), "mytool");
-  EXPECT_EQ(opcodes.size(), 3u);
-  EXPECT_EQ(opcodes.find("--out"), UT_CMDOPCODES::Value);
-  EXPECT_EQ(opcodes.find("-verb"), UT_CMDOPCODES::None);
+  EXPECT_TRUE(!opcodes.iserror() && opcodes.size() == 3u &&
+              opcodes.find("--out") == UT_CMDOPCODES::Value &&
+              opcodes.find("-verb") == UT_CMDOPCODES::None);
   // Help options may be declared as flags; they are not counted.
   EXPECT_EQ(UT_CMDOPCODES("mytool -help -h -?").size(), 0u);
 }

@@ -22,11 +22,9 @@ TEST(PortDynamicLib, InitAndFiniEntriesRunOnceSymbolsResolveAndBadFilesAreNotLoa
   auto twice = reinterpret_cast<TwiceFunction>(lib.getEntryPoint("pmtestdyn_twice"));
   ASSERT_NE(twice, nullptr);
   EXPECT_EQ(twice(21), 42);
-  EXPECT_EQ(lib.getEntryPoint("pmtestdyn_absent"), nullptr);
-  EXPECT_EQ(lib.getEntryPoint(nullptr), nullptr);
+  EXPECT_TRUE(lib.getEntryPoint("pmtestdyn_absent") == nullptr && !lib.getEntryPoint(nullptr));
   lib.unload("_fini_libpmtestdyn");
-  EXPECT_FALSE(lib.isLoaded());
-  EXPECT_EQ(lib.getEntryPoint("pmtestdyn_twice"), nullptr);
+  EXPECT_FALSE(lib.isLoaded() || lib.getEntryPoint("pmtestdyn_twice"));
   lib.unload("_fini_libpmtestdyn");
   // Absent or null entry names run nothing; a missing or broken file is not loaded.
   PortDynamicLib other(PMTEST_DYNLIB_PATH, "_init_libother", nullptr);
@@ -37,8 +35,7 @@ TEST(PortDynamicLib, InitAndFiniEntriesRunOnceSymbolsResolveAndBadFilesAreNotLoa
   pmtest::WriteFile(dir / "libbroken.so", "not a shared library");
   for (const std::string& path : {dir / "libmissing.so", dir / "libbroken.so"}) {
     PortDynamicLib lib(path.c_str(), "_init_libbroken", nullptr);
-    EXPECT_FALSE(lib.isLoaded()) << path;
-    EXPECT_EQ(lib.getEntryPoint("_init_libbroken"), nullptr);
+    EXPECT_FALSE(lib.isLoaded() || lib.getEntryPoint("_init_libbroken")) << path;
     lib.unload("_fini_libbroken");
   }
   EXPECT_FALSE(PortDynamicLib(nullptr, nullptr, nullptr).isLoaded());
