@@ -28,9 +28,8 @@ $ pmtool key gamma VENDOR
 Korvan
 $ pmtool key alpha DEVICE_INTERNAL 1 0
 xcab40e
-$ pmtool key --file libarch gamma DEPEND
+$ for key in DEPEND TIMING; do pmtool key --file libarch gamma $key; done
 gammalib
-$ pmtool key --file libarch gamma TIMING
 alphatiming
 $ for arguments in 'alpha NO_SUCH_KEY' '--file nothing alpha K'; do pmtool key $arguments; done
 ! pmtool key: <sample>/alpha/data/alpha.acd: no value for "NO_SUCH_KEY"
