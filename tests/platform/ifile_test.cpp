@@ -53,8 +53,7 @@ TEST_F(SegmentedFile, WriterAndReaderRoundTripInFileOrderAndEveryTruncationFails
                                                 longName + " 2147483647 x"}));
   EXPECT_FALSE(file_.getnextseginfo(info));
   file_.unload();
-  EXPECT_FALSE(file_.isloaded());
-  EXPECT_FALSE(file_.getnextseginfo(info));
+  EXPECT_FALSE(file_.isloaded() || file_.getnextseginfo(info));
 
   std::string image;
   ASSERT_TRUE(UT_SEGWRITER::Serialize({{"-4", 0, "abc"}, {"tq144", 1, ""}, {"-5", 0, "de"}}, image,
@@ -84,8 +83,7 @@ TEST_F(SegmentedFile, WriterRefusesWhatTheFormatCannotHold) {
   for (const auto& [fault, name, path] : rows) {
     UT_SEGWRITER writer;
     writer.add(name, 0, "x");
-    EXPECT_FALSE(writer.write(path)) << fault;
-    EXPECT_NE(std::string(writer.geterror()), "") << fault;
+    EXPECT_TRUE(!writer.write(path) && *writer.geterror() != '\0') << fault;
   }
   EXPECT_EQ(pmtest::ReadFile(path_), "");
 }
