@@ -24,9 +24,8 @@ unsupported:  yes
 
 # key reads merged keys, fields and other files, with friends.
 # VENDOR comes from alpha, two steps up gamma's friend chain.
-$ pmtool key gamma VENDOR
+$ for arguments in 'gamma VENDOR' 'alpha DEVICE_INTERNAL 1 0'; do pmtool key $arguments; done
 Korvan
-$ pmtool key alpha DEVICE_INTERNAL 1 0
 xcab40e
 $ for key in DEPEND TIMING; do pmtool key --file libarch gamma $key; done
 gammalib
@@ -37,9 +36,8 @@ $ for arguments in 'alpha NO_SUCH_KEY' '--file nothing alpha K'; do pmtool key $
 [1]
 
 # locate finds files of every kind, reports overrides and misses.
-$ pmtool locate --no-search alpha anything.txt
+$ for arguments in 'alpha anything.txt' '--exec alpha map'; do pmtool locate --no-search $arguments; done
 <sample>/alpha/data/anything.txt
-$ pmtool locate --exec --no-search alpha map
 <sample>/alpha/bin/lin64/map.exe
 $ pmtool locate --all --json gamma libarch.acd | compact_json
 {"arch": "gamma", "name": "libarch.acd", "paths": ["<sample>/gamma/data/libarch.acd", "<sample>/alpha/data/libarch.acd"]}
