@@ -48,6 +48,11 @@ bool IsBase(const char* name) { return name && std::strcmp(name, "base") == 0; }
 
 bool SameIgnoringCase(const Port::String& a, const char* b) { return a.Compare(b, 1) == 0; }
 
+// A raw key value as a lookup of the whole value gives it (without its outer blanks).
+Port::String WholeValue(const char* raw) {
+  return StaticAcdRead::GetStringFromString(raw, 0, 0, 0, 0);
+}
+
 // The friend merges already done: (stamp of the store's reader after the merge, stamp of the
 // friend's reader). Every specification of an architecture merges the same friend into the same
 // shared reader; while neither reader has changed since, merging again would add nothing, and
@@ -633,24 +638,27 @@ boost::shared_ptr<PM_DEVKEY> PMSpecImp::OpenDefinition(bool followFriends, bool 
     return {};
   }
   const char* const file = fileName.c_str();
-  if (!PMDevKeyRawValue(*store, "ARCH_NAME")) {
+  // Each key is looked up once: its presence and its value come from the same raw value.
+  const char* const archValue = PMDevKeyRawValue(*store, "ARCH_NAME");
+  if (!archValue) {
     if (report) {
       PM_ISSUE(DefinitionWithoutName, file);
     }
     return {};
   }
-  const Port::String arch = store->GetStringByKey("ARCH_NAME", 0, 0, 0, 0);
+  const Port::String arch = WholeValue(archValue);
   if (!SameIgnoringCase(pm, arch.c_str()) && report) {
     PM_ISSUE(DefinitionOfOtherModule, file, pm.c_str(), arch.c_str());
     return {};
   }
-  if (!PMDevKeyRawValue(*store, "ARCH_FRIEND")) {
+  const char* const friendValue = PMDevKeyRawValue(*store, "ARCH_FRIEND");
+  if (!friendValue) {
     if (report) {
       PM_ISSUE(DefinitionWithoutArchitecture, file);
     }
     return {};
   }
-  const Port::String friendName = store->GetStringByKey("ARCH_FRIEND", 0, 0, 0, 0);
+  const Port::String friendName = WholeValue(friendValue);
   if (SameIgnoringCase(pm, friendName.c_str()) || !followFriends) return store;
   if (!TakeWalkedChain(*store, report, decode)) {
     MergeFriend(friendName, *store, followFriends, report, decode);
