@@ -90,7 +90,7 @@ void IssueOverride(const Port::String& pathInLast, const Port::String& pathUsed)
 Port::String FirstExisting(const Port::String& relative) {
   const Port::PathList& entries = Installation();
   for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
-    Port::String candidate = *entry + relative;
+    Port::String candidate = Layout::Joined({entry->str(), relative.str()});
     if (Port::File::exist(candidate)) return candidate;
   }
   return Port::String();
@@ -132,7 +132,7 @@ Port::String FindLibrary(const Port::String& relative) {
   const Port::PathList& entries = Installation();
   if (entries.empty()) return Port::String();
   for (auto entry = entries.begin(); entry != entries.last(); ++entry) {
-    Port::String candidate = *entry + relative;
+    Port::String candidate = Layout::Joined({entry->str(), relative.str()});
     if (Port::File::exist(candidate)) return candidate;
   }
   Port::String candidate = *entries.last() + relative;
@@ -544,9 +544,9 @@ auto_array<char> PMSpecImp::FindPmByAlias(const char* alias, bool scan) {
 
 bool PMSpecImp::LocateDefinitionIn(const Port::String& sub) const {
   const Port::PathList& entries = Installation();
-  const Port::String relative = sub + pm + ".acd";
+  const Port::String relative = Layout::Joined({sub.str(), pm.str(), ".acd"});
   for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
-    const Port::String definition = *entry + relative;
+    const Port::String definition = Layout::Joined({entry->str(), relative.str()});
     if (Port::File::exist(definition)) {
       if (entry != entries.last()) IssueOverride(*entries.last() + relative, definition);
       return true;
