@@ -631,7 +631,7 @@ boost::shared_ptr<PM_DEVKEY> PMSpecImp::OpenStore(const Port::String& fileName, 
 boost::shared_ptr<PM_DEVKEY> PMSpecImp::OpenDefinition(bool followFriends, bool report,
                                                        bool decode) {
   if (defdata) return defdata;
-  const Port::String fileName = pm + ".acd";
+  const Port::String fileName = Layout::Joined({pm.str(), ".acd"});
   boost::shared_ptr<PM_DEVKEY> store = OpenStore(fileName, decode);
   if (!store->get_validity()) {
     if (report) PM_ISSUE(CannotLoadDefinitionFile, fileName.c_str());
@@ -785,7 +785,8 @@ unsigned char PMSpecImp::isvalidpmname(const char* name, bool quiet) {
   const std::string lowered = Lowered(name);
   if (lowered == "self") return defdata ? defdata->get_validity() : 0;
   if (!Layout::IsModuleName(lowered)) return 0;
-  const Port::String relative = Layout::ModulesPrefix(false) + Layout::Definition(lowered);
+  // The definition's path below an installation root (an empty root).
+  const Port::String relative = Layout::DefinitionPath(Port::String(), lowered, false);
   if (FirstExisting(relative).empty()) return 0;
 
   boost::shared_ptr<PM_DEVKEY> store;
@@ -931,8 +932,9 @@ Port::String PMSpecImp::GetDatafileName(char level, const char* name, bool searc
   const Port::PathList& entries = Installation();
   if (entries.empty() || index >= static_cast<int>(friends.size())) return Port::String();
   const char* given = name ? name : "";
-  const Port::String fileName =
-      given[0] == '.' ? GetChainName(level, -1, -1) + given : Port::String(given);
+  const Port::String fileName = given[0] == '.'
+                                    ? Layout::Joined({GetChainName(level, -1, -1).str(), given})
+                                    : Port::String(given);
   const std::string_view module =
       (level == 0 || pm.empty())
           ? std::string_view()
@@ -997,8 +999,9 @@ char* PMSpecImp::gethelpfilename(char level, const char* name, bool search, int 
   const Port::PathList& entries = Installation();
   if (entries.empty() || index >= static_cast<int>(friends.size())) return nullptr;
   const char* given = name ? name : "";
-  const Port::String fileName =
-      given[0] == '.' ? GetChainName(level, -1, -1) + given : Port::String(given);
+  const Port::String fileName = given[0] == '.'
+                                    ? Layout::Joined({GetChainName(level, -1, -1).str(), given})
+                                    : Port::String(given);
   if (!Layout::IsDataFileName(fileName) || !Layout::IsDataFileName(given)) return nullptr;
   const Port::String moduleDir =
       (level == 0 || pm.empty())
