@@ -48,9 +48,15 @@ bool IsBase(const char* name) { return name && std::strcmp(name, "base") == 0; }
 
 bool SameIgnoringCase(const Port::String& a, const char* b) { return a.Compare(b, 1) == 0; }
 
-// A raw key value as a lookup of the whole value gives it (without its outer blanks).
+// A raw key value (null for none) as a lookup of the whole value gives it: without its outer
+// blanks.
+std::string_view WholeField(const char* raw) {
+  return Sfp_ACD::AddressField(raw ? std::string_view(raw) : std::string_view(), '\0', 0, '\0', 0);
+}
+
 Port::String WholeValue(const char* raw) {
-  return StaticAcdRead::GetStringFromString(raw, 0, 0, 0, 0);
+  const std::string_view field = WholeField(raw);
+  return Port::String(field.data(), field.size());
 }
 
 // The friend merges already done: (stamp of the store's reader after the merge, stamp of the
@@ -170,8 +176,8 @@ Port_ThrMutex& ReturnedNamesMutex() {
 
 // The alias a definition gives its architecture: the value of ALIAS_<ARCH_NAME>.
 Port::String ReadAlias(const PM_DEVKEY& store) {
-  const Port::String arch = store.GetStringByKey("ARCH_NAME", 0, 0, 0, 0);
-  const Port::String key = Port::String("ALIAS_") + arch;
+  const char* const arch = PMDevKeyRawValue(store, "ARCH_NAME");
+  const Port::String key = Layout::Joined({"ALIAS_", WholeField(arch)});
   const char* alias = PMDevKeyRawValue(store, key.c_str());
   return alias ? Port::String(alias) : Port::String();
 }
