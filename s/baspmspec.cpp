@@ -938,21 +938,22 @@ Port::String PMSpecImp::GetDatafileName(char level, const char* name, bool searc
   const Port::PathList& entries = Installation();
   if (entries.empty() || index >= static_cast<int>(friends.size())) return Port::String();
   const char* given = name ? name : "";
-  const Port::String fileName = given[0] == '.'
-                                    ? Layout::Joined({GetChainName(level, -1, -1).str(), given})
-                                    : Port::String(given);
+  // A name starting with "." follows the chain's module; only then is the given text tested apart.
+  const bool derived = given[0] == '.';
+  const Port::String fileName =
+      derived ? Layout::Joined({GetChainName(level, -1, -1).str(), given}) : Port::String(given);
   const std::string_view module =
       (level == 0 || pm.empty())
           ? std::string_view()
           : (index < 0 ? std::string_view(pm.str()) : friends[static_cast<std::size_t>(index)]);
-  if (!Layout::IsDataFileName(fileName) || !Layout::IsDataFileName(given) ||
+  if (!Layout::IsDataFileName(fileName) || (derived && !Layout::IsDataFileName(given)) ||
       (!module.empty() && !Port::IsPlainName(module))) {
     return Port::String();
   }
   const Port::String sub =
       Layout::Joined({UnsupportedPrefix(index).str(), module, module.empty() ? "" : "/", "data/"});
   const Port::String relative = Layout::Joined({sub.str(), fileName.str()});
-  if (!search) return *entries.begin() + relative;
+  if (!search) return Layout::Joined({entries.begin()->str(), relative.str()});
 
   Port::String found = FirstExisting(relative);
   if (found.empty() && !probing && level != 0 && index == -1) {
