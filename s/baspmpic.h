@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <boost/container/static_vector.hpp>
 #include <boost/shared_ptr.hpp>
 
 #include <pmlib/pmpic.h>
@@ -127,7 +128,9 @@ class PMPicImp : public PMSpecImp {
 
   // The device tables to search, in order: DEVICE_INTERNAL, then TEST_DEVICE_INTERNAL in
   // test-device mode. Empty without a key store. Parsed once per key store and kept by the part.
-  std::vector<const PersonalityModule::DeviceTable*> DeviceTables() const;
+  // At most two tables: no allocation for a list asked for several times a parse.
+  using DeviceTableList = boost::container::static_vector<const PersonalityModule::DeviceTable*, 2>;
+  DeviceTableList DeviceTables() const;
 
  private:
   std::vector<std::string> DisallowedSpeeds() const;
