@@ -62,11 +62,11 @@ bool HasDeviceTable(const PMPicImp& part) {
 }
 
 // The entries of the part's device tables that know `device` under one of their names. They
-// point into the shared tables, which live as long as the process.
+// point into the shared tables, which live as long as the process; the part's own parsed tables
+// are asked, so that the shared ones are not looked up under their lock again.
 std::vector<const Entry*> EntriesNaming(const PMPicImp& part, const Port::String& device) {
   std::vector<const Entry*> found;
-  for (const char* key : DeviceTableKeys()) {
-    const std::shared_ptr<const DeviceTable> table = PartTable(part, key);
+  for (const DeviceTable* table : part.DeviceTables()) {
     for (const std::size_t group : table->GroupsWithName(device.c_str())) {
       found.push_back(&table->groups()[group]);
     }

@@ -320,22 +320,24 @@ PM_INTDEVKEY_MGR::~PM_INTDEVKEY_MGR() {
   instanceExists_ = false;
 }
 
-std::string PM_INTDEVKEY_MGR::Folded(const std::string& key) {
-  std::string folded = key;
+const std::string& PM_INTDEVKEY_MGR::Folded(const char* key) {
+  // The thread's own buffer: every parse asks for a store, and a lookup then allocates nothing.
+  thread_local std::string folded;
+  folded.assign(key);
   Port::strlwr(folded.data());
   return folded;
 }
 
 boost::shared_ptr<StaticAcdRead> PM_INTDEVKEY_MGR::Find(const char* key) const {
   if (!key || !enabled_) return {};
-  const std::string folded = Folded(key);
+  const std::string& folded = Folded(key);
   Port::ThrGuard<Port_ThrMutex> guard(cacheMutex);
   const auto hit = newest_.find(folded);
   return hit == newest_.end() ? boost::shared_ptr<StaticAcdRead>() : hit->second;
 }
 
 void PM_INTDEVKEY_MGR::Add(const boost::shared_ptr<StaticAcdRead>& reader) {
-  const std::string folded = Folded(reader->getcomparename());
+  const std::string& folded = Folded(reader->getcomparename());
   Port::ThrGuard<Port_ThrMutex> guard(cacheMutex);
   readers_.push_front(reader);
   newest_[folded] = reader;

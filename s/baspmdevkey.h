@@ -111,7 +111,8 @@ class PM_INTDEVKEY_MGR : public UT_STATOBJ {
   static PM_INTDEVKEY_MGR& Instance();
 
  private:
-  static std::string Folded(const std::string& key);
+  // `key` lower-cased, in a buffer of the calling thread that the next call reuses.
+  static const std::string& Folded(const char* key);
 
   bool enabled_;
   std::list<boost::shared_ptr<StaticAcdRead>> readers_;

@@ -311,8 +311,8 @@ const PersonalityModule::DeviceTable& PMPicImp::Table(ParsedTable& parsed, const
   return *parsed.table;
 }
 
-std::vector<const PersonalityModule::DeviceTable*> PMPicImp::DeviceTables() const {
-  std::vector<const PersonalityModule::DeviceTable*> tables;
+PMPicImp::DeviceTableList PMPicImp::DeviceTables() const {
+  DeviceTableList tables;
   if (!defdata) return tables;
   tables.push_back(&Table(deviceTable_, kDeviceInternal));
   if (PersonalityModule::TestDeviceMode()) {
@@ -326,7 +326,7 @@ Port::String PMPicImp::ExternalName(const char* name) const {
     PM_ISSUE(NoExternalName, name);
     return name;
   }
-  const std::vector<const PersonalityModule::DeviceTable*> tables = DeviceTables();
+  const DeviceTableList tables = DeviceTables();
   if (tables.front()->DeviceName(0).empty()) return name;
   for (const PersonalityModule::DeviceTable* table : tables) {
     const std::size_t group = table->FindGroupWithName(name);

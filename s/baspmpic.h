@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <boost/container/static_vector.hpp>
 #include <boost/shared_ptr.hpp>
 
 #include <pmlib/pmpic.h>
@@ -125,6 +126,12 @@ class PMPicImp : public PMSpecImp {
   void MakeMacroList();
   void PrintPart() const;
 
+  // The device tables to search, in order: DEVICE_INTERNAL, then TEST_DEVICE_INTERNAL in
+  // test-device mode. Empty without a key store. Parsed once per key store and kept by the part.
+  // At most two tables: no allocation for a list asked for several times a parse.
+  using DeviceTableList = boost::container::static_vector<const PersonalityModule::DeviceTable*, 2>;
+  DeviceTableList DeviceTables() const;
+
  private:
   std::vector<std::string> DisallowedSpeeds() const;
   bool IsDisallowedSpeed(const char* speedName) const;
@@ -223,9 +230,6 @@ class PMPicImp : public PMSpecImp {
   Port::String UpperKeyValue(const char* key) const;
   // Whether KeyValue(key) would be non-empty, without copying the value.
   bool HasKeyValue(const char* key) const;
-  // The device tables to search, in order: DEVICE_INTERNAL, then TEST_DEVICE_INTERNAL in
-  // test-device mode. Empty without a key store.
-  std::vector<const PersonalityModule::DeviceTable*> DeviceTables() const;
   const PersonalityModule::DeviceTable& Table(ParsedTable& parsed, const char* key) const;
   void LookUpInternalNames();
   void SetInternalNames(const std::vector<std::string>& names);

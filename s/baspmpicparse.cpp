@@ -146,18 +146,47 @@ PatternProbes& PatternProbeResults() {
   return probes;
 }
 
+// The three expressions the speed search makes of a speed format, for the format the thread
+// searched with last: the parts of an architecture share one, so a parse neither builds the
+// expressions' texts nor takes them from the locked cache. Each is taken when first needed.
+class SpeedExpressions {
+ public:
+  enum Place { kAtEnd, kBetween, kAnywhere };
+
+  static SpeedExpressions& For(const std::string& format) {
+    thread_local SpeedExpressions last;
+    if (last.format_ != format || !last.used_) last = SpeedExpressions(format);
+    return last;
+  }
+
+  const Port_Regexp& Get(Place place) {
+    static constexpr const char* kEnds[] = {"$", "-", ""};
+    std::optional<Port_Regexp>& expression = expressions_[place];
+    if (!expression) expression = Expressions().Get("-" + format_ + kEnds[place]);
+    return *expression;
+  }
+
+ private:
+  SpeedExpressions() = default;
+  explicit SpeedExpressions(const std::string& format) : format_(format), used_(true) {}
+
+  std::string format_;
+  bool used_ = false;
+  std::optional<Port_Regexp> expressions_[3];
+};
+
 // The speed of `remainder` with its leading "-": at the end, else between two "-" (the second
 // dropped), else anywhere.
 Port_Range FindSpeed(const Port::String& remainder, const std::string& speedExpression) {
-  const Port_Range atEnd =
-      Expressions().Get("-" + speedExpression + "$").GetRangeOfMatch(remainder, 0);
+  SpeedExpressions& expressions = SpeedExpressions::For(speedExpression);
+  const Port_Range atEnd = expressions.Get(SpeedExpressions::kAtEnd).GetRangeOfMatch(remainder, 0);
   if (!atEnd.empty()) return atEnd;
-  Port_Range between = Expressions().Get("-" + speedExpression + "-").GetRangeOfMatch(remainder, 0);
+  Port_Range between = expressions.Get(SpeedExpressions::kBetween).GetRangeOfMatch(remainder, 0);
   if (!between.empty()) {
     --between.last;
     return between;
   }
-  return Expressions().Get("-" + speedExpression).GetRangeOfMatch(remainder, 0);
+  return expressions.Get(SpeedExpressions::kAnywhere).GetRangeOfMatch(remainder, 0);
 }
 
 void TrimLeadingDashes(Port::String& text) {

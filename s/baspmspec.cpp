@@ -48,6 +48,17 @@ bool IsBase(const char* name) { return name && std::strcmp(name, "base") == 0; }
 
 bool SameIgnoringCase(const Port::String& a, const char* b) { return a.Compare(b, 1) == 0; }
 
+// A raw key value (null for none) as a lookup of the whole value gives it: without its outer
+// blanks.
+std::string_view WholeField(const char* raw) {
+  return Sfp_ACD::AddressField(raw ? std::string_view(raw) : std::string_view(), '\0', 0, '\0', 0);
+}
+
+Port::String WholeValue(const char* raw) {
+  const std::string_view field = WholeField(raw);
+  return Port::String(field.data(), field.size());
+}
+
 // The friend merges already done: (stamp of the store's reader after the merge, stamp of the
 // friend's reader). Every specification of an architecture merges the same friend into the same
 // shared reader; while neither reader has changed since, merging again would add nothing, and
@@ -85,7 +96,7 @@ void IssueOverride(const Port::String& pathInLast, const Port::String& pathUsed)
 Port::String FirstExisting(const Port::String& relative) {
   const Port::PathList& entries = Installation();
   for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
-    Port::String candidate = *entry + relative;
+    Port::String candidate = Layout::Joined({entry->str(), relative.str()});
     if (Port::File::exist(candidate)) return candidate;
   }
   return Port::String();
@@ -127,7 +138,7 @@ Port::String FindLibrary(const Port::String& relative) {
   const Port::PathList& entries = Installation();
   if (entries.empty()) return Port::String();
   for (auto entry = entries.begin(); entry != entries.last(); ++entry) {
-    Port::String candidate = *entry + relative;
+    Port::String candidate = Layout::Joined({entry->str(), relative.str()});
     if (Port::File::exist(candidate)) return candidate;
   }
   Port::String candidate = *entries.last() + relative;
@@ -165,8 +176,8 @@ Port_ThrMutex& ReturnedNamesMutex() {
 
 // The alias a definition gives its architecture: the value of ALIAS_<ARCH_NAME>.
 Port::String ReadAlias(const PM_DEVKEY& store) {
-  const Port::String arch = store.GetStringByKey("ARCH_NAME", 0, 0, 0, 0);
-  const Port::String key = Port::String("ALIAS_") + arch;
+  const char* const arch = PMDevKeyRawValue(store, "ARCH_NAME");
+  const Port::String key = Layout::Joined({"ALIAS_", WholeField(arch)});
   const char* alias = PMDevKeyRawValue(store, key.c_str());
   return alias ? Port::String(alias) : Port::String();
 }
@@ -539,9 +550,9 @@ auto_array<char> PMSpecImp::FindPmByAlias(const char* alias, bool scan) {
 
 bool PMSpecImp::LocateDefinitionIn(const Port::String& sub) const {
   const Port::PathList& entries = Installation();
-  const Port::String relative = sub + pm + ".acd";
+  const Port::String relative = Layout::Joined({sub.str(), pm.str(), ".acd"});
   for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
-    const Port::String definition = *entry + relative;
+    const Port::String definition = Layout::Joined({entry->str(), relative.str()});
     if (Port::File::exist(definition)) {
       if (entry != entries.last()) IssueOverride(*entries.last() + relative, definition);
       return true;
@@ -626,31 +637,34 @@ boost::shared_ptr<PM_DEVKEY> PMSpecImp::OpenStore(const Port::String& fileName, 
 boost::shared_ptr<PM_DEVKEY> PMSpecImp::OpenDefinition(bool followFriends, bool report,
                                                        bool decode) {
   if (defdata) return defdata;
-  const Port::String fileName = pm + ".acd";
+  const Port::String fileName = Layout::Joined({pm.str(), ".acd"});
   boost::shared_ptr<PM_DEVKEY> store = OpenStore(fileName, decode);
   if (!store->get_validity()) {
     if (report) PM_ISSUE(CannotLoadDefinitionFile, fileName.c_str());
     return {};
   }
   const char* const file = fileName.c_str();
-  if (!PMDevKeyRawValue(*store, "ARCH_NAME")) {
+  // Each key is looked up once: its presence and its value come from the same raw value.
+  const char* const archValue = PMDevKeyRawValue(*store, "ARCH_NAME");
+  if (!archValue) {
     if (report) {
       PM_ISSUE(DefinitionWithoutName, file);
     }
     return {};
   }
-  const Port::String arch = store->GetStringByKey("ARCH_NAME", 0, 0, 0, 0);
+  const Port::String arch = WholeValue(archValue);
   if (!SameIgnoringCase(pm, arch.c_str()) && report) {
     PM_ISSUE(DefinitionOfOtherModule, file, pm.c_str(), arch.c_str());
     return {};
   }
-  if (!PMDevKeyRawValue(*store, "ARCH_FRIEND")) {
+  const char* const friendValue = PMDevKeyRawValue(*store, "ARCH_FRIEND");
+  if (!friendValue) {
     if (report) {
       PM_ISSUE(DefinitionWithoutArchitecture, file);
     }
     return {};
   }
-  const Port::String friendName = store->GetStringByKey("ARCH_FRIEND", 0, 0, 0, 0);
+  const Port::String friendName = WholeValue(friendValue);
   if (SameIgnoringCase(pm, friendName.c_str()) || !followFriends) return store;
   if (!TakeWalkedChain(*store, report, decode)) {
     MergeFriend(friendName, *store, followFriends, report, decode);
@@ -777,7 +791,8 @@ unsigned char PMSpecImp::isvalidpmname(const char* name, bool quiet) {
   const std::string lowered = Lowered(name);
   if (lowered == "self") return defdata ? defdata->get_validity() : 0;
   if (!Layout::IsModuleName(lowered)) return 0;
-  const Port::String relative = Layout::ModulesPrefix(false) + Layout::Definition(lowered);
+  // The definition's path below an installation root (an empty root).
+  const Port::String relative = Layout::DefinitionPath(Port::String(), lowered, false);
   if (FirstExisting(relative).empty()) return 0;
 
   boost::shared_ptr<PM_DEVKEY> store;
@@ -923,20 +938,22 @@ Port::String PMSpecImp::GetDatafileName(char level, const char* name, bool searc
   const Port::PathList& entries = Installation();
   if (entries.empty() || index >= static_cast<int>(friends.size())) return Port::String();
   const char* given = name ? name : "";
+  // A name starting with "." follows the chain's module; only then is the given text tested apart.
+  const bool derived = given[0] == '.';
   const Port::String fileName =
-      given[0] == '.' ? GetChainName(level, -1, -1) + given : Port::String(given);
+      derived ? Layout::Joined({GetChainName(level, -1, -1).str(), given}) : Port::String(given);
   const std::string_view module =
       (level == 0 || pm.empty())
           ? std::string_view()
           : (index < 0 ? std::string_view(pm.str()) : friends[static_cast<std::size_t>(index)]);
-  if (!Layout::IsDataFileName(fileName) || !Layout::IsDataFileName(given) ||
+  if (!Layout::IsDataFileName(fileName) || (derived && !Layout::IsDataFileName(given)) ||
       (!module.empty() && !Port::IsPlainName(module))) {
     return Port::String();
   }
   const Port::String sub =
       Layout::Joined({UnsupportedPrefix(index).str(), module, module.empty() ? "" : "/", "data/"});
   const Port::String relative = Layout::Joined({sub.str(), fileName.str()});
-  if (!search) return *entries.begin() + relative;
+  if (!search) return Layout::Joined({entries.begin()->str(), relative.str()});
 
   Port::String found = FirstExisting(relative);
   if (found.empty() && !probing && level != 0 && index == -1) {
@@ -989,8 +1006,9 @@ char* PMSpecImp::gethelpfilename(char level, const char* name, bool search, int 
   const Port::PathList& entries = Installation();
   if (entries.empty() || index >= static_cast<int>(friends.size())) return nullptr;
   const char* given = name ? name : "";
-  const Port::String fileName =
-      given[0] == '.' ? GetChainName(level, -1, -1) + given : Port::String(given);
+  const Port::String fileName = given[0] == '.'
+                                    ? Layout::Joined({GetChainName(level, -1, -1).str(), given})
+                                    : Port::String(given);
   if (!Layout::IsDataFileName(fileName) || !Layout::IsDataFileName(given)) return nullptr;
   const Port::String moduleDir =
       (level == 0 || pm.empty())

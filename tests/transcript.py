@@ -1,39 +1,21 @@
 #!/usr/bin/env python3
 """Runs shell transcripts and compares what their commands print.
 
-A line "$ COMMAND" is a command and the lines after it, up to the next command, are what it
-prints. A line "..." stands for any number of lines; a line ending in "..." for any line that
-starts with what comes before it, one starting with "..." for any line that ends with what comes
-after it (both: any line holding the middle).
+Transcripts (*.t), the tests of pmtool, are described in docs/pmtool.md: "$ COMMAND", then its
+standard output, "! TEXT" (standard error; "!" alone an empty line), "[N]" (a status other than
+0), "<empty>" (an empty line of output); "> TEXT" right after a command continues it. A line
+"..." stands for any lines, one ending or starting with "..." for any text there.
 
-Markdown documents (*.md): the commands are those in fenced blocks ("  $ COMMAND" inside a list
-too), what they print standard output and standard error merged, as a terminal shows them. A
-block without commands right after a line ending in "`PATH`:" is written to PATH when the run
-reaches it; a block right after a line "<!-- not run: REASON -->" is left alone. The commands
-run with no KORVAN_PATH.
+Markdown documents (*.md): the commands are those in fenced blocks ("  $ COMMAND" in a list too),
+what they print both streams merged. A block without commands after a line ending in "`PATH`:"
+is written to PATH; one after "<!-- not run: REASON -->" is left alone. No KORVAN_PATH is set.
 
-Transcripts (*.t), the tests of a command-line tool, one file per command family:
+Each file runs in one bash in a fresh folder holding `build` (the build tree), pmtool first on the
+PATH, "set -o pipefail" and "compact_json" (its JSON input on one line). "<checkout>" is the
+source tree, "/tmp/inst" and "/tmp/ovl" the run's own folders, and in transcripts "<sample>" the
+build tree's sample (also KORVAN_PATH) and "<work>" the fresh folder.
 
-    # a comment says what the following runs show
-    $ pmtool parts alpha xcab12e tq14
-    ! pmtool parts: "tq14" is no package of alpha xcab12e
-    [1]
-
-A plain line is one of standard output, "! TEXT" one of standard error ("!" alone: an empty
-line), "[N]" the exit status when it is not 0, "<empty>" an empty line of standard output; each
-stream is compared whole. Lines "> TEXT" right after a command continue it (a here-document, say).
-Blank lines and "#" lines are left out. KORVAN_PATH is the build tree's sample unless a
-transcript sets it.
-
-Either kind runs in order in one bash, in a fresh folder that holds `build` (a link to the build
-tree), with pmtool first on the PATH, "set -o pipefail" (the status of "pmtool ... | grep ..." is
-pmtool's) and a function "compact_json" that prints the JSON document on its standard input on
-one line. Placeholders: "<checkout>" is the source tree (its `build/`
-the build tree in use), "/tmp/inst" and "/tmp/ovl" fresh folders of the run's own; in
-transcripts "<sample>" is also the build tree's sample installation and "<work>" the fresh folder.
-
-Usage: transcript.py --source DIR --build DIR FILE...
-Exit status: 0 when every command prints what its file shows, 1 otherwise.
+Usage: transcript.py --source DIR --build DIR FILE...  (status 1 when a command differs)
 """
 
 import argparse

@@ -41,10 +41,11 @@ class Port_Regexp::AnchoredPrefix {
     std::uint64_t ends = 1;
     for (const Atom& atom : atoms_) {
       std::uint64_t advanced = 0;
-      for (std::size_t offset = 0; offset < kMaxAtoms && (ends >> offset) != 0; ++offset) {
-        if ((ends >> offset & 1) == 0) continue;
+      // Only the offsets where a path ends are visited. Each lies within the text or on its
+      // terminating null: a path reaches offset i only through i characters that matched.
+      for (std::uint64_t rest = ends; rest != 0; rest &= rest - 1) {
+        const int offset = __builtin_ctzll(rest);
         if (text[offset] == atom.character) advanced |= std::uint64_t{1} << (offset + 1);
-        if (text[offset] == '\0') break;
       }
       ends = atom.optional ? (ends | advanced) : advanced;
       if (ends == 0) return false;

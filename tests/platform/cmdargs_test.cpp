@@ -77,26 +77,20 @@ TEST(CmdCheck, LookupsTakeNamesWithOrWithoutDashes) {
   const std::vector<const char*> args = {"-verbose", "-out", "x", "--out", "y", "b"};
   UT_CMDARGS parsed(6, args.data(), kSpec);
   const UT_ARGINFO& info = parsed.getinfo();
-  EXPECT_FALSE(parsed.iserror());
-  EXPECT_FALSE(parsed.gaveusage());
-  EXPECT_TRUE(info.hasflag("--verbose"));
+  EXPECT_TRUE(!parsed.iserror() && !parsed.gaveusage() && info.hasflag("--verbose"));
   EXPECT_STREQ(info.getvalue("-out"), "y");
-  EXPECT_EQ(info.getvalue("verbose"), nullptr);
   EXPECT_STREQ(info.getpositional(0), "b");
-  EXPECT_EQ(info.getpositional(1), nullptr);
+  EXPECT_TRUE(info.getvalue("verbose") == nullptr && info.getpositional(1) == nullptr);
   parsed.getinfo().clear();
-  EXPECT_EQ(info.npositionals(), 0u);
-  EXPECT_FALSE(info.hasoption("out"));
-  EXPECT_FALSE(UT_CMDARGS().iserror());
+  EXPECT_TRUE(info.npositionals() == 0 && !info.hasoption("out") && !UT_CMDARGS().iserror());
 }
 
 TEST(CmdOpcodes, ReadsToolNameFlagsAndValueOptions) {
   const UT_CMDOPCODES opcodes("mytool  -verbose\t-out= -4");
-  EXPECT_FALSE(opcodes.iserror());
   EXPECT_EQ(opcodes.gettoolname(), "mytool");
-  EXPECT_EQ(opcodes.size(), 3u);
-  EXPECT_EQ(opcodes.find("--out"), UT_CMDOPCODES::Value);
-  EXPECT_EQ(opcodes.find("-verb"), UT_CMDOPCODES::None);
+  EXPECT_TRUE(!opcodes.iserror() && opcodes.size() == 3u &&
+              opcodes.find("--out") == UT_CMDOPCODES::Value &&
+              opcodes.find("-verb") == UT_CMDOPCODES::None);
   // Help options may be declared as flags; they are not counted.
   EXPECT_EQ(UT_CMDOPCODES("mytool -help -h -?").size(), 0u);
 }
@@ -112,9 +106,9 @@ TEST(CmdOpcodes, MalformedSpecificationsAreRejectedWithAWarning) {
     const std::vector<const char*> args = {"-anything"};
     UT_ARGINFO info;
     const std::string shown = spec ? spec : "(null)";
-    EXPECT_TRUE(opcodes.iserror() && !opcodes.geterror().empty()) << shown;
-    EXPECT_EQ(UT_CMDCHK::chkargs(1, args.data(), opcodes, info), 0) << shown;
-    EXPECT_EQ(info.error, 1) << shown;
+    EXPECT_TRUE(opcodes.iserror() && !opcodes.geterror().empty() &&
+                UT_CMDCHK::chkargs(1, args.data(), opcodes, info) == 0 && info.error == 1)
+        << shown;
     // The malformed option table's warning, not the argument's.
     EXPECT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::MalformedOptionSpec)))
         << shown;

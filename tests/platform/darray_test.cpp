@@ -37,27 +37,22 @@ TEST(UtDarray, SlotsGrowthSortedAddSearchSortShiftAndResize) {
   *array.getaddr(0) = beta;
   *array.getaddr(2) = alpha;
   EXPECT_EQ(Contents(array), (Names{"beta", "<null>", "alpha"}));
-  EXPECT_EQ(array.getaddr(3), nullptr);
-  EXPECT_EQ(array.getaddr(-1), nullptr);
-  EXPECT_EQ(array.intgetindex(2), 2);
-  EXPECT_EQ(array.intgetindex(3), -1);
+  EXPECT_TRUE(array.getaddr(3) == nullptr && array.getaddr(-1) == nullptr);
+  EXPECT_EQ(std::make_pair(array.intgetindex(2), array.intgetindex(3)), std::make_pair(2, -1));
   // Growing moves the storage; the derived field follows.
   for (int i = 0; i < 100; ++i) array.append(gamma_);
-  EXPECT_EQ(array.size(), 103);
-  EXPECT_EQ(array.names()[102], gamma_);
+  EXPECT_TRUE(array.size() == 103 && array.names()[102] == gamma_);
   array.clearmem();
-  EXPECT_EQ(array.size(), 0);
-  EXPECT_EQ(array.names(), nullptr);
+  EXPECT_TRUE(array.size() == 0 && array.names() == nullptr);
 
   // Sorted adding (into the cleared array) and binary search use byte order.
-  EXPECT_EQ(array.a_sortadd(gamma_), 0);
-  EXPECT_EQ(array.a_sortadd(alpha), 0);
-  EXPECT_EQ(array.a_sortadd(Upper), 0);
-  EXPECT_EQ(array.a_sortadd(beta), 2);
+  // The index each name was added at, then where three names are found.
+  EXPECT_EQ(
+      (std::vector<int>{array.a_sortadd(gamma_), array.a_sortadd(alpha), array.a_sortadd(Upper),
+                        array.a_sortadd(beta), array.a_bsearch("beta"), array.a_bsearch("upper"),
+                        NameArray(0, 0).a_bsearch("x")}),
+      (std::vector<int>{0, 0, 0, 2, 2, -1, -1}));
   EXPECT_EQ(Contents(array), (Names{"Upper", "alpha", "beta", "gamma"}));
-  EXPECT_EQ(array.a_bsearch("beta"), 2);
-  EXPECT_EQ(array.a_bsearch("upper"), -1);
-  EXPECT_EQ(NameArray(0, 0).a_bsearch("x"), -1);
 
   // Sorting, shifting and resizing.
   *array.getaddr(3) = Upper;

@@ -12,34 +12,21 @@ namespace {
 
 using TwiceFunction = int (*)(int);
 
-// The test library's entries write to the file PMTEST_DYNLIB_LOG names.
-std::string LogIn(const pmtest::TempDir& dir) {
-  setenv("PMTEST_DYNLIB_LOG", (dir / "entries.log").c_str(), 1);
-  return dir / "entries.log";
-}
-
-TEST(PortDynamicLib, RunsTheInitEntryResolvesSymbolsAndUnloadRunsTheFiniEntryOnce) {
+TEST(PortDynamicLib, InitAndFiniEntriesRunOnceSymbolsResolveAndBadFilesAreNotLoaded) {
   const pmtest::TempDir dir;
-  const std::string log = LogIn(dir);
+  const std::string log = dir / "entries.log";  // the test library's entries write to it
+  setenv("PMTEST_DYNLIB_LOG", log.c_str(), 1);
   PortDynamicLib lib(PMTEST_DYNLIB_PATH, "_init_libpmtestdyn", nullptr);
   ASSERT_TRUE(lib.isLoaded());
   EXPECT_EQ(pmtest::ReadFile(log), "init 1\n");
   auto twice = reinterpret_cast<TwiceFunction>(lib.getEntryPoint("pmtestdyn_twice"));
   ASSERT_NE(twice, nullptr);
   EXPECT_EQ(twice(21), 42);
-  EXPECT_EQ(lib.getEntryPoint("pmtestdyn_absent"), nullptr);
-  EXPECT_EQ(lib.getEntryPoint(nullptr), nullptr);
+  EXPECT_TRUE(lib.getEntryPoint("pmtestdyn_absent") == nullptr && !lib.getEntryPoint(nullptr));
   lib.unload("_fini_libpmtestdyn");
-  EXPECT_FALSE(lib.isLoaded());
-  EXPECT_EQ(lib.getEntryPoint("pmtestdyn_twice"), nullptr);
+  EXPECT_FALSE(lib.isLoaded() || lib.getEntryPoint("pmtestdyn_twice"));
   lib.unload("_fini_libpmtestdyn");
-  EXPECT_EQ(pmtest::ReadFile(log), "init 1\nfini 2\n");
-}
-
-// Absent or null entry names run nothing; a missing or broken file is not loaded.
-TEST(PortDynamicLib, AbsentEntriesRunNothingAndMissingOrBrokenFilesAreNotLoaded) {
-  const pmtest::TempDir dir;
-  const std::string log = LogIn(dir);
+  // Absent or null entry names run nothing; a missing or broken file is not loaded.
   PortDynamicLib other(PMTEST_DYNLIB_PATH, "_init_libother", nullptr);
   ASSERT_TRUE(other.isLoaded());
   other.unload(nullptr);
@@ -48,12 +35,11 @@ TEST(PortDynamicLib, AbsentEntriesRunNothingAndMissingOrBrokenFilesAreNotLoaded)
   pmtest::WriteFile(dir / "libbroken.so", "not a shared library");
   for (const std::string& path : {dir / "libmissing.so", dir / "libbroken.so"}) {
     PortDynamicLib lib(path.c_str(), "_init_libbroken", nullptr);
-    EXPECT_FALSE(lib.isLoaded()) << path;
-    EXPECT_EQ(lib.getEntryPoint("_init_libbroken"), nullptr);
+    EXPECT_FALSE(lib.isLoaded() || lib.getEntryPoint("_init_libbroken")) << path;
     lib.unload("_fini_libbroken");
   }
   EXPECT_FALSE(PortDynamicLib(nullptr, nullptr, nullptr).isLoaded());
-  EXPECT_EQ(pmtest::ReadFile(log), "");
+  EXPECT_EQ(pmtest::ReadFile(log), "init 1\nfini 2\n");
 }
 
 }  // namespace

@@ -76,7 +76,8 @@ TEST(PortNames, PlainNamesSubPathsWordNamesAndJoinedPaths) {
   EXPECT_EQ(Port::JoinPath("", "data"), "/data");
 }
 
-TEST(KorvanPath, ParsesTheVariableOnFirstUse) {
+// Set replaces the list with cleaned entries.
+TEST(KorvanPath, ParsesTheVariableOnFirstUseAndSetReplacesIt) {
   setenv("KORVAN_PATH", "/site/:::/opt/base//:relative", 1);
   const Port::PathList& paths = Port::KorvanPath::GetInstance();
   EXPECT_EQ(Entries(paths), (std::vector<std::string>{"/site", "/opt/base", "relative"}));
@@ -88,6 +89,11 @@ TEST(KorvanPath, ParsesTheVariableOnFirstUse) {
   // Built once: later changes of the variable are not seen.
   setenv("KORVAN_PATH", "/elsewhere", 1);
   EXPECT_EQ(Port::KorvanPath::GetInstance().size(), 3u);
+  Port::KorvanPath::Set({"/one/", "", "/two", "/"});
+  EXPECT_EQ(Entries(Port::KorvanPath::GetInstance()),
+            (std::vector<std::string>{"/one", "/two", "/"}));
+  Port::KorvanPath::Set({});
+  EXPECT_TRUE(Port::KorvanPath::GetInstance().empty());
 }
 
 TEST(KorvanPath, UnsetOrEmptyVariableGivesAnEmptyList) {
@@ -97,15 +103,6 @@ TEST(KorvanPath, UnsetOrEmptyVariableGivesAnEmptyList) {
   EXPECT_EQ(paths.last(), paths.end());
   EXPECT_TRUE(Port::PathList::FromSearchPath("").empty());
   EXPECT_TRUE(Port::PathList::FromSearchPath(":::").empty());
-}
-
-TEST(KorvanPath, SetReplacesTheListWithCleanedEntries) {
-  setenv("KORVAN_PATH", "/from/env", 1);
-  Port::KorvanPath::Set({"/one/", "", "/two", "/"});
-  EXPECT_EQ(Entries(Port::KorvanPath::GetInstance()),
-            (std::vector<std::string>{"/one", "/two", "/"}));
-  Port::KorvanPath::Set({});
-  EXPECT_TRUE(Port::KorvanPath::GetInstance().empty());
 }
 
 }  // namespace

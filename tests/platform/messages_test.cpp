@@ -14,12 +14,6 @@ Port_MsgManData Here(int line) {
   return Port_MsgManData::createObject("PersonalityModule", "messages_test", line, "1");
 }
 
-// Every field of a message on one line, so that whole deliveries compare at once.
-std::string Describe(const Port::Message& m) {
-  return std::string(Port::MsgKindName(m.kind)) + " " + std::to_string(m.code) + " " + m.domain +
-         " " + m.unit + " " + std::to_string(m.line) + " " + m.text;
-}
-
 TEST(Messages, EachKindArrivesWholeHandlersChainAndEmptyRestoresTheDefault) {
   const std::string longName(10000, 'n');
   pmtest::MessageCapture capture;
@@ -30,7 +24,11 @@ TEST(Messages, EachKindArrivesWholeHandlersChainAndEmptyRestoresTheDefault) {
   Here(14).issueInternal("No PM_SPEC specified.\n");
   Port_MsgManData::debugStub("trace %s\n", "x");
   std::vector<std::string> delivered;
-  for (const Port::Message& message : capture.messages()) delivered.push_back(Describe(message));
+  // Every field of each message, so that whole deliveries compare at once.
+  for (const Port::Message& m : capture.messages())
+    delivered.push_back(std::string(Port::MsgKindName(m.kind)) + " " + std::to_string(m.code) +
+                        " " + m.domain + " " + m.unit + " " + std::to_string(m.line) + " " +
+                        m.text);
   const std::string here = " PersonalityModule messages_test ";
   EXPECT_EQ(delivered,
             (std::vector<std::string>{

@@ -9,12 +9,6 @@
 
 namespace {
 
-// The range of the first match at or after `start`, as "first-last", or "none".
-std::string Match(const char* pattern, const char* text, long start) {
-  const Port_Range range = Port_Regexp(pattern).GetRangeOfMatch(text, start);
-  return range.empty() ? "none" : std::to_string(range.first) + "-" + std::to_string(range.last);
-}
-
 TEST(PortRegexp, RangeOfTheFirstMatchAtOrAfterStart) {
   // pattern, text, start, the range matched
   const std::tuple<const char*, const char*, long, const char*> rows[] = {
@@ -59,8 +53,11 @@ TEST(PortRegexp, RangeOfTheFirstMatchAtOrAfterStart) {
       {"b", "abc", -1, "none"},
       {"b", nullptr, 0, "none"},
   };
-  for (const auto& [pattern, text, start, range] : rows) {
-    EXPECT_EQ(Match(pattern, text, start), range)
+  for (const auto& [pattern, text, start, expected] : rows) {
+    const Port_Range range = Port_Regexp(pattern).GetRangeOfMatch(text, start);
+    EXPECT_EQ(
+        range.empty() ? "none" : std::to_string(range.first) + "-" + std::to_string(range.last),
+        expected)
         << pattern << " in " << (text ? text : "(null)") << " from " << start;
   }
   EXPECT_EQ(Port_Regexp("-[0-9]").GetRangeOfMatch(Port::String("a-1b-2"), 2).first, 4);

@@ -28,22 +28,24 @@ def test_module_properties(name, values):
     assert tuple(getattr(module, field) for field in MODULE_FIELDS) == values
 
 
-def test_module_own_keys():
-    assert pmlib.Module("alpha").own_keys[:2] == [("ARCH_NAME", "alpha"), ("ARCH_FRIEND", "alpha")]
-
-
-VALUE_ROWS = [  # key, field, subfield, expected
-    ("VENDOR", None, None, "Korvan"),
-    ("NO_SUCH_KEY", None, None, None),
-    ("DEVICE_INTERNAL", (":", 1), None, "xcab40e,ab40e,ab40e_alt"),
-    ("DEVICE_INTERNAL", (":", 1), (",", 2), "ab40e_alt"),
-    ("DEVICE_INTERNAL", (":", 9), None, None),
+CALL_ROWS = [  # module, method, arguments, expected
+    ("alpha", "value", ("VENDOR",), "Korvan"),
+    ("alpha", "value", ("NO_SUCH_KEY",), None),
+    ("alpha", "value", ("DEVICE_INTERNAL", (":", 1)), "xcab40e,ab40e,ab40e_alt"),
+    ("alpha", "value", ("DEVICE_INTERNAL", (":", 1), (",", 2)), "ab40e_alt"),
+    ("alpha", "value", ("DEVICE_INTERNAL", (":", 9)), None),
+    ("gamma", "files", ("ab40e.pkg",), [f"{SAMPLE}/alpha/data/ab40e.pkg"]),
+    ("gamma", "data_file", (".acd",), f"{SAMPLE}/gamma/data/gamma.acd"),
+    ("gamma", "data_file", ("nothing.pkg",), None),
+    ("gamma", "library_file", ("arch",), f"{SAMPLE}/alpha/lib/lin64/libarch.so"),
+    ("alpha", "help_file", ("modules.hlp",), f"{SAMPLE}/help/modules.hlp"),
+    ("alpha", "program_file", ("nothing",), None),
 ]
 
 
-@pytest.mark.parametrize("key, field, subfield, expected", VALUE_ROWS)
-def test_module_value(key, field, subfield, expected):
-    assert pmlib.Module("alpha").value(key, field, subfield) == expected
+@pytest.mark.parametrize("module, method, arguments, expected", CALL_ROWS)
+def test_module_calls(module, method, arguments, expected):
+    assert getattr(pmlib.Module(module), method)(*arguments) == expected
 
 
 @pytest.mark.parametrize("field, subfield", [((";;", 0), None), (None, (",", 0))])
@@ -63,21 +65,6 @@ def test_module_device(module, device):
     assert device.range == (device.ranges[0] if device.ranges else None)
 
 
-FILE_ROWS = [  # module, method, argument, expected
-    ("gamma", "files", "ab40e.pkg", [f"{SAMPLE}/alpha/data/ab40e.pkg"]),
-    ("gamma", "data_file", ".acd", f"{SAMPLE}/gamma/data/gamma.acd"),
-    ("gamma", "data_file", "nothing.pkg", None),
-    ("gamma", "library_file", "arch", f"{SAMPLE}/alpha/lib/lin64/libarch.so"),
-    ("alpha", "help_file", "modules.hlp", f"{SAMPLE}/help/modules.hlp"),
-    ("alpha", "program_file", "nothing", None),
-]
-
-
-@pytest.mark.parametrize("module, method, argument, expected", FILE_ROWS)
-def test_module_files(module, method, argument, expected):
-    assert getattr(pmlib.Module(module), method)(argument) == expected
-
-
 def test_installation_lists():
     installation = pmlib.Installation()
     assert installation.folders == [SAMPLE]
@@ -90,6 +77,7 @@ def test_installation_lists():
         "legacy", f"{SAMPLE}/data/unsupported/legacy/data/legacy.acd",
         (f"{SAMPLE}/data/unsupported/legacy/data/",), True)
     assert installation.module("bravo").name == "beta"
+    assert pmlib.Module("alpha").own_keys[:2] == [("ARCH_NAME", "alpha"), ("ARCH_FRIEND", "alpha")]
 
 
 ERROR_ROWS = {  # what is called: the call, kind, code

@@ -87,12 +87,9 @@ struct Module {
 
 // "sa" (CPLD) with libraries tpa and tpb, tpa depending on tpb; "sb" (FPGA) without a device file
 // for its third device, with libraries tpb, tpc and tpd; "sc" (CPLD) whose friend is "sa".
-const std::vector<Module>& Modules() {
-  static const std::vector<Module> modules{{"sa", "CPLD", "sa", 3, 0, {"tpa", "tpb"}},
-                                           {"sb", "FPGA", "sb", 3, 2, {"tpb", "tpc", "tpd"}},
-                                           {"sc", "CPLD", "sa", 1, 0, {}}};
-  return modules;
-}
+const std::vector<Module> kModules{{"sa", "CPLD", "sa", 3, 0, {"tpa", "tpb"}},
+                                   {"sb", "FPGA", "sb", 3, 2, {"tpb", "tpc", "tpd"}},
+                                   {"sc", "CPLD", "sa", 1, 0, {}}};
 
 // The number of key files "keys<k>.acd" in every module's data folder, and the number of
 // ":"-separated fields of their key LONG; field j is j + 1 letters long, so that consecutive
@@ -125,7 +122,7 @@ Names Parts(const Module& module) {
 class Installation {
  public:
   Installation() {
-    for (const Module& module : Modules()) Write(module);
+    for (const Module& module : kModules) Write(module);
     root_.File("sa/data/libtpa.acd", "DEPEND = tpb\n");
     Port::KorvanPath::Set({path()});
   }
@@ -164,15 +161,14 @@ class Installation {
 };
 
 // The module a thread works on in a given iteration: threads start apart and meet as they go.
-std::size_t ModuleOf(int thread, int iteration) { return (thread + iteration) % Modules().size(); }
+std::size_t ModuleOf(int thread, int iteration) { return (thread + iteration) % kModules.size(); }
 
 // For every thread, one object of type T per module, constructed here on the calling thread.
 template <typename T, typename Make>
 std::vector<std::vector<std::unique_ptr<T>>> PerThreadPerModule(int threads, const Make& make) {
   std::vector<std::vector<std::unique_ptr<T>>> objects(threads);
-  for (auto& own : objects) {
-    for (const Module& module : Modules()) own.push_back(make(module.name));
-  }
+  for (auto& own : objects)
+    for (const Module& module : kModules) own.push_back(make(module.name));
   return objects;
 }
 
@@ -203,10 +199,9 @@ bool WalkGivesEveryPart(PMPicImp& part, const Module& module, bool byTable) {
       for (const std::string& speed : speeds) parts.push_back(device + package + speed);
   };
   if (byTable) {
-    for (const PersonalityModule::DeviceLists& device : lists.devicelists()) {
+    for (const PersonalityModule::DeviceLists& device : lists.devicelists())
       add(device.device->c_str(), Strings(device.packages.begin(), device.packages.end()),
           Strings(device.speeds.begin(), device.speeds.end()));
-    }
   } else {
     for (const std::string& device : Strings(lists.devicebegin(), lists.deviceend())) {
       const char* name = device.c_str();
@@ -228,7 +223,7 @@ TEST(StressKeyStores, StoresAndTheirResultBuffersAnswerForTheirOwnFile) {
   const Bounds bounds{8, 1000};
   const auto specs = PerThreadPerModule<PM_SPEC>(bounds.threads, Spec);
   RunOnThreads(bounds, [&](int t, int i) {
-    const std::string& module = Modules()[ModuleOf(t, i)].name;
+    const std::string& module = kModules[ModuleOf(t, i)].name;
     const int file = (t * 7 + i) % kKeyFiles;
     const bool withFriends = i % 2 == 0;
     const std::string name = "keys" + std::to_string(file);
@@ -263,9 +258,9 @@ TEST(StressLists, WalksWhoseBuildsRaceAndReadersBesideThemSeeEverything) {
   const Bounds bounds{8, 500};
   const auto parts = PerThreadPerModule<PMPicImp>(bounds.threads, Part);
   RunOnThreads(bounds, [&](int t, int i) {
-    const std::size_t together = i % Modules().size();
-    if (t % 2 == 0) return WalkGivesEveryPart(*parts[t][together], Modules()[together], i % 2 == 0);
-    const Module& module = Modules()[ModuleOf(t, i)];
+    const std::size_t together = i % kModules.size();
+    if (t % 2 == 0) return WalkGivesEveryPart(*parts[t][together], kModules[together], i % 2 == 0);
+    const Module& module = kModules[ModuleOf(t, i)];
     const int d = 1 + i % 3;
     const std::string file =
         installation.path() + "/" + module.name + "/data/" + module.name + std::to_string(d);
@@ -362,9 +357,8 @@ TEST(StressMessages, DeliveredWholeAndOneAtATime) {
   std::map<std::string, int> expected{
       {testing::PrintToString(Port::Message{Port::MsgKind::Debug, 0, "", "", 0, "stress trace\n"}),
        steps}};
-  for (int t = 0; t < bounds.threads; ++t) {
+  for (int t = 0; t < bounds.threads; ++t)
     if (issued[t].load() > 0) expected[alone[t]] = issued[t].load();
-  }
   EXPECT_EQ(expected, received);
 }
 
@@ -402,9 +396,8 @@ TEST(StressPlatform, ReaderInheritingAlongALongChainWalkedAtOnce) {
   const StaticAcdRead& first = *readers[0];
   RunOnThreads({8, 100}, [&](int, int) {
     std::string walk;
-    for (const Sfp_ACD::KeyValue& entry : first) {
+    for (const Sfp_ACD::KeyValue& entry : first)
       walk += std::string(entry.first.get()) + "=" + entry.second.get() + " ";
-    }
     return walk == expected && first.size() == kChain + 1u && !first.getkeyeddata("K20");
   });
 }

@@ -27,9 +27,8 @@ $ for index in 'EMPTY_KEY 0' 'DEVICE_INTERNAL 2 1' 'DEVICE_INTERNAL 0 32767'; do
 ! pmtool acd get: beta.acd: field 2 of DEVICE_INTERNAL has 1 subfield(s); there is no subfield 1
 ! pmtool acd get: beta.acd: field 0 of DEVICE_INTERNAL has 3 subfield(s); there is no subfield 32767
 [1]
-$ pmtool acd get wide.acd FIELDS 32767
+$ for index in 'FIELDS 32767' 'SUBFIELDS 0 32767'; do pmtool acd get wide.acd $index; done
 f32767
-$ pmtool acd get wide.acd SUBFIELDS 0 32767
 s32767
 # Control characters, read or typed, are printed escaped.
 $ pmtool acd get wide.acd BELL

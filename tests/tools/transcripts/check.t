@@ -26,20 +26,19 @@ inst/alpha/data/alpha.acd - unreadable-definition
 $ fault 'set_key $A ARCH_NAME; set_key $B ARCH_FRIEND'
 inst/alpha/data/alpha.acd ARCH_NAME missing-key
 inst/beta/data/beta.acd ARCH_FRIEND missing-key
-$ fault 'set_key $A ARCH_NAME beta'
-inst/alpha/data/alpha.acd ARCH_NAME wrong-arch-name
-# Names that would lead out of the installation name nothing.
+# Names that would lead out of the installation name nothing (and a definition naming another
+# module is wrong).
 $ fault 'set_key $B ARCH_FRIEND ../evilmod'
 inst/beta/data/beta.acd ARCH_FRIEND bad-name
 inst/beta/data/beta.acd - library-message
-$ fault 'set_key $B DEVICE_INTERNAL xcbe1,be1,../../../x'
+$ fault 'set_key $B DEVICE_INTERNAL xcbe1,be1,../../../x; set_key $A ARCH_NAME beta'
+inst/alpha/data/alpha.acd ARCH_NAME wrong-arch-name
 inst/beta/data/beta.acd DEVICE_INTERNAL bad-name
 $ fault 'mkdir data; echo "../evilmod=^xcev" > data/patternfile'
 inst/data/patternfile ../evilmod bad-name
-$ fault 'set_key $B DEVICE_FORMAT "xcbe(_"'
-inst/beta/data/beta.acd DEVICE_FORMAT bad-format
-$ fault 'set_key $A SPEED_FORMAT "[0-9"'
+$ fault 'set_key $B DEVICE_FORMAT "xcbe(_"; set_key $A SPEED_FORMAT "[0-9"'
 inst/alpha/data/alpha.acd SPEED_FORMAT bad-format
+inst/beta/data/beta.acd DEVICE_FORMAT bad-format
 # A subfamily format inherited from a friend.
 $ fault 'set_key $B ARCH_FRIEND alpha; set_key $A SUBFAM_FORMAT "ab([0-9]+"'
 inst/alpha/data/alpha.acd SUBFAM_FORMAT bad-format
@@ -54,12 +53,12 @@ inst/beta/data/beta.acd DEVICE_INTERNAL incomplete-device-data
 $ fault 'pmtool seg write beta/data/be1.spd -- -0'
 inst/beta/data/be1.spd - empty-data-file
 inst/beta/data/beta.acd DEVICE_INTERNAL incomplete-device-data
-$ fault 'pmtool seg write alpha/data/ab1.pkg tq144 pc44 tq144'
+$ fault 'pmtool seg write alpha/data/ab1.pkg tq144 pc44 tq144; pmtool seg write beta/data/be1.spd -- -6a -6A'
 inst/alpha/data/ab1.pkg tq144 duplicate-segment
-$ fault 'pmtool seg write beta/data/be1.spd -- -6a -6A'
 inst/beta/data/be1.spd -6A duplicate-segment
-$ fault 'set_key $A DISALLOW_SPEEDS -2,-9'
+$ fault 'set_key $A DISALLOW_SPEEDS -2,-9; set_key $B ARCH_FREIND beta'
 inst/alpha/data/alpha.acd DISALLOW_SPEEDS bad-disallowed-speed
+inst/beta/data/beta.acd ARCH_FREIND misspelled-key
 $ fault 'set_key $A ALIAS_alpha first; set_key $B ALIAS_beta first'
 inst/alpha/data/alpha.acd ALIAS_alpha alias-collision
 inst/beta/data/beta.acd ALIAS_beta alias-collision
@@ -68,17 +67,14 @@ inst/beta/data/beta.acd DEVICE_INTERNAL library-message
 inst/beta/data/beta.acd DEVICE_INTERNAL library-message
 inst/beta/data/beta.acd DEVICE_INTERNAL no-device-data
 inst/alpha/data/alpha.acd ALIAS_alpha alias-collision
-$ fault 'set_key $A VENTRY_route "route(int,lib"'
+$ fault 'set_key $A VENTRY_route "route(int,lib"; set_key $B SUPPORT_MODE PHYSICLA'
 inst/alpha/data/alpha.acd VENTRY_route bad-ventry
+inst/beta/data/beta.acd SUPPORT_MODE bad-value
 $ fault 'mkdir data; printf "omega=^x?om[0-9]+\nalpha=ab[\n" > data/patternfile'
 inst/data/patternfile alpha bad-pattern
 # Modules that can never take a part name, and keys the library never reads.
 $ fault 'set_key $B SUPPORT_MODE'
 inst/beta/data/beta.acd SUPPORT_MODE missing-key
-$ fault 'set_key $B SUPPORT_MODE PHYSICLA'
-inst/beta/data/beta.acd SUPPORT_MODE bad-value
-$ fault 'set_key $B ARCH_FREIND beta'
-inst/beta/data/beta.acd ARCH_FREIND misspelled-key
 # An FPGA device without a device file, and one with only a device file.
 $ fault 'set_key $A DEVICE_INTERNAL xcab1,ab1:xcab2,ab2
 >   pmtool seg write alpha/data/ab2.pkg tq144; pmtool seg write alpha/data/ab2.spd -- -1'

@@ -62,11 +62,9 @@ installation: <sample> (bundled sample)
 installation: <sample> (bundled sample)
 # KORVAN_PATH and --install choose the list; each --install appends its entries, in order.
 $ export KORVAN_PATH=/site/over/::/base/
-$ pmtool --version | sed 1d
+$ for options in '' '--install /mine/' '--install /a:/b -install /c'; do pmtool $options --version | sed 1d; done
 installation: /site/over:/base (KORVAN_PATH)
-$ pmtool --install /mine/ --version | sed 1d
 installation: /mine (--install)
-$ pmtool --install /a:/b -install /c --version | sed 1d
 installation: /a:/b:/c (--install)
 $ export KORVAN_PATH=<sample>
 

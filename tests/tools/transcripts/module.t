@@ -24,13 +24,11 @@ unsupported:  yes
 
 # key reads merged keys, fields and other files, with friends.
 # VENDOR comes from alpha, two steps up gamma's friend chain.
-$ pmtool key gamma VENDOR
+$ for arguments in 'gamma VENDOR' 'alpha DEVICE_INTERNAL 1 0'; do pmtool key $arguments; done
 Korvan
-$ pmtool key alpha DEVICE_INTERNAL 1 0
 xcab40e
-$ pmtool key --file libarch gamma DEPEND
+$ for key in DEPEND TIMING; do pmtool key --file libarch gamma $key; done
 gammalib
-$ pmtool key --file libarch gamma TIMING
 alphatiming
 $ for arguments in 'alpha NO_SUCH_KEY' '--file nothing alpha K'; do pmtool key $arguments; done
 ! pmtool key: <sample>/alpha/data/alpha.acd: no value for "NO_SUCH_KEY"
@@ -38,9 +36,8 @@ $ for arguments in 'alpha NO_SUCH_KEY' '--file nothing alpha K'; do pmtool key $
 [1]
 
 # locate finds files of every kind, reports overrides and misses.
-$ pmtool locate --no-search alpha anything.txt
+$ for arguments in 'alpha anything.txt' '--exec alpha map'; do pmtool locate --no-search $arguments; done
 <sample>/alpha/data/anything.txt
-$ pmtool locate --exec --no-search alpha map
 <sample>/alpha/bin/lin64/map.exe
 $ pmtool locate --all --json gamma libarch.acd | compact_json
 {"arch": "gamma", "name": "libarch.acd", "paths": ["<sample>/gamma/data/libarch.acd", "<sample>/alpha/data/libarch.acd"]}

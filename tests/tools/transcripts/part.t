@@ -9,15 +9,11 @@ $ verdict() { json=$(pmtool part --json "$1" 2>/dev/null); echo "$? $(python3 -c
 > keys = ("arch", "status", "rejected", "fails_at", "choices", "suggestions")
 > print(*(json.dumps(part[key]) for key in keys))' <<<"$json")"; }
 # delta's parts match only its alternative format.
-$ verdict xcde16pc44-6
+$ for name in xcde16pc44-6 xczz9tq144-3 xcab41etq144-3 xcab12ebg999-3 xcab40epq208-5; do verdict $name; done
 0 "delta" 0 null null [] []
-$ verdict xczz9tq144-3
 1 null 1 "xczz9tq144-3" "architecture" [] []
-$ verdict xcab41etq144-3
 1 "alpha" 2 "xcab41e" "device" ["xcab12e", "xcab40e"] ["xcab40e"]
-$ verdict xcab12ebg999-3
 1 "alpha" 3 "bg999" "package" ["tq144", "cs144"] []
-$ verdict xcab40epq208-5
 1 "alpha" 4 "-5" "speed" ["-4"] ["-4"]
 # A level not given has its choices and nothing to be close to.
 $ verdict xcga20

@@ -34,14 +34,11 @@ NAME   TYPE  OFFSET  SIZE
 tq144  0     66      3
 cs144  1     69      2
 
-# Unreadable files give a one-line reason and status 1.
+# Unreadable files give a one-line reason and status 1 (the reasons are the reader's, pinned by
+# its own tests).
 $ { header 5; record a 0 0 0; } > short-directory
-$ { header 1; le 2 0; le 40 0; } > zero-name
-$ { header 1; record tq144 0 20 1000; } > beyond-end
-$ for file in short-directory zero-name beyond-end missing.spd <work>; do pmtool seg dump $file; done
+$ for file in short-directory missing.spd <work>; do pmtool seg dump $file; done
 ! pmtool seg dump: cannot read short-directory: the file is shorter than its directory
-! pmtool seg dump: cannot read zero-name: segment 0 has a name length of 0
-! pmtool seg dump: cannot read beyond-end: segment "tq144" lies beyond the end of the file
 ! pmtool seg dump: cannot read missing.spd: no such file
 ! pmtool seg dump: cannot read <work>: is a directory
 [1]

@@ -4,9 +4,7 @@
 $ for case in '-help alpha alpha/data' '--help delta delta/data' '-h Gamma alpha/data' \
 >   '-help prom data' '-help nosuch data'; do set -- $case
 >   pmtool $1 $2 | cmp - <(printf ' '; cat <sample>/$3/pmtool.usg) || echo "$case differs"; done
-# A command's name keeps asking for pmtool's own help.
-$ pmtool --help part | head -1
-Usage: pmtool part [OPTIONS] PARTNAME
+# A command's name keeps asking for pmtool's own help (cli.t, for every command).
 
 # Without any usage file it says so and prints the overview.
 $ mkdir -p zeta/data && printf 'ARCH_NAME = zeta\nARCH_FRIEND = zeta\nBASE_MODE = FALSE\n' > zeta/data/zeta.acd
