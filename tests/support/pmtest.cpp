@@ -55,6 +55,13 @@ std::string ReadFile(const std::string& path) {
 
 namespace {
 
+// `value` as `bytes` little-endian bytes.
+std::string LittleEndian(std::uint64_t value, int bytes) {
+  std::string text;
+  for (int i = 0; i < bytes; ++i) text += static_cast<char>((value >> (8 * i)) & 0xff);
+  return text;
+}
+
 constexpr uid_t kUnprivilegedId = 65534;
 
 // In the child: gives up root's rights for good, or says why not.
@@ -111,12 +118,6 @@ void WriteSegmentedFile(const std::string& path, const std::vector<Segment>& seg
   UT_SEGWRITER writer;
   for (const Segment& segment : segments) writer.add(segment.name, segment.type, segment.contents);
   ASSERT_TRUE(writer.write(path.c_str())) << path << ": " << writer.geterror();
-}
-
-std::string LittleEndian(std::uint64_t value, int bytes) {
-  std::string text;
-  for (int i = 0; i < bytes; ++i) text += static_cast<char>((value >> (8 * i)) & 0xff);
-  return text;
 }
 
 std::string SegmentHeader(std::uint64_t count) { return "UTSEG01\n" + LittleEndian(count, 4); }

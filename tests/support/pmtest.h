@@ -51,8 +51,6 @@ struct Segment {
   std::string contents;
 };
 
-// `value` as `bytes` little-endian bytes.
-std::string LittleEndian(std::uint64_t value, int bytes);
 // The start of a segmented file announcing `count` segments, built by hand so that malformed files
 // can be made.
 std::string SegmentHeader(std::uint64_t count);
