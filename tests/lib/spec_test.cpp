@@ -20,11 +20,14 @@ std::string Chain(const PM_SPEC& spec) {
   return text;
 }
 
-// A const handle reaches its implementation read-only.
+// A const handle reaches its implementation read-only (checked in a member function's body, where
+// the class is complete).
 struct ImplementationAccess : PM_SPEC {
-  static_assert(
-      std::is_same_v<decltype(std::declval<const ImplementationAccess&>().implementation()),
-                     const PMSpecImp&>);
+  static void ConstHandleGivesConstImplementation() {
+    static_assert(
+        std::is_same_v<decltype(std::declval<const ImplementationAccess&>().implementation()),
+                       const PMSpecImp&>);
+  }
 };
 
 }  // namespace
