@@ -1,19 +1,13 @@
 #!/usr/bin/env python3
 """Runs shell transcripts and compares what their commands print.
 
-Transcripts (*.t), the tests of pmtool, are described in docs/pmtool.md: "$ COMMAND", then its
-standard output, "! TEXT" (standard error; "!" alone an empty line), "[N]" (a status other than
-0), "<empty>" (an empty line of output); "> TEXT" right after a command continues it. A line
-"..." stands for any lines, one ending or starting with "..." for any text there.
-
-Markdown documents (*.md): the commands are those in fenced blocks ("  $ COMMAND" in a list too),
-what they print both streams merged. A block without commands after a line ending in "`PATH`:"
-is written to PATH; one after "<!-- not run: REASON -->" is left alone. No KORVAN_PATH is set.
-
-Each file runs in one bash in a fresh folder holding `build` (the build tree), pmtool first on the
-PATH, "set -o pipefail" and "compact_json" (its JSON input on one line). "<checkout>" is the
-source tree, "/tmp/inst" and "/tmp/ovl" the run's own folders, and in transcripts "<sample>" the
-build tree's sample (also KORVAN_PATH) and "<work>" the fresh folder.
+Transcripts (*.t), the tests of pmtool, are written as docs/pmtool.md describes; "> TEXT" right
+after a command continues it, "!" alone is an empty line of standard error. In Markdown documents
+(*.md) the commands are those in fenced blocks ("  $ COMMAND" in a list too), what they print both
+streams merged. A block without commands after a line ending in "`PATH`:" is written to PATH; one
+after "<!-- not run: REASON -->" is left alone. Each file runs in one bash in a fresh folder,
+pmtool first on the PATH, with "set -o pipefail" and "compact_json" (its JSON input on one line);
+placeholders() lists the names that stand for the run's own folders.
 
 Usage: transcript.py --source DIR --build DIR FILE...  (status 1 when a command differs)
 """

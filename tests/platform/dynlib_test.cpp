@@ -10,22 +10,22 @@
 
 namespace {
 
-using TwiceFunction = int (*)(int);
+using RouteFunction = const char* (*)();
 
 TEST(PortDynamicLib, InitAndFiniEntriesRunOnceSymbolsResolveAndBadFilesAreNotLoaded) {
   const pmtest::TempDir dir;
   const std::string log = dir / "entries.log";  // the test library's entries write to it
-  setenv("PMTEST_DYNLIB_LOG", log.c_str(), 1);
-  PortDynamicLib lib(PMTEST_DYNLIB_PATH, "_init_libpmtestdyn", nullptr);
+  setenv("PMTEST_PLUGIN_LOG", log.c_str(), 1);
+  PortDynamicLib lib(PMTEST_DYNLIB_PATH, "_init_libtpa", nullptr);
   ASSERT_TRUE(lib.isLoaded());
-  EXPECT_EQ(pmtest::ReadFile(log), "init 1\n");
-  auto twice = reinterpret_cast<TwiceFunction>(lib.getEntryPoint("pmtestdyn_twice"));
-  ASSERT_NE(twice, nullptr);
-  EXPECT_EQ(twice(21), 42);
-  EXPECT_TRUE(lib.getEntryPoint("pmtestdyn_absent") == nullptr && !lib.getEntryPoint(nullptr));
-  lib.unload("_fini_libpmtestdyn");
-  EXPECT_FALSE(lib.isLoaded() || lib.getEntryPoint("pmtestdyn_twice"));
-  lib.unload("_fini_libpmtestdyn");
+  EXPECT_EQ(pmtest::ReadFile(log), "tpa init\n");
+  const auto route = reinterpret_cast<RouteFunction>(lib.getEntryPoint("route"));
+  ASSERT_NE(route, nullptr);
+  EXPECT_STREQ(route(), "tpa:route");
+  EXPECT_TRUE(lib.getEntryPoint("absent") == nullptr && !lib.getEntryPoint(nullptr));
+  lib.unload("_fini_libtpa");
+  EXPECT_FALSE(lib.isLoaded() || lib.getEntryPoint("route"));
+  lib.unload("_fini_libtpa");
   // Absent or null entry names run nothing; a missing or broken file is not loaded.
   PortDynamicLib other(PMTEST_DYNLIB_PATH, "_init_libother", nullptr);
   ASSERT_TRUE(other.isLoaded());
@@ -39,7 +39,7 @@ TEST(PortDynamicLib, InitAndFiniEntriesRunOnceSymbolsResolveAndBadFilesAreNotLoa
     lib.unload("_fini_libbroken");
   }
   EXPECT_FALSE(PortDynamicLib(nullptr, nullptr, nullptr).isLoaded());
-  EXPECT_EQ(pmtest::ReadFile(log), "init 1\nfini 2\n");
+  EXPECT_EQ(pmtest::ReadFile(log), "tpa init\ntpa fini\n");
 }
 
 }  // namespace

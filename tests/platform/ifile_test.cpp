@@ -27,8 +27,9 @@ class SegmentedFile : public ::testing::Test {
   UT_IFILE file_;
 };
 
-// Every shorter prefix of a file fails to load, and a failed load forgets the last file.
-TEST_F(SegmentedFile, WriterAndReaderRoundTripInFileOrderAndEveryTruncationFails) {
+// Every shorter prefix of a file fails to load, and a failed load forgets the last file. The
+// writer refuses what the format cannot hold, and then writes nothing.
+TEST_F(SegmentedFile, WriterAndReaderRoundTripInFileOrderAndEveryTruncationOrRefusalFails) {
   const std::string longName(UT_IFILE::kMaxNameLength, 'n');
   UT_SEGWRITER writer;
   writer.add("-4", 0, "speed data");
@@ -68,15 +69,13 @@ TEST_F(SegmentedFile, WriterAndReaderRoundTripInFileOrderAndEveryTruncationFails
   for (const std::string& path : {dir_ / "missing.spd", dir_.path(), std::string()})
     EXPECT_FALSE(file_.load(path.c_str())) << path;
   EXPECT_FALSE(file_.load(nullptr));
-}
 
-TEST_F(SegmentedFile, WriterRefusesWhatTheFormatCannotHold) {
-  const std::string elsewhere = dir_ / "no/such/dir/x.spd";
+  const std::string refused = dir_ / "refused.spd", elsewhere = dir_ / "no/such/dir/x.spd";
   const std::tuple<const char*, std::string, const char*> rows[] = {
       // fault, name, path
-      {"empty name", "", path_.c_str()},
-      {"name too long", std::string(UT_IFILE::kMaxNameLength + 1, 'n'), path_.c_str()},
-      {"fuzz finding: a segment name holding a NUL byte", std::string("-4\0x", 4), path_.c_str()},
+      {"empty name", "", refused.c_str()},
+      {"name too long", std::string(UT_IFILE::kMaxNameLength + 1, 'n'), refused.c_str()},
+      {"fuzz finding: a segment name holding a NUL byte", std::string("-4\0x", 4), refused.c_str()},
       {"no such folder", "-5", elsewhere.c_str()},
       {"no path", "-5", nullptr},
   };
@@ -85,7 +84,7 @@ TEST_F(SegmentedFile, WriterRefusesWhatTheFormatCannotHold) {
     writer.add(name, 0, "x");
     EXPECT_TRUE(!writer.write(path) && *writer.geterror() != '\0') << fault;
   }
-  EXPECT_EQ(pmtest::ReadFile(path_), "");
+  EXPECT_EQ(pmtest::ReadFile(refused), "");
 }
 
 TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {

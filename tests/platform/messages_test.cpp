@@ -38,24 +38,20 @@ TEST(Messages, EachKindArrivesWholeHandlersChainAndEmptyRestoresTheDefault) {
                 "STATUS 0" + here + "13  ", "INTERNAL 0" + here + "14 No PM_SPEC specified.\n",
                 "DEBUG 0   0 trace x\n"}));
 
-  // The default handler writes status lines to stdout, the rest to stderr; debug traces only
-  // under PM_TRACE.
-  int first = 0;
-  Port::SetMsgHandler([&first](const Port::Message&) { ++first; });
-  Port::MsgHandler previous = Port::SetMsgHandler([](const Port::Message&) {});
-  ASSERT_TRUE(previous);
-  previous(Port::Message{Port::MsgKind::Status, 0, "", "", 0, ""});
-  EXPECT_EQ(first, 1);
-  Port::SetMsgHandler(Port::MsgHandler());
-  std::vector<std::string> texts;  // a handler may issue messages itself
+  // A handler may issue messages itself; setting another returns it.
+  std::vector<std::string> texts;
   Port::SetMsgHandler([&texts](const Port::Message& message) {
     texts.push_back(message.text);
     if (message.kind == Port::MsgKind::Warning) Here(2).issueStatus("nested\n");
   });
   Here(1).issueWarning("outer\n");
-  Port::SetMsgHandler(Port::MsgHandler());
-  EXPECT_EQ(texts, (std::vector<std::string>{"outer\n", "nested\n"}));
+  const Port::MsgHandler previous = Port::SetMsgHandler(Port::MsgHandler());
+  ASSERT_TRUE(previous);
+  previous(Port::Message{Port::MsgKind::Status, 0, "", "", 0, "returned\n"});
+  EXPECT_EQ(texts, (std::vector<std::string>{"outer\n", "nested\n", "returned\n"}));
 
+  // The empty handler restores the default, which writes status lines to stdout, the rest to
+  // stderr; debug traces only under PM_TRACE.
   unsetenv("PM_TRACE");
   testing::internal::CaptureStderr();
   testing::internal::CaptureStdout();
