@@ -33,7 +33,6 @@ char alpha[] = "alpha", beta[] = "beta", gamma_[] = "gamma", Upper[] = "Upper";
 
 TEST(UtDarray, SlotsGrowthSortedAddSearchSortShiftAndResize) {
   NameArray array(3, 0);
-  EXPECT_EQ(array.size(), 3);
   *array.getaddr(0) = beta;
   *array.getaddr(2) = alpha;
   EXPECT_EQ(Contents(array), (Names{"beta", "<null>", "alpha"}));

@@ -32,11 +32,11 @@ StreamPtr OpenText(const pmtest::TempDir& dir, const std::string& content) {
   return StreamPtr(Port::File::open(path.c_str(), Port::File::Read, true));
 }
 
-using Names = std::vector<std::string>;
-
-Names List(const UT_DIR::iterator& begin, const UT_DIR::iterator& end) {
-  std::vector<std::string> names;
-  for (UT_DIR::iterator it = begin; it != end; ++it) names.push_back(it->str());
+// The names a listing holds (that match `pattern`, unless it is null), each followed by " ".
+std::string List(const UT_DIR& listing, const char* pattern = nullptr) {
+  std::string names;
+  for (auto it = pattern ? listing.begin(pattern) : listing.begin(); it != listing.end(); ++it)
+    names += it->str() + " ";
   return names;
 }
 
@@ -186,23 +186,21 @@ TEST(FileName, DirectoryBaseAndExtensionOfAPathAndComposedNames) {
 
 TEST(UtDir, ListsEveryEntryInByteOrderPatternsKeepMatchingNamesAndBadFoldersAreEmpty) {
   pmtest::TempDir dir;
-  const Names files{".hidden", "Zeta",          "ab12e.nph",   "ab40e.nph",
-                    "beta",    "libfoo.so.1.2", "libfoo.so.10"};
-  for (const std::string& name : files) pmtest::WriteFile(dir / name, "");
+  for (const char* name :
+       {".hidden", "Zeta", "ab12e.nph", "ab40e.nph", "beta", "libfoo.so.1.2", "libfoo.so.10"})
+    pmtest::WriteFile(dir / name, "");
   pmtest::MakeDirs(dir / "data");
   pmtest::MakeDirs(dir / "Alpha");
   const UT_DIR all(dir.path().c_str(), UT_DIR::WithDirectories);
   ASSERT_TRUE(all.isvalid());
-  EXPECT_EQ(List(all.begin(), all.end()),
-            (Names{".hidden", "Alpha", "Zeta", "ab12e.nph", "ab40e.nph", "beta", "data",
-                   "libfoo.so.1.2", "libfoo.so.10"}));
+  EXPECT_EQ(List(all),
+            ".hidden Alpha Zeta ab12e.nph ab40e.nph beta data libfoo.so.1.2 libfoo.so.10 ");
   const UT_DIR listing(dir.path().c_str(), 0);
-  EXPECT_EQ(List(listing.begin(), listing.end()), files);
-  EXPECT_EQ(List(listing.begin("*.nph"), listing.end()), (Names{"ab12e.nph", "ab40e.nph"}));
-  EXPECT_EQ(List(listing.begin("libfoo.so.*"), listing.end()),
-            (Names{"libfoo.so.1.2", "libfoo.so.10"}));
-  EXPECT_EQ(List(listing.begin("ab?[1-2]e.*"), listing.end()), (Names{"ab12e.nph"}));
-  EXPECT_EQ(listing.begin("*.xyz"), listing.end());
+  EXPECT_EQ(List(listing), ".hidden Zeta ab12e.nph ab40e.nph beta libfoo.so.1.2 libfoo.so.10 ");
+  EXPECT_EQ(List(listing, "*.nph"), "ab12e.nph ab40e.nph ");
+  EXPECT_EQ(List(listing, "libfoo.so.*"), "libfoo.so.1.2 libfoo.so.10 ");
+  EXPECT_EQ(List(listing, "ab?[1-2]e.*"), "ab12e.nph ");
+  EXPECT_EQ(List(listing, "*.xyz"), "");
 
   // An unreadable or missing folder is invalid and empty.
   const UT_DIR missing((dir / "none").c_str(), 1);

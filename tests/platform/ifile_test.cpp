@@ -14,92 +14,85 @@ namespace {
 using pmtest::SegmentHeader;
 using pmtest::SegmentRecord;
 
-class SegmentedFile : public ::testing::Test {
- protected:
-  // Writes `bytes` and tries to load them.
-  bool Load(const std::string& bytes) {
-    pmtest::WriteFile(path_, bytes);
-    return file_.load(path_.c_str());
-  }
-
-  pmtest::TempDir dir_;
-  std::string path_ = dir_ / "device.spd";
-  UT_IFILE file_;
-};
-
 // Every shorter prefix of a file fails to load, and a failed load forgets the last file. The
-// writer refuses what the format cannot hold, and then writes nothing.
-TEST_F(SegmentedFile, WriterAndReaderRoundTripInFileOrderAndEveryTruncationOrRefusalFails) {
+// writer refuses what the format cannot hold, and then writes nothing. Malformed headers and
+// directories fail with their reason.
+TEST(SegmentedFile, RoundTripInFileOrderAndTruncatedRefusedOrMalformedFilesFail) {
+  const pmtest::TempDir dir;
+  const std::string path = dir / "device.spd";
+  UT_IFILE file;
+  // Writes `bytes` and tries to load them.
+  const auto load = [&](const std::string& bytes) {
+    pmtest::WriteFile(path, bytes);
+    return file.load(path.c_str());
+  };
   const std::string longName(UT_IFILE::kMaxNameLength, 'n');
   UT_SEGWRITER writer;
   writer.add("-4", 0, "speed data");
   writer.add("tq144", 1, "");
   writer.add("-0P", -7, std::string("\0\1\2", 3));
   writer.add(longName, 2147483647, "x");
-  ASSERT_TRUE(writer.write(path_.c_str())) << writer.geterror();
+  ASSERT_TRUE(writer.write(path.c_str())) << writer.geterror();
 
-  ASSERT_TRUE(file_.load(path_.c_str())) << file_.geterror();
-  EXPECT_TRUE(file_.isloaded() && file_.getnsegments() == 4u && *file_.geterror() == '\0');
+  ASSERT_TRUE(file.load(path.c_str())) << file.geterror();
+  EXPECT_TRUE(file.isloaded() && file.getnsegments() == 4u && *file.geterror() == '\0');
   // Each segment of the directory as "name type contents", its contents read where it says.
   std::vector<std::string> segments;
   UT_IFILESEGINFO info;
   std::string contents;
-  while (file_.getnextseginfo(info)) {
-    EXPECT_TRUE(file_.readcontents(info, contents) && contents.size() == info.getsize());
+  while (file.getnextseginfo(info)) {
+    EXPECT_TRUE(file.readcontents(info, contents) && contents.size() == info.getsize());
     segments.push_back(std::string(info.getname()) + " " + std::to_string(info.gettype()) + " " +
                        contents);
   }
   EXPECT_EQ(segments, (std::vector<std::string>{"-4 0 speed data", "tq144 1 ",
                                                 "-0P -7 " + std::string("\0\1\2", 3),
                                                 longName + " 2147483647 x"}));
-  EXPECT_FALSE(file_.getnextseginfo(info));
-  file_.unload();
-  EXPECT_FALSE(file_.isloaded() || file_.getnextseginfo(info));
+  EXPECT_FALSE(file.getnextseginfo(info));
+  file.unload();
+  EXPECT_FALSE(file.isloaded() || file.getnextseginfo(info));
 
   std::string image;
   ASSERT_TRUE(UT_SEGWRITER::Serialize({{"-4", 0, "abc"}, {"tq144", 1, ""}, {"-5", 0, "de"}}, image,
                                       contents));
   for (std::size_t length = 0; length < image.size(); ++length) {
-    ASSERT_TRUE(Load(image));
-    EXPECT_FALSE(Load(image.substr(0, length)) || file_.isloaded() || file_.getnsegments() != 0 ||
-                 file_.getnextseginfo(info))
+    ASSERT_TRUE(load(image));
+    EXPECT_FALSE(load(image.substr(0, length)) || file.isloaded() || file.getnsegments() != 0 ||
+                 file.getnextseginfo(info))
         << "truncated to " << length << " bytes";
   }
-  EXPECT_FALSE(file_.readcontents(info, contents));
-  for (const std::string& path : {dir_ / "missing.spd", dir_.path(), std::string()})
-    EXPECT_FALSE(file_.load(path.c_str())) << path;
-  EXPECT_FALSE(file_.load(nullptr));
+  EXPECT_FALSE(file.readcontents(info, contents));
+  for (const std::string& unreadable : {dir / "missing.spd", dir.path(), std::string()})
+    EXPECT_FALSE(file.load(unreadable.c_str())) << unreadable;
+  EXPECT_FALSE(file.load(nullptr));
 
-  const std::string refused = dir_ / "refused.spd", elsewhere = dir_ / "no/such/dir/x.spd";
+  const std::string refused = dir / "refused.spd", elsewhere = dir / "no/such/dir/x.spd";
   const std::tuple<const char*, std::string, const char*> rows[] = {
-      // fault, name, path
+      // fault, name, where
       {"empty name", "", refused.c_str()},
       {"name too long", std::string(UT_IFILE::kMaxNameLength + 1, 'n'), refused.c_str()},
       {"fuzz finding: a segment name holding a NUL byte", std::string("-4\0x", 4), refused.c_str()},
       {"no such folder", "-5", elsewhere.c_str()},
       {"no path", "-5", nullptr},
   };
-  for (const auto& [fault, name, path] : rows) {
-    UT_SEGWRITER writer;
-    writer.add(name, 0, "x");
-    EXPECT_TRUE(!writer.write(path) && *writer.geterror() != '\0') << fault;
+  for (const auto& [fault, name, where] : rows) {
+    UT_SEGWRITER refusing;
+    refusing.add(name, 0, "x");
+    EXPECT_TRUE(!refusing.write(where) && *refusing.geterror() != '\0') << fault;
   }
   EXPECT_EQ(pmtest::ReadFile(refused), "");
-}
 
-TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
-  std::string image, error;
-  ASSERT_TRUE(UT_SEGWRITER::Serialize({}, image, error));
+  ASSERT_TRUE(UT_SEGWRITER::Serialize({}, image, contents));
   EXPECT_EQ(image, SegmentHeader(0));
-  ASSERT_TRUE(Load(image));  // a file without segments is fine
-  EXPECT_EQ(file_.getnsegments(), 0u);
-  const std::string contents = "0123456789";
+  ASSERT_TRUE(load(image));  // a file without segments is fine
+  EXPECT_EQ(file.getnsegments(), 0u);
+  const std::string digits = "0123456789";
   const std::uint64_t start = 12 + 24;  // header, then one record with a 2-byte name
   // One segment "-4" at `offset` of `size` bytes, followed by the contents.
   const auto one = [&](std::uint64_t offset, std::uint64_t size) {
-    return SegmentHeader(1) + SegmentRecord("-4", 0, offset, size) + contents;
+    return SegmentHeader(1) + SegmentRecord("-4", 0, offset, size) + digits;
   };
-  ASSERT_TRUE(Load(one(start, 10)));
+  ASSERT_TRUE(load(one(start, 10)));
   const std::string beyond = "segment \"-4\" lies beyond the end of the file";
   const std::tuple<const char*, std::string, std::string> malformed[] = {
       // name, bytes, reason
@@ -133,8 +126,8 @@ TEST_F(SegmentedFile, MalformedHeadersAndDirectoriesFail) {
        "segment 0 has a name holding a NUL byte"},
   };
   for (const auto& [name, bytes, reason] : malformed) {
-    EXPECT_FALSE(Load(bytes) || file_.isloaded()) << name;
-    EXPECT_EQ(reason, file_.geterror()) << name;
+    EXPECT_FALSE(load(bytes) || file.isloaded()) << name;
+    EXPECT_EQ(reason, file.geterror()) << name;
   }
 }
 

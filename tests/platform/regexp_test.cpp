@@ -67,17 +67,16 @@ TEST(PortRegexp, WholeStringMatchesWithGroupsAndBadPatternsMatchNothing) {
   EXPECT_EQ(Port_Regexp("^x?c?ab[0-9]+e").GetStatus(), 0);
   for (const char* bad : {"(", "[a-", "a{2,1}", "*x", "(?<"}) {
     const Port_Regexp regexp(bad);
-    EXPECT_NE(regexp.GetStatus(), 0) << bad;
-    EXPECT_TRUE(regexp.GetRangeOfMatch("(((", 0).empty()) << bad;
-    EXPECT_FALSE(regexp.Matches("(")) << bad;
+    EXPECT_TRUE(regexp.GetStatus() != 0 && regexp.GetRangeOfMatch("(((", 0).empty() &&
+                !regexp.Matches("("))
+        << bad;
   }
 
   const Port_Regexp subfamily("x?c?ab([0-9]+)e");
   std::vector<Port::String> groups;
   ASSERT_TRUE(subfamily.Matches("xcab40e", &groups));
   EXPECT_EQ(groups, (std::vector<Port::String>{"xcab40e", "40"}));
-  EXPECT_FALSE(subfamily.Matches("xcab40etq144"));
-  EXPECT_FALSE(subfamily.Matches("zxcab40e"));
+  EXPECT_FALSE(subfamily.Matches("xcab40etq144") || subfamily.Matches("zxcab40e"));
   ASSERT_TRUE(Port_Regexp("a(b)?").Matches(Port::String("a"), &groups));
   EXPECT_EQ(groups, (std::vector<Port::String>{"a", ""}));
 }
