@@ -35,9 +35,9 @@ class Step:
     def __init__(self, line, command=None, path=None, text=None):
         self.line = line
         self.command, self.path, self.text = command, path, text
-        self.expected = []  # what a terminal shows (documents) or standard output (transcripts)
-        self.errors = []
-        self.status = 0
+        # What a terminal shows (documents) or standard output (transcripts), standard error and
+        # the exit status.
+        self.expected, self.errors, self.status = [], [], 0
 
 
 def fenced_blocks(lines):

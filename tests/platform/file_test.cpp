@@ -76,8 +76,7 @@ TEST(File, ExistenceIsRememberedOnlyWithinOneScope) {
   pmtest::WriteFile(vanishing, "x");
   {
     const Port::ExistenceScope outer;
-    EXPECT_FALSE(Port::File::exist(appearing.c_str()));
-    EXPECT_TRUE(Port::File::exist(vanishing.c_str()));
+    EXPECT_TRUE(!Port::File::exist(appearing.c_str()) && Port::File::exist(vanishing.c_str()));
     pmtest::WriteFile(appearing, "x");
     ASSERT_EQ(::unlink(vanishing.c_str()), 0);
     {
@@ -86,8 +85,7 @@ TEST(File, ExistenceIsRememberedOnlyWithinOneScope) {
     }
     EXPECT_TRUE(Port::File::exist(vanishing.c_str()));
   }
-  EXPECT_TRUE(Port::File::exist(appearing.c_str()));
-  EXPECT_FALSE(Port::File::exist(vanishing.c_str()));
+  EXPECT_TRUE(Port::File::exist(appearing.c_str()) && !Port::File::exist(vanishing.c_str()));
 }
 
 // Every read of a stream over `content` with a buffer of `size` bytes, each followed by "|", up to

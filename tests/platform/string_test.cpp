@@ -39,8 +39,7 @@ TEST(StringHelpers, CaseCopiesNumbersAndEncoding) {
   EXPECT_TRUE(Port::stricmp("Alpha", "ALPHA") == 0 && Port::stricmp("alpha", "beta") < 0 &&
               UT_STR::_ICompare("YES", "yes") == 0 && UT_STR::_Compare("YES", "yes") != 0);
   std::unique_ptr<char[]> copy(UT_STR::Dup("abc"));
-  EXPECT_STREQ(copy.get(), "abc");
-  EXPECT_EQ(UT_STR::Dup(nullptr), nullptr);
+  EXPECT_TRUE(std::string(copy.get()) == "abc" && UT_STR::Dup(nullptr) == nullptr);
   EXPECT_EQ(
       (std::vector<int>{UT_STR::AToI(static_cast<const char*>(nullptr)), UT_STR::AToI("  42abc"),
                         UT_STR::AToI("-7"), UT_STR::AToI("99999999999999999999")}),
