@@ -64,7 +64,6 @@ TEST(PortRegexp, RangeOfTheFirstMatchAtOrAfterStart) {
 }
 
 TEST(PortRegexp, WholeStringMatchesWithGroupsAndBadPatternsMatchNothing) {
-  EXPECT_EQ(Port_Regexp("^x?c?ab[0-9]+e").GetStatus(), 0);
   for (const char* bad : {"(", "[a-", "a{2,1}", "*x", "(?<"}) {
     const Port_Regexp regexp(bad);
     EXPECT_TRUE(regexp.GetStatus() != 0 && regexp.GetRangeOfMatch("(((", 0).empty() &&

@@ -23,9 +23,8 @@ namespace pmtest {
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/pmlib-test-XXXXXX";
-  if (!mkdtemp(&pattern[0])) {
-    ADD_FAILURE() << "cannot create a temporary directory from " << pattern;
-  }
+  EXPECT_NE(mkdtemp(&pattern[0]), nullptr)
+      << "cannot create a temporary directory from " << pattern;
   path_ = pattern;
 }
 
@@ -102,9 +101,7 @@ std::string AsUnprivilegedUser(const std::function<std::string()>& work) {
     std::rewind(answer.get());
     for (int c; (c = std::fgetc(answer.get())) != EOF;) text += static_cast<char>(c);
   }
-  if (status != 0) {
-    ADD_FAILURE() << "the unprivileged child failed (status " << status << "): " << text;
-  }
+  EXPECT_EQ(status, 0) << "the unprivileged child failed: " << text;
   return text;
 }
 
