@@ -202,7 +202,7 @@ TEST(AcdReader, WithFriendsTheCallerReadsEveryFileAndEncipheredOnesAreHeldUntilD
 }
 
 // Keys added after the read, then dumped to a file that reads back the same.
-TEST(AcdKeys, InsertAndSortAddNewKeyAddOnlyAbsentKeysAndDumpWritesThemAll) {
+TEST(AcdKeys, InsertedDumpedSharedByCopiesAndInsertedOrInheritedFromFriends) {
   AcdFile file("Z = 1\nA = 2\nZ = 3 : 4\n");
   const auto value = Text("friend value");
   const auto added = file->insert({Text("C"), value});
@@ -220,14 +220,13 @@ TEST(AcdKeys, InsertAndSortAddNewKeyAddOnlyAbsentKeysAndDumpWritesThemAll) {
   EXPECT_EQ(pmtest::ReadFile(out), "Z = 3 : 4\nA = 2\nC = friend value\nNULLVALUE =\nNEW =\n");
   EXPECT_EQ(Listing(StaticAcdRead(out.c_str(), nullptr, nullptr, 1, 0, 1)), Listing(*file));
   EXPECT_FALSE(file->dump((out + "/no/such/dir").c_str()));
-}
 
-// A copy shares the original's keys until either changes, and a change gives it a new stamp; a
-// change that adds nothing changes nothing, not even the stamp. Inserting a friend's absent keys
-// brings them over in the friend's order, sharing its characters; inheriting them gives the same
-// without adding them: the friend's later changes stay out, and a change here first makes the
-// inherited keys its own. (A long chain walked by many threads at once is the stress suite's.)
-TEST(AcdKeys, CopiesShareKeysUntilEitherChangesAndFriendsKeysAreInsertedOrInherited) {
+  // A copy shares the original's keys until either changes, and a change gives it a new stamp; a
+  // change that adds nothing changes nothing, not even the stamp. Inserting a friend's absent keys
+  // brings them over in the friend's order, sharing its characters; inheriting them gives the
+  // same without adding them: the friend's later changes stay out, and a change here first makes
+  // the inherited keys its own. (A long chain walked by many threads at once is the stress
+  // suite's.)
   AcdFile own("A = own\nEMPTY\n");
   AcdFile near("Z = 1\nA = near\nEMPTY = near\nB = near\n");
   AcdFile far("B = far\nC = far\n");

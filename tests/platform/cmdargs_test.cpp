@@ -45,7 +45,7 @@ std::string Outcome(std::vector<const char*> args) {
   return outcome;
 }
 
-TEST(CmdCheck, FlagsValuesHelpAndPositionalsAndWhatIsRejected) {
+TEST(CmdCheck, FlagsValuesHelpPositionalsWhatIsRejectedAndLookupsWithOrWithoutDashes) {
   const std::pair<std::vector<const char*>, const char*> rows[] = {
       // arguments, outcome
       {{"a.acd", "-verbose", "-out", "x", "--out", "y", "b", "-level", "-3"},
@@ -70,9 +70,8 @@ TEST(CmdCheck, FlagsValuesHelpAndPositionalsAndWhatIsRejected) {
     EXPECT_EQ(Outcome({"x", help, "alpha", "y"}), "ok usage:alpha [x y]") << help;
   EXPECT_EQ(UT_CMDCHK::findhelpword(3, std::array{"-h", "-help", "alpha"}.data()), "-help");
   EXPECT_EQ(UT_CMDCHK::findhelpword(4, std::array{"a", "--", "-h", "b"}.data()), "");
-}
 
-TEST(CmdCheck, LookupsTakeNamesWithOrWithoutDashes) {
+  // Lookups take names with or without dashes.
   const std::vector<const char*> args = {"-verbose", "-out", "x", "--out", "y", "b"};
   UT_CMDARGS parsed(6, args.data(), kSpec);
   const UT_ARGINFO& info = parsed.getinfo();
@@ -110,8 +109,10 @@ TEST(CmdOpcodes, ReadsToolNameFlagsAndValueOptionsAndRejectsMalformedOnesWithAWa
   }
 }
 
+// Whether the expansion is valid, then its words (which a null pointer ends).
 Words Expanded(UT_CMDFILE& expanded) {
-  Words words(expanded.getargv(), expanded.getargv() + expanded.getargc());
+  Words words{expanded.isvalid() ? "valid:" : "invalid:"};
+  words.insert(words.end(), expanded.getargv(), expanded.getargv() + expanded.getargc());
   EXPECT_EQ(expanded.getargv()[expanded.getargc()], nullptr);
   return words;
 }
@@ -125,24 +126,21 @@ TEST(CmdFile, ExpandsNestedCommandFilesInPlaceAndStopsAtLoopsAndUnreadableFiles)
   const std::string outer = dir / "outer.cmd", empty = dir / "empty.cmd";
   const std::vector<const char*> args = {"first", "-f", outer.c_str(), "end", "-f", empty.c_str()};
   UT_CMDFILE expanded(6, args.data());
-  EXPECT_TRUE(expanded.isvalid());
   EXPECT_EQ(Expanded(expanded),
-            (Words{"first", "-verbose", "-out", "o.txt", "-level", "3", "last", "end"}));
+            (Words{"valid:", "first", "-verbose", "-out", "o.txt", "-level", "3", "last", "end"}));
 
   // A file naming itself, and files that cannot be read, are reported and stop.
   const pmtest::MessageCapture capture;
   const std::string loop = dir / "loop.cmd";
   pmtest::WriteFile(loop, "a -f " + loop + " b");
   UT_CMDFILE looped(2, std::array{"-f", loop.c_str()}.data());
-  EXPECT_FALSE(looped.isvalid());
-  EXPECT_EQ(Expanded(looped), (Words{"a", "b"}));
+  EXPECT_EQ(Expanded(looped), (Words{"invalid:", "a", "b"}));
   EXPECT_THAT(capture.messages(),
               ElementsAre(pmtest::Says(Port::msg::CommandFileNamesItself, {loop})));
 
   const std::string missing = dir / "missing.cmd";
   UT_CMDFILE unread(5, std::array{"-f", missing.c_str(), "-f", dir.path().c_str(), "-f"}.data());
-  EXPECT_FALSE(unread.isvalid());
-  EXPECT_EQ(Expanded(unread), (Words{"-f", missing, "-f", dir.path(), "-f"}));
+  EXPECT_EQ(Expanded(unread), (Words{"invalid:", "-f", missing, "-f", dir.path(), "-f"}));
   EXPECT_THAT(capture.messages(), ElementsAre(pmtest::From(Port::msg::CommandFileNamesItself),
                                               pmtest::From(Port::msg::CannotReadCommandFile),
                                               pmtest::From(Port::msg::CannotReadCommandFile)));

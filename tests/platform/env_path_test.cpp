@@ -23,7 +23,7 @@ std::vector<std::string> Entries(const Port::PathList& list) {
 }
 
 // Unset, empty, or not a word name (reported once) the platform and language fall back.
-TEST(PortEnv, PlatformAndLanguageComeFromTheEnvironmentOrFallBack) {
+TEST(PortEnv, PlatformAndLanguageFromTheEnvironmentOrFallBackAndTheRulesForNamesInPaths) {
   unsetenv("KORVAN_PLATFORM");
   unsetenv("KORVAN_LANG");
   const std::string fallback = Port_Env::GetPlatformPath();
@@ -40,10 +40,8 @@ TEST(PortEnv, PlatformAndLanguageComeFromTheEnvironmentOrFallBack) {
   setenv("KORVAN_PLATFORM", "lin", 1);
   setenv("KORVAN_LANG", "german", 1);
   EXPECT_EQ(std::string(Port_Env::GetPlatformPath()) + " " + Port_Env::GetLang(), "lin german");
-}
 
-// The one rule for names joined into paths: a row per kind of name and its verdicts.
-TEST(PortNames, PlainNamesSubPathsWordNamesAndJoinedPaths) {
+  // The one rule for names joined into paths: a row per kind of name and its verdicts.
   // a name: whether it is plain, a relative sub-path, a word
   const std::tuple<std::string, bool, bool, bool> rows[] = {
       {"alpha", true, true, true},

@@ -40,7 +40,7 @@ std::string List(const UT_DIR& listing, const char* pattern = nullptr) {
   return names;
 }
 
-TEST(File, ExistenceReadabilitySizeAndOpening) {
+TEST(File, ExistenceReadabilitySizeOpeningAndExistenceRememberedOnlyWithinOneScope) {
   pmtest::TempDir dir;
   pmtest::WriteFile(dir / "a.spd", "12345");
   pmtest::WriteFile(dir / "empty.pkg", "");
@@ -65,12 +65,9 @@ TEST(File, ExistenceReadabilitySizeAndOpening) {
   EXPECT_EQ(Port::File::open((dir / "missing").c_str(), Port::File::Read, false), nullptr);
   EXPECT_THAT(capture.messages(), testing::ElementsAre(pmtest::Says(Port::msg::CannotOpenForReading,
                                                                     {dir / "missing"})));
-}
 
-// Within one scope a path is asked for once (nested scopes included); once the outermost scope
-// ends, files that appeared or vanished meanwhile are seen again.
-TEST(File, ExistenceIsRememberedOnlyWithinOneScope) {
-  pmtest::TempDir dir;
+  // Within one scope a path is asked for once (nested scopes included); once the outermost scope
+  // ends, files that appeared or vanished meanwhile are seen again.
   const std::string appearing = dir / "appearing.acd";
   const std::string vanishing = dir / "vanishing.acd";
   pmtest::WriteFile(vanishing, "x");

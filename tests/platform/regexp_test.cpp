@@ -9,7 +9,7 @@
 
 namespace {
 
-TEST(PortRegexp, RangeOfTheFirstMatchAtOrAfterStart) {
+TEST(PortRegexp, RangeOfTheFirstMatchAtOrAfterStartWholeStringMatchesAndBadPatterns) {
   // pattern, text, start, the range matched
   const std::tuple<const char*, const char*, long, const char*> rows[] = {
       {"^x?c?ab[0-9]+e", "xcab12etq144-3", 0, "0-6"},
@@ -61,9 +61,8 @@ TEST(PortRegexp, RangeOfTheFirstMatchAtOrAfterStart) {
         << pattern << " in " << (text ? text : "(null)") << " from " << start;
   }
   EXPECT_EQ(Port_Regexp("-[0-9]").GetRangeOfMatch(Port::String("a-1b-2"), 2).first, 4);
-}
 
-TEST(PortRegexp, WholeStringMatchesWithGroupsAndBadPatternsMatchNothing) {
+  // Whole-string matches with their groups; bad patterns match nothing.
   for (const char* bad : {"(", "[a-", "a{2,1}", "*x", "(?<"}) {
     const Port_Regexp regexp(bad);
     EXPECT_TRUE(regexp.GetStatus() != 0 && regexp.GetRangeOfMatch("(((", 0).empty() &&
