@@ -83,6 +83,8 @@ TEST(File, ExistenceReadabilitySizeOpeningAndExistenceRememberedOnlyWithinOneSco
     EXPECT_TRUE(Port::File::exist(vanishing.c_str()));
   }
   EXPECT_TRUE(Port::File::exist(appearing.c_str()) && !Port::File::exist(vanishing.c_str()));
+  const Port::ExistenceScope later;  // remembers nothing of the scope before
+  EXPECT_TRUE(Port::File::exist(appearing.c_str()) && !Port::File::exist(vanishing.c_str()));
 }
 
 // Every read of a stream over `content` with a buffer of `size` bytes, each followed by "|", up to
