@@ -72,8 +72,7 @@ TEST(CmdCheck, FlagsValuesHelpPositionalsWhatIsRejectedAndLookupsWithOrWithoutDa
   EXPECT_EQ(UT_CMDCHK::findhelpword(4, std::array{"a", "--", "-h", "b"}.data()), "");
 
   // Lookups take names with or without dashes.
-  const std::vector<const char*> args = {"-verbose", "-out", "x", "--out", "y", "b"};
-  UT_CMDARGS parsed(6, args.data(), kSpec);
+  UT_CMDARGS parsed(6, std::array{"-verbose", "-out", "x", "--out", "y", "b"}.data(), kSpec);
   const UT_ARGINFO& info = parsed.getinfo();
   EXPECT_TRUE(!parsed.iserror() && !parsed.gaveusage() && info.hasflag("--verbose"));
   EXPECT_STREQ(info.getvalue("-out"), "y");

@@ -15,12 +15,7 @@ namespace {
 
 using testing::ElementsAre;
 
-std::vector<std::string> Entries(const Port::PathList& list) {
-  std::vector<std::string> entries;
-  for (Port::PathListIterator it = list.begin(); it != list.end(); ++it)
-    entries.push_back(it->str());
-  return entries;
-}
+using Entries = std::vector<Port::String>;
 
 // Unset, empty, or not a word name (reported once) the platform and language fall back.
 TEST(PortEnv, PlatformAndLanguageFromTheEnvironmentOrFallBackAndTheRulesForNamesInPaths) {
@@ -76,7 +71,7 @@ TEST(PortEnv, PlatformAndLanguageFromTheEnvironmentOrFallBackAndTheRulesForNames
 TEST(KorvanPath, ParsesTheVariableOnFirstUseAndSetReplacesIt) {
   setenv("KORVAN_PATH", "/site/:::/opt/base//:relative", 1);
   const Port::PathList& paths = Port::KorvanPath::GetInstance();
-  EXPECT_EQ(Entries(paths), (std::vector<std::string>{"/site", "/opt/base", "relative"}));
+  EXPECT_EQ(Entries(paths.begin(), paths.end()), (Entries{"/site", "/opt/base", "relative"}));
   Port::PathListIterator it = paths.last();
   EXPECT_EQ(*it, "relative");
   EXPECT_EQ(*--it, "/opt/base");
@@ -86,8 +81,7 @@ TEST(KorvanPath, ParsesTheVariableOnFirstUseAndSetReplacesIt) {
   setenv("KORVAN_PATH", "/elsewhere", 1);
   EXPECT_EQ(Port::KorvanPath::GetInstance().size(), 3u);
   Port::KorvanPath::Set({"/one/", "", "/two", "/"});
-  EXPECT_EQ(Entries(Port::KorvanPath::GetInstance()),
-            (std::vector<std::string>{"/one", "/two", "/"}));
+  EXPECT_EQ(Entries(paths.begin(), paths.end()), (Entries{"/one", "/two", "/"}));
   Port::KorvanPath::Set({});
   EXPECT_TRUE(paths.empty() && paths.last() == paths.end());
   for (const char* none : {static_cast<const char*>(nullptr), "", ":::"})

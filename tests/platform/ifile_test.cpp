@@ -48,7 +48,7 @@ TEST(SegmentedFile, RoundTripInFileOrderAndTruncatedRefusedOrMalformedFilesFail)
   EXPECT_EQ(segments, (std::vector<std::string>{"-4 0 speed data", "tq144 1 ",
                                                 "-0P -7 " + std::string("\0\1\2", 3),
                                                 longName + " 2147483647 x"}));
-  EXPECT_FALSE(file.getnextseginfo(info));
+  EXPECT_FALSE(file.getnextseginfo(info));  // and stays at the end
   file.unload();
   EXPECT_FALSE(file.isloaded() || file.getnextseginfo(info));
 
