@@ -67,7 +67,7 @@ TEST(PortEnv, PlatformAndLanguageFromTheEnvironmentOrFallBackAndTheRulesForNames
 }
 
 // Set replaces the list with cleaned entries; an empty list has no last entry, and a search path
-// of no entries, or none, makes one.
+// without entries, or none at all, gives an empty list.
 TEST(KorvanPath, ParsesTheVariableOnFirstUseAndSetReplacesIt) {
   setenv("KORVAN_PATH", "/site/:::/opt/base//:relative", 1);
   const Port::PathList& paths = Port::KorvanPath::GetInstance();
