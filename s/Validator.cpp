@@ -349,25 +349,20 @@ bool FPGA_Validator::HasDeviceFileWithoutTable(const Port::String& device) const
 }
 
 bool FPGA_Validator::HasDeviceFileOfTableEntry(const Port::String& device) const {
-  const std::vector<char*>& friends = imp->friendNames();
-  // The module, then its friends up to the first null name (as ModuleAndFriends lists them).
-  const auto inModules = [&](const Port::String& fileName) {
-    if (InSomeDataDir(imp->pmName(), fileName)) return true;
-    for (const char* friendName : friends) {
-      if (!friendName) break;
-      if (InSomeDataDir(friendName, fileName)) return true;
-    }
-    return false;
+  // Folder by folder, every name of the entry in each: a device's files usually lie in its own
+  // module's folder, so the friends' folders are asked only when that one has none.
+  const auto inFolder = [](const Entry& entry, const Port::String& pm, bool unsupported) {
+    return std::any_of(entry.begin(), entry.end(), [&](const std::string& name) {
+      return !name.empty() && InSomeDataDir(pm, Port::String(name + ".nph"), unsupported);
+    });
   };
   for (const Entry* entry : EntriesNaming(*imp, device)) {
-    for (const std::string& name : *entry) {
-      if (name.empty()) continue;
-      const Port::String fileName = Port::String(name) + ".nph";
-      if (inModules(fileName)) return true;
-      if (imp->unsupportedPermitted() && InSomeDataDir(imp->pmName(), fileName, true)) {
-        return true;
-      }
+    if (inFolder(*entry, imp->pmName(), false)) return true;
+    for (const char* friendName : imp->friendNames()) {
+      if (!friendName) break;
+      if (inFolder(*entry, friendName, false)) return true;
     }
+    if (imp->unsupportedPermitted() && inFolder(*entry, imp->pmName(), true)) return true;
   }
   return false;
 }
