@@ -61,17 +61,17 @@ bool HasDeviceTable(const PMPicImp& part) {
   return table && !Sfp_ACD::AddressField(table, ':', 0, ',', 0).empty();
 }
 
-// The entries of the part's device tables that know `device` under one of their names. They
-// point into the shared tables, which live as long as the process; the part's own parsed tables
-// are asked, so that the shared ones are not looked up under their lock again.
-std::vector<const Entry*> EntriesNaming(const PMPicImp& part, const Port::String& device) {
-  std::vector<const Entry*> found;
+// Whether `holds` is true of some entry of the part's device tables that knows `device` under one
+// of its names, entries taken in table order. The part's own parsed tables are asked, so that the
+// shared ones are not looked up under their lock again.
+template <typename Predicate>
+bool AnyEntryNaming(const PMPicImp& part, const Port::String& device, Predicate holds) {
   for (const DeviceTable* table : part.DeviceTables()) {
     for (const std::size_t group : table->GroupsWithName(device.c_str())) {
-      found.push_back(&table->groups()[group]);
+      if (holds(table->groups()[group])) return true;
     }
   }
-  return found;
+  return false;
 }
 
 // True when `fileName` lies in the data folder of `pm` under some installation root.
@@ -356,15 +356,14 @@ bool FPGA_Validator::HasDeviceFileOfTableEntry(const Port::String& device) const
       return !name.empty() && InSomeDataDir(pm, Port::String(name + ".nph"), unsupported);
     });
   };
-  for (const Entry* entry : EntriesNaming(*imp, device)) {
-    if (inFolder(*entry, imp->pmName(), false)) return true;
+  return AnyEntryNaming(*imp, device, [&](const Entry& entry) {
+    if (inFolder(entry, imp->pmName(), false)) return true;
     for (const char* friendName : imp->friendNames()) {
       if (!friendName) break;
-      if (inFolder(*entry, friendName, false)) return true;
+      if (inFolder(entry, friendName, false)) return true;
     }
-    if (imp->unsupportedPermitted() && inFolder(*entry, imp->pmName(), true)) return true;
-  }
-  return false;
+    return imp->unsupportedPermitted() && inFolder(entry, imp->pmName(), true);
+  });
 }
 
 bool FPGA_Validator::isvaliddevice(const Port::String& device) {
