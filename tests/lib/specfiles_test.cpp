@@ -1,28 +1,23 @@
 // Data files, help files, executables, shared libraries and every copy of a data file: search
 // order, language and version fallbacks, unchecked answers, override messages, interned results.
 #include "baspmspec.h"
-#include "pmport/port_env.h"
 #include "spine_fixture.h"
 
 using namespace spinetest;
 
 namespace {
 
-// alpha with the friend beta, over an overlay root and a base root.
-struct LookupInstall {
-  LookupInstall() {
-    base.Module("alpha", Definition("alpha", "beta"));
-    base.Module("beta", Definition("beta"));
+// gamma, beta and alpha, each the friend of the one before, in a base root under an overlay root.
+struct Overlaid {
+  Overlaid() {
+    base.Module("gamma", Definition("gamma", "beta"));
+    base.Module("beta", Definition("beta", "alpha"));
+    base.Module("alpha", Definition("alpha"));
     spinetest::Install({&overlay, &base});
   }
   Root overlay;
   Root base;
 };
-
-// "[<pm>/]<kind>/<platform>/", the module's (or with no module the installation's) folder.
-std::string PlatformDir(const std::string& pm, const std::string& kind) {
-  return (pm.empty() ? "" : pm + "/") + kind + "/" + Port_Env::GetPlatformPath() + "/";
-}
 
 std::string HelpDir(const std::string& pm, const std::string& language) {
   return PlatformDir(pm, "help") + language + "/";
@@ -30,20 +25,25 @@ std::string HelpDir(const std::string& pm, const std::string& language) {
 
 }  // namespace
 
-TEST(DataFile, FallbacksRunInOrderOwnNameThenFriendsThenCommonFolder) {
-  LookupInstall install;
+TEST(DataFile, FallbacksInOrderUncheckedAnswersInternedResultsAndOverridesReportedOnce) {
+  const Overlaid install;
   const Root& base = install.base;
-  PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
+  PM_SPEC spec("beta", PM_BINDING_SUPPORTED_ONLY);
   ASSERT_EQ(1, spec.get_num_friends());
   const auto found = [&spec](const char* name, int index = -1, char level = 1) {
     return spec.GetDatafileName(level, name, true, index).str();
   };
   EXPECT_EQ(nullptr, spec.getdatafilename(1, ".nph", 1, -1));
+  // Without search the first entry is answered unchecked.
+  EXPECT_EQ(install.overlay.DataFile("beta", "beta.nph"),
+            spec.GetDatafileName(1, ".nph", false, -1).str());
+  EXPECT_EQ(install.overlay.path() + "/data/x.txt",
+            spec.GetDatafileName(0, "x.txt", false, -1).str());
   // Each copy is nearer than the ones before: the common folder, the friend's, the own folder
   // under the name as given, then under the module's name.
   for (const std::string& file :
-       {base.path() + "/data/alpha.nph", base.DataFile("beta", ".nph"),
-        base.DataFile("alpha", ".nph"), base.DataFile("alpha", "alpha.nph")}) {
+       {base.path() + "/data/beta.nph", base.DataFile("alpha", ".nph"),
+        base.DataFile("beta", ".nph"), base.DataFile("beta", "beta.nph")}) {
     pmtest::WriteFile(file, "");
     EXPECT_EQ(file, found(".nph"));
   }
@@ -51,38 +51,29 @@ TEST(DataFile, FallbacksRunInOrderOwnNameThenFriendsThenCommonFolder) {
   // Plain names are looked up under the same name everywhere.
   const std::string common = base.File("data/patternfile");
   EXPECT_EQ(common + common, found("patternfile") + found("patternfile", -1, 0));
-  const std::string friendCopy = base.File("beta/data/patternfile");
+  const std::string friendCopy = base.File("alpha/data/patternfile");
   EXPECT_EQ(friendCopy + friendCopy, found("patternfile") + found("patternfile", 0));
   // The own folder only (-2) looks neither at friends nor at the common folder.
-  base.File("beta/data/alpha.own");
-  base.File("data/alpha.own");
+  base.File("alpha/data/beta.own");
+  base.File("data/beta.own");
   EXPECT_EQ("", found(".own", -2));
-  EXPECT_EQ(base.DataFile("alpha", "alpha.acd"), found(".acd", -2));
+  EXPECT_EQ(base.DataFile("beta", "beta.acd"), found(".acd", -2));
   // A friend's folder is searched under the name given; an extension name stands for the
   // module's own name there too.
-  EXPECT_EQ(base.DataFile("beta", "beta.acd"), found("beta.acd", 0));
-  EXPECT_EQ("", found(".acd", 0) + found("beta.acd", 1));  // no second friend
-}
+  EXPECT_EQ(base.DataFile("alpha", "alpha.acd"), found("alpha.acd", 0));
+  EXPECT_EQ("", found(".acd", 0) + found("alpha.acd", 1));  // no second friend
 
-TEST(DataFile, UncheckedAnswersInternedResultsAndOverridesReportedOnce) {
-  LookupInstall install;
-  PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
-  // Without search the first entry is answered unchecked.
-  EXPECT_EQ(install.overlay.DataFile("alpha", "alpha.nph"),
-            spec.GetDatafileName(1, ".nph", false, -1).str());
-  EXPECT_EQ(install.overlay.path() + "/data/x.txt",
-            spec.GetDatafileName(0, "x.txt", false, -1).str());
-
-  const std::string hidden = install.base.File("alpha/data/alpha.nph");
-  const std::string only = install.base.File("alpha/data/only.txt");
-  const std::string used = install.overlay.File("alpha/data/alpha.nph");
+  // The overlay's copy hides the base's, reported once; a copy in the base alone is silent.
+  const std::string only = base.File("beta/data/only.txt");
+  const std::string used = install.overlay.File("beta/data/beta.nph");
   pmtest::MessageCapture capture;
   char* first = spec.getdatafilename(1, ".nph", 1, -1);
   ASSERT_NE(nullptr, first);
-  EXPECT_EQ(first, spec.getdatafilename(1, "alpha.nph", 1, -1));
+  EXPECT_EQ(first, spec.getdatafilename(1, "beta.nph", 1, -1));
   EXPECT_EQ(used, first);
-  EXPECT_EQ(only, spec.GetDatafileName(1, "only.txt", true, -1).str());
-  EXPECT_THAT(capture.of(MsgKind::Warning), ElementsAre(Overrides(used, hidden)));
+  EXPECT_EQ(only, found("only.txt"));
+  EXPECT_THAT(capture.of(MsgKind::Warning),
+              ElementsAre(Overrides(used, base.DataFile("beta", "beta.nph"))));
 
   // An empty installation finds nothing.
   Port::KorvanPath::Set({});
@@ -95,11 +86,8 @@ TEST(DataFile, UncheckedAnswersInternedResultsAndOverridesReportedOnce) {
 TEST(HelpFile, SearchesLanguageFriendsEnglishAndCommonFoldersInOrder) {
   std::string placed;  // written before it is looked up
   setenv("KORVAN_LANG", "german", 1);
-  Root root;
-  root.Module("gamma", Definition("gamma", "beta"));
-  root.Module("beta", Definition("beta", "alpha"));
-  root.Module("alpha", Definition("alpha"));
-  spinetest::Install({&root});
+  const Overlaid install;
+  const Root& root = install.base;
   PM_SPEC spec("gamma", PM_BINDING_SUPPORTED_ONLY);
   ASSERT_EQ(2, spec.get_num_friends());
   pmtest::MessageCapture capture;
@@ -135,11 +123,9 @@ TEST(HelpFile, SearchesLanguageFriendsEnglishAndCommonFoldersInOrder) {
 
 TEST(OverlaidFiles, UncheckedAnswersLieInTheLastEntryAndOverridesAreReported) {
   std::string placed;  // written before it is looked up
-  Root overlay;
-  Root base;
-  base.Module("beta", Definition("beta", "alpha"));
-  base.Module("alpha", Definition("alpha"));
-  spinetest::Install({&overlay, &base});
+  const Overlaid install;
+  const Root& overlay = install.overlay;
+  const Root& base = install.base;
   PM_SPEC spec("beta", PM_BINDING_SUPPORTED_ONLY);
   pmtest::MessageCapture capture;
 
@@ -232,17 +218,13 @@ TEST(VersionedFile, PicksTheHighestMajorMinorAndNeedsBoth) {
 }
 
 TEST(DataFiles, ListsEveryExistingCopyInSearchOrder) {
-  Root overlay;
-  Root base;
-  base.Module("gamma", Definition("gamma", "beta"));
-  base.Module("beta", Definition("beta", "alpha"));
-  base.Module("alpha", Definition("alpha"));
+  const Overlaid install;
+  const Root& base = install.base;
   const Port::String common = base.File("data/gamma.nph");
   const Port::String own = base.File("gamma/data/gamma.nph");
   base.File("alpha/data/gamma.nph");
   const Port::String other = base.File("beta/data/other");
-  const Port::String overlaid = overlay.File("alpha/data/gamma.nph");
-  spinetest::Install({&overlay, &base});
+  const Port::String overlaid = install.overlay.File("alpha/data/gamma.nph");
   PM_SPEC spec("gamma", PM_BINDING_SUPPORTED_ONLY);
   using Paths = std::vector<Port::String>;
   EXPECT_EQ((Paths{own, overlaid, common}), *spec.getdatafiles(".nph"));

@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -28,7 +27,6 @@
 #include "pmlib/pmdlm.h"
 #include "pmlib/pmpic.h"
 #include "pmlib/pmspec.h"
-#include "pmport/port_env.h"
 #include "pmport/port_msg.h"
 #include "pmport/port_path.h"
 #include "pmport/port_thread.h"
@@ -149,12 +147,8 @@ class Installation {
       root_.File(name + "/data/keys" + std::to_string(k) + ".acd",
                  "ID = " + name + ":" + std::to_string(k) + "\nOWN_" + name +
                      " = yes\nLONG = " + longValue + "\n");
-    const std::string libDir =
-        root_.path() + "/" + name + "/lib/" + Port_Env::GetPlatformPath() + "/";
-    pmtest::MakeDirs(libDir);
     for (const std::string& library : module.libraries)
-      std::filesystem::copy_file(std::string(PMTEST_PLUGIN_DIR) + "/lib" + library + ".so",
-                                 libDir + "lib" + library + ".so");
+      root_.Library(spinetest::PlatformDir(name, "lib"), library);
   }
 
   spinetest::Root root_;
