@@ -5,8 +5,6 @@
 // What the library does not lock (the module registry, the alias registry, the pattern table) is
 // filled on the main thread first: each thread gets PM_SPEC objects and parts constructed before
 // the threads start, and uses only its own.
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -22,17 +20,12 @@
 #include "PkgRder.h"
 #include "SpdRder.h"
 #include "Validator.h"
-#include "baspmpic.h"
-#include "pmlib/pmdevkey.h"
 #include "pmlib/pmdlm.h"
-#include "pmlib/pmpic.h"
-#include "pmlib/pmspec.h"
 #include "pmport/port_msg.h"
-#include "pmport/port_path.h"
 #include "pmport/port_thread.h"
 #include "pmport/sfp_acd.h"
 #include "pmport/ut_statobj.h"
-#include "pmtest.h"
+// The spine fixture, the platform's test support and the part headers come with it.
 #include "../lib/validation_fixture.h"
 
 namespace {
