@@ -1,5 +1,7 @@
 // Data files, help files, executables, shared libraries and every copy of a data file: search
 // order, language and version fallbacks, unchecked answers, override messages, interned results.
+#include <tuple>
+
 #include "baspmspec.h"
 #include "spine_fixture.h"
 
@@ -84,44 +86,41 @@ TEST(DataFile, FallbacksInOrderUncheckedAnswersInternedResultsAndOverridesReport
 }
 
 TEST(HelpFile, SearchesLanguageFriendsEnglishAndCommonFoldersInOrder) {
-  std::string placed;  // written before it is looked up
   setenv("KORVAN_LANG", "german", 1);
   const Overlaid install;
-  const Root& root = install.base;
   PM_SPEC spec("gamma", PM_BINDING_SUPPORTED_ONLY);
   ASSERT_EQ(2, spec.get_num_friends());
   pmtest::MessageCapture capture;
-  const auto help = [&spec](const char* name, int index = -1, char level = 1) {
-    return Text(spec.gethelpfilename(level, name, 1, index));
-  };
-
-  EXPECT_EQ("(null)", help("topic.hlp"));
-  // Each copy is nearer than the ones before: the common folder, the English copy, a friend's
-  // folder without platform or language, a nearer friend's, then the module's own language.
-  for (const std::string& relative :
-       {std::string("help/topic.hlp"), HelpDir("gamma", "usenglish") + "topic.hlp",
-        std::string("alpha/help/topic.hlp"), std::string("beta/help/topic.hlp"),
-        HelpDir("gamma", "german") + "topic.hlp"}) {
-    placed = root.File(relative);
-    EXPECT_EQ(placed, help("topic.hlp"));
+  // Each row writes a file (none for ""), then looks a name up by friend index and level: found
+  // in that file, or not at all.
+  const std::tuple<std::string, const char*, int, char, bool> rows[] = {
+      {"", "topic.hlp", -1, 1, false},
+      // Each copy is nearer than the ones before: the common folder, the English copy, a
+      // friend's folder without platform or language, a nearer friend's, then the own language.
+      {"help/topic.hlp", "topic.hlp", -1, 1, true},
+      {HelpDir("gamma", "usenglish") + "topic.hlp", "topic.hlp", -1, 1, true},
+      {"alpha/help/topic.hlp", "topic.hlp", -1, 1, true},
+      {"beta/help/topic.hlp", "topic.hlp", -1, 1, true},
+      {HelpDir("gamma", "german") + "topic.hlp", "topic.hlp", -1, 1, true},
+      // An extension name is completed by the module's name; a friend's own folder by index.
+      {HelpDir("gamma", "german") + "gamma.hlp", ".hlp", -1, 1, true},
+      {HelpDir("beta", "german") + "only.hlp", "only.hlp", 0, 1, true},
+      // Asked for friend 0 (beta) itself: its plain help folder is not a fallback then.
+      {"beta/help/plain.hlp", "plain.hlp", -1, 1, true},
+      {"", "plain.hlp", 0, 1, false},
+      {"", "topic.hlp", 5, 1, false},
+      // Level 0: the installation's own help/<platform>/<language>/ folder, no friends.
+      {HelpDir("", "german") + "common.hlp", "common.hlp", -1, 0, true},
+      {"", "plain.hlp", -1, 0, false}};
+  for (const auto& [relative, name, index, level, found] : rows) {
+    const std::string placed = relative.empty() ? "" : install.base.File(relative);
+    EXPECT_EQ(found ? placed : "(null)", Text(spec.gethelpfilename(level, name, 1, index)))
+        << name << " " << index;
   }
-  // An extension name is completed by the module's name; a friend's own folder by index.
-  placed = root.File(HelpDir("gamma", "german") + "gamma.hlp");
-  EXPECT_EQ(placed, help(".hlp"));
-  placed = root.File(HelpDir("beta", "german") + "only.hlp");
-  EXPECT_EQ(placed, help("only.hlp", 0));
-  // Asked for friend 0 (beta) itself: its plain help folder is not a fallback then.
-  placed = root.File("beta/help/plain.hlp");
-  EXPECT_EQ(placed, help("plain.hlp"));
-  EXPECT_EQ("(null)(null)", help("plain.hlp", 0) + help("topic.hlp", 5));
-  // Level 0: the installation's own help/<platform>/<language>/ folder, no friends.
-  placed = root.File(HelpDir("", "german") + "common.hlp");
-  EXPECT_EQ(placed, help("common.hlp", -1, 0));
-  EXPECT_EQ("(null)", help("plain.hlp", -1, 0));
   EXPECT_TRUE(capture.messages().empty());
 }
 
-TEST(OverlaidFiles, UncheckedAnswersLieInTheLastEntryAndOverridesAreReported) {
+TEST(OverlaidFiles, UncheckedAnswersLieInTheLastEntryOverridesAreReportedEveryCopyListed) {
   std::string placed;  // written before it is looked up
   const Overlaid install;
   const Root& overlay = install.overlay;
@@ -160,6 +159,21 @@ TEST(OverlaidFiles, UncheckedAnswersLieInTheLastEntryAndOverridesAreReported) {
   EXPECT_EQ(placed, exec(1, "map", true));
   EXPECT_THAT(capture.of(MsgKind::Warning),
               ElementsAre(Overrides(overlay.path() + "/" + own, base.path() + "/" + own)));
+
+  // Every copy of a data file, in search order; without a module the module's folder is the
+  // common one: one copy.
+  const Port::String common = base.File("data/gamma.nph");
+  const Port::String gammas = base.File("gamma/data/gamma.nph");
+  base.File("alpha/data/gamma.nph");
+  const Port::String other = base.File("beta/data/other");
+  const Port::String overlaid = overlay.File("alpha/data/gamma.nph");
+  PM_SPEC gamma("gamma", PM_BINDING_SUPPORTED_ONLY);
+  using Paths = std::vector<Port::String>;
+  EXPECT_EQ(
+      (std::vector<Paths>{{gammas, overlaid, common}, {other}, {}, {common}}),
+      (std::vector<Paths>{
+          *gamma.getdatafiles(".nph"), *gamma.getdatafiles("other"), *gamma.getdatafiles("nothing"),
+          *PM_SPEC(nullptr, PM_BINDING_FROM_ENVIRONMENT).getdatafiles("gamma.nph")}));
 }
 
 TEST(DllFile, SearchesOwnFriendsWithTheirPrefixAndCommonFoldersSilently) {
@@ -215,22 +229,4 @@ TEST(VersionedFile, PicksTheHighestMajorMinorAndNeedsBoth) {
     EXPECT_EQ(expected, resolved ? path.str().substr(dir.path().length() + 1) : "(none)")
         << pattern;
   }
-}
-
-TEST(DataFiles, ListsEveryExistingCopyInSearchOrder) {
-  const Overlaid install;
-  const Root& base = install.base;
-  const Port::String common = base.File("data/gamma.nph");
-  const Port::String own = base.File("gamma/data/gamma.nph");
-  base.File("alpha/data/gamma.nph");
-  const Port::String other = base.File("beta/data/other");
-  const Port::String overlaid = install.overlay.File("alpha/data/gamma.nph");
-  PM_SPEC spec("gamma", PM_BINDING_SUPPORTED_ONLY);
-  using Paths = std::vector<Port::String>;
-  EXPECT_EQ((Paths{own, overlaid, common}), *spec.getdatafiles(".nph"));
-  EXPECT_EQ(Paths{other}, *spec.getdatafiles("other"));
-  EXPECT_TRUE(spec.getdatafiles("nothing")->empty());
-  // Without a module the module's folder is the common one: one copy.
-  EXPECT_EQ(Paths{common},
-            *PM_SPEC(nullptr, PM_BINDING_FROM_ENVIRONMENT).getdatafiles("gamma.nph"));
 }
