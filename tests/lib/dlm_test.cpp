@@ -19,20 +19,12 @@ std::string Call(PM_DLM::EntryPoint entry) {
   return reinterpret_cast<const char* (*)()>(entry)();
 }
 
-// The log the test libraries' entries write, set up before any library loads.
-class PluginLog {
- public:
-  PluginLog() { setenv("PMTEST_PLUGIN_LOG", (dir_ / "log").c_str(), 1); }
-  std::string text() const { return pmtest::ReadFile(dir_ / "log"); }
-
- private:
-  pmtest::TempDir dir_;
-};
-
 // Installs `root` alone with the module "arch": `ventries` in its definition, the test libraries
-// `libraries` in its library folder and, for each (library, text), its dependency file.
+// `libraries` in its library folder and, for each (library, text), its dependency file. The test
+// libraries' entries log to the root's plugin.log (Log), set before any library loads.
 void InstallArch(const Root& root, const std::string& ventries, const Names& libraries,
                  const std::vector<std::pair<std::string, std::string>>& dependencyFiles = {}) {
+  setenv("PMTEST_PLUGIN_LOG", (root.path() + "/plugin.log").c_str(), 1);
   root.Module("arch", Definition("arch", "", ventries));
   for (const std::string& name : libraries) root.Library(PlatformDir("arch", "lib"), name);
   for (const auto& [library, text] : dependencyFiles) {
@@ -40,6 +32,8 @@ void InstallArch(const Root& root, const std::string& ventries, const Names& lib
   }
   spinetest::Install({&root});
 }
+
+std::string Log(const Root& root) { return pmtest::ReadFile(root.path() + "/plugin.log"); }
 
 }  // namespace
 
@@ -104,7 +98,6 @@ TEST(Ventry, EntriesOfAnotherFileAndStoreWithFriends) {
 // tpb's and tpc's dependencies come back to a library already being loaded (tpa, tpc itself).
 TEST(LibraryLoading, DependenciesLoadDepthFirstOnlyOnceAndLoopsStopAtTheRepeatedLibrary) {
   Root root;
-  PluginLog log;
   InstallArch(root, "VENTRY_route = route,tpa\nVENTRY_place = place,tpa\n",
               {"tpa", "tpb", "tpc", "tpd"},
               {{"tpa", "DEPEND = tpb, tpc"}, {"tpb", "DEPEND = tpd,tpa"}, {"tpc", "DEPEND = tpc"}});
@@ -112,17 +105,16 @@ TEST(LibraryLoading, DependenciesLoadDepthFirstOnlyOnceAndLoopsStopAtTheRepeated
   PM_DLM dlm(&spec);
   pmtest::MessageCapture capture;
   EXPECT_EQ("tpa:route", Call(dlm.get_ventrypoint("route", nullptr)));
-  EXPECT_EQ("tpd init\ntpb init\ntpc init\ntpa init\n", log.text());
+  EXPECT_EQ("tpd init\ntpb init\ntpc init\ntpa init\n", Log(root));
   EXPECT_TRUE(capture.of(MsgKind::Fatal).empty());
 
   EXPECT_EQ("tpa:place", Call(dlm.get_ventrypoint("place", nullptr)));
-  EXPECT_EQ("tpd init\ntpb init\ntpc init\ntpa init\n", log.text()) << "nothing loads twice";
+  EXPECT_EQ("tpd init\ntpb init\ntpc init\ntpa init\n", Log(root)) << "nothing loads twice";
   EXPECT_EQ((Names{"tpa", "tpb", "tpc", "tpd"}), PM_DLMMGR::Instance().getnames());
 }
 
 TEST(LibraryLoading, FailedLoadsAreReportedOnceAndKept) {
   Root root;
-  PluginLog log;
   InstallArch(root,
               "VENTRY_gone = route,nolib\n"
               "VENTRY_broken = route,broken\n"
@@ -143,7 +135,7 @@ TEST(LibraryLoading, FailedLoadsAreReportedOnceAndKept) {
       EXPECT_EQ(nullptr, dlm.get_ventrypoint(function, nullptr)) << function;
     }
   }
-  EXPECT_EQ("", log.text());
+  EXPECT_EQ("", Log(root));
   EXPECT_EQ(nullptr, dlm.get_ventrypoint("nosym", nullptr));
   EXPECT_EQ("tpb:place", Call(dlm.get_ventrypoint("baddep", nullptr)));
   const std::string broken = root.path() + "/" + PlatformDir("arch", "lib") + "libbroken.so";
@@ -160,7 +152,6 @@ TEST(LibraryLoading, FailedLoadsAreReportedOnceAndKept) {
 // A registry finalises the latest loaded first, whether it is destroyed or the process exits.
 TEST(LibraryRegistry, LibrariesAreFinalisedLatestFirstOnDestructionAndAtExit) {
   Root root;
-  PluginLog log;
   InstallArch(root, "VENTRY_route = route,tpa\n", {"tpa", "tpb", "tpc"},
               {{"tpa", "DEPEND = tpb,tpc"}});
   PM_SPEC spec("arch", PM_BINDING_SUPPORTED_ONLY);
@@ -174,7 +165,7 @@ TEST(LibraryRegistry, LibrariesAreFinalisedLatestFirstOnDestructionAndAtExit) {
     EXPECT_EQ(entry, registry.findlibent("tpa"));
     EXPECT_EQ(nullptr, registry.findlibent("TPA")) << "names are case-sensitive";
   }
-  EXPECT_EQ(loadAndUnload, log.text());
+  EXPECT_EQ(loadAndUnload, Log(root));
 
   std::fflush(nullptr);  // the child must not write the parent's pending output again
   ASSERT_TRUE(pmtest::FinishesInTime([&spec]() -> bool {
@@ -182,5 +173,5 @@ TEST(LibraryRegistry, LibrariesAreFinalisedLatestFirstOnDestructionAndAtExit) {
     // Leaving by exit runs the library's unload.
     std::exit(Call(dlm.get_ventrypoint("route", nullptr)) == "tpa:route" ? 0 : 3);
   }));
-  EXPECT_EQ(loadAndUnload + loadAndUnload, log.text());
+  EXPECT_EQ(loadAndUnload + loadAndUnload, Log(root));
 }

@@ -158,9 +158,8 @@ TEST(SpecFriends, ChainsListNearestFirstStopAtARepeatedNameAndAreReadOnce) {
   EXPECT_EQ("alpha beta gamma (null)", Chain(spec) + " " + Text(spec.get_pm_friend(2)));
   EXPECT_EQ("alpha beta gamma alpha ",
             Values(*spec.get_defdata(), {"BOTH", "MIDDLE", "FAR", "ARCH_NAME"}));
-  EXPECT_TRUE(capture.messages().empty());
   spec.printme("chain");
-  EXPECT_THAT(capture.messages(),
+  EXPECT_THAT(capture.messages(),  // the walk itself said nothing
               ElementsAre(Says(DumpSpecName, {"chain", "alpha"}), Says(DumpFriendCount, {"2"}),
                           Says(DumpFriend, {"0", "beta"}), Says(DumpFriend, {"1", "gamma"}),
                           Says(DumpListSize, {"0"})));

@@ -163,12 +163,6 @@ std::unique_ptr<PM_SPEC> Spec(const std::string& module) {
   return std::make_unique<PM_SPEC>(module.c_str(), PM_BINDING_SUPPORTED_ONLY);
 }
 
-std::unique_ptr<PMPicImp> Part(const std::string& module) {
-  auto part = std::make_unique<PMPicImp>(nullptr, PM_BINDING_SUPPORTED_ONLY);
-  part->verify_and_set_pm(module.c_str(), true);
-  return part;
-}
-
 template <typename Iterator>
 Names Strings(Iterator name, const Iterator& end) {
   Names names;
@@ -243,7 +237,11 @@ TEST(StressKeyStores, StoresAndTheirResultBuffersAnswerForTheirOwnFile) {
 TEST(StressLists, WalksWhoseBuildsRaceAndReadersBesideThemSeeEverything) {
   Installation installation;
   const Bounds bounds{8, 500};
-  const auto parts = PerThreadPerModule<PMPicImp>(bounds.threads, Part);
+  const auto parts = PerThreadPerModule<PMPicImp>(bounds.threads, [](const std::string& module) {
+    auto part = std::make_unique<PMPicImp>(nullptr, PM_BINDING_SUPPORTED_ONLY);
+    part->verify_and_set_pm(module.c_str(), true);
+    return part;
+  });
   RunOnThreads(bounds, [&](int t, int i) {
     const std::size_t together = i % kModules.size();
     if (t % 2 == 0) return WalkGivesEveryPart(*parts[t][together], kModules[together], i % 2 == 0);
