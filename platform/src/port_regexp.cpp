@@ -93,7 +93,8 @@ Port_Range Port_Regexp::GetRangeOfMatch(const char* text, long start) const {
   boost::match_flag_type flags = boost::match_not_null;
   // A search from inside the text does not start a new text: "^" and "\A" cannot match there.
   if (start > 0) flags |= boost::match_prev_avail | boost::match_not_bol | boost::match_not_bob;
-  boost::cmatch match;
+  // Kept by the thread: a parse searches many times, and a fresh result allocates every time.
+  thread_local boost::cmatch match;
   try {
     // A pattern too complex for the matcher throws; that counts as no match.
     if (!boost::regex_search(text + start, end, match, compiled_->expression, flags)) return none;
