@@ -24,39 +24,31 @@ const std::vector<ModuleRow> kCpld = {
     {"empty", "CPLD", ""},
 };
 
-// A part of `arch` set down to the levels given (null: not set).
-std::unique_ptr<PM_PIC> PartAt(const char* arch, const char* device, const char* package = nullptr,
-                               const char* speed = nullptr) {
-  auto part = Part(arch);
-  if (device) part->set_device(device);
-  if (package) part->set_package(package);
-  if (speed) part->set_speed(speed);
-  return part;
-}
-
 }  // namespace
 
 // The messages (their names) are the only ones issued, and none when quiet.
 TEST(PartValidity, IsValidNamesTheFirstLevelThatFails) {
+  // Each row: the levels, isvalid's two flags, then its answer and the messages.
   struct {
     const char *device, *package, *speed;
-    int toSpeed, quiet, valid;
-    const char* messages;
+    int toSpeed, quiet;
+    const char* expected;
   } const cases[] = {
-      {"xcd1", nullptr, nullptr, 0, 0, 0, "PicNotDownToPackage"},
-      {"xcd1", "tq144", nullptr, 0, 0, 1, ""},
-      {"xcd1", "tq144", nullptr, 1, 0, 0, "PicNotDownToSpeed"},
-      {"xcd2", "tq144", nullptr, 0, 0, 0, "CannotFindPackage InvalidPackage"},
-      {"xcd1", "tq144", "-5i", 1, 1, 0, ""},
-      {"xcd1", "tq144", "-5i", 1, 0, 0, "CannotFindSpeed InvalidSpeed"},
-      {"xcd1", "tq144", "-4", 1, 0, 1, ""},
+      {"xcd1", nullptr, nullptr, 0, 0, "0 PicNotDownToPackage"},
+      {"xcd1", "tq144", nullptr, 0, 0, "1 "},
+      {"xcd1", "tq144", nullptr, 1, 0, "0 PicNotDownToSpeed"},
+      {"xcd2", "tq144", nullptr, 0, 0, "0 CannotFindPackage InvalidPackage"},
+      {"xcd1", "tq144", "-5i", 1, 1, "0 "},
+      {"xcd1", "tq144", "-5i", 1, 0, "0 CannotFindSpeed InvalidSpeed"},
+      {"xcd1", "tq144", "-4", 1, 0, "1 "},
   };
   const InstalledModules install(kCpld);
   for (const auto& c : cases) {
     const auto part = PartAt("fam", c.device, c.package, c.speed);
     pmtest::MessageCapture capture;
-    EXPECT_EQ(c.valid, part->isvalid(c.toSpeed, c.quiet)) << Levels(*part) << " q" << c.quiet;
-    EXPECT_EQ(c.messages, MessageNames(capture.messages())) << Levels(*part);
+    const std::string valid = std::to_string(part->isvalid(c.toSpeed, c.quiet));
+    EXPECT_EQ(c.expected, valid + " " + MessageNames(capture.messages()))
+        << Levels(*part) << c.quiet;
     EXPECT_EQ(capture.of(MsgKind::Internal).size(), capture.messages().size()) << Levels(*part);
   }
 }
@@ -75,12 +67,12 @@ TEST(PartValidity, NameTestsSpeakOnlyWhenAskedAndNeverChangeThePart) {
 
   capture.clear();
   part->set_device("xcd1");
-  EXPECT_EQ(0, part->isvalidpackagename("", 0));
+  // "-5I" is disallowed in any letter case; "-1" is disallowed, and no such grade either.
+  EXPECT_EQ((std::vector<int>{0, 1, 0, 0, 1}),
+            (std::vector<int>{part->isvalidpackagename("", 0), part->isvalidpackagename("CS49", 1),
+                              part->isvalidspeedname("-5I", 1), part->isvalidspeedname("-1", 1),
+                              part->isvalidspeedname("-4", 1)}));
   EXPECT_TRUE(capture.messages().empty());
-  EXPECT_EQ(1, part->isvalidpackagename("CS49", 1));
-  EXPECT_EQ(0, part->isvalidspeedname("-5I", 1));  // disallowed in any letter case
-  EXPECT_EQ(0, part->isvalidspeedname("-1", 1));   // disallowed, and no such grade either
-  EXPECT_EQ(1, part->isvalidspeedname("-4", 1));
   EXPECT_EQ("fam/xcd1/-/- @2", Levels(*part));
 }
 
@@ -131,11 +123,12 @@ TEST(PartComparison, MatchesDeviceAndEqualityFollowTheLevels) {
   }
   EXPECT_FALSE(Part("fam")->matches_device("xcd1"));
 
-  EXPECT_TRUE(*part == *PartAt("fam", "xcd1", "tq144", "-4"));
-  EXPECT_FALSE(*part == *PartAt("fam", "xcd1", "tq144", "-5"));
-  EXPECT_FALSE(*part == *PartAt("fam", "xcd1", "tq144"));  // the depths differ
-  EXPECT_TRUE(*Part("fam") == *Part("fam"));
-  EXPECT_FALSE(*Part("fam") == *Part("bare"));
+  // The third pair differs in depth only.
+  EXPECT_EQ((std::vector<bool>{true, false, false, true, false}),
+            (std::vector<bool>{*part == *PartAt("fam", "xcd1", "tq144", "-4"),
+                               *part == *PartAt("fam", "xcd1", "tq144", "-5"),
+                               *part == *PartAt("fam", "xcd1", "tq144"),
+                               *Part("fam") == *Part("fam"), *Part("fam") == *Part("bare")}));
 }
 
 // "bolt" has no FAMILY: it is listed under its vendor alone; "nodata" has no device files,

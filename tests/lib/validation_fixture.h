@@ -87,6 +87,16 @@ inline std::unique_ptr<PM_PIC> Part(const char* arch,
   return PMPicImp::NewPart(arch, binding);
 }
 
+// A part of `arch` set down to the levels given (null: not set).
+inline std::unique_ptr<PM_PIC> PartAt(const char* arch, const char* device,
+                                      const char* package = nullptr, const char* speed = nullptr) {
+  auto part = Part(arch);
+  if (device) part->set_device(device);
+  if (package) part->set_package(package);
+  if (speed) part->set_speed(speed);
+  return part;
+}
+
 // The names of a part's current list.
 inline std::vector<std::string> Listed(const PM_PIC& part) {
   return std::vector<std::string>(part.begin(false), part.end(false));
