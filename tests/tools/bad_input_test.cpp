@@ -131,18 +131,15 @@ void EnterDeepFolder(const pmtest::TempDir& work) {
   ASSERT_EQ(0, chdir((work / "1/2/3/4").c_str()));
 }
 
-class BadInput : public testing::TestWithParam<TableCommand> {
- protected:
-  void SetUp() override { EnterDeepFolder(work_); }
+class BadInput : public testing::TestWithParam<TableCommand> {};
 
-  pmtest::TempDir work_;
-};
-
-TEST_P(BadInput, OddNamesAndMalformedFilesEndCleanly) {
+TEST_P(BadInput, OddNamesMalformedFilesAndOddOptionValuesEndCleanly) {
+  const pmtest::TempDir work;
+  EnterDeepFolder(work);
   const TableCommand& entry = GetParam();
   const std::size_t count = std::max<std::size_t>(entry.command->minPositionals, 1);
   Args odd = OddNames();
-  const Args files = MalformedFiles(work_);
+  const Args files = MalformedFiles(work);
   odd.insert(odd.end(), files.begin(), files.end());
   for (const std::string& name : odd) {
     // Every argument odd; then a real architecture first and the rest odd.
@@ -155,15 +152,11 @@ TEST_P(BadInput, OddNamesAndMalformedFilesEndCleanly) {
     // Without "--", a name starting with "-" is taken for an option.
     if (!name.empty() && name[0] == '-') ExpectCleanEnd(Line(entry, {}, Args(count, name), false));
   }
-}
-
-TEST_P(BadInput, OddOptionValuesEndCleanly) {
-  const TableCommand& entry = GetParam();
-  const Args positionals(entry.command->minPositionals, "alpha");
+  const Args alphas(entry.command->minPositionals, "alpha");
   for (const pmtool::OptionDoc& option : entry.command->options) {
     if (!option.value) continue;
     for (const std::string& value : Args{"", "-1", "nosuch", "\xff", std::string(5000, '9')}) {
-      ExpectCleanEnd(Line(entry, {std::string("--") + option.name, value}, positionals));
+      ExpectCleanEnd(Line(entry, {std::string("--") + option.name, value}, alphas));
     }
   }
 }
