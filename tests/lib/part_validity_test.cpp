@@ -26,8 +26,10 @@ const std::vector<ModuleRow> kCpld = {
 
 }  // namespace
 
-// The messages (their names) are the only ones issued, and none when quiet.
-TEST(PartValidity, IsValidNamesTheFirstLevelThatFails) {
+// isvalid names the first level that fails: the messages (their names) are the only ones issued,
+// and none when quiet. The name tests speak only when asked and never change the part.
+TEST(PartValidity, TestsNameTheFirstLevelThatFailsAndSpeakOnlyWhenAsked) {
+  const InstalledModules install(kCpld);
   // Each row: the levels, isvalid's two flags, then its answer and the messages.
   struct {
     const char *device, *package, *speed;
@@ -42,19 +44,14 @@ TEST(PartValidity, IsValidNamesTheFirstLevelThatFails) {
       {"xcd1", "tq144", "-5i", 1, 0, "0 CannotFindSpeed InvalidSpeed"},
       {"xcd1", "tq144", "-4", 1, 0, "1 "},
   };
-  const InstalledModules install(kCpld);
   for (const auto& c : cases) {
     const auto part = PartAt("fam", c.device, c.package, c.speed);
     pmtest::MessageCapture capture;
     const std::string valid = std::to_string(part->isvalid(c.toSpeed, c.quiet));
-    EXPECT_EQ(c.expected, valid + " " + MessageNames(capture.messages()))
-        << Levels(*part) << c.quiet;
+    EXPECT_EQ(c.expected, valid + " " + MessageNames(capture.messages())) << Levels(*part);
     EXPECT_EQ(capture.of(MsgKind::Internal).size(), capture.messages().size()) << Levels(*part);
   }
-}
 
-TEST(PartValidity, NameTestsSpeakOnlyWhenAskedAndNeverChangeThePart) {
-  const InstalledModules install(kCpld);
   pmtest::MessageCapture capture;
   EXPECT_EQ(0, Part(nullptr)->isvaliddevicename("xcd1", 0));
   const auto part = Part("fam");

@@ -73,8 +73,10 @@ TEST(Validator, EachTypeDemandsItsOwnEvidenceOfTheSameFilesAlongTheFriendChain) 
 
 // FPGA devices need a device file; an internal name counts in any case; test devices need test
 // mode; configuration memories take any package and speed; an unsupported FPGA module has no
-// device list for checking, so a declared name is enough.
-TEST(Validator, DeviceNamesFollowTheType) {
+// device list for checking, so a declared name is enough. Devices are listed from the device files
+// of the module and its friends in table order, or from a scan without table; CPLD packages come
+// from friends, speeds do not.
+TEST(Validator, DeviceNamesFollowTheTypeAndListsTheDataFilesOfModuleAndFriends) {
   const InstalledModules install(kModules);
   const std::tuple<const char*, const char*, bool> cases[] = {
       {"fam", "xcd1", true},  {"fam", "D1", true},    {"fam", "xcd2", false},
@@ -88,12 +90,7 @@ TEST(Validator, DeviceNamesFollowTheType) {
   const auto prom = Part("prom");
   prom->set_device("xcp1");
   EXPECT_TRUE(prom->isvalidpackagename("anything", 1) && prom->isvalidspeedname("-99", 1));
-}
 
-// Devices are listed from the device files of the module and its friends in table order, or
-// from a scan without table; CPLD packages come from friends, speeds do not.
-TEST(Validator, ListsComeFromTheDataFilesOfModuleAndFriends) {
-  const InstalledModules install(kModules);
   const std::pair<const char*, const char*> devices[] = {
       {"fam", "xcd1"},    {"ckid", "xcd1,xcd2"}, {"kid", "xcd1,xcd3"},
       {"raw", "aa1,zz9"}, {"stray", ""},         {"old", ""}};
