@@ -73,12 +73,14 @@ TEST(PartValidity, TestsNameTheFirstLevelThatFailsAndSpeakOnlyWhenAsked) {
   EXPECT_EQ("fam/xcd1/-/- @2", Levels(*part));
 }
 
-TEST(PartDefaults, FirstEntriesOfEachLevelAndEmptyListsAreFatal) {
+// Defaults are the first entries of each level's list, and an empty list is fatal. The walk
+// through every level is pinned with the list cache; here: what each depth lists.
+TEST(PartLists, DefaultsAreTheFirstEntriesAndEachDepthListsTheNextLevelWithTheSpeedFlags) {
   const InstalledModules install(kCpld);
   pmtest::MessageCapture capture;
-  const auto part = Part("fam");
-  EXPECT_TRUE(part->fill_defaults());
-  EXPECT_EQ("fam/xcd1/tq144/-4 @4", Levels(*part));  // "-1" and "-5I" are not offered
+  const auto defaulted = Part("fam");
+  EXPECT_TRUE(defaulted->fill_defaults());
+  EXPECT_EQ("fam/xcd1/tq144/-4 @4", Levels(*defaulted));  // "-1" and "-5I" are not offered
   EXPECT_EQ((Texts{"defaulting device to 'xcd1'\n", "defaulting package to 'tq144'\n",
                    "defaulting speed to '-4'\n"}),
             capture.texts(MsgKind::Debug));
@@ -86,7 +88,7 @@ TEST(PartDefaults, FirstEntriesOfEachLevelAndEmptyListsAreFatal) {
   EXPECT_TRUE(speedOnly->fill_defaults());
   EXPECT_EQ("fam/xcd2/-/-9 @4", Levels(*speedOnly));
 
-  // An empty list is fatal and keeps the levels so far.
+  // An empty list keeps the levels so far.
   EXPECT_FALSE(Part(nullptr)->fill_defaults());
   const auto bare = Part("bare");
   EXPECT_FALSE(bare->fill_defaults());
@@ -95,11 +97,7 @@ TEST(PartDefaults, FirstEntriesOfEachLevelAndEmptyListsAreFatal) {
   EXPECT_FALSE(empty->fill_defaults());
   EXPECT_EQ("empty/-/-/- @1", Levels(*empty));
   EXPECT_EQ("FillDefaultsOnEmptyPic NoDefault NoDefault", MessageNames(capture.messages()));
-}
 
-// The walk through every level is pinned with the list cache; here: what each depth lists.
-TEST(PartLists, EachDepthListsTheNextLevelAndSpeedListsSetTheSpeedFlags) {
-  const InstalledModules install(kCpld);
   const auto part = PartAt("fam", "xcd1");
   EXPECT_EQ((Texts{"tq144", "cs49"}), NextLevel(*part));
   part->set_package("cs49");

@@ -50,7 +50,8 @@ bool HasDeviceData(const Root& root, const std::string& pm, const std::string& t
 
 }  // namespace
 
-TEST(Validator, EachTypeDemandsItsOwnEvidenceOfTheSameFilesAlongTheFriendChain) {
+// The validator's own answers: the evidence of device data, and the speed flags without a walk.
+TEST(Validator, EachTypeDemandsItsOwnEvidenceAndSpeedFlagsAnswerWithoutAWalk) {
   const InstalledModules install(kModules);
   const std::tuple<const char*, const char*, bool> cases[] = {
       {"pkgonly", "FPGA", false}, {"pkgonly", "CPLD", true},   {"both", "FPGA", true},
@@ -69,6 +70,16 @@ TEST(Validator, EachTypeDemandsItsOwnEvidenceOfTheSameFilesAlongTheFriendChain) 
   // Parts upper-case their type before asking; the factory itself knows the upper-case names only.
   const pmtest::MessageCapture quiet;
   EXPECT_EQ(nullptr, PersonalityModule::CreatePicValidator("Fpga", &imp).get());
+
+  PMPicImp flagged(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  flagged.verify_and_set_pm("flags", true);
+  flagged.SetDevice("xcd1");
+  PersonalityModule::Validator& validator = *flagged.validatorObject();
+  // "-0" is a flag, not a grade.
+  EXPECT_EQ((std::vector<bool>{true, true, false, true, false}),
+            (std::vector<bool>{validator.getminspd("xcd1"), validator.get411spd("xcd1"),
+                               validator.getminspd("xcd2"), validator.isvalidspeed("xcd1", "-4"),
+                               validator.isvalidspeed("xcd1", "-0")}));
 }
 
 // FPGA devices need a device file; an internal name counts in any case; test devices need test
@@ -127,17 +138,4 @@ TEST(Validator, NoInternalNameFallsBackToTheDeviceOncePerDirectory) {
   EXPECT_EQ(Texts{"tq144"}, NextLevel(*part));
   EXPECT_EQ("NoInternalNameForPackages NoInternalNameForPackages",
             MessageNames(capture.messages()));
-}
-
-TEST(Validator, SpeedFlagsAnswerWithoutAWalk) {
-  const InstalledModules install(kModules);
-  PMPicImp imp(nullptr, PM_BINDING_SUPPORTED_ONLY);
-  imp.verify_and_set_pm("flags", true);
-  imp.SetDevice("xcd1");
-  PersonalityModule::Validator& validator = *imp.validatorObject();
-  // "-0" is a flag, not a grade.
-  EXPECT_EQ((std::vector<bool>{true, true, false, true, false}),
-            (std::vector<bool>{validator.getminspd("xcd1"), validator.get411spd("xcd1"),
-                               validator.getminspd("xcd2"), validator.isvalidspeed("xcd1", "-4"),
-                               validator.isvalidspeed("xcd1", "-0")}));
 }
