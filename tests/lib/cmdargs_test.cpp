@@ -35,35 +35,25 @@ std::string Parse(std::vector<std::string> words, unsigned short flags = 0,
 }  // namespace
 
 // alpha has its own usage file, printed as text; beta has none and finds the installation's
-// through its lookup.
-TEST(CmdArgs, ArchitectureUsageFileIsPrintedAsTextOrTheInstallationOneFound) {
-  Root first;
-  Root base;
-  first.Module("alpha", Definition("alpha"));
-  first.File("alpha/data/tool.usg", "alpha usage: %s %d\n100% sure\n");
-  first.Module("beta", Definition("beta"));
-  base.File("data/tool.usg", "generic\n");
-  spinetest::Install({&first, &base});
-
-  EXPECT_EQ(kUsage + "alpha usage: %s %d\n|100% sure\n", Parse({"tool", "-help", "ALPHA"}));
-  EXPECT_EQ(kUsage + "generic\n", Parse({"tool", "-h", "Beta"}));
-  EXPECT_EQ(usageCalls, 0);
-}
-
-TEST(CmdArgs, WithoutWordTheFirstInstallationFileIsPrintedOrUsageCalled) {
+// through its lookup. Without a word the first installation file is printed; with no file at all,
+// an architecture's lookup says so, and both call the usage function.
+TEST(CmdArgs, UsageFileOfTheArchitectureOrTheInstallationOrTheUsageFunction) {
   Root first;
   Root second;
   Root third;
+  first.Module("alpha", Definition("alpha"));
+  first.File("alpha/data/tool.usg", "alpha usage: %s %d\n100% sure\n");
+  first.Module("beta", Definition("beta"));
   second.File("data/tool.usg", "second\n");
   third.File("data/tool.usg", "third\n");
   spinetest::Install({&first, &second, &third});
+  EXPECT_EQ(kUsage + "alpha usage: %s %d\n|100% sure\n", Parse({"tool", "-help", "ALPHA"}));
+  EXPECT_EQ(kUsage + "second\n", Parse({"tool", "-h", "Beta"}));
   EXPECT_EQ(kUsage + "second\n", Parse({"tool", "-h"}));
   // An unknown word is no architecture: the generic text, no message.
   EXPECT_EQ(kUsage + "second\n", Parse({"tool", "-?", "nosuch"}));
   EXPECT_EQ(usageCalls, 0);
 
-  // With no file, an architecture's lookup says so; both call the usage function.
-  first.Module("beta", Definition("beta"));
   spinetest::Install({&first});
   EXPECT_EQ("01", Parse({"tool", "--help"}));
   EXPECT_EQ("01|" + pmtest::Expand(pmlib::msg::NoArchitectureHelp, {"Beta", "tool"}),
