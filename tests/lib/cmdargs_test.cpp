@@ -93,9 +93,8 @@ TEST(CmdArgs, ChecksArgumentsAsTheFlagBitsSay) {
       {{"tool", "-f", file}, 0, kSpec, "01"},
       {{"tool", "-f", file}, PM_CMDARGS_NO_COMMAND_FILES, kSpec, "10"},  // "-f" is no option
   };
-  for (const auto& [words, flags, spec, expected] : rows) {
+  for (const auto& [words, flags, spec, expected] : rows)
     EXPECT_EQ(expected, Parse(words, flags, spec)) << words.size();
-  }
   // Without installation the check does not run, unless allowed.
   Port::KorvanPath::Set({});
   EXPECT_EQ("10", Parse({"tool", "-help"}));
