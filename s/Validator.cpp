@@ -61,17 +61,17 @@ bool HasDeviceTable(const PMPicImp& part) {
   return table && !Sfp_ACD::AddressField(table, ':', 0, ',', 0).empty();
 }
 
-// The entries of the part's device tables that know `device` under one of their names. They
-// point into the shared tables, which live as long as the process; the part's own parsed tables
-// are asked, so that the shared ones are not looked up under their lock again.
-std::vector<const Entry*> EntriesNaming(const PMPicImp& part, const Port::String& device) {
-  std::vector<const Entry*> found;
+// Whether `holds` is true of some entry of the part's device tables that knows `device` under one
+// of its names, entries taken in table order. The part's own parsed tables are asked, so that the
+// shared ones are not looked up under their lock again.
+template <typename Predicate>
+bool AnyEntryNaming(const PMPicImp& part, const Port::String& device, Predicate holds) {
   for (const DeviceTable* table : part.DeviceTables()) {
     for (const std::size_t group : table->GroupsWithName(device.c_str())) {
-      found.push_back(&table->groups()[group]);
+      if (holds(table->groups()[group])) return true;
     }
   }
-  return found;
+  return false;
 }
 
 // True when `fileName` lies in the data folder of `pm` under some installation root.
@@ -349,27 +349,21 @@ bool FPGA_Validator::HasDeviceFileWithoutTable(const Port::String& device) const
 }
 
 bool FPGA_Validator::HasDeviceFileOfTableEntry(const Port::String& device) const {
-  const std::vector<char*>& friends = imp->friendNames();
-  // The module, then its friends up to the first null name (as ModuleAndFriends lists them).
-  const auto inModules = [&](const Port::String& fileName) {
-    if (InSomeDataDir(imp->pmName(), fileName)) return true;
-    for (const char* friendName : friends) {
-      if (!friendName) break;
-      if (InSomeDataDir(friendName, fileName)) return true;
-    }
-    return false;
+  // Folder by folder, every name of the entry in each: a device's files usually lie in its own
+  // module's folder, so the friends' folders are asked only when that one has none.
+  const auto inFolder = [](const Entry& entry, const Port::String& pm, bool unsupported) {
+    return std::any_of(entry.begin(), entry.end(), [&](const std::string& name) {
+      return !name.empty() && InSomeDataDir(pm, Port::String(name + ".nph"), unsupported);
+    });
   };
-  for (const Entry* entry : EntriesNaming(*imp, device)) {
-    for (const std::string& name : *entry) {
-      if (name.empty()) continue;
-      const Port::String fileName = Port::String(name) + ".nph";
-      if (inModules(fileName)) return true;
-      if (imp->unsupportedPermitted() && InSomeDataDir(imp->pmName(), fileName, true)) {
-        return true;
-      }
+  return AnyEntryNaming(*imp, device, [&](const Entry& entry) {
+    if (inFolder(entry, imp->pmName(), false)) return true;
+    for (const char* friendName : imp->friendNames()) {
+      if (!friendName) break;
+      if (inFolder(entry, friendName, false)) return true;
     }
-  }
-  return false;
+    return imp->unsupportedPermitted() && inFolder(entry, imp->pmName(), true);
+  });
 }
 
 bool FPGA_Validator::isvaliddevice(const Port::String& device) {

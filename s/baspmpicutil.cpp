@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstring>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -92,6 +93,8 @@ DeviceMainNumber GetDeviceMainNumber(const char* name) {
 int CompareDeviceNames(const char* a, const char* b) {
   if (!a) a = "";
   if (!b) b = "";
+  // The usual question, whether a table's name is the very name looked up, needs no keys.
+  if (std::strcmp(a, b) == 0) return 0;
   const DeviceMainNumber numberA = GetDeviceMainNumber(a);
   const DeviceMainNumber numberB = GetDeviceMainNumber(b);
   if (numberA.value != numberB.value) return numberA.value < numberB.value ? -1 : 1;
@@ -223,7 +226,13 @@ std::shared_ptr<const DeviceTable> SharedDeviceTable(const char* value) {
 
 std::string DeviceTable::DeviceKey(const char* name) {
   const DeviceMainNumber number = GetDeviceMainNumber(name);
-  return std::to_string(number.value) + ":" + Lowered(name + number.start);
+  // Made for every device looked up: built in place, in one allocation at most.
+  std::string key = std::to_string(number.value);
+  key += ':';
+  const std::size_t tail = key.size();
+  key += name + number.start;
+  Port::strlwr(key.data() + tail);
+  return key;
 }
 
 const std::string& DeviceTable::DeviceName(std::size_t index) const {

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "pmport/port_msg.h"
@@ -30,10 +32,53 @@ std::atomic<int> fileUnits{0};
 // The buckets of an existence memo kept from one scope to the next: room for the paths of a parse.
 constexpr std::size_t kBucketsKept = 64;
 
+// What one scope learnt about paths. A parse asks for a handful: those are kept in a few slots
+// whose strings keep their buffers from scope to scope (no hashing, no allocation); a scope that
+// asks for more (a listing of the whole installation) has the rest kept in a hash table.
 struct ExistenceMemo {
+  static constexpr std::size_t kSlots = 16;
+  struct Slot {
+    std::string path;
+    bool exists = false;
+  };
+
+  const bool* Find(std::string_view path) const {
+    for (std::size_t i = 0; i < slotsUsed; ++i) {
+      if (slots[i].path == path) return &slots[i].exists;
+    }
+    if (more.empty()) return nullptr;
+    key.assign(path);
+    const auto known = more.find(key);
+    return known == more.end() ? nullptr : &known->second;
+  }
+
+  void Remember(std::string_view path, bool exists) {
+    if (slotsUsed < kSlots) {
+      Slot& slot = slots[slotsUsed++];
+      slot.path.assign(path);
+      slot.exists = exists;
+    } else {
+      more.emplace(std::string(path), exists);
+    }
+  }
+
+  void Forget() {
+    slotsUsed = 0;
+    // Emptying a table clears every bucket it ever grew to: after a scope that asked for many
+    // paths that would cost each later scope far more than its few paths, so a grown table is
+    // given back instead.
+    if (more.bucket_count() > kBucketsKept) {
+      std::unordered_map<std::string, bool>().swap(more);
+    } else {
+      more.clear();
+    }
+  }
+
   int depth = 0;
-  std::unordered_map<std::string, bool> known;
-  std::string key;  // reused for lookups so that a path already known costs no allocation
+  std::array<Slot, kSlots> slots;
+  std::size_t slotsUsed = 0;
+  std::unordered_map<std::string, bool> more;
+  mutable std::string key;  // reused for table lookups so that they cost no allocation
 };
 
 ExistenceMemo& ThreadExistenceMemo() {
@@ -95,11 +140,9 @@ bool Stream::readline(std::string& line) {
 bool File::exist(const char* path) {
   ExistenceMemo& memo = ThreadExistenceMemo();
   if (memo.depth == 0 || !path) return PathExists(path);
-  memo.key.assign(path);
-  const auto known = memo.known.find(memo.key);
-  if (known != memo.known.end()) return known->second;
+  if (const bool* known = memo.Find(path)) return *known;
   const bool exists = PathExists(path);
-  memo.known.emplace(memo.key, exists);
+  memo.Remember(path, exists);
   return exists;
 }
 
@@ -107,15 +150,7 @@ ExistenceScope::ExistenceScope() { ++ThreadExistenceMemo().depth; }
 
 ExistenceScope::~ExistenceScope() {
   ExistenceMemo& memo = ThreadExistenceMemo();
-  if (--memo.depth != 0) return;
-  // Emptying a table clears every bucket it ever grew to: after a scope that asked for many paths
-  // (a first parse lists the whole installation) that would cost each later scope far more than
-  // its few paths, so a grown table is given back instead.
-  if (memo.known.bucket_count() > kBucketsKept) {
-    std::unordered_map<std::string, bool>().swap(memo.known);
-  } else {
-    memo.known.clear();
-  }
+  if (--memo.depth == 0) memo.Forget();
 }
 
 bool File::canread(const char* path) { return IsRegularFile(path) && ::access(path, R_OK) == 0; }

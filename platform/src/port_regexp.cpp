@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace {
@@ -33,10 +34,54 @@ class Port_Regexp::AnchoredPrefix {
       if (next == '+') break;
       if (next == '?') ++at;
     }
+    SplitLeadAndCore();
   }
 
   // False only when no match can start at the beginning of `text`.
   bool MayMatch(const char* text) const {
+    return simple_ ? MayMatchLeadAndCore(text) : MayMatchAnyAtoms(text);
+  }
+
+ private:
+  // The usual shape, optional letters and then required ones ("x?c?ab"), is tested directly:
+  // the required letters start at some offset up to the number of optional ones, and what comes
+  // before them is some of the optional letters, in order.
+  void SplitLeadAndCore() {
+    std::size_t leading = 0;
+    while (leading < atoms_.size() && atoms_[leading].optional) ++leading;
+    for (std::size_t i = leading; i < atoms_.size(); ++i) {
+      if (atoms_[i].optional) return;
+      core_ += atoms_[i].character;
+    }
+    for (std::size_t i = 0; i < leading; ++i) lead_ += atoms_[i].character;
+    simple_ = true;
+  }
+
+  bool MayMatchLeadAndCore(const char* text) const {
+    for (std::size_t offset = 0; offset <= lead_.size(); ++offset) {
+      if (StartsWithCore(text + offset) && IsSomeOfLead(text, offset)) return true;
+      if (text[offset] == '\0') return false;
+    }
+    return false;
+  }
+
+  bool StartsWithCore(const char* text) const {
+    for (std::size_t i = 0; i < core_.size(); ++i) {
+      if (text[i] != core_[i]) return false;  // the text's null ends it here too
+    }
+    return true;
+  }
+
+  // Whether the first `length` characters of `text` are some of the optional letters, in order.
+  bool IsSomeOfLead(const char* text, std::size_t length) const {
+    std::size_t matched = 0;
+    for (std::size_t i = 0; i < lead_.size() && matched < length; ++i) {
+      if (lead_[i] == text[matched]) ++matched;
+    }
+    return matched == length;
+  }
+
+  bool MayMatchAnyAtoms(const char* text) const {
     // Bit i: a path through the atoms so far ends at offset i of the text.
     std::uint64_t ends = 1;
     for (const Atom& atom : atoms_) {
@@ -53,13 +98,15 @@ class Port_Regexp::AnchoredPrefix {
     return true;
   }
 
- private:
   struct Atom {
     char character;
     bool optional;
   };
   static constexpr std::size_t kMaxAtoms = 62;
   std::vector<Atom> atoms_;
+  bool simple_ = false;  // atoms_ is lead_'s optional letters, then core_'s required ones
+  std::string lead_;
+  std::string core_;
 };
 
 struct Port_Regexp::Compiled {
@@ -93,7 +140,8 @@ Port_Range Port_Regexp::GetRangeOfMatch(const char* text, long start) const {
   boost::match_flag_type flags = boost::match_not_null;
   // A search from inside the text does not start a new text: "^" and "\A" cannot match there.
   if (start > 0) flags |= boost::match_prev_avail | boost::match_not_bol | boost::match_not_bob;
-  boost::cmatch match;
+  // Kept by the thread: a parse searches many times, and a fresh result allocates every time.
+  thread_local boost::cmatch match;
   try {
     // A pattern too complex for the matcher throws; that counts as no match.
     if (!boost::regex_search(text + start, end, match, compiled_->expression, flags)) return none;

@@ -53,16 +53,14 @@ std::string PartOf(const std::string& name) {
   return Levels(part) + " status=" + std::to_string(part.geterrorstatus(rejected));
 }
 
-std::string ListedNext(PM_PIC& part) { return JoinedNames(NextLevel(part)); }
-
 // The devices of "mm", and the packages and speeds of xcd1.
 std::string ListsOf(const std::string&) {
   PM_PIC part("mm", 0, PM_BINDING_SUPPORTED_ONLY);
-  const std::string devices = ListedNext(part);
+  const std::string devices = JoinedNames(NextLevel(part));
   part.set_device("xcd1");
-  const std::string packages = ListedNext(part);
+  const std::string packages = JoinedNames(NextLevel(part));
   part.set_package("pk1");
-  return "devices=" + devices + " packages=" + packages + " speeds=" + ListedNext(part);
+  return "devices=" + devices + " packages=" + packages + " speeds=" + JoinedNames(NextLevel(part));
 }
 
 std::string Modules(const std::string&) {

@@ -90,13 +90,13 @@ TEST_F(DeviceNamingTest, WithoutDeviceTableOrKeyStoreNamesAreTakenAsTheyAre) {
   root_.Module("plain", Definition("plain"));
   const std::unique_ptr<PM_PIC> plain = Part("plain");
   EXPECT_EQ("anything", External(*plain, "anything"));
-  ASSERT_TRUE(plain->set_device("XcAb7"));
-  EXPECT_STREQ("xcab7", plain->get_device());
+  plain->set_device("XcAb7");
+  EXPECT_EQ("plain/xcab7/-/- @2", validationtest::Levels(*plain));
   EXPECT_EQ(Texts{"xcab7"}, InternalNames(*plain));
 
   const std::unique_ptr<PM_PIC> part = Part(nullptr);
   pmtest::MessageCapture capture;
-  ASSERT_TRUE(part->set_device("XCAB12E"));
+  part->set_device("XCAB12E");
   EXPECT_EQ("-/xcab12e/-/- @2", validationtest::Levels(*part));
   EXPECT_EQ(Texts{kNoName}, InternalNames(*part));
   EXPECT_EQ(kNoName, part->find_internal_device("xcab12e").str());
@@ -113,51 +113,45 @@ TEST_F(DeviceNamingTest, SubfamilyFromTheWholeDeviceName) {
   root_.Module("broken", Definition("broken", "", subfamilies + "SUBFAM_FORMAT = ab([0-9\n"));
   root_.Module("nospecs", Definition("nospecs", "", "SUBFAM_FORMAT = x?c?ab([0-9]+)e\n"));
 
-  // Null: no device yet. The last equal specifier wins.
-  const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
-      {"whole", nullptr, "", ""},         {"whole", "ab12e", "12", "lite"},
-      {"whole", "xcab40e", "40", "mid2"}, {"whole", "xcab7", "", ""},
-      {"partial", "xcab12e", "", ""},     {"broken", "xcab12e", "", ""},
-      {"nospecs", "xcab12e", "", ""},
+  // Null: no device yet. The last equal specifier wins. Each row: "specifier/subfamily".
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"whole", nullptr, "/"},     {"whole", "ab12e", "12/lite"}, {"whole", "xcab40e", "40/mid2"},
+      {"whole", "xcab7", "/"},     {"partial", "xcab12e", "/"},   {"broken", "xcab12e", "/"},
+      {"nospecs", "xcab12e", "/"},
   };
-  for (const auto& [arch, device, specifier, subfamily] : cases) {
-    const std::unique_ptr<PM_PIC> part = Part(arch);
-    if (device) part->set_device(device);
-    const std::string where = std::string(arch) + " " + (device ? device : "no device");
-    EXPECT_EQ(specifier, part->GetSubFamilySpecifier().str()) << where;
-    EXPECT_EQ(subfamily, part->GetSubFamily().str()) << where;
+  for (const auto& [arch, device, expected] : cases) {
+    const std::unique_ptr<PM_PIC> part = validationtest::PartAt(arch, device);
+    EXPECT_EQ(expected, part->GetSubFamilySpecifier().str() + "/" + part->GetSubFamily().str())
+        << arch << " " << (device ? device : "no device");
   }
 }
 
-// A speed's letter, in any case, names its range; any other speed is in the first range.
-TEST_F(DeviceNamingTest, RangesAndTheRangeOfTheSpeed) {
+// A speed's letter, in any case, names its range; any other speed is in the first range. The
+// speed "-0P", in any letter case, stays out of the databook name.
+TEST_F(DeviceNamingTest, RangesAndTheDatabookNameOfTheLevelsSet) {
   root_.Module("ranged", Definition("ranged", "", "RANGES = C, I\n"));
   root_.Module("plain", Definition("plain"));
   std::vector<Port::String> ranges = {"X"};
   EXPECT_TRUE(Part("ranged")->getsupportedranges(ranges));
   EXPECT_FALSE(Part("plain")->getsupportedranges(ranges));  // and adds nothing
   EXPECT_EQ((std::vector<Port::String>{"X", "C", "I"}), ranges);
-  const std::tuple<const char*, const char*, const char*> speeds[] = {
-      {"ranged", "-4i", "I"}, {"ranged", "-4I", "I"}, {"ranged", "-4", "C"},
-      {"ranged", "-4q", "C"}, {"ranged", "", "C"},    {"plain", "-4i", ""}};
-  for (const auto& [arch, speed, range] : speeds) {
-    const std::unique_ptr<PM_PIC> part = Part(arch);
-    part->set_device("xcab12e");
-    part->set_speed(speed);
-    EXPECT_EQ(range, part->get_range().str()) << arch << " " << speed;
-  }
-}
-
-// The speed "-0P", in any letter case, stays out of the databook name.
-TEST_F(DeviceNamingTest, DatabookNameOfEachLevel) {
-  const std::unique_ptr<PM_PIC> part = Part("alpha");
-  EXPECT_EQ("", part->getDatabookName().str());
-  part->set_device("ab12e");
-  EXPECT_EQ("xcab12e", part->getDatabookName().str());
-  part->set_package("tq144");
-  for (const auto& [speed, name] : {std::pair{"-3", "xcab12e-3tq144"}, {"-0p", "xcab12etq144"}}) {
-    part->set_speed(speed);
-    EXPECT_EQ(name, part->getDatabookName().str()) << speed;
+  // Each row: the levels set (null: not set), then the range and the databook name.
+  const std::tuple<const char*, const char*, const char*, const char*, const char*> rows[] = {
+      {"ranged", "xcab12e", nullptr, "-4i", "I xcab12e-4i"},
+      {"ranged", "xcab12e", nullptr, "-4I", "I xcab12e-4I"},
+      {"ranged", "xcab12e", nullptr, "-4", "C xcab12e-4"},
+      {"ranged", "xcab12e", nullptr, "-4q", "C xcab12e-4q"},
+      {"ranged", "xcab12e", nullptr, "", "C xcab12e"},
+      {"plain", "xcab12e", nullptr, "-4i", " xcab12e-4i"},
+      {"alpha", nullptr, nullptr, nullptr, " "},
+      {"alpha", "ab12e", nullptr, nullptr, " xcab12e"},
+      {"alpha", "ab12e", "tq144", "-3", " xcab12e-3tq144"},
+      {"alpha", "ab12e", "tq144", "-0p", " xcab12etq144"},
+  };
+  for (const auto& [arch, device, package, speed, expected] : rows) {
+    const auto part = validationtest::PartAt(arch, device, package, speed);
+    EXPECT_EQ(expected, part->get_range().str() + " " + part->getDatabookName().str())
+        << validationtest::Levels(*part);
   }
 }
 
@@ -167,16 +161,16 @@ TEST_F(DeviceNamingTest, LookupsInALargeTableDoNotScanIt) {
   constexpr int kDevices = 20000;
   std::string table = "DEVICE_INTERNAL = ";
   for (int i = 0; i < kDevices; ++i) {
-    const std::string number = std::to_string(1000 + i);
-    table += (i ? ":xcab" : "xcab") + number + "e,ab" + number + "e";
+    const std::string internal = "ab" + std::to_string(1000 + i) + "e";
+    table += (i ? ":xc" : "xc") + internal + "," + internal;
   }
   root_.Module("big", Definition("big", "", table + "\n"));
   const std::unique_ptr<PM_PIC> part = Part("big");
   for (int i = 0; i < kDevices; ++i) {
-    const std::string number = std::to_string(1000 + i);
-    const std::string external = External(*part, ("ab" + number + "e").c_str());
-    ASSERT_EQ("xcab" + number + "e", external);
-    ASSERT_EQ("ab" + number + "e", part->find_internal_device(external.c_str()).str());
+    const std::string internal = "ab" + std::to_string(1000 + i) + "e";
+    const std::string external = External(*part, internal.c_str());
+    ASSERT_EQ("xc" + internal + " " + internal,
+              external + " " + part->find_internal_device(external.c_str()).str());
   }
   part->set_device("ab20999e");
   EXPECT_EQ(Texts{"ab20999e"}, InternalNames(*part));

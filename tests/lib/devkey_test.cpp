@@ -29,24 +29,23 @@ struct AlphaInstall {
 
 }  // namespace
 
-// The splitting itself is the reader's; a store answers null for an empty field or a bad address.
-TEST(DevKeyAddressing, EmptyFieldsAndBadAddressesAreNullAbsentNumbersZero) {
+// The splitting itself is the reader's; a store answers null for an empty field or a bad address,
+// its C-string results share a buffer unless a result is passed back, and a fatal lookup that
+// finds nothing is reported.
+TEST(DevKeyLookups, BadAddressesAreNullResultsShareBuffersAndFatalOnesReportWhatTheyMiss) {
   AlphaInstall install(
       "K = a : b,c: d\nSPACES =    \nN = 12:34\n"
-      "DEFAULT = plain\nDEFAULT_alpha = qualified:second\n");
+      "DEFAULT = plain\nDEFAULT_alpha = qualified:second\nA = first:x\nB = second\n");
   PM_DEVKEY& store = install.store;
   ASSERT_TRUE(store.get_validity());
   EXPECT_STREQ("c", store.getstringbykey("K", ":", 1, ",", 1));
   // Past the last field, blanks only, sep2 without sep1, a negative index, an absent key.
-  const std::tuple<const char*, const char*, int, const char*> nulls[] = {
-      {"K", ":", 3, nullptr},
-      {"SPACES", nullptr, 0, nullptr},
-      {"K", nullptr, 0, ","},
-      {"K", ":", -1, nullptr},
-      {"MISSING", nullptr, 0, nullptr}};
-  for (const auto& [key, sep1, idx1, sep2] : nulls) {
-    EXPECT_EQ(nullptr, store.getstringbykey(key, sep1, idx1, sep2, sep2 ? 1 : 0)) << key << idx1;
-  }
+  EXPECT_EQ((std::vector<const char*>(5, nullptr)),
+            (std::vector<const char*>{store.getstringbykey("K", ":", 3, nullptr, 0),
+                                      store.getstringbykey("SPACES", nullptr, 0, nullptr, 0),
+                                      store.getstringbykey("K", nullptr, 0, ",", 1),
+                                      store.getstringbykey("K", ":", -1, nullptr, 0),
+                                      store.getstringbykey("MISSING", nullptr, 0, nullptr, 0)}));
   // The architecture's own key comes before the plain one.
   EXPECT_EQ("qualified second", store.GetArchStringByKey("DEFAULT", ':', 0, 0, 0).str() + " " +
                                     store.GetArchStringByKey("DEFAULT", ':', 1, 0, 0).str());
@@ -56,11 +55,7 @@ TEST(DevKeyAddressing, EmptyFieldsAndBadAddressesAreNullAbsentNumbersZero) {
                               store.GetInt32ByString("5:7", ":", 1, nullptr, 0),
                               store.GetInt32ByString("5:7", ":", 2, nullptr, 0)}));
   EXPECT_EQ((std::pair<short, short>(2, 1)), store.GetMaxIndex("N", ':', ','));
-}
 
-TEST(DevKeyResults, SuccessiveLookupsShareABufferUnlessAResultIsPassedBack) {
-  AlphaInstall install("A = first:x\nB = second\n");
-  PM_DEVKEY& store = install.store;
   const char* first = store.getstringbykey("A", nullptr, 0, nullptr, 0);
   EXPECT_EQ(first, store.getstringbykey("B", nullptr, 0, nullptr, 0));
   const char* whole = store.getstringbykey("A", nullptr, 0, nullptr, 0);
@@ -70,13 +65,10 @@ TEST(DevKeyResults, SuccessiveLookupsShareABufferUnlessAResultIsPassedBack) {
   const char* chained = whole;
   for (int i = 0; i < 4; ++i) chained = store.getstringbystring(chained, nullptr, 0, nullptr, 0);
   EXPECT_EQ(whole, chained);
-}
 
-TEST(DevKeyMessages, FatalLookupsNullSpecificationsAndASecondManagerAreReported) {
-  AlphaInstall install("N = 5\n");
-  PM_DEVKEY& store = install.store;
+  // Fatal lookups report what they do not find, null specifications and a second manager too.
   pmtest::MessageCapture capture;
-  EXPECT_EQ(5, store.GetInt32ByKeyFatal("N", nullptr, 0, nullptr, 0));
+  EXPECT_EQ(34, store.GetInt32ByKeyFatal("N", ":", 1, nullptr, 0));
   EXPECT_EQ(0, store.GetInt32ByKeyFatal("MISSING", nullptr, 0, nullptr, 0));
   EXPECT_EQ(0, store.GetInt32ByStringFatal("1:2", ":", 5, nullptr, 0));
   const std::string location = store.getlocation();
@@ -93,23 +85,6 @@ TEST(DevKeyMessages, FatalLookupsNullSpecificationsAndASecondManagerAreReported)
   capture.clear();
   { PM_INTDEVKEY_MGR second; }
   EXPECT_THAT(capture.messages(), ElementsAre(From(SecondDevKeyManager)));
-}
-
-TEST(DevKeyCache, StoresOfOneFileAndFlagsShareOneReader) {
-  AlphaInstall install("K = v\n");
-  PM_SPEC& spec = install.spec;
-  const std::size_t before = PM_INTDEVKEY_MGR::Instance().count();
-  PM_DEVKEY same("alpha.acd", &spec, 0, 0, 1);
-  EXPECT_EQ(PMDevKeyReader(install.store), PMDevKeyReader(same));
-  EXPECT_EQ(before, PM_INTDEVKEY_MGR::Instance().count());
-
-  EXPECT_NE(PMDevKeyReader(same), PMDevKeyReader(PM_DEVKEY("alpha", &spec, 1, 0, 1)));  // decoded
-  EXPECT_NE(PMDevKeyReader(same), PMDevKeyReader(PM_DEVKEY("alpha", &spec, 0, 0, 0)));  // uncached
-
-  // Without any copy of the file the store is invalid.
-  PM_DEVKEY nothing("nothing.acd", &spec, 0, 0, 1);
-  EXPECT_FALSE(nothing.get_validity() || nothing.getstringbykey("K", nullptr, 0, nullptr, 0));
-  EXPECT_TRUE(nothing.size() == 0 && !(nothing.begin() != nothing.end()));
 }
 
 TEST(DevKeyCache, DisabledCacheGivesEveryStoreItsOwnReader) {
@@ -142,28 +117,42 @@ TEST(DevKeyFriends, FriendFilesAreReadNearestFirstAndTheOwnCopyLast) {
             Values(store, {"ALL", "OWN", "NEAR", "FAR", "FRIENDS"}));
   // An empty name reads each module's own definition file.
   PM_DEVKEY definitions("", &spec, 0, 1, 0);
-  EXPECT_EQ("alpha beta ", Values(definitions, {"ARCH_NAME", "ARCH_FRIEND"}));
-  EXPECT_EQ(3u, definitions.size());
+  EXPECT_EQ("alpha beta 3",
+            Values(definitions, {"ARCH_NAME", "ARCH_FRIEND"}) + std::to_string(definitions.size()));
 }
 
-TEST(DevKeyPart, PartStoresKeyOnDeviceAndPackageAndShareTheFilesKeys) {
+// Stores of one file and flags share one reader; a part's store keys on its device and package
+// and shares the file's keys.
+TEST(DevKeyCache, StoresOfOneFileAndFlagsShareOneReaderAndPartStoresTheFilesKeys) {
   AlphaInstall install("K = v\n");
-  PMSpecImp spec(nullptr, "alpha", PM_BINDING_SUPPORTED_ONLY);
+  PM_SPEC& spec = install.spec;
+  const std::size_t before = PM_INTDEVKEY_MGR::Instance().count();
+  PM_DEVKEY same("alpha.acd", &spec, 0, 0, 1);
+  EXPECT_EQ(PMDevKeyReader(install.store), PMDevKeyReader(same));
+  EXPECT_EQ(before, PM_INTDEVKEY_MGR::Instance().count());
+  EXPECT_NE(PMDevKeyReader(same), PMDevKeyReader(PM_DEVKEY("alpha", &spec, 1, 0, 1)));  // decoded
+  EXPECT_NE(PMDevKeyReader(same), PMDevKeyReader(PM_DEVKEY("alpha", &spec, 0, 0, 0)));  // uncached
+  // Without any copy of the file the store is invalid.
+  PM_DEVKEY nothing("nothing.acd", &spec, 0, 0, 1);
+  EXPECT_FALSE(nothing.get_validity() || nothing.getstringbykey("K", nullptr, 0, nullptr, 0));
+  EXPECT_TRUE(nothing.size() == 0 && !(nothing.begin() != nothing.end()));
+
+  PMSpecImp imp(nullptr, "alpha", PM_BINDING_SUPPORTED_ONLY);
   const PMPartNames part{"xcab12e", "tq144", {"ab12e"}};
   PMDevKeyImp store(true);
-  store.OpenForPart("", spec, part, {false, false, true});
+  store.OpenForPart("", imp, part, {false, false, true});
   ASSERT_TRUE(store.valid());
-  EXPECT_STREQ("alpha.acd:alpha:xcab12e:tq144:fft", store.reader->getcomparename());
-  EXPECT_EQ(4, store.reader->getnsearchkeys());
+  EXPECT_EQ("alpha.acd:alpha:xcab12e:tq144:fft 4",
+            std::string(store.reader->getcomparename()) + " " +
+                std::to_string(store.reader->getnsearchkeys()));
   EXPECT_EQ((Texts{"ab12e_alt", "ab12e_alt:tq144", "ab12e_int", "ab12e_int:tq144", "xcab12e",
                    "xcab12e:tq144"}),
             PMPartSearchKeys({"xcab12e", "tq144", {"ab12e_int", "ab12e_alt"}}));
-
   PMDevKeyImp again(true);
-  again.OpenForPart("alpha.acd", spec, part, {false, false, true});
+  again.OpenForPart("alpha.acd", imp, part, {false, false, true});
   EXPECT_EQ(store.reader, again.reader);
   PMDevKeyImp otherPackage(true);
-  otherPackage.OpenForPart("alpha", spec, {"xcab12e", "cs144", {}}, {false, false, true});
+  otherPackage.OpenForPart("alpha", imp, {"xcab12e", "cs144", {}}, {false, false, true});
   EXPECT_NE(store.reader, otherPackage.reader);
   EXPECT_EQ(2, otherPackage.reader->getnsearchkeys());
   // Both stand for the same file: the second holds the first one's keys instead of reading it.

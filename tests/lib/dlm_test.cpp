@@ -2,11 +2,9 @@
 // that cannot leave the installation, loading with dependencies (loops included), the messages of
 // failed loads and unloading.
 #include <cstdio>
-#include <filesystem>
 
 #include "baspmdlm.h"
 #include "pmlib/pmdlm.h"
-#include "pmport/port_env.h"
 #include "spine_fixture.h"
 
 using namespace spinetest;
@@ -15,92 +13,65 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-// "<module>/lib/<platform>/", the folder where getdllfilename looks first.
-std::string LibDir(const std::string& module) {
-  return module + "/lib/" + Port_Env::GetPlatformPath() + "/";
-}
-
-// Copies the test library lib<name>.so into the folder `relativeDir` of `root`.
-void PlaceLibrary(const Root& root, const std::string& relativeDir, const std::string& name) {
-  const std::string dir = root.path() + "/" + relativeDir;
-  pmtest::MakeDirs(dir);
-  std::filesystem::copy_file(std::string(PMTEST_PLUGIN_DIR) + "/lib" + name + ".so",
-                             dir + "lib" + name + ".so",
-                             std::filesystem::copy_options::overwrite_existing);
-}
-
 // What a replacement function of the test libraries answers, or "(generic)" for none.
 std::string Call(PM_DLM::EntryPoint entry) {
   if (!entry) return "(generic)";
   return reinterpret_cast<const char* (*)()>(entry)();
 }
 
-// The log the test libraries' entries write, set up before any library loads.
-class PluginLog {
- public:
-  PluginLog() { setenv("PMTEST_PLUGIN_LOG", (dir_ / "log").c_str(), 1); }
-  std::string text() const { return pmtest::ReadFile(dir_ / "log"); }
-
- private:
-  pmtest::TempDir dir_;
-};
-
 // Installs `root` alone with the module "arch": `ventries` in its definition, the test libraries
-// `libraries` in its library folder and, for each (library, text), its dependency file.
+// `libraries` in its library folder and, for each (library, text), its dependency file. The test
+// libraries' entries log to the root's plugin.log (Log), set before any library loads.
 void InstallArch(const Root& root, const std::string& ventries, const Names& libraries,
                  const std::vector<std::pair<std::string, std::string>>& dependencyFiles = {}) {
+  setenv("PMTEST_PLUGIN_LOG", (root.path() + "/plugin.log").c_str(), 1);
   root.Module("arch", Definition("arch", "", ventries));
-  for (const std::string& name : libraries) PlaceLibrary(root, LibDir("arch"), name);
+  for (const std::string& name : libraries) root.Library(PlatformDir("arch", "lib"), name);
   for (const auto& [library, text] : dependencyFiles) {
     root.File("arch/data/lib" + library + ".acd", text + "\n");
   }
   spinetest::Install({&root});
 }
 
+std::string Log(const Root& root) { return pmtest::ReadFile(root.path() + "/plugin.log"); }
+
 }  // namespace
 
-TEST(Ventry, PlatformKeyWinsAndBothValueFormsResolve) {
+// The platform's key wins over the plain one and both value forms resolve; a malformed or null
+// entry, or none, gives the generic implementation and loads nothing.
+TEST(Ventry, PlatformKeyWinsBothFormsResolveAndMalformedOnesGiveTheGenericImplementation) {
   std::string platform = std::string("VENTRY_") + Port_Env::GetPlatformPath();
   UT_STR::Upper(platform.data());
   Root root;
   InstallArch(root,
               platform + "_route = route(const char*),tpa\nVENTRY_route = place,tpb\n" + platform +
                   "_pack =\nVENTRY_pack = route(void) tpc\n"
-                  "VENTRY_place = place ,tpb ; the comment is not part of the entry\n",
+                  "VENTRY_place = place ,tpb ; the comment is not part of the entry\n"
+                  "VENTRY_paren = route(int\n"
+                  "VENTRY_bare = route\n"
+                  "VENTRY_nolib = route(int),\n"
+                  "VENTRY_blanklib = route,  ; blanks only\n"
+                  "VENTRY_comment = ; only a comment\n"
+                  "VENTRY_nullsym = NULL,tpa\n"
+                  "VENTRY_nulllib = route,null\n"
+                  "VENTRY_nullparen = NuLl(int),tpa\n",
               {"tpa", "tpb", "tpc"});
   PM_SPEC spec("arch", PM_BINDING_SUPPORTED_ONLY);
   PM_DLM dlm(&spec);
-  pmtest::MessageCapture capture;
-
-  EXPECT_EQ("tpa:route", Call(dlm.get_ventrypoint("route", nullptr)));
-  EXPECT_EQ("tpc:route", Call(dlm.get_ventrypoint("pack", nullptr)));  // empty platform entry
-  EXPECT_EQ("tpb:place", Call(dlm.get_ventrypoint("place", nullptr)));
-  EXPECT_EQ((Names{"tpa", "tpb", "tpc"}), PM_DLMMGR::Instance().getnames());
-  EXPECT_TRUE(capture.of(MsgKind::Fatal).empty());
-}
-
-TEST(Ventry, MalformedAndNullEntriesGiveTheGenericImplementation) {
-  Root root;
-  InstallArch(root,
-              "VENTRY_paren = route(int\n"
-              "VENTRY_bare = route\n"
-              "VENTRY_nolib = route(int),\n"
-              "VENTRY_blanklib = route,  ; blanks only\n"
-              "VENTRY_comment = ; only a comment\n"
-              "VENTRY_nullsym = NULL,tpa\n"
-              "VENTRY_nulllib = route,null\n"
-              "VENTRY_nullparen = NuLl(int),tpa\n",
-              {"tpa"});
-  PM_SPEC spec("arch", PM_BINDING_SUPPORTED_ONLY);
-  PM_DLM dlm(&spec);
   PM_SPEC generic(nullptr, PM_BINDING_FROM_ENVIRONMENT);
-  PM_DLM genericDlm(&generic);
+  EXPECT_EQ(nullptr, PM_DLM(&generic).get_ventrypoint("route", nullptr));  // no definition
   for (const char* function : {"paren", "bare", "nolib", "blanklib", "comment", "nullsym",
                                "nulllib", "nullparen", "absent"}) {
     EXPECT_EQ(nullptr, dlm.get_ventrypoint(function, nullptr)) << function;
   }
-  EXPECT_EQ(nullptr, genericDlm.get_ventrypoint("route", nullptr));  // no definition to search
   EXPECT_TRUE(PM_DLMMGR::Instance().getnames().empty()) << "nothing may have been loaded";
+  pmtest::MessageCapture capture;
+  EXPECT_EQ("tpa:route tpc:route tpb:place",  // the empty platform entry of pack falls back
+            Call(dlm.get_ventrypoint("route", nullptr)) + " " +
+                Call(dlm.get_ventrypoint("pack", nullptr)) + " " +
+                Call(dlm.get_ventrypoint("place", nullptr)));
+  EXPECT_EQ((Names{"tpa", "tpb", "tpc"}), PM_DLMMGR::Instance().getnames());
+  EXPECT_TRUE(capture.of(MsgKind::Fatal).empty());
 }
 
 TEST(Ventry, EntriesOfAnotherFileAndStoreWithFriends) {
@@ -109,23 +80,24 @@ TEST(Ventry, EntriesOfAnotherFileAndStoreWithFriends) {
   root.Module("alpha", Definition("alpha"));
   root.File("alpha/data/ventries.acd", "VENTRY_route = route,tpa\nVENTRY_place = route,tpa\n");
   root.File("beta/data/ventries.acd", "VENTRY_place = place,tpb\n");
-  PlaceLibrary(root, LibDir("alpha"), "tpa");
-  PlaceLibrary(root, LibDir("beta"), "tpb");
+  root.Library(PlatformDir("alpha", "lib"), "tpa");
+  root.Library(PlatformDir("beta", "lib"), "tpb");
   spinetest::Install({&root});
   PM_SPEC spec("beta", PM_BINDING_SUPPORTED_ONLY);
   PM_DLM dlm(&spec);
 
-  EXPECT_EQ("tpa:route", Call(dlm.get_ventrypoint("route", "ventries")));  // the friend's library
-  EXPECT_EQ("tpb:place", Call(dlm.get_ventrypoint("place", "ventries")));  // beta's own wins
+  // route: the friend's library; place: beta's own wins; neither is in the definition.
   PM_DEVKEY store("ventries", &spec, 0, 1, 1);
-  EXPECT_EQ("tpb:place", Call(dlm.get_ventrypoint("place", &store)));
-  EXPECT_EQ(nullptr, dlm.get_ventrypoint("route", nullptr));  // not in the definition
+  EXPECT_EQ("tpa:route tpb:place tpb:place (generic)",
+            Call(dlm.get_ventrypoint("route", "ventries")) + " " +
+                Call(dlm.get_ventrypoint("place", "ventries")) + " " +
+                Call(dlm.get_ventrypoint("place", &store)) + " " +
+                Call(dlm.get_ventrypoint("route", nullptr)));
 }
 
 // tpb's and tpc's dependencies come back to a library already being loaded (tpa, tpc itself).
 TEST(LibraryLoading, DependenciesLoadDepthFirstOnlyOnceAndLoopsStopAtTheRepeatedLibrary) {
   Root root;
-  PluginLog log;
   InstallArch(root, "VENTRY_route = route,tpa\nVENTRY_place = place,tpa\n",
               {"tpa", "tpb", "tpc", "tpd"},
               {{"tpa", "DEPEND = tpb, tpc"}, {"tpb", "DEPEND = tpd,tpa"}, {"tpc", "DEPEND = tpc"}});
@@ -133,17 +105,16 @@ TEST(LibraryLoading, DependenciesLoadDepthFirstOnlyOnceAndLoopsStopAtTheRepeated
   PM_DLM dlm(&spec);
   pmtest::MessageCapture capture;
   EXPECT_EQ("tpa:route", Call(dlm.get_ventrypoint("route", nullptr)));
-  EXPECT_EQ("tpd init\ntpb init\ntpc init\ntpa init\n", log.text());
+  EXPECT_EQ("tpd init\ntpb init\ntpc init\ntpa init\n", Log(root));
   EXPECT_TRUE(capture.of(MsgKind::Fatal).empty());
 
   EXPECT_EQ("tpa:place", Call(dlm.get_ventrypoint("place", nullptr)));
-  EXPECT_EQ("tpd init\ntpb init\ntpc init\ntpa init\n", log.text()) << "nothing loads twice";
+  EXPECT_EQ("tpd init\ntpb init\ntpc init\ntpa init\n", Log(root)) << "nothing loads twice";
   EXPECT_EQ((Names{"tpa", "tpb", "tpc", "tpd"}), PM_DLMMGR::Instance().getnames());
 }
 
 TEST(LibraryLoading, FailedLoadsAreReportedOnceAndKept) {
   Root root;
-  PluginLog log;
   InstallArch(root,
               "VENTRY_gone = route,nolib\n"
               "VENTRY_broken = route,broken\n"
@@ -151,10 +122,10 @@ TEST(LibraryLoading, FailedLoadsAreReportedOnceAndKept) {
               "VENTRY_nosym = nosuch,tpa\n"
               "VENTRY_baddep = place,tpb\n",
               {"tpa", "tpb"}, {{"tpb", "# no key at all"}});
-  root.File(LibDir("arch") + "libbroken.so", "not a shared library\n");
+  root.File(PlatformDir("arch", "lib") + "libbroken.so", "not a shared library\n");
   // A library name cannot reach a file outside the library folders: the installation root, the
   // module folder, or the folder above the platform one.
-  for (const char* dir : {"", "arch/", "arch/lib/"}) PlaceLibrary(root, dir, "tpa");
+  for (const char* dir : {"", "arch/", "arch/lib/"}) root.Library(dir, "tpa");
   PM_SPEC spec("arch", PM_BINDING_SUPPORTED_ONLY);
   PM_DLM dlm(&spec);
   pmtest::MessageCapture capture;
@@ -164,10 +135,10 @@ TEST(LibraryLoading, FailedLoadsAreReportedOnceAndKept) {
       EXPECT_EQ(nullptr, dlm.get_ventrypoint(function, nullptr)) << function;
     }
   }
-  EXPECT_EQ("", log.text());
+  EXPECT_EQ("", Log(root));
   EXPECT_EQ(nullptr, dlm.get_ventrypoint("nosym", nullptr));
   EXPECT_EQ("tpb:place", Call(dlm.get_ventrypoint("baddep", nullptr)));
-  const std::string broken = root.path() + "/" + LibDir("arch") + "libbroken.so";
+  const std::string broken = root.path() + "/" + PlatformDir("arch", "lib") + "libbroken.so";
   EXPECT_THAT(capture.of(MsgKind::Fatal),
               ElementsAre(Says(LibraryMissing, {"nolib"}),
                           Says(LibraryOpenFailed, {broken, "an unknown reason"}),
@@ -181,7 +152,6 @@ TEST(LibraryLoading, FailedLoadsAreReportedOnceAndKept) {
 // A registry finalises the latest loaded first, whether it is destroyed or the process exits.
 TEST(LibraryRegistry, LibrariesAreFinalisedLatestFirstOnDestructionAndAtExit) {
   Root root;
-  PluginLog log;
   InstallArch(root, "VENTRY_route = route,tpa\n", {"tpa", "tpb", "tpc"},
               {{"tpa", "DEPEND = tpb,tpc"}});
   PM_SPEC spec("arch", PM_BINDING_SUPPORTED_ONLY);
@@ -195,17 +165,13 @@ TEST(LibraryRegistry, LibrariesAreFinalisedLatestFirstOnDestructionAndAtExit) {
     EXPECT_EQ(entry, registry.findlibent("tpa"));
     EXPECT_EQ(nullptr, registry.findlibent("TPA")) << "names are case-sensitive";
   }
-  EXPECT_EQ(loadAndUnload, log.text());
+  EXPECT_EQ(loadAndUnload, Log(root));
 
   std::fflush(nullptr);  // the child must not write the parent's pending output again
-  const pid_t child = fork();
-  if (child == 0) {
+  ASSERT_TRUE(pmtest::FinishesInTime([&spec]() -> bool {
     PM_DLM dlm(&spec);
-    const bool resolved = Call(dlm.get_ventrypoint("route", nullptr)) == "tpa:route";
-    std::exit(resolved ? 0 : 3);  // runs the library's unload
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(loadAndUnload + loadAndUnload, log.text());
+    // Leaving by exit runs the library's unload.
+    std::exit(Call(dlm.get_ventrypoint("route", nullptr)) == "tpa:route" ? 0 : 3);
+  }));
+  EXPECT_EQ(loadAndUnload + loadAndUnload, Log(root));
 }

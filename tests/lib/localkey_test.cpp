@@ -10,9 +10,12 @@ PersonalityModule::DevKey Store(PM_SPEC* spec, short slots) {
   return PersonalityModule::DevKey("alpha", spec, slots, false, false, true);
 }
 
-TEST(LocalKeys, LocalValuesAnswerBeforeTheFileCaseSensitivelyAndCanBeRemoved) {
+// Prefixes try the full set first, then smaller subsets.
+TEST(LocalKeys, LocalValuesAnswerBeforeTheFileCaseSensitivelyAndPrefixesSelectFileKeys) {
   Root root;
-  root.Module("alpha", Definition("alpha", "", "K = 9:8,7\nk = lower\n"));
+  root.Module("alpha", Definition("alpha", "",
+                                  "K = 9:8,7\nk = lower\nSPEED = 3\nFAST_SPEED = 4\n"
+                                  "FAST_LOW_SPEED = 5\nLOW_SPEED = 6\n"));
   spinetest::Install({&root});
   PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
   PersonalityModule::DevKey keys = Store(&spec, 0);
@@ -38,24 +41,16 @@ TEST(LocalKeys, LocalValuesAnswerBeforeTheFileCaseSensitivelyAndCanBeRemoved) {
   none.addlocalkey("K", "1");
   EXPECT_FALSE(none.get_validity() || !none.GetStringByKey("K", 0, 0, 0, 0).empty());
   EXPECT_TRUE(capture.messages().empty());
-}
 
-TEST(LocalKeys, PrefixesTryTheFullSetFirstThenSmallerSubsets) {
-  Root root;
-  root.Module("alpha", Definition("alpha", "",
-                                  "SPEED = 3\nFAST_SPEED = 4\nFAST_LOW_SPEED = 5\n"
-                                  "LOW_SPEED = 6\n"));
-  spinetest::Install({&root});
-  PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
-  PersonalityModule::DevKey keys = Store(&spec, 3);
-  EXPECT_EQ(3, keys.GetInt32ByKey("SPEED", nullptr, 0, nullptr, 0));
-  keys.setkeyprefix(7, "IGNORED");  // outside the slots
+  PersonalityModule::DevKey prefixed = Store(&spec, 3);
+  EXPECT_EQ(3, prefixed.GetInt32ByKey("SPEED", nullptr, 0, nullptr, 0));
+  prefixed.setkeyprefix(7, "IGNORED");  // outside the slots
   // Each row sets one slot, keeping the others: FAST_LOW_, then LOW_, then (FAST_NONE_ and NONE_
   // missing) the plain key, then FAST_.
   const std::vector<std::tuple<int, const char*, int>> steps = {
       {0, "FAST", 4}, {2, "LOW", 5}, {0, "", 6}, {2, "NONE", 3}, {0, "FAST", 4}};
   for (const auto& [slot, prefix, speed] : steps) {
-    keys.setkeyprefix(slot, prefix);
-    EXPECT_EQ(speed, keys.GetInt32ByKey("SPEED", nullptr, 0, nullptr, 0)) << slot << prefix;
+    prefixed.setkeyprefix(slot, prefix);
+    EXPECT_EQ(speed, prefixed.GetInt32ByKey("SPEED", nullptr, 0, nullptr, 0)) << slot << prefix;
   }
 }

@@ -24,45 +24,34 @@ const std::vector<ModuleRow> kCpld = {
     {"empty", "CPLD", ""},
 };
 
-// A part of `arch` set down to the levels given (null: not set).
-std::unique_ptr<PM_PIC> PartAt(const char* arch, const char* device, const char* package = nullptr,
-                               const char* speed = nullptr) {
-  auto part = Part(arch);
-  if (device) part->set_device(device);
-  if (package) part->set_package(package);
-  if (speed) part->set_speed(speed);
-  return part;
-}
-
 }  // namespace
 
-// The messages (their names) are the only ones issued, and none when quiet.
-TEST(PartValidity, IsValidNamesTheFirstLevelThatFails) {
+// isvalid names the first level that fails: the messages (their names) are the only ones issued,
+// and none when quiet. The name tests speak only when asked and never change the part.
+TEST(PartValidity, TestsNameTheFirstLevelThatFailsAndSpeakOnlyWhenAsked) {
+  const InstalledModules install(kCpld);
+  // Each row: the levels, isvalid's two flags, then its answer and the messages.
   struct {
     const char *device, *package, *speed;
-    int toSpeed, quiet, valid;
-    const char* messages;
+    int toSpeed, quiet;
+    const char* expected;
   } const cases[] = {
-      {"xcd1", nullptr, nullptr, 0, 0, 0, "PicNotDownToPackage"},
-      {"xcd1", "tq144", nullptr, 0, 0, 1, ""},
-      {"xcd1", "tq144", nullptr, 1, 0, 0, "PicNotDownToSpeed"},
-      {"xcd2", "tq144", nullptr, 0, 0, 0, "CannotFindPackage InvalidPackage"},
-      {"xcd1", "tq144", "-5i", 1, 1, 0, ""},
-      {"xcd1", "tq144", "-5i", 1, 0, 0, "CannotFindSpeed InvalidSpeed"},
-      {"xcd1", "tq144", "-4", 1, 0, 1, ""},
+      {"xcd1", nullptr, nullptr, 0, 0, "0 PicNotDownToPackage"},
+      {"xcd1", "tq144", nullptr, 0, 0, "1 "},
+      {"xcd1", "tq144", nullptr, 1, 0, "0 PicNotDownToSpeed"},
+      {"xcd2", "tq144", nullptr, 0, 0, "0 CannotFindPackage InvalidPackage"},
+      {"xcd1", "tq144", "-5i", 1, 1, "0 "},
+      {"xcd1", "tq144", "-5i", 1, 0, "0 CannotFindSpeed InvalidSpeed"},
+      {"xcd1", "tq144", "-4", 1, 0, "1 "},
   };
-  const InstalledModules install(kCpld);
   for (const auto& c : cases) {
     const auto part = PartAt("fam", c.device, c.package, c.speed);
     pmtest::MessageCapture capture;
-    EXPECT_EQ(c.valid, part->isvalid(c.toSpeed, c.quiet)) << Levels(*part) << " q" << c.quiet;
-    EXPECT_EQ(c.messages, MessageNames(capture.messages())) << Levels(*part);
+    const std::string valid = std::to_string(part->isvalid(c.toSpeed, c.quiet));
+    EXPECT_EQ(c.expected, valid + " " + MessageNames(capture.messages())) << Levels(*part);
     EXPECT_EQ(capture.of(MsgKind::Internal).size(), capture.messages().size()) << Levels(*part);
   }
-}
 
-TEST(PartValidity, NameTestsSpeakOnlyWhenAskedAndNeverChangeThePart) {
-  const InstalledModules install(kCpld);
   pmtest::MessageCapture capture;
   EXPECT_EQ(0, Part(nullptr)->isvaliddevicename("xcd1", 0));
   const auto part = Part("fam");
@@ -75,21 +64,23 @@ TEST(PartValidity, NameTestsSpeakOnlyWhenAskedAndNeverChangeThePart) {
 
   capture.clear();
   part->set_device("xcd1");
-  EXPECT_EQ(0, part->isvalidpackagename("", 0));
+  // "-5I" is disallowed in any letter case; "-1" is disallowed, and no such grade either.
+  EXPECT_EQ((std::vector<int>{0, 1, 0, 0, 1}),
+            (std::vector<int>{part->isvalidpackagename("", 0), part->isvalidpackagename("CS49", 1),
+                              part->isvalidspeedname("-5I", 1), part->isvalidspeedname("-1", 1),
+                              part->isvalidspeedname("-4", 1)}));
   EXPECT_TRUE(capture.messages().empty());
-  EXPECT_EQ(1, part->isvalidpackagename("CS49", 1));
-  EXPECT_EQ(0, part->isvalidspeedname("-5I", 1));  // disallowed in any letter case
-  EXPECT_EQ(0, part->isvalidspeedname("-1", 1));   // disallowed, and no such grade either
-  EXPECT_EQ(1, part->isvalidspeedname("-4", 1));
   EXPECT_EQ("fam/xcd1/-/- @2", Levels(*part));
 }
 
-TEST(PartDefaults, FirstEntriesOfEachLevelAndEmptyListsAreFatal) {
+// Defaults are the first entries of each level's list, and an empty list is fatal. The walk
+// through every level is pinned with the list cache; here: what each depth lists.
+TEST(PartLists, DefaultsAreTheFirstEntriesAndEachDepthListsTheNextLevelWithTheSpeedFlags) {
   const InstalledModules install(kCpld);
   pmtest::MessageCapture capture;
-  const auto part = Part("fam");
-  EXPECT_TRUE(part->fill_defaults());
-  EXPECT_EQ("fam/xcd1/tq144/-4 @4", Levels(*part));  // "-1" and "-5I" are not offered
+  const auto defaulted = Part("fam");
+  EXPECT_TRUE(defaulted->fill_defaults());
+  EXPECT_EQ("fam/xcd1/tq144/-4 @4", Levels(*defaulted));  // "-1" and "-5I" are not offered
   EXPECT_EQ((Texts{"defaulting device to 'xcd1'\n", "defaulting package to 'tq144'\n",
                    "defaulting speed to '-4'\n"}),
             capture.texts(MsgKind::Debug));
@@ -97,7 +88,7 @@ TEST(PartDefaults, FirstEntriesOfEachLevelAndEmptyListsAreFatal) {
   EXPECT_TRUE(speedOnly->fill_defaults());
   EXPECT_EQ("fam/xcd2/-/-9 @4", Levels(*speedOnly));
 
-  // An empty list is fatal and keeps the levels so far.
+  // An empty list keeps the levels so far.
   EXPECT_FALSE(Part(nullptr)->fill_defaults());
   const auto bare = Part("bare");
   EXPECT_FALSE(bare->fill_defaults());
@@ -106,11 +97,7 @@ TEST(PartDefaults, FirstEntriesOfEachLevelAndEmptyListsAreFatal) {
   EXPECT_FALSE(empty->fill_defaults());
   EXPECT_EQ("empty/-/-/- @1", Levels(*empty));
   EXPECT_EQ("FillDefaultsOnEmptyPic NoDefault NoDefault", MessageNames(capture.messages()));
-}
 
-// The walk through every level is pinned with the list cache; here: what each depth lists.
-TEST(PartLists, EachDepthListsTheNextLevelAndSpeedListsSetTheSpeedFlags) {
-  const InstalledModules install(kCpld);
   const auto part = PartAt("fam", "xcd1");
   EXPECT_EQ((Texts{"tq144", "cs49"}), NextLevel(*part));
   part->set_package("cs49");
@@ -131,11 +118,12 @@ TEST(PartComparison, MatchesDeviceAndEqualityFollowTheLevels) {
   }
   EXPECT_FALSE(Part("fam")->matches_device("xcd1"));
 
-  EXPECT_TRUE(*part == *PartAt("fam", "xcd1", "tq144", "-4"));
-  EXPECT_FALSE(*part == *PartAt("fam", "xcd1", "tq144", "-5"));
-  EXPECT_FALSE(*part == *PartAt("fam", "xcd1", "tq144"));  // the depths differ
-  EXPECT_TRUE(*Part("fam") == *Part("fam"));
-  EXPECT_FALSE(*Part("fam") == *Part("bare"));
+  // The third pair differs in depth only.
+  EXPECT_EQ((std::vector<bool>{true, false, false, true, false}),
+            (std::vector<bool>{*part == *PartAt("fam", "xcd1", "tq144", "-4"),
+                               *part == *PartAt("fam", "xcd1", "tq144", "-5"),
+                               *part == *PartAt("fam", "xcd1", "tq144"),
+                               *Part("fam") == *Part("fam"), *Part("fam") == *Part("bare")}));
 }
 
 // "bolt" has no FAMILY: it is listed under its vendor alone; "nodata" has no device files,

@@ -100,8 +100,8 @@ TYPED_TEST(Readers, EachFileIsReadOnceAndAnotherSpellingIsAnotherFile) {
 }
 
 // The speed reader remembers a missing, empty or folder file as empty; the package reader looks
-// for it again.
-TYPED_TEST(Readers, MissingEmptyOrFolderFilesAreEmptyAndLookedForAgainByThePackageReaderOnly) {
+// for it again. An unreadable file is reported each time, and read once repaired.
+TYPED_TEST(Readers, FilesThatCannotBeReadAreEmptyAndOnlyTheUnreadableOnesReported) {
   pmtest::TempDir dir;
   pmtest::WriteFile(dir / "empty", "");
   pmtest::MakeDirs(dir / "folder");
@@ -116,16 +116,12 @@ TYPED_TEST(Readers, MissingEmptyOrFolderFilesAreEmptyAndLookedForAgainByThePacka
     EXPECT_EQ(Listed(TypeParam(dir / name)), (again ? Names{"-4", "-0"} : Names{})) << name;
   }
   EXPECT_TRUE(capture.messages().empty());
-}
 
-TYPED_TEST(Readers, UnreadableFileIsReportedEachTimeAndReadOnceRepaired) {
-  pmtest::TempDir dir;
   const std::string broken = dir / "broken";
   const std::string truncated = dir / "truncated";
   pmtest::WriteFile(broken, "this is not a segmented file");
   WriteSegments(truncated, {{"a1", 0}, {"b2", 0}});
   pmtest::WriteFile(truncated, pmtest::ReadFile(truncated).substr(0, 20));
-  pmtest::MessageCapture capture;
   for (const std::string& path : {broken, truncated, broken}) {
     const TypeParam reader(path);
     EXPECT_FALSE(reader.loaded()) << path;

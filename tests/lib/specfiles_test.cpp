@@ -1,28 +1,25 @@
 // Data files, help files, executables, shared libraries and every copy of a data file: search
 // order, language and version fallbacks, unchecked answers, override messages, interned results.
+#include <tuple>
+
 #include "baspmspec.h"
-#include "pmport/port_env.h"
 #include "spine_fixture.h"
 
 using namespace spinetest;
 
 namespace {
 
-// alpha with the friend beta, over an overlay root and a base root.
-struct LookupInstall {
-  LookupInstall() {
-    base.Module("alpha", Definition("alpha", "beta"));
-    base.Module("beta", Definition("beta"));
+// gamma, beta and alpha, each the friend of the one before, in a base root under an overlay root.
+struct Overlaid {
+  Overlaid() {
+    base.Module("gamma", Definition("gamma", "beta"));
+    base.Module("beta", Definition("beta", "alpha"));
+    base.Module("alpha", Definition("alpha"));
     spinetest::Install({&overlay, &base});
   }
   Root overlay;
   Root base;
 };
-
-// "[<pm>/]<kind>/<platform>/", the module's (or with no module the installation's) folder.
-std::string PlatformDir(const std::string& pm, const std::string& kind) {
-  return (pm.empty() ? "" : pm + "/") + kind + "/" + Port_Env::GetPlatformPath() + "/";
-}
 
 std::string HelpDir(const std::string& pm, const std::string& language) {
   return PlatformDir(pm, "help") + language + "/";
@@ -30,20 +27,25 @@ std::string HelpDir(const std::string& pm, const std::string& language) {
 
 }  // namespace
 
-TEST(DataFile, FallbacksRunInOrderOwnNameThenFriendsThenCommonFolder) {
-  LookupInstall install;
+TEST(DataFile, FallbacksInOrderUncheckedAnswersInternedResultsAndOverridesReportedOnce) {
+  const Overlaid install;
   const Root& base = install.base;
-  PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
+  PM_SPEC spec("beta", PM_BINDING_SUPPORTED_ONLY);
   ASSERT_EQ(1, spec.get_num_friends());
   const auto found = [&spec](const char* name, int index = -1, char level = 1) {
     return spec.GetDatafileName(level, name, true, index).str();
   };
   EXPECT_EQ(nullptr, spec.getdatafilename(1, ".nph", 1, -1));
+  // Without search the first entry is answered unchecked.
+  EXPECT_EQ(install.overlay.DataFile("beta", "beta.nph"),
+            spec.GetDatafileName(1, ".nph", false, -1).str());
+  EXPECT_EQ(install.overlay.path() + "/data/x.txt",
+            spec.GetDatafileName(0, "x.txt", false, -1).str());
   // Each copy is nearer than the ones before: the common folder, the friend's, the own folder
   // under the name as given, then under the module's name.
   for (const std::string& file :
-       {base.path() + "/data/alpha.nph", base.DataFile("beta", ".nph"),
-        base.DataFile("alpha", ".nph"), base.DataFile("alpha", "alpha.nph")}) {
+       {base.path() + "/data/beta.nph", base.DataFile("alpha", ".nph"),
+        base.DataFile("beta", ".nph"), base.DataFile("beta", "beta.nph")}) {
     pmtest::WriteFile(file, "");
     EXPECT_EQ(file, found(".nph"));
   }
@@ -51,38 +53,29 @@ TEST(DataFile, FallbacksRunInOrderOwnNameThenFriendsThenCommonFolder) {
   // Plain names are looked up under the same name everywhere.
   const std::string common = base.File("data/patternfile");
   EXPECT_EQ(common + common, found("patternfile") + found("patternfile", -1, 0));
-  const std::string friendCopy = base.File("beta/data/patternfile");
+  const std::string friendCopy = base.File("alpha/data/patternfile");
   EXPECT_EQ(friendCopy + friendCopy, found("patternfile") + found("patternfile", 0));
   // The own folder only (-2) looks neither at friends nor at the common folder.
-  base.File("beta/data/alpha.own");
-  base.File("data/alpha.own");
+  base.File("alpha/data/beta.own");
+  base.File("data/beta.own");
   EXPECT_EQ("", found(".own", -2));
-  EXPECT_EQ(base.DataFile("alpha", "alpha.acd"), found(".acd", -2));
+  EXPECT_EQ(base.DataFile("beta", "beta.acd"), found(".acd", -2));
   // A friend's folder is searched under the name given; an extension name stands for the
   // module's own name there too.
-  EXPECT_EQ(base.DataFile("beta", "beta.acd"), found("beta.acd", 0));
-  EXPECT_EQ("", found(".acd", 0) + found("beta.acd", 1));  // no second friend
-}
+  EXPECT_EQ(base.DataFile("alpha", "alpha.acd"), found("alpha.acd", 0));
+  EXPECT_EQ("", found(".acd", 0) + found("alpha.acd", 1));  // no second friend
 
-TEST(DataFile, UncheckedAnswersInternedResultsAndOverridesReportedOnce) {
-  LookupInstall install;
-  PM_SPEC spec("alpha", PM_BINDING_SUPPORTED_ONLY);
-  // Without search the first entry is answered unchecked.
-  EXPECT_EQ(install.overlay.DataFile("alpha", "alpha.nph"),
-            spec.GetDatafileName(1, ".nph", false, -1).str());
-  EXPECT_EQ(install.overlay.path() + "/data/x.txt",
-            spec.GetDatafileName(0, "x.txt", false, -1).str());
-
-  const std::string hidden = install.base.File("alpha/data/alpha.nph");
-  const std::string only = install.base.File("alpha/data/only.txt");
-  const std::string used = install.overlay.File("alpha/data/alpha.nph");
+  // The overlay's copy hides the base's, reported once; a copy in the base alone is silent.
+  const std::string only = base.File("beta/data/only.txt");
+  const std::string used = install.overlay.File("beta/data/beta.nph");
   pmtest::MessageCapture capture;
   char* first = spec.getdatafilename(1, ".nph", 1, -1);
   ASSERT_NE(nullptr, first);
-  EXPECT_EQ(first, spec.getdatafilename(1, "alpha.nph", 1, -1));
+  EXPECT_EQ(first, spec.getdatafilename(1, "beta.nph", 1, -1));
   EXPECT_EQ(used, first);
-  EXPECT_EQ(only, spec.GetDatafileName(1, "only.txt", true, -1).str());
-  EXPECT_THAT(capture.of(MsgKind::Warning), ElementsAre(Overrides(used, hidden)));
+  EXPECT_EQ(only, found("only.txt"));
+  EXPECT_THAT(capture.of(MsgKind::Warning),
+              ElementsAre(Overrides(used, base.DataFile("beta", "beta.nph"))));
 
   // An empty installation finds nothing.
   Port::KorvanPath::Set({});
@@ -93,53 +86,45 @@ TEST(DataFile, UncheckedAnswersInternedResultsAndOverridesReportedOnce) {
 }
 
 TEST(HelpFile, SearchesLanguageFriendsEnglishAndCommonFoldersInOrder) {
-  std::string placed;  // written before it is looked up
   setenv("KORVAN_LANG", "german", 1);
-  Root root;
-  root.Module("gamma", Definition("gamma", "beta"));
-  root.Module("beta", Definition("beta", "alpha"));
-  root.Module("alpha", Definition("alpha"));
-  spinetest::Install({&root});
+  const Overlaid install;
   PM_SPEC spec("gamma", PM_BINDING_SUPPORTED_ONLY);
   ASSERT_EQ(2, spec.get_num_friends());
   pmtest::MessageCapture capture;
-  const auto help = [&spec](const char* name, int index = -1, char level = 1) {
-    return Text(spec.gethelpfilename(level, name, 1, index));
-  };
-
-  EXPECT_EQ("(null)", help("topic.hlp"));
-  // Each copy is nearer than the ones before: the common folder, the English copy, a friend's
-  // folder without platform or language, a nearer friend's, then the module's own language.
-  for (const std::string& relative :
-       {std::string("help/topic.hlp"), HelpDir("gamma", "usenglish") + "topic.hlp",
-        std::string("alpha/help/topic.hlp"), std::string("beta/help/topic.hlp"),
-        HelpDir("gamma", "german") + "topic.hlp"}) {
-    placed = root.File(relative);
-    EXPECT_EQ(placed, help("topic.hlp"));
+  // Each row writes a file (none for ""), then looks a name up by friend index and level: found
+  // in that file, or not at all.
+  const std::tuple<std::string, const char*, int, char, bool> rows[] = {
+      {"", "topic.hlp", -1, 1, false},
+      // Each copy is nearer than the ones before: the common folder, the English copy, a
+      // friend's folder without platform or language, a nearer friend's, then the own language.
+      {"help/topic.hlp", "topic.hlp", -1, 1, true},
+      {HelpDir("gamma", "usenglish") + "topic.hlp", "topic.hlp", -1, 1, true},
+      {"alpha/help/topic.hlp", "topic.hlp", -1, 1, true},
+      {"beta/help/topic.hlp", "topic.hlp", -1, 1, true},
+      {HelpDir("gamma", "german") + "topic.hlp", "topic.hlp", -1, 1, true},
+      // An extension name is completed by the module's name; a friend's own folder by index.
+      {HelpDir("gamma", "german") + "gamma.hlp", ".hlp", -1, 1, true},
+      {HelpDir("beta", "german") + "only.hlp", "only.hlp", 0, 1, true},
+      // Asked for friend 0 (beta) itself: its plain help folder is not a fallback then.
+      {"beta/help/plain.hlp", "plain.hlp", -1, 1, true},
+      {"", "plain.hlp", 0, 1, false},
+      {"", "topic.hlp", 5, 1, false},
+      // Level 0: the installation's own help/<platform>/<language>/ folder, no friends.
+      {HelpDir("", "german") + "common.hlp", "common.hlp", -1, 0, true},
+      {"", "plain.hlp", -1, 0, false}};
+  for (const auto& [relative, name, index, level, found] : rows) {
+    const std::string placed = relative.empty() ? "" : install.base.File(relative);
+    EXPECT_EQ(found ? placed : "(null)", Text(spec.gethelpfilename(level, name, 1, index)))
+        << name << " " << index;
   }
-  // An extension name is completed by the module's name; a friend's own folder by index.
-  placed = root.File(HelpDir("gamma", "german") + "gamma.hlp");
-  EXPECT_EQ(placed, help(".hlp"));
-  placed = root.File(HelpDir("beta", "german") + "only.hlp");
-  EXPECT_EQ(placed, help("only.hlp", 0));
-  // Asked for friend 0 (beta) itself: its plain help folder is not a fallback then.
-  placed = root.File("beta/help/plain.hlp");
-  EXPECT_EQ(placed, help("plain.hlp"));
-  EXPECT_EQ("(null)(null)", help("plain.hlp", 0) + help("topic.hlp", 5));
-  // Level 0: the installation's own help/<platform>/<language>/ folder, no friends.
-  placed = root.File(HelpDir("", "german") + "common.hlp");
-  EXPECT_EQ(placed, help("common.hlp", -1, 0));
-  EXPECT_EQ("(null)", help("plain.hlp", -1, 0));
   EXPECT_TRUE(capture.messages().empty());
 }
 
-TEST(OverlaidFiles, UncheckedAnswersLieInTheLastEntryAndOverridesAreReported) {
+TEST(OverlaidFiles, UncheckedAnswersLieInTheLastEntryOverridesAreReportedEveryCopyListed) {
   std::string placed;  // written before it is looked up
-  Root overlay;
-  Root base;
-  base.Module("beta", Definition("beta", "alpha"));
-  base.Module("alpha", Definition("alpha"));
-  spinetest::Install({&overlay, &base});
+  const Overlaid install;
+  const Root& overlay = install.overlay;
+  const Root& base = install.base;
   PM_SPEC spec("beta", PM_BINDING_SUPPORTED_ONLY);
   pmtest::MessageCapture capture;
 
@@ -163,17 +148,32 @@ TEST(OverlaidFiles, UncheckedAnswersLieInTheLastEntryAndOverridesAreReported) {
     placed = overlay.File(relative + "map.exe");
     EXPECT_EQ(placed, exec(1, "map", true));
   }
-  EXPECT_TRUE(capture.messages().empty()) << "no override message for friends or the common folder";
   // Level 0 looks only in the common folder, without fallbacks.
   placed = base.File(PlatformDir("", "bin") + "tool.exe");
   EXPECT_EQ(placed, exec(0, "tool", true));
   base.File(PlatformDir("alpha", "bin") + "other.exe");
   EXPECT_EQ("(null)", exec(0, "other", true));
+  // The one override reported is the own folder's: none for friends or the common folder.
   const std::string own = PlatformDir("beta", "bin") + "map.exe";
   placed = overlay.File(own);
   EXPECT_EQ(placed, exec(1, "map", true));
   EXPECT_THAT(capture.of(MsgKind::Warning),
               ElementsAre(Overrides(overlay.path() + "/" + own, base.path() + "/" + own)));
+
+  // Every copy of a data file, in search order; without a module the module's folder is the
+  // common one: one copy.
+  const Port::String common = base.File("data/gamma.nph");
+  const Port::String gammas = base.File("gamma/data/gamma.nph");
+  base.File("alpha/data/gamma.nph");
+  const Port::String other = base.File("beta/data/other");
+  const Port::String overlaid = overlay.File("alpha/data/gamma.nph");
+  PM_SPEC gamma("gamma", PM_BINDING_SUPPORTED_ONLY);
+  using Paths = std::vector<Port::String>;
+  EXPECT_EQ(
+      (std::vector<Paths>{{gammas, overlaid, common}, {other}, {}, {common}}),
+      (std::vector<Paths>{
+          *gamma.getdatafiles(".nph"), *gamma.getdatafiles("other"), *gamma.getdatafiles("nothing"),
+          *PM_SPEC(nullptr, PM_BINDING_FROM_ENVIRONMENT).getdatafiles("gamma.nph")}));
 }
 
 TEST(DllFile, SearchesOwnFriendsWithTheirPrefixAndCommonFoldersSilently) {
@@ -229,26 +229,4 @@ TEST(VersionedFile, PicksTheHighestMajorMinorAndNeedsBoth) {
     EXPECT_EQ(expected, resolved ? path.str().substr(dir.path().length() + 1) : "(none)")
         << pattern;
   }
-}
-
-TEST(DataFiles, ListsEveryExistingCopyInSearchOrder) {
-  Root overlay;
-  Root base;
-  base.Module("gamma", Definition("gamma", "beta"));
-  base.Module("beta", Definition("beta", "alpha"));
-  base.Module("alpha", Definition("alpha"));
-  const Port::String common = base.File("data/gamma.nph");
-  const Port::String own = base.File("gamma/data/gamma.nph");
-  base.File("alpha/data/gamma.nph");
-  const Port::String other = base.File("beta/data/other");
-  const Port::String overlaid = overlay.File("alpha/data/gamma.nph");
-  spinetest::Install({&overlay, &base});
-  PM_SPEC spec("gamma", PM_BINDING_SUPPORTED_ONLY);
-  using Paths = std::vector<Port::String>;
-  EXPECT_EQ((Paths{own, overlaid, common}), *spec.getdatafiles(".nph"));
-  EXPECT_EQ(Paths{other}, *spec.getdatafiles("other"));
-  EXPECT_TRUE(spec.getdatafiles("nothing")->empty());
-  // Without a module the module's folder is the common one: one copy.
-  EXPECT_EQ(Paths{common},
-            *PM_SPEC(nullptr, PM_BINDING_FROM_ENVIRONMENT).getdatafiles("gamma.nph"));
 }

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <initializer_list>
 
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmspec.h"
 #include "pmmessages.h"
+#include "pmport/port_env.h"
 #include "pmport/port_path.h"
 #include "pmtest.h"
 #include "port_messages.h"
@@ -31,6 +33,11 @@ inline std::string Definition(const std::string& arch, const std::string& friend
                               const std::string& extra = "") {
   return "ARCH_NAME = " + arch + "\nARCH_FRIEND = " + (friendName.empty() ? arch : friendName) +
          "\nBASE_MODE = FALSE\n" + extra;
+}
+
+// "[<pm>/]<kind>/<platform>/", the module's (or with no module the installation's) folder.
+inline std::string PlatformDir(const std::string& pm, const std::string& kind) {
+  return (pm.empty() ? "" : pm + "/") + kind + "/" + Port_Env::GetPlatformPath() + "/";
 }
 
 // `text`, or "(null)" for none.
@@ -56,6 +63,13 @@ class Root {
   std::string File(const std::string& relative, const std::string& content = "") const {
     pmtest::WriteFile(dir_.path() + "/" + relative, content);
     return dir_.path() + "/" + relative;
+  }
+  // Copies the test library lib<name>.so into <root>/<relativeDir>.
+  void Library(const std::string& relativeDir, const std::string& name) const {
+    pmtest::MakeDirs(dir_.path() + "/" + relativeDir);
+    std::filesystem::copy_file(std::string(PMTEST_PLUGIN_DIR) + "/lib" + name + ".so",
+                               dir_.path() + "/" + relativeDir + "lib" + name + ".so",
+                               std::filesystem::copy_options::overwrite_existing);
   }
 
  private:

@@ -52,11 +52,10 @@ struct ModuleRow {
 inline void WriteModuleFile(const std::string& folder, const std::string& file) {
   const std::size_t equals = file.find('=');
   if (equals == std::string::npos) return pmtest::WriteFile(folder + file, "device\n");
-  std::vector<std::string> names;
-  for (std::size_t at = equals; at != std::string::npos; at = file.find(',', at + 1)) {
-    names.push_back(file.substr(at + 1, file.find(',', at + 1) - at - 1));
-  }
-  pmtest::WriteSegmentedFile(folder + file.substr(0, equals), Segments(names));
+  std::vector<pmtest::Segment> segments;
+  std::istringstream names(file.substr(equals + 1));
+  for (std::string name; std::getline(names, name, ',');) segments.push_back({name, 0, "data"});
+  pmtest::WriteSegmentedFile(folder + file.substr(0, equals), segments);
 }
 
 // Writes the modules under `root`.
@@ -85,6 +84,16 @@ struct InstalledModules {
 inline std::unique_ptr<PM_PIC> Part(const char* arch,
                                     PM_PARTNAME_BINDING binding = PM_BINDING_SUPPORTED_ONLY) {
   return PMPicImp::NewPart(arch, binding);
+}
+
+// A part of `arch` set down to the levels given (null: not set).
+inline std::unique_ptr<PM_PIC> PartAt(const char* arch, const char* device,
+                                      const char* package = nullptr, const char* speed = nullptr) {
+  auto part = Part(arch);
+  if (device) part->set_device(device);
+  if (package) part->set_package(package);
+  if (speed) part->set_speed(speed);
+  return part;
 }
 
 // The names of a part's current list.

@@ -50,7 +50,8 @@ bool HasDeviceData(const Root& root, const std::string& pm, const std::string& t
 
 }  // namespace
 
-TEST(Validator, EachTypeDemandsItsOwnEvidenceOfTheSameFilesAlongTheFriendChain) {
+// The validator's own answers: the evidence of device data, and the speed flags without a walk.
+TEST(Validator, EachTypeDemandsItsOwnEvidenceAndSpeedFlagsAnswerWithoutAWalk) {
   const InstalledModules install(kModules);
   const std::tuple<const char*, const char*, bool> cases[] = {
       {"pkgonly", "FPGA", false}, {"pkgonly", "CPLD", true},   {"both", "FPGA", true},
@@ -69,12 +70,24 @@ TEST(Validator, EachTypeDemandsItsOwnEvidenceOfTheSameFilesAlongTheFriendChain) 
   // Parts upper-case their type before asking; the factory itself knows the upper-case names only.
   const pmtest::MessageCapture quiet;
   EXPECT_EQ(nullptr, PersonalityModule::CreatePicValidator("Fpga", &imp).get());
+
+  PMPicImp flagged(nullptr, PM_BINDING_SUPPORTED_ONLY);
+  flagged.verify_and_set_pm("flags", true);
+  flagged.SetDevice("xcd1");
+  PersonalityModule::Validator& validator = *flagged.validatorObject();
+  // "-0" is a flag, not a grade.
+  EXPECT_EQ((std::vector<bool>{true, true, false, true, false}),
+            (std::vector<bool>{validator.getminspd("xcd1"), validator.get411spd("xcd1"),
+                               validator.getminspd("xcd2"), validator.isvalidspeed("xcd1", "-4"),
+                               validator.isvalidspeed("xcd1", "-0")}));
 }
 
 // FPGA devices need a device file; an internal name counts in any case; test devices need test
 // mode; configuration memories take any package and speed; an unsupported FPGA module has no
-// device list for checking, so a declared name is enough.
-TEST(Validator, DeviceNamesFollowTheType) {
+// device list for checking, so a declared name is enough. Devices are listed from the device files
+// of the module and its friends in table order, or from a scan without table; CPLD packages come
+// from friends, speeds do not.
+TEST(Validator, DeviceNamesFollowTheTypeAndListsTheDataFilesOfModuleAndFriends) {
   const InstalledModules install(kModules);
   const std::tuple<const char*, const char*, bool> cases[] = {
       {"fam", "xcd1", true},  {"fam", "D1", true},    {"fam", "xcd2", false},
@@ -88,12 +101,7 @@ TEST(Validator, DeviceNamesFollowTheType) {
   const auto prom = Part("prom");
   prom->set_device("xcp1");
   EXPECT_TRUE(prom->isvalidpackagename("anything", 1) && prom->isvalidspeedname("-99", 1));
-}
 
-// Devices are listed from the device files of the module and its friends in table order, or
-// from a scan without table; CPLD packages come from friends, speeds do not.
-TEST(Validator, ListsComeFromTheDataFilesOfModuleAndFriends) {
-  const InstalledModules install(kModules);
   const std::pair<const char*, const char*> devices[] = {
       {"fam", "xcd1"},    {"ckid", "xcd1,xcd2"}, {"kid", "xcd1,xcd3"},
       {"raw", "aa1,zz9"}, {"stray", ""},         {"old", ""}};
@@ -130,17 +138,4 @@ TEST(Validator, NoInternalNameFallsBackToTheDeviceOncePerDirectory) {
   EXPECT_EQ(Texts{"tq144"}, NextLevel(*part));
   EXPECT_EQ("NoInternalNameForPackages NoInternalNameForPackages",
             MessageNames(capture.messages()));
-}
-
-TEST(Validator, SpeedFlagsAnswerWithoutAWalk) {
-  const InstalledModules install(kModules);
-  PMPicImp imp(nullptr, PM_BINDING_SUPPORTED_ONLY);
-  imp.verify_and_set_pm("flags", true);
-  imp.SetDevice("xcd1");
-  PersonalityModule::Validator& validator = *imp.validatorObject();
-  // "-0" is a flag, not a grade.
-  EXPECT_EQ((std::vector<bool>{true, true, false, true, false}),
-            (std::vector<bool>{validator.getminspd("xcd1"), validator.get411spd("xcd1"),
-                               validator.getminspd("xcd2"), validator.isvalidspeed("xcd1", "-4"),
-                               validator.isvalidspeed("xcd1", "-0")}));
 }

@@ -33,6 +33,8 @@ TEST(PortRegexp, RangeOfTheFirstMatchAtOrAfterStartWholeStringMatchesAndBadPatte
       {"^x?c?ab[0-9]+e", "cab1e", 0, "0-4"},
       {"^x?c?ab[0-9]+e", "xxab1e", 0, "none"},
       {"^x?x?ab", "xab", 0, "0-2"},
+      {"^ab?c", "ac", 0, "0-1"},
+      {"^ab?c", "abc", 0, "0-2"},
       {"^a+b", "aaab", 0, "0-3"},
       {"^ab*c", "ac", 0, "0-1"},
       {"^ab{2}c", "abbc", 0, "0-3"},

@@ -67,8 +67,7 @@ def test_module_device(module, device):
 
 def test_installation_lists():
     installation = pmlib.Installation()
-    assert installation.folders == [SAMPLE]
-    assert installation.architectures == ARCHS
+    assert (installation.folders, installation.architectures) == ([SAMPLE], ARCHS)
     assert installation.find_architectures(configuration=True) == ARCHS + ["Korvan:prom"]
     assert installation.modules[1] == pmlib.ModuleEntry("beta", "bravo", False, f"{SAMPLE}/beta/data/beta.acd")
     assert [e.name for e in installation.find_modules(unsupported=True)][-1] == "legacy"

