@@ -132,7 +132,8 @@ class PMLIB_API Module {
   /// Part of the value of @p key, friends merged; empty when the key or the addressed field is
   /// absent or empty (the library does not tell those apart).
   std::optional<std::string> value(std::string_view key, const Field& field) const;
-  /// The keys of the module's own definition file, in the reader's order, with their values.
+  /// The keys of the module's own definition file, in the reader's order, with their values;
+  /// never the friends' keys, even after a listing has read the module with its friends.
   std::vector<std::pair<std::string, std::string>> ownKeys() const;
 
   /// The device names a part of this module may have, as the part lists them.

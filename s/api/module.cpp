@@ -187,7 +187,9 @@ const std::vector<std::string>& definitionKeyPrefixes() {
 }
 
 std::vector<std::pair<std::string, std::string>> Module::ownKeys() const {
-  const PM_DEVKEY own("", &handle(), 1, 0, 1);
+  // Not from the reader cache: the cached reader of the definition is the one that a
+  // specification's friend chain is merged into.
+  const PM_DEVKEY own("", &handle(), 1, 0, 0);
   std::vector<std::pair<std::string, std::string>> keys;
   for (auto keyValue = own.begin(); keyValue != own.end(); ++keyValue) {
     keys.emplace_back(keyValue->first.get(), keyValue->second.get());
