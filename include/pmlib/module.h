@@ -91,9 +91,11 @@ PMLIB_API const std::vector<std::string>& definitionKeyPrefixes();
 /// listing of devices builds shared lists: do it while no other thread sets up modules or parts).
 class PMLIB_API Module {
  public:
-  /// Opens the module @p name (a name or an alias).
+  /// Opens the module @p name (a name or an alias). A module that only the unsupported folders
+  /// hold is opened only when @p unsupported allows it, whatever the registry has listed.
   /// @throws Error NoInstallation when no installation is set, NoSuchModule (code 33) when none
-  ///         holds it, UnreadableDefinition when its definition does not read.
+  ///         holds it (or only the unsupported folders do, and they are not allowed),
+  ///         UnreadableDefinition when its definition does not read.
   explicit Module(std::string_view name, Unsupported unsupported = Unsupported::Refused);
   /// Opens the same module again.
   Module(const Module& other);

@@ -112,7 +112,11 @@ TEST(Api, ModuleInstallationAndDataFileCalls) {
       {Identity("gamma"), "[gamma FPGA (none) [beta alpha] Korvan]"},
       {Identity("delta"), "[delta CPLD (none) [] Korvan]"},
       {Identity("prom"), "[prom CONFIG (none) [] Korvan]"},
+      // AllowedUnsupportedModuleFailedAfterARefusedOpen: the refused open left a failed reader.
+      {ErrorOf([] { Module("legacy"); }), "NoSuchModule 33"},
       {Text(Module("legacy", pmlib::Unsupported::Allowed).unsupported()), "yes"},
+      // RefusedUnsupportedModuleOpenedOnceTheRegistryListedIt, as the allowed open has it do.
+      {ErrorOf([] { Module("legacy"); }), "NoSuchModule 33"},
       {Text(gamma.family()) + " " + gamma.typeName(), "gamma FPGA"},
       {Text(gamma.value("RANGES")) + Text(gamma.value("NO_SUCH_KEY")), "C,I(none)"},
       {Text(alpha.value("DEVICE_INTERNAL", {':', 1, ',', 2})), "ab40e_alt"},
@@ -186,9 +190,8 @@ TEST(Api, ModuleInstallationAndDataFileCalls) {
   }
 }
 
-// What cannot produce a result throws with the library's code; then parts. The errors come first:
-// once the registry lists the unsupported modules, as parsing a part has it do, an unsupported
-// module today opens without the binding. (A part failing at its speed is the example's.)
+// What cannot produce a result throws with the library's code; then parts. (A part failing at its
+// speed is the example's.)
 TEST(Api, ErrorsAndPartCalls) {
   pmlib::setInstallation({PMLIB_SAMPLE_DIR});
   ExpectMappings({
