@@ -91,9 +91,11 @@ PMLIB_API const std::vector<std::string>& definitionKeyPrefixes();
 /// listing of devices builds shared lists: do it while no other thread sets up modules or parts).
 class PMLIB_API Module {
  public:
-  /// Opens the module @p name (a name or an alias).
+  /// Opens the module @p name (a name or an alias). A module that only the unsupported folders
+  /// hold is opened only when @p unsupported allows it, whatever the registry has listed.
   /// @throws Error NoInstallation when no installation is set, NoSuchModule (code 33) when none
-  ///         holds it, UnreadableDefinition when its definition does not read.
+  ///         holds it (or only the unsupported folders do, and they are not allowed),
+  ///         UnreadableDefinition when its definition does not read.
   explicit Module(std::string_view name, Unsupported unsupported = Unsupported::Refused);
   /// Opens the same module again.
   Module(const Module& other);
@@ -132,7 +134,8 @@ class PMLIB_API Module {
   /// Part of the value of @p key, friends merged; empty when the key or the addressed field is
   /// absent or empty (the library does not tell those apart).
   std::optional<std::string> value(std::string_view key, const Field& field) const;
-  /// The keys of the module's own definition file, in the reader's order, with their values.
+  /// The keys of the module's own definition file, in the reader's order, with their values;
+  /// never the friends' keys, even after a listing has read the module with its friends.
   std::vector<std::pair<std::string, std::string>> ownKeys() const;
 
   /// The device names a part of this module may have, as the part lists them.

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include <pmlib/installation.h>
+
 #include "api_support.h"
 #include "baspmdevkey.h"
 #include "baspmpic.h"
@@ -12,6 +14,11 @@
 #include "pmdefkeys.h"
 #include "pmlib/pmdevkey.h"
 #include "pmlib/pmpic.h"
+#include "pmunit.h"
+
+namespace {
+constexpr char kUnit[] = "module";
+}  // namespace
 
 namespace pmlib {
 
@@ -28,17 +35,36 @@ std::string ProperName(const std::string& name, PM_PARTNAME_BINDING binding) {
   return proper ? std::string(proper.get()) : name;
 }
 
+// Whether a part bound by `binding` may use unsupported modules, as the library decides it.
+bool UnsupportedAllowed(PM_PARTNAME_BINDING binding) {
+  return PMSpecImp(nullptr, nullptr, binding).unsupportedPermitted();
+}
+
+// A part of the module `proper`, unless the binding refuses it as unsupported. The library itself
+// finds a module that the registry lists as unsupported whatever the binding, and a refused
+// attempt leaves a failed definition reader that a later allowed open would be given: a module
+// that only the unsupported folders hold is refused before the library looks for it, with the
+// library's message for a module that is not installed.
+std::unique_ptr<PM_PIC> NewPartUnlessRefused(const std::string& proper,
+                                             PM_PARTNAME_BINDING binding) {
+  if (UnsupportedAllowed(binding) || !locateModule(proper).unsupported) {
+    return PMPicImp::NewPart(proper.c_str(), binding);
+  }
+  PM_ISSUE(CannotOpenDefinitionFile, proper.c_str());
+  return nullptr;
+}
+
 }  // namespace
 
 std::unique_ptr<PM_PIC> OpenArchitecture(std::string_view name, Unsupported unsupported) {
   RequireInstallation();
   const PM_PARTNAME_BINDING binding = ToBinding(unsupported);
   // The registry learns the unsupported modules first, so that they can be named too.
-  if (binding != PM_BINDING_SUPPORTED_ONLY) pm_specmgr.InitUnsuppPMsOnce();
+  if (UnsupportedAllowed(binding)) pm_specmgr.InitUnsuppPMsOnce();
   const std::string given = Terminated(name);
   const CallWatch watch;
-  std::unique_ptr<PM_PIC> part = PMPicImp::NewPart(ProperName(given, binding).c_str(), binding);
-  if (part->get_defdata()) return part;
+  std::unique_ptr<PM_PIC> part = NewPartUnlessRefused(ProperName(given, binding), binding);
+  if (part && part->get_defdata()) return part;
   const int kNotInstalled = 33;
   const std::optional<Port::Message> complaint = watch.Complaint(kNotInstalled);
   if (complaint && complaint->code == kNotInstalled) {
@@ -187,7 +213,9 @@ const std::vector<std::string>& definitionKeyPrefixes() {
 }
 
 std::vector<std::pair<std::string, std::string>> Module::ownKeys() const {
-  const PM_DEVKEY own("", &handle(), 1, 0, 1);
+  // Not from the reader cache: the cached reader of the definition is the one that a
+  // specification's friend chain is merged into.
+  const PM_DEVKEY own("", &handle(), 1, 0, 0);
   std::vector<std::pair<std::string, std::string>> keys;
   for (auto keyValue = own.begin(); keyValue != own.end(); ++keyValue) {
     keys.emplace_back(keyValue->first.get(), keyValue->second.get());
