@@ -214,7 +214,7 @@ const std::vector<std::string>& definitionKeyPrefixes() {
 
 std::vector<std::pair<std::string, std::string>> Module::ownKeys() const {
   // Not from the reader cache: the cached reader of the definition is the one that a
-  // specification's friend chain is merged into.
+  // PM_SPEC's friend chain is merged into.
   const PM_DEVKEY own("", &handle(), 1, 0, 0);
   std::vector<std::pair<std::string, std::string>> keys;
   for (auto keyValue = own.begin(); keyValue != own.end(); ++keyValue) {
