@@ -29,7 +29,7 @@ bool IsRegularFile(const char* path) {
 std::atomic<int> fileUnits{0};
 
 // What the existence scopes of this thread have found; empty outside any scope.
-// The buckets of an existence memo kept from one scope to the next: room for the paths of a parse.
+// The buckets of an existence memo's overflow table kept from one scope to the next.
 constexpr std::size_t kBucketsKept = 64;
 
 // What one scope learnt about paths. A parse asks for a handful: those are kept in a few slots
